@@ -1,0 +1,43 @@
+# SPDX-License-Identifier: MIT
+# Shared by the scripts: installs missing Debian packages and builds a tree. Sourced, not run.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PACKAGES=(cmake ninja-build g++ clang qt6-base-dev qt6-serialport-dev qt6-charts-dev
+          libgl-dev libbenchmark-dev qt6-qpa-plugins)
+
+ensure_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    else
+        echo "Missing packages. Run:" >&2
+        echo "  sudo apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+# build <dir> <build type> [cmake options...] [-- targets...]
+build() {
+    local dir=$1 type=$2
+    shift 2
+    local opts=() targets=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do opts+=("$1"); shift; done
+    [ "${1:-}" = "--" ] && shift && targets=("$@")
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${opts[@]}" >/dev/null
+    else
+        cmake -S "$ROOT" -B "$dir" "${opts[@]}" >/dev/null
+    fi
+    if [ ${#targets[@]} -gt 0 ]; then
+        cmake --build "$dir" --target "${targets[@]}"
+    else
+        cmake --build "$dir"
+    fi
+}

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "shared/player_tables.h"
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+namespace comm {
+
+using rotavex::LinkSeen;
+using rotavex::PlayerSlot;
+
+/// Framing state of one port's byte stream ("<", high, low, ">"). Each port has its own, so
+/// bytes of one link can never complete a frame begun on another.
+struct PacketState
+{
+    qint32 High = 0; ///< last byte taken at frame position 1
+    qint32 Low = 0; ///< last byte taken at frame position 2
+    qint16 Position = 0; ///< position of the next byte; "<" sets 0; saturates past the frame
+};
+
+/// One PacketState per port, indexed by PlayerSlot.
+using PortStates = rotavex::PerPlayer<PacketState>;
+
+/// Smallest and largest rpm a frame can yield.
+inline constexpr qint32 kMinRpm = 1000;
+inline constexpr qint32 kMaxRpm = 20000;
+
+/// Feeds one received byte of `port` to that port's state machine. Returns the frame's count
+/// (0..65535) when this byte completes a frame, otherwise -1. A completed frame sets
+/// linkSeen[port] to 0, whatever its count.
+qint32 ParseChar(PacketState &state, quint8 byte, LinkSeen &linkSeen, PlayerSlot port);
+
+/// Converts a frame's count (8 µs steps per revolution) to rpm: 1000..20000 when the period
+/// lies within 3000..60000 µs, 0 for count 0, otherwise -1.
+qint32 CountToRpm(qint32 count);
+
+/// Decodes everything one read of `port` delivered. Every byte is scanned and the state
+/// carries over to the port's next read, so split frames complete. Returns the sample of the
+/// last completed frame that gives 0 or an rpm; -1 when frames completed but none was usable
+/// or none completed; 0 for an empty read.
+qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot port);
+
+} // namespace comm

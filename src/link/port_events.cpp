@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+#include "link/port_events.h"

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "link/comm.h"
+#include "shared/player_tables.h"
+
+#include <QByteArrayView>
+
+namespace port_events {
+
+using rotavex::LinkSeen;
+using rotavex::PlayerRpm;
+using rotavex::PlayerSlot;
+
+/// Handles one serial event of `port` whose pending input is `input`: decodes it and stores a
+/// sample >= 0 in playerRpm[port]; -1 leaves the stored sample as it was. An event with
+/// nothing pending stores 0.
+void OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
+            LinkSeen &linkSeen);
+
+/// One watchdog tick (every 2000 ms): a player whose flag is still -1 (no frame since the
+/// previous tick) gets sample 0; every other flag is armed to -1.
+void WatchdogTick(LinkSeen &linkSeen, PlayerRpm &playerRpm);
+
+} // namespace port_events

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+class QSerialPort;
+
+/// One player's serial link, offering the operations the program relies on: port number, line
+/// settings, receive threshold, open state, reading everything pending and an event whenever
+/// at least RThreshold bytes are waiting.
+class SerialControl : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialControl(QObject *parent = nullptr);
+    ~SerialControl() override;
+
+    /// Port number 1..16 used by the next open (0 or out of range: the open fails).
+    void setCommPort(qint16 port);
+    qint16 commPort() const;
+
+    /// Line settings as "baud,parity,data,stop", e.g. "9600,n,8,1". Returns false, keeping
+    /// the previous settings, when the text cannot be parsed.
+    bool setSettings(const QString &settings);
+    QString settings() const;
+
+    /// OnComm fires when at least this many bytes wait; 0 disables receive events.
+    void setRThreshold(qint16 threshold);
+    qint16 rThreshold() const;
+
+    /// Opens (true) or closes (false) the port. Returns std::nullopt on success, otherwise the
+    /// serial layer's description of the failure, naming the device looked for. Closing a
+    /// closed port succeeds.
+    [[nodiscard]] std::optional<QString> setPortOpen(bool open);
+    bool portOpen() const;
+
+    /// Everything received since the previous read, consumed; empty when nothing waits.
+    QByteArray input();
+
+Q_SIGNALS:
+    /// Raised on the UI thread when at least RThreshold bytes wait.
+    void OnComm();
+    /// The open port failed (device vanished, I/O error) and has been closed; emitted once.
+    void linkLost(const QString &description);
+
+private:
+    void handleError();
+
+    QSerialPort *m_port; // owned as a child
+    qint16 m_commPort = 0;
+    qint16 m_rThreshold = 0;
+    QString m_settings = QStringLiteral("9600,n,8,1");
+};

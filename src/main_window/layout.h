@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "shared/player_tables.h"
+
+namespace layout {
+
+/// A control's position (relative to its container) and size, in twips (1440 to the inch).
+struct TwipsRect
+{
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TwipsRect &) const = default;
+};
+
+/// The controls the layout moves or stretches. Row controls are relative to frBase1.
+struct BoardGeometry
+{
+    TwipsRect frBase0; ///< mode panel
+    TwipsRect frBase1; ///< the players' board
+    TwipsRect pc; ///< frame of the big speed display
+    TwipsRect PctLogo;
+    TwipsRect MSChart1;
+    rotavex::PerPlayer<TwipsRect> lblName;
+    rotavex::PerPlayer<TwipsRect> pbar;
+    rotavex::PerPlayer<TwipsRect> lblRPM;
+    rotavex::PerPlayer<TwipsRect> lblHI;
+    bool operator==(const BoardGeometry &) const = default;
+};
+
+/// The main window's design geometry of the controls above.
+BoardGeometry DesignGeometry();
+
+/// Re-lays the board out for a window whose outer size is outerWidth × outerHeight twips.
+/// fullHeight (view toggle pressed) hides the chart and lets the board fill the height.
+/// An assignment the widgets would refuse (a negative size, a row position outside 16 bits)
+/// is skipped and that value is kept; the function itself never fails.
+void LayoutBoard(BoardGeometry &geometry, double outerWidth, double outerHeight, bool fullHeight);
+
+} // namespace layout

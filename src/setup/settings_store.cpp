@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+#include "setup/settings_store.h"

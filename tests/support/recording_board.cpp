@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+#include "recording_board.h"
