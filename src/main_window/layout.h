@@ -3,11 +3,16 @@
 
 #include "shared/player_tables.h"
 
-namespace layout {
+#include <QAnyStringView>
+
+#include <optional>
+#include <span>
+
+namespace layout
+{
 
 /// A control's position (relative to its container) and size, in twips (1440 to the inch).
-struct TwipsRect
-{
+struct TwipsRect {
     int Left = 0;
     int Top = 0;
     int Width = 0;
@@ -16,8 +21,7 @@ struct TwipsRect
 };
 
 /// The controls the layout moves or stretches. Row controls are relative to frBase1.
-struct BoardGeometry
-{
+struct BoardGeometry {
     TwipsRect frBase0; ///< mode panel
     TwipsRect frBase1; ///< the players' board
     TwipsRect pc; ///< frame of the big speed display
@@ -29,6 +33,26 @@ struct BoardGeometry
     rotavex::PerPlayer<TwipsRect> lblHI;
     bool operator==(const BoardGeometry &) const = default;
 };
+
+/// Size of frmMain's client area at design time, in twips.
+inline constexpr int kDesignClientWidth = 9975;
+inline constexpr int kDesignClientHeight = 7890;
+
+/// One positioned control of frmMain at design time. `container` is the objectName of the
+/// control it sits in, "" for the window itself; `rect` is relative to that container.
+struct DesignControl {
+    const char *objectName;
+    const char *container;
+    TwipsRect rect;
+};
+
+/// Every positioned control of frmMain (timers and serial links have no geometry), each
+/// container listed before what it holds. Arrays appear per member: "lblRPM1", "OptMode0".
+std::span<const DesignControl> DesignInventory();
+
+/// The design geometry of the frmMain control named `objectName` ("cmdStr", "CurTimer",
+/// "frBase1", "pbar3" ...), relative to its container; nullopt for a name not in the inventory.
+std::optional<TwipsRect> DesignRect(QAnyStringView objectName);
 
 /// The main window's design geometry of the controls above.
 BoardGeometry DesignGeometry();
