@@ -68,9 +68,10 @@ void SpeedBar::paintEvent(QPaintEvent *)
         QRectF filled = inner;
         filled.setWidth(std::max(1.0, std::round(inner.width() * share)));
         QLinearGradient shine(filled.topLeft(), filled.bottomLeft());
-        shine.setColorAt(0.0, m_fill.lighter(140));
-        shine.setColorAt(0.45, m_fill);
-        shine.setColorAt(1.0, m_fill.darker(125));
+        // A light top edge gives depth; the lower half is the colour itself.
+        shine.setColorAt(0.0, m_fill.lighter(150));
+        shine.setColorAt(0.5, m_fill);
+        shine.setColorAt(1.0, m_fill);
         painter.fillRect(filled, shine);
     }
     painter.setPen(QColor(150, 150, 150));
