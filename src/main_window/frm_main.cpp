@@ -177,6 +177,8 @@ void frmMain::buildControls()
 
     PctLogo = new main_window::RotorLogo(this);
     PctLogo->setObjectName(QStringLiteral("PctLogo"));
+    // Beneath its neighbours: the chart's edge and the full-height board reach into its box.
+    PctLogo->lower();
 
     using main_window::ButtonArt;
     cmdSetup = makeButton(this, "cmdSetup", QStringLiteral("Setup"),

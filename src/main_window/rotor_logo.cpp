@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/rotor_logo.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -9,6 +10,12 @@
 
 namespace main_window
 {
+
+namespace
+{
+    // Share of the box's width, from the right, that the art uses.
+    constexpr double kArtShare = 0.62;
+} // namespace
 
 RotorLogo::RotorLogo(QWidget *parent)
     : QWidget(parent)
@@ -20,12 +27,16 @@ void RotorLogo::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
 
-    const double textHeight = height() * 0.2;
-    const double side = std::min<double>(width(), height() - textHeight) * 0.92;
+    // The art keeps to the right-hand part of the box: in the full-height view the board
+    // reaches over the box's left-hand part.
+    const QRectF art = QRectF(width() * (1.0 - kArtShare), 0, width() * kArtShare, height())
+                           .adjusted(0, 0, -width() * 0.04, 0);
+    const double textHeight = art.height() * 0.2;
+    const double side = std::min(art.width(), art.height() - textHeight) * 0.92;
     if (side <= 4.0) {
         return;
     }
-    const QPointF centre(width() / 2.0, (height() - textHeight) / 2.0);
+    const QPointF centre(art.center().x(), (art.height() - textHeight) / 2.0);
     const double radius = side / 2.0;
 
     // Speed trails behind each blade tip.
@@ -66,10 +77,16 @@ void RotorLogo::paintEvent(QPaintEvent *)
     title.setBold(true);
     title.setItalic(true);
     title.setPixelSize(std::max(8, static_cast<int>(textHeight * 0.7)));
+    const QString word = QStringLiteral("Rotavex");
+    const double wordWidth = QFontMetricsF(title).horizontalAdvance(word);
+    if (wordWidth > art.width() * 0.95) {
+        title.setPixelSize(
+            std::max(6, static_cast<int>(title.pixelSize() * art.width() * 0.95 / wordWidth)));
+    }
     p.setFont(title);
     p.setPen(QColor(30, 40, 55));
-    p.drawText(QRectF(0, height() - textHeight, width(), textHeight), Qt::AlignCenter,
-        QStringLiteral("Rotavex"));
+    p.drawText(QRectF(art.left(), art.height() - textHeight, art.width(), textHeight),
+        Qt::AlignCenter, word);
 }
 
 } // namespace main_window

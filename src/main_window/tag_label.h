@@ -9,6 +9,7 @@ namespace main_window
 
 /// A label that always shows its caption as plain text (names come from users, so markup is
 /// never interpreted) and keeps a free tag text (the record label keeps its best rpm there).
+/// A caption wider than the label is drawn in a smaller font rather than cut off.
 class TagLabel : public QLabel
 {
     Q_OBJECT
@@ -20,6 +21,9 @@ public:
 
     void setBold(bool bold);
     bool bold() const { return font().bold(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QString m_tag;
