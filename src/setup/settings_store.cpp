@@ -1,2 +1,117 @@
 // SPDX-License-Identifier: MIT
 #include "setup/settings_store.h"
+
+#include <QSettings>
+#include <QStringList>
+
+#include <limits>
+
+namespace settings_store
+{
+
+namespace
+{
+
+    constexpr int kDefaultPort = 1;
+
+    // Only the per-user store counts: a system-wide fallback file would make an absent key look
+    // present, and the dialog would preselect a port the user never chose.
+    void openSection(QSettings &settings, const QString &section)
+    {
+        settings.setFallbacksEnabled(false);
+        settings.beginGroup(section);
+    }
+
+} // namespace
+
+QString ReadSetting(const QString &application, const QString &section, const QString &key,
+    const QVariant &fallback)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+        QString::fromLatin1(kApplication), application);
+    openSection(settings, section);
+    if (!settings.contains(key)) {
+        return fallback.toString();
+    }
+    const QVariant value = settings.value(key);
+    // A hand-edited file may hold "a, b" unquoted, which the store hands back as a list; the
+    // joined text is what the user typed.
+    if (value.metaType().id() == QMetaType::QStringList) {
+        return value.toStringList().join(QStringLiteral(", "));
+    }
+    const QString text = value.toString();
+    // Present means present: never let a stored empty value turn into a null string that a
+    // caller could mistake for "absent".
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+void WriteSetting(
+    const QString &application, const QString &section, const QString &key, const QString &value)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+        QString::fromLatin1(kApplication), application);
+    openSection(settings, section);
+    settings.setValue(key, value);
+    settings.sync();
+}
+
+QString NameKey(PlayerSlot player) { return QStringLiteral("Name%1").arg(player); }
+
+QString PortKey(PlayerSlot player) { return QStringLiteral("CommPort%1").arg(player); }
+
+QString ReadPlayerName(PlayerSlot player)
+{
+    return ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+        NameKey(player), QStringLiteral("PLAYER %1").arg(player));
+}
+
+void WritePlayerName(PlayerSlot player, const QString &name)
+{
+    WriteSetting(
+        QString::fromLatin1(kApplication), QString::fromLatin1(kSection), NameKey(player), name);
+}
+
+qint16 ReadPlayerPort(PlayerSlot player)
+{
+    return PortFromText(ReadSetting(QString::fromLatin1(kApplication),
+        QString::fromLatin1(kSection), PortKey(player), kDefaultPort));
+}
+
+void WritePlayerPort(PlayerSlot player, int port)
+{
+    WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection), PortKey(player),
+        QString::number(port));
+}
+
+qint16 PortFromText(const QString &text)
+{
+    // Plain ASCII only: QString::toShort would also take blanks and other scripts' digits,
+    // which the store never writes, so they can only come from a damaged file.
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size()) {
+        return 0;
+    }
+    int magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9') {
+            return 0;
+        }
+        magnitude = magnitude * 10 + (c - u'0');
+        if (magnitude > std::numeric_limits<qint16>::max() + 1) {
+            return 0;
+        }
+    }
+    const int value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<qint16>::max()) {
+        return 0;
+    }
+    return static_cast<qint16>(value);
+}
+
+} // namespace settings_store
