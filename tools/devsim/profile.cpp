@@ -148,7 +148,8 @@ int FramePacer::advance(std::chrono::nanoseconds elapsed, double framesPerSecond
     }
     const auto counted = std::clamp<std::chrono::nanoseconds>(elapsed, {}, kMaxCatchUp);
     m_credit += std::chrono::duration<double>(counted).count() * framesPerSecond;
-    const double due = std::floor(m_credit);
+    // The tolerance keeps rounding of many small steps from holding back a whole frame.
+    const double due = std::floor(m_credit + 1e-9);
     m_credit -= due;
     return static_cast<int>(due);
 }
