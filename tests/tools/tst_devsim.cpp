@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QSerialPort>
-#include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <map>

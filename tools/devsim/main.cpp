@@ -6,8 +6,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QTimer>
@@ -217,14 +217,19 @@ int main(int argc, char *argv[])
     out << "Serving; press Ctrl+C to stop.\n";
     out.flush();
 
-    Simulator simulator(options.profile, std::move(ports));
     QObject::connect(
         &signalWatcher, &SignalWatcher::stopRequested, &app, [] { QCoreApplication::quit(); });
     if (options.duration) {
         QTimer::singleShot(*options.duration, &app, [] { QCoreApplication::quit(); });
     }
-    simulator.start();
-    const int result = QCoreApplication::exec();
+    int result = 0;
+    {
+        Simulator simulator(options.profile, std::move(ports));
+        simulator.start();
+        result = QCoreApplication::exec();
+    }
+    // Only now that the links are gone: a reader of our output that has quit must not cost
+    // them (its closed pipe is ignored, see SignalWatcher).
     out << "Stopped; links removed.\n";
     return result;
 }

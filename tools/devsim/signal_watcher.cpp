@@ -43,6 +43,9 @@ SignalWatcher::SignalWatcher(QObject *parent)
     for (const int signalNumber : kWatchedSignals) {
         ::sigaction(signalNumber, &action, nullptr);
     }
+    // Output to a reader that has gone away must fail as a write, not end the process while
+    // it still has things to clean up.
+    ::signal(SIGPIPE, SIG_IGN);
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::readPipe);
 }

@@ -6,8 +6,8 @@
 class QSocketNotifier;
 
 /// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop, through a self-pipe:
-/// the handler only writes one byte, everything else runs as ordinary code. One instance at a
-/// time; the default handlers come back when it is destroyed.
+/// the handler only writes one byte, everything else runs as ordinary code. Also ignores
+/// SIGPIPE. One instance at a time; the default handlers come back when it is destroyed.
 class SignalWatcher : public QObject
 {
     Q_OBJECT
