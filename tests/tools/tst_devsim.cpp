@@ -2,6 +2,8 @@
 #include "profile.h"
 
 #include "link/comm.h"
+#include "link/port_names.h"
+#include "link/serial_control.h"
 #include "support/pty_pair.h"
 
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <csignal>
 #include <map>
+#include <memory>
 #include <set>
 
 using namespace std::chrono_literals;
@@ -469,6 +472,8 @@ void tst_devsim::rejectsBadArguments()
     QVERIFY(comEntries(runtime.portDir()).isEmpty());
 }
 
+// The way the program meets the simulator: port numbers resolved in the runtime folder, opened
+// by the program's serial control, every read decoded.
 void tst_devsim::servesSteadySpeeds()
 {
     TempRuntimeDir runtime;
@@ -479,13 +484,36 @@ void tst_devsim::servesSteadySpeeds()
         | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     QVERIFY(!(QFileInfo(runtime.portDir()).permissions() & othersMay));
 
-    Reader first(runtime.portDir() + QStringLiteral("/COM1"));
-    Reader second(runtime.portDir() + QStringLiteral("/COM2"));
-    QVERIFY(first.open());
-    QVERIFY(second.open());
-    QTRY_VERIFY_WITH_TIMEOUT(first.speedCount() >= 20 && second.speedCount() >= 20, 10'000);
-    QCOMPARE(first.speeds(), std::set<qint32> { 7500 });
-    QCOMPARE(second.speeds(), std::set<qint32> { 3000 });
+    std::map<qint16, std::vector<qint32>> samples;
+    std::map<qint16, comm::PacketState> states;
+    std::vector<std::unique_ptr<SerialControl>> controls;
+    for (const qint16 port : { 1, 2 }) {
+        QCOMPARE(
+            port_names::Resolve(port).device, runtime.portDir() + "/COM" + QString::number(port));
+        auto control = std::make_unique<SerialControl>();
+        SerialControl *raw = control.get();
+        connect(raw, &SerialControl::OnComm, this, [&samples, &states, raw, port] {
+            samples[port].push_back(decode(states[port], raw->input()));
+        });
+        control->setCommPort(port);
+        QVERIFY(control->setSettings(QStringLiteral("9600,n,8,1")));
+        control->setRThreshold(1);
+        const auto error = control->setPortOpen(true);
+        QVERIFY2(!error, qPrintable(error.value_or(QString())));
+        controls.push_back(std::move(control));
+    }
+    const auto speeds = [&samples](qint16 port) {
+        std::multiset<qint32> out;
+        for (const qint32 sample : samples[port]) {
+            if (sample > 0) {
+                out.insert(sample);
+            }
+        }
+        return out;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(speeds(1).size() >= 20 && speeds(2).size() >= 20, 10'000);
+    QCOMPARE(speeds(1).count(7500), speeds(1).size());
+    QCOMPARE(speeds(2).count(3000), speeds(2).size());
 }
 
 void tst_devsim::survivesProgramWritesAndReopens()

@@ -4,6 +4,8 @@
 #include "simulator.h"
 #include "virtual_port.h"
 
+#include "link/port_names.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -103,7 +105,8 @@ std::optional<QString> portFolder(QString *error)
         *error = QStringLiteral("no runtime folder (is XDG_RUNTIME_DIR set?)");
         return std::nullopt;
     }
-    const QString folder = runtime + QStringLiteral("/rotavex");
+    // The very folder the program searches, so the two cannot disagree.
+    const QString folder = port_names::VirtualPortDir();
     if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
         *error = QStringLiteral("cannot create %1: %2")
                      .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
