@@ -18,6 +18,8 @@ struct PacketState
     qint32 High = 0; ///< last byte taken at frame position 1
     qint32 Low = 0; ///< last byte taken at frame position 2
     qint16 Position = 0; ///< position of the next byte; "<" sets 0; saturates past the frame
+
+    bool operator==(const PacketState &) const = default;
 };
 
 /// One PacketState per port, indexed by PlayerSlot.
