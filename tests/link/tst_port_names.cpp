@@ -41,8 +41,8 @@ void TestPortNames::missingDeviceNamesWhatWasLookedFor()
     const port_names::Resolution resolution = port_names::Resolve(16);
     QCOMPARE(resolution.device, QString());
     QCOMPARE(resolution.error,
-             QStringLiteral("No device for COM16: looked for %1/COM16 and /dev/rfcomm15")
-                 .arg(runtime.portDir()));
+        QStringLiteral("No device for COM16: looked for %1/COM16 and /dev/rfcomm15")
+            .arg(runtime.portDir()));
 }
 
 // A virtual port whose device went away must not be offered for opening.
@@ -62,7 +62,8 @@ void TestPortNames::portOutOfRange_data()
 
     QTest::newRow("no selection") << 0 << QStringLiteral("No port is selected");
     QTest::newRow("negative") << -1 << QStringLiteral("Port number -1 is out of range (1 to 16)");
-    QTest::newRow("one past the last") << 17 << QStringLiteral("Port number 17 is out of range (1 to 16)");
+    QTest::newRow("one past the last")
+        << 17 << QStringLiteral("Port number 17 is out of range (1 to 16)");
 }
 
 void TestPortNames::portOutOfRange()
@@ -82,7 +83,7 @@ void TestPortNames::candidatesInOrder()
     TempRuntimeDir runtime;
     QCOMPARE(port_names::VirtualPortDir(), runtime.portDir());
     QCOMPARE(port_names::Candidates(1),
-             (QStringList { runtime.portDir() + "/COM1", QStringLiteral("/dev/rfcomm0") }));
+        (QStringList { runtime.portDir() + "/COM1", QStringLiteral("/dev/rfcomm0") }));
 }
 
 QTEST_GUILESS_MAIN(TestPortNames)
