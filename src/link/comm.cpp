@@ -3,22 +3,24 @@
 
 #include <cmath>
 
-namespace comm {
+namespace comm
+{
 
-namespace {
+namespace
+{
 
-constexpr quint8 kStartMarker = '<';
-constexpr quint8 kEndMarker = '>';
-constexpr qint16 kHighPosition = 1;
-constexpr qint16 kLowPosition = 2;
-constexpr qint16 kEndPosition = 3;
-// Once past the end marker nothing is taken until the next "<", so counting further would
-// only risk overflowing the 16-bit counter on a long run of garbage.
-constexpr qint16 kPastFrame = 4;
+    constexpr quint8 kStartMarker = '<';
+    constexpr quint8 kEndMarker = '>';
+    constexpr qint16 kHighPosition = 1;
+    constexpr qint16 kLowPosition = 2;
+    constexpr qint16 kEndPosition = 3;
+    // Once past the end marker nothing is taken until the next "<", so counting further would
+    // only risk overflowing the 16-bit counter on a long run of garbage.
+    constexpr qint16 kPastFrame = 4;
 
-constexpr qint32 kMicrosecondsPerCount = 8;
-constexpr qint32 kShortestPeriodUs = 3000;
-constexpr qint32 kLongestPeriodUs = 60000;
+    constexpr qint32 kMicrosecondsPerCount = 8;
+    constexpr qint32 kShortestPeriodUs = 3000;
+    constexpr qint32 kLongestPeriodUs = 60000;
 
 } // namespace
 

@@ -3,60 +3,62 @@
 
 #include <QStringList>
 
-namespace line_settings {
-
-namespace {
-
-std::optional<Parity> parseParity(const QString &field)
+namespace line_settings
 {
-    if (field.size() != 1) {
-        return std::nullopt;
-    }
-    switch (field.front().toLower().unicode()) {
-    case 'n':
-        return Parity::None;
-    case 'e':
-        return Parity::Even;
-    case 'o':
-        return Parity::Odd;
-    case 'm':
-        return Parity::Mark;
-    case 's':
-        return Parity::Space;
-    default:
-        return std::nullopt;
-    }
-}
 
-std::optional<StopBits> parseStopBits(const QString &field)
+namespace
 {
-    if (field == QLatin1String("1")) {
-        return StopBits::One;
-    }
-    if (field == QLatin1String("1.5")) {
-        return StopBits::OneAndHalf;
-    }
-    if (field == QLatin1String("2")) {
-        return StopBits::Two;
-    }
-    return std::nullopt;
-}
 
-// Digits only: toInt() alone would also take signs and blanks inside the field.
-std::optional<int> parseDecimal(const QString &field)
-{
-    if (field.isEmpty()) {
-        return std::nullopt;
-    }
-    for (const QChar ch : field) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) {
+    std::optional<Parity> parseParity(const QString &field)
+    {
+        if (field.size() != 1) {
+            return std::nullopt;
+        }
+        switch (field.front().toLower().unicode()) {
+        case 'n':
+            return Parity::None;
+        case 'e':
+            return Parity::Even;
+        case 'o':
+            return Parity::Odd;
+        case 'm':
+            return Parity::Mark;
+        case 's':
+            return Parity::Space;
+        default:
             return std::nullopt;
         }
     }
-    bool ok = false;
-    const int value = field.toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
+
+    std::optional<StopBits> parseStopBits(const QString &field)
+    {
+        if (field == QLatin1String("1")) {
+            return StopBits::One;
+        }
+        if (field == QLatin1String("1.5")) {
+            return StopBits::OneAndHalf;
+        }
+        if (field == QLatin1String("2")) {
+            return StopBits::Two;
+        }
+        return std::nullopt;
+    }
+
+    // Digits only: toInt() alone would also take signs and blanks inside the field.
+    std::optional<int> parseDecimal(const QString &field)
+    {
+        if (field.isEmpty()) {
+            return std::nullopt;
+        }
+        for (const QChar ch : field) {
+            if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) {
+                return std::nullopt;
+            }
+        }
+        bool ok = false;
+        const int value = field.toInt(&ok);
+        return ok ? std::optional<int>(value) : std::nullopt;
+    }
 
 } // namespace
 

@@ -6,14 +6,14 @@
 
 #include <optional>
 
-namespace line_settings {
+namespace line_settings
+{
 
 enum class Parity { None, Even, Odd, Mark, Space };
 enum class StopBits { One, OneAndHalf, Two };
 
 /// Serial line settings as the program writes them, e.g. "9600,n,8,1".
-struct LineSettings
-{
+struct LineSettings {
     qint32 baudRate = 9600; ///< bits per second, > 0
     Parity parity = Parity::None;
     int dataBits = 8; ///< 5..8

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "link/port_events.h"
 
-namespace port_events {
+namespace port_events
+{
 
 void OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
-            LinkSeen &linkSeen)
+    LinkSeen &linkSeen)
 {
     const qint32 sample = comm::ReadPort(state, input, linkSeen, port);
     if (sample >= 0) {

@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace port_names {
+namespace port_names
+{
 
-namespace {
+namespace
+{
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 16;
+    constexpr int kFirstPort = 1;
+    constexpr int kLastPort = 16;
 
 } // namespace
 
@@ -28,7 +30,7 @@ QStringList Candidates(int port)
     return { QStringLiteral("COM%1").arg(port) };
 #else
     return { VirtualPortDir() + QStringLiteral("/COM%1").arg(port),
-             QStringLiteral("/dev/rfcomm%1").arg(port - 1) };
+        QStringLiteral("/dev/rfcomm%1").arg(port - 1) };
 #endif
 }
 
@@ -38,10 +40,11 @@ Resolution Resolve(int port)
         return { {}, QStringLiteral("No port is selected") };
     }
     if (port < kFirstPort || port > kLastPort) {
-        return { {}, QStringLiteral("Port number %1 is out of range (%2 to %3)")
-                         .arg(port)
-                         .arg(kFirstPort)
-                         .arg(kLastPort) };
+        return { {},
+            QStringLiteral("Port number %1 is out of range (%2 to %3)")
+                .arg(port)
+                .arg(kFirstPort)
+                .arg(kLastPort) };
     }
     const QStringList candidates = Candidates(port);
 #ifdef Q_OS_WIN
@@ -54,9 +57,10 @@ Resolution Resolve(int port)
             return { candidate, {} };
         }
     }
-    return { {}, QStringLiteral("No device for COM%1: looked for %2")
-                     .arg(port)
-                     .arg(candidates.join(QStringLiteral(" and "))) };
+    return { {},
+        QStringLiteral("No device for COM%1: looked for %2")
+            .arg(port)
+            .arg(candidates.join(QStringLiteral(" and "))) };
 #endif
 }
 

@@ -6,7 +6,8 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
-namespace {
+namespace
+{
 
 QSerialPort::Parity toQt(line_settings::Parity parity)
 {
@@ -52,7 +53,9 @@ QString describe(const QSerialPort &port, const QString &device)
 
 } // namespace
 
-SerialControl::SerialControl(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
+SerialControl::SerialControl(QObject *parent)
+    : QObject(parent)
+    , m_port(new QSerialPort(this))
 {
     m_lineSettings = *line_settings::Parse(m_settings);
     connect(m_port, &QSerialPort::readyRead, this, &SerialControl::handleReadyRead);
@@ -61,15 +64,9 @@ SerialControl::SerialControl(QObject *parent) : QObject(parent), m_port(new QSer
 
 SerialControl::~SerialControl() = default;
 
-void SerialControl::setCommPort(qint16 port)
-{
-    m_commPort = port;
-}
+void SerialControl::setCommPort(qint16 port) { m_commPort = port; }
 
-qint16 SerialControl::commPort() const
-{
-    return m_commPort;
-}
+qint16 SerialControl::commPort() const { return m_commPort; }
 
 bool SerialControl::setSettings(const QString &settings)
 {
@@ -82,20 +79,11 @@ bool SerialControl::setSettings(const QString &settings)
     return !m_port->isOpen() || applySettings();
 }
 
-QString SerialControl::settings() const
-{
-    return m_settings;
-}
+QString SerialControl::settings() const { return m_settings; }
 
-void SerialControl::setRThreshold(qint16 threshold)
-{
-    m_rThreshold = threshold;
-}
+void SerialControl::setRThreshold(qint16 threshold) { m_rThreshold = threshold; }
 
-qint16 SerialControl::rThreshold() const
-{
-    return m_rThreshold;
-}
+qint16 SerialControl::rThreshold() const { return m_rThreshold; }
 
 std::optional<QString> SerialControl::setPortOpen(bool open)
 {
@@ -126,10 +114,7 @@ std::optional<QString> SerialControl::setPortOpen(bool open)
     return std::nullopt;
 }
 
-bool SerialControl::portOpen() const
-{
-    return m_port->isOpen();
-}
+bool SerialControl::portOpen() const { return m_port->isOpen(); }
 
 QByteArray SerialControl::input()
 {
@@ -158,8 +143,8 @@ void SerialControl::handleError()
     m_lost = true;
     // The serial layer's own text here is often a stale errno ("Inappropriate ioctl for
     // device"), so say plainly what happened first.
-    const QString description
-        = QStringLiteral("Connection lost (%1): %2").arg(m_device, m_port->errorString());
+    const QString description =
+        QStringLiteral("Connection lost (%1): %2").arg(m_device, m_port->errorString());
     const quint32 openCount = m_openCount;
     QMetaObject::invokeMethod(
         this,
@@ -178,8 +163,8 @@ bool SerialControl::applySettings()
 {
     const bool baudSet = m_port->setBaudRate(m_lineSettings.baudRate);
     const bool paritySet = m_port->setParity(toQt(m_lineSettings.parity));
-    const bool dataSet
-        = m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_lineSettings.dataBits));
+    const bool dataSet =
+        m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_lineSettings.dataBits));
     const bool stopSet = m_port->setStopBits(toQt(m_lineSettings.stopBits));
     return baudSet && paritySet && dataSet && stopSet;
 }

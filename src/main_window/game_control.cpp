@@ -37,17 +37,6 @@ namespace
 
 } // namespace
 
-std::optional<PlayMode> ModeForStart(bool speedSelected, bool strengthSelected)
-{
-    if (speedSelected) {
-        return PlayMode::Speed;
-    }
-    if (strengthSelected) {
-        return PlayMode::Strength;
-    }
-    return std::nullopt;
-}
-
 std::optional<int> NextPreset(QStringView tag)
 {
     static constexpr std::array<std::pair<const char16_t *, int>, 4> kCycle { {

@@ -11,10 +11,6 @@ namespace game_control
 /// The running play mode. Unset until the first start: the refresh tick then does nothing.
 enum class PlayMode { Unset = 0, Speed = 1, Strength = 2 };
 
-/// The mode a start takes over from the option buttons: Speed when "Speed" is selected, else
-/// Strength when "Strength" is; nullopt when neither is, and the previous mode stays.
-std::optional<PlayMode> ModeForStart(bool speedSelected, bool strengthSelected);
-
 /// The countdown preset (seconds) after the one named by the countdown display's tag:
 /// "" -> 30, "30" -> 60, "60" -> 90, "90" -> 30. Any other tag, blanks included, gives nullopt
 /// and the preset button changes nothing.

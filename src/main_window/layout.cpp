@@ -60,7 +60,7 @@ namespace
     }
 
     constexpr float kBottomMargin = 420.0f;
-    constexpr float kRightMarginRight = 40.0f; // logo and speed display
+    constexpr float kRightMarginDisplays = 40.0f; // logo and speed display
     constexpr float kRightMarginModePanel = 100.0f;
     constexpr float kBoardAllowance = 120.0f;
     constexpr float kRecordGap = 120.0f;
@@ -199,9 +199,9 @@ void LayoutBoard(BoardGeometry &g, double outerWidth, double outerHeight, bool f
     assignPosition(g.PctLogo.Top, h - kBottomMargin - f(g.PctLogo.Height));
     assignSize(g.frBase1.Width, w - kBoardAllowance - f(g.frBase0.Width));
     assignPosition(g.frBase0.Left, w - kRightMarginModePanel - f(g.frBase0.Width));
-    assignPosition(g.pc.Left, w - kRightMarginRight - f(g.pc.Width));
-    assignPosition(g.PctLogo.Left, w - kRightMarginRight - f(g.PctLogo.Width));
-    assignSize(g.MSChart1.Width, w - kRightMarginRight - f(g.PctLogo.Width));
+    assignPosition(g.pc.Left, w - kRightMarginDisplays - f(g.pc.Width));
+    assignPosition(g.PctLogo.Left, w - kRightMarginDisplays - f(g.PctLogo.Width));
+    assignSize(g.MSChart1.Width, w - kRightMarginDisplays - f(g.PctLogo.Width));
 
     // Each row reads back what the widgets hold, so a refused width leaves the row lined up
     // with the frame the user actually sees.

@@ -60,7 +60,8 @@ BoardGeometry DesignGeometry();
 /// Re-lays the board out for a window whose outer size is outerWidth × outerHeight twips.
 /// fullHeight (view toggle pressed) hides the chart and lets the board fill the height.
 /// An assignment the widgets would refuse (a negative size, a row position outside 16 bits)
-/// is skipped and that value is kept; the function itself never fails.
+/// is skipped and that value is kept; the function itself never fails. A full-height row pitch
+/// that does not fit 16 bits counts as 0 for this call, so the rows stack at the top.
 void LayoutBoard(BoardGeometry &geometry, double outerWidth, double outerHeight, bool fullHeight);
 
 } // namespace layout

@@ -4,14 +4,13 @@
 #include <cmath>
 #include <limits>
 
-namespace twips {
-
-namespace {
-
-bool usableDpi(double dpi)
+namespace twips
 {
-    return std::isfinite(dpi) && dpi > 0.0;
-}
+
+namespace
+{
+
+    bool usableDpi(double dpi) { return std::isfinite(dpi) && dpi > 0.0; }
 
 } // namespace
 

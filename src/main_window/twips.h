@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-namespace twips {
+namespace twips
+{
 
 /// Twips in one inch.
 inline constexpr double kTwipsPerInch = 1440.0;

@@ -6,17 +6,15 @@
 using rotavex::LinkSeen;
 using rotavex::PlayerSlot;
 
-namespace {
+namespace
+{
 
 QByteArray frame(quint8 high, quint8 low)
 {
     return QByteArray { "<" } + char(high) + char(low) + '>';
 }
 
-QByteArray frameOf(int count)
-{
-    return frame(quint8(count >> 8), quint8(count & 0xFF));
-}
+QByteArray frameOf(int count) { return frame(quint8(count >> 8), quint8(count & 0xFF)); }
 
 LinkSeen armed()
 {
@@ -104,8 +102,8 @@ void TestComm::readSequence_data()
     const QByteArray rejected = frameOf(7501);
 
     QTest::newRow("empty read") << QList<QByteArray> { {} } << QList<int> { 0 } << qint16(-1);
-    QTest::newRow("garbage only")
-        << QList<QByteArray> { QByteArray("\x01>\x02\x03>\xFF") } << QList<int> { -1 } << qint16(-1);
+    QTest::newRow("garbage only") << QList<QByteArray> { QByteArray("\x01>\x02\x03>\xFF") }
+                                  << QList<int> { -1 } << qint16(-1);
     // The state starts at position 0, as if a start marker had just arrived, so the first
     // three bytes a link ever delivers may complete a frame without any "<".
     QTest::newRow("first bytes ever taken as a frame")
@@ -113,9 +111,8 @@ void TestComm::readSequence_data()
     QTest::newRow("frame split after high byte")
         << QList<QByteArray> { QByteArray("<\x03"), QByteArray("\xE8>") } << QList<int> { -1, 7500 }
         << qint16(0);
-    QTest::newRow("frame split at every byte")
-        << QList<QByteArray> { "<", "\x03", "\xE8", ">" } << QList<int> { -1, -1, -1, 7500 }
-        << qint16(0);
+    QTest::newRow("frame split at every byte") << QList<QByteArray> { "<", "\x03", "\xE8", ">" }
+                                               << QList<int> { -1, -1, -1, 7500 } << qint16(0);
     QTest::newRow("empty read inside a split frame")
         << QList<QByteArray> { "<\x03", {}, "\xE8>" } << QList<int> { -1, 0, 7500 } << qint16(0);
     QTest::newRow("second start marker restarts")
@@ -127,8 +124,8 @@ void TestComm::readSequence_data()
     QTest::newRow("abandoned frame does not complete later")
         << QList<QByteArray> { QByteArray("<\x03\xE8\x41"), ">\x03\xE8>" } << QList<int> { -1, -1 }
         << qint16(-1);
-    QTest::newRow("garbage before frame")
-        << QList<QByteArray> { QByteArray("\x10\x20>") + f7500 } << QList<int> { 7500 } << qint16(0);
+    QTest::newRow("garbage before frame") << QList<QByteArray> { QByteArray("\x10\x20>") + f7500 }
+                                          << QList<int> { 7500 } << qint16(0);
     QTest::newRow("two frames in one read last wins")
         << QList<QByteArray> { f7500 + f1000 } << QList<int> { 1000 } << qint16(0);
     QTest::newRow("rejected frame after usable keeps usable")
@@ -207,7 +204,8 @@ void TestComm::positionSaturatesOnLongGarbage()
     seen = armed();
     const QByteArray garbage(100000, filler);
     QCOMPARE(comm::ReadPort(state, garbage, seen, 1), -1);
-    QVERIFY2(state.Position >= 0 && state.Position <= 4, qPrintable(QString::number(state.Position)));
+    QVERIFY2(
+        state.Position >= 0 && state.Position <= 4, qPrintable(QString::number(state.Position)));
     QCOMPARE(seen[1], qint16(-1));
     QCOMPARE(comm::ReadPort(state, frameOf(1000), seen, 1), 7500);
 }

@@ -30,8 +30,10 @@ void TestLineSettings::parse_data()
         << "19200,E,7,2" << Result(LineSettings { 19200, Parity::Even, 7, StopBits::Two });
     QTest::newRow("odd parity, 5 data, 1.5 stop")
         << "300,o,5,1.5" << Result(LineSettings { 300, Parity::Odd, 5, StopBits::OneAndHalf });
-    QTest::newRow("mark parity") << "1200,m,8,1" << Result(LineSettings { 1200, Parity::Mark, 8, StopBits::One });
-    QTest::newRow("space parity") << "1200,s,6,1" << Result(LineSettings { 1200, Parity::Space, 6, StopBits::One });
+    QTest::newRow("mark parity") << "1200,m,8,1"
+                                 << Result(LineSettings { 1200, Parity::Mark, 8, StopBits::One });
+    QTest::newRow("space parity") << "1200,s,6,1"
+                                  << Result(LineSettings { 1200, Parity::Space, 6, StopBits::One });
     QTest::newRow("blanks around fields")
         << " 9600 , n , 8 , 1 " << Result(LineSettings { 9600, Parity::None, 8, StopBits::One });
     QTest::newRow("empty text") << "" << Result();

@@ -6,7 +6,8 @@
 using rotavex::LinkSeen;
 using rotavex::PlayerRpm;
 
-namespace {
+namespace
+{
 
 QByteArray frameOf(int count)
 {
@@ -116,7 +117,8 @@ void TestPortEvents::watchdogStepFunction()
     QFETCH(int, firstZeroMs);
 
     constexpr int kUntilMs = 20000;
-    const QList<int> expected = firstZeroMs == kNever ? QList<int>() : ticksFrom(firstZeroMs, kUntilMs);
+    const QList<int> expected =
+        firstZeroMs == kNever ? QList<int>() : ticksFrom(firstZeroMs, kUntilMs);
     QCOMPARE(zeroingTicks(frame, stopMs, kUntilMs), expected);
 }
 

@@ -18,7 +18,8 @@ using rotavex::LinkSeen;
 using rotavex::PlayerRpm;
 using rotavex::PlayerSlot;
 
-namespace {
+namespace
+{
 
 QByteArray frameOf(int count)
 {
@@ -27,14 +28,13 @@ QByteArray frameOf(int count)
 
 // One player's link wired as the main window wires it: every OnComm reads everything
 // pending and hands it to the port events.
-struct Link
-{
-    explicit Link(PlayerSlot player) : port(player)
+struct Link {
+    explicit Link(PlayerSlot player)
+        : port(player)
     {
         seen.fill(-1);
-        QObject::connect(&control, &SerialControl::OnComm, &control, [this]() {
-            port_events::OnComm(state, control.input(), port, rpm, seen);
-        });
+        QObject::connect(&control, &SerialControl::OnComm, &control,
+            [this]() { port_events::OnComm(state, control.input(), port, rpm, seen); });
     }
 
     std::optional<QString> open(int commPort)
@@ -103,8 +103,8 @@ void TestSerialControl::framesReachPlayerRpm_data()
     QTest::newRow("byte by byte") << QList<QByteArray> { "<", "\x1D", "\x4C", ">" } << 1000;
     QTest::newRow("two frames in one write last wins")
         << QList<QByteArray> { frameOf(1000) + frameOf(375) } << 20000;
-    QTest::newRow("garbage then frame") << QList<QByteArray> { QByteArray("\x55\xAA>>") + frameOf(830) }
-                                        << 9036;
+    QTest::newRow("garbage then frame")
+        << QList<QByteArray> { QByteArray("\x55\xAA>>") + frameOf(830) } << 9036;
 }
 
 void TestSerialControl::framesReachPlayerRpm()
@@ -139,8 +139,8 @@ void TestSerialControl::lineSettingsReachDevice_data()
     QTest::addColumn<QSerialPort::Parity>("parity");
     QTest::addColumn<QSerialPort::DataBits>("dataBits");
 
-    QTest::newRow("the program's settings") << "9600,n,8,1" << speed_t(B9600) << false
-                                            << QSerialPort::NoParity << QSerialPort::Data8;
+    QTest::newRow("the program's settings")
+        << "9600,n,8,1" << speed_t(B9600) << false << QSerialPort::NoParity << QSerialPort::Data8;
     QTest::newRow("even, 7 data, 2 stop") << "19200,E,7,2" << speed_t(B19200) << true
                                           << QSerialPort::EvenParity << QSerialPort::Data7;
     QTest::newRow("odd, 6 data") << "4800,o,6,1" << speed_t(B4800) << false
@@ -165,7 +165,8 @@ void TestSerialControl::lineSettingsReachDevice()
     TempRuntimeDir runtime;
     PtyPair pty;
     QVERIFY(pty.exposeAs(runtime.portDir(), 4));
-    const int probe = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    const int probe =
+        ::open(pty.slavePath().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     QVERIFY(probe >= 0);
     auto closeProbe = qScopeGuard([probe]() { ::close(probe); });
 
@@ -199,10 +200,11 @@ void TestSerialControl::openFailure_data()
     QTest::addColumn<QString>("error");
 
     // %1 stands for the private folder of virtual ports.
-    QTest::newRow("missing device") << 5
-                                    << QStringLiteral("No device for COM5: looked for %1/COM5 and /dev/rfcomm4");
+    QTest::newRow("missing device")
+        << 5 << QStringLiteral("No device for COM5: looked for %1/COM5 and /dev/rfcomm4");
     QTest::newRow("no port selected") << 0 << QStringLiteral("No port is selected");
-    QTest::newRow("port beyond 16") << 17 << QStringLiteral("Port number 17 is out of range (1 to 16)");
+    QTest::newRow("port beyond 16")
+        << 17 << QStringLiteral("Port number 17 is out of range (1 to 16)");
 }
 
 void TestSerialControl::openFailure()
@@ -314,8 +316,9 @@ void TestSerialControl::vanishedDeviceClosesPortOnce()
     QTRY_COMPARE(lost.count(), 1);
     QVERIFY(!link.control.portOpen());
     const QString description = lost.first().first().toString();
-    QVERIFY2(description.startsWith(QStringLiteral("Connection lost (%1/COM8): ").arg(runtime.portDir())),
-             qPrintable(description));
+    QVERIFY2(description.startsWith(
+                 QStringLiteral("Connection lost (%1/COM8): ").arg(runtime.portDir())),
+        qPrintable(description));
 
     SocketActivity activity;
     const qsizetype eventsAfterLoss = events.count();
