@@ -1,2 +1,82 @@
 // SPDX-License-Identifier: MIT
 #include "link/comm.h"
+
+#include <cmath>
+
+namespace comm
+{
+
+namespace
+{
+
+    constexpr quint8 kStartMarker = '<';
+    constexpr quint8 kEndMarker = '>';
+    constexpr qint16 kHighPosition = 1;
+    constexpr qint16 kLowPosition = 2;
+    constexpr qint16 kEndPosition = 3;
+    // Once past the end marker nothing is taken until the next "<", so counting further would
+    // only risk overflowing the 16-bit counter on a long run of garbage.
+    constexpr qint16 kPastFrame = 4;
+
+    constexpr qint32 kMicrosecondsPerCount = 8;
+    constexpr qint32 kShortestPeriodUs = 3000;
+    constexpr qint32 kLongestPeriodUs = 60000;
+
+} // namespace
+
+qint32 ParseChar(PacketState &state, quint8 byte, LinkSeen &linkSeen, PlayerSlot port)
+{
+    qint32 result = -1;
+    if (byte == kStartMarker) {
+        state.Position = 0;
+    }
+    if (state.Position == kHighPosition) {
+        state.High = byte;
+    }
+    if (state.Position == kLowPosition) {
+        state.Low = byte;
+    }
+    if (byte == kEndMarker && state.Position == kEndPosition) {
+        result = state.High * 256 + state.Low;
+        linkSeen[port] = 0;
+    }
+    if (state.Position < kPastFrame) {
+        ++state.Position;
+    }
+    return result;
+}
+
+qint32 CountToRpm(qint32 count)
+{
+    if (count == 0) {
+        return 0;
+    }
+    const qint32 periodUs = kMicrosecondsPerCount * count;
+    if (count < 0 || periodUs < kShortestPeriodUs || periodUs > kLongestPeriodUs) {
+        return -1;
+    }
+    // Seconds per revolution first, then revolutions per minute, in double; within the window
+    // this is exactly the integer quotient 60'000'000 / period.
+    return static_cast<qint32>(std::floor(60.0 / (periodUs / 1000000.0)));
+}
+
+qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot port)
+{
+    if (input.isEmpty()) {
+        return 0;
+    }
+    qint32 sample = -1;
+    for (const char ch : input) {
+        const qint32 count = ParseChar(state, static_cast<quint8>(ch), linkSeen, port);
+        if (count < 0) {
+            continue;
+        }
+        const qint32 rpm = CountToRpm(count);
+        if (rpm >= 0) {
+            sample = rpm;
+        }
+    }
+    return sample;
+}
+
+} // namespace comm

@@ -6,18 +6,20 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
-namespace comm {
+namespace comm
+{
 
 using rotavex::LinkSeen;
 using rotavex::PlayerSlot;
 
 /// Framing state of one port's byte stream ("<", high, low, ">"). Each port has its own, so
 /// bytes of one link can never complete a frame begun on another.
-struct PacketState
-{
+struct PacketState {
     qint32 High = 0; ///< last byte taken at frame position 1
     qint32 Low = 0; ///< last byte taken at frame position 2
     qint16 Position = 0; ///< position of the next byte; "<" sets 0; saturates past the frame
+
+    bool operator==(const PacketState &) const = default;
 };
 
 /// One PacketState per port, indexed by PlayerSlot.

@@ -6,7 +6,8 @@
 
 #include <QByteArrayView>
 
-namespace port_events {
+namespace port_events
+{
 
 using rotavex::LinkSeen;
 using rotavex::PlayerRpm;
@@ -16,7 +17,7 @@ using rotavex::PlayerSlot;
 /// sample >= 0 in playerRpm[port]; -1 leaves the stored sample as it was. An event with
 /// nothing pending stores 0.
 void OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
-            LinkSeen &linkSeen);
+    LinkSeen &linkSeen);
 
 /// One watchdog tick (every 2000 ms): a player whose flag is still -1 (no frame since the
 /// previous tick) gets sample 0; every other flag is armed to -1.

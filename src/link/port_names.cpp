@@ -1,2 +1,67 @@
 // SPDX-License-Identifier: MIT
 #include "link/port_names.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace port_names
+{
+
+namespace
+{
+
+    constexpr int kFirstPort = 1;
+    constexpr int kLastPort = 16;
+
+} // namespace
+
+QString VirtualPortDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+        + QStringLiteral("/rotavex");
+}
+
+QStringList Candidates(int port)
+{
+    if (port < kFirstPort || port > kLastPort) {
+        return {};
+    }
+#ifdef Q_OS_WIN
+    return { QStringLiteral("COM%1").arg(port) };
+#else
+    return { VirtualPortDir() + QStringLiteral("/COM%1").arg(port),
+        QStringLiteral("/dev/rfcomm%1").arg(port - 1) };
+#endif
+}
+
+Resolution Resolve(int port)
+{
+    if (port == 0) {
+        return { {}, QStringLiteral("No port is selected") };
+    }
+    if (port < kFirstPort || port > kLastPort) {
+        return { {},
+            QStringLiteral("Port number %1 is out of range (%2 to %3)")
+                .arg(port)
+                .arg(kFirstPort)
+                .arg(kLastPort) };
+    }
+    const QStringList candidates = Candidates(port);
+#ifdef Q_OS_WIN
+    // The Windows serial layer names ports directly; whether one exists shows when it opens.
+    return { candidates.first(), {} };
+#else
+    for (const QString &candidate : candidates) {
+        // exists() follows links, so a virtual port whose device is gone does not count.
+        if (QFileInfo::exists(candidate)) {
+            return { candidate, {} };
+        }
+    }
+    return { {},
+        QStringLiteral("No device for COM%1: looked for %2")
+            .arg(port)
+            .arg(candidates.join(QStringLiteral(" and "))) };
+#endif
+}
+
+} // namespace port_names

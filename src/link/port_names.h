@@ -4,7 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace port_names {
+namespace port_names
+{
 
 /// Folder in which virtual ports appear as COM1..COM16 (the device simulator's links):
 /// `<runtime dir>/rotavex`, the runtime dir being $XDG_RUNTIME_DIR on Linux.
@@ -16,8 +17,7 @@ QString VirtualPortDir();
 QStringList Candidates(int port);
 
 /// The result of resolving a port number to a device.
-struct Resolution
-{
+struct Resolution {
     QString device; ///< the device to open; empty when none exists
     QString error; ///< why nothing was found, naming what was looked for; empty on success
 };

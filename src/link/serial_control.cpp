@@ -1,8 +1,170 @@
 // SPDX-License-Identifier: MIT
 #include "link/serial_control.h"
 
+#include "link/port_names.h"
+
+#include <QFileInfo>
 #include <QSerialPort>
 
-SerialControl::SerialControl(QObject *parent) : QObject(parent), m_port(new QSerialPort(this)) { }
+namespace
+{
+
+QSerialPort::Parity toQt(line_settings::Parity parity)
+{
+    switch (parity) {
+    case line_settings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case line_settings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case line_settings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case line_settings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case line_settings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(line_settings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case line_settings::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case line_settings::StopBits::Two:
+        return QSerialPort::TwoStop;
+    case line_settings::StopBits::One:
+        break;
+    }
+    return QSerialPort::OneStop;
+}
+
+QString describe(const QSerialPort &port, const QString &device)
+{
+    QString description = port.errorString() + QStringLiteral(" (") + device + QLatin1Char(')');
+    if (port.error() == QSerialPort::PermissionError) {
+        // A device we may not read needs group rights; a readable one is held by someone else.
+        description += QFileInfo(device).isReadable()
+            ? QStringLiteral("; it may be in use by another program")
+            : QStringLiteral("; add your user to the dialout group to use serial devices");
+    }
+    return description;
+}
+
+} // namespace
+
+SerialControl::SerialControl(QObject *parent)
+    : QObject(parent)
+    , m_port(new QSerialPort(this))
+{
+    m_lineSettings = *line_settings::Parse(m_settings);
+    connect(m_port, &QSerialPort::readyRead, this, &SerialControl::handleReadyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this, &SerialControl::handleError);
+}
 
 SerialControl::~SerialControl() = default;
+
+void SerialControl::setCommPort(qint16 port) { m_commPort = port; }
+
+qint16 SerialControl::commPort() const { return m_commPort; }
+
+bool SerialControl::setSettings(const QString &settings)
+{
+    const std::optional<line_settings::LineSettings> parsed = line_settings::Parse(settings);
+    if (!parsed) {
+        return false;
+    }
+    m_settings = settings;
+    m_lineSettings = *parsed;
+    return !m_port->isOpen() || applySettings();
+}
+
+QString SerialControl::settings() const { return m_settings; }
+
+void SerialControl::setRThreshold(qint16 threshold) { m_rThreshold = threshold; }
+
+qint16 SerialControl::rThreshold() const { return m_rThreshold; }
+
+std::optional<QString> SerialControl::setPortOpen(bool open)
+{
+    if (!open) {
+        ++m_openCount;
+        m_port->close();
+        return std::nullopt;
+    }
+    if (m_port->isOpen()) {
+        return QStringLiteral("COM%1 is already open").arg(m_commPort);
+    }
+    const port_names::Resolution resolution = port_names::Resolve(m_commPort);
+    if (resolution.device.isEmpty()) {
+        return resolution.error;
+    }
+    m_device = resolution.device;
+    m_port->setPortName(m_device);
+    applySettings();
+    m_opening = true;
+    // The program only listens; the devices need nothing sent to them.
+    const bool opened = m_port->open(QIODevice::ReadOnly);
+    m_opening = false;
+    if (!opened) {
+        return describe(*m_port, m_device);
+    }
+    ++m_openCount;
+    m_lost = false;
+    return std::nullopt;
+}
+
+bool SerialControl::portOpen() const { return m_port->isOpen(); }
+
+QByteArray SerialControl::input()
+{
+    if (!m_port->isOpen()) {
+        return {};
+    }
+    return m_port->readAll();
+}
+
+void SerialControl::handleReadyRead()
+{
+    if (m_rThreshold > 0 && m_port->bytesAvailable() >= m_rThreshold) {
+        Q_EMIT OnComm();
+    }
+}
+
+void SerialControl::handleError()
+{
+    if (m_port->error() == QSerialPort::NoError || m_opening || !m_port->isOpen() || m_lost) {
+        return;
+    }
+    // A vanished device keeps the descriptor readable and every read failing, so the serial
+    // layer reports the same error on every pass of the event loop until the port is closed.
+    // The serial layer does not promise that closing from inside its own notification is
+    // safe, hence the queued close; m_lost swallows the reports that arrive before it runs.
+    m_lost = true;
+    // The serial layer's own text here is often a stale errno ("Inappropriate ioctl for
+    // device"), so say plainly what happened first.
+    const QString description =
+        QStringLiteral("Connection lost (%1): %2").arg(m_device, m_port->errorString());
+    const quint32 openCount = m_openCount;
+    QMetaObject::invokeMethod(
+        this,
+        [this, description, openCount]() {
+            if (openCount != m_openCount) {
+                return; // closed (and perhaps reopened) by its owner in the meantime
+            }
+            ++m_openCount;
+            m_port->close();
+            Q_EMIT linkLost(description);
+        },
+        Qt::QueuedConnection);
+}
+
+bool SerialControl::applySettings()
+{
+    const bool baudSet = m_port->setBaudRate(m_lineSettings.baudRate);
+    const bool paritySet = m_port->setParity(toQt(m_lineSettings.parity));
+    const bool dataSet =
+        m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_lineSettings.dataBits));
+    const bool stopSet = m_port->setStopBits(toQt(m_lineSettings.stopBits));
+    return baudSet && paritySet && dataSet && stopSet;
+}

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "link/line_settings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -49,10 +51,17 @@ Q_SIGNALS:
     void linkLost(const QString &description);
 
 private:
+    void handleReadyRead();
     void handleError();
+    bool applySettings();
 
     QSerialPort *m_port; // owned as a child
     qint16 m_commPort = 0;
     qint16 m_rThreshold = 0;
     QString m_settings = QStringLiteral("9600,n,8,1");
+    line_settings::LineSettings m_lineSettings;
+    QString m_device; // the device of the latest open, for descriptions
+    bool m_opening = false; // errors of an open are its result, not a lost link
+    bool m_lost = false; // linkLost already on its way for the current opening
+    quint32 m_openCount = 0; // tells a queued close which opening it belongs to
 };

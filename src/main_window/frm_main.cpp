@@ -1,9 +1,426 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/frm_main.h"
 
-frmMain::frmMain(QWidget *parent) : QWidget(parent)
+#include "link/port_events.h"
+#include "link/serial_control.h"
+#include "main_window/button_art.h"
+#include "main_window/led_display.h"
+#include "main_window/player_chart.h"
+#include "main_window/rotor_logo.h"
+#include "main_window/speed_bar.h"
+#include "main_window/tag_label.h"
+#include "main_window/twips.h"
+#include "main_window/widget_board.h"
+#include "setup/frm_setup.h"
+#include "setup/settings_store.h"
+#include "version.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QResizeEvent>
+#include <QTimer>
+
+#include <chrono>
+
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+namespace
 {
-    setWindowTitle(QStringLiteral("Rotavex"));
+
+using namespace std::chrono_literals;
+
+const QColor kPanelBackground(224, 224, 224);
+const QColor kSpeedOnColour(0, 128, 0);
+constexpr double kBarMaximumRpm = 20000.0;
+// The bars' fill before the first refresh colours them (0x00BBGGRR).
+constexpr quint32 kFirstBarColour = 0x0000FF00;
+constexpr quint32 kOtherBarColour = 0x000080FF;
+
+// Every control of the window is in the design inventory; a missing one is a programming error.
+layout::TwipsRect designRect(QAnyStringView objectName)
+{
+    const std::optional<layout::TwipsRect> rect = layout::DesignRect(objectName);
+    Q_ASSERT(rect);
+    return rect.value_or(layout::TwipsRect {});
+}
+
+QString indexedName(const char *name, int index)
+{
+    return QLatin1String(name) + QString::number(index);
+}
+
+void setPanelBackground(QWidget *widget)
+{
+    QPalette colours = widget->palette();
+    colours.setColor(QPalette::Window, kPanelBackground);
+    widget->setPalette(colours);
+    widget->setAutoFillBackground(true);
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+    const QString &toolTip, main_window::ButtonArt art)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(toolTip);
+    button->setIcon(main_window::ButtonIcon(art));
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QWidget(parent)
+    , m_geometry(layout::DesignGeometry())
+{
+    buildControls();
+    connectControls();
+    Form_Load();
 }
 
 frmMain::~frmMain() = default;
+
+QRect frmMain::toPixels(const layout::TwipsRect &twips) const
+{
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    return { twips::TwipsToPixels(twips.Left, dpiX), twips::TwipsToPixels(twips.Top, dpiY),
+        twips::TwipsToPixels(twips.Width, dpiX), twips::TwipsToPixels(twips.Height, dpiY) };
+}
+
+void frmMain::buildControls()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setPanelBackground(this);
+    resize(toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }).size());
+
+    for (int i = 0; i < 2; ++i) {
+        frBase[i] = new QGroupBox(this);
+        frBase[i]->setObjectName(indexedName("frBase", i));
+    }
+    frBase[0]->setTitle(QStringLiteral("Play Mode"));
+    frBase[1]->setTitle(QStringLiteral("Monitor"));
+
+    pctBase = new QWidget(frBase[0]);
+    pctBase->setObjectName(QStringLiteral("pctBase"));
+    setPanelBackground(pctBase);
+    pctBase->setGeometry(toPixels(designRect("pctBase")));
+    pctBase->hide();
+
+    cmdStr = new QPushButton(QStringLiteral("Strength Mode"), pctBase);
+    cmdStr->setObjectName(QStringLiteral("cmdStr"));
+    cmdStr->setToolTip(QStringLiteral("Set the countdown timer"));
+    cmdStr->setGeometry(toPixels(designRect("cmdStr")));
+
+    CurTimer = new main_window::LedDisplay(3, pctBase);
+    CurTimer->setObjectName(QStringLiteral("CurTimer"));
+    CurTimer->setColours(Qt::black, kPanelBackground);
+    // Sized to its panel, as the display sizes itself to what is visible of it.
+    CurTimer->setGeometry(
+        toPixels(designRect("CurTimer")).intersected(QRect(QPoint(0, 0), pctBase->size())));
+    CurTimer->setNumber(90);
+    CurTimer->setTag(QStringLiteral("90"));
+
+    const std::array<QString, 2> modeCaptions { QStringLiteral("Speed"),
+        QStringLiteral("Strength") };
+    m_optModeGroup = new QButtonGroup(this);
+    for (int i = 0; i < 2; ++i) {
+        OptMode[i] = new QRadioButton(modeCaptions[i], frBase[0]);
+        OptMode[i]->setObjectName(indexedName("OptMode", i));
+        OptMode[i]->setGeometry(toPixels(designRect(OptMode[i]->objectName())));
+        m_optModeGroup->addButton(OptMode[i], i);
+    }
+    OptMode[0]->setChecked(true);
+
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        lblName[n] = new main_window::TagLabel(frBase[1]);
+        lblName[n]->setObjectName(indexedName("lblName", n));
+        lblName[n]->setText(QStringLiteral("Player%1 name").arg(n));
+
+        lblRPM[n] = new main_window::TagLabel(frBase[1]);
+        lblRPM[n]->setObjectName(indexedName("lblRPM", n));
+        lblRPM[n]->setText(QStringLiteral("0 rpm"));
+
+        lblHI[n] = new main_window::TagLabel(frBase[1]);
+        lblHI[n]->setObjectName(indexedName("lblHI", n));
+        lblHI[n]->setText(QStringLiteral("0 rpm"));
+        lblHI[n]->setBold(true);
+
+        // Bars after labels: a long name runs under the bar, not over it.
+        pbar[n] = new main_window::SpeedBar(frBase[1]);
+        pbar[n]->setObjectName(indexedName("pbar", n));
+        pbar[n]->setMaximum(kBarMaximumRpm);
+        pbar[n]->setFillColour(n == kFirstPlayer ? kFirstBarColour : kOtherBarColour);
+    }
+
+    pc = new QWidget(this);
+    pc->setObjectName(QStringLiteral("pc"));
+    setPanelBackground(pc);
+
+    CurSpeed = new main_window::LedDisplay(6, pc);
+    CurSpeed->setObjectName(QStringLiteral("CurSpeed"));
+    CurSpeed->setColours(kSpeedOnColour, kPanelBackground);
+    pc->setGeometry(toPixels(m_geometry.pc));
+    // Sized to its frame, as the display sizes itself to what is visible of it.
+    CurSpeed->setGeometry(
+        toPixels(designRect("CurSpeed")).intersected(QRect(QPoint(0, 0), pc->size())));
+
+    MSChart1 = new main_window::PlayerChart(this);
+    MSChart1->setObjectName(QStringLiteral("MSChart1"));
+
+    PctLogo = new main_window::RotorLogo(this);
+    PctLogo->setObjectName(QStringLiteral("PctLogo"));
+    // Beneath its neighbours: the chart's edge and the full-height board reach into its box.
+    PctLogo->lower();
+
+    using main_window::ButtonArt;
+    cmdSetup = makeButton(this, "cmdSetup", QStringLiteral("Setup"),
+        QStringLiteral("Setup BT port and player name"), ButtonArt::Setup);
+    cmdQuit = makeButton(this, "cmdQuit", QStringLiteral("Quit"),
+        QStringLiteral("Quit this application"), ButtonArt::Quit);
+    CmdStart =
+        makeButton(this, "CmdStart", QStringLiteral("Start"), QString(), ButtonArt::StartStop);
+    CmdStart->setCheckable(true);
+    CmdClear = makeButton(this, "CmdClear", QStringLiteral("Clear"),
+        QStringLiteral("Clear record labels"), ButtonArt::Clear);
+    CmdVisual =
+        makeButton(this, "CmdVisual", QString(), QStringLiteral("View Mode"), ButtonArt::View);
+    CmdVisual->setCheckable(true);
+    CmdScore = makeButton(this, "CmdScore", QStringLiteral("Hight Score"),
+        QStringLiteral("Show Hight score"), ButtonArt::Score);
+    CmdScore->setEnabled(false);
+    CmdScore->hide();
+    for (QPushButton *button : { cmdSetup, cmdQuit, CmdStart, CmdClear, CmdVisual, CmdScore }) {
+        button->setGeometry(toPixels(designRect(button->objectName())));
+    }
+
+    tmrTimeout = new QTimer(this);
+    tmrTimeout->setObjectName(QStringLiteral("tmrTimeout"));
+    tmrTimeout->setInterval(2000ms);
+    tmrStrenght = new QTimer(this);
+    tmrStrenght->setObjectName(QStringLiteral("tmrStrenght"));
+    tmrStrenght->setInterval(1000ms);
+    tmrRefresh = new QTimer(this);
+    tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
+    tmrRefresh->setInterval(1000ms);
+    tmrTimeout->start();
+
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        m_MSComm[n] = new SerialControl(this);
+        m_MSComm[n]->setObjectName(indexedName("MSComm", n));
+    }
+
+    m_board = std::make_unique<main_window::WidgetBoard>(
+        main_window::WidgetBoard::Widgets { lblName, lblRPM, lblHI, pbar, CurSpeed, MSChart1 });
+    applyGeometry();
+}
+
+void frmMain::connectControls()
+{
+    connect(CmdStart, &QPushButton::clicked, this, &frmMain::CmdStart_Click);
+    connect(cmdStr, &QPushButton::clicked, this, &frmMain::cmdStr_Click);
+    connect(CmdClear, &QPushButton::clicked, this, &frmMain::CmdClear_Click);
+    connect(CmdVisual, &QPushButton::clicked, this, &frmMain::CmdVisual_Click);
+    connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
+    connect(cmdSetup, &QPushButton::clicked, this, &frmMain::cmdSetup_Click);
+    connect(m_optModeGroup, &QButtonGroup::idClicked, this, &frmMain::OptMode_Click);
+    connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
+    connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
+    connect(tmrTimeout, &QTimer::timeout, this, &frmMain::tmrTimeout_Timer);
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        connect(m_MSComm[n], &SerialControl::OnComm, this, [this, n] { MSComm_OnComm(n); });
+        // The watchdog zeroes the speed two ticks later; the name shows the loss at once.
+        connect(m_MSComm[n], &SerialControl::linkLost, this,
+            [this, n](const QString &) { setNameBold(n, false); });
+    }
+}
+
+void frmMain::Form_Load()
+{
+    setWindowTitle(QStringLiteral("Rotavex Bluetooth %1.%2.%3")
+                       .arg(rotavex::kVersionMajor)
+                       .arg(rotavex::kVersionMinor)
+                       .arg(rotavex::kVersionPatch));
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        m_tables.playerName[n] = settings_store::ReadPlayerName(n);
+    }
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        lblName[n]->setText(m_tables.playerName[n]);
+    }
+    tmrRefresh->stop();
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        MSChart1->setColumnLabel(n, m_tables.playerName[n]);
+    }
+}
+
+SerialControl *frmMain::MSComm(PlayerSlot player) const { return m_MSComm[player]; }
+
+void frmMain::setNameBold(PlayerSlot player, bool bold) { lblName[player]->setBold(bold); }
+
+bool frmMain::nameBold(PlayerSlot player) const { return lblName[player]->bold(); }
+
+rotavex::PlayerName &frmMain::playerName() { return m_tables.playerName; }
+
+void frmMain::applyPlayerNames()
+{
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        lblName[n]->setText(m_tables.playerName[n]);
+        MSChart1->setColumnLabel(n, m_tables.playerName[n]);
+    }
+}
+
+rotavex::SharedTables &frmMain::tables() { return m_tables; }
+
+void frmMain::MSComm_OnComm(PlayerSlot player)
+{
+    const QByteArray input = m_MSComm[player]->input();
+    port_events::OnComm(m_portStates[player], input, player, m_tables.playerRpm, m_tables.linkSeen);
+}
+
+void frmMain::tmrTimeout_Timer()
+{
+    port_events::WatchdogTick(m_tables.linkSeen, m_tables.playerRpm);
+}
+
+void frmMain::CmdStart_Click()
+{
+    if (CmdStart->isChecked()) {
+        CmdClear_Click();
+        const std::optional<game_control::PlayMode> mode =
+            game_control::ModeForStart(OptMode[0]->isChecked(), OptMode[1]->isChecked());
+        if (mode == game_control::PlayMode::Strength) {
+            // A countdown that ran out starts again from its preset; one stopped with seconds
+            // left goes on from them.
+            CurTimer->setNumber(static_cast<qint32>(
+                game_control::StrengthStartSeconds(CurTimer->number(), CurTimer->tag())));
+            // The Strength board starts from zero, not from what the Speed reset wrote.
+            speed_mode::UpdateStrengthMode(
+                m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
+            tmrStrenght->start();
+        }
+        if (mode) {
+            m_playMode = *mode;
+        }
+        CmdStart->setText(QStringLiteral("Stop"));
+        tmrRefresh->start();
+    } else {
+        CmdStart->setText(QStringLiteral("Start"));
+        tmrStrenght->stop();
+        tmrRefresh->stop();
+    }
+}
+
+void frmMain::tmrRefresh_Timer()
+{
+    switch (m_playMode) {
+    case game_control::PlayMode::Speed:
+        speed_mode::UpdateSpeedMode(
+            m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, false);
+        break;
+    case game_control::PlayMode::Strength:
+        speed_mode::UpdateStrengthMode(
+            m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, false);
+        break;
+    case game_control::PlayMode::Unset:
+        break;
+    }
+}
+
+void frmMain::cmdStr_Click()
+{
+    if (const std::optional<int> preset = game_control::NextPreset(CurTimer->tag())) {
+        CurTimer->setNumber(*preset);
+        CurTimer->setTag(QString::number(*preset));
+    }
+}
+
+void frmMain::tmrStrenght_Timer()
+{
+    const game_control::CountdownStepResult step = game_control::CountdownStep(CurTimer->number());
+    CurTimer->setNumber(static_cast<qint32>(step.newValue));
+    if (step.ranOut) {
+        tmrStrenght->stop();
+        tmrRefresh->stop();
+        CmdStart->setChecked(false);
+        CmdStart->setText(QStringLiteral("Start"));
+    }
+}
+
+void frmMain::OptMode_Click(int index) { pctBase->setVisible(index == 1); }
+
+void frmMain::CmdClear_Click()
+{
+    CurSpeed->setNumber(0);
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        lblHI[n]->setTag(QStringLiteral("0"));
+    }
+    speed_mode::UpdateSpeedMode(
+        m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
+}
+
+void frmMain::CmdVisual_Click()
+{
+    MSChart1->setVisible(!CmdVisual->isChecked());
+    Form_Resize();
+}
+
+void frmMain::cmdQuit_Click()
+{
+    // Ends the program without the close steps; open ports are released as it ends.
+    QCoreApplication::exit(0);
+}
+
+void frmMain::cmdSetup_Click()
+{
+    frmSetup dialog(*this);
+    dialog.exec();
+    dialog.Unload();
+    applyPlayerNames();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    const QRect outer = frameGeometry();
+    layout::LayoutBoard(m_geometry, twips::PixelsToTwips(outer.width(), logicalDpiX()),
+        twips::PixelsToTwips(outer.height(), logicalDpiY()), CmdVisual->isChecked());
+    applyGeometry();
+}
+
+void frmMain::applyGeometry()
+{
+    frBase[0]->setGeometry(toPixels(m_geometry.frBase0));
+    frBase[1]->setGeometry(toPixels(m_geometry.frBase1));
+    pc->setGeometry(toPixels(m_geometry.pc));
+    PctLogo->setGeometry(toPixels(m_geometry.PctLogo));
+    MSChart1->setGeometry(toPixels(m_geometry.MSChart1));
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        lblName[n]->setGeometry(toPixels(m_geometry.lblName[n]));
+        pbar[n]->setGeometry(toPixels(m_geometry.pbar[n]));
+        lblRPM[n]->setGeometry(toPixels(m_geometry.lblRPM[n]));
+        lblHI[n]->setGeometry(toPixels(m_geometry.lblHI[n]));
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        if (m_MSComm[n]->portOpen()) {
+            // Closing a port that is open cannot fail in a way the user could act on.
+            (void)m_MSComm[n]->setPortOpen(false);
+        }
+    }
+    event->accept();
+}

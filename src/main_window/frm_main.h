@@ -1,11 +1,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "link/comm.h"
+#include "main_window/game_control.h"
+#include "main_window/layout.h"
+#include "measurement/speed_mode.h"
 #include "shared/player_tables.h"
 
+#include <QRect>
 #include <QWidget>
 
+#include <array>
+#include <memory>
+
+class QButtonGroup;
+class QCloseEvent;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QResizeEvent;
+class QTimer;
 class SerialControl;
+
+namespace main_window
+{
+class LedDisplay;
+class PlayerChart;
+class RotorLogo;
+class SpeedBar;
+class TagLabel;
+class WidgetBoard;
+} // namespace main_window
 
 /// The players' board and start-up window. Owns the four serial links MSComm1..MSComm4, the
 /// timers tmrTimeout, tmrRefresh and tmrStrenght, and the shared tables.
@@ -27,4 +52,68 @@ public:
     void applyPlayerNames();
     /// The samples, link flags and names shared by the links and the play modes.
     rotavex::SharedTables &tables();
+
+    /// The mode the running (or last) game was started in; Unset until the first start.
+    game_control::PlayMode playMode() const { return m_playMode; }
+    /// Where the layout put the moving controls, in twips, after the last resize or toggle.
+    const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
+    /// A rectangle in twips as pixels at this window's logical resolution.
+    QRect toPixels(const layout::TwipsRect &twips) const;
+
+public Q_SLOTS:
+    void CmdStart_Click();
+    void tmrRefresh_Timer();
+    void cmdStr_Click();
+    void tmrStrenght_Timer();
+    void tmrTimeout_Timer();
+    void OptMode_Click(int index);
+    void CmdClear_Click();
+    void CmdVisual_Click();
+    void cmdQuit_Click();
+    void cmdSetup_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void connectControls();
+    void Form_Load();
+    void Form_Resize();
+    void applyGeometry();
+    void MSComm_OnComm(rotavex::PlayerSlot player);
+
+    // The controls, named as the program's parts refer to them.
+    std::array<QGroupBox *, 2> frBase {};
+    QWidget *pctBase = nullptr;
+    main_window::LedDisplay *CurTimer = nullptr;
+    QPushButton *cmdStr = nullptr;
+    std::array<QRadioButton *, 2> OptMode {};
+    QButtonGroup *m_optModeGroup = nullptr;
+    rotavex::PerPlayer<main_window::TagLabel *> lblName;
+    rotavex::PerPlayer<main_window::SpeedBar *> pbar;
+    rotavex::PerPlayer<main_window::TagLabel *> lblRPM;
+    rotavex::PerPlayer<main_window::TagLabel *> lblHI;
+    QWidget *pc = nullptr;
+    main_window::LedDisplay *CurSpeed = nullptr;
+    main_window::PlayerChart *MSChart1 = nullptr;
+    main_window::RotorLogo *PctLogo = nullptr;
+    QPushButton *cmdSetup = nullptr;
+    QPushButton *cmdQuit = nullptr;
+    QPushButton *CmdStart = nullptr;
+    QPushButton *CmdClear = nullptr;
+    QPushButton *CmdVisual = nullptr;
+    QPushButton *CmdScore = nullptr;
+    QTimer *tmrTimeout = nullptr;
+    QTimer *tmrStrenght = nullptr;
+    QTimer *tmrRefresh = nullptr;
+    rotavex::PerPlayer<SerialControl *> m_MSComm;
+
+    rotavex::SharedTables m_tables;
+    comm::PortStates m_portStates;
+    speed_mode::MeasurementState m_measurement;
+    std::unique_ptr<main_window::WidgetBoard> m_board;
+    game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
+    layout::BoardGeometry m_geometry;
 };

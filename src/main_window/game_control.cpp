@@ -1,2 +1,76 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/game_control.h"
+
+#include <array>
+#include <utility>
+
+namespace game_control
+{
+
+namespace
+{
+
+    // Written as "!(x >= 1)" so that a display reading back as NaN also counts as run out
+    // instead of ticking for ever.
+    bool nothingLeft(double seconds) { return !(seconds >= 1.0); }
+
+    // The tag is our own decimal text, so only plain digits are a preset; "+30" or " 30" would
+    // mean the display was tampered with.
+    std::optional<int> positiveWholeNumber(QStringView text)
+    {
+        constexpr qsizetype kMaxDigits = 9; // stays inside int
+        if (text.isEmpty() || text.size() > kMaxDigits) {
+            return std::nullopt;
+        }
+        int value = 0;
+        for (const QChar c : text) {
+            if (c < u'0' || c > u'9') {
+                return std::nullopt;
+            }
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        if (value <= 0) {
+            return std::nullopt;
+        }
+        return value;
+    }
+
+} // namespace
+
+std::optional<int> NextPreset(QStringView tag)
+{
+    static constexpr std::array<std::pair<const char16_t *, int>, 4> kCycle { {
+        { u"", 30 },
+        { u"30", 60 },
+        { u"60", 90 },
+        { u"90", 30 },
+    } };
+    for (const auto &[current, next] : kCycle) {
+        if (tag == QStringView(current)) {
+            return next;
+        }
+    }
+    return std::nullopt;
+}
+
+CountdownStepResult CountdownStep(double shown)
+{
+    const double next = shown - 1.0;
+    if (nothingLeft(next)) {
+        return { 0.0, true };
+    }
+    return { next, false };
+}
+
+double StrengthStartSeconds(double shown, QStringView presetTag)
+{
+    if (!nothingLeft(shown)) {
+        return shown;
+    }
+    if (const std::optional<int> preset = positiveWholeNumber(presetTag)) {
+        return *preset;
+    }
+    return shown;
+}
+
+} // namespace game_control

@@ -1,2 +1,242 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/layout.h"
+
+#include <QLatin1StringView>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace layout
+{
+
+namespace
+{
+
+    using rotavex::PlayerSlot;
+
+    constexpr std::array kInventory {
+        DesignControl { "frBase0", "", { 7485, 525, 2385, 1845 } },
+        DesignControl { "pctBase", "frBase0", { 75, 1125, 2220, 495 } },
+        DesignControl { "CurTimer", "pctBase", { 1590, 15, 1245, 480 } },
+        DesignControl { "cmdStr", "pctBase", { 30, 45, 1500, 405 } },
+        DesignControl { "OptMode0", "frBase0", { 705, 300, 1545, 390 } },
+        DesignControl { "OptMode1", "frBase0", { 705, 780, 1545, 390 } },
+        DesignControl { "frBase1", "", { 30, 525, 7425, 1845 } },
+        DesignControl { "lblName1", "frBase1", { 90, 360, 1515, 255 } },
+        DesignControl { "lblName2", "frBase1", { 90, 735, 1515, 255 } },
+        DesignControl { "lblName3", "frBase1", { 90, 1110, 1515, 255 } },
+        DesignControl { "lblName4", "frBase1", { 90, 1485, 1515, 255 } },
+        DesignControl { "pbar1", "frBase1", { 1230, 345, 3465, 270 } },
+        DesignControl { "pbar2", "frBase1", { 1215, 705, 3465, 270 } },
+        DesignControl { "pbar3", "frBase1", { 1215, 1080, 3465, 270 } },
+        DesignControl { "pbar4", "frBase1", { 1215, 1440, 3465, 270 } },
+        DesignControl { "lblRPM1", "frBase1", { 4770, 390, 1200, 255 } },
+        DesignControl { "lblRPM2", "frBase1", { 4770, 765, 1200, 255 } },
+        DesignControl { "lblRPM3", "frBase1", { 4770, 1140, 1200, 255 } },
+        DesignControl { "lblRPM4", "frBase1", { 4770, 1515, 1200, 255 } },
+        DesignControl { "lblHI1", "frBase1", { 6105, 390, 1200, 255 } },
+        DesignControl { "lblHI2", "frBase1", { 6105, 765, 1200, 255 } },
+        DesignControl { "lblHI3", "frBase1", { 6105, 1125, 1200, 255 } },
+        DesignControl { "lblHI4", "frBase1", { 6105, 1500, 1200, 255 } },
+        DesignControl { "pc", "", { 7590, 2370, 2370, 870 } },
+        DesignControl { "CurSpeed", "pc", { 0, -30, 3195, 870 } },
+        DesignControl { "MSChart1", "", { 60, 2415, 6105, 5700 } },
+        DesignControl { "PctLogo", "", { 6330, 4650, 3600, 3480 } },
+        DesignControl { "cmdSetup", "", { 75, 60, 1230, 405 } },
+        DesignControl { "cmdQuit", "", { 1365, 60, 1230, 405 } },
+        DesignControl { "CmdStart", "", { 3360, 60, 1200, 405 } },
+        DesignControl { "CmdClear", "", { 4620, 60, 1005, 405 } },
+        DesignControl { "CmdVisual", "", { 5715, 60, 480, 405 } },
+        DesignControl { "CmdScore", "", { 7485, 60, 1440, 405 } },
+    };
+
+    TwipsRect designOf(QAnyStringView name)
+    {
+        const std::optional<TwipsRect> rect = DesignRect(name);
+        Q_ASSERT(rect);
+        return rect.value_or(TwipsRect {});
+    }
+
+    constexpr float kBottomMargin = 420.0f;
+    constexpr float kRightMarginDisplays = 40.0f; // logo and speed display
+    constexpr float kRightMarginModePanel = 100.0f;
+    constexpr float kBoardAllowance = 120.0f;
+    constexpr float kRecordGap = 120.0f;
+    constexpr float kLabelGap = 40.0f;
+    constexpr float kBarGap = 120.0f;
+    constexpr qint16 kChartPitch = 330;
+    constexpr qint16 kRowOffset = 120;
+    constexpr qint16 kBarRise = 400;
+    constexpr int kChartBarHeight = 280;
+    constexpr int kFullBarHeight = 800;
+    constexpr float kFullPitchAllowance = 800.0f;
+
+    // Nearest whole number, halves to the even neighbour, whatever the floating-point
+    // environment's rounding mode happens to be.
+    double roundHalfEven(double value)
+    {
+        const double floor = std::floor(value);
+        const double fraction = value - floor;
+        if (fraction > 0.5 || (fraction == 0.5 && std::fmod(floor, 2.0) != 0.0)) {
+            return floor + 1.0;
+        }
+        return floor;
+    }
+
+    // The whole-twips value a control would take, or nothing when no control could hold it.
+    std::optional<int> wholeTwips(float value)
+    {
+        if (!std::isfinite(value)) {
+            return std::nullopt;
+        }
+        const double rounded = roundHalfEven(value);
+        if (rounded < std::numeric_limits<int>::min()
+            || rounded > std::numeric_limits<int>::max()) {
+            return std::nullopt;
+        }
+        return static_cast<int>(rounded);
+    }
+
+    void assignPosition(int &target, float value)
+    {
+        if (const std::optional<int> twips = wholeTwips(value)) {
+            target = *twips;
+        }
+    }
+
+    // Widgets refuse negative sizes, e.g. while the window is tiny or minimised.
+    void assignSize(int &target, float value)
+    {
+        if (const std::optional<int> twips = wholeTwips(value); twips && *twips >= 0) {
+            target = *twips;
+        }
+    }
+
+    std::optional<qint16> fit16(int value)
+    {
+        if (value < std::numeric_limits<qint16>::min()
+            || value > std::numeric_limits<qint16>::max()) {
+            return std::nullopt;
+        }
+        return static_cast<qint16>(value);
+    }
+
+    // pitch × n + 120 − rise, each operation in 16 bits: an intermediate overflow fails the
+    // whole expression even if the end result would fit.
+    std::optional<qint16> rowTop(qint16 pitch, PlayerSlot n, qint16 rise)
+    {
+        std::optional<qint16> value = fit16(int(pitch) * int(n));
+        if (value) {
+            value = fit16(int(*value) + int(kRowOffset));
+        }
+        if (value && rise != 0) {
+            value = fit16(int(*value) - int(rise));
+        }
+        return value;
+    }
+
+    void assignRow(int &target, std::optional<qint16> value)
+    {
+        if (value) {
+            target = *value;
+        }
+    }
+
+    // frame height / 4 − 800 in whole twips; 0 when the result does not fit 16 bits, so every
+    // row stacks at the top instead of the layout failing.
+    qint16 fullHeightPitch(int frameHeight)
+    {
+        const float exact = static_cast<float>(frameHeight) / 4.0f - kFullPitchAllowance;
+        const double rounded = roundHalfEven(exact);
+        if (rounded < std::numeric_limits<qint16>::min()
+            || rounded > std::numeric_limits<qint16>::max()) {
+            return 0;
+        }
+        return static_cast<qint16>(rounded);
+    }
+
+    float f(int twips) { return static_cast<float>(twips); }
+
+} // namespace
+
+std::span<const DesignControl> DesignInventory() { return kInventory; }
+
+std::optional<TwipsRect> DesignRect(QAnyStringView objectName)
+{
+    const auto it = std::find_if(kInventory.begin(), kInventory.end(), [&](const DesignControl &c) {
+        return QAnyStringView::compare(objectName, QLatin1StringView(c.objectName)) == 0;
+    });
+    if (it == kInventory.end()) {
+        return std::nullopt;
+    }
+    return it->rect;
+}
+
+BoardGeometry DesignGeometry()
+{
+    BoardGeometry g;
+    g.frBase0 = designOf("frBase0");
+    g.frBase1 = designOf("frBase1");
+    g.pc = designOf("pc");
+    g.PctLogo = designOf("PctLogo");
+    g.MSChart1 = designOf("MSChart1");
+    for (PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+        g.lblName[n] = designOf(QStringLiteral("lblName%1").arg(n));
+        g.pbar[n] = designOf(QStringLiteral("pbar%1").arg(n));
+        g.lblRPM[n] = designOf(QStringLiteral("lblRPM%1").arg(n));
+        g.lblHI[n] = designOf(QStringLiteral("lblHI%1").arg(n));
+    }
+    return g;
+}
+
+void LayoutBoard(BoardGeometry &g, double outerWidth, double outerHeight, bool fullHeight)
+{
+    const float w = static_cast<float>(outerWidth);
+    const float h = static_cast<float>(outerHeight);
+
+    assignPosition(g.PctLogo.Top, h - kBottomMargin - f(g.PctLogo.Height));
+    assignSize(g.frBase1.Width, w - kBoardAllowance - f(g.frBase0.Width));
+    assignPosition(g.frBase0.Left, w - kRightMarginModePanel - f(g.frBase0.Width));
+    assignPosition(g.pc.Left, w - kRightMarginDisplays - f(g.pc.Width));
+    assignPosition(g.PctLogo.Left, w - kRightMarginDisplays - f(g.PctLogo.Width));
+    assignSize(g.MSChart1.Width, w - kRightMarginDisplays - f(g.PctLogo.Width));
+
+    // Each row reads back what the widgets hold, so a refused width leaves the row lined up
+    // with the frame the user actually sees.
+    const float frameWidth = f(g.frBase1.Width);
+    for (PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+        assignPosition(g.lblHI[n].Left, frameWidth - f(g.lblHI[n].Width) - kRecordGap);
+        assignPosition(g.lblRPM[n].Left,
+            frameWidth - f(g.lblRPM[n].Width) - kLabelGap - f(g.lblHI[n].Width) - kRecordGap);
+        assignSize(g.pbar[n].Width, f(g.lblRPM[n].Left) - f(g.pbar[n].Left) - kBarGap);
+    }
+
+    if (!fullHeight) {
+        assignSize(g.frBase1.Height, f(g.frBase0.Height));
+        assignSize(g.MSChart1.Height, h - kBottomMargin - f(g.MSChart1.Top));
+        for (PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+            const std::optional<qint16> top = rowTop(kChartPitch, n, 0);
+            assignRow(g.lblName[n].Top, top);
+            assignRow(g.lblHI[n].Top, top);
+            assignRow(g.lblRPM[n].Top, top);
+            assignRow(g.pbar[n].Top, top);
+            g.pbar[n].Height = kChartBarHeight;
+        }
+        return;
+    }
+
+    assignSize(g.frBase1.Height, h - kBottomMargin - f(g.frBase1.Top));
+    const qint16 pitch = fullHeightPitch(g.frBase1.Height);
+    for (PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+        const std::optional<qint16> top = rowTop(pitch, n, 0);
+        assignRow(g.lblName[n].Top, top);
+        assignRow(g.lblHI[n].Top, top);
+        assignRow(g.lblRPM[n].Top, top);
+        assignRow(g.pbar[n].Top, rowTop(pitch, n, kBarRise));
+        g.pbar[n].Height = kFullBarHeight;
+    }
+}
+
+} // namespace layout

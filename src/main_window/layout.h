@@ -3,11 +3,16 @@
 
 #include "shared/player_tables.h"
 
-namespace layout {
+#include <QAnyStringView>
+
+#include <optional>
+#include <span>
+
+namespace layout
+{
 
 /// A control's position (relative to its container) and size, in twips (1440 to the inch).
-struct TwipsRect
-{
+struct TwipsRect {
     int Left = 0;
     int Top = 0;
     int Width = 0;
@@ -16,8 +21,7 @@ struct TwipsRect
 };
 
 /// The controls the layout moves or stretches. Row controls are relative to frBase1.
-struct BoardGeometry
-{
+struct BoardGeometry {
     TwipsRect frBase0; ///< mode panel
     TwipsRect frBase1; ///< the players' board
     TwipsRect pc; ///< frame of the big speed display
@@ -30,13 +34,34 @@ struct BoardGeometry
     bool operator==(const BoardGeometry &) const = default;
 };
 
+/// Size of frmMain's client area at design time, in twips.
+inline constexpr int kDesignClientWidth = 9975;
+inline constexpr int kDesignClientHeight = 7890;
+
+/// One positioned control of frmMain at design time. `container` is the objectName of the
+/// control it sits in, "" for the window itself; `rect` is relative to that container.
+struct DesignControl {
+    const char *objectName;
+    const char *container;
+    TwipsRect rect;
+};
+
+/// Every positioned control of frmMain (timers and serial links have no geometry), each
+/// container listed before what it holds. Arrays appear per member: "lblRPM1", "OptMode0".
+std::span<const DesignControl> DesignInventory();
+
+/// The design geometry of the frmMain control named `objectName` ("cmdStr", "CurTimer",
+/// "frBase1", "pbar3" ...), relative to its container; nullopt for a name not in the inventory.
+std::optional<TwipsRect> DesignRect(QAnyStringView objectName);
+
 /// The main window's design geometry of the controls above.
 BoardGeometry DesignGeometry();
 
 /// Re-lays the board out for a window whose outer size is outerWidth × outerHeight twips.
 /// fullHeight (view toggle pressed) hides the chart and lets the board fill the height.
 /// An assignment the widgets would refuse (a negative size, a row position outside 16 bits)
-/// is skipped and that value is kept; the function itself never fails.
+/// is skipped and that value is kept; the function itself never fails. A full-height row pitch
+/// that does not fit 16 bits counts as 0 for this call, so the rows stack at the top.
 void LayoutBoard(BoardGeometry &geometry, double outerWidth, double outerHeight, bool fullHeight);
 
 } // namespace layout

@@ -51,8 +51,7 @@ void WriteSetting(
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), application);
     openSection(settings, section);
-    // A null string would be stored as an invalid value and read back as absent.
-    settings.setValue(key, value.isNull() ? QStringLiteral("") : value);
+    settings.setValue(key, value);
     settings.sync();
 }
 

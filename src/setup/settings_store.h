@@ -6,7 +6,8 @@
 #include <QString>
 #include <QVariant>
 
-namespace settings_store {
+namespace settings_store
+{
 
 using rotavex::PlayerSlot;
 
@@ -17,11 +18,11 @@ inline constexpr auto kSection = "Properties";
 /// The stored string at (application, section, key) in the per-user store; `fallback` as text
 /// when the key is absent. A key present with an empty value gives "".
 QString ReadSetting(const QString &application, const QString &section, const QString &key,
-                    const QVariant &fallback);
+    const QVariant &fallback);
 
 /// Stores `value` at (application, section, key), replacing any earlier value.
-void WriteSetting(const QString &application, const QString &section, const QString &key,
-                  const QString &value);
+void WriteSetting(
+    const QString &application, const QString &section, const QString &key, const QString &value);
 
 /// "Name1".."Name4" and "CommPort1".."CommPort4".
 QString NameKey(PlayerSlot player);

@@ -18,17 +18,14 @@ class tst_SettingsStore : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void init() { m_store = std::make_unique<TempSettings>(); }
+    void cleanup() { m_store.reset(); }
 
-    void absentNamesGiveDefaults();
+    void emptyStoreGivesDefaultsAndStaysEmpty();
     void emptyNameIsNotAbsent();
     void nameRoundTrip_data();
     void nameRoundTrip();
     void valuesLiveAtTheAgreedAddress();
-    void readingWritesNothing();
-    void otherApplicationOrSectionIsAbsent();
-    void absentPortIsOne();
     void storedPortText_data();
     void storedPortText();
     void portRoundTrip();
@@ -36,37 +33,27 @@ private Q_SLOTS:
     void handEditedFile();
 
 private:
-    QString storeFile() const;
-    void writeRawStore(const QByteArray &contents) const;
+    static QString storeFile()
+    {
+        return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Rotavex", "Rotavex")
+            .fileName();
+    }
 
     std::unique_ptr<TempSettings> m_store;
 };
 
-void tst_SettingsStore::init() { m_store = std::make_unique<TempSettings>(); }
-
-void tst_SettingsStore::cleanup() { m_store.reset(); }
-
-QString tst_SettingsStore::storeFile() const
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Rotavex", "Rotavex")
-        .fileName();
-}
-
-void tst_SettingsStore::writeRawStore(const QByteArray &contents) const
-{
-    const QString path = storeFile();
-    QVERIFY(path.startsWith(m_store->path()));
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(contents), contents.size());
-}
-
-void tst_SettingsStore::absentNamesGiveDefaults()
+void tst_SettingsStore::emptyStoreGivesDefaultsAndStaysEmpty()
 {
     for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
         QCOMPARE(ReadPlayerName(n), QStringLiteral("PLAYER %1").arg(n));
+        QCOMPARE(ReadPlayerPort(n), qint16(1));
     }
+    QCOMPARE(ReadSetting("Rotavex", "Properties", "CommPort1", 1), QString("1"));
+    QVERIFY(!QFile::exists(storeFile()));
+
+    WriteSetting("Rotavex", "Properties", "Name1", "Ann");
+    QCOMPARE(ReadSetting("Other", "Properties", "Name1", "absent"), QString("absent"));
+    QCOMPARE(ReadSetting("Rotavex", "Other", "Name1", "absent"), QString("absent"));
 }
 
 void tst_SettingsStore::emptyNameIsNotAbsent()
@@ -82,15 +69,12 @@ void tst_SettingsStore::emptyNameIsNotAbsent()
 void tst_SettingsStore::nameRoundTrip_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << QStringLiteral("Ann");
     QTest::newRow("leading and trailing blanks") << QStringLiteral("  Bo  ");
-    QTest::newRow("only blanks") << QStringLiteral("   ");
     QTest::newRow("markup") << QStringLiteral("<b>Ann</b> &amp; <img src=x>");
     QTest::newRow("control characters") << QStringLiteral("a\tb\r\nc\x01\x7f");
     QTest::newRow("ini syntax") << QStringLiteral("[Properties]\nName1=x ; #c \\ \"q\"");
     QTest::newRow("comma list lookalike") << QStringLiteral("a, b, c");
-    QTest::newRow("leading at sign") << QStringLiteral("@Invalid()");
-    QTest::newRow("byte array lookalike") << QStringLiteral("@ByteArray(x)");
+    QTest::newRow("type marker lookalike") << QStringLiteral("@Invalid()");
     QTest::newRow("unicode and emoji") << QStringLiteral("Zoë Ωmega 李 🚀");
     QTest::newRow("right to left with override") << QString::fromUtf8("\u202Eשלום\u202C مرحبا");
     QTest::newRow("huge name") << QString(100000, QChar(u'x')) + QStringLiteral("end");
@@ -101,7 +85,6 @@ void tst_SettingsStore::nameRoundTrip()
     QFETCH(QString, name);
     WritePlayerName(2, name);
     QCOMPARE(ReadPlayerName(2), name);
-    QCOMPARE(ReadPlayerName(1), QStringLiteral("PLAYER 1"));
 }
 
 void tst_SettingsStore::valuesLiveAtTheAgreedAddress()
@@ -109,63 +92,31 @@ void tst_SettingsStore::valuesLiveAtTheAgreedAddress()
     WritePlayerName(1, QStringLiteral("Ann"));
     WritePlayerPort(4, 12);
     QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Rotavex", "Rotavex");
+    QVERIFY(raw.fileName().startsWith(m_store->path()));
     QCOMPARE(raw.value("Properties/Name1"), QVariant(QStringLiteral("Ann")));
     QCOMPARE(raw.value("Properties/CommPort4"), QVariant(QStringLiteral("12")));
-    QCOMPARE(raw.childGroups(), QStringList { QStringLiteral("Properties") });
-}
-
-void tst_SettingsStore::readingWritesNothing()
-{
-    ReadPlayerName(1);
-    ReadPlayerPort(1);
-    ReadSetting("Rotavex", "Properties", "Anything", 5);
-    QVERIFY(!QFile::exists(storeFile()));
-}
-
-void tst_SettingsStore::otherApplicationOrSectionIsAbsent()
-{
-    WriteSetting("Rotavex", "Properties", "Name1", "Ann");
-    QCOMPARE(ReadSetting("Other", "Properties", "Name1", "fallback"), QString("fallback"));
-    QCOMPARE(ReadSetting("Rotavex", "Other", "Name1", 7), QString("7"));
-    QCOMPARE(ReadSetting("Rotavex", "Properties", "Name1", "fallback"), QString("Ann"));
-}
-
-void tst_SettingsStore::absentPortIsOne()
-{
-    QCOMPARE(ReadSetting("Rotavex", "Properties", PortKey(1), 1), QString("1"));
-    for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
-        QCOMPARE(ReadPlayerPort(n), qint16(1));
-    }
+    QCOMPARE(raw.allKeys().size(), 2);
 }
 
 void tst_SettingsStore::storedPortText_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("port");
-    QTest::newRow("first port") << "1" << 1;
     QTest::newRow("last port") << "16" << 16;
     QTest::newRow("no selection") << "0" << 0;
     QTest::newRow("beyond the list") << "17" << 17;
     QTest::newRow("negative") << "-3" << -3;
-    QTest::newRow("explicit plus") << "+7" << 7;
-    QTest::newRow("leading zeros") << "007" << 7;
-    QTest::newRow("16-bit maximum") << "32767" << 32767;
+    QTest::newRow("explicit plus, leading zeros") << "+007" << 7;
     QTest::newRow("16-bit minimum") << "-32768" << -32768;
     QTest::newRow("just above 16 bits") << "32768" << 0;
-    QTest::newRow("just below 16 bits") << "-32769" << 0;
     QTest::newRow("far beyond 16 bits") << "99999" << 0;
     QTest::newRow("beyond 64 bits") << "123456789012345678901234567890" << 0;
     QTest::newRow("empty") << "" << 0;
     QTest::newRow("letters") << "abc" << 0;
-    QTest::newRow("digits then letters") << "5a" << 0;
     QTest::newRow("leading blank") << " 5" << 0;
-    QTest::newRow("trailing blank") << "5 " << 0;
     QTest::newRow("sign alone") << "-" << 0;
-    QTest::newRow("double sign") << "--5" << 0;
     QTest::newRow("fraction") << "1.0" << 0;
-    QTest::newRow("hexadecimal") << "0x10" << 0;
     QTest::newRow("arabic-indic digit") << QString::fromUtf8("\u0663") << 0;
-    QTest::newRow("fullwidth digit") << QString::fromUtf8("\uFF15") << 0;
 }
 
 void tst_SettingsStore::storedPortText()
@@ -193,15 +144,12 @@ void tst_SettingsStore::handEditedFile_data()
     QTest::addColumn<int>("port1");
     QTest::newRow("unquoted comma list")
         << QByteArray("[Properties]\nName1=a, b\nCommPort1=2, 3\n") << "a, b" << 0;
-    QTest::newRow("quoted blanks")
-        << QByteArray("[Properties]\nName1=\"  x  \"\nCommPort1=\"5\"\n") << "  x  " << 5;
-    QTest::newRow("empty values") << QByteArray("[Properties]\nName1=\nCommPort1=\n") << "" << 0;
-    QTest::newRow("foreign variant types")
+    QTest::newRow("foreign value types")
         << QByteArray("[Properties]\nName1=@Rect(1 2 3 4)\nCommPort1=@Variant(\\0\\0)\n") << ""
         << 0;
-    QTest::newRow("byte array value")
+    QTest::newRow("byte array values")
         << QByteArray("[Properties]\nName1=@ByteArray(Bo)\nCommPort1=@ByteArray(9)\n") << "Bo" << 9;
-    QTest::newRow("garbage lines")
+    QTest::newRow("binary garbage around a section")
         << QByteArray("\x01\xff[[[\n=\n[Properties\nName1=Ann\n") << "Ann" << 1;
     QTest::newRow("key is a group")
         << QByteArray("[Properties]\nName1\\sub=x\nCommPort1\\a=4\n") << "PLAYER 1" << 1;
@@ -214,10 +162,11 @@ void tst_SettingsStore::handEditedFile()
     QFETCH(QByteArray, contents);
     QFETCH(QString, name1);
     QFETCH(int, port1);
-    writeRawStore(contents);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
+    QVERIFY(QDir().mkpath(QFileInfo(storeFile()).absolutePath()));
+    QFile file(storeFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(contents), contents.size());
+    file.close();
     QCOMPARE(ReadPlayerName(1), name1);
     QCOMPARE(ReadPlayerPort(1), qint16(port1));
     QCOMPARE(ReadPlayerName(2), QStringLiteral("PLAYER 2"));

@@ -1,0 +1,31 @@
+# SPDX-License-Identifier: MIT
+# Debian package of everything installed: `cpack -G DEB` in a Release build folder gives
+# rotavex_<version>_<arch>.deb with its library dependencies computed by dpkg-shlibdeps.
+set(ROTAVEX_PACKAGE_MAINTAINER "The Rotavex developers <rotavex@example.org>"
+    CACHE STRING "Maintainer field of the Debian package")
+
+set(CPACK_PACKAGE_NAME rotavex)
+set(CPACK_PACKAGE_VENDOR "The Rotavex developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Rotavex turns up to four players' spinning devices, each streaming its revolution times\n"
+    "over a serial link, into a live scoreboard: current and best speed in rpm, speed bars,\n"
+    "a running chart and a large display of the best speed of all. It offers a Speed game\n"
+    "and a timed Strength game that adds up revolutions.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_CONTACT "${ROTAVEX_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEBIAN_PACKAGE_NAME rotavex)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ROTAVEX_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without a platform plugin Qt cannot open a window, and no library links it directly.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+
+include(CPack)

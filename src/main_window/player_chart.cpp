@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+#include "main_window/player_chart.h"
+
+#include <QChart>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPen>
+#include <QValueAxis>
+
+namespace main_window
+{
+
+namespace
+{
+
+    constexpr double kChartMaxRpm = 20000.0;
+
+    const std::array<QColor, speed_mode::kChartColumns> kColumnColours { QColor(0, 90, 200),
+        QColor(210, 40, 40), QColor(20, 150, 60), QColor(230, 130, 0) };
+
+    // A lone point between two gaps would draw nothing as a line, so such runs show a marker.
+    void showRun(QLineSeries *series, const QList<QPointF> &points)
+    {
+        series->replace(points);
+        series->setPointsVisible(points.size() == 1);
+    }
+
+} // namespace
+
+PlayerChart::PlayerChart(QWidget *parent)
+    : QChartView(parent)
+    , m_rowAxis(new QValueAxis(this))
+    , m_rpmAxis(new QValueAxis(this))
+{
+    auto *chart = new QChart();
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->setBackgroundRoundness(0);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    QFont small = chart->legend()->font();
+    small.setPointSizeF(7.5);
+    chart->legend()->setFont(small);
+
+    m_rowAxis->setRange(1, speed_mode::kChartRows);
+    m_rowAxis->setTickCount(4);
+    m_rowAxis->setLabelFormat(QStringLiteral("%d"));
+    m_rowAxis->setLabelsFont(small);
+    m_rpmAxis->setRange(0, kChartMaxRpm);
+    m_rpmAxis->setTickCount(5);
+    m_rpmAxis->setLabelFormat(QStringLiteral("%d"));
+    m_rpmAxis->setLabelsFont(small);
+    chart->addAxis(m_rowAxis, Qt::AlignBottom);
+    chart->addAxis(m_rpmAxis, Qt::AlignLeft);
+    setChart(chart);
+    setRenderHint(QPainter::Antialiasing);
+
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        addRunSeries(c);
+    }
+}
+
+PlayerChart::Column &PlayerChart::column(int column)
+{
+    Q_ASSERT(column >= 1 && column <= speed_mode::kChartColumns);
+    return m_columns[static_cast<std::size_t>(column - 1)];
+}
+
+const PlayerChart::Column &PlayerChart::column(int column) const
+{
+    Q_ASSERT(column >= 1 && column <= speed_mode::kChartColumns);
+    return m_columns[static_cast<std::size_t>(column - 1)];
+}
+
+QLineSeries *PlayerChart::addRunSeries(int c)
+{
+    Column &target = column(c);
+    auto *series = new QLineSeries();
+    QPen pen(kColumnColours[static_cast<std::size_t>(c - 1)]);
+    pen.setWidthF(1.5);
+    series->setPen(pen);
+    series->setColor(pen.color());
+    series->setMarkerSize(4.0);
+    chart()->addSeries(series);
+    series->attachAxis(m_rowAxis);
+    series->attachAxis(m_rpmAxis);
+    if (!target.runs.empty()) {
+        for (QLegendMarker *marker : chart()->legend()->markers(series)) {
+            marker->setVisible(false);
+        }
+    }
+    target.runs.push_back(series);
+    return series;
+}
+
+void PlayerChart::setData(const speed_mode::ChartTable &table)
+{
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        QList<QList<QPointF>> runs;
+        bool inRun = false;
+        for (int row = 1; row <= speed_mode::kChartRows; ++row) {
+            const speed_mode::ChartTable::Cell cell = table.cell(row, c);
+            if (!cell) {
+                inRun = false;
+                continue;
+            }
+            if (!inRun) {
+                runs.append(QList<QPointF>());
+                inRun = true;
+            }
+            runs.last().append(QPointF(row, *cell));
+        }
+        if (runs.isEmpty()) {
+            runs.append(QList<QPointF>());
+        }
+        while (column(c).runs.size() < static_cast<std::size_t>(runs.size())) {
+            addRunSeries(c);
+        }
+        const std::vector<QLineSeries *> &shown = column(c).runs;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const qsizetype run = static_cast<qsizetype>(i);
+            showRun(shown[i], run < runs.size() ? runs[run] : QList<QPointF>());
+        }
+    }
+}
+
+void PlayerChart::setColumnLabel(int c, const QString &label)
+{
+    column(c).label = label;
+    // The legend renders series names as rich text.
+    column(c).runs.front()->setName(label.toHtmlEscaped());
+}
+
+QString PlayerChart::columnLabel(int c) const { return column(c).label; }
+
+QLineSeries *PlayerChart::columnSeries(int c) const { return column(c).runs.front(); }
+
+QList<QList<QPointF>> PlayerChart::columnRuns(int c) const
+{
+    QList<QList<QPointF>> runs;
+    for (QLineSeries *series : column(c).runs) {
+        const QList<QPointF> points = series->points();
+        if (!points.isEmpty()) {
+            runs.append(points);
+        }
+    }
+    return runs;
+}
+
+} // namespace main_window

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#include "main_window/rotor_logo.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <algorithm>
+
+namespace main_window
+{
+
+namespace
+{
+    // Share of the box's width, from the right, that the art uses.
+    constexpr double kArtShare = 0.62;
+} // namespace
+
+RotorLogo::RotorLogo(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+void RotorLogo::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // The art keeps to the right-hand part of the box: in the full-height view the board
+    // reaches over the box's left-hand part.
+    const QRectF art = QRectF(width() * (1.0 - kArtShare), 0, width() * kArtShare, height())
+                           .adjusted(0, 0, -width() * 0.04, 0);
+    const double textHeight = art.height() * 0.2;
+    const double side = std::min(art.width(), art.height() - textHeight) * 0.92;
+    if (side <= 4.0) {
+        return;
+    }
+    const QPointF centre(art.center().x(), (art.height() - textHeight) / 2.0);
+    const double radius = side / 2.0;
+
+    // Speed trails behind each blade tip.
+    for (int blade = 0; blade < 3; ++blade) {
+        for (int trail = 0; trail < 3; ++trail) {
+            const double r = radius * (0.98 - trail * 0.09);
+            QPen pen(
+                QColor(0, 128, 0, 170 - trail * 50), radius * 0.045, Qt::SolidLine, Qt::RoundCap);
+            p.setPen(pen);
+            p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), (blade * 120 + 95) * 16,
+                55 * 16);
+        }
+    }
+
+    p.save();
+    p.translate(centre);
+    QPainterPath blade;
+    blade.moveTo(0, -radius * 0.1);
+    blade.cubicTo(radius * 0.35, -radius * 0.35, radius * 0.8, -radius * 0.25, radius * 0.82, 0);
+    blade.cubicTo(radius * 0.6, radius * 0.1, radius * 0.3, radius * 0.12, 0, radius * 0.1);
+    blade.closeSubpath();
+    QRadialGradient metal(QPointF(0, 0), radius * 0.85);
+    metal.setColorAt(0.0, QColor(110, 120, 135));
+    metal.setColorAt(1.0, QColor(40, 50, 65));
+    p.setPen(QPen(QColor(25, 30, 40), 1.2));
+    p.setBrush(metal);
+    for (int i = 0; i < 3; ++i) {
+        p.drawPath(blade);
+        p.rotate(120);
+    }
+    p.setBrush(QColor(0, 160, 0));
+    p.drawEllipse(QPointF(0, 0), radius * 0.2, radius * 0.2);
+    p.setBrush(QColor(230, 230, 230));
+    p.drawEllipse(QPointF(0, 0), radius * 0.07, radius * 0.07);
+    p.restore();
+
+    QFont title = font();
+    title.setBold(true);
+    title.setItalic(true);
+    title.setPixelSize(std::max(8, static_cast<int>(textHeight * 0.7)));
+    const QString word = QStringLiteral("Rotavex");
+    const double wordWidth = QFontMetricsF(title).horizontalAdvance(word);
+    if (wordWidth > art.width() * 0.95) {
+        title.setPixelSize(
+            std::max(6, static_cast<int>(title.pixelSize() * art.width() * 0.95 / wordWidth)));
+    }
+    p.setFont(title);
+    p.setPen(QColor(30, 40, 55));
+    p.drawText(QRectF(art.left(), art.height() - textHeight, art.width(), textHeight),
+        Qt::AlignCenter, word);
+}
+
+} // namespace main_window

@@ -1,0 +1,614 @@
+// SPDX-License-Identifier: MIT
+#include "link/serial_control.h"
+#include "main_window/frm_main.h"
+#include "main_window/layout.h"
+#include "main_window/led_display.h"
+#include "main_window/player_chart.h"
+#include "main_window/speed_bar.h"
+#include "main_window/tag_label.h"
+#include "main_window/twips.h"
+#include "setup/settings_store.h"
+#include "support/pty_pair.h"
+#include "version.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using main_window::LedDisplay;
+using main_window::PlayerChart;
+using main_window::SpeedBar;
+using main_window::TagLabel;
+using rotavex::PlayerSlot;
+
+namespace
+{
+
+constexpr auto kPlayers = { PlayerSlot(1), PlayerSlot(2), PlayerSlot(3), PlayerSlot(4) };
+
+// The frame a device sends for one revolution of 1000 × 8 µs, that is 7500 rpm.
+const QByteArray kFrame7500("<\x03\xE8>", 4);
+
+template <typename T> T *control(const QWidget &window, const QString &name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found) {
+        qFatal("no control %s", qPrintable(name));
+    }
+    return found;
+}
+
+QString named(const char *name, int index) { return QLatin1String(name) + QString::number(index); }
+
+int px(const QWidget &window, double twips, Qt::Orientation direction)
+{
+    return twips::TwipsToPixels(
+        twips, direction == Qt::Horizontal ? window.logicalDpiX() : window.logicalDpiY());
+}
+
+} // namespace
+
+class tst_FrmMain : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempSettings> m_settings;
+
+    LedDisplay *curTimer(const frmMain &w) { return control<LedDisplay>(w, "CurTimer"); }
+    QPushButton *cmdStart(const frmMain &w) { return control<QPushButton>(w, "CmdStart"); }
+    QTimer *timer(const frmMain &w, const char *name) { return control<QTimer>(w, name); }
+
+    void startGame(frmMain &w, int mode)
+    {
+        control<QRadioButton>(w, named("OptMode", mode))->click();
+        cmdStart(w)->click();
+    }
+
+private Q_SLOTS:
+    void init() { m_settings = std::make_unique<TempSettings>(); }
+    void cleanup() { m_settings.reset(); }
+
+    void inventory_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("toolTip");
+        QTest::addColumn<bool>("checkable");
+        QTest::newRow("setup button") << "cmdSetup"
+                                      << "Setup"
+                                      << "Setup BT port and player name" << false;
+        QTest::newRow("quit button") << "cmdQuit"
+                                     << "Quit"
+                                     << "Quit this application" << false;
+        QTest::newRow("start toggles") << "CmdStart"
+                                       << "Start"
+                                       << "" << true;
+        QTest::newRow("clear button") << "CmdClear"
+                                      << "Clear"
+                                      << "Clear record labels" << false;
+        QTest::newRow("view toggles, no caption") << "CmdVisual"
+                                                  << ""
+                                                  << "View Mode" << true;
+        QTest::newRow("score button") << "CmdScore"
+                                      << "Hight Score"
+                                      << "Show Hight score" << false;
+        QTest::newRow("preset button") << "cmdStr"
+                                       << "Strength Mode"
+                                       << "Set the countdown timer" << false;
+    }
+    void inventory()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, toolTip);
+        QFETCH(bool, checkable);
+        frmMain w;
+        const auto *button = control<QAbstractButton>(w, name);
+        QCOMPARE(button->text(), caption);
+        QCOMPARE(button->toolTip(), toolTip);
+        QCOMPARE(button->isCheckable(), checkable);
+        QVERIFY(!button->isChecked());
+        // Every button of the window carries a picture; the preset button has none.
+        QCOMPARE(button->icon().isNull(), name == QLatin1String("cmdStr"));
+    }
+
+    void designGeometry_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("setup button") << "cmdSetup" << QRect(75, 60, 1230, 405);
+        QTest::newRow("view toggle") << "CmdVisual" << QRect(5715, 60, 480, 405);
+        QTest::newRow("strength option in mode panel") << "OptMode1" << QRect(705, 780, 1545, 390);
+        QTest::newRow("countdown panel") << "pctBase" << QRect(75, 1125, 2220, 495);
+        QTest::newRow("preset button in countdown panel") << "cmdStr" << QRect(30, 45, 1500, 405);
+    }
+    void designGeometry()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        frmMain w;
+        const QRect expected(px(w, twips.x(), Qt::Horizontal), px(w, twips.y(), Qt::Vertical),
+            px(w, twips.width(), Qt::Horizontal), px(w, twips.height(), Qt::Vertical));
+        QCOMPARE(control<QWidget>(w, name)->geometry(), expected);
+    }
+
+    void startUp()
+    {
+        settings_store::WritePlayerName(1, QStringLiteral("<b>Ann</b>"));
+        settings_store::WritePlayerName(3, QString());
+        frmMain w;
+
+        QCOMPARE(w.windowTitle(),
+            QStringLiteral("Rotavex Bluetooth %1.%2.%3")
+                .arg(rotavex::kVersionMajor)
+                .arg(rotavex::kVersionMinor)
+                .arg(rotavex::kVersionPatch));
+        const QStringList expectedNames { "<b>Ann</b>", "PLAYER 2", "", "PLAYER 4" };
+        auto *chart = control<PlayerChart>(w, "MSChart1");
+        for (const PlayerSlot n : kPlayers) {
+            const QString name = expectedNames[n - 1];
+            QCOMPARE(w.playerName()[n], name);
+            const auto *label = control<TagLabel>(w, named("lblName", n));
+            QCOMPARE(label->text(), name);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            QCOMPARE(chart->columnLabel(n), name);
+            QVERIFY(!w.nameBold(n));
+            QVERIFY(control<TagLabel>(w, named("lblHI", n))->font().bold());
+            QVERIFY(!w.MSComm(n)->portOpen());
+            QCOMPARE(w.MSComm(n)->objectName(), named("MSComm", n));
+            QCOMPARE(control<SpeedBar>(w, named("pbar", n))->maximum(), 20000.0);
+        }
+        // The legend renders markup, so the name must reach it escaped to show literally.
+        QCOMPARE(chart->columnSeries(1)->name(), QStringLiteral("&lt;b&gt;Ann&lt;/b&gt;"));
+
+        QVERIFY(timer(w, "tmrTimeout")->isActive());
+        QCOMPARE(timer(w, "tmrTimeout")->interval(), 2000);
+        QVERIFY(!timer(w, "tmrRefresh")->isActive());
+        QCOMPARE(timer(w, "tmrRefresh")->interval(), 1000);
+        QVERIFY(!timer(w, "tmrStrenght")->isActive());
+        QCOMPARE(timer(w, "tmrStrenght")->interval(), 1000);
+
+        QCOMPARE(curTimer(w)->number(), 90.0);
+        QCOMPARE(curTimer(w)->tag(), QStringLiteral("90"));
+        QCOMPARE(curTimer(w)->digitCount(), 3);
+        auto *curSpeed = control<LedDisplay>(w, "CurSpeed");
+        QCOMPARE(curSpeed->digitCount(), 6);
+        QCOMPARE(curSpeed->onColour(), QColor(0, 128, 0));
+        const auto *score = control<QPushButton>(w, "CmdScore");
+        QVERIFY(score->isHidden());
+        QVERIFY(!score->isEnabled());
+        QVERIFY(control<QRadioButton>(w, "OptMode0")->isChecked());
+        QVERIFY(control<QWidget>(w, "pctBase")->isHidden());
+        QVERIFY(!control<QWidget>(w, "MSChart1")->isHidden());
+        QCOMPARE(control<QGroupBox>(w, "frBase0")->title(), QStringLiteral("Play Mode"));
+        QCOMPARE(control<QGroupBox>(w, "frBase1")->title(), QStringLiteral("Monitor"));
+        QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+    }
+
+    void optionShowsCountdownPanel()
+    {
+        frmMain w;
+        auto *panel = control<QWidget>(w, "pctBase");
+        control<QRadioButton>(w, "OptMode1")->click();
+        QVERIFY(!panel->isHidden());
+        QVERIFY(!control<QRadioButton>(w, "OptMode0")->isChecked());
+        control<QRadioButton>(w, "OptMode0")->click();
+        QVERIFY(panel->isHidden());
+        // Choosing a mode starts nothing.
+        w.tmrRefresh_Timer();
+        QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+        QCOMPARE(control<TagLabel>(w, "lblRPM1")->text(), QStringLiteral("0 rpm"));
+    }
+
+    void startStop_data()
+    {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<game_control::PlayMode>("mode");
+        QTest::addColumn<QString>("speedCaption");
+        QTest::newRow("speed") << 0 << game_control::PlayMode::Speed << "0 rpm";
+        QTest::newRow("strength starts its board from zero")
+            << 1 << game_control::PlayMode::Strength << "0 rev";
+    }
+    void startStop()
+    {
+        QFETCH(int, option);
+        QFETCH(game_control::PlayMode, mode);
+        QFETCH(QString, speedCaption);
+        frmMain w;
+        const bool strength = mode == game_control::PlayMode::Strength;
+        control<TagLabel>(w, "lblHI2")->setTag(QStringLiteral("9000"));
+
+        startGame(w, option);
+        QVERIFY(cmdStart(w)->isChecked());
+        QCOMPARE(cmdStart(w)->text(), QStringLiteral("Stop"));
+        QVERIFY(timer(w, "tmrRefresh")->isActive());
+        QCOMPARE(timer(w, "tmrStrenght")->isActive(), strength);
+        QCOMPARE(w.playMode(), mode);
+        QCOMPARE(control<TagLabel>(w, "lblHI2")->tag(), QStringLiteral("0"));
+        QCOMPARE(control<TagLabel>(w, "lblRPM2")->text(), speedCaption);
+
+        cmdStart(w)->click();
+        QVERIFY(!cmdStart(w)->isChecked());
+        QCOMPARE(cmdStart(w)->text(), QStringLiteral("Start"));
+        QVERIFY(!timer(w, "tmrRefresh")->isActive());
+        QVERIFY(!timer(w, "tmrStrenght")->isActive());
+        QCOMPARE(w.playMode(), mode);
+    }
+
+    void countdownRunsOut()
+    {
+        frmMain w;
+        control<QPushButton>(w, "cmdStr")->click();
+        QCOMPARE(curTimer(w)->tag(), QStringLiteral("30"));
+        startGame(w, 1);
+        for (int shown = 29; shown >= 1; --shown) {
+            w.tmrStrenght_Timer();
+            QCOMPARE(curTimer(w)->number(), double(shown));
+            QVERIFY(timer(w, "tmrStrenght")->isActive());
+        }
+        w.tmrStrenght_Timer();
+        QCOMPARE(curTimer(w)->number(), 0.0);
+        QVERIFY(!timer(w, "tmrStrenght")->isActive());
+        QVERIFY(!timer(w, "tmrRefresh")->isActive());
+        QVERIFY(!cmdStart(w)->isChecked());
+        QCOMPARE(cmdStart(w)->text(), QStringLiteral("Start"));
+        QCOMPARE(w.playMode(), game_control::PlayMode::Strength);
+        QCOMPARE(curTimer(w)->tag(), QStringLiteral("30"));
+    }
+
+    void strengthRestart_data()
+    {
+        QTest::addColumn<int>("ticksBeforeStop");
+        QTest::addColumn<double>("shownAfterRestart");
+        QTest::newRow("after run-out reloads the preset") << 30 << 30.0;
+        QTest::newRow("stopped with seconds left goes on from them") << 5 << 25.0;
+    }
+    void strengthRestart()
+    {
+        QFETCH(int, ticksBeforeStop);
+        QFETCH(double, shownAfterRestart);
+        frmMain w;
+        control<QPushButton>(w, "cmdStr")->click();
+        startGame(w, 1);
+        for (int i = 0; i < ticksBeforeStop; ++i) {
+            w.tmrStrenght_Timer();
+        }
+        if (cmdStart(w)->isChecked()) {
+            cmdStart(w)->click();
+        }
+        cmdStart(w)->click();
+        QCOMPARE(curTimer(w)->number(), shownAfterRestart);
+        QVERIFY(timer(w, "tmrStrenght")->isActive());
+        w.tmrStrenght_Timer();
+        QCOMPARE(curTimer(w)->number(), shownAfterRestart - 1);
+        QVERIFY(cmdStart(w)->isChecked());
+    }
+
+    void presetCycling_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<double>("shown");
+        QTest::addColumn<QString>("newTag");
+        QTest::newRow("design 90, once") << "90" << 1 << 30.0 << "30";
+        QTest::newRow("design 90, twice") << "90" << 2 << 60.0 << "60";
+        QTest::newRow("design 90, three times") << "90" << 3 << 90.0 << "90";
+        QTest::newRow("design 90, four times") << "90" << 4 << 30.0 << "30";
+        QTest::newRow("empty tag starts at 30") << "" << 1 << 30.0 << "30";
+        QTest::newRow("unknown tag changes nothing") << "45" << 1 << 90.0 << "45";
+    }
+    void presetCycling()
+    {
+        QFETCH(QString, tag);
+        QFETCH(int, clicks);
+        QFETCH(double, shown);
+        QFETCH(QString, newTag);
+        frmMain w;
+        curTimer(w)->setTag(tag);
+        for (int i = 0; i < clicks; ++i) {
+            control<QPushButton>(w, "cmdStr")->click();
+        }
+        QCOMPARE(curTimer(w)->number(), shown);
+        QCOMPARE(curTimer(w)->tag(), newTag);
+    }
+
+    void presetDuringCountdownJumps()
+    {
+        frmMain w;
+        startGame(w, 1);
+        w.tmrStrenght_Timer();
+        QCOMPARE(curTimer(w)->number(), 89.0);
+        control<QPushButton>(w, "cmdStr")->click();
+        QCOMPARE(curTimer(w)->number(), 30.0);
+        w.tmrStrenght_Timer();
+        QCOMPARE(curTimer(w)->number(), 29.0);
+    }
+
+    void clearWhileStrengthSelected()
+    {
+        frmMain w;
+        control<QRadioButton>(w, "OptMode1")->click();
+        auto *curSpeed = control<LedDisplay>(w, "CurSpeed");
+        curSpeed->setNumber(8000);
+        for (const PlayerSlot n : kPlayers) {
+            control<TagLabel>(w, named("lblHI", n))->setTag(QStringLiteral("8000"));
+            control<TagLabel>(w, named("lblHI", n))->setText(QStringLiteral("8000 rpm max"));
+            control<SpeedBar>(w, named("pbar", n))->setValue(8000);
+        }
+        control<QPushButton>(w, "CmdClear")->click();
+        QCOMPARE(curSpeed->number(), 0.0);
+        for (const PlayerSlot n : kPlayers) {
+            QCOMPARE(control<TagLabel>(w, named("lblHI", n))->tag(), QStringLiteral("0"));
+            // The Speed reset's captions, whatever mode is selected.
+            QCOMPARE(control<TagLabel>(w, named("lblHI", n))->text(), QStringLiteral("0 rpm"));
+            QCOMPARE(control<TagLabel>(w, named("lblRPM", n))->text(), QStringLiteral("0 rpm"));
+            QCOMPARE(control<SpeedBar>(w, named("pbar", n))->value(), 0.0);
+        }
+        QVERIFY(!timer(w, "tmrRefresh")->isActive());
+    }
+
+    void viewToggle()
+    {
+        frmMain w;
+        w.resize(700, 560);
+        auto *chart = control<QWidget>(w, "MSChart1");
+        auto *board = control<QWidget>(w, "frBase1");
+        const double outerHeight =
+            twips::PixelsToTwips(w.frameGeometry().height(), w.logicalDpiY());
+
+        control<QPushButton>(w, "CmdVisual")->click();
+        QVERIFY(chart->isHidden());
+        const int frameTwips = static_cast<int>(outerHeight - 420 - 525);
+        QCOMPARE(w.boardGeometry().frBase1.Height, frameTwips);
+        QCOMPARE(board->height(), px(w, frameTwips, Qt::Vertical));
+        QCOMPARE(control<SpeedBar>(w, "pbar2")->height(), px(w, 800, Qt::Vertical));
+
+        control<QPushButton>(w, "CmdVisual")->click();
+        QVERIFY(!chart->isHidden());
+        QCOMPARE(board->height(), px(w, 1845, Qt::Vertical));
+        QCOMPARE(control<SpeedBar>(w, "pbar2")->height(), px(w, 280, Qt::Vertical));
+        QCOMPARE(control<QWidget>(w, "lblRPM3")->y(), px(w, 1110, Qt::Vertical));
+    }
+
+    void resizeAppliesLayout_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("design size") << QSize(665, 526);
+        QTest::newRow("wide") << QSize(1200, 600);
+        QTest::newRow("tall") << QSize(700, 1000);
+    }
+    void resizeAppliesLayout()
+    {
+        QFETCH(QSize, size);
+        frmMain w;
+        w.show();
+        w.resize(size);
+        const double dpiX = w.logicalDpiX();
+        const double dpiY = w.logicalDpiY();
+        const double outerW = twips::PixelsToTwips(w.frameGeometry().width(), dpiX);
+        const double outerH = twips::PixelsToTwips(w.frameGeometry().height(), dpiY);
+        const auto x = [&](double t) { return twips::TwipsToPixels(t, dpiX); };
+        const auto y = [&](double t) { return twips::TwipsToPixels(t, dpiY); };
+        const auto at = [&](const char *name) { return control<QWidget>(w, name)->geometry(); };
+
+        QCOMPARE(at("pc").x(), x(float(outerW - 40 - 2370)));
+        QCOMPARE(at("frBase0").x(), x(float(outerW - 100 - 2385)));
+        QCOMPARE(at("PctLogo").topLeft(),
+            QPoint(x(float(outerW - 40 - 3600)), y(float(outerH - 420 - 3480))));
+        const float board = float(outerW - 120 - 2385);
+        QCOMPARE(at("frBase1").width(), x(board));
+        QCOMPARE(at("lblHI4").x(), x(board - 1200 - 120));
+        QCOMPARE(at("MSChart1").height(), y(float(outerH - 420 - 2415)));
+        QCOMPARE(at("lblName1").x(), x(90));
+    }
+
+    void tinyWindowKeepsWorking()
+    {
+        frmMain w;
+        w.show();
+        for (const QSize size : { QSize(1, 1), QSize(30, 20), QSize(800, 600) }) {
+            w.resize(size);
+            QCoreApplication::processEvents();
+            const QList<QWidget *> all = w.findChildren<QWidget *>();
+            for (const QWidget *child : all) {
+                QVERIFY2(
+                    child->width() >= 0 && child->height() >= 0, qPrintable(child->objectName()));
+            }
+        }
+        w.showMinimized();
+        QCoreApplication::processEvents();
+        w.showNormal();
+        w.resize(800, 600);
+        QCOMPARE(control<QWidget>(w, "pc")->x(),
+            twips::TwipsToPixels(
+                float(twips::PixelsToTwips(w.frameGeometry().width(), w.logicalDpiX()) - 2410),
+                w.logicalDpiX()));
+    }
+
+    void barColourFromBgr_data()
+    {
+        QTest::addColumn<quint32>("bgr");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("green") << quint32(0x0000FF00) << QColor(0, 255, 0);
+        QTest::newRow("red in the low byte") << quint32(0x000000FF) << QColor(255, 0, 0);
+        QTest::newRow("orange") << quint32(0x000080FF) << QColor(255, 128, 0);
+        QTest::newRow("blue in the high byte") << quint32(0x00FF0000) << QColor(0, 0, 255);
+        QTest::newRow("top byte ignored") << quint32(0xFF102030) << QColor(0x30, 0x20, 0x10);
+    }
+    void barColourFromBgr()
+    {
+        QFETCH(quint32, bgr);
+        QFETCH(QColor, colour);
+        frmMain w;
+        auto *bar = control<SpeedBar>(w, "pbar3");
+        bar->setFillColour(bgr);
+        QCOMPARE(bar->fillColour(), colour);
+        QCOMPARE(bar->fillColourBgr(), bgr);
+        // The bar paints its value in that colour from its left edge.
+        bar->setValue(20000);
+        bar->resize(100, 20);
+        const QImage picture = bar->grab().toImage();
+        QCOMPARE(picture.pixelColor(50, 15).rgb() & 0xFFFFFF, colour.rgb() & 0xFFFFFF);
+    }
+
+    void chartGaps_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QList<int>>("runLengths");
+        QTest::newRow("no data") << QList<int>() << QList<int>();
+        QTest::newRow("one run from row 1") << QList<int> { 1, 2, 3 } << QList<int> { 3 };
+        QTest::newRow("a gap splits the line")
+            << QList<int> { 1, 2, 4, 5, 6 } << QList<int> { 2, 3 };
+        QTest::newRow("lone points") << QList<int> { 3, 5, 7 } << QList<int> { 1, 1, 1 };
+        QTest::newRow("last row") << QList<int> { 89, 90 } << QList<int> { 2 };
+    }
+    void chartGaps()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(QList<int>, runLengths);
+        frmMain w;
+        auto *chart = control<PlayerChart>(w, "MSChart1");
+        speed_mode::ChartTable table;
+        for (int row = 1; row <= 90; ++row) {
+            table.setCell(row, 1, 5000); // a full line first, to see the next data replace it
+        }
+        chart->setData(table);
+        table.clear();
+        for (const int row : rows) {
+            table.setCell(row, 2, row * 100);
+        }
+        chart->setData(table);
+
+        QVERIFY(chart->columnRuns(1).isEmpty());
+        const QList<QList<QPointF>> runs = chart->columnRuns(2);
+        QList<int> lengths;
+        QList<int> shownRows;
+        for (const QList<QPointF> &run : runs) {
+            lengths << int(run.size());
+            for (const QPointF &point : run) {
+                QCOMPARE(point.y(), point.x() * 100);
+                shownRows << int(point.x());
+            }
+        }
+        QCOMPARE(lengths, runLengths);
+        QCOMPARE(shownRows, rows);
+    }
+
+    void setupShowsEditedNamesAtOnce()
+    {
+        frmMain w;
+        QTimer::singleShot(0, &w, [&w] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName1"))) {
+                field->setText(QStringLiteral("Zoe & <i>co</i>"));
+            }
+            w.playerName()[1] = QStringLiteral("Zoe & <i>co</i>");
+            dialog->reject();
+        });
+        w.cmdSetup_Click();
+        QCOMPARE(control<TagLabel>(w, "lblName1")->text(), QStringLiteral("Zoe & <i>co</i>"));
+        QCOMPARE(
+            control<PlayerChart>(w, "MSChart1")->columnLabel(1), QStringLiteral("Zoe & <i>co</i>"));
+    }
+
+    void closeClosesOpenPorts()
+    {
+        TempRuntimeDir runtime;
+        PtyPair first;
+        PtyPair third;
+        QVERIFY(first.exposeAs(runtime.portDir(), 1));
+        QVERIFY(third.exposeAs(runtime.portDir(), 3));
+        frmMain w;
+        w.show();
+        for (const PlayerSlot n : { PlayerSlot(1), PlayerSlot(3) }) {
+            w.MSComm(n)->setCommPort(n);
+            QCOMPARE(w.MSComm(n)->setPortOpen(true), std::nullopt);
+        }
+        QVERIFY(w.close());
+        QVERIFY(!w.MSComm(1)->portOpen());
+        QVERIFY(!w.MSComm(3)->portOpen());
+    }
+
+    void quitSkipsCloseSteps()
+    {
+        TempRuntimeDir runtime;
+        PtyPair device;
+        QVERIFY(device.exposeAs(runtime.portDir(), 4));
+        frmMain w;
+        w.show();
+        w.MSComm(4)->setCommPort(4);
+        QCOMPARE(w.MSComm(4)->setPortOpen(true), std::nullopt);
+
+        QEventLoop loop;
+        QTimer::singleShot(0, control<QPushButton>(w, "cmdQuit"), &QPushButton::click);
+        QCOMPARE(loop.exec(), 0);
+        QVERIFY(w.isVisible());
+        QVERIFY(w.MSComm(4)->portOpen());
+    }
+
+    void lostLinkUnboldsName()
+    {
+        TempRuntimeDir runtime;
+        PtyPair device;
+        QVERIFY(device.exposeAs(runtime.portDir(), 2));
+        frmMain w;
+        w.MSComm(2)->setCommPort(2);
+        QCOMPARE(w.MSComm(2)->setPortOpen(true), std::nullopt);
+        w.setNameBold(2, true);
+        QVERIFY(w.nameBold(2));
+        device.vanish();
+        QTRY_VERIFY(!w.nameBold(2));
+        QVERIFY(!w.MSComm(2)->portOpen());
+    }
+
+    void speedGameEndToEnd()
+    {
+        TempRuntimeDir runtime;
+        PtyPair device;
+        QVERIFY(device.isValid());
+        QVERIFY(device.exposeAs(runtime.portDir(), 2));
+        frmMain w;
+        SerialControl *link = w.MSComm(2);
+        link->setCommPort(2);
+        QVERIFY(link->setSettings(QStringLiteral("9600,n,8,1")));
+        link->setRThreshold(1);
+        QCOMPARE(link->setPortOpen(true), std::nullopt);
+
+        startGame(w, 0);
+        for (int tick = 0; tick < 4; ++tick) {
+            w.tables().linkSeen[2] = -1;
+            QVERIFY(device.write(kFrame7500));
+            QTRY_COMPARE(w.tables().linkSeen[2], qint16(0));
+            QCOMPARE(w.tables().playerRpm[2], 7500);
+            w.tmrRefresh_Timer();
+        }
+
+        QCOMPARE(control<TagLabel>(w, "lblRPM2")->text(), QStringLiteral(" 7500 rpm"));
+        QCOMPARE(control<TagLabel>(w, "lblHI2")->text(), QStringLiteral("7500 rpm"));
+        QCOMPARE(control<TagLabel>(w, "lblHI2")->tag(), QStringLiteral("7500"));
+        QCOMPARE(control<LedDisplay>(w, "CurSpeed")->number(), 7500.0);
+        auto *bar = control<SpeedBar>(w, "pbar2");
+        QCOMPARE(bar->value(), 7500.0);
+        QCOMPARE(bar->fillColourBgr(), quint32(0x0000FF00));
+        QCOMPARE(bar->fillColour(), QColor(0, 255, 0));
+        const QList<QList<QPointF>> runs = control<PlayerChart>(w, "MSChart1")->columnRuns(2);
+        QVERIFY(!runs.isEmpty());
+        QCOMPARE(runs.last().last().y(), 7500.0);
+    }
+};
+
+QTEST_MAIN(tst_FrmMain)
+#include "tst_frm_main.moc"

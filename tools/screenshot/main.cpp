@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board]
+// Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
+// and saves the window as a picture. Nothing is read from or written to the user's settings.
+#include "main_window/frm_main.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QImage>
+#include <QPixmap>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cmath>
+#include <numbers>
+
+namespace
+{
+
+// A steady, slightly wavering speed per player; player 4 drops out for a while.
+qint32 sampleRpm(rotavex::PlayerSlot player, int tick)
+{
+    const double base[] { 11500.0, 7500.0, 4200.0, 9000.0 };
+    const double wave = std::sin(tick * 0.35 + player) * 600.0;
+    const double rise = std::min(1.0, (tick + 1) / 6.0);
+    if (player == 4 && tick >= 14 && tick < 18) {
+        return 0;
+    }
+    return static_cast<qint32>(base[player - 1] * rise + wave * rise);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Saves a picture of the Rotavex board."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("PNG file to write"));
+    const QCommandLineOption ticks(QStringLiteral("ticks"), QStringLiteral("refresh ticks"),
+        QStringLiteral("N"), QStringLiteral("30"));
+    const QCommandLineOption strength(
+        QStringLiteral("strength"), QStringLiteral("play a Strength game"));
+    const QCommandLineOption board(
+        QStringLiteral("board"), QStringLiteral("hide the chart (full-height board)"));
+    const QCommandLineOption width(
+        QStringLiteral("width"), QStringLiteral("window width (px)"), QStringLiteral("PX"));
+    const QCommandLineOption height(
+        QStringLiteral("height"), QStringLiteral("window height (px)"), QStringLiteral("PX"));
+    parser.addOptions({ ticks, strength, board, width, height });
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1) {
+        parser.showHelp(1);
+    }
+
+    // Sample names must not come from, or land in, the user's own settings.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+
+    frmMain window;
+    const rotavex::PlayerName names(std::array<QString, 4> { QStringLiteral("Anna"),
+        QStringLiteral("Ben"), QStringLiteral("Chloé"), QStringLiteral("David") });
+    window.playerName() = names;
+    window.applyPlayerNames();
+    if (parser.isSet(width) || parser.isSet(height)) {
+        window.resize(
+            parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
+            parser.value(height).toInt() > 0 ? parser.value(height).toInt() : window.height());
+    }
+    window.show();
+    window.setNameBold(1, true);
+    window.setNameBold(2, true);
+    window.setNameBold(4, true);
+
+    const auto click = [&window](const char *name) {
+        if (auto *button = window.findChild<QAbstractButton *>(QLatin1String(name))) {
+            button->click();
+        }
+    };
+    if (parser.isSet(board)) {
+        click("CmdVisual");
+    }
+    click(parser.isSet(strength) ? "OptMode1" : "OptMode0");
+    click("CmdStart");
+    const int tickCount = parser.value(ticks).toInt();
+    for (int tick = 0; tick < tickCount; ++tick) {
+        for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
+            window.tables().playerRpm[n] = sampleRpm(n, tick);
+        }
+        window.tmrRefresh_Timer();
+        if (parser.isSet(strength)) {
+            window.tmrStrenght_Timer();
+        }
+    }
+    QApplication::processEvents();
+
+    const QString output = parser.positionalArguments().constFirst();
+    if (!window.grab().save(output, "PNG")) {
+        QTextStream(stderr) << "could not write " << output << '\n';
+        return 1;
+    }
+    QTextStream(stdout) << output << '\n';
+    return 0;
+}
