@@ -83,8 +83,8 @@ QRect frmSetup::pixelRect(int left, int top, int width, int height) const
 {
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
-    return { TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY), TwipsToPixels(width, dpiX),
-        TwipsToPixels(height, dpiY) };
+    return { twips::TwipsToPixels(left, dpiX), twips::TwipsToPixels(top, dpiY),
+        twips::TwipsToPixels(width, dpiX), twips::TwipsToPixels(height, dpiY) };
 }
 
 void frmSetup::buildControls()
@@ -278,8 +278,5 @@ void frmSetup::ShowOpenFailure(int port, const QString &description)
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
         QStringLiteral("Cannot open COM%1 !\r\n").arg(port) + description, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
-    // A window made inside the disabled dialog starts disabled too; the box must take the
-    // user's OK while the dialog stays greyed until the box is gone.
-    box.setEnabled(true);
     box.exec();
 }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -130,8 +131,8 @@ private Q_SLOTS:
 
 private:
     /// Runs `act` on the next modal window of type T as soon as it is up, from a short poll
-    /// in the event loop its exec() runs.
-    template <typename T> void whenModal(std::function<void(T *)> act)
+    /// in the event loop its exec() runs. Delete the returned poll to stop waiting.
+    template <typename T> QPointer<QTimer> whenModal(std::function<void(T *)> act)
     {
         auto *poll = new QTimer(m_scope.get());
         connect(poll, &QTimer::timeout, m_scope.get(), [poll, act] {
@@ -140,10 +141,10 @@ private:
                 return;
             }
             poll->stop();
-            poll->deleteLater();
             act(modal);
         });
         poll->start(5);
+        return poll;
     }
 
     /// Shows the dialog as the main window does (show, unload, names onto the board) and
@@ -168,7 +169,7 @@ private:
     MessageSeen clickOpen(frmSetup *dialog, PlayerSlot player)
     {
         MessageSeen seen;
-        whenModal<QMessageBox>([&seen, dialog](QMessageBox *box) {
+        const QPointer<QTimer> poll = whenModal<QMessageBox>([&seen, dialog](QMessageBox *box) {
             seen.shown = true;
             seen.text = box->text();
             seen.title = box->windowTitle();
@@ -183,6 +184,7 @@ private:
             box->button(QMessageBox::Ok)->click();
         });
         cmdOpen(dialog, player)->click();
+        delete poll.data(); // no message came: a later one is not this click's
         return seen;
     }
 
@@ -366,6 +368,7 @@ void tst_frm_setup::leavingSavesPortsAndNames()
         cboPort(dialog, 1)->setCurrentIndex(4);
         cboPort(dialog, 2)->setCurrentIndex(15);
         cboPort(dialog, 3)->setCurrentIndex(-1);
+        txtName(dialog, 1)->end(false);
         QTest::keyClicks(txtName(dialog, 1), QStringLiteral(" & <b>Ann</b> "));
         txtName(dialog, 2)->setText(QStringLiteral("  Bo  "));
         txtName(dialog, 4)->clear();
