@@ -3,6 +3,7 @@
 
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
+#include "main_window/tag_label.h"
 #include "main_window/twips.h"
 #include "setup/settings_store.h"
 
@@ -94,6 +95,12 @@ void frmSetup::buildControls()
     setFont(base);
     QFont caption = base;
     caption.setPointSizeF(9.75);
+    // The buttons sit high in each frame, where a style would put the frame's top border below
+    // its caption; a border around the whole frame with the caption inside keeps them clear.
+    setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 6px; "
+                                 "margin-top: 0px; padding-top: 0px; } "
+                                 "QGroupBox::title { subcontrol-origin: border; left: 8px; "
+                                 "top: 4px; }"));
 
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         PlayerControls &c = m_players[player];
@@ -105,7 +112,9 @@ void frmSetup::buildControls()
         c.fr->setFont(caption);
         c.fr->setGeometry(pixelRect(frame.left, frame.top, kFrameWidthTwips, kFrameHeightTwips));
 
-        c.Label7 = new QLabel(QStringLiteral("Bluetooth input port:"), c.fr);
+        // Fixed design widths: a caption wider than its label shrinks instead of being cut.
+        c.Label7 = new main_window::TagLabel(c.fr);
+        c.Label7->setText(QStringLiteral("Bluetooth input port:"));
         c.Label7->setObjectName(QStringLiteral("Label7%1").arg(player - kFirstPlayer));
         c.Label7->setGeometry(pixelRect(120, 560, 1575, 255));
 
@@ -122,7 +131,8 @@ void frmSetup::buildControls()
         c.cmdClose->setObjectName(QStringLiteral("cmdClose") + number);
         c.cmdClose->setGeometry(pixelRect(2500, 240, 690, 450));
 
-        c.nameLabel = new QLabel(QStringLiteral("Name:"), c.fr);
+        c.nameLabel = new main_window::TagLabel(c.fr);
+        c.nameLabel->setText(QStringLiteral("Name:"));
         c.nameLabel->setObjectName(nameLabelObjectName(player));
         c.nameLabel->setGeometry(pixelRect(160, 1450, 615, 255));
 
