@@ -293,9 +293,9 @@ void frmMain::CmdStart_Click()
 {
     if (CmdStart->isChecked()) {
         CmdClear_Click();
-        const std::optional<game_control::PlayMode> mode =
-            game_control::ModeForStart(OptMode[0]->isChecked(), OptMode[1]->isChecked());
-        if (mode == game_control::PlayMode::Strength) {
+        if (OptMode[0]->isChecked()) {
+            m_playMode = game_control::PlayMode::Speed;
+        } else if (OptMode[1]->isChecked()) {
             // A countdown that ran out starts again from its preset; one stopped with seconds
             // left goes on from them.
             CurTimer->setNumber(static_cast<qint32>(
@@ -304,9 +304,7 @@ void frmMain::CmdStart_Click()
             speed_mode::UpdateStrengthMode(
                 m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
             tmrStrenght->start();
-        }
-        if (mode) {
-            m_playMode = *mode;
+            m_playMode = game_control::PlayMode::Strength;
         }
         CmdStart->setText(QStringLiteral("Stop"));
         tmrRefresh->start();
