@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QIcon>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -80,6 +81,11 @@ frmMain::frmMain(QWidget *parent)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
 {
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 64, 128, 256 }) {
+        icon.addFile(QStringLiteral(":/icons/rotavex-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
     buildControls();
     connectControls();
     Form_Load();
