@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QIcon>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -80,6 +81,11 @@ frmMain::frmMain(QWidget *parent)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
 {
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 64, 128, 256 }) {
+        icon.addFile(QStringLiteral(":/icons/rotavex-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
     buildControls();
     connectControls();
     Form_Load();
@@ -293,9 +299,9 @@ void frmMain::CmdStart_Click()
 {
     if (CmdStart->isChecked()) {
         CmdClear_Click();
-        const std::optional<game_control::PlayMode> mode =
-            game_control::ModeForStart(OptMode[0]->isChecked(), OptMode[1]->isChecked());
-        if (mode == game_control::PlayMode::Strength) {
+        if (OptMode[0]->isChecked()) {
+            m_playMode = game_control::PlayMode::Speed;
+        } else if (OptMode[1]->isChecked()) {
             // A countdown that ran out starts again from its preset; one stopped with seconds
             // left goes on from them.
             CurTimer->setNumber(static_cast<qint32>(
@@ -304,9 +310,7 @@ void frmMain::CmdStart_Click()
             speed_mode::UpdateStrengthMode(
                 m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
             tmrStrenght->start();
-        }
-        if (mode) {
-            m_playMode = *mode;
+            m_playMode = game_control::PlayMode::Strength;
         }
         CmdStart->setText(QStringLiteral("Stop"));
         tmrRefresh->start();
