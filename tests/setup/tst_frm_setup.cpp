@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
+#include "main_window/led_display.h"
+#include "main_window/speed_bar.h"
+#include "main_window/tag_label.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
@@ -13,10 +16,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <functional>
 #include <memory>
@@ -128,6 +134,7 @@ private Q_SLOTS:
     void openConfiguresAndOpensLink();
     void openFailureIsReported_data();
     void openFailureIsReported();
+    void gamesThroughSetupLinks();
 
 private:
     /// Runs `act` on the next modal window of type T as soon as it is up, from a short poll
@@ -186,6 +193,28 @@ private:
         cmdOpen(dialog, player)->click();
         delete poll.data(); // no message came: a later one is not this click's
         return seen;
+    }
+
+    /// Sends each device one frame and waits until every link has delivered it.
+    bool deliver(const std::array<PtyPair *, 4> &devices, const std::array<int, 4> &counts)
+    {
+        rotavex::SharedTables &tables = m_owner->tables();
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            tables.linkSeen[player] = -1; // a completed frame clears it again
+            if (!devices[player - 1]->write(frame(counts[player - 1]))) {
+                return false;
+            }
+        }
+        return QTest::qWaitFor(
+            [&tables] {
+                for (PlayerSlot player = 1; player <= 4; ++player) {
+                    if (tables.linkSeen[player] != 0) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            5000);
     }
 
     std::unique_ptr<PtyPair> device(int port)
@@ -578,6 +607,103 @@ void tst_frm_setup::openFailureIsReported()
         QVERIFY(m_owner->nameBold(1));
         QVERIFY(com1->write(frame(750)));
         QTRY_COMPARE(m_owner->tables().playerRpm[1], 10000);
+    }
+}
+
+// The whole path a user takes: four devices, Setup opens their links, then a Speed game and a
+// Strength game run on the frames they send, and a device that vanishes loses its bold name.
+void tst_frm_setup::gamesThroughSetupLinks()
+{
+    std::array<std::unique_ptr<PtyPair>, 4> owned;
+    std::array<PtyPair *, 4> devices {};
+    for (int port = 1; port <= 4; ++port) {
+        owned[port - 1] = device(port);
+        QVERIFY(owned[port - 1]);
+        devices[port - 1] = owned[port - 1].get();
+    }
+
+    QList<MessageSeen> messages;
+    whenModal<frmSetup>([this, &messages](frmSetup *dialog) {
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            cboPort(dialog, player)->setCurrentIndex(player - 1);
+            txtName(dialog, player)->setText(QStringLiteral("Ann Bo Cy Di").split(' ')[player - 1]);
+        }
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            messages << clickOpen(dialog, player);
+        }
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdClose"), Qt::LeftButton);
+    });
+    child<QPushButton>(m_owner.get(), "cmdSetup")->click();
+
+    for (const MessageSeen &message : messages) {
+        QVERIFY2(!message.shown, qPrintable(message.text));
+    }
+    const QStringList names { "Ann", "Bo", "Cy", "Di" };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        QVERIFY(m_owner->MSComm(player)->portOpen());
+        QVERIFY(m_owner->nameBold(player));
+        QCOMPARE(child<QLabel>(m_owner.get(), QStringLiteral("lblName%1").arg(player))->text(),
+            names[player - 1]);
+        QCOMPARE(stored(QStringLiteral("CommPort%1").arg(player)), QString::number(player));
+    }
+
+    auto *refresh = child<QTimer>(m_owner.get(), "tmrRefresh");
+    auto *countdown = child<QTimer>(m_owner.get(), "tmrStrenght");
+    auto *start = child<QPushButton>(m_owner.get(), "CmdStart");
+
+    // Speed game. Counts 2000, 1250, 800 and 625 are 3750, 6000, 9375 and 12000 rpm. The spike
+    // filter lets a speed climb only by steps it accepts, so the faster devices spin up through
+    // the same ladder, each rung held for two refreshes.
+    start->click();
+    refresh->stop(); // the test gives the refresh ticks itself
+    const std::array<int, 4> targets { 2000, 1250, 800, 625 };
+    const QList<int> ladder { 2000, 2000, 1600, 1600, 1250, 1250, 1000, 1000, 800, 800, 625, 625 };
+    for (const int rung : ladder + QList<int> { 625, 625 }) {
+        std::array<int, 4> counts {};
+        for (std::size_t i = 0; i < counts.size(); ++i) {
+            counts[i] = std::max(rung, targets[i]); // a smaller count is a faster speed
+        }
+        QVERIFY(deliver(devices, counts));
+        m_owner->tmrRefresh_Timer();
+    }
+    const QStringList speeds { " 3750 rpm", " 6000 rpm", " 9375 rpm", " 12000 rpm" };
+    const QStringList records { "3750 rpm", "6000 rpm", "9375 rpm", "12000 rpm" };
+    const QList<quint32> colours { 0xFFFF80, 0x00FF00, 0x00FFFF, 0x0080FF };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        const QString n = QString::number(player);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblRPM" + n)->text(), speeds[player - 1]);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblHI" + n)->text(), records[player - 1]);
+        QCOMPARE(child<main_window::SpeedBar>(m_owner.get(), "pbar" + n)->fillColourBgr(),
+            colours[player - 1]);
+    }
+    QCOMPARE(child<main_window::LedDisplay>(m_owner.get(), "CurSpeed")->number(), 12000.0);
+
+    // Strength game at steady 1000, 2000, 3000 and 4000 rpm: the first refresh after the start
+    // sees an empty filter window, the next six add a tenth of each speed in all.
+    start->click();
+    QVERIFY(!start->isChecked());
+    child<QRadioButton>(m_owner.get(), "OptMode1")->click();
+    start->click();
+    refresh->stop();
+    countdown->stop();
+    for (int tick = 0; tick < 7; ++tick) {
+        QVERIFY(deliver(devices, { 7500, 3750, 2500, 1875 }));
+        m_owner->tmrRefresh_Timer();
+    }
+    const QStringList totals { "100 rev", "200 rev", "300 rev", "400 rev" };
+    const QStringList best { "1000 rpm max", "2000 rpm max", "3000 rpm max", "4000 rpm max" };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        const QString n = QString::number(player);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblRPM" + n)->text(), totals[player - 1]);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblHI" + n)->text(), best[player - 1]);
+    }
+
+    // Player 3's device goes away: its name drops to normal weight, the others stay bold.
+    devices[2]->vanish();
+    QTRY_VERIFY(!m_owner->nameBold(3));
+    QVERIFY(!m_owner->MSComm(3)->portOpen());
+    for (PlayerSlot player : { PlayerSlot(1), PlayerSlot(2), PlayerSlot(4) }) {
+        QVERIFY(m_owner->nameBold(player));
     }
 }
 
