@@ -127,10 +127,17 @@ void FilterSample(FilterState &state, qint32 &sample, bool reset)
         return;
     }
 
-    const qint64 jump = std::llabs(qint64 { sample } - state.Reference);
-    if (state.Reference > 0 && sample > kJumpFloorRpm && jump > kJumpLimitRpm) {
+    // Only a jump that appears this tick is taken for a spike. One that was already there on
+    // the previous tick is a real change of speed (a hard spin-down, a fast spin-up): holding
+    // it back for good would freeze the board at a speed the device no longer has.
+    const auto isJump = [&state](qint32 rpm) {
+        return rpm > kJumpFloorRpm && std::llabs(qint64 { rpm } - state.Reference) > kJumpLimitRpm;
+    };
+    const qint32 arrived = sample;
+    if (state.Reference > 0 && isJump(sample) && !isJump(state.Previous)) {
         sample = state.Reference;
     }
+    state.Previous = arrived;
 
     state.Oldest = state.Middle;
     state.Middle = state.Newest;

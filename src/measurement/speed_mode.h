@@ -21,6 +21,7 @@ struct FilterState {
     qint32 Oldest = 0;
     qint32 Middle = 0;
     qint32 Newest = 0;
+    qint32 Previous = 0; ///< the previous sample as it came, before the jump rule
     bool operator==(const FilterState &) const = default;
 };
 

@@ -8,7 +8,7 @@ using speed_mode::FilterSample;
 using speed_mode::FilterState;
 
 // A player whose last three samples and accepted median are all `rpm`.
-static FilterState steadyAt(qint32 rpm) { return FilterState { rpm, rpm, rpm, rpm }; }
+static FilterState steadyAt(qint32 rpm) { return FilterState { rpm, rpm, rpm, rpm, rpm }; }
 
 class tst_Filter : public QObject
 {
@@ -48,6 +48,18 @@ void tst_Filter::runs_data()
         << QList<qint32> { 0, 8000, 8000, 8000, 900, 900 };
     QTest::newRow("accepted zero sample stays zero") << QList<qint32> { 3000, 3000, 3000, 0,
         0 } << QList<qint32> { 0, 3000, 3000, 0, 0 } << QList<qint32> { 0, 3000, 3000, 3000, 0 };
+    QTest::newRow("lasting jump up from 3000 to 8000 followed after two held ticks")
+        << QList<qint32> { 3000, 3000, 3000, 8000, 8000, 8000, 8000 }
+        << QList<qint32> { 0, 3000, 3000, 3000, 3000, -1, 8000 }
+        << QList<qint32> { 0, 3000, 3000, 3000, 3000, 8000, 8000 };
+    QTest::newRow("hard spin-down of 5000 rpm a tick is followed, not frozen")
+        << QList<qint32> { 16000, 16000, 16000, 11000, 6000, 3000, 2000, 2000 }
+        << QList<qint32> { 0, 16000, 16000, 16000, 16000, -1, -1, 2000 }
+        << QList<qint32> { 0, 16000, 16000, 16000, 16000, 6000, 3000, 2000 };
+    QTest::newRow("two-tick spike replaced, then absorbed by the median")
+        << QList<qint32> { 3000, 3000, 3000, 9000, 9000, 3000, 3000 }
+        << QList<qint32> { 0, 3000, 3000, 3000, 3000, 3000, 3000 }
+        << QList<qint32> { 0, 3000, 3000, 3000, 3000, 3000, 3000 };
     QTest::newRow("no new sample after a rejection shows the new median")
         << QList<qint32> { 3000, 3000, 3000, 6000, 6000, -1 }
         << QList<qint32> { 0, 3000, 3000, 3000, -1, 6000 }
@@ -78,14 +90,16 @@ void tst_Filter::jumpRule_data()
     QTest::addColumn<qint32>("reference");
     QTest::addColumn<qint32>("sample");
     QTest::addColumn<qint32>("windowed");
+    QTest::addColumn<qint32>("previous"); // the sample of the tick before
 
-    QTest::newRow("jump of 4201 upwards replaced") << 3000 << 7201 << 3000;
-    QTest::newRow("jump of exactly 4200 kept") << 3000 << 7200 << 7200;
-    QTest::newRow("jump of 5000 downwards replaced") << 9000 << 4000 << 9000;
-    QTest::newRow("sample of exactly 1000 never replaced") << 6000 << 1000 << 1000;
-    QTest::newRow("sample of 1001 replaced") << 6000 << 1001 << 6000;
-    QTest::newRow("zero sample never replaced") << 6000 << 0 << 0;
-    QTest::newRow("no reference, no jump rule") << 0 << 9000 << 9000;
+    QTest::newRow("jump of 4201 upwards replaced") << 3000 << 7201 << 3000 << 3000;
+    QTest::newRow("jump of exactly 4200 kept") << 3000 << 7200 << 7200 << 3000;
+    QTest::newRow("jump of 5000 downwards replaced") << 9000 << 4000 << 9000 << 9000;
+    QTest::newRow("sample of exactly 1000 never replaced") << 6000 << 1000 << 1000 << 6000;
+    QTest::newRow("sample of 1001 replaced") << 6000 << 1001 << 6000 << 6000;
+    QTest::newRow("zero sample never replaced") << 6000 << 0 << 0 << 6000;
+    QTest::newRow("no reference, no jump rule") << 0 << 9000 << 9000 << 0;
+    QTest::newRow("jump already there on the previous tick kept") << 3000 << 9000 << 9000 << 9000;
 }
 
 // The window keeps the sample as it stood after the jump rule.
@@ -94,8 +108,10 @@ void tst_Filter::jumpRule()
     QFETCH(qint32, reference);
     QFETCH(qint32, sample);
     QFETCH(qint32, windowed);
+    QFETCH(qint32, previous);
 
     FilterState state = steadyAt(reference);
+    state.Previous = previous;
     FilterSample(state, sample, false);
     QCOMPARE(state.Newest, windowed);
     QCOMPARE(state.Middle, reference);
