@@ -75,6 +75,11 @@ frmSetup::frmSetup(frmMain &owner)
     buildControls();
     buildTabOrder();
     Form_Load();
+    // A device can vanish while the dialog is up; its player must be offered Open again.
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        connect(m_owner.MSComm(player), &SerialControl::linkLost, this,
+            [this](const QString &) { RefreshPortControls(); });
+    }
     m_players[kFirstPlayer].txtName->setFocus();
 }
 

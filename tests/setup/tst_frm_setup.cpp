@@ -129,6 +129,7 @@ private Q_SLOTS:
     void leavingSavesPortsAndNames_data();
     void leavingSavesPortsAndNames();
     void controlsFollowOpenLinks();
+    void lostLinkOffersOpenAgain();
     void openConfiguresAndOpensLink();
     void openFailureIsReported_data();
     void openFailureIsReported();
@@ -480,6 +481,31 @@ void tst_frm_setup::controlsFollowOpenLinks()
     // Links belong to the main window: leaving the dialog keeps them open.
     QVERIFY(m_owner->MSComm(4)->portOpen());
     QVERIFY(m_owner->nameBold(4));
+}
+
+// A device that vanishes while the dialog is up must not leave its player with only a Close
+// button for a link that is already gone.
+void tst_frm_setup::lostLinkOffersOpenAgain()
+{
+    const auto com3 = device(3);
+    QVERIFY(com3);
+    SerialControl *link = m_owner->MSComm(3);
+    link->setCommPort(3);
+    QCOMPARE(link->setPortOpen(true), std::nullopt);
+
+    PortControls beforeLoss {};
+    PortControls afterLoss {};
+    runSetup([&](frmSetup *dialog) {
+        beforeLoss = portControls(dialog, 3);
+        com3->vanish();
+        QTRY_VERIFY(!link->portOpen());
+        afterLoss = portControls(dialog, 3);
+        dialog->accept();
+    });
+
+    QCOMPARE(beforeLoss, kLinkOpen);
+    QCOMPARE(afterLoss, kLinkClosed);
+    QVERIFY(!m_owner->nameBold(3));
 }
 
 void tst_frm_setup::openConfiguresAndOpensLink()
