@@ -7,7 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace speed_mode {
+namespace speed_mode
+{
 
 using rotavex::PlayerSlot;
 

@@ -6,7 +6,8 @@
 #include <array>
 #include <optional>
 
-namespace speed_mode {
+namespace speed_mode
+{
 
 inline constexpr int kChartRows = 90;
 inline constexpr int kChartColumns = 4;

@@ -6,7 +6,8 @@
 
 #include <array>
 
-namespace rotavex {
+namespace rotavex
+{
 
 /// A player's number, 1 to 4. Every per-player table and control array is indexed by it.
 using PlayerSlot = qint16;
@@ -17,12 +18,14 @@ inline constexpr int kPlayerCount = 4;
 
 /// Four values indexed by PlayerSlot 1..4 (not from 0). Out-of-range slots are a programming
 /// error and assert in debug builds.
-template<typename T>
-class PerPlayer
+template <typename T> class PerPlayer
 {
 public:
     constexpr PerPlayer() = default;
-    constexpr explicit PerPlayer(const std::array<T, kPlayerCount> &values) : m_values(values) { }
+    constexpr explicit PerPlayer(const std::array<T, kPlayerCount> &values)
+        : m_values(values)
+    {
+    }
 
     constexpr T &operator[](PlayerSlot player)
     {
@@ -52,8 +55,7 @@ using LinkSeen = PerPlayer<qint16>;
 using PlayerName = PerPlayer<QString>;
 
 /// The tables that the serial links, the watchdog and the play modes share on the UI thread.
-struct SharedTables
-{
+struct SharedTables {
     PlayerRpm playerRpm;
     LinkSeen linkSeen;
     PlayerName playerName;
