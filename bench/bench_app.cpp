@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -115,22 +116,24 @@ qint64 statusKib(const char *field)
     return -1;
 }
 
-// Runs the event loop for `seconds` and returns the CPU seconds the process used meanwhile.
+// Runs the event loop for `seconds`. A local loop, not QCoreApplication::quit(), which on a
+// GUI application also closes every window (and with the main window its links).
+void runEvents(double seconds)
+{
+    if (seconds <= 0) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::milliseconds(qint64(seconds * 1000)), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The CPU seconds the process uses while its event loop runs for `seconds`.
 double measureCpu(double seconds)
 {
     const double before = cpuSeconds();
-    QTimer::singleShot(std::chrono::milliseconds(qint64(seconds * 1000)), QCoreApplication::quit);
-    QCoreApplication::exec();
+    runEvents(seconds);
     return cpuSeconds() - before;
-}
-
-void settle(double seconds)
-{
-    if (seconds > 0) {
-        QTimer::singleShot(
-            std::chrono::milliseconds(qint64(seconds * 1000)), QCoreApplication::quit);
-        QCoreApplication::exec();
-    }
 }
 
 // The real program during a Speed game on COM1..COM4, opened as the setup dialog's Open does.
@@ -158,7 +161,7 @@ int runStream(int argc, char *argv[], const Options &options)
     QObject::connect(window.findChild<QTimer *>(QStringLiteral("tmrRefresh")), &QTimer::timeout,
         &app, [&ticks] { ++ticks; });
 
-    settle(options.warmupSeconds);
+    runEvents(options.warmupSeconds);
     events = 0;
     ticks = 0;
     const double cpu = measureCpu(options.seconds);
@@ -197,7 +200,7 @@ int runStreamFloor(int argc, char *argv[], const Options &options)
         });
         ports.push_back(std::move(port));
     }
-    settle(options.warmupSeconds);
+    runEvents(options.warmupSeconds);
     events = 0;
     bytes = 0;
     const double cpu = measureCpu(options.seconds);
@@ -228,7 +231,7 @@ int runIdle(int argc, char *argv[], const Options &options, bool floor)
         window = std::make_unique<frmMain>();
     }
     window->show();
-    settle(options.warmupSeconds);
+    runEvents(options.warmupSeconds);
     const double cpu = measureCpu(options.seconds);
     std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld\n", floor ? "idle-floor" : "idle",
         1000.0 * cpu / options.seconds, statusKib("VmHWM"));
