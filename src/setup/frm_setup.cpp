@@ -1,13 +1,292 @@
 // SPDX-License-Identifier: MIT
 #include "setup/frm_setup.h"
 
+#include "link/serial_control.h"
 #include "main_window/frm_main.h"
+#include "main_window/tag_label.h"
+#include "main_window/twips.h"
+#include "setup/settings_store.h"
 
-frmSetup::frmSetup(frmMain &owner) : QDialog(&owner), m_owner(owner)
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <climits>
+#include <optional>
+
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+namespace
 {
+
+constexpr int kClientWidthTwips = 6975;
+constexpr int kClientHeightTwips = 4665;
+constexpr int kFrameWidthTwips = 3390;
+constexpr int kFrameHeightTwips = 1875;
+constexpr int kPortCount = 16;
+constexpr auto kLineSettings = "9600,n,8,1";
+constexpr qint16 kReceiveThreshold = 1;
+
+struct FrameDesign {
+    int index; // the frame array's own index: players 3 and 4 sit in fr3 and fr2
+    int left;
+    int top;
+};
+
+FrameDesign frameDesign(PlayerSlot player)
+{
+    switch (player) {
+    case 1:
+        return { 0, 75, 105 };
+    case 2:
+        return { 1, 3555, 105 };
+    case 3:
+        return { 3, 75, 2115 };
+    default:
+        return { 2, 3555, 2115 };
+    }
+}
+
+QString nameLabelObjectName(PlayerSlot player)
+{
+    static constexpr const char *kNames[] = { "Label1", "Label4", "Label5", "Label6" };
+    return QString::fromLatin1(kNames[player - kFirstPlayer]);
+}
+
+} // namespace
+
+frmSetup::frmSetup(frmMain &owner)
+    : QDialog(&owner)
+    , m_owner(owner)
+{
+    setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Setup"));
+    setWindowFlags(
+        Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    setFixedSize(pixelRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+
+    buildControls();
+    buildTabOrder();
+    Form_Load();
+    m_players[kFirstPlayer].txtName->setFocus();
 }
 
 frmSetup::~frmSetup() = default;
 
-void frmSetup::Unload() { }
+QRect frmSetup::pixelRect(int left, int top, int width, int height) const
+{
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    return { twips::TwipsToPixels(left, dpiX), twips::TwipsToPixels(top, dpiY),
+        twips::TwipsToPixels(width, dpiX), twips::TwipsToPixels(height, dpiY) };
+}
+
+void frmSetup::buildControls()
+{
+    QFont base = font();
+    base.setPointSizeF(8.25);
+    setFont(base);
+    QFont caption = base;
+    caption.setPointSizeF(9.75);
+    // The buttons sit high in each frame, where a style would put the frame's top border below
+    // its caption; a border around the whole frame with the caption inside keeps them clear.
+    setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 6px; "
+                                 "margin-top: 0px; padding-top: 0px; } "
+                                 "QGroupBox::title { subcontrol-origin: border; left: 8px; "
+                                 "top: 4px; }"));
+
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        PlayerControls &c = m_players[player];
+        const FrameDesign frame = frameDesign(player);
+        const QString number = QString::number(player);
+
+        c.fr = new QGroupBox(QStringLiteral("Player %1").arg(player), this);
+        c.fr->setObjectName(QStringLiteral("fr%1").arg(frame.index));
+        c.fr->setFont(caption);
+        c.fr->setGeometry(pixelRect(frame.left, frame.top, kFrameWidthTwips, kFrameHeightTwips));
+
+        // Fixed design widths: a caption wider than its label shrinks instead of being cut.
+        c.Label7 = new main_window::TagLabel(c.fr);
+        c.Label7->setText(QStringLiteral("Bluetooth input port:"));
+        c.Label7->setObjectName(QStringLiteral("Label7%1").arg(player - kFirstPlayer));
+        c.Label7->setGeometry(pixelRect(120, 560, 1575, 255));
+
+        c.cboPort = new QComboBox(c.fr);
+        c.cboPort->setObjectName(QStringLiteral("cboPort") + number);
+        c.cboPort->setEditable(false);
+        c.cboPort->setGeometry(pixelRect(120, 800, 1485, 300));
+
+        c.cmdOpen = new QPushButton(QStringLiteral("Open"), c.fr);
+        c.cmdOpen->setObjectName(QStringLiteral("cmdOpen") + number);
+        c.cmdOpen->setGeometry(pixelRect(1770, 240, 660, 450));
+
+        c.cmdClose = new QPushButton(QStringLiteral("Close"), c.fr);
+        c.cmdClose->setObjectName(QStringLiteral("cmdClose") + number);
+        c.cmdClose->setGeometry(pixelRect(2500, 240, 690, 450));
+
+        c.nameLabel = new main_window::TagLabel(c.fr);
+        c.nameLabel->setText(QStringLiteral("Name:"));
+        c.nameLabel->setObjectName(nameLabelObjectName(player));
+        c.nameLabel->setGeometry(pixelRect(160, 1450, 615, 255));
+
+        c.txtName = new QLineEdit(c.fr);
+        c.txtName->setObjectName(QStringLiteral("txtName") + number);
+        c.txtName->setMaxLength(INT_MAX);
+        c.txtName->setGeometry(pixelRect(800, 1400, 2500, 315));
+
+        // The frame's larger caption font must not spread to the controls inside it.
+        for (QWidget *inner : { static_cast<QWidget *>(c.Label7), static_cast<QWidget *>(c.cboPort),
+                 static_cast<QWidget *>(c.cmdOpen), static_cast<QWidget *>(c.cmdClose),
+                 static_cast<QWidget *>(c.nameLabel), static_cast<QWidget *>(c.txtName) }) {
+            inner->setFont(base);
+        }
+
+        connect(c.cmdOpen, &QPushButton::clicked, this, [this, player] { OpenAction(player); });
+        connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });
+    }
+
+    cmdClose = new QPushButton(QStringLiteral("OK"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setGeometry(pixelRect(5235, 4140, 1620, 405));
+    connect(cmdClose, &QPushButton::clicked, this, &frmSetup::cmdClose_Click);
+
+    // Return in a name field must not press a button (a dialog would otherwise pick the
+    // first Open button as its default).
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+}
+
+void frmSetup::buildTabOrder()
+{
+    QList<QWidget *> order;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        order << m_players[player].txtName;
+    }
+    order << m_players[1].cmdOpen;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        order << m_players[player].cboPort;
+    }
+    order << m_players[1].cmdClose;
+    for (PlayerSlot player = 2; player <= kLastPlayer; ++player) {
+        order << m_players[player].cmdOpen << m_players[player].cmdClose;
+    }
+    order << cmdClose;
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void frmSetup::Form_Load()
+{
+    // All stored ports are read before any list is filled.
+    rotavex::PerPlayer<qint16> storedPort;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        storedPort[player] = settings_store::ReadPlayerPort(player);
+    }
+    for (int port = 1; port <= kPortCount; ++port) {
+        const QString entry = QStringLiteral("COM%1").arg(port);
+        for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+            m_players[player].cboPort->addItem(entry);
+        }
+    }
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        const int port = storedPort[player];
+        // A list selects its first entry as soon as it has one; 0 or a number that names no
+        // entry leaves the list without a selection instead.
+        m_players[player].cboPort->setCurrentIndex(port >= 1 && port <= kPortCount ? port - 1 : -1);
+    }
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        m_players[player].txtName->setText(m_owner.playerName()[player]);
+    }
+    RefreshPortControls();
+}
+
+void frmSetup::Unload()
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1);
+    }
+    rotavex::PlayerName &names = m_owner.playerName();
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        names[player] = m_players[player].txtName->text();
+    }
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        settings_store::WritePlayerName(player, names[player]);
+    }
+}
+
+void frmSetup::RefreshPortControls()
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        const bool open = m_owner.MSComm(player)->portOpen();
+        PlayerControls &c = m_players[player];
+        c.cmdOpen->setEnabled(!open);
+        c.cmdClose->setEnabled(open);
+        c.cboPort->setEnabled(!open);
+        m_owner.setNameBold(player, open);
+    }
+}
+
+void frmSetup::OpenAction(PlayerSlot player)
+{
+    SerialControl &link = *m_owner.MSComm(player);
+    const int selected = m_players[player].cboPort->currentIndex();
+    link.setCommPort(static_cast<qint16>(selected + 1));
+    link.setSettings(QString::fromLatin1(kLineSettings));
+    link.setRThreshold(kReceiveThreshold);
+
+    BeginBusy();
+    std::optional<QString> error;
+    if (selected < 0) {
+        error = QStringLiteral("No port is selected.");
+    } else {
+        error = link.setPortOpen(true);
+    }
+    if (error || !link.portOpen()) {
+        ShowOpenFailure(link.commPort(), error.value_or(QString()));
+    }
+    EndBusy();
+
+    RefreshPortControls();
+}
+
+void frmSetup::CloseAction(PlayerSlot player)
+{
+    // Closing a port cannot usefully fail: whatever happens, the link ends up closed.
+    static_cast<void>(m_owner.MSComm(player)->setPortOpen(false));
+    RefreshPortControls();
+}
+
+void frmSetup::cmdClose_Click() { accept(); }
+
+void frmSetup::BeginBusy()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    setEnabled(false);
+    // Let the cursor and the greyed dialog show before the open may block.
+    QCoreApplication::processEvents();
+}
+
+void frmSetup::EndBusy()
+{
+    QApplication::restoreOverrideCursor();
+    setEnabled(true);
+    QCoreApplication::processEvents();
+}
+
+void frmSetup::ShowOpenFailure(int port, const QString &description)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
+        QStringLiteral("Cannot open COM%1 !\r\n").arg(port) + description, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}

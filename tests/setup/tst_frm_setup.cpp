@@ -1,0 +1,709 @@
+// SPDX-License-Identifier: MIT
+#include "link/serial_control.h"
+#include "main_window/frm_main.h"
+#include "main_window/led_display.h"
+#include "main_window/speed_bar.h"
+#include "setup/frm_setup.h"
+#include "setup/settings_store.h"
+#include "support/pty_pair.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <functional>
+#include <memory>
+
+using rotavex::PlayerSlot;
+
+namespace
+{
+
+/// A frame of `count` 8 µs steps per revolution.
+QByteArray frame(int count)
+{
+    return QByteArray("<") + char((count >> 8) & 0xFF) + char(count & 0xFF) + '>';
+}
+
+template <typename T> T *child(QWidget *root, const QString &name)
+{
+    return root->findChild<T *>(name);
+}
+
+QComboBox *cboPort(QWidget *dialog, PlayerSlot player)
+{
+    return child<QComboBox>(dialog, QStringLiteral("cboPort%1").arg(player));
+}
+QPushButton *cmdOpen(QWidget *dialog, PlayerSlot player)
+{
+    return child<QPushButton>(dialog, QStringLiteral("cmdOpen%1").arg(player));
+}
+QPushButton *cmdClose(QWidget *dialog, PlayerSlot player)
+{
+    return child<QPushButton>(dialog, QStringLiteral("cmdClose%1").arg(player));
+}
+QLineEdit *txtName(QWidget *dialog, PlayerSlot player)
+{
+    return child<QLineEdit>(dialog, QStringLiteral("txtName%1").arg(player));
+}
+
+QString stored(const QString &key)
+{
+    return settings_store::ReadSetting(QString::fromLatin1(settings_store::kApplication),
+        QString::fromLatin1(settings_store::kSection), key, QStringLiteral("<absent>"));
+}
+
+void store(const QString &key, const QString &value)
+{
+    settings_store::WriteSetting(QString::fromLatin1(settings_store::kApplication),
+        QString::fromLatin1(settings_store::kSection), key, value);
+}
+
+/// What one player's part of the dialog shows, for comparing in one go.
+struct PortControls {
+    bool openEnabled;
+    bool closeEnabled;
+    bool listEnabled;
+    bool operator==(const PortControls &) const = default;
+};
+
+PortControls portControls(QWidget *dialog, PlayerSlot player)
+{
+    return { cmdOpen(dialog, player)->isEnabled(), cmdClose(dialog, player)->isEnabled(),
+        cboPort(dialog, player)->isEnabled() };
+}
+
+constexpr PortControls kLinkOpen { false, true, false };
+constexpr PortControls kLinkClosed { true, false, true };
+
+/// What the failure message looked like while it was up.
+struct MessageSeen {
+    bool shown = false;
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    bool busyCursor = false;
+    bool dialogEnabled = true;
+};
+
+} // namespace
+
+namespace QTest
+{
+template <> char *toString(const PortControls &c)
+{
+    return qstrdup(QStringLiteral("open %1, close %2, list %3")
+                       .arg(c.openEnabled)
+                       .arg(c.closeEnabled)
+                       .arg(c.listEnabled)
+                       .toLatin1()
+                       .constData());
+}
+} // namespace QTest
+
+class tst_frm_setup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void firstRunShowsDefaults();
+    void windowAndKeyboard();
+    void storedPortPreselects_data();
+    void storedPortPreselects();
+    void leavingSavesPortsAndNames_data();
+    void leavingSavesPortsAndNames();
+    void controlsFollowOpenLinks();
+    void openConfiguresAndOpensLink();
+    void openFailureIsReported_data();
+    void openFailureIsReported();
+    void gamesThroughSetupLinks();
+
+private:
+    /// Runs `act` on the next modal window of type T as soon as it is up, from a short poll
+    /// in the event loop its exec() runs. Delete the returned poll to stop waiting.
+    template <typename T> QPointer<QTimer> whenModal(std::function<void(T *)> act)
+    {
+        auto *poll = new QTimer(m_scope.get());
+        connect(poll, &QTimer::timeout, m_scope.get(), [poll, act] {
+            auto *modal = qobject_cast<T *>(QApplication::activeModalWidget());
+            if (modal == nullptr || !modal->isVisible()) {
+                return;
+            }
+            poll->stop();
+            act(modal);
+        });
+        poll->start(5);
+        return poll;
+    }
+
+    /// Shows the dialog as the main window does (show, unload, names onto the board) and
+    /// runs `act` while it is up. `act` must leave the dialog. Returns exec()'s result.
+    int runSetup(const std::function<void(frmSetup *)> &act)
+    {
+        frmSetup dialog(*m_owner);
+        whenModal<frmSetup>(act);
+        // A failed step inside `act` must not leave the test waiting for ever.
+        QTimer::singleShot(20000, m_scope.get(), [] {
+            while (QWidget *modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        });
+        const int result = dialog.exec();
+        dialog.Unload();
+        m_owner->applyPlayerNames();
+        return result;
+    }
+
+    /// Clicks Open of `player` and dismisses a failure message, describing it.
+    MessageSeen clickOpen(frmSetup *dialog, PlayerSlot player)
+    {
+        MessageSeen seen;
+        const QPointer<QTimer> poll = whenModal<QMessageBox>([&seen, dialog](QMessageBox *box) {
+            seen.shown = true;
+            seen.text = box->text();
+            seen.title = box->windowTitle();
+            seen.icon = box->icon();
+            seen.buttons = box->standardButtons();
+            seen.format = box->textFormat();
+            seen.busyCursor = QApplication::overrideCursor() != nullptr
+                && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            seen.dialogEnabled = dialog->isEnabled();
+            // click() does nothing on a disabled button, so this also proves the box takes
+            // input while the dialog behind it is greyed.
+            box->button(QMessageBox::Ok)->click();
+        });
+        cmdOpen(dialog, player)->click();
+        delete poll.data(); // no message came: a later one is not this click's
+        return seen;
+    }
+
+    /// Sends each device one frame and waits until every link has delivered it.
+    bool deliver(const std::array<PtyPair *, 4> &devices, const std::array<int, 4> &counts)
+    {
+        rotavex::SharedTables &tables = m_owner->tables();
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            tables.linkSeen[player] = -1; // a completed frame clears it again
+            if (!devices[player - 1]->write(frame(counts[player - 1]))) {
+                return false;
+            }
+        }
+        return QTest::qWaitFor(
+            [&tables] {
+                for (PlayerSlot player = 1; player <= 4; ++player) {
+                    if (tables.linkSeen[player] != 0) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            5000);
+    }
+
+    std::unique_ptr<PtyPair> device(int port)
+    {
+        auto pty = std::make_unique<PtyPair>();
+        if (!pty->isValid() || !pty->exposeAs(m_runtime->portDir(), port)) {
+            return nullptr;
+        }
+        return pty;
+    }
+
+    std::unique_ptr<TempSettings> m_settings;
+    std::unique_ptr<TempRuntimeDir> m_runtime;
+    std::unique_ptr<QObject> m_scope;
+    std::unique_ptr<frmMain> m_owner;
+};
+
+void tst_frm_setup::init()
+{
+    m_settings = std::make_unique<TempSettings>();
+    m_runtime = std::make_unique<TempRuntimeDir>();
+    m_scope = std::make_unique<QObject>();
+    m_owner = std::make_unique<frmMain>();
+    m_owner->show();
+}
+
+void tst_frm_setup::cleanup()
+{
+    m_owner.reset();
+    m_scope.reset();
+    m_runtime.reset();
+    m_settings.reset();
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void tst_frm_setup::firstRunShowsDefaults()
+{
+    QStringList entries;
+    QList<int> selected;
+    QStringList names;
+    runSetup([&](frmSetup *dialog) {
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            QComboBox *list = cboPort(dialog, player);
+            selected << list->currentIndex();
+            names << txtName(dialog, player)->text();
+            if (player == 4) {
+                for (int i = 0; i < list->count(); ++i) {
+                    entries << list->itemText(i);
+                }
+            }
+        }
+        dialog->reject();
+    });
+
+    QStringList expectedEntries;
+    for (int port = 1; port <= 16; ++port) {
+        expectedEntries << QStringLiteral("COM%1").arg(port);
+    }
+    QCOMPARE(entries, expectedEntries);
+    QCOMPARE(selected, QList<int>({ 0, 0, 0, 0 }));
+    QCOMPARE(names, QStringList({ "PLAYER 1", "PLAYER 2", "PLAYER 3", "PLAYER 4" }));
+}
+
+void tst_frm_setup::windowAndKeyboard()
+{
+    QString focusAtStart;
+    QStringList tabOrder;
+    QPoint dialogCentre;
+    bool openedByReturn = true;
+    bool stillShownAfterReturn = false;
+    runSetup([&](frmSetup *dialog) {
+        focusAtStart = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
+        dialogCentre = dialog->geometry().center();
+        for (QWidget *w = dialog->nextInFocusChain(); w != dialog; w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->window() == dialog) {
+                tabOrder << w->objectName();
+            }
+        }
+        // Return in a name field must not press Open or OK.
+        QTest::keyClick(txtName(dialog, 1), Qt::Key_Return);
+        openedByReturn = m_owner->MSComm(1)->portOpen();
+        stillShownAfterReturn = dialog->isVisible();
+        QTest::keyClick(txtName(dialog, 1), Qt::Key_Escape);
+    });
+
+    QCOMPARE(focusAtStart, QStringLiteral("txtName1"));
+    QCOMPARE(tabOrder,
+        QStringList({ "txtName1", "txtName2", "txtName3", "txtName4", "cmdOpen1", "cboPort1",
+            "cboPort2", "cboPort3", "cboPort4", "cmdClose1", "cmdOpen2", "cmdClose2", "cmdOpen3",
+            "cmdClose3", "cmdOpen4", "cmdClose4", "cmdClose" }));
+    QVERIFY(!openedByReturn);
+    QVERIFY(stillShownAfterReturn);
+    const QPoint ownerCentre = m_owner->geometry().center();
+    QVERIFY2((dialogCentre - ownerCentre).manhattanLength() < 40,
+        qPrintable(QStringLiteral("dialog centre %1,%2, owner centre %3,%4")
+                       .arg(dialogCentre.x())
+                       .arg(dialogCentre.y())
+                       .arg(ownerCentre.x())
+                       .arg(ownerCentre.y())));
+
+    frmSetup dialog(*m_owner);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Setup"));
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    if (dialog.logicalDpiX() == 96 && dialog.logicalDpiY() == 96) {
+        // 15 twips to the pixel.
+        QCOMPARE(dialog.minimumSize(), QSize(465, 311));
+        QCOMPARE(dialog.maximumSize(), QSize(465, 311));
+        QCOMPARE(child<QGroupBox>(&dialog, "fr3")->geometry(), QRect(5, 141, 226, 125));
+        QCOMPARE(child<QPushButton>(&dialog, "cmdClose")->geometry(), QRect(349, 276, 108, 27));
+    }
+    QCOMPARE(child<QGroupBox>(&dialog, "fr2")->title(), QStringLiteral("Player 4"));
+    QCOMPARE(child<QGroupBox>(&dialog, "fr3")->title(), QStringLiteral("Player 3"));
+    QCOMPARE(child<QLabel>(&dialog, "Label5")->parentWidget()->objectName(), QStringLiteral("fr3"));
+    QCOMPARE(
+        child<QLabel>(&dialog, "Label72")->parentWidget()->objectName(), QStringLiteral("fr3"));
+    QCOMPARE(txtName(&dialog, 2)->maxLength(), INT_MAX);
+    QVERIFY(!cboPort(&dialog, 2)->isEditable());
+}
+
+void tst_frm_setup::storedPortPreselects_data()
+{
+    QTest::addColumn<QString>("storedText");
+    QTest::addColumn<int>("selectedIndex");
+    QTest::addColumn<QString>("storedAfterClosing");
+
+    QTest::newRow("port 1") << "1" << 0 << "1";
+    QTest::newRow("last port 16") << "16" << 15 << "16";
+    QTest::newRow("17 is past the list") << "17" << -1 << "0";
+    QTest::newRow("0 means no selection") << "0" << -1 << "0";
+    QTest::newRow("negative number") << "-2" << -1 << "0";
+    QTest::newRow("not a number") << "abc" << -1 << "0";
+    QTest::newRow("beyond 16 bits") << "65537" << -1 << "0";
+    QTest::newRow("empty text") << "" << -1 << "0";
+}
+
+void tst_frm_setup::storedPortPreselects()
+{
+    QFETCH(QString, storedText);
+    QFETCH(int, selectedIndex);
+    QFETCH(QString, storedAfterClosing);
+
+    store(QStringLiteral("CommPort3"), storedText);
+    QList<int> selected;
+    bool openEnabled = false;
+    runSetup([&](frmSetup *dialog) {
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            selected << cboPort(dialog, player)->currentIndex();
+        }
+        openEnabled = cmdOpen(dialog, 3)->isEnabled();
+        dialog->accept();
+    });
+
+    QCOMPARE(selected, QList<int>({ 0, 0, selectedIndex, 0 }));
+    QVERIFY(openEnabled); // a closed link can always be opened, selection or not
+    QCOMPARE(stored("CommPort3"), storedAfterClosing);
+    QCOMPARE(stored("CommPort1"), QStringLiteral("1"));
+}
+
+enum class Leave { OkButton, CloseBox, EscapeKey };
+
+void tst_frm_setup::leavingSavesPortsAndNames_data()
+{
+    QTest::addColumn<Leave>("leave");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("OK button") << Leave::OkButton << int(QDialog::Accepted);
+    QTest::newRow("close box") << Leave::CloseBox << int(QDialog::Rejected);
+    QTest::newRow("Escape key") << Leave::EscapeKey << int(QDialog::Rejected);
+}
+
+void tst_frm_setup::leavingSavesPortsAndNames()
+{
+    QFETCH(Leave, leave);
+    QFETCH(int, result);
+
+    const int shown = runSetup([leave](frmSetup *dialog) {
+        cboPort(dialog, 1)->setCurrentIndex(4);
+        cboPort(dialog, 2)->setCurrentIndex(15);
+        cboPort(dialog, 3)->setCurrentIndex(-1);
+        txtName(dialog, 1)->end(false);
+        QTest::keyClicks(txtName(dialog, 1), QStringLiteral(" & <b>Ann</b> "));
+        txtName(dialog, 2)->setText(QStringLiteral("  Bo  "));
+        txtName(dialog, 4)->clear();
+        switch (leave) {
+        case Leave::OkButton:
+            QTest::mouseClick(child<QPushButton>(dialog, "cmdClose"), Qt::LeftButton);
+            break;
+        case Leave::CloseBox:
+            dialog->close();
+            break;
+        case Leave::EscapeKey:
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+            break;
+        }
+    });
+
+    QCOMPARE(shown, result);
+    QCOMPARE(stored("CommPort1"), QStringLiteral("5"));
+    QCOMPARE(stored("CommPort2"), QStringLiteral("16"));
+    QCOMPARE(stored("CommPort3"), QStringLiteral("0"));
+    QCOMPARE(stored("CommPort4"), QStringLiteral("1"));
+    // Names are kept exactly, blanks and all; a cleared name stays empty.
+    const QStringList expected { "PLAYER 1 & <b>Ann</b> ", "  Bo  ", "PLAYER 3", "" };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        QCOMPARE(m_owner->playerName()[player], expected[player - 1]);
+        QCOMPARE(stored(QStringLiteral("Name%1").arg(player)), expected[player - 1]);
+    }
+
+    // The next showing loads what was saved.
+    QList<int> selected;
+    QString name4 = QStringLiteral("<not read>");
+    runSetup([&](frmSetup *dialog) {
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            selected << cboPort(dialog, player)->currentIndex();
+        }
+        name4 = txtName(dialog, 4)->text();
+        dialog->reject();
+    });
+    QCOMPARE(selected, QList<int>({ 4, 15, -1, 0 }));
+    QCOMPARE(name4, QString());
+}
+
+void tst_frm_setup::controlsFollowOpenLinks()
+{
+    const auto com2 = device(2);
+    const auto com4 = device(4);
+    QVERIFY(com2 && com4);
+    for (PlayerSlot player : { PlayerSlot(2), PlayerSlot(4) }) {
+        SerialControl *link = m_owner->MSComm(player);
+        link->setCommPort(player);
+        QCOMPARE(link->setPortOpen(true), std::nullopt);
+    }
+
+    QList<PortControls> atLoad;
+    QList<bool> boldAtLoad;
+    QList<PortControls> afterClose;
+    QList<bool> boldAfterClose;
+    bool namesAndOkEnabled = false;
+    runSetup([&](frmSetup *dialog) {
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            atLoad << portControls(dialog, player);
+            boldAtLoad << m_owner->nameBold(player);
+        }
+        cmdClose(dialog, 2)->click();
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            afterClose << portControls(dialog, player);
+            boldAfterClose << m_owner->nameBold(player);
+        }
+        namesAndOkEnabled = child<QPushButton>(dialog, "cmdClose")->isEnabled();
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            namesAndOkEnabled = namesAndOkEnabled && txtName(dialog, player)->isEnabled();
+        }
+        dialog->accept();
+    });
+
+    QCOMPARE(atLoad, QList<PortControls>({ kLinkClosed, kLinkOpen, kLinkClosed, kLinkOpen }));
+    QCOMPARE(boldAtLoad, QList<bool>({ false, true, false, true }));
+    QCOMPARE(afterClose, QList<PortControls>({ kLinkClosed, kLinkClosed, kLinkClosed, kLinkOpen }));
+    QCOMPARE(boldAfterClose, QList<bool>({ false, false, false, true }));
+    QVERIFY(namesAndOkEnabled);
+    QVERIFY(!m_owner->MSComm(2)->portOpen());
+    // Links belong to the main window: leaving the dialog keeps them open.
+    QVERIFY(m_owner->MSComm(4)->portOpen());
+    QVERIFY(m_owner->nameBold(4));
+}
+
+void tst_frm_setup::openConfiguresAndOpensLink()
+{
+    const auto com3 = device(3);
+    QVERIFY(com3);
+    SerialControl *link = m_owner->MSComm(3);
+    // Whatever the link was set to before, Open writes port, line settings and threshold anew.
+    link->setCommPort(9);
+    QVERIFY(link->setSettings(QStringLiteral("1200,e,7,2")));
+    link->setRThreshold(0);
+
+    MessageSeen message;
+    PortControls controls {};
+    bool frameArrivedWhileShown = false;
+    bool busyCursorLeft = true;
+    bool dialogEnabled = false;
+    runSetup([&](frmSetup *dialog) {
+        cboPort(dialog, 3)->setCurrentIndex(2);
+        message = clickOpen(dialog, 3);
+        controls = portControls(dialog, 3);
+        busyCursorLeft = QApplication::overrideCursor() != nullptr;
+        dialogEnabled = dialog->isEnabled();
+        // The link delivers while the dialog is still up.
+        com3->write(frame(1000));
+        frameArrivedWhileShown =
+            QTest::qWaitFor([this] { return m_owner->tables().playerRpm[3] == 7500; }, 5000);
+        dialog->accept();
+    });
+
+    QVERIFY2(!message.shown, qPrintable(message.text));
+    QVERIFY(link->portOpen());
+    QCOMPARE(link->commPort(), qint16(3));
+    QCOMPARE(link->settings(), QStringLiteral("9600,n,8,1"));
+    QCOMPARE(link->rThreshold(), qint16(1));
+    QCOMPARE(controls, kLinkOpen);
+    QVERIFY(m_owner->nameBold(3));
+    QVERIFY(!busyCursorLeft);
+    QVERIFY(dialogEnabled);
+    QVERIFY(frameArrivedWhileShown);
+}
+
+void tst_frm_setup::openFailureIsReported_data()
+{
+    QTest::addColumn<PlayerSlot>("player");
+    QTest::addColumn<int>("listIndex");
+    QTest::addColumn<bool>("heldByPlayer1");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QString>("secondLine"); // %1 = the virtual port folder; "" = from the link
+
+    QTest::newRow("port already open for another player")
+        << PlayerSlot(2) << 0 << true << "Cannot open COM1 !"
+        << "";
+    QTest::newRow("no device behind the port")
+        << PlayerSlot(3) << 8 << false << "Cannot open COM9 !"
+        << "%1/COM9";
+    QTest::newRow("no port selected") << PlayerSlot(4) << -1 << false << "Cannot open COM0 !"
+                                      << "No port is selected.";
+}
+
+void tst_frm_setup::openFailureIsReported()
+{
+    QFETCH(PlayerSlot, player);
+    QFETCH(int, listIndex);
+    QFETCH(bool, heldByPlayer1);
+    QFETCH(QString, firstLine);
+    QFETCH(QString, secondLine);
+
+    const auto com1 = device(1);
+    QVERIFY(com1);
+    MessageSeen first;
+    MessageSeen message;
+    PortControls controls {};
+    bool busyCursorLeft = true;
+    bool dialogEnabled = false;
+    runSetup([&](frmSetup *dialog) {
+        if (heldByPlayer1) {
+            first = clickOpen(dialog, 1);
+        }
+        cboPort(dialog, player)->setCurrentIndex(listIndex);
+        message = clickOpen(dialog, player);
+        controls = portControls(dialog, player);
+        busyCursorLeft = QApplication::overrideCursor() != nullptr;
+        dialogEnabled = dialog->isEnabled();
+        dialog->accept();
+    });
+
+    QVERIFY2(!first.shown, qPrintable(first.text));
+    QVERIFY(message.shown);
+    QCOMPARE(message.title, QStringLiteral("Rotavex"));
+    QCOMPARE(message.icon, QMessageBox::NoIcon);
+    QCOMPARE(message.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(message.format, Qt::PlainText);
+    // Busy while the message is up, and undone once it is dismissed.
+    QVERIFY(message.busyCursor);
+    QVERIFY(!message.dialogEnabled);
+    QVERIFY(!busyCursorLeft);
+    QVERIFY(dialogEnabled);
+
+    QVERIFY2(message.text.startsWith(firstLine + QStringLiteral("\r\n")), qPrintable(message.text));
+    const QString description = message.text.mid(firstLine.size() + 2);
+    if (heldByPlayer1) {
+        // The link's own description of the refusal, as another open of the port gets it.
+        SerialControl probe;
+        probe.setCommPort(1);
+        const std::optional<QString> refusal = probe.setPortOpen(true);
+        QVERIFY(refusal.has_value());
+        QCOMPARE(description, *refusal);
+    } else if (secondLine.contains(QStringLiteral("%1"))) {
+        QVERIFY2(
+            description.contains(secondLine.arg(m_runtime->portDir())), qPrintable(description));
+    } else {
+        QCOMPARE(description, secondLine);
+    }
+
+    QCOMPARE(controls, kLinkClosed);
+    QVERIFY(!m_owner->MSComm(player)->portOpen());
+    QVERIFY(!m_owner->nameBold(player));
+
+    if (heldByPlayer1) {
+        // The first player's link is unaffected and still delivers.
+        QVERIFY(m_owner->MSComm(1)->portOpen());
+        QVERIFY(m_owner->nameBold(1));
+        QVERIFY(com1->write(frame(750)));
+        QTRY_COMPARE(m_owner->tables().playerRpm[1], 10000);
+    }
+}
+
+// The whole path a user takes: four devices, Setup opens their links, then a Speed game and a
+// Strength game run on the frames they send, and a device that vanishes loses its bold name.
+void tst_frm_setup::gamesThroughSetupLinks()
+{
+    std::array<std::unique_ptr<PtyPair>, 4> owned;
+    std::array<PtyPair *, 4> devices {};
+    for (int port = 1; port <= 4; ++port) {
+        owned[port - 1] = device(port);
+        QVERIFY(owned[port - 1]);
+        devices[port - 1] = owned[port - 1].get();
+    }
+
+    QList<MessageSeen> messages;
+    whenModal<frmSetup>([this, &messages](frmSetup *dialog) {
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            cboPort(dialog, player)->setCurrentIndex(player - 1);
+            txtName(dialog, player)->setText(QStringLiteral("Ann Bo Cy Di").split(' ')[player - 1]);
+        }
+        for (PlayerSlot player = 1; player <= 4; ++player) {
+            messages << clickOpen(dialog, player);
+        }
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdClose"), Qt::LeftButton);
+    });
+    child<QPushButton>(m_owner.get(), "cmdSetup")->click();
+
+    for (const MessageSeen &message : messages) {
+        QVERIFY2(!message.shown, qPrintable(message.text));
+    }
+    const QStringList names { "Ann", "Bo", "Cy", "Di" };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        QVERIFY(m_owner->MSComm(player)->portOpen());
+        QVERIFY(m_owner->nameBold(player));
+        QCOMPARE(child<QLabel>(m_owner.get(), QStringLiteral("lblName%1").arg(player))->text(),
+            names[player - 1]);
+        QCOMPARE(stored(QStringLiteral("CommPort%1").arg(player)), QString::number(player));
+    }
+
+    auto *refresh = child<QTimer>(m_owner.get(), "tmrRefresh");
+    auto *countdown = child<QTimer>(m_owner.get(), "tmrStrenght");
+    auto *start = child<QPushButton>(m_owner.get(), "CmdStart");
+
+    // Speed game. Counts 2000, 1250, 800 and 625 are 3750, 6000, 9375 and 12000 rpm. The spike
+    // filter lets a speed climb only by steps it accepts, so the faster devices spin up through
+    // the same ladder, each rung held for two refreshes.
+    start->click();
+    refresh->stop(); // the test gives the refresh ticks itself
+    const std::array<int, 4> targets { 2000, 1250, 800, 625 };
+    const QList<int> ladder { 2000, 2000, 1600, 1600, 1250, 1250, 1000, 1000, 800, 800, 625, 625 };
+    for (const int rung : ladder + QList<int> { 625, 625 }) {
+        std::array<int, 4> counts {};
+        for (std::size_t i = 0; i < counts.size(); ++i) {
+            counts[i] = std::max(rung, targets[i]); // a smaller count is a faster speed
+        }
+        QVERIFY(deliver(devices, counts));
+        m_owner->tmrRefresh_Timer();
+    }
+    const QStringList speeds { " 3750 rpm", " 6000 rpm", " 9375 rpm", " 12000 rpm" };
+    const QStringList records { "3750 rpm", "6000 rpm", "9375 rpm", "12000 rpm" };
+    const QList<quint32> colours { 0xFFFF80, 0x00FF00, 0x00FFFF, 0x0080FF };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        const QString n = QString::number(player);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblRPM" + n)->text(), speeds[player - 1]);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblHI" + n)->text(), records[player - 1]);
+        QCOMPARE(child<main_window::SpeedBar>(m_owner.get(), "pbar" + n)->fillColourBgr(),
+            colours[player - 1]);
+    }
+    QCOMPARE(child<main_window::LedDisplay>(m_owner.get(), "CurSpeed")->number(), 12000.0);
+
+    // Strength game at steady 1000, 2000, 3000 and 4000 rpm: the first refresh after the start
+    // sees an empty filter window, the next six add a tenth of each speed in all.
+    start->click();
+    QVERIFY(!start->isChecked());
+    child<QRadioButton>(m_owner.get(), "OptMode1")->click();
+    start->click();
+    refresh->stop();
+    countdown->stop();
+    for (int tick = 0; tick < 7; ++tick) {
+        QVERIFY(deliver(devices, { 7500, 3750, 2500, 1875 }));
+        m_owner->tmrRefresh_Timer();
+    }
+    const QStringList totals { "100 rev", "200 rev", "300 rev", "400 rev" };
+    const QStringList best { "1000 rpm max", "2000 rpm max", "3000 rpm max", "4000 rpm max" };
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        const QString n = QString::number(player);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblRPM" + n)->text(), totals[player - 1]);
+        QCOMPARE(child<QLabel>(m_owner.get(), "lblHI" + n)->text(), best[player - 1]);
+    }
+
+    // Player 3's device goes away: its name drops to normal weight, the others stay bold.
+    devices[2]->vanish();
+    QTRY_VERIFY(!m_owner->nameBold(3));
+    QVERIFY(!m_owner->MSComm(3)->portOpen());
+    for (PlayerSlot player : { PlayerSlot(1), PlayerSlot(2), PlayerSlot(4) }) {
+        QVERIFY(m_owner->nameBold(player));
+    }
+}
+
+QTEST_MAIN(tst_frm_setup)
+#include "tst_frm_setup.moc"
