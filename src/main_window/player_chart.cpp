@@ -15,6 +15,7 @@ namespace
 {
 
     constexpr double kChartMaxRpm = 20000.0;
+    constexpr qsizetype kLegendChars = 200;
 
     const std::array<QColor, speed_mode::kChartColumns> kColumnColours { QColor(0, 90, 200),
         QColor(210, 40, 40), QColor(20, 150, 60), QColor(230, 130, 0) };
@@ -126,8 +127,17 @@ void PlayerChart::setData(const speed_mode::ChartTable &table)
 void PlayerChart::setColumnLabel(int c, const QString &label)
 {
     column(c).label = label;
+    // The legend fits a name by measuring ever shorter prefixes of it, which takes seconds on
+    // a name of many thousand characters; it never shows more than a few dozen, so it gets
+    // no more than kLegendChars of them (never half a surrogate pair).
+    QString shown = label;
+    if (shown.size() > kLegendChars) {
+        shown.truncate(
+            shown.at(kLegendChars - 1).isHighSurrogate() ? kLegendChars - 1 : kLegendChars);
+        shown += QChar(0x2026);
+    }
     // The legend renders series names as rich text.
-    column(c).runs.front()->setName(label.toHtmlEscaped());
+    column(c).runs.front()->setName(shown.toHtmlEscaped());
 }
 
 QString PlayerChart::columnLabel(int c) const { return column(c).label; }

@@ -25,6 +25,9 @@ public:
     bool write(const QByteArray &bytes);
     /// Reads what the program sent, non-blocking.
     QByteArray readAvailable();
+    /// The master's descriptor (non-blocking), for writers that wait for room with poll();
+    /// -1 once the device has vanished. Still owned by the pair.
+    int masterFd() const { return m_master; }
     /// The device vanishes: closes the master and removes the link.
     void vanish();
 

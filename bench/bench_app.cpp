@@ -1,0 +1,401 @@
+// SPDX-License-Identifier: MIT
+// Whole-program figures for the bench table, each beside a floor that this same executable
+// measures in the same run on the same machine:
+//   stream        the real frmMain reading four links during a Speed game
+//   stream-floor  plain QSerialPort readers of the same four links, discarding the bytes
+//   idle          the real frmMain with no link open (only the watchdog ticks)
+//   idle-floor    a bare window with one chart view, doing nothing
+//   startup       launches of the program and of the bare window, timed to the first paint
+// Every mode prints one line of key=value pairs for scripts/bench.
+#include "link/port_names.h"
+#include "link/serial_control.h"
+#include "main_window/frm_main.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+constexpr auto kLineSettings = "9600,n,8,1";
+constexpr qint16 kReceiveThreshold = 1;
+
+struct Options {
+    std::string mode;
+    double seconds = 60.0;
+    double warmupSeconds = 3.0;
+    int runs = 7;
+};
+
+std::optional<Options> parseOptions(int argc, char *argv[])
+{
+    if (argc < 2) {
+        return std::nullopt;
+    }
+    Options options;
+    options.mode = argv[1];
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        char *end = nullptr;
+        const double value = std::strtod(argv[i + 1], &end);
+        if (end == argv[i + 1] || *end != '\0' || !(value >= 0.0)) {
+            return std::nullopt;
+        }
+        if (name == "--seconds") {
+            options.seconds = value;
+        } else if (name == "--warmup") {
+            options.warmupSeconds = value;
+        } else if (name == "--runs" && value >= 1.0) {
+            options.runs = static_cast<int>(value);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+double cpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+qint64 monotonicNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// A field of /proc/self/status in KiB ("VmHWM" the peak resident set, "VmRSS" the current).
+qint64 statusKib(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix)) {
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// Runs the event loop for `seconds`. A local loop, not QCoreApplication::quit(), which on a
+// GUI application also closes every window (and with the main window its links).
+void runEvents(double seconds)
+{
+    if (seconds <= 0) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::milliseconds(qint64(seconds * 1000)), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The CPU seconds the process uses while its event loop runs for `seconds`.
+double measureCpu(double seconds)
+{
+    const double before = cpuSeconds();
+    runEvents(seconds);
+    return cpuSeconds() - before;
+}
+
+// The real program during a Speed game on COM1..COM4, opened as the setup dialog's Open does.
+int runStream(int argc, char *argv[], const Options &options)
+{
+    QApplication app(argc, argv);
+    frmMain window;
+    window.show();
+    qint64 events = 0;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        SerialControl *link = window.MSComm(n);
+        link->setCommPort(n);
+        link->setSettings(QString::fromLatin1(kLineSettings));
+        link->setRThreshold(kReceiveThreshold);
+        if (const std::optional<QString> error = link->setPortOpen(true)) {
+            std::fprintf(stderr, "bench_app: COM%d: %s\n", n, qPrintable(*error));
+            return 1;
+        }
+        window.setNameBold(n, true);
+        QObject::connect(link, &SerialControl::OnComm, &app, [&events] { ++events; });
+    }
+    window.findChild<QRadioButton *>(QStringLiteral("OptMode0"))->click();
+    window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
+    qint64 ticks = 0;
+    QObject::connect(window.findChild<QTimer *>(QStringLiteral("tmrRefresh")), &QTimer::timeout,
+        &app, [&ticks] { ++ticks; });
+
+    runEvents(options.warmupSeconds);
+    events = 0;
+    ticks = 0;
+    const double cpu = measureCpu(options.seconds);
+    int live = 0;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        live += window.tables().playerRpm[n] > 0 ? 1 : 0;
+    }
+    std::printf("stream cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f ticks=%lld "
+                "live_players=%d\n",
+        1000.0 * cpu / options.seconds, statusKib("VmHWM"), double(events) / options.seconds, ticks,
+        live);
+    return live == rotavex::kPlayerCount ? 0 : 1;
+}
+
+// The least any reader of the same four streams must spend: plain serial ports, bytes dropped.
+int runStreamFloor(int argc, char *argv[], const Options &options)
+{
+    QCoreApplication app(argc, argv);
+    std::vector<std::unique_ptr<QSerialPort>> ports;
+    qint64 events = 0;
+    qint64 bytes = 0;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        auto port = std::make_unique<QSerialPort>(port_names::Resolve(n).device);
+        port->setBaudRate(QSerialPort::Baud9600);
+        port->setParity(QSerialPort::NoParity);
+        port->setDataBits(QSerialPort::Data8);
+        port->setStopBits(QSerialPort::OneStop);
+        if (!port->open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "bench_app: COM%d: %s\n", n, qPrintable(port->errorString()));
+            return 1;
+        }
+        QSerialPort *raw = port.get();
+        QObject::connect(raw, &QSerialPort::readyRead, &app, [raw, &events, &bytes] {
+            ++events;
+            bytes += raw->readAll().size();
+        });
+        ports.push_back(std::move(port));
+    }
+    runEvents(options.warmupSeconds);
+    events = 0;
+    bytes = 0;
+    const double cpu = measureCpu(options.seconds);
+    std::printf("stream-floor cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f "
+                "bytes_per_s=%.1f\n",
+        1000.0 * cpu / options.seconds, statusKib("VmHWM"), double(events) / options.seconds,
+        double(bytes) / options.seconds);
+    return bytes > 0 ? 0 : 1;
+}
+
+// The reference window for start-up and idle: what any Qt Widgets program with a chart costs.
+std::unique_ptr<QWidget> makeFloorWindow()
+{
+    auto window = std::make_unique<QWidget>();
+    auto *layout = new QVBoxLayout(window.get());
+    layout->addWidget(new QChartView(window.get()));
+    window->resize(665, 526); // the main window's design client size in pixels at 96 dpi
+    return window;
+}
+
+int runIdle(int argc, char *argv[], const Options &options, bool floor)
+{
+    QApplication app(argc, argv);
+    std::unique_ptr<QWidget> window;
+    if (floor) {
+        window = makeFloorWindow();
+    } else {
+        window = std::make_unique<frmMain>();
+    }
+    window->show();
+    runEvents(options.warmupSeconds);
+    const double cpu = measureCpu(options.seconds);
+    std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld\n", floor ? "idle-floor" : "idle",
+        1000.0 * cpu / options.seconds, statusKib("VmHWM"));
+    return 0;
+}
+
+// Reports the moment the first paint pass of the window has finished, then leaves at once
+// (no teardown), so the parent sees start-to-paint and the peak memory up to then.
+class FirstPaintWatch : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!m_seen && event->type() == QEvent::Paint) {
+            m_seen = true;
+            // Queued: runs after the whole pass, children and flush included.
+            QTimer::singleShot(0, this, [] {
+                std::printf(
+                    "painted_ns=%lld rss_peak_kib=%lld\n", monotonicNs(), statusKib("VmHWM"));
+                std::fflush(stdout);
+                std::_Exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_seen = false;
+};
+
+int runStartupChild(int argc, char *argv[], bool floor)
+{
+    QApplication app(argc, argv);
+    std::unique_ptr<QWidget> window;
+    if (floor) {
+        window = makeFloorWindow();
+    } else {
+        QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
+        window = std::make_unique<frmMain>();
+    }
+    FirstPaintWatch watch;
+    window->installEventFilter(&watch);
+    window->show();
+    return app.exec();
+}
+
+struct Launch {
+    double milliseconds = 0;
+    qint64 rssPeakKib = 0;
+};
+
+// Starts this executable as a start-up child and times it from just before the spawn.
+std::optional<Launch> launchChild(const char *self, const char *kind)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        return std::nullopt;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    char mode[] = "startup-child";
+    std::string kindText = kind;
+    char *childArgv[] = { const_cast<char *>(self), mode, kindText.data(), nullptr };
+    pid_t child = 0;
+    const qint64 started = monotonicNs();
+    const int spawned = ::posix_spawn(&child, self, &actions, nullptr, childArgv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[1]);
+    if (spawned != 0) {
+        ::close(pipeEnds[0]);
+        return std::nullopt;
+    }
+    std::string output;
+    char buffer[256];
+    ssize_t n = 0;
+    while ((n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0) {
+            output.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    long long painted = 0;
+    long long rss = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0
+        || std::sscanf(output.c_str(), "painted_ns=%lld rss_peak_kib=%lld", &painted, &rss) != 2) {
+        return std::nullopt;
+    }
+    return Launch { double(painted - started) / 1e6, rss };
+}
+
+template <typename T> T median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Alternates program and floor launches so both see the same state of a noisy machine.
+int runStartup(const char *self, const Options &options)
+{
+    std::vector<double> programMs, floorMs;
+    std::vector<qint64> programRss, floorRss;
+    // One unmeasured launch of each warms the file cache.
+    launchChild(self, "floor");
+    launchChild(self, "program");
+    for (int i = 0; i < options.runs; ++i) {
+        const std::optional<Launch> floor = launchChild(self, "floor");
+        const std::optional<Launch> program = launchChild(self, "program");
+        if (!floor || !program) {
+            std::fprintf(stderr, "bench_app: a start-up launch failed\n");
+            return 1;
+        }
+        floorMs.push_back(floor->milliseconds);
+        floorRss.push_back(floor->rssPeakKib);
+        programMs.push_back(program->milliseconds);
+        programRss.push_back(program->rssPeakKib);
+    }
+    std::printf("startup runs=%d program_ms=%.1f floor_ms=%.1f program_rss_peak_kib=%lld "
+                "floor_rss_peak_kib=%lld\n",
+        options.runs, median(programMs), median(floorMs),
+        static_cast<long long>(median(programRss)), static_cast<long long>(median(floorRss)));
+    return 0;
+}
+
+void usage()
+{
+    std::fprintf(stderr,
+        "usage: bench_app stream|stream-floor|idle|idle-floor [--seconds S] [--warmup S]\n"
+        "       bench_app startup [--runs N]\n"
+        "stream and stream-floor read COM1..COM4 of $XDG_RUNTIME_DIR/rotavex (start\n"
+        "rotavex-devsim first).\n");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "startup-child") == 0) {
+        return runStartupChild(argc, argv, std::strcmp(argv[2], "floor") == 0);
+    }
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) {
+        usage();
+        return 2;
+    }
+    if (options->mode == "stream") {
+        return runStream(argc, argv, *options);
+    }
+    if (options->mode == "stream-floor") {
+        return runStreamFloor(argc, argv, *options);
+    }
+    if (options->mode == "idle" || options->mode == "idle-floor") {
+        return runIdle(argc, argv, *options, options->mode == "idle-floor");
+    }
+    if (options->mode == "startup") {
+        return runStartup(argv[0], *options);
+    }
+    usage();
+    return 2;
+}

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// One refresh tick of the real main window (offscreen): the mode update with every widget
+// write and the chart handover, and the same tick followed by the repaint it causes.
+#include "main_window/frm_main.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+namespace
+{
+
+// Four players at steady speeds in different colour bands, so every tick is accepted and
+// writes the whole board, records included.
+const rotavex::PlayerRpm kSteady { { 7500, 12000, 3000, 16000 } };
+
+// A main window in the middle of a game of the given mode (0 Speed, 1 Strength), shown, with
+// its filters settled on the steady samples.
+void startGame(frmMain &window, int mode)
+{
+    window.show();
+    QCoreApplication::processEvents();
+    window.findChild<QRadioButton *>(QStringLiteral("OptMode%1").arg(mode))->click();
+    window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
+    for (int i = 0; i < 5; ++i) {
+        window.tables().playerRpm = kSteady;
+        window.tmrRefresh_Timer();
+    }
+    QCoreApplication::processEvents();
+}
+
+void tick(benchmark::State &state, int mode, bool repaint)
+{
+    frmMain window;
+    startGame(window, mode);
+    for (auto _ : state) {
+        window.tables().playerRpm = kSteady;
+        window.tmrRefresh_Timer();
+        if (repaint) {
+            window.repaint();
+        }
+    }
+    benchmark::DoNotOptimize(window.tables().playerRpm);
+}
+
+void BM_SpeedRefreshTick(benchmark::State &state) { tick(state, 0, false); }
+void BM_StrengthRefreshTick(benchmark::State &state) { tick(state, 1, false); }
+void BM_SpeedRefreshTickAndPaint(benchmark::State &state) { tick(state, 0, true); }
+void BM_StrengthRefreshTickAndPaint(benchmark::State &state) { tick(state, 1, true); }
+
+} // namespace
+
+BENCHMARK(BM_SpeedRefreshTick);
+BENCHMARK(BM_StrengthRefreshTick);
+BENCHMARK(BM_SpeedRefreshTickAndPaint);
+BENCHMARK(BM_StrengthRefreshTickAndPaint);
+
+int main(int argc, char *argv[])
+{
+    // Widgets need a platform; the offscreen one paints into memory like a hidden screen.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
