@@ -104,7 +104,8 @@ int main(int argc, char *argv[])
     QElapsedTimer running;
     running.start();
     QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(qint64(minutes * 60'000)), &loop, &QEventLoop::quit);
+    QTimer::singleShot(
+        std::chrono::milliseconds(qint64(minutes * 60'000)), &loop, &QEventLoop::quit);
     loop.exec();
     writer.stop();
     const double seconds = running.elapsed() / 1000.0;
@@ -114,7 +115,8 @@ int main(int argc, char *argv[])
         linksOpen = linksOpen && rig.window().MSComm(p)->portOpen();
     }
     const qint64 baseline = rssKib.empty() ? reliability::statusKib("VmRSS") : rssKib.front();
-    const qint64 highest = rssKib.empty() ? baseline : *std::max_element(rssKib.begin(), rssKib.end());
+    const qint64 highest =
+        rssKib.empty() ? baseline : *std::max_element(rssKib.begin(), rssKib.end());
     const qint64 growth = highest - baseline;
     std::printf("FIGURES long_game minutes=%.1f ticks=%d max_tick_gap_ms=%lld frames_written=%lld "
                 "bad_captions=%d rss_after_first_minute_kib=%lld rss_highest_kib=%lld "

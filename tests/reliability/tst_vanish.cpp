@@ -27,8 +27,9 @@ namespace
 constexpr int kTestCycles = 2;
 // Long enough for a spinning descriptor to show, short enough for the suite.
 constexpr int kQuietMs = 250;
-// A loop spinning on a dead descriptor takes a whole core; an idle window takes a few percent.
-constexpr double kMaxCpuShareAfterLoss = 0.5;
+// A loop spinning on a dead descriptor takes a whole core; the game and the other links take
+// a few percent (more under valgrind), measured before the first loss.
+constexpr double kMaxExtraCpuShareAfterLoss = 0.5;
 constexpr qint64 kMaxRssGrowthKib = 8 * 1024;
 
 } // namespace
@@ -78,6 +79,16 @@ void tst_Vanish::deviceVanishesAndReturns()
     });
     stream.start(std::chrono::milliseconds(20));
 
+    // The share of a core the process takes over a quiet wait.
+    const auto cpuShareOverQuietWait = [] {
+        const double cpuBefore = reliability::cpuSeconds();
+        QElapsedTimer quiet;
+        quiet.start();
+        QTest::qWait(kQuietMs);
+        return (reliability::cpuSeconds() - cpuBefore) / (quiet.elapsed() / 1000.0);
+    };
+    const double usualCpuShare = cpuShareOverQuietWait();
+
     double worstCpuShare = 0;
     const auto cycle = [&](int count) {
         SerialControl *link = window.MSComm(player);
@@ -88,13 +99,12 @@ void tst_Vanish::deviceVanishesAndReturns()
         QVERIFY(!link->portOpen());
         QVERIFY(!window.nameBold(player));
 
-        const double cpuBefore = reliability::cpuSeconds();
-        QElapsedTimer quiet;
-        quiet.start();
-        QTest::qWait(kQuietMs);
-        const double share = (reliability::cpuSeconds() - cpuBefore) / (quiet.elapsed() / 1000.0);
+        const double share = cpuShareOverQuietWait();
         worstCpuShare = std::max(worstCpuShare, share);
-        QVERIFY2(share < kMaxCpuShareAfterLoss, qPrintable(QString::number(share)));
+        QVERIFY2(share < usualCpuShare + kMaxExtraCpuShareAfterLoss,
+            qPrintable(QStringLiteral("%1 of a core after the loss, %2 before")
+                           .arg(share)
+                           .arg(usualCpuShare)));
         QCOMPARE(lost.count(), 1);
 
         QVERIFY(rig.plugDevice(player));
@@ -125,8 +135,8 @@ void tst_Vanish::deviceVanishesAndReturns()
     const int fdAfter = reliability::openFdCount();
     const qint64 rssAfterKib = reliability::statusKib("VmRSS");
     qInfo("FIGURES vanish player=%d cycles=%d fds_before=%d fds_after=%d rss_before_kib=%lld "
-          "rss_after_kib=%lld worst_cpu_share_after_loss=%.3f",
-        player, cycles, fdBefore, fdAfter, rssBeforeKib, rssAfterKib, worstCpuShare);
+          "rss_after_kib=%lld cpu_share_before=%.3f worst_cpu_share_after_loss=%.3f",
+        player, cycles, fdBefore, fdAfter, rssBeforeKib, rssAfterKib, usualCpuShare, worstCpuShare);
     QCOMPARE(fdAfter, fdBefore);
     QVERIFY2(rssAfterKib - rssBeforeKib < kMaxRssGrowthKib,
         qPrintable(
