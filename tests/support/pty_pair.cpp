@@ -35,10 +35,7 @@ PtyPair::PtyPair()
     }
 }
 
-PtyPair::~PtyPair()
-{
-    vanish();
-}
+PtyPair::~PtyPair() { vanish(); }
 
 bool PtyPair::exposeAs(const QString &dir, int port)
 {
@@ -54,8 +51,8 @@ bool PtyPair::write(const QByteArray &bytes)
 {
     qsizetype done = 0;
     while (m_master >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done,
-                                  static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             return false;
         }
