@@ -10,6 +10,7 @@
 #include "link/port_names.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
+#include "support/process_stats.h"
 
 #include <QApplication>
 #include <QChartView>
@@ -42,6 +43,9 @@ extern char **environ;
 
 namespace
 {
+
+using process_stats::cpuSeconds;
+using process_stats::statusKib;
 
 using namespace std::chrono_literals;
 using rotavex::kFirstPlayer;
@@ -85,35 +89,11 @@ std::optional<Options> parseOptions(int argc, char *argv[])
     return options;
 }
 
-double cpuSeconds()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 qint64 monotonicNs()
 {
     timespec now {};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-// A field of /proc/self/status in KiB ("VmHWM" the peak resident set, "VmRSS" the current).
-qint64 statusKib(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix)) {
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
 }
 
 // Runs the event loop for `seconds`. A local loop, not QCoreApplication::quit(), which on a

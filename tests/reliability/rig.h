@@ -2,6 +2,7 @@
 #pragma once
 
 #include "shared/player_tables.h"
+#include "support/process_stats.h"
 #include "support/pty_pair.h"
 
 #include <QByteArray>
@@ -20,10 +21,8 @@ class QTimer;
 namespace reliability
 {
 
-/// CPU seconds (user + system) the process has used so far.
-double cpuSeconds();
-/// A field of /proc/self/status in KiB: "VmRSS" now, "VmHWM" the peak; -1 if unreadable.
-qint64 statusKib(const char *field);
+using process_stats::cpuSeconds;
+using process_stats::statusKib;
 /// Open file descriptors of the process.
 int openFdCount();
 
