@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(cmake ninja-build g++ clang qt6-base-dev qt6-serialport-dev qt6-charts-dev
-          libgl-dev libbenchmark-dev qt6-qpa-plugins)
+          libgl-dev libqt6opengl6-dev libbenchmark-dev qt6-qpa-plugins)
 
 ensure_packages() {
     local missing=()
