@@ -2,7 +2,7 @@
 # Shared by the scripts: installs missing Debian packages and builds a tree. Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES=(cmake ninja-build g++ clang qt6-base-dev qt6-serialport-dev qt6-charts-dev
+PACKAGES=(cmake ninja-build g++ clang qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev qt6-charts-dev
           libgl-dev libqt6opengl6-dev libbenchmark-dev qt6-qpa-plugins)
 
 ensure_packages() {
