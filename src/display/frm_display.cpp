@@ -148,7 +148,6 @@ void frmDisplay::open(int mainWindowScreen)
     } else {
         showNormal();
     }
-    raise();
 }
 
 void frmDisplay::toggleFullScreen()

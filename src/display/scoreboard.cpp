@@ -109,10 +109,14 @@ namespace
         top_.bold = true;
         scene.texts.push_back(top_);
         if (countdown) {
-            TextItem seconds =
-                text(QStringLiteral("countdown"), box(0.35 * width, top, 0.65 * width, bottom),
-                    QString::number(shown.countdownSeconds), kText, kBackground, Qt::AlignCenter);
+            TextItem seconds = text(QStringLiteral("countdown"),
+                box(0.35 * width, top, 0.65 * width, bottom),
+                shown.ranking ? QStringLiteral("Result") : QString::number(shown.countdownSeconds),
+                kText, kBackground, Qt::AlignCenter);
             seconds.bold = true;
+            if (shown.ranking) {
+                seconds.pixelSize = std::max(1, scaled(0.55, seconds.area.height()));
+            }
             scene.texts.push_back(seconds);
         }
     }
@@ -174,16 +178,19 @@ namespace
         const double titleHeight = 0.16 * (bottom - top);
         const double rowHeight = (bottom - top - titleHeight) / rotavex::kPlayerCount;
         // Columns: rank, name, revolutions, mean rpm, best rpm.
-        const std::array<double, 6> edges { static_cast<double>(margin), 0.11 * width, 0.49 * width,
-            0.69 * width, 0.84 * width, static_cast<double>(width - margin) };
+        const std::array<double, 6> edges { static_cast<double>(margin), 0.09 * width, 0.45 * width,
+            0.64 * width, 0.82 * width, static_cast<double>(width - margin) };
         const std::array<QString, 5> titles { QStringLiteral("Rank"), QStringLiteral("Player"),
             QStringLiteral("rev"), QStringLiteral("mean rpm"), QStringLiteral("best rpm") };
         for (std::size_t c = 0; c < titles.size(); ++c) {
             const Qt::Alignment alignment =
                 c < 2 ? Qt::AlignLeft | Qt::AlignBottom : Qt::AlignRight | Qt::AlignBottom;
-            scene.texts.push_back(text(indexed("rankTitle", static_cast<int>(c)),
+            TextItem title = text(indexed("rankTitle", static_cast<int>(c)),
                 box(edges[c], top, edges[c + 1] - margin * 0.5, top + titleHeight * 0.9), titles[c],
-                kSubText, kBackground, alignment));
+                kSubText, kBackground, alignment);
+            // One size for all titles, small enough for the longest in its column.
+            title.pixelSize = std::max(1, scaled(0.45, title.area.height()));
+            scene.texts.push_back(title);
         }
         for (std::size_t i = 0; i < ranking.size(); ++i) {
             const RankEntry &entry = ranking[i];
@@ -194,7 +201,7 @@ namespace
                 panel });
             const quint32 colour = entry.rank == 1 ? kGold : kText;
             const int place = static_cast<int>(i) + 1;
-            const auto cell = [&](int c) {
+            const auto cell = [&](std::size_t c) {
                 return box(edges[c], y + 0.1 * rowHeight, edges[c + 1] - margin * 0.5,
                     y + 0.9 * rowHeight);
             };
@@ -213,10 +220,14 @@ namespace
                 Qt::AlignRight | Qt::AlignVCenter);
             revolutions.bold = true;
             scene.texts.push_back(revolutions);
-            scene.texts.push_back(text(indexed("rankMean", place), cell(3),
-                QString::number(entry.meanRpm), kText, panel, Qt::AlignRight | Qt::AlignVCenter));
-            scene.texts.push_back(text(indexed("rankBest", place), cell(4),
-                QString::number(entry.bestRpm), kText, panel, Qt::AlignRight | Qt::AlignVCenter));
+            for (const std::size_t c : { 3u, 4u }) {
+                TextItem rpm = text(indexed(c == 3 ? "rankMean" : "rankBest", place), cell(c),
+                    QString::number(c == 3 ? entry.meanRpm : entry.bestRpm), kText, panel,
+                    Qt::AlignRight | Qt::AlignVCenter);
+                // Smaller than the revolutions, which decide the rank.
+                rpm.pixelSize = std::max(1, scaled(0.6, rpm.area.height()));
+                scene.texts.push_back(rpm);
+            }
         }
     }
 

@@ -376,9 +376,10 @@ void frmMain::OptMode_Click(int index) { pctBase->setVisible(index == 1); }
 
 void frmMain::CmdClear_Click()
 {
-    CurSpeed->setNumber(0);
+    // Through the board, so the spectators' display clears its records too.
+    m_board->setBigDisplayValue(0);
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        lblHI[n]->setTag(QStringLiteral("0"));
+        m_board->setRecordTag(n, QStringLiteral("0"));
     }
     speed_mode::UpdateSpeedMode(
         m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
