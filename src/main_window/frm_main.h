@@ -138,5 +138,6 @@ private:
     std::unique_ptr<display::ForwardingBoard> m_board;
     frmDisplay *m_display = nullptr;
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
+    game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;
 };
