@@ -5,6 +5,8 @@
 // (the soak); otherwise it lasts three refresh ticks. It prints its figures either way.
 #include "rig.h"
 
+#include "link/comm.h"
+
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
 
@@ -136,7 +138,7 @@ void tst_Flood::speedGameUnderFlood()
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         QVERIFY(rig.window().MSComm(p)->portOpen());
         rig.window().tables().linkSeen[p] = -1;
-        QVERIFY(rig.device(p).write(reliability::frameOf(1000)));
+        QVERIFY(rig.device(p).write(comm::encodeFrame(1000)));
         QTRY_COMPARE(rig.window().tables().linkSeen[p], qint16(0));
     }
 }
