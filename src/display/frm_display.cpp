@@ -2,7 +2,7 @@
 #include "display/frm_display.h"
 
 #include "main_window/speed_bar.h"
-#include "measurement/speed_mode.h"
+#include "measurement/colour_bands.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
