@@ -21,8 +21,8 @@ using game_control::PlayMode;
 using rotavex::PerPlayer;
 using rotavex::PlayerSlot;
 
-/// The full length of the speed bars, in rpm (the board's bars end there too).
-inline constexpr double kBarMaximumRpm = 20000.0;
+/// The full length of the speed bars, in rpm: the top of the speed range, as on the board.
+inline constexpr double kBarMaximumRpm = rotavex::kMaxRpm;
 
 /// What the spectators' display shows of one player: the values the board was last given.
 struct PlayerShown {
