@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <chrono>
@@ -268,6 +269,7 @@ void frmMain::Form_Load()
     }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         lblName[n]->setText(m_tables.playerName[n]);
+        refreshNameToolTip(n);
     }
     tmrRefresh->stop();
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
@@ -288,7 +290,19 @@ void frmMain::applyPlayerNames()
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         m_board->setNameCaption(n, m_tables.playerName[n]);
         m_board->setChartColumnLabel(n, m_tables.playerName[n]);
+        refreshNameToolTip(n);
     }
+}
+
+QString frmMain::nameToolTip(PlayerSlot player) const
+{
+    // Rich text so that the name shows exactly as typed, markup characters included.
+    return Qt::convertFromPlainText(m_tables.playerName[player], Qt::WhiteSpaceNormal);
+}
+
+void frmMain::refreshNameToolTip(PlayerSlot player)
+{
+    lblName[player]->setToolTip(nameToolTip(player));
 }
 
 rotavex::SharedTables &frmMain::tables() { return m_tables; }
@@ -465,7 +479,11 @@ void frmMain::applyGeometry()
         pbar[n]->setGeometry(toPixels(m_geometry.pbar[n]));
         lblRPM[n]->setGeometry(toPixels(m_geometry.lblRPM[n]));
         lblHI[n]->setGeometry(toPixels(m_geometry.lblHI[n]));
+        lblName[n]->setRoomWidth(
+            toPixels({ 0, 0, layout::NameRoomTwips(m_geometry, n), 0 }).width());
     }
+    main_window::FitColumn(lblRPM);
+    main_window::FitColumn(lblHI);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -56,6 +56,8 @@ public:
     rotavex::PlayerName &playerName();
     /// Shows the current names on the name labels and in the chart legend at once.
     void applyPlayerNames();
+    /// The name label's tooltip: the player's whole name (the label may show it cut short).
+    QString nameToolTip(rotavex::PlayerSlot player) const;
     /// The samples, link flags and names shared by the links and the play modes.
     rotavex::SharedTables &tables();
 
@@ -101,6 +103,7 @@ private:
     void Form_Load();
     void Form_Resize();
     void applyGeometry();
+    void refreshNameToolTip(rotavex::PlayerSlot player);
     void MSComm_OnComm(rotavex::PlayerSlot player);
 
     // The controls, named as the program's parts refer to them.
