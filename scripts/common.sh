@@ -2,8 +2,13 @@
 # Shared by the scripts: installs missing Debian packages and builds a tree. Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES=(cmake ninja-build g++ clang qt6-base-dev qt6-serialport-dev qt6-charts-dev
-          libgl-dev libqt6opengl6-dev libbenchmark-dev qt6-qpa-plugins)
+# What building and running the program and the simulator need (Qt Charts' CMake package also
+# wants Qt's OpenGL development files on a fresh machine).
+PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev
+          libgl-dev libqt6opengl6-dev qt6-qpa-plugins)
+# What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
+# keep compiling, and the package tools the package check uses.
+TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream)
 
 ensure_packages() {
     local missing=()

@@ -314,6 +314,7 @@ void frmMain::CmdStart_Click()
             // The Strength board starts from zero, not from what the Speed reset wrote.
             speed_mode::UpdateStrengthMode(
                 m_measurement, m_links->playerRpm(), m_playerName, *m_board, true);
+            m_strengthPace = {};
             tmrStrenght->start();
             m_playMode = game_control::PlayMode::Strength;
         }
@@ -334,6 +335,7 @@ void frmMain::tmrRefresh_Timer()
             m_measurement, m_links->playerRpm(), m_playerName, *m_board, false);
         break;
     case game_control::PlayMode::Strength:
+        game_control::RefreshTick(m_strengthPace);
         speed_mode::UpdateStrengthMode(
             m_measurement, m_links->playerRpm(), m_playerName, *m_board, false);
         break;
@@ -354,6 +356,12 @@ void frmMain::tmrStrenght_Timer()
 {
     const game_control::CountdownStepResult step = game_control::CountdownStep(CurTimer->number());
     CurTimer->setNumber(static_cast<qint32>(step.newValue));
+    // Both timers tick every second; when this one fires first in the last second, the game's
+    // last refresh is still due and runs before the timers stop.
+    const int refreshesOwed = game_control::CountdownTick(m_strengthPace, step.ranOut);
+    for (int i = 0; i < refreshesOwed && tmrRefresh->isActive(); ++i) {
+        tmrRefresh_Timer();
+    }
     if (step.ranOut) {
         tmrStrenght->stop();
         tmrRefresh->stop();

@@ -111,5 +111,6 @@ private:
     speed_mode::MeasurementState m_measurement;
     std::unique_ptr<main_window::WidgetBoard> m_board;
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
+    game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/game_control.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -71,6 +72,19 @@ double StrengthStartSeconds(double shown, QStringView presetTag)
         return *preset;
     }
     return shown;
+}
+
+void RefreshTick(StrengthPace &pace) { --pace.refreshesOwed; }
+
+int CountdownTick(StrengthPace &pace, bool ranOut)
+{
+    ++pace.refreshesOwed;
+    if (!ranOut) {
+        return 0;
+    }
+    const int owed = std::max(pace.refreshesOwed, 0);
+    pace = StrengthPace {};
+    return owed;
 }
 
 } // namespace game_control

@@ -31,4 +31,19 @@ CountdownStepResult CountdownStep(double shown);
 /// shown seconds carry on, so a stopped game continues from the seconds it had left.
 double StrengthStartSeconds(double shown, QStringView presetTag);
 
+/// Keeps a running Strength game's refresh ticks level with its countdown steps. Both timers
+/// tick once a second and either may fire first within a second; counted this way a game of
+/// N seconds gets exactly N refresh ticks whichever order they come in.
+struct StrengthPace {
+    int refreshesOwed = 0; ///< countdown steps taken less refresh ticks run; below 0 when ahead
+};
+
+/// Counts a refresh tick of a running Strength game.
+void RefreshTick(StrengthPace &pace);
+
+/// A countdown step of a running Strength game. When the step ran the countdown out, gives the
+/// refresh ticks still owed to the game (0 or 1 when the timers keep time), which the caller
+/// runs before it stops the timers; otherwise 0. The pace starts from level after a run-out.
+int CountdownTick(StrengthPace &pace, bool ranOut);
+
 } // namespace game_control

@@ -48,17 +48,10 @@ private:
 /// valid sample in this refresh.
 using PlayerRpm = PerPlayer<qint32>;
 
-/// Link flag per player: 0 = a frame completed since the last watchdog tick, -1 = armed by it.
+/// Link flag per player: 0 = a usable frame arrived since the last watchdog tick, -1 = armed by it.
 using LinkSeen = PerPlayer<qint16>;
 
 /// Display name per player, shown by the name labels and as chart column labels.
 using PlayerName = PerPlayer<QString>;
-
-/// The tables that the serial links, the watchdog and the play modes share on the UI thread.
-struct SharedTables {
-    PlayerRpm playerRpm;
-    LinkSeen linkSeen;
-    PlayerName playerName;
-};
 
 } // namespace rotavex

@@ -19,9 +19,11 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
@@ -271,6 +273,53 @@ private Q_SLOTS:
         QCOMPARE(cmdStart(w)->text(), QStringLiteral("Start"));
         QCOMPARE(w.playMode(), game_control::PlayMode::Strength);
         QCOMPARE(curTimer(w)->tag(), QStringLiteral("30"));
+    }
+
+    void strengthGameCountsEverySecond_data()
+    {
+        QTest::addColumn<int>("presetClicks");
+        QTest::addColumn<bool>("countdownFirst");
+        QTest::addColumn<QString>("total");
+        // The first refresh after the start sees an empty filter window and adds nothing; every
+        // later second at 6000 rpm adds 100 revolutions.
+        QTest::newRow("30 s, countdown fires first") << 1 << true << "2,900 rev";
+        QTest::newRow("30 s, refresh fires first") << 1 << false << "2,900 rev";
+        QTest::newRow("60 s, countdown fires first") << 2 << true << "5,900 rev";
+        QTest::newRow("90 s, countdown fires first") << 3 << true << "8,900 rev";
+    }
+    void strengthGameCountsEverySecond()
+    {
+        QFETCH(int, presetClicks);
+        QFETCH(bool, countdownFirst);
+        QFETCH(QString, total);
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::English));
+        const auto restoreLocale = qScopeGuard([&before] { QLocale::setDefault(before); });
+        frmMain w;
+        for (int i = 0; i < presetClicks; ++i) {
+            control<QPushButton>(w, "cmdStr")->click();
+        }
+        const int seconds = int(curTimer(w)->number());
+        startGame(w, 1);
+        auto *refresh = timer(w, "tmrRefresh");
+        auto *countdown = timer(w, "tmrStrenght");
+        // A tick of a timer that is off never arrives.
+        const auto tick = [&w](QTimer *timer) {
+            if (timer->isActive()) {
+                QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
+            }
+        };
+        for (int second = 1; second <= seconds; ++second) {
+            w.links().playerRpm() = rotavex::PlayerRpm({ 6000, 0, 0, 0 });
+            tick(countdownFirst ? countdown : refresh);
+            tick(countdownFirst ? refresh : countdown);
+            QCOMPARE(curTimer(w)->number(), double(seconds - second));
+        }
+        QVERIFY(!refresh->isActive());
+        QVERIFY(!countdown->isActive());
+        QVERIFY(!cmdStart(w)->isChecked());
+        QCOMPARE(control<TagLabel>(w, "lblRPM1")->text(), total);
+        QCOMPARE(control<TagLabel>(w, "lblHI1")->text(), QStringLiteral("6000 rpm max"));
     }
 
     void strengthRestart_data()

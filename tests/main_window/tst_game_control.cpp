@@ -28,6 +28,8 @@ private Q_SLOTS:
     void countdownStepAtTheEdges();
     void strengthStartSeconds_data();
     void strengthStartSeconds();
+    void everySecondGetsItsRefresh_data();
+    void everySecondGetsItsRefresh();
 };
 
 void tst_GameControl::nextPreset_data()
@@ -140,6 +142,48 @@ void tst_GameControl::strengthStartSeconds()
     const double start = StrengthStartSeconds(shown, tag);
     QCOMPARE(start, seconds);
     QCOMPARE(CountdownStep(start).ranOut, start < 2);
+}
+
+void tst_GameControl::everySecondGetsItsRefresh_data()
+{
+    // One letter per timer tick: C the countdown, R the refresh. A refresh after the run-out
+    // never arrives (its timer is off by then).
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("ticks");
+    QTest::newRow("countdown first, 30 s") << 30 << QString("CR").repeated(30);
+    QTest::newRow("countdown first, 90 s") << 90 << QString("CR").repeated(90);
+    QTest::newRow("refresh first, 30 s") << 30 << QString("RC").repeated(30);
+    QTest::newRow("order swaps mid-game")
+        << 30 << QString("CR").repeated(12) + "RC" + QString("RC").repeated(17);
+    QTest::newRow("one second") << 1 << "CR";
+}
+
+// The countdown used to stop the refresh timer before the game's last refresh whenever it
+// fired first, so a 30-second game was measured over 29 refreshes.
+void tst_GameControl::everySecondGetsItsRefresh()
+{
+    QFETCH(int, seconds);
+    QFETCH(QString, ticks);
+    StrengthPace pace;
+    double shown = seconds;
+    bool refreshing = true;
+    int refreshes = 0;
+    for (const QChar tick : ticks) {
+        if (tick == u'R') {
+            if (refreshing) {
+                RefreshTick(pace);
+                ++refreshes;
+            }
+            continue;
+        }
+        const CountdownStepResult step = CountdownStep(shown);
+        shown = step.newValue;
+        refreshes += CountdownTick(pace, step.ranOut);
+        refreshing = refreshing && !step.ranOut;
+    }
+    QCOMPARE(shown, 0.0);
+    QCOMPARE(refreshes, seconds);
+    QCOMPARE(pace.refreshesOwed, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_GameControl)
