@@ -36,10 +36,7 @@ QByteArray realisticStream()
         if (count > 8200 || count < 375) {
             step = -step;
         }
-        stream.append('<');
-        stream.append(char(count >> 8));
-        stream.append(char(count & 0xFF));
-        stream.append('>');
+        stream += comm::encodeFrame(quint16(count));
         if (nextRandom(seed) % 64 == 0) {
             stream.append(char(nextRandom(seed)));
         }

@@ -4,7 +4,7 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What building and running the program and the simulator need (Qt Charts' CMake package also
 # wants Qt's OpenGL development files on a fresh machine).
-PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev
+PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev qt6-charts-dev
           libgl-dev libqt6opengl6-dev qt6-qpa-plugins)
 # What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
 # keep compiling, and the package tools the package check uses.

@@ -9,8 +9,6 @@ namespace comm
 namespace
 {
 
-    constexpr quint8 kStartMarker = '<';
-    constexpr quint8 kEndMarker = '>';
     constexpr qint16 kHighPosition = 1;
     constexpr qint16 kLowPosition = 2;
     constexpr qint16 kEndPosition = 3;
@@ -27,7 +25,7 @@ namespace
 qint32 ParseChar(PacketState &state, quint8 byte)
 {
     qint32 result = -1;
-    if (byte == kStartMarker) {
+    if (byte == quint8(kStartMarker)) {
         state.Position = 0;
     }
     if (state.Position == kHighPosition) {
@@ -36,7 +34,7 @@ qint32 ParseChar(PacketState &state, quint8 byte)
     if (state.Position == kLowPosition) {
         state.Low = byte;
     }
-    if (byte == kEndMarker && state.Position == kEndPosition) {
+    if (byte == quint8(kEndMarker) && state.Position == kEndPosition) {
         result = state.High * 256 + state.Low;
     }
     if (state.Position < kPastFrame) {
@@ -57,6 +55,12 @@ qint32 CountToRpm(qint32 count)
     // Seconds per revolution first, then revolutions per minute, in double; within the window
     // this is exactly the integer quotient 60'000'000 / period.
     return static_cast<qint32>(std::floor(60.0 / (periodUs / 1000000.0)));
+}
+
+QByteArray encodeFrame(quint16 count)
+{
+    const char frame[] = { kStartMarker, char(count >> 8), char(count & 0xFF), kEndMarker };
+    return QByteArray(frame, sizeof frame);
 }
 
 qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot port)

@@ -3,6 +3,7 @@
 
 #include "shared/player_tables.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -25,6 +26,10 @@ struct PacketState {
 /// One PacketState per port, indexed by PlayerSlot.
 using PortStates = rotavex::PerPlayer<PacketState>;
 
+/// A frame is kStartMarker, the count's high byte, its low byte, kEndMarker.
+inline constexpr char kStartMarker = '<';
+inline constexpr char kEndMarker = '>';
+
 /// Smallest and largest rpm a frame can yield.
 inline constexpr qint32 kMinRpm = 1000;
 inline constexpr qint32 kMaxRpm = 20000;
@@ -36,6 +41,9 @@ qint32 ParseChar(PacketState &state, quint8 byte);
 /// Converts a frame's count (8 µs steps per revolution) to rpm: 1000..20000 when the period
 /// lies within 3000..60000 µs, 0 for count 0, otherwise -1.
 qint32 CountToRpm(qint32 count);
+
+/// The four bytes a device sends for one revolution of `count` × 8 µs.
+QByteArray encodeFrame(quint16 count);
 
 /// Decodes everything one read of `port` delivered. Every byte is scanned and the state
 /// carries over to the port's next read, so split frames complete. Returns the sample of the

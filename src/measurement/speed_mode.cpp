@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "measurement/speed_mode.h"
 
+#include "measurement/colour_bands.h"
+
 #include <QLocale>
 #include <QStringView>
 
@@ -17,17 +19,8 @@ namespace
     using rotavex::kFirstPlayer;
     using rotavex::kLastPlayer;
 
-    constexpr qint32 kRejected = -1;
-    constexpr qint32 kJumpLimitRpm = 4200;
-    // Slow samples are never taken for spikes: a device coming to rest must get through.
-    constexpr qint32 kJumpFloorRpm = 1000;
     // Far above any rpm; keeps an absurd tag from overflowing while it is read.
     constexpr qint64 kRecordCeiling = 1'000'000'000'000;
-
-    qint32 medianOf(qint32 a, qint32 b, qint32 c)
-    {
-        return std::max(std::min(a, b), std::min(std::max(a, b), c));
-    }
 
     // The tag normally holds digits we wrote ourselves; anything after a leading number is
     // ignored and a tag without one (the empty tag at start-up) counts as no record.
@@ -120,46 +113,6 @@ namespace
 
 } // namespace
 
-void FilterSample(FilterState &state, qint32 &sample, bool reset)
-{
-    if (reset) {
-        state = FilterState {};
-        return;
-    }
-
-    // Only a jump that appears this tick is taken for a spike. One that was already there on
-    // the previous tick is a real change of speed (a hard spin-down, a fast spin-up): holding
-    // it back for good would freeze the board at a speed the device no longer has.
-    const auto isJump = [&state](qint32 rpm) {
-        return rpm > kJumpFloorRpm && std::llabs(qint64 { rpm } - state.Reference) > kJumpLimitRpm;
-    };
-    const qint32 arrived = sample;
-    if (state.Reference > 0 && isJump(sample) && !isJump(state.Previous)) {
-        sample = state.Reference;
-    }
-    state.Previous = arrived;
-
-    state.Oldest = state.Middle;
-    state.Middle = state.Newest;
-    state.Newest = sample;
-    const qint32 median = medianOf(state.Oldest, state.Middle, state.Newest);
-
-    const double reference = state.Reference;
-    const double upper = reference + reference / 3.0;
-    const double lower = reference - reference / 3.0;
-    const bool outside = median < lower || median > upper;
-    const bool rejected = outside && median > 0 && state.Reference > 0;
-
-    // A rejected median still becomes the reference, so a real change of speed is accepted
-    // on the next tick instead of being rejected for ever.
-    state.Reference = median;
-    if (rejected) {
-        sample = kRejected;
-    } else if (sample != 0) {
-        sample = median;
-    }
-}
-
 void UpdateSpeedMode(MeasurementState &state, PlayerRpm &playerRpm, const PlayerName &playerName,
     Board &board, bool reset)
 {
@@ -240,37 +193,6 @@ void UpdateStrengthMode(MeasurementState &state, PlayerRpm &playerRpm, const Pla
     }
     SetSpeedColours(board);
     handOverChart(state.chart, playerName, board);
-}
-
-quint32 SpeedColour(double value)
-{
-    struct Band {
-        double aboveRpm;
-        quint32 bgr;
-    };
-    // Highest band first; a bound itself belongs to the band below it.
-    static constexpr std::array<Band, 6> kBands { {
-        { 15000.0, 0x0000FF }, // red
-        { 12500.0, 0xFF00FF }, // magenta
-        { 10000.0, 0x0080FF }, // orange
-        { 7500.0, 0x00FFFF }, // yellow
-        { 5000.0, 0x00FF00 }, // green
-        { 2500.0, 0xFFFF80 }, // light cyan
-    } };
-    constexpr quint32 kRestingGrey = 0xE0E0E0;
-    for (const Band &band : kBands) {
-        if (value > band.aboveRpm) {
-            return band.bgr;
-        }
-    }
-    return kRestingGrey;
-}
-
-void SetSpeedColours(Board &board)
-{
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        board.setBarColour(p, SpeedColour(board.barValue(p)));
-    }
 }
 
 } // namespace speed_mode

@@ -3,6 +3,7 @@
 // ticks of either mode, Clear and the Strength reset, in any order, against a recording board,
 // and checks what the board may ever show: well-formed captions, bars and the big display
 // within 0..20000, colours from the bands, chart rows and cells in range.
+#include "measurement/colour_bands.h"
 #include "measurement/speed_mode.h"
 #include "support/recording_board.h"
 

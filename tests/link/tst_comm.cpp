@@ -9,13 +9,6 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-QByteArray frame(quint8 high, quint8 low)
-{
-    return QByteArray { "<" } + char(high) + char(low) + '>';
-}
-
-QByteArray frameOf(int count) { return frame(quint8(count >> 8), quint8(count & 0xFF)); }
-
 LinkSeen armed()
 {
     LinkSeen seen;
@@ -66,7 +59,7 @@ void TestComm::singleFrame()
 
     comm::PacketState state;
     LinkSeen seen = armed();
-    QCOMPARE(comm::ReadPort(state, frameOf(count), seen, 2), sample);
+    QCOMPARE(comm::ReadPort(state, comm::encodeFrame(count), seen, 2), sample);
     QCOMPARE(seen[2], qint16(sample >= 0 ? 0 : -1));
     QCOMPARE(seen[1], qint16(-1));
 }
@@ -97,9 +90,9 @@ void TestComm::readSequence_data()
     QTest::addColumn<QList<int>>("samples");
     QTest::addColumn<qint16>("linkSeen");
 
-    const QByteArray f7500 = frameOf(1000);
-    const QByteArray f1000 = frameOf(7500);
-    const QByteArray rejected = frameOf(7501);
+    const QByteArray f7500 = comm::encodeFrame(1000);
+    const QByteArray f1000 = comm::encodeFrame(7500);
+    const QByteArray rejected = comm::encodeFrame(7501);
 
     QTest::newRow("empty read") << QList<QByteArray> { {} } << QList<int> { 0 } << qint16(-1);
     QTest::newRow("garbage only") << QList<QByteArray> { QByteArray("\x01>\x02\x03>\xFF") }
@@ -131,7 +124,7 @@ void TestComm::readSequence_data()
     QTest::newRow("rejected frame after usable keeps usable")
         << QList<QByteArray> { f7500 + rejected } << QList<int> { 7500 } << qint16(0);
     QTest::newRow("count zero after usable wins")
-        << QList<QByteArray> { f7500 + frameOf(0) } << QList<int> { 0 } << qint16(0);
+        << QList<QByteArray> { f7500 + comm::encodeFrame(0) } << QList<int> { 0 } << qint16(0);
     QTest::newRow("only rejected frames leave the link silent")
         << QList<QByteArray> { rejected + rejected } << QList<int> { -1 } << qint16(-1);
     QTest::newRow("frame then start of next frame")
@@ -159,8 +152,8 @@ void TestComm::interleavedPortsKeepTheirOwnFrames()
 {
     comm::PortStates states;
     LinkSeen seen = armed();
-    const QByteArray first = frameOf(1000);
-    const QByteArray second = frameOf(7500);
+    const QByteArray first = comm::encodeFrame(1000);
+    const QByteArray second = comm::encodeFrame(7500);
     QList<int> firstSamples;
     QList<int> secondSamples;
     for (qsizetype i = 0; i < first.size(); ++i) {
@@ -200,14 +193,14 @@ void TestComm::positionSaturatesOnLongGarbage()
 
     comm::PacketState state;
     LinkSeen seen;
-    QCOMPARE(comm::ReadPort(state, frameOf(375), seen, 1), 20000);
+    QCOMPARE(comm::ReadPort(state, comm::encodeFrame(375), seen, 1), 20000);
     seen = armed();
     const QByteArray garbage(100000, filler);
     QCOMPARE(comm::ReadPort(state, garbage, seen, 1), -1);
     QVERIFY2(
         state.Position >= 0 && state.Position <= 4, qPrintable(QString::number(state.Position)));
     QCOMPARE(seen[1], qint16(-1));
-    QCOMPARE(comm::ReadPort(state, frameOf(1000), seen, 1), 7500);
+    QCOMPARE(comm::ReadPort(state, comm::encodeFrame(1000), seen, 1), 7500);
 }
 
 QTEST_GUILESS_MAIN(TestComm)

@@ -9,11 +9,6 @@ using rotavex::PlayerRpm;
 namespace
 {
 
-QByteArray frameOf(int count)
-{
-    return QByteArray { "<" } + char(count >> 8) + char(count & 0xFF) + '>';
-}
-
 constexpr int kTickMs = 2000;
 constexpr int kFrameEveryMs = 100;
 constexpr int kNever = -1;
@@ -74,12 +69,12 @@ void TestPortEvents::onComm_data()
     QTest::addColumn<qint32>("before");
     QTest::addColumn<qint32>("after");
 
-    QTest::newRow("usable frame stores rpm") << frameOf(1000) << 3000 << 7500;
-    QTest::newRow("rejected frame keeps previous") << frameOf(7501) << 3000 << 3000;
+    QTest::newRow("usable frame stores rpm") << comm::encodeFrame(1000) << 3000 << 7500;
+    QTest::newRow("rejected frame keeps previous") << comm::encodeFrame(7501) << 3000 << 3000;
     QTest::newRow("half frame keeps previous") << QByteArray("<\x03") << 3000 << 3000;
     QTest::newRow("garbage keeps previous") << QByteArray("abc") << 3000 << 3000;
     QTest::newRow("empty event stores zero") << QByteArray() << 3000 << 0;
-    QTest::newRow("count zero stores zero") << frameOf(0) << 3000 << 0;
+    QTest::newRow("count zero stores zero") << comm::encodeFrame(0) << 3000 << 0;
 }
 
 void TestPortEvents::onComm()
@@ -103,17 +98,18 @@ void TestPortEvents::watchdogStepFunction_data()
 
     // Silence starting just before a tick is caught after a little over 2 s, silence starting
     // just after one after nearly 4 s.
-    QTest::newRow("frames never stop") << frameOf(1000) << 20001 << kNever;
-    QTest::newRow("last frame 50 ms before a tick") << frameOf(1000) << 6000 << 8000;
-    QTest::newRow("last frame 50 ms after a tick") << frameOf(1000) << 6100 << 10000;
-    QTest::newRow("no frame at all") << frameOf(1000) << 0 << 4000;
+    QTest::newRow("frames never stop") << comm::encodeFrame(1000) << 20001 << kNever;
+    QTest::newRow("last frame 50 ms before a tick") << comm::encodeFrame(1000) << 6000 << 8000;
+    QTest::newRow("last frame 50 ms after a tick") << comm::encodeFrame(1000) << 6100 << 10000;
+    QTest::newRow("no frame at all") << comm::encodeFrame(1000) << 0 << 4000;
     // A device turning slower than 1000 rpm sends only rejected frames: it must drop to 0 as a
     // silent one does, not keep showing its last speed.
-    QTest::newRow("only rejected frames read 0 after two ticks") << frameOf(7501) << 20001 << 4000;
+    QTest::newRow("only rejected frames read 0 after two ticks")
+        << comm::encodeFrame(7501) << 20001 << 4000;
     QTest::newRow("a rejected frame after each good one changes nothing")
-        << frameOf(1000) + frameOf(7501) << 20001 << kNever;
+        << comm::encodeFrame(1000) + comm::encodeFrame(7501) << 20001 << kNever;
     QTest::newRow("a good frame after each rejected one changes nothing")
-        << frameOf(7501) + frameOf(1000) << 20001 << kNever;
+        << comm::encodeFrame(7501) + comm::encodeFrame(1000) << 20001 << kNever;
 }
 
 void TestPortEvents::watchdogStepFunction()
@@ -149,7 +145,7 @@ void TestPortEvents::oneFramePerWindowKeepsLinkAlive()
     PlayerRpm rpm;
     LinkSeen seen;
     for (int window = 0; window < 10; ++window) {
-        port_events::OnComm(state, frameOf(1000), 4, rpm, seen);
+        port_events::OnComm(state, comm::encodeFrame(1000), 4, rpm, seen);
         port_events::WatchdogTick(seen, rpm);
         QCOMPARE(rpm[4], 7500);
         QCOMPARE(seen[4], qint16(-1));

@@ -21,11 +21,6 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-QByteArray frameOf(int count)
-{
-    return QByteArray { "<" } + char(count >> 8) + char(count & 0xFF) + '>';
-}
-
 // One player's link wired as the main window wires it: every OnComm reads everything
 // pending and hands it to the port events.
 struct Link {
@@ -97,14 +92,14 @@ void TestSerialControl::framesReachPlayerRpm_data()
     QTest::addColumn<QList<QByteArray>>("writes");
     QTest::addColumn<qint32>("rpm");
 
-    QTest::newRow("whole frame") << QList<QByteArray> { frameOf(1000) } << 7500;
+    QTest::newRow("whole frame") << QList<QByteArray> { comm::encodeFrame(1000) } << 7500;
     QTest::newRow("split after high byte")
         << QList<QByteArray> { QByteArray("<\x03"), QByteArray("\xE8>") } << 7500;
     QTest::newRow("byte by byte") << QList<QByteArray> { "<", "\x1D", "\x4C", ">" } << 1000;
     QTest::newRow("two frames in one write last wins")
-        << QList<QByteArray> { frameOf(1000) + frameOf(375) } << 20000;
+        << QList<QByteArray> { comm::encodeFrame(1000) + comm::encodeFrame(375) } << 20000;
     QTest::newRow("garbage then frame")
-        << QList<QByteArray> { QByteArray("\x55\xAA>>") + frameOf(830) } << 9036;
+        << QList<QByteArray> { QByteArray("\x55\xAA>>") + comm::encodeFrame(830) } << 9036;
 }
 
 void TestSerialControl::framesReachPlayerRpm()
@@ -243,13 +238,13 @@ void TestSerialControl::samePortTwice()
     QVERIFY2(refused->contains(QLatin1String("in use")), qPrintable(*refused));
     QVERIFY(!second.control.portOpen());
 
-    QVERIFY(pty.write(frameOf(1000)));
+    QVERIFY(pty.write(comm::encodeFrame(1000)));
     QTRY_COMPARE(first.rpm[1], 7500);
     QCOMPARE(second.rpm[2], 0);
 
     QCOMPARE(first.control.setPortOpen(false), std::nullopt);
     QCOMPARE(second.open(2), std::nullopt);
-    QVERIFY(pty.write(frameOf(375)));
+    QVERIFY(pty.write(comm::encodeFrame(375)));
     QTRY_COMPARE(second.rpm[2], 20000);
 }
 
@@ -274,9 +269,9 @@ void TestSerialControl::thresholdZeroRaisesNoEvents()
     link.control.setRThreshold(0);
     QSignalSpy events(&link.control, &SerialControl::OnComm);
 
-    QVERIFY(pty.write(frameOf(1000)));
+    QVERIFY(pty.write(comm::encodeFrame(1000)));
     QByteArray received;
-    QTRY_COMPARE((received += link.control.input()), frameOf(1000));
+    QTRY_COMPARE((received += link.control.input()), comm::encodeFrame(1000));
     QCOMPARE(events.count(), 0);
 }
 
@@ -292,7 +287,7 @@ void TestSerialControl::closedPortRaisesNoEvents()
     QVERIFY(!link.control.portOpen());
     QSignalSpy events(&link.control, &SerialControl::OnComm);
 
-    QVERIFY(pty.write(frameOf(1000)));
+    QVERIFY(pty.write(comm::encodeFrame(1000)));
     QTest::qWait(100);
     QCOMPARE(events.count(), 0);
     QCOMPARE(link.control.input(), QByteArray());
@@ -307,7 +302,7 @@ void TestSerialControl::vanishedDeviceClosesPortOnce()
     QVERIFY(pty.exposeAs(runtime.portDir(), 8));
     Link link(4);
     QCOMPARE(link.open(8), std::nullopt);
-    QVERIFY(pty.write(frameOf(1000)));
+    QVERIFY(pty.write(comm::encodeFrame(1000)));
     QTRY_COMPARE(link.rpm[4], 7500);
 
     QSignalSpy lost(&link.control, &SerialControl::linkLost);
@@ -344,7 +339,7 @@ void TestSerialControl::reopensAfterDeviceReturns()
     PtyPair back;
     QVERIFY(back.exposeAs(runtime.portDir(), 12));
     QCOMPARE(link.control.setPortOpen(true), std::nullopt);
-    QVERIFY(back.write(frameOf(7500)));
+    QVERIFY(back.write(comm::encodeFrame(7500)));
     QTRY_COMPARE(link.rpm[2], 1000);
 
     QSignalSpy lostAgain(&link.control, &SerialControl::linkLost);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "measurement/speed_mode.h"
+#include "measurement/colour_bands.h"
 #include "support/recording_board.h"
 
 #include <QTest>

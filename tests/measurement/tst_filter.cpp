@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "measurement/speed_mode.h"
+#include "measurement/filter.h"
 
 #include <QList>
 #include <QTest>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "rig.h"
 
+#include "link/comm.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
@@ -39,13 +40,6 @@ int envInt(const char *name, int fallback)
     return ok ? value : fallback;
 }
 
-QByteArray frameOf(int count)
-{
-    return QByteArray { "<" } + char(count >> 8) + char(count & 0xFF) + '>';
-}
-
-qint32 rpmOf(int count) { return 60'000'000 / (8 * count); }
-
 namespace
 {
 
@@ -70,18 +64,19 @@ FloodPattern floodPattern(PlayerSlot player, quint32 seed)
     constexpr qsizetype kBytes = 16 * 1024;
     FloodPattern pattern;
     const int steady = kSteadyCount[player - rotavex::kFirstPlayer];
-    pattern.decodable = { rpmOf(steady), rpmOf(kSpikeCounts[0]), rpmOf(kSpikeCounts[1]), 0 };
+    pattern.decodable = { comm::CountToRpm(steady), comm::CountToRpm(kSpikeCounts[0]),
+        comm::CountToRpm(kSpikeCounts[1]), 0 };
     pattern.bytes.reserve(kBytes + 16);
     while (pattern.bytes.size() < kBytes) {
         const quint32 pick = nextRandom(seed) % 100;
         if (pick < 70) {
-            pattern.bytes += frameOf(steady);
+            pattern.bytes += comm::encodeFrame(steady);
         } else if (pick < 80) {
-            pattern.bytes += frameOf(kSpikeCounts[pick % 2]);
+            pattern.bytes += comm::encodeFrame(kSpikeCounts[pick % 2]);
         } else if (pick < 88) {
-            pattern.bytes += frameOf(kOutOfWindowCounts[pick % 3]);
+            pattern.bytes += comm::encodeFrame(kOutOfWindowCounts[pick % 3]);
         } else if (pick < 89) {
-            pattern.bytes += frameOf(0);
+            pattern.bytes += comm::encodeFrame(0);
         } else {
             const int length = 1 + int(nextRandom(seed) % 12);
             for (int i = 0; i < length; ++i) {
@@ -181,7 +176,7 @@ void PacedWriter::run()
                 continue;
             }
             credit[i] += elapsed * std::min(kMaxFramesPerSecond, rpm / 60.0);
-            const QByteArray frame = frameOf(std::clamp(7'500'000 / rpm, 1, 65535));
+            const QByteArray frame = comm::encodeFrame(std::clamp(7'500'000 / rpm, 1, 65535));
             for (; credit[i] >= 1.0; credit[i] -= 1.0) {
                 if (::write(m_fds[i], frame.constData(), size_t(frame.size())) == frame.size()) {
                     ++m_frames;

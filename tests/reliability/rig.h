@@ -30,11 +30,6 @@ int openFdCount();
 /// run the same tests longer.
 int envInt(const char *name, int fallback);
 
-/// The frame a device sends for one revolution of `count` × 8 µs.
-QByteArray frameOf(int count);
-/// The rpm the decoder makes of an accepted count (375..7500).
-qint32 rpmOf(int count);
-
 /// A hostile stream for one player: mostly steady frames, with spikes (in-window frames of a
 /// very different speed), out-of-window frames and runs of garbage that never contain a frame
 /// start, so every frame the decoder can complete is one written on purpose.

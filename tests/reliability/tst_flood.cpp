@@ -5,6 +5,7 @@
 // (the soak); otherwise it lasts three refresh ticks. It prints its figures either way.
 #include "rig.h"
 
+#include "link/comm.h"
 #include "link/player_links.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
@@ -137,7 +138,7 @@ void tst_Flood::speedGameUnderFlood()
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         QVERIFY(rig.window().links().isOpen(p));
         rig.window().links().linkSeen()[p] = -1;
-        QVERIFY(rig.device(p).write(reliability::frameOf(1000)));
+        QVERIFY(rig.device(p).write(comm::encodeFrame(1000)));
         QTRY_COMPARE(rig.window().links().linkSeen()[p], qint16(0));
     }
 }

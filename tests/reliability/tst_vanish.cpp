@@ -6,6 +6,7 @@
 // ROTAVEX_VANISH_CYCLES sets the cycles per link (the soak runs 50).
 #include "rig.h"
 
+#include "link/comm.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 
@@ -74,7 +75,7 @@ void tst_Vanish::deviceVanishesAndReturns()
     connect(&stream, &QTimer::timeout, this, [&] {
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
             if (present[p]) {
-                rig.device(p).write(reliability::frameOf(counts[p]));
+                rig.device(p).write(comm::encodeFrame(counts[p]));
             }
         }
     });
@@ -120,7 +121,7 @@ void tst_Vanish::deviceVanishesAndReturns()
         QVERIFY(window.nameBold(player));
         counts[player] = count;
         present[player] = true;
-        QTRY_COMPARE(links.playerRpm()[player], reliability::rpmOf(count));
+        QTRY_COMPARE(links.playerRpm()[player], comm::CountToRpm(count));
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
             QVERIFY(links.isOpen(p));
         }

@@ -217,7 +217,7 @@ void tst_devsim::encodedFrameDecodes()
     QFETCH(int, decoded);
     const auto count = devsim::countForRpm(rpm);
     QVERIFY(count);
-    const QByteArray bytes = devsim::encodeFrame(*count);
+    const QByteArray bytes = comm::encodeFrame(*count);
     QCOMPARE(bytes.toHex(' '), frame.toHex(' '));
     const devsim::Profile steady { devsim::ProfileKind::Steady, { qint32(rpm) } };
     QCOMPARE(devsim::frameBytes(steady, 1, 0, rpm), bytes);

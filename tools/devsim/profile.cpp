@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "profile.h"
 
+#include "link/comm.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -14,8 +16,6 @@ namespace devsim
 namespace
 {
 
-    constexpr char kStartMarker = '<';
-    constexpr char kEndMarker = '>';
     constexpr qint32 kMaxListRpm = 7'500'000; // count 1
 
     // Demo round, in seconds from its start. The display's filter takes a speed only when it
@@ -79,10 +79,10 @@ namespace
         if (roll < 50) {
             // A spike the filter should reject: one frame at 2.5 times or 0.4 times the speed.
             const auto spike = countForRpm(rpm * ((bits & 1) != 0 ? 2.5 : 0.4));
-            return encodeFrame(spike.value_or(count));
+            return comm::encodeFrame(spike.value_or(count));
         }
         if (roll < 70) {
-            return encodeFrame(100); // 75,000 rpm: outside what the decoder accepts
+            return comm::encodeFrame(100); // 75,000 rpm: outside what the decoder accepts
         }
         if (roll < 120) {
             // Up to three stray bytes: too few to form a frame, and the "<" that follows resyncs.
@@ -91,15 +91,15 @@ namespace
             for (int i = 0; i < length; ++i) {
                 bytes.append(static_cast<char>((bits >> (8 * (i + 1))) & 0xFF));
             }
-            return bytes + encodeFrame(count);
+            return bytes + comm::encodeFrame(count);
         }
         if (roll < 150) {
-            QByteArray broken = encodeFrame(count);
+            QByteArray broken = comm::encodeFrame(count);
             const char wrong = static_cast<char>(bits & 0xFF);
-            broken[3] = wrong == kEndMarker ? '!' : wrong;
+            broken[3] = wrong == comm::kEndMarker ? '!' : wrong;
             return broken;
         }
-        return encodeFrame(count);
+        return comm::encodeFrame(count);
     }
 
 } // namespace
@@ -114,16 +114,6 @@ std::optional<quint16> countForRpm(double rpm)
         return std::nullopt;
     }
     return static_cast<quint16>(count);
-}
-
-QByteArray encodeFrame(quint16 count)
-{
-    QByteArray frame(4, Qt::Uninitialized);
-    frame[0] = kStartMarker;
-    frame[1] = static_cast<char>(count >> 8);
-    frame[2] = static_cast<char>(count & 0xFF);
-    frame[3] = kEndMarker;
-    return frame;
 }
 
 double framesPerSecond(double rpm)
@@ -217,7 +207,7 @@ QByteArray frameBytes(const Profile &profile, int player, quint64 frameIndex, do
     if (profile.kind == ProfileKind::Noisy) {
         return noisyFrame(player, frameIndex, *count, rpm);
     }
-    return encodeFrame(*count);
+    return comm::encodeFrame(*count);
 }
 
 } // namespace devsim

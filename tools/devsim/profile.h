@@ -32,9 +32,6 @@ inline constexpr qint32 kMinEncodableRpm = 115;
 /// rpm not above 0, or a count outside 1..65535 (below about 114.4 rpm).
 std::optional<quint16> countForRpm(double rpm);
 
-/// The four bytes "<", high, low, ">" carrying `count`.
-QByteArray encodeFrame(quint16 count);
-
 /// Frames per second a device turning at `rpm` sends: one per revolution, at most
 /// kMaxFramesPerSecond; 0 when countForRpm() gives nothing (a silent device).
 double framesPerSecond(double rpm);

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "results/game_record.h"
+
+#include <QTimeZone>
+
+// Games for the results tests, built by hand so the tests do not depend on the recorder.
+namespace fixtures
+{
+
+struct Player {
+    QString name;
+    qint32 bestRpm = 0;
+    double revolutions = 0.0;
+};
+
+inline QDateTime At(int dayOfMonth, int hour, int offsetHours = 1)
+{
+    return QDateTime(QDate(2026, 11, dayOfMonth), QTime(hour, 0), QTimeZone(offsetHours * 3600));
+}
+
+inline results::GameRecord Game(results::GameMode mode, const QDateTime &start,
+    const QList<Player> &players, std::optional<int> preset = std::nullopt, bool complete = true)
+{
+    results::GameRecord game;
+    game.startedAt = start;
+    game.mode = mode;
+    game.presetSeconds = preset;
+    game.complete = complete;
+    game.ticks = 3;
+    rotavex::PlayerSlot slot = rotavex::kFirstPlayer;
+    for (const Player &p : players) {
+        results::PlayerResult result;
+        result.player = slot++;
+        result.name = p.name;
+        result.port = QStringLiteral("ttyS%1").arg(result.player);
+        result.bestRpm = p.bestRpm;
+        result.samples = { p.bestRpm / 2, p.bestRpm, 0 };
+        if (mode == results::GameMode::Strength) {
+            result.revolutions = p.revolutions;
+            result.meanRpm = p.bestRpm / 2;
+        }
+        game.players.append(result);
+    }
+    return game;
+}
+
+inline results::GameRecord Speed(const QDateTime &start, const QList<Player> &players)
+{
+    return Game(results::GameMode::Speed, start, players);
+}
+
+inline results::GameRecord Strength(
+    const QDateTime &start, int preset, const QList<Player> &players, bool complete = true)
+{
+    return Game(results::GameMode::Strength, start, players, preset, complete);
+}
+
+/// Names that have broken CSV writers, markup views and databases.
+inline QStringList HostileNames()
+{
+    return { QStringLiteral("Smith, John"), QStringLiteral("The \"Rocket\""),
+        QStringLiteral("two\nlines\r\nand CR\r"), QStringLiteral("<b>bold</b> &amp; <img src=x>"),
+        QStringLiteral("'; DROP TABLE games; --"),
+        QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u202eabc \u0645\u0631\u062d\u0628\u0627"),
+        QString(10000, QChar(u'x')), QStringLiteral(" leading and trailing "), QString() };
+}
+
+} // namespace fixtures

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+#include "results/csv.h"
+#include "results/results_store.h"
+
+#include "csv_reader.h"
+#include "game_fixtures.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace results;
+using fixtures::At;
+
+class tst_ResultsCsv : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void field_data();
+    void field();
+    void startTime_data();
+    void startTime();
+    void cellsByMode_data();
+    void cellsByMode();
+    void hostileNamesRoundTrip();
+};
+
+void tst_ResultsCsv::field_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << "Ann"
+                           << "Ann";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("comma") << "Smith, J"
+                           << "\"Smith, J\"";
+    QTest::newRow("quotes doubled") << "a \"b\""
+                                    << "\"a \"\"b\"\"\"";
+    QTest::newRow("line feed") << "a\nb"
+                               << "\"a\nb\"";
+    QTest::newRow("carriage return") << "a\rb"
+                                     << "\"a\rb\"";
+    QTest::newRow("spaces and markup stay as they are") << " <b>x</b> "
+                                                        << " <b>x</b> ";
+}
+
+void tst_ResultsCsv::field()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, written);
+    QCOMPARE(CsvField(text), written);
+}
+
+void tst_ResultsCsv::startTime_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("iso");
+    QTest::newRow("east of UTC") << At(8, 1) << "2026-11-08T01:00:00+01:00";
+    QTest::newRow("half-hour offset west") << QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5),
+        QTimeZone(-(3 * 3600 + 1800))) << "2026-01-02T03:04:05-03:30";
+    QTest::newRow("UTC has an explicit offset")
+        << QDateTime(QDate(2026, 6, 30), QTime(23, 59, 59), Qt::UTC) << "2026-06-30T23:59:59+00:00";
+}
+
+void tst_ResultsCsv::startTime()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(QString, iso);
+    QCOMPARE(IsoWithOffset(time), iso);
+    QCOMPARE(QDateTime::fromString(iso, Qt::ISODate), time);
+}
+
+void tst_ResultsCsv::cellsByMode_data()
+{
+    QTest::addColumn<GameRecord>("game");
+    QTest::addColumn<QString>("lines");
+    GameRecord speed = fixtures::Speed(At(8, 20), { { "Ann", 7500 }, { "Bob", 0 } });
+    speed.id = 4;
+    QTest::newRow("speed: no preset, revolutions or mean")
+        << speed
+        << "4,2026-11-08T20:00:00+01:00,speed,,3,1,1,Ann,ttyS1,7500,,\r\n"
+           "4,2026-11-08T20:00:00+01:00,speed,,3,1,2,Bob,ttyS2,0,,\r\n";
+    GameRecord strength = fixtures::Strength(At(8, 21), 30, { { "Cy", 6000, 1500.256 } }, false);
+    strength.id = 5;
+    QTest::newRow("strength stopped early")
+        << strength
+        << "5,2026-11-08T21:00:00+01:00,strength,30,3,0,1,Cy,ttyS1,6000,1500.26,3000\r\n";
+    GameRecord empty = fixtures::Speed(At(8, 22), {});
+    empty.id = 6;
+    QTest::newRow("game without players keeps a line")
+        << empty << "6,2026-11-08T22:00:00+01:00,speed,,3,1,,,,,,\r\n";
+}
+
+void tst_ResultsCsv::cellsByMode()
+{
+    QFETCH(GameRecord, game);
+    QFETCH(QString, lines);
+    QCOMPARE(CsvLines(game), lines);
+}
+
+void tst_ResultsCsv::hostileNamesRoundTrip()
+{
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    const QStringList hostile = fixtures::HostileNames();
+    for (int i = 0; i < hostile.size(); ++i) {
+        GameRecord game = fixtures::Speed(At(1 + i, 20), { { hostile[i], 1000 + i } });
+        game.players[0].port = hostile[(i + 1) % hostile.size()];
+        store.addGame(game);
+    }
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(WriteCsv(buffer, store));
+    const std::optional<QList<QStringList>> records = ReadCsv(QString::fromUtf8(buffer.data()));
+    QVERIFY(records);
+    QCOMPARE(records->size(), hostile.size() + 1);
+    QCOMPARE(records->first().join(u','), QLatin1String(kCsvHeader));
+    for (int i = 0; i < hostile.size(); ++i) {
+        const QStringList &row = records->at(i + 1);
+        QCOMPARE(row.size(), 12);
+        QCOMPARE(row[7], hostile[i]);
+        QCOMPARE(row[8], hostile[(i + 1) % hostile.size()]);
+        QCOMPARE(row[9], QString::number(1000 + i));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_ResultsCsv)
+#include "tst_results_csv.moc"
