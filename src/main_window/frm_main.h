@@ -12,14 +12,20 @@
 #include <array>
 #include <memory>
 
+class PlayerLinks;
 class QButtonGroup;
 class QCloseEvent;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
 class QResizeEvent;
-class PlayerLinks;
 class QTimer;
+class frmDisplay;
+
+namespace display
+{
+class ForwardingBoard;
+} // namespace display
 
 namespace main_window
 {
@@ -53,6 +59,18 @@ public:
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
     /// A rectangle in twips as pixels at this window's logical resolution.
     QRect toPixels(const layout::TwipsRect &twips) const;
+    /// The spectators' display, nullptr until CmdDisplay first opens it.
+    frmDisplay *display() const { return m_display; }
+
+Q_SIGNALS:
+    /// Start has begun a game in `mode` (after its Clear).
+    void gameStarted(game_control::PlayMode mode);
+    /// The countdown display now shows `seconds`.
+    void countdownShown(int seconds);
+    /// A Strength countdown has run out and the game has ended.
+    void countdownRanOut();
+    /// Clear has reset the records and the board.
+    void boardCleared();
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -65,6 +83,7 @@ public Q_SLOTS:
     void CmdVisual_Click();
     void cmdQuit_Click();
     void cmdSetup_Click();
+    void CmdDisplay_Click();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -102,6 +121,7 @@ private:
     QPushButton *CmdClear = nullptr;
     QPushButton *CmdVisual = nullptr;
     QPushButton *CmdScore = nullptr;
+    QPushButton *CmdDisplay = nullptr;
     QTimer *tmrTimeout = nullptr;
     QTimer *tmrStrenght = nullptr;
     QTimer *tmrRefresh = nullptr;
@@ -109,7 +129,10 @@ private:
 
     rotavex::PlayerName m_playerName;
     speed_mode::MeasurementState m_measurement;
-    std::unique_ptr<main_window::WidgetBoard> m_board;
+    std::unique_ptr<main_window::WidgetBoard> m_widgetBoard;
+    // What the play modes write to: the widgets above and, while it exists, the display.
+    std::unique_ptr<display::ForwardingBoard> m_board;
+    frmDisplay *m_display = nullptr;
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
     game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;
