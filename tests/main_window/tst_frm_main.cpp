@@ -176,7 +176,8 @@ private Q_SLOTS:
             QVERIFY(control<TagLabel>(w, named("lblHI", n))->font().bold());
             QVERIFY(!w.links().isOpen(n));
             QCOMPARE(control<SerialControl>(w, named("MSComm", n))->parent(), &w.links());
-            QCOMPARE(label->toolTip(), Qt::convertFromPlainText(QStringLiteral("COM1 closed")));
+            QCOMPARE(
+                label->toolTip(), Qt::convertFromPlainText(name + QStringLiteral("\nCOM1 closed")));
             QCOMPARE(control<SpeedBar>(w, named("pbar", n))->maximum(), 20000.0);
         }
         // The legend renders markup, so the name must reach it escaped to show literally.
@@ -702,7 +703,8 @@ private Q_SLOTS:
         const auto toolTipLine = [label] {
             QTextDocument document;
             document.setHtml(label->toolTip());
-            return document.toPlainText();
+            // The name's line, then the link's.
+            return document.toPlainText().section(QLatin1Char('\n'), 1);
         };
         QCOMPARE(w.links().open(2, 2), std::nullopt);
         QVERIFY(w.nameBold(2));
@@ -767,9 +769,9 @@ private Q_SLOTS:
             QTextDocument document;
             document.setHtml(control<TagLabel>(w, "lblName2")->toolTip());
             QCOMPARE(document.toPlainText(),
-                QStringLiteral(
-                    "COM2 could not be opened at start-up: No device for COM2: looked for "
-                    "%1/COM2 and /dev/rfcomm1. Retrying.")
+                QStringLiteral("PLAYER 2\nCOM2 could not be opened at start-up: No device for "
+                               "COM2: looked for "
+                               "%1/COM2 and /dev/rfcomm1. Retrying.")
                     .arg(runtime.portDir()));
         }
         QCOMPARE(w.links().status(3).state, link_status::LinkState::Closed);
