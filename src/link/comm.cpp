@@ -17,8 +17,10 @@ namespace
     constexpr qint16 kPastFrame = 4;
 
     constexpr qint32 kMicrosecondsPerCount = 8;
-    constexpr qint32 kShortestPeriodUs = 3000;
-    constexpr qint32 kLongestPeriodUs = 60000;
+    constexpr qint32 kMicrosecondsPerMinute = 60'000'000;
+    // Periods are whole multiples of 8 µs, so this window yields exactly kMinRpm..kMaxRpm.
+    constexpr qint32 kShortestPeriodUs = kMicrosecondsPerMinute / rotavex::kMaxRpm; // 3000
+    constexpr qint32 kLongestPeriodUs = kMicrosecondsPerMinute / rotavex::kMinRpm; // 60000
 
 } // namespace
 

@@ -30,17 +30,13 @@ using PortStates = rotavex::PerPlayer<PacketState>;
 inline constexpr char kStartMarker = '<';
 inline constexpr char kEndMarker = '>';
 
-/// Smallest and largest rpm a frame can yield.
-inline constexpr qint32 kMinRpm = 1000;
-inline constexpr qint32 kMaxRpm = 20000;
-
 /// Feeds one received byte of `port` to that port's state machine. Returns the frame's count
 /// (0..65535) when this byte completes a frame, otherwise -1. A completed frame sets
 /// linkSeen[port] to 0, whatever its count.
 qint32 ParseChar(PacketState &state, quint8 byte, LinkSeen &linkSeen, PlayerSlot port);
 
-/// Converts a frame's count (8 µs steps per revolution) to rpm: 1000..20000 when the period
-/// lies within 3000..60000 µs, 0 for count 0, otherwise -1.
+/// Converts a frame's count (8 µs steps per revolution) to rpm: rotavex::kMinRpm..kMaxRpm
+/// (1000..20000) when the period lies within 3000..60000 µs, 0 for count 0, otherwise -1.
 qint32 CountToRpm(qint32 count);
 
 /// The four bytes a device sends for one revolution of `count` × 8 µs.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "link/line_settings.h"
 
+#include "shared/decimal_text.h"
+
 #include <QStringList>
 
 namespace line_settings
@@ -44,22 +46,6 @@ namespace
         return std::nullopt;
     }
 
-    // Digits only: toInt() alone would also take signs and blanks inside the field.
-    std::optional<int> parseDecimal(const QString &field)
-    {
-        if (field.isEmpty()) {
-            return std::nullopt;
-        }
-        for (const QChar ch : field) {
-            if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) {
-                return std::nullopt;
-            }
-        }
-        bool ok = false;
-        const int value = field.toInt(&ok);
-        return ok ? std::optional<int>(value) : std::nullopt;
-    }
-
 } // namespace
 
 std::optional<LineSettings> Parse(const QString &text)
@@ -68,15 +54,14 @@ std::optional<LineSettings> Parse(const QString &text)
     if (fields.size() != 4) {
         return std::nullopt;
     }
-    const std::optional<int> baudRate = parseDecimal(fields[0].trimmed());
+    const std::optional<qint64> baudRate = decimal_text::parseDigits(fields[0].trimmed(), 1);
     const std::optional<Parity> parity = parseParity(fields[1].trimmed());
-    const std::optional<int> dataBits = parseDecimal(fields[2].trimmed());
+    const std::optional<qint64> dataBits = decimal_text::parseDigits(fields[2].trimmed(), 5, 8);
     const std::optional<StopBits> stopBits = parseStopBits(fields[3].trimmed());
-    if (!baudRate || *baudRate <= 0 || !parity || !dataBits || *dataBits < 5 || *dataBits > 8
-        || !stopBits) {
+    if (!baudRate || !parity || !dataBits || !stopBits) {
         return std::nullopt;
     }
-    return LineSettings { *baudRate, *parity, *dataBits, *stopBits };
+    return LineSettings { qint32(*baudRate), *parity, int(*dataBits), *stopBits };
 }
 
 } // namespace line_settings

@@ -38,7 +38,6 @@ using namespace std::chrono_literals;
 
 const QColor kPanelBackground(224, 224, 224);
 const QColor kSpeedOnColour(0, 128, 0);
-constexpr double kBarMaximumRpm = 20000.0;
 // The bars' fill before the first refresh colours them (0x00BBGGRR).
 constexpr quint32 kFirstBarColour = 0x0000FF00;
 constexpr quint32 kOtherBarColour = 0x000080FF;
@@ -162,7 +161,7 @@ void frmMain::buildControls()
         // Bars after labels: a long name runs under the bar, not over it.
         pbar[n] = new main_window::SpeedBar(frBase[1]);
         pbar[n]->setObjectName(indexedName("pbar", n));
-        pbar[n]->setMaximum(kBarMaximumRpm);
+        pbar[n]->setMaximum(rotavex::kMaxRpm);
         pbar[n]->setFillColour(n == kFirstPlayer ? kFirstBarColour : kOtherBarColour);
     }
 

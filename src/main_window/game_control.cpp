@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/game_control.h"
 
+#include "shared/decimal_text.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -14,27 +16,6 @@ namespace
     // Written as "!(x >= 1)" so that a display reading back as NaN also counts as run out
     // instead of ticking for ever.
     bool nothingLeft(double seconds) { return !(seconds >= 1.0); }
-
-    // The tag is our own decimal text, so only plain digits are a preset; "+30" or " 30" would
-    // mean the display was tampered with.
-    std::optional<int> positiveWholeNumber(QStringView text)
-    {
-        constexpr qsizetype kMaxDigits = 9; // stays inside int
-        if (text.isEmpty() || text.size() > kMaxDigits) {
-            return std::nullopt;
-        }
-        int value = 0;
-        for (const QChar c : text) {
-            if (c < u'0' || c > u'9') {
-                return std::nullopt;
-            }
-            value = value * 10 + (c.unicode() - u'0');
-        }
-        if (value <= 0) {
-            return std::nullopt;
-        }
-        return value;
-    }
 
 } // namespace
 
@@ -68,8 +49,10 @@ double StrengthStartSeconds(double shown, QStringView presetTag)
     if (!nothingLeft(shown)) {
         return shown;
     }
-    if (const std::optional<int> preset = positiveWholeNumber(presetTag)) {
-        return *preset;
+    // The tag is our own decimal text, so only plain digits are a preset; "+30" or " 30" would
+    // mean the display was tampered with.
+    if (const std::optional<qint64> preset = decimal_text::parseDigits(presetTag, 1)) {
+        return int(*preset);
     }
     return shown;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/player_chart.h"
 
+#include "shared/player_tables.h"
+
 #include <QChart>
 #include <QLegend>
 #include <QLegendMarker>
@@ -14,7 +16,6 @@ namespace main_window
 namespace
 {
 
-    constexpr double kChartMaxRpm = 20000.0;
     constexpr qsizetype kLegendChars = 200;
 
     const std::array<QColor, speed_mode::kChartColumns> kColumnColours { QColor(0, 90, 200),
@@ -46,7 +47,7 @@ PlayerChart::PlayerChart(QWidget *parent)
     m_rowAxis->setTickCount(4);
     m_rowAxis->setLabelFormat(QStringLiteral("%d"));
     m_rowAxis->setLabelsFont(small);
-    m_rpmAxis->setRange(0, kChartMaxRpm);
+    m_rpmAxis->setRange(0, rotavex::kMaxRpm);
     m_rpmAxis->setTickCount(5);
     m_rpmAxis->setLabelFormat(QStringLiteral("%d"));
     m_rpmAxis->setLabelsFont(small);

@@ -2,6 +2,7 @@
 #include "measurement/speed_mode.h"
 
 #include "measurement/colour_bands.h"
+#include "shared/decimal_text.h"
 
 #include <QLocale>
 #include <QStringView>
@@ -26,17 +27,7 @@ namespace
     // ignored and a tag without one (the empty tag at start-up) counts as no record.
     qint64 recordFromTag(QStringView tag)
     {
-        qsizetype i = 0;
-        bool negative = false;
-        if (i < tag.size() && (tag[i] == u'+' || tag[i] == u'-')) {
-            negative = tag[i] == u'-';
-            ++i;
-        }
-        qint64 value = 0;
-        for (; i < tag.size() && tag[i] >= u'0' && tag[i] <= u'9'; ++i) {
-            value = std::min(value * 10 + (tag[i].unicode() - u'0'), kRecordCeiling);
-        }
-        return negative ? -value : value;
+        return decimal_text::parseLeading(tag, kRecordCeiling);
     }
 
     void runFilters(MeasurementState &state, PlayerRpm &playerRpm, bool reset)

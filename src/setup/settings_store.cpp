@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "setup/settings_store.h"
 
+#include "shared/decimal_text.h"
+
 #include <QSettings>
 #include <QStringList>
-
-#include <limits>
 
 namespace settings_store
 {
@@ -85,33 +85,7 @@ void WritePlayerPort(PlayerSlot player, int port)
 
 qint16 PortFromText(const QString &text)
 {
-    // Plain ASCII only: QString::toShort would also take blanks and other scripts' digits,
-    // which the store never writes, so they can only come from a damaged file.
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    if (i == text.size()) {
-        return 0;
-    }
-    int magnitude = 0;
-    for (; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9') {
-            return 0;
-        }
-        magnitude = magnitude * 10 + (c - u'0');
-        if (magnitude > std::numeric_limits<qint16>::max() + 1) {
-            return 0;
-        }
-    }
-    const int value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<qint16>::max()) {
-        return 0;
-    }
-    return static_cast<qint16>(value);
+    return static_cast<qint16>(decimal_text::parseInt16(text).value_or(0));
 }
 
 } // namespace settings_store

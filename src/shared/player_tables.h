@@ -48,6 +48,11 @@ private:
 /// valid sample in this refresh.
 using PlayerRpm = PerPlayer<qint32>;
 
+/// Slowest and fastest speed a frame yields, in rpm; the bars and the chart scale end at
+/// kMaxRpm.
+inline constexpr qint32 kMinRpm = 1000;
+inline constexpr qint32 kMaxRpm = 20000;
+
 /// Link flag per player: 0 = a frame completed since the last watchdog tick, -1 = armed by it.
 using LinkSeen = PerPlayer<qint16>;
 

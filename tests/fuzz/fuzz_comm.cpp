@@ -26,7 +26,8 @@ void check(bool condition)
 
 bool validSample(qint32 sample)
 {
-    return sample == -1 || sample == 0 || (sample >= comm::kMinRpm && sample <= comm::kMaxRpm);
+    return sample == -1 || sample == 0
+        || (sample >= rotavex::kMinRpm && sample <= rotavex::kMaxRpm);
 }
 
 bool validPosition(const comm::PacketState &state)

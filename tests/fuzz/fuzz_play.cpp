@@ -24,7 +24,7 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-constexpr qint32 kMaxRpm = 20000;
+using rotavex::kMaxRpm;
 
 void check(bool condition)
 {
