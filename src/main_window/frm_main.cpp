@@ -11,6 +11,8 @@
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
 #include "main_window/widget_board.h"
+#include "results/results_store.h"
+#include "scores/frm_score.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "version.h"
@@ -20,6 +22,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QIcon>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -76,9 +79,10 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
+    , m_results(results)
 {
     QIcon icon;
     for (const int size : { 16, 32, 48, 64, 128, 256 }) {
@@ -88,6 +92,8 @@ frmMain::frmMain(QWidget *parent)
     buildControls();
     connectControls();
     Form_Load();
+    // After the window is up, so the message has a window to stand beside.
+    QTimer::singleShot(0, this, &frmMain::showResultsNotice);
 }
 
 frmMain::~frmMain() = default;
@@ -200,8 +206,6 @@ void frmMain::buildControls()
     CmdVisual->setCheckable(true);
     CmdScore = makeButton(this, "CmdScore", QStringLiteral("Hight Score"),
         QStringLiteral("Show Hight score"), ButtonArt::Score);
-    CmdScore->setEnabled(false);
-    CmdScore->hide();
     for (QPushButton *button : { cmdSetup, cmdQuit, CmdStart, CmdClear, CmdVisual, CmdScore }) {
         button->setGeometry(toPixels(designRect(button->objectName())));
     }
@@ -235,6 +239,7 @@ void frmMain::connectControls()
     connect(CmdVisual, &QPushButton::clicked, this, &frmMain::CmdVisual_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdSetup, &QPushButton::clicked, this, &frmMain::cmdSetup_Click);
+    connect(CmdScore, &QPushButton::clicked, this, &frmMain::CmdScore_Click);
     connect(m_optModeGroup, &QButtonGroup::idClicked, this, &frmMain::OptMode_Click);
     connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
@@ -423,6 +428,39 @@ void frmMain::applyGeometry()
         lblRPM[n]->setGeometry(toPixels(m_geometry.lblRPM[n]));
         lblHI[n]->setGeometry(toPixels(m_geometry.lblHI[n]));
     }
+}
+
+frmScore *frmMain::scoreWindow() const { return m_score.data(); }
+
+void frmMain::CmdScore_Click()
+{
+    if (!m_results) {
+        return;
+    }
+    if (m_score) {
+        m_score->reload();
+    } else {
+        m_score = new frmScore(*m_results, this);
+        m_score->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_score->show();
+    m_score->raise();
+    m_score->activateWindow();
+}
+
+void frmMain::showResultsNotice()
+{
+    const QString notice = m_results ? m_results->takeNotice() : QString();
+    if (notice.isEmpty()) {
+        return;
+    }
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Rotavex"), notice, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("msgResults"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -7,6 +7,7 @@
 #include "measurement/speed_mode.h"
 #include "shared/player_tables.h"
 
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -21,6 +22,12 @@ class QRadioButton;
 class QResizeEvent;
 class QTimer;
 class SerialControl;
+class frmScore;
+
+namespace results
+{
+class ResultsStore;
+} // namespace results
 
 namespace main_window
 {
@@ -38,7 +45,9 @@ class frmMain : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget *parent = nullptr);
+    /// `results` (which must outlive the window) records the games and feeds the high-score
+    /// window; without it nothing is recorded and "Hight Score" shows nothing.
+    explicit frmMain(QWidget *parent = nullptr, results::ResultsStore *results = nullptr);
     ~frmMain() override;
 
     /// Player N's serial link (MSComm1..MSComm4).
@@ -57,6 +66,8 @@ public:
     game_control::PlayMode playMode() const { return m_playMode; }
     /// Where the layout put the moving controls, in twips, after the last resize or toggle.
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
+    /// The high-score window while it is open, else nullptr.
+    frmScore *scoreWindow() const;
     /// A rectangle in twips as pixels at this window's logical resolution.
     QRect toPixels(const layout::TwipsRect &twips) const;
 
@@ -71,6 +82,7 @@ public Q_SLOTS:
     void CmdVisual_Click();
     void cmdQuit_Click();
     void cmdSetup_Click();
+    void CmdScore_Click();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -83,6 +95,9 @@ private:
     void Form_Resize();
     void applyGeometry();
     void MSComm_OnComm(rotavex::PlayerSlot player);
+    /// Tells the user, once and without blocking the board, what went wrong with the results
+    /// file.
+    void showResultsNotice();
 
     // The controls, named as the program's parts refer to them.
     std::array<QGroupBox *, 2> frBase {};
@@ -117,4 +132,6 @@ private:
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
     game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;
+    results::ResultsStore *m_results = nullptr;
+    QPointer<frmScore> m_score;
 };
