@@ -43,10 +43,7 @@ void describe(QCommandLineParser &parser, const QCommandLineOption &exportOption
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("Rotavex"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(rotavex::kVersionMajor)
-                                                .arg(rotavex::kVersionMinor)
-                                                .arg(rotavex::kVersionPatch));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(rotavex::kVersionText));
     const QCommandLineOption exportOption(QStringLiteral("export-results"),
         QStringLiteral("Write every recorded game as CSV (UTF-8, one line per player) to FILE, "
                        "or to standard output when FILE is -, and exit without a window."),

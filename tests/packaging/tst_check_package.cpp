@@ -118,12 +118,13 @@ QString buildPackage(const QString &dir, Fault fault)
     for (const int size : { 16, 32, 48, 64, 128, 256 }) {
         const int drawn = fault == Fault::IconWrongSize && size == 48 ? 32 : size;
         ok = ok
-            && copyFile(kSourceDir + QStringLiteral("/packaging/icons/rotavex-%1.png").arg(drawn),
+            && copyFile(
+                kSourceDir + QStringLiteral("/src/main_window/icons/rotavex-%1.png").arg(drawn),
                 share + QStringLiteral("/icons/hicolor/%1x%1/apps/").arg(size) + kAppId + ".png");
     }
     if (fault != Fault::NoScalableIcon) {
         ok = ok
-            && copyFile(kSourceDir + "/packaging/icons/" + kAppId + ".svg",
+            && copyFile(kSourceDir + "/src/main_window/icons/" + kAppId + ".svg",
                 share + "/icons/hicolor/scalable/apps/" + kAppId + ".svg");
     }
     if (fault != Fault::NoMetainfo) {

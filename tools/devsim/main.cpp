@@ -5,6 +5,7 @@
 #include "virtual_port.h"
 
 #include "link/port_names.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -135,7 +136,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rotavex-devsim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ROTAVEX_DEVSIM_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(rotavex::kVersionText));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
