@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/frm_main.h"
 
+#include "display/forwarding_board.h"
+#include "display/frm_display.h"
 #include "link/port_events.h"
 #include "link/serial_control.h"
 #include "main_window/button_art.h"
@@ -21,11 +23,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include <chrono>
@@ -206,7 +210,11 @@ void frmMain::buildControls()
     CmdVisual->setCheckable(true);
     CmdScore = makeButton(this, "CmdScore", QStringLiteral("Hight Score"),
         QStringLiteral("Show Hight score"), ButtonArt::Score);
-    for (QPushButton *button : { cmdSetup, cmdQuit, CmdStart, CmdClear, CmdVisual, CmdScore }) {
+    CmdDisplay = makeButton(this, "CmdDisplay", QString(),
+        QStringLiteral("Scoreboard for spectators"), ButtonArt::Display);
+    CmdDisplay->setCheckable(true);
+    for (QPushButton *button :
+        { cmdSetup, cmdQuit, CmdStart, CmdClear, CmdVisual, CmdScore, CmdDisplay }) {
         button->setGeometry(toPixels(designRect(button->objectName())));
     }
 
@@ -226,8 +234,9 @@ void frmMain::buildControls()
         m_MSComm[n]->setObjectName(indexedName("MSComm", n));
     }
 
-    m_board = std::make_unique<main_window::WidgetBoard>(
+    m_widgetBoard = std::make_unique<main_window::WidgetBoard>(
         main_window::WidgetBoard::Widgets { lblName, lblRPM, lblHI, pbar, CurSpeed, MSChart1 });
+    m_board = std::make_unique<display::ForwardingBoard>(*m_widgetBoard);
     applyGeometry();
 }
 
@@ -240,6 +249,7 @@ void frmMain::connectControls()
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdSetup, &QPushButton::clicked, this, &frmMain::cmdSetup_Click);
     connect(CmdScore, &QPushButton::clicked, this, &frmMain::CmdScore_Click);
+    connect(CmdDisplay, &QPushButton::clicked, this, &frmMain::CmdDisplay_Click);
     connect(m_optModeGroup, &QButtonGroup::idClicked, this, &frmMain::OptMode_Click);
     connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
@@ -281,8 +291,8 @@ rotavex::PlayerName &frmMain::playerName() { return m_tables.playerName; }
 void frmMain::applyPlayerNames()
 {
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        lblName[n]->setText(m_tables.playerName[n]);
-        MSChart1->setColumnLabel(n, m_tables.playerName[n]);
+        m_board->setNameCaption(n, m_tables.playerName[n]);
+        m_board->setChartColumnLabel(n, m_tables.playerName[n]);
     }
 }
 
@@ -316,9 +326,11 @@ void frmMain::CmdStart_Click()
             m_strengthPace = {};
             tmrStrenght->start();
             m_playMode = game_control::PlayMode::Strength;
+            Q_EMIT countdownShown(static_cast<int>(CurTimer->number()));
         }
         CmdStart->setText(QStringLiteral("Stop"));
         tmrRefresh->start();
+        Q_EMIT gameStarted(m_playMode);
     } else {
         CmdStart->setText(QStringLiteral("Start"));
         tmrStrenght->stop();
@@ -348,6 +360,7 @@ void frmMain::cmdStr_Click()
     if (const std::optional<int> preset = game_control::NextPreset(CurTimer->tag())) {
         CurTimer->setNumber(*preset);
         CurTimer->setTag(QString::number(*preset));
+        Q_EMIT countdownShown(*preset);
     }
 }
 
@@ -355,6 +368,7 @@ void frmMain::tmrStrenght_Timer()
 {
     const game_control::CountdownStepResult step = game_control::CountdownStep(CurTimer->number());
     CurTimer->setNumber(static_cast<qint32>(step.newValue));
+    Q_EMIT countdownShown(static_cast<int>(step.newValue));
     // Both timers tick every second; when this one fires first in the last second, the game's
     // last refresh is still due and runs before the timers stop.
     const int refreshesOwed = game_control::CountdownTick(m_strengthPace, step.ranOut);
@@ -366,6 +380,7 @@ void frmMain::tmrStrenght_Timer()
         tmrRefresh->stop();
         CmdStart->setChecked(false);
         CmdStart->setText(QStringLiteral("Start"));
+        Q_EMIT countdownRanOut();
     }
 }
 
@@ -373,12 +388,14 @@ void frmMain::OptMode_Click(int index) { pctBase->setVisible(index == 1); }
 
 void frmMain::CmdClear_Click()
 {
-    CurSpeed->setNumber(0);
+    // Through the board, so the spectators' display clears its records too.
+    m_board->setBigDisplayValue(0);
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        lblHI[n]->setTag(QStringLiteral("0"));
+        m_board->setRecordTag(n, QStringLiteral("0"));
     }
     speed_mode::UpdateSpeedMode(
         m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
+    Q_EMIT boardCleared();
 }
 
 void frmMain::CmdVisual_Click()
@@ -399,6 +416,32 @@ void frmMain::cmdSetup_Click()
     dialog.exec();
     dialog.Unload();
     applyPlayerNames();
+}
+
+void frmMain::CmdDisplay_Click()
+{
+    if (!CmdDisplay->isChecked()) {
+        if (m_display) {
+            m_display->close();
+        }
+        return;
+    }
+    if (!m_display) {
+        // Created once and kept while the program runs, hidden when closed, so it always
+        // holds the game as the board does.
+        m_display = new frmDisplay(this);
+        m_display->showBoard(*m_widgetBoard, m_tables.playerName);
+        m_display->startGame(m_playMode);
+        m_display->showCountdown(static_cast<int>(CurTimer->number()));
+        connect(this, &frmMain::gameStarted, m_display, &frmDisplay::startGame);
+        connect(this, &frmMain::countdownShown, m_display, &frmDisplay::showCountdown);
+        connect(this, &frmMain::countdownRanOut, m_display, &frmDisplay::showRanking);
+        connect(this, &frmMain::boardCleared, m_display, &frmDisplay::clearRanking);
+        connect(
+            m_display, &frmDisplay::closed, CmdDisplay, [this] { CmdDisplay->setChecked(false); });
+        m_board->setSecondary(m_display);
+    }
+    m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -465,6 +508,9 @@ void frmMain::showResultsNotice()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    if (m_display && m_display->isVisible()) {
+        m_display->close();
+    }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         if (m_MSComm[n]->portOpen()) {
             // Closing a port that is open cannot fail in a way the user could act on.

@@ -29,6 +29,13 @@ namespace results
 class ResultsStore;
 } // namespace results
 
+class frmDisplay;
+
+namespace display
+{
+class ForwardingBoard;
+} // namespace display
+
 namespace main_window
 {
 class LedDisplay;
@@ -70,6 +77,18 @@ public:
     frmScore *scoreWindow() const;
     /// A rectangle in twips as pixels at this window's logical resolution.
     QRect toPixels(const layout::TwipsRect &twips) const;
+    /// The spectators' display, nullptr until CmdDisplay first opens it.
+    frmDisplay *display() const { return m_display; }
+
+Q_SIGNALS:
+    /// Start has begun a game in `mode` (after its Clear).
+    void gameStarted(game_control::PlayMode mode);
+    /// The countdown display now shows `seconds`.
+    void countdownShown(int seconds);
+    /// A Strength countdown has run out and the game has ended.
+    void countdownRanOut();
+    /// Clear has reset the records and the board.
+    void boardCleared();
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -83,6 +102,7 @@ public Q_SLOTS:
     void cmdQuit_Click();
     void cmdSetup_Click();
     void CmdScore_Click();
+    void CmdDisplay_Click();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -120,6 +140,7 @@ private:
     QPushButton *CmdClear = nullptr;
     QPushButton *CmdVisual = nullptr;
     QPushButton *CmdScore = nullptr;
+    QPushButton *CmdDisplay = nullptr;
     QTimer *tmrTimeout = nullptr;
     QTimer *tmrStrenght = nullptr;
     QTimer *tmrRefresh = nullptr;
@@ -128,7 +149,10 @@ private:
     rotavex::SharedTables m_tables;
     comm::PortStates m_portStates;
     speed_mode::MeasurementState m_measurement;
-    std::unique_ptr<main_window::WidgetBoard> m_board;
+    std::unique_ptr<main_window::WidgetBoard> m_widgetBoard;
+    // What the play modes write to: the widgets above and, while it exists, the display.
+    std::unique_ptr<display::ForwardingBoard> m_board;
+    frmDisplay *m_display = nullptr;
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
     game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;
