@@ -4,6 +4,7 @@
 #include "main_window/game_control.h"
 #include "main_window/layout.h"
 #include "measurement/speed_mode.h"
+#include "results/game_log.h"
 #include "shared/player_tables.h"
 
 #include <QPointer>
@@ -111,6 +112,11 @@ private:
     /// Tells the user, once and without blocking the board, what went wrong with the results
     /// file.
     void showResultsNotice();
+    /// Starts logging the game Start has just begun.
+    void beginGame();
+    /// The game has ended (stop, countdown, close): records it in one go, outside any tick, and
+    /// marks a new best on the record label's tooltip.
+    void endGame(bool complete);
     /// Shows the current names on the name labels and in the chart legend at once.
     void applyPlayerNames();
     /// The name label's tooltip: the state of the player's link.
@@ -154,4 +160,8 @@ private:
     layout::BoardGeometry m_geometry;
     results::ResultsStore *m_results = nullptr;
     QPointer<frmScore> m_score;
+    results::GameLog m_gameLog;
+    /// Seconds the running Strength game's countdown started from; only a game that ran its
+    /// whole preset is complete.
+    int m_gameStartSeconds = 0;
 };
