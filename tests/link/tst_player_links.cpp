@@ -118,17 +118,22 @@ private Q_SLOTS:
 
     void refusedOpen_data()
     {
+        QTest::addColumn<PlayerSlot>("player");
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("failure"); // %1 = the virtual port folder
 
-        QTest::newRow("port another player holds") << 1 << "COM1 is already open for player 1.";
+        QTest::newRow("port another player holds")
+            << PlayerSlot(2) << 1 << "COM1 is already open for player 1.";
         QTest::newRow("no device behind the port")
-            << 5 << "No device for COM5: looked for %1/COM5 and /dev/rfcomm4";
+            << PlayerSlot(2) << 5 << "No device for COM5: looked for %1/COM5 and /dev/rfcomm4";
+        QTest::newRow("player whose link is open")
+            << PlayerSlot(1) << 5 << "COM1 is already open for player 1.";
     }
 
     // Nothing opens, nothing is announced, and the link already open keeps delivering.
     void refusedOpen()
     {
+        QFETCH(PlayerSlot, player);
         QFETCH(int, port);
         QFETCH(QString, failure);
 
@@ -140,11 +145,13 @@ private Q_SLOTS:
         if (failure.contains(QStringLiteral("%1"))) {
             failure = failure.arg(m_runtime->portDir());
         }
-        QCOMPARE(m_links->open(2, qint16(port)), failure);
-        QVERIFY(!m_links->isOpen(2));
+        QCOMPARE(m_links->open(player, qint16(port)), failure);
         QCOMPARE(changed.count(), 0);
+        QVERIFY(!m_links->isOpen(2));
         QCOMPARE(m_links->status(2).state, LinkState::Closed);
         QVERIFY(m_links->isOpen(1));
+        QCOMPARE(m_links->status(1).port, qint16(1));
+        QCOMPARE(m_links->control(1)->commPort(), qint16(1));
         QVERIFY(device->write(kFrame7500));
         QTRY_COMPARE(m_links->playerRpm()[1], 7500);
         QCOMPARE(m_links->playerRpm()[2], 0);
