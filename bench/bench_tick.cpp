@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // One refresh tick of the real main window (offscreen): the mode update with every widget
 // write and the chart handover, and the same tick followed by the repaint it causes.
+#include "link/player_links.h"
 #include "main_window/frm_main.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ void startGame(frmMain &window, int mode)
     window.findChild<QRadioButton *>(QStringLiteral("OptMode%1").arg(mode))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
     for (int i = 0; i < 5; ++i) {
-        window.tables().playerRpm = kSteady;
+        window.links().playerRpm() = kSteady;
         window.tmrRefresh_Timer();
     }
     QCoreApplication::processEvents();
@@ -38,13 +39,13 @@ void tick(benchmark::State &state, int mode, bool repaint)
     frmMain window;
     startGame(window, mode);
     for (auto _ : state) {
-        window.tables().playerRpm = kSteady;
+        window.links().playerRpm() = kSteady;
         window.tmrRefresh_Timer();
         if (repaint) {
             window.repaint();
         }
     }
-    benchmark::DoNotOptimize(window.tables().playerRpm);
+    benchmark::DoNotOptimize(window.links().playerRpm());
 }
 
 void BM_SpeedRefreshTick(benchmark::State &state) { tick(state, 0, false); }

@@ -125,6 +125,22 @@ namespace
         p.drawArc(QRectF(21, 6, 8, 8), 90 * 16, -180 * 16);
     }
 
+    // A flat screen on a stand, with a bar of the board on it.
+    void screen(QPainter &p)
+    {
+        p.setPen(QPen(QColor(40, 40, 50), 1.5));
+        p.setBrush(QColor(25, 30, 48));
+        p.drawRoundedRect(QRectF(3, 5, 26, 17), 2, 2);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 200, 0));
+        p.drawRect(QRectF(7, 10, 13, 3));
+        p.setBrush(QColor(255, 208, 0));
+        p.drawRect(QRectF(7, 15, 18, 3));
+        p.setBrush(QColor(90, 90, 100));
+        p.drawRect(QRectF(14, 22, 4, 4));
+        p.drawRoundedRect(QRectF(9, 26, 14, 3), 1, 1);
+    }
+
 } // namespace
 
 QIcon ButtonIcon(ButtonArt art)
@@ -150,6 +166,9 @@ QIcon ButtonIcon(ButtonArt art)
         break;
     case ButtonArt::Score:
         icon.addPixmap(draw(trophy));
+        break;
+    case ButtonArt::Display:
+        icon.addPixmap(draw(screen));
         break;
     }
     return icon;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "link/comm.h"
 #include "main_window/game_control.h"
 #include "main_window/layout.h"
 #include "measurement/speed_mode.h"
@@ -13,6 +12,7 @@
 #include <array>
 #include <memory>
 
+class PlayerLinks;
 class QButtonGroup;
 class QCloseEvent;
 class QGroupBox;
@@ -20,7 +20,12 @@ class QPushButton;
 class QRadioButton;
 class QResizeEvent;
 class QTimer;
-class SerialControl;
+class frmDisplay;
+
+namespace display
+{
+class ForwardingBoard;
+} // namespace display
 
 namespace main_window
 {
@@ -32,8 +37,8 @@ class TagLabel;
 class WidgetBoard;
 } // namespace main_window
 
-/// The players' board and start-up window. Owns the four serial links MSComm1..MSComm4, the
-/// timers tmrTimeout, tmrRefresh and tmrStrenght, and the shared tables.
+/// The players' board and start-up window. Owns the players' links (PlayerLinks, with
+/// MSComm1..MSComm4), the timers tmrTimeout, tmrRefresh and tmrStrenght, and the names.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -41,17 +46,12 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
-    /// Player N's serial link (MSComm1..MSComm4).
-    SerialControl *MSComm(rotavex::PlayerSlot player) const;
-    /// Shows the player's name bold while the link is open, normal otherwise.
-    void setNameBold(rotavex::PlayerSlot player, bool bold);
+    /// The players' links, their samples and link flags.
+    PlayerLinks &links() { return *m_links; }
+    /// Whether the player's name shows bold, as it does while the player's link is open.
     bool nameBold(rotavex::PlayerSlot player) const;
-    /// The names shown on the board; replaced by the setup dialog.
-    rotavex::PlayerName &playerName();
-    /// Shows the current names on the name labels and in the chart legend at once.
-    void applyPlayerNames();
-    /// The samples, link flags and names shared by the links and the play modes.
-    rotavex::SharedTables &tables();
+    /// The names shown on the board; the setup dialog hands back the edited ones.
+    const rotavex::PlayerName &playerName() const { return m_playerName; }
 
     /// The mode the running (or last) game was started in; Unset until the first start.
     game_control::PlayMode playMode() const { return m_playMode; }
@@ -59,6 +59,18 @@ public:
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
     /// A rectangle in twips as pixels at this window's logical resolution.
     QRect toPixels(const layout::TwipsRect &twips) const;
+    /// The spectators' display, nullptr until CmdDisplay first opens it.
+    frmDisplay *display() const { return m_display; }
+
+Q_SIGNALS:
+    /// Start has begun a game in `mode` (after its Clear).
+    void gameStarted(game_control::PlayMode mode);
+    /// The countdown display now shows `seconds`.
+    void countdownShown(int seconds);
+    /// A Strength countdown has run out and the game has ended.
+    void countdownRanOut();
+    /// Clear has reset the records and the board.
+    void boardCleared();
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -71,6 +83,7 @@ public Q_SLOTS:
     void CmdVisual_Click();
     void cmdQuit_Click();
     void cmdSetup_Click();
+    void CmdDisplay_Click();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -82,7 +95,10 @@ private:
     void Form_Load();
     void Form_Resize();
     void applyGeometry();
-    void MSComm_OnComm(rotavex::PlayerSlot player);
+    /// Shows the current names on the name labels and in the chart legend at once.
+    void applyPlayerNames();
+    /// The name label's tooltip: the state of the player's link.
+    void updateNameToolTip(rotavex::PlayerSlot player);
 
     // The controls, named as the program's parts refer to them.
     std::array<QGroupBox *, 2> frBase {};
@@ -105,15 +121,18 @@ private:
     QPushButton *CmdClear = nullptr;
     QPushButton *CmdVisual = nullptr;
     QPushButton *CmdScore = nullptr;
+    QPushButton *CmdDisplay = nullptr;
     QTimer *tmrTimeout = nullptr;
     QTimer *tmrStrenght = nullptr;
     QTimer *tmrRefresh = nullptr;
-    rotavex::PerPlayer<SerialControl *> m_MSComm;
+    PlayerLinks *m_links = nullptr;
 
-    rotavex::SharedTables m_tables;
-    comm::PortStates m_portStates;
+    rotavex::PlayerName m_playerName;
     speed_mode::MeasurementState m_measurement;
-    std::unique_ptr<main_window::WidgetBoard> m_board;
+    std::unique_ptr<main_window::WidgetBoard> m_widgetBoard;
+    // What the play modes write to: the widgets above and, while it exists, the display.
+    std::unique_ptr<display::ForwardingBoard> m_board;
+    frmDisplay *m_display = nullptr;
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
     game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;

@@ -50,6 +50,7 @@ namespace
         DesignControl { "CmdClear", "", { 4620, 60, 1005, 405 } },
         DesignControl { "CmdVisual", "", { 5715, 60, 480, 405 } },
         DesignControl { "CmdScore", "", { 7485, 60, 1440, 405 } },
+        DesignControl { "CmdDisplay", "", { 6255, 60, 480, 405 } },
     };
 
     TwipsRect designOf(QAnyStringView name)

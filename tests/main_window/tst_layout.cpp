@@ -86,10 +86,10 @@ void tst_Layout::designInventoryIsConsistent()
     }
     for (const char *name : { "frBase0", "frBase1", "pctBase", "CurTimer", "cmdStr", "OptMode0",
              "OptMode1", "pc", "CurSpeed", "MSChart1", "PctLogo", "cmdSetup", "cmdQuit", "CmdStart",
-             "CmdClear", "CmdVisual", "CmdScore" }) {
+             "CmdClear", "CmdVisual", "CmdScore", "CmdDisplay" }) {
         QVERIFY2(seen.contains(QString::fromLatin1(name)), name);
     }
-    QCOMPARE(seen.size(), 17 + 4 * 4);
+    QCOMPARE(seen.size(), 18 + 4 * 4);
     QVERIFY(!layout::DesignRect("tmrRefresh") && !layout::DesignRect("cmdstr"));
     QCOMPARE(layout::DesignRect(u"CurSpeed"), (TwipsRect { 0, -30, 3195, 870 }));
 

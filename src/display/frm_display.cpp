@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: MIT
+#include "display/frm_display.h"
+
+#include "main_window/speed_bar.h"
+#include "measurement/colour_bands.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+
+#include <cmath>
+#include <numbers>
+
+using main_window::ColourFromBgr;
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+namespace
+{
+
+// A font every Debian desktop has; its digits are all one width, so numbers do not jitter.
+const QString kFontFamily = QStringLiteral("DejaVu Sans");
+
+QFont fontOf(const scoreboard::TextItem &item, int pixelSize)
+{
+    QFont font(kFontFamily);
+    font.setPixelSize(pixelSize);
+    font.setBold(item.bold);
+    return font;
+}
+
+void drawStar(QPainter &painter, const QRectF &area, const QColor &colour)
+{
+    const QPointF centre = area.center();
+    const double outer = std::min(area.width(), area.height()) / 2.0;
+    const double inner = outer * 0.45;
+    QPainterPath star;
+    for (int i = 0; i < 10; ++i) {
+        const double angle = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
+        const double radius = i % 2 == 0 ? outer : inner;
+        const QPointF point = centre + QPointF(std::cos(angle) * radius, std::sin(angle) * radius);
+        if (i == 0) {
+            star.moveTo(point);
+        } else {
+            star.lineTo(point);
+        }
+    }
+    star.closeSubpath();
+    painter.fillPath(star, colour);
+}
+
+} // namespace
+
+frmDisplay::frmDisplay(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmDisplay"));
+    setWindowTitle(QStringLiteral("Rotavex Scoreboard"));
+    // The whole picture is painted each time; nothing behind it needs to be drawn first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(320, 240);
+    resize(1280, 720);
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        m_shown.players[p].barColour = speed_mode::SpeedColour(0.0);
+    }
+}
+
+void frmDisplay::setNameCaption(PlayerSlot player, const QString &text)
+{
+    m_shown.players[player].name = text;
+    update();
+}
+
+void frmDisplay::setSpeedCaption(PlayerSlot player, const QString &text)
+{
+    m_shown.players[player].liveCaption = text;
+    update();
+}
+
+void frmDisplay::setRecordCaption(PlayerSlot, const QString &) { }
+
+QString frmDisplay::recordTag(PlayerSlot player) const { return m_shown.players[player].recordTag; }
+
+void frmDisplay::setRecordTag(PlayerSlot player, const QString &text)
+{
+    m_shown.players[player].recordTag = text;
+    update();
+}
+
+void frmDisplay::setBarValue(PlayerSlot player, double value)
+{
+    m_shown.players[player].barValue = value;
+    update();
+}
+
+double frmDisplay::barValue(PlayerSlot player) const { return m_shown.players[player].barValue; }
+
+void frmDisplay::setBarColour(PlayerSlot player, quint32 bgr)
+{
+    m_shown.players[player].barColour = bgr;
+    update();
+}
+
+double frmDisplay::bigDisplayValue() const { return m_shown.topRpm; }
+
+void frmDisplay::setBigDisplayValue(qint32 value)
+{
+    m_shown.topRpm = value;
+    update();
+}
+
+void frmDisplay::setChartData(const speed_mode::ChartTable &) { }
+
+void frmDisplay::setChartColumnLabel(int, const QString &) { }
+
+void frmDisplay::showBoard(const speed_mode::Board &board, const rotavex::PlayerName &names)
+{
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        scoreboard::PlayerShown &player = m_shown.players[p];
+        player.name = names[p];
+        player.recordTag = board.recordTag(p);
+        player.barValue = board.barValue(p);
+        player.barColour = speed_mode::SpeedColour(player.barValue);
+    }
+    m_shown.topRpm = static_cast<qint32>(board.bigDisplayValue());
+    update();
+}
+
+void frmDisplay::open(int mainWindowScreen)
+{
+    const scoreboard::Placement stored = scoreboard::ReadPlacement();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const int index =
+        scoreboard::ChooseScreen(stored.screen, static_cast<int>(screens.size()), mainWindowScreen);
+    if (QScreen *target = screens.value(index); target && target != screen()) {
+        const QRect available = target->availableGeometry();
+        resize(size().boundedTo(available.size()));
+        move(available.center() - rect().center());
+    }
+    if (scoreboard::OpenFullScreen(stored.fullScreen, static_cast<int>(screens.size()))) {
+        showFullScreen();
+    } else {
+        showNormal();
+    }
+}
+
+void frmDisplay::toggleFullScreen()
+{
+    if (isFullScreen()) {
+        showNormal();
+    } else {
+        showFullScreen();
+    }
+    rememberPlacement();
+}
+
+void frmDisplay::startGame(game_control::PlayMode mode)
+{
+    m_shown.mode = mode;
+    m_shown.ranking.reset();
+    update();
+}
+
+void frmDisplay::showCountdown(int seconds)
+{
+    m_shown.countdownSeconds = seconds;
+    update();
+}
+
+void frmDisplay::showRanking()
+{
+    m_shown.ranking = scoreboard::RankShown(m_shown);
+    update();
+}
+
+void frmDisplay::clearRanking()
+{
+    m_shown.ranking.reset();
+    update();
+}
+
+std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const
+{
+    const scoreboard::Scene scene = scoreboard::BuildScene(m_shown, size());
+    std::vector<DrawnText> drawn;
+    drawn.reserve(scene.texts.size());
+    for (const scoreboard::TextItem &item : scene.texts) {
+        int pixelSize = item.pixelSize;
+        QFont font = fontOf(item, pixelSize);
+        // Shrink until the line fits the area's height, then (unless it is cut instead) its
+        // width: each step measures the real font, which does not scale exactly linearly.
+        for (QFontMetrics metrics(font); metrics.height() > item.area.height() && pixelSize > 1;
+             metrics = QFontMetrics(font)) {
+            pixelSize = std::min(pixelSize - 1,
+                scoreboard::FitPixelSize(pixelSize, metrics.height(), item.area.height()));
+            font.setPixelSize(pixelSize);
+        }
+        QString text = item.text;
+        if (item.elide) {
+            text = QFontMetrics(font).elidedText(
+                item.text, Qt::ElideRight, item.area.width(), Qt::TextSingleLine);
+        } else {
+            for (QFontMetrics metrics(font);
+                 metrics.horizontalAdvance(text) > item.area.width() && pixelSize > 1;
+                 metrics = QFontMetrics(font)) {
+                pixelSize = std::min(pixelSize - 1,
+                    scoreboard::FitPixelSize(
+                        pixelSize, metrics.horizontalAdvance(text), item.area.width()));
+                font.setPixelSize(pixelSize);
+            }
+        }
+        drawn.push_back({ item, font, text });
+    }
+    return drawn;
+}
+
+void frmDisplay::paintEvent(QPaintEvent *)
+{
+    const scoreboard::Scene scene = scoreboard::BuildScene(m_shown, size());
+    QPainter painter(this);
+    painter.fillRect(rect(), ColourFromBgr(scene.background));
+    for (const scoreboard::PanelItem &panel : scene.panels) {
+        painter.fillRect(panel.area, ColourFromBgr(panel.colour));
+    }
+    for (const scoreboard::BarItem &bar : scene.bars) {
+        painter.fillRect(bar.area, ColourFromBgr(bar.track));
+        QRect filled = bar.area;
+        filled.setWidth(static_cast<int>(std::lround(bar.fraction * bar.area.width())));
+        if (filled.width() > 0) {
+            painter.fillRect(filled, ColourFromBgr(bar.colour));
+        }
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const QRect &mark : scene.leaderMarks) {
+        drawStar(painter, mark, ColourFromBgr(scene.markColour));
+    }
+    for (const DrawnText &drawn : drawnTexts()) {
+        painter.setFont(drawn.font);
+        painter.setPen(ColourFromBgr(drawn.item.colour));
+        painter.drawText(drawn.item.area,
+            static_cast<int>(drawn.item.alignment) | Qt::TextSingleLine, drawn.text);
+    }
+}
+
+void frmDisplay::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F11) {
+        toggleFullScreen();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && isFullScreen()) {
+        toggleFullScreen();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmDisplay::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        toggleFullScreen();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void frmDisplay::closeEvent(QCloseEvent *event)
+{
+    rememberPlacement();
+    event->accept();
+    Q_EMIT closed();
+}
+
+void frmDisplay::rememberPlacement() const
+{
+    const int index = static_cast<int>(QGuiApplication::screens().indexOf(screen()));
+    scoreboard::WritePlacement({ index, isFullScreen() });
+}

@@ -1,0 +1,423 @@
+// SPDX-License-Identifier: MIT
+#include "display/scoreboard.h"
+
+#include "setup/settings_store.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace scoreboard
+{
+
+namespace
+{
+
+    using rotavex::kFirstPlayer;
+    using rotavex::kLastPlayer;
+
+    // Colours as 0x00BBGGRR. Every text colour stands at least 7:1 against every panel it is
+    // drawn on; the tests check each pair.
+    constexpr quint32 kBackground = 0x00201410; // RGB(16, 20, 32)
+    constexpr quint32 kLeaderPanel = 0x0058342C; // RGB(44, 52, 88)
+    constexpr quint32 kRankPanel = 0x0038241E; // RGB(30, 36, 56)
+    constexpr quint32 kText = 0x00FFFFFF;
+    constexpr quint32 kSubText = 0x00DACEC8; // RGB(200, 206, 218)
+    constexpr quint32 kGold = 0x0000D0FF; // RGB(255, 208, 0)
+    constexpr quint32 kTrack = 0x0052403A; // RGB(58, 64, 82)
+
+    constexpr qint64 kLargestNumber = 1'000'000'000'000'000;
+
+    // A font's line is about 1.17 times its pixel size; this leaves room above and below.
+    constexpr double kTextFill = 0.78;
+
+    int scaled(double fraction, int length)
+    {
+        return static_cast<int>(std::lround(fraction * length));
+    }
+
+    QRect box(double left, double top, double right, double bottom)
+    {
+        const int l = static_cast<int>(std::lround(left));
+        const int t = static_cast<int>(std::lround(top));
+        return { l, t, std::max(1, static_cast<int>(std::lround(right)) - l),
+            std::max(1, static_cast<int>(std::lround(bottom)) - t) };
+    }
+
+    int fill(const QRect &area) { return std::max(1, scaled(kTextFill, area.height())); }
+
+    TextItem text(const QString &id, const QRect &area, const QString &content, quint32 colour,
+        quint32 background, Qt::Alignment alignment)
+    {
+        TextItem item;
+        item.id = id;
+        item.area = area;
+        item.text = content;
+        item.pixelSize = fill(area);
+        item.alignment = alignment;
+        item.colour = colour;
+        item.background = background;
+        return item;
+    }
+
+    QString modeTitle(PlayMode mode)
+    {
+        switch (mode) {
+        case PlayMode::Speed:
+            return QStringLiteral("Speed");
+        case PlayMode::Strength:
+            return QStringLiteral("Strength");
+        case PlayMode::Unset:
+            break;
+        }
+        return QStringLiteral("Rotavex Scoreboard");
+    }
+
+    // A name on one line: line breaks, tabs and other control characters become blanks.
+    QString oneLine(const QString &name)
+    {
+        QString line = name;
+        for (QChar &c : line) {
+            if (c.isSpace() || c.category() == QChar::Other_Control) {
+                c = QLatin1Char(' ');
+            }
+        }
+        return line;
+    }
+
+    QString indexed(const char *name, int index)
+    {
+        return QLatin1String(name) + QString::number(index);
+    }
+
+    // The header: mode on the left, best rpm of all on the right and, in Strength, the
+    // countdown large in the middle.
+    void addHeader(Scene &scene, const Shown &shown, int width, int headerHeight, int margin)
+    {
+        const bool countdown = shown.mode == PlayMode::Strength;
+        const double top = margin;
+        const double bottom = headerHeight;
+        const double sideBottom = countdown ? top + (bottom - top) * 0.5 : bottom;
+        const double sideRight = countdown ? 0.34 * width : 0.55 * width;
+        scene.texts.push_back(text(QStringLiteral("mode"), box(margin, top, sideRight, sideBottom),
+            modeTitle(shown.mode), kSubText, kBackground, Qt::AlignLeft | Qt::AlignVCenter));
+        TextItem top_ = text(QStringLiteral("top"),
+            box(countdown ? 0.66 * width : 0.56 * width, top, width - margin, sideBottom),
+            QStringLiteral("Top %1 rpm").arg(shown.topRpm), kText, kBackground,
+            Qt::AlignRight | Qt::AlignVCenter);
+        top_.bold = true;
+        scene.texts.push_back(top_);
+        if (countdown) {
+            TextItem seconds = text(QStringLiteral("countdown"),
+                box(0.35 * width, top, 0.65 * width, bottom),
+                shown.ranking ? QStringLiteral("Result") : QString::number(shown.countdownSeconds),
+                kText, kBackground, Qt::AlignCenter);
+            seconds.bold = true;
+            if (shown.ranking) {
+                seconds.pixelSize = std::max(1, scaled(0.55, seconds.area.height()));
+            }
+            scene.texts.push_back(seconds);
+        }
+    }
+
+    void addPlayerRows(Scene &scene, const Shown &shown, int width, int top, int bottom, int margin)
+    {
+        const PerPlayer<bool> leaders = LeadersShown(shown);
+        const double rowHeight = static_cast<double>(bottom - top) / rotavex::kPlayerCount;
+        const double markSide = 0.30 * rowHeight;
+        for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+            const PlayerShown &player = shown.players[p];
+            const double y = top + (p - kFirstPlayer) * rowHeight;
+            const quint32 panel = leaders[p] ? kLeaderPanel : kBackground;
+            if (leaders[p]) {
+                scene.panels.push_back(
+                    { box(margin / 2.0, y, width - margin / 2.0, y + 0.84 * rowHeight),
+                        kLeaderPanel });
+                scene.leaderMarks.push_back(box(margin, y + 0.09 * rowHeight, margin + markSide,
+                    y + 0.09 * rowHeight + markSide));
+            }
+            const double nameLeft = margin + markSide + margin * 0.5;
+            TextItem name = text(indexed("name", p),
+                box(nameLeft, y, 0.46 * width, y + 0.46 * rowHeight), oneLine(player.name),
+                leaders[p] ? kGold : kText, panel, Qt::AlignLeft | Qt::AlignVCenter);
+            name.bold = true;
+            name.elide = true;
+            scene.texts.push_back(name);
+
+            const QString best = SplitCaption(player.recordTag).number;
+            scene.texts.push_back(text(indexed("record", p),
+                box(nameLeft, y + 0.48 * rowHeight, 0.46 * width, y + 0.80 * rowHeight),
+                QStringLiteral("Best %1 rpm").arg(best), kSubText, panel,
+                Qt::AlignLeft | Qt::AlignVCenter));
+
+            const CaptionParts live = SplitCaption(player.liveCaption);
+            TextItem number =
+                text(indexed("live", p), box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
+                    live.number, kText, panel, Qt::AlignRight | Qt::AlignVCenter);
+            number.pixelSize = std::max(1, scaled(0.82, number.area.height()));
+            number.bold = true;
+            number.live = true;
+            scene.texts.push_back(number);
+            scene.texts.push_back(text(indexed("unit", p),
+                box(0.86 * width, y + 0.36 * rowHeight, width - margin, y + 0.72 * rowHeight),
+                live.unit, kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
+
+            BarItem bar;
+            bar.area = box(margin, y + 0.86 * rowHeight, width - margin, y + 0.97 * rowHeight);
+            bar.fraction = std::clamp(player.barValue / kBarMaximumRpm, 0.0, 1.0);
+            bar.colour = player.barColour;
+            bar.track = kTrack;
+            scene.bars.push_back(bar);
+        }
+    }
+
+    void addRanking(Scene &scene, const Shown &shown, const Ranking &ranking, int width, int top,
+        int bottom, int margin)
+    {
+        const double titleHeight = 0.16 * (bottom - top);
+        const double rowHeight = (bottom - top - titleHeight) / rotavex::kPlayerCount;
+        // Columns: rank, name, revolutions, mean rpm, best rpm.
+        const std::array<double, 6> edges { static_cast<double>(margin), 0.09 * width, 0.45 * width,
+            0.64 * width, 0.82 * width, static_cast<double>(width - margin) };
+        const std::array<QString, 5> titles { QStringLiteral("Rank"), QStringLiteral("Player"),
+            QStringLiteral("rev"), QStringLiteral("mean rpm"), QStringLiteral("best rpm") };
+        for (std::size_t c = 0; c < titles.size(); ++c) {
+            const Qt::Alignment alignment =
+                c < 2 ? Qt::AlignLeft | Qt::AlignBottom : Qt::AlignRight | Qt::AlignBottom;
+            TextItem title = text(indexed("rankTitle", static_cast<int>(c)),
+                box(edges[c], top, edges[c + 1] - margin * 0.5, top + titleHeight * 0.9), titles[c],
+                kSubText, kBackground, alignment);
+            // One size for all titles, small enough for the longest in its column.
+            title.pixelSize = std::max(1, scaled(0.45, title.area.height()));
+            scene.texts.push_back(title);
+        }
+        for (std::size_t i = 0; i < ranking.size(); ++i) {
+            const RankEntry &entry = ranking[i];
+            const double y = top + titleHeight + static_cast<double>(i) * rowHeight;
+            const quint32 panel = entry.rank == 1 ? kLeaderPanel : kRankPanel;
+            scene.panels.push_back({ box(margin / 2.0, y + 0.04 * rowHeight, width - margin / 2.0,
+                                         y + 0.96 * rowHeight),
+                panel });
+            const quint32 colour = entry.rank == 1 ? kGold : kText;
+            const int place = static_cast<int>(i) + 1;
+            const auto cell = [&](std::size_t c) {
+                return box(edges[c], y + 0.1 * rowHeight, edges[c + 1] - margin * 0.5,
+                    y + 0.9 * rowHeight);
+            };
+            TextItem rank = text(indexed("rank", place), cell(0), QString::number(entry.rank),
+                colour, panel, Qt::AlignLeft | Qt::AlignVCenter);
+            rank.bold = true;
+            scene.texts.push_back(rank);
+            TextItem name =
+                text(indexed("rankName", place), cell(1), oneLine(shown.players[entry.player].name),
+                    colour, panel, Qt::AlignLeft | Qt::AlignVCenter);
+            name.bold = true;
+            name.elide = true;
+            scene.texts.push_back(name);
+            TextItem revolutions = text(indexed("rankRev", place), cell(2),
+                SplitCaption(shown.players[entry.player].liveCaption).number, colour, panel,
+                Qt::AlignRight | Qt::AlignVCenter);
+            revolutions.bold = true;
+            scene.texts.push_back(revolutions);
+            for (const std::size_t c : { 3u, 4u }) {
+                TextItem rpm = text(indexed(c == 3 ? "rankMean" : "rankBest", place), cell(c),
+                    QString::number(c == 3 ? entry.meanRpm : entry.bestRpm), kText, panel,
+                    Qt::AlignRight | Qt::AlignVCenter);
+                // Smaller than the revolutions, which decide the rank.
+                rpm.pixelSize = std::max(1, scaled(0.6, rpm.area.height()));
+                scene.texts.push_back(rpm);
+            }
+        }
+    }
+
+    // WCAG's linearisation of one sRGB channel.
+    double linear(quint32 channel)
+    {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    }
+
+} // namespace
+
+CaptionParts SplitCaption(QStringView caption)
+{
+    const QStringView trimmed = caption.trimmed();
+    // The unit follows the last blank: some locales group digits with blanks.
+    const qsizetype space = trimmed.lastIndexOf(QLatin1Char(' '));
+    CaptionParts parts;
+    parts.number = (space < 0 ? trimmed : trimmed.left(space)).toString();
+    parts.unit = space < 0 ? QString() : trimmed.mid(space + 1).trimmed().toString();
+    // " rev" is a total of none; a caption of only a unit has no number part at all.
+    const bool hasDigit = std::any_of(
+        parts.number.cbegin(), parts.number.cend(), [](QChar c) { return c.isDigit(); });
+    if (!hasDigit) {
+        if (parts.unit.isEmpty()) {
+            parts.unit = parts.number;
+        }
+        parts.number = QStringLiteral("0");
+    }
+    return parts;
+}
+
+qint64 WholeNumber(QStringView text)
+{
+    qint64 value = 0;
+    for (const QChar c : text) {
+        const int digit = c.digitValue();
+        if (digit < 0) {
+            continue;
+        }
+        value = std::min(kLargestNumber, value * 10 + digit);
+    }
+    return value;
+}
+
+Ranking RankByRevolutions(const PerPlayer<RankEntry> &results)
+{
+    Ranking ranking;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        ranking[static_cast<std::size_t>(p - kFirstPlayer)] = results[p];
+        ranking[static_cast<std::size_t>(p - kFirstPlayer)].player = p;
+    }
+    std::stable_sort(ranking.begin(), ranking.end(),
+        [](const RankEntry &a, const RankEntry &b) { return a.revolutions > b.revolutions; });
+    for (std::size_t i = 0; i < ranking.size(); ++i) {
+        const bool tied = i > 0 && ranking[i].revolutions == ranking[i - 1].revolutions;
+        ranking[i].rank = tied ? ranking[i - 1].rank : static_cast<int>(i) + 1;
+    }
+    return ranking;
+}
+
+Ranking RankShown(const Shown &shown)
+{
+    PerPlayer<RankEntry> results;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        const PlayerShown &player = shown.players[p];
+        results[p].revolutions = WholeNumber(SplitCaption(player.liveCaption).number);
+        results[p].meanRpm = static_cast<qint64>(std::floor(std::max(0.0, player.barValue)));
+        results[p].bestRpm = WholeNumber(player.recordTag);
+    }
+    return RankByRevolutions(results);
+}
+
+PerPlayer<bool> Leaders(const PerPlayer<qint64> &values)
+{
+    qint64 best = 0;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        best = std::max(best, values[p]);
+    }
+    PerPlayer<bool> leaders;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        leaders[p] = best > 0 && values[p] == best;
+    }
+    return leaders;
+}
+
+PerPlayer<bool> LeadersShown(const Shown &shown)
+{
+    PerPlayer<qint64> values;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        const PlayerShown &player = shown.players[p];
+        switch (shown.mode) {
+        case PlayMode::Speed:
+            values[p] = WholeNumber(player.recordTag);
+            break;
+        case PlayMode::Strength:
+            values[p] = WholeNumber(SplitCaption(player.liveCaption).number);
+            break;
+        case PlayMode::Unset:
+            values[p] = 0;
+            break;
+        }
+    }
+    return Leaders(values);
+}
+
+double RelativeLuminance(quint32 bgr)
+{
+    return 0.2126 * linear(bgr & 0xFFu) + 0.7152 * linear((bgr >> 8) & 0xFFu)
+        + 0.0722 * linear((bgr >> 16) & 0xFFu);
+}
+
+double ContrastRatio(quint32 first, quint32 second)
+{
+    const double a = RelativeLuminance(first);
+    const double b = RelativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+Scene BuildScene(const Shown &shown, QSize size)
+{
+    Scene scene;
+    scene.background = kBackground;
+    scene.markColour = kGold;
+    const int width = std::max(1, size.width());
+    const int height = std::max(1, size.height());
+    const int margin = std::max(2, height / 60);
+    // The countdown gets a taller header: it is the one number the whole room watches.
+    const double headerShare = shown.mode == PlayMode::Strength ? 0.22 : 0.13;
+    const int headerHeight = scaled(headerShare, height);
+    addHeader(scene, shown, width, headerHeight, margin);
+    const int top = headerHeight + margin;
+    const int bottom = height - margin;
+    if (shown.ranking) {
+        addRanking(scene, shown, *shown.ranking, width, top, bottom, margin);
+    } else {
+        addPlayerRows(scene, shown, width, top, bottom, margin);
+    }
+    return scene;
+}
+
+int FitPixelSize(int pixelSize, int textWidth, int areaWidth)
+{
+    if (textWidth <= areaWidth || textWidth <= 0) {
+        return std::max(1, pixelSize);
+    }
+    const qint64 fitted = static_cast<qint64>(pixelSize) * std::max(0, areaWidth) / textWidth;
+    return std::max(1, static_cast<int>(fitted));
+}
+
+int ChooseScreen(int stored, int screenCount, int mainWindowScreen)
+{
+    if (stored >= 0 && stored < screenCount) {
+        return stored;
+    }
+    if (screenCount > 1) {
+        return mainWindowScreen == 0 ? 1 : 0;
+    }
+    return 0;
+}
+
+bool OpenFullScreen(bool stored, int screenCount) { return stored && screenCount > 1; }
+
+Placement ReadPlacement()
+{
+    const QString application = QLatin1String(settings_store::kApplication);
+    const QString section = QLatin1String(settings_store::kSection);
+    Placement placement;
+    bool isNumber = false;
+    const int screen =
+        settings_store::ReadSetting(application, section, QStringLiteral("DisplayScreen"), -1)
+            .trimmed()
+            .toInt(&isNumber);
+    placement.screen = isNumber && screen >= 0 ? screen : -1;
+    const QString fullScreen =
+        settings_store::ReadSetting(application, section, QStringLiteral("DisplayFullScreen"), 0)
+            .trimmed();
+    placement.fullScreen = fullScreen == QLatin1String("1")
+        || fullScreen.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    return placement;
+}
+
+void WritePlacement(const Placement &placement)
+{
+    const QString application = QLatin1String(settings_store::kApplication);
+    const QString section = QLatin1String(settings_store::kSection);
+    settings_store::WriteSetting(
+        application, section, QStringLiteral("DisplayScreen"), QString::number(placement.screen));
+    settings_store::WriteSetting(application, section, QStringLiteral("DisplayFullScreen"),
+        placement.fullScreen ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+} // namespace scoreboard

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "main_window/game_control.h"
+#include "shared/player_tables.h"
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace scoreboard
+{
+
+using game_control::PlayMode;
+using rotavex::PerPlayer;
+using rotavex::PlayerSlot;
+
+/// The full length of the speed bars, in rpm: the top of the speed range, as on the board.
+inline constexpr double kBarMaximumRpm = rotavex::kMaxRpm;
+
+/// What the spectators' display shows of one player: the values the board was last given.
+struct PlayerShown {
+    QString name;
+    QString liveCaption; ///< as on the speed label: " 7500 rpm", "1,234 rev", " rev"
+    QString recordTag; ///< best rpm as decimal text, "" before the first record
+    double barValue = 0.0; ///< rpm
+    quint32 barColour = 0x00E0E0E0; ///< 0x00BBGGRR, the board's colour band
+    bool operator==(const PlayerShown &) const = default;
+};
+
+/// One place in a Strength result. Players with equal revolutions share a rank, so after two
+/// players on rank 1 the next is rank 3.
+struct RankEntry {
+    PlayerSlot player = rotavex::kFirstPlayer;
+    int rank = 1;
+    qint64 revolutions = 0;
+    qint64 meanRpm = 0;
+    qint64 bestRpm = 0;
+    bool operator==(const RankEntry &) const = default;
+};
+using Ranking = std::array<RankEntry, rotavex::kPlayerCount>;
+
+/// Everything the display shows.
+struct Shown {
+    PerPlayer<PlayerShown> players;
+    qint32 topRpm = 0; ///< best rpm of all players, as on the big LED display
+    PlayMode mode = PlayMode::Unset; ///< the mode of the running or last game
+    int countdownSeconds = 0;
+    std::optional<Ranking> ranking; ///< set when a Strength countdown has run out
+};
+
+/// A caption split into its number and its unit: " 7500 rpm" -> "7500", "rpm";
+/// "1,234 rev" -> "1,234", "rev". A caption without digits gives the number "0".
+struct CaptionParts {
+    QString number;
+    QString unit;
+};
+CaptionParts SplitCaption(QStringView caption);
+
+/// The whole number written by the digits of `text` (any script's decimal digits; group
+/// separators, signs and other characters are ignored). No digits give 0; saturates at 10^15.
+qint64 WholeNumber(QStringView text);
+
+/// Ranks the players by revolutions, most first; equal revolutions share a rank and keep the
+/// order of their player numbers. revolutions, meanRpm and bestRpm are taken as given.
+Ranking RankByRevolutions(const PerPlayer<RankEntry> &results);
+
+/// The result of the game shown: revolutions as captioned, mean rpm from the bar (the
+/// Strength bar shows the mean) and best rpm from the record.
+Ranking RankShown(const Shown &shown);
+
+/// The leaders among `values` (records in Speed, revolutions in Strength): every player with
+/// the largest value, so equal values share the lead. Nobody leads while the largest is 0 or
+/// below.
+PerPlayer<bool> Leaders(const PerPlayer<qint64> &values);
+
+/// The leaders of the game shown: best record in Speed, most revolutions in Strength; nobody
+/// before the first game.
+PerPlayer<bool> LeadersShown(const Shown &shown);
+
+/// WCAG relative luminance (0 black .. 1 white) of a 0x00BBGGRR colour.
+double RelativeLuminance(quint32 bgr);
+/// WCAG contrast ratio of two 0x00BBGGRR colours, 1 .. 21, whichever is lighter.
+double ContrastRatio(quint32 first, quint32 second);
+
+/// One text of the display: where it goes (pixels), what it says and how it is drawn. The
+/// pixel size is what the area allows; the window shrinks it further if the font is wider.
+struct TextItem {
+    QString id; ///< "name1", "live3", "countdown", "rankRev2" ... unique in a scene
+    QRect area;
+    QString text; ///< plain text, never markup
+    int pixelSize = 1;
+    bool bold = false;
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    quint32 colour = 0; ///< 0x00BBGGRR
+    quint32 background = 0; ///< the colour the text stands on
+    bool elide = false; ///< too long: cut with an ellipsis instead of a smaller font
+    bool live = false; ///< a player's live number
+};
+
+struct BarItem {
+    QRect area;
+    double fraction = 0.0; ///< 0 .. 1 of the area filled
+    quint32 colour = 0;
+    quint32 track = 0;
+};
+
+struct PanelItem {
+    QRect area;
+    quint32 colour = 0;
+};
+
+/// The whole picture for a window of `size` pixels.
+struct Scene {
+    quint32 background = 0;
+    std::vector<PanelItem> panels; ///< drawn first
+    std::vector<BarItem> bars;
+    std::vector<QRect> leaderMarks; ///< a star in each
+    quint32 markColour = 0;
+    std::vector<TextItem> texts;
+};
+
+/// Lays the display out: a header (the mode, the best rpm of all and, in Strength, the large
+/// countdown in the middle), then either four player rows (mark, name, record, live number
+/// with its unit, bar) or the ranked result. Every size follows the window's.
+Scene BuildScene(const Shown &shown, QSize size);
+
+/// The pixel size at which a text measured `textWidth` wide at `pixelSize` fits `areaWidth`:
+/// scaled down in proportion (never up), at least 1.
+int FitPixelSize(int pixelSize, int textWidth, int areaWidth);
+
+/// Where the display window opens, as remembered between runs.
+struct Placement {
+    int screen = -1; ///< index into the list of screens; -1 none stored
+    bool fullScreen = false;
+    bool operator==(const Placement &) const = default;
+};
+
+/// The screen to open on: the stored one if it still exists; otherwise, with more than one
+/// screen, the first one that is not the main window's; otherwise the main window's.
+int ChooseScreen(int stored, int screenCount, int mainWindowScreen);
+
+/// Whether to open in full screen: as stored, but never over the main window's only screen.
+bool OpenFullScreen(bool stored, int screenCount);
+
+/// "DisplayScreen" and "DisplayFullScreen" in the program's settings section.
+Placement ReadPlacement();
+void WritePlacement(const Placement &placement);
+
+} // namespace scoreboard

@@ -1,0 +1,338 @@
+// SPDX-License-Identifier: MIT
+#include "display/frm_display.h"
+#include "link/player_links.h"
+#include "main_window/frm_main.h"
+#include "main_window/led_display.h"
+#include "main_window/speed_bar.h"
+#include "main_window/tag_label.h"
+#include "main_window/twips.h"
+#include "setup/settings_store.h"
+#include "support/pty_pair.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using rotavex::PlayerSlot;
+using scoreboard::PlayMode;
+
+Q_DECLARE_METATYPE(PlayMode)
+
+namespace
+{
+
+template <typename T> T *control(const QWidget &window, const QString &name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found) {
+        qFatal("no control %s", qPrintable(name));
+    }
+    return found;
+}
+
+QString named(const char *name, int index) { return QLatin1String(name) + QString::number(index); }
+
+QString setting(const char *key)
+{
+    return settings_store::ReadSetting(
+        QStringLiteral("Rotavex"), QStringLiteral("Properties"), QLatin1String(key), QString());
+}
+
+// What a spectator has to be able to read at every window size.
+const rotavex::PlayerName kHostileNames { {
+    QStringLiteral("Maximilian Alexander Featherstonehaugh-Worthington of Little Snoring"),
+    QStringLiteral("<b>bold</b>\n&amp;\t\u202Eevil<img src=x>"),
+    QString(300, QLatin1Char('W')),
+    QString(),
+} };
+
+} // namespace
+
+class tst_FrmDisplay : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempSettings> m_settings;
+
+    QPushButton *cmdDisplay(const frmMain &w) { return control<QPushButton>(w, "CmdDisplay"); }
+
+    // Opens the display from the main window, as the operator does.
+    frmDisplay &openDisplay(frmMain &w)
+    {
+        cmdDisplay(w)->click();
+        if (!w.display() || !w.display()->isVisible()) {
+            qFatal("the display did not open");
+        }
+        return *w.display();
+    }
+
+    void startGame(frmMain &w, int mode)
+    {
+        control<QRadioButton>(w, named("OptMode", mode))->click();
+        control<QPushButton>(w, "CmdStart")->click();
+    }
+
+    // The display shows exactly what the board shows. Bar colours are only compared once a
+    // refresh has coloured the bars: before that the board's bars keep their design colours.
+    void compareWithBoard(const frmMain &w, const frmDisplay &display, bool coloured = true)
+    {
+        const scoreboard::Shown &shown = display.shown();
+        for (PlayerSlot p = 1; p <= 4; ++p) {
+            const scoreboard::PlayerShown &player = shown.players[p];
+            QCOMPARE(player.name, control<main_window::TagLabel>(w, named("lblName", p))->text());
+            QCOMPARE(
+                player.liveCaption, control<main_window::TagLabel>(w, named("lblRPM", p))->text());
+            QCOMPARE(player.recordTag, control<main_window::TagLabel>(w, named("lblHI", p))->tag());
+            const auto *bar = control<main_window::SpeedBar>(w, named("pbar", p));
+            QCOMPARE(player.barValue, bar->value());
+            if (coloured) {
+                QCOMPARE(player.barColour, bar->fillColourBgr());
+            }
+        }
+        QCOMPARE(double(shown.topRpm), control<main_window::LedDisplay>(w, "CurSpeed")->number());
+    }
+
+private Q_SLOTS:
+    void init() { m_settings = std::make_unique<TempSettings>(); }
+    void cleanup() { m_settings.reset(); }
+
+    void everyTextFits_data();
+    void everyTextFits();
+    void followsTheGameTickByTick_data();
+    void followsTheGameTickByTick();
+    void rankingAfterTheCountdown();
+    void openCloseAndFullScreen();
+    void closingTheMainWindowClosesTheDisplay();
+    void namesFromSetupShowAtOnce();
+};
+
+void tst_FrmDisplay::everyTextFits_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<PlayMode>("mode");
+    QTest::addColumn<bool>("ranked");
+
+    for (const QSize size : { QSize(1920, 1080), QSize(1280, 720), QSize(800, 600) }) {
+        const QString name = QStringLiteral("%1x%2 ").arg(size.width()).arg(size.height());
+        QTest::newRow(qPrintable(name + QStringLiteral("speed game")))
+            << size << PlayMode::Speed << false;
+        QTest::newRow(qPrintable(name + QStringLiteral("strength game")))
+            << size << PlayMode::Strength << false;
+        QTest::newRow(qPrintable(name + QStringLiteral("strength result")))
+            << size << PlayMode::Strength << true;
+    }
+}
+
+void tst_FrmDisplay::everyTextFits()
+{
+    QFETCH(QSize, size);
+    QFETCH(PlayMode, mode);
+    QFETCH(bool, ranked);
+    frmDisplay display;
+    display.resize(size);
+    display.startGame(mode);
+    display.showCountdown(90);
+    display.setBigDisplayValue(20000);
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        display.setNameCaption(p, kHostileNames[p]);
+        // The widest values a game can reach.
+        display.setSpeedCaption(p,
+            mode == PlayMode::Speed ? QStringLiteral(" 20000 rpm") : QStringLiteral("30,000 rev"));
+        display.setRecordTag(p, QStringLiteral("20000"));
+        display.setBarValue(p, 20000.0);
+    }
+    if (ranked) {
+        display.showRanking();
+    }
+    QCOMPARE(display.size(), size);
+
+    const std::vector<frmDisplay::DrawnText> texts = display.drawnTexts();
+    int liveNumbers = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const frmDisplay::DrawnText &drawn = texts[i];
+        const QFontMetrics metrics(drawn.font);
+        const QString id = drawn.item.id;
+        QVERIFY2(QRect(QPoint(0, 0), size).contains(drawn.item.area), qPrintable(id));
+        QVERIFY2(metrics.horizontalAdvance(drawn.text) <= drawn.item.area.width(), qPrintable(id));
+        QVERIFY2(metrics.height() <= drawn.item.area.height(), qPrintable(id));
+        for (std::size_t j = i + 1; j < texts.size(); ++j) {
+            QVERIFY2(!drawn.item.area.intersects(texts[j].item.area),
+                qPrintable(id + QStringLiteral(" overlaps ") + texts[j].item.id));
+        }
+        if (drawn.item.live) {
+            ++liveNumbers;
+            // Digits at least a twelfth of the window's height, to be read across a room.
+            const int digitHeight =
+                metrics.tightBoundingRect(QStringLiteral("0123456789")).height();
+            QVERIFY2(digitHeight * 12 >= size.height(), qPrintable(QString::number(digitHeight)));
+        }
+        if (id == QLatin1String("name2") || id == QLatin1String("rankName2")) {
+            // Markup stays text: the elided name starts as typed.
+            QVERIFY2(drawn.text.startsWith(QStringLiteral("<b>")), qPrintable(drawn.text));
+        }
+        if (id == QLatin1String("name1")) {
+            QVERIFY2(drawn.text.endsWith(QChar(0x2026)), qPrintable(drawn.text));
+        }
+    }
+    QCOMPARE(liveNumbers, ranked ? 0 : 4);
+    QVERIFY(!display.grab().isNull());
+}
+
+void tst_FrmDisplay::followsTheGameTickByTick_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("speed") << 0;
+    QTest::newRow("strength") << 1;
+}
+
+void tst_FrmDisplay::followsTheGameTickByTick()
+{
+    QFETCH(int, mode);
+    frmMain w;
+    w.show();
+    frmDisplay &display = openDisplay(w);
+    startGame(w, mode);
+    QCOMPARE(display.shown().mode, mode == 0 ? PlayMode::Speed : PlayMode::Strength);
+    compareWithBoard(w, display, false);
+    const std::array<rotavex::PlayerRpm, 4> samples { rotavex::PlayerRpm({ 3000, 6000, 0, 16000 }),
+        rotavex::PlayerRpm({ 3100, 6100, 0, 15900 }),
+        rotavex::PlayerRpm({ 3200, 5900, 1200, 16100 }),
+        rotavex::PlayerRpm({ 3300, 6000, 1250, 15800 }) };
+    for (const rotavex::PlayerRpm &rpm : samples) {
+        w.links().playerRpm() = rpm;
+        w.tmrRefresh_Timer();
+        if (mode == 1) {
+            w.tmrStrenght_Timer();
+            QCOMPARE(double(display.shown().countdownSeconds),
+                control<main_window::LedDisplay>(w, "CurTimer")->number());
+        }
+        compareWithBoard(w, display);
+    }
+    QVERIFY(!display.shown().ranking);
+}
+
+void tst_FrmDisplay::rankingAfterTheCountdown()
+{
+    frmMain w;
+    w.show();
+    frmDisplay &display = openDisplay(w);
+    control<QPushButton>(w, "cmdStr")->click(); // 30 s
+    startGame(w, 1);
+    // Players 1 and 3 turn alike and end level; player 4 stands still.
+    for (int second = 0; second < 30 && control<QPushButton>(w, "CmdStart")->isChecked();
+         ++second) {
+        w.links().playerRpm() = rotavex::PlayerRpm({ 6000, 3000, 6000, 0 });
+        w.tmrRefresh_Timer();
+        QVERIFY(!display.shown().ranking);
+        w.tmrStrenght_Timer();
+    }
+    QVERIFY(!control<QPushButton>(w, "CmdStart")->isChecked());
+    QVERIFY(display.shown().ranking);
+    const scoreboard::Ranking &ranking = *display.shown().ranking;
+    QCOMPARE(ranking[0].player, PlayerSlot(1));
+    QCOMPARE(ranking[1].player, PlayerSlot(3));
+    QCOMPARE(ranking[0].rank, 1);
+    QCOMPARE(ranking[1].rank, 1);
+    QCOMPARE(ranking[2].player, PlayerSlot(2));
+    QCOMPARE(ranking[2].rank, 3);
+    QCOMPARE(ranking[3].rank, 4);
+    QCOMPARE(double(ranking[0].meanRpm), control<main_window::SpeedBar>(w, "pbar1")->value());
+    QCOMPARE(ranking[0].bestRpm, 6000);
+    QCOMPARE(double(ranking[2].meanRpm), control<main_window::SpeedBar>(w, "pbar2")->value());
+    QCOMPARE(ranking[0].revolutions,
+        scoreboard::WholeNumber(control<main_window::TagLabel>(w, "lblRPM1")->text()));
+
+    // It stays until the next Clear or Start.
+    w.tmrRefresh_Timer();
+    QVERIFY(display.shown().ranking);
+    control<QPushButton>(w, "CmdClear")->click();
+    QVERIFY(!display.shown().ranking);
+}
+
+void tst_FrmDisplay::openCloseAndFullScreen()
+{
+    frmMain w;
+    w.show();
+    QPushButton *button = cmdDisplay(w);
+    QVERIFY(button->isCheckable());
+    QVERIFY(button->text().isEmpty());
+    QVERIFY(!button->icon().isNull());
+    QCOMPARE(button->toolTip(), QStringLiteral("Scoreboard for spectators"));
+    QCOMPARE(button->geometry(), w.toPixels({ 6255, 60, 480, 405 }));
+    QVERIFY(!w.display());
+
+    frmDisplay &display = openDisplay(w);
+    QVERIFY(button->isChecked());
+    QCOMPARE(display.objectName(), QStringLiteral("frmDisplay"));
+    QCOMPARE(display.windowTitle(), QStringLiteral("Rotavex Scoreboard"));
+    QVERIFY(display.isWindow());
+    QVERIFY(!display.isFullScreen());
+
+    QTest::keyClick(&display, Qt::Key_F11);
+    QVERIFY(display.isFullScreen());
+    QCOMPARE(setting("DisplayFullScreen"), QStringLiteral("1"));
+    QTest::keyClick(&display, Qt::Key_Escape);
+    QVERIFY(!display.isFullScreen());
+    QTest::mouseDClick(&display, Qt::LeftButton);
+    QVERIFY(display.isFullScreen());
+    QTest::keyClick(&display, Qt::Key_Escape);
+    QVERIFY(!display.isFullScreen());
+    QTest::keyClick(&display, Qt::Key_Escape); // not full screen: nothing happens
+    QVERIFY(display.isVisible());
+
+    // Closing the window releases the button; the button opens it again.
+    display.close();
+    QVERIFY(!display.isVisible());
+    QVERIFY(!button->isChecked());
+    QCOMPARE(setting("DisplayScreen"), QStringLiteral("0"));
+    QCOMPARE(setting("DisplayFullScreen"), QStringLiteral("0"));
+    button->click();
+    QVERIFY(display.isVisible());
+    QCOMPARE(w.display(), &display);
+    button->click();
+    QVERIFY(!display.isVisible());
+    QVERIFY(!button->isChecked());
+}
+
+void tst_FrmDisplay::closingTheMainWindowClosesTheDisplay()
+{
+    frmMain w;
+    w.show();
+    frmDisplay &display = openDisplay(w);
+    QVERIFY(w.close());
+    QVERIFY(!display.isVisible());
+}
+
+void tst_FrmDisplay::namesFromSetupShowAtOnce()
+{
+    frmMain w;
+    w.show();
+    frmDisplay &display = openDisplay(w);
+    QCOMPARE(display.shown().players[3].name, QStringLiteral("PLAYER 3"));
+    bool edited = false;
+    QTimer::singleShot(0, &w, [&edited] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName3"))) {
+            field->setText(QStringLiteral("Ada"));
+            edited = true;
+        }
+        dialog->accept();
+    });
+    w.cmdSetup_Click();
+    QVERIFY(edited);
+    QCOMPARE(display.shown().players[3].name, QStringLiteral("Ada"));
+}
+
+QTEST_MAIN(tst_FrmDisplay)
+#include "tst_frm_display.moc"
