@@ -33,6 +33,13 @@ constexpr int kQuietMs = 250;
 // a few percent (more under valgrind), measured before the first loss.
 constexpr double kMaxExtraCpuShareAfterLoss = 0.5;
 constexpr qint64 kMaxRssGrowthKib = 8 * 1024;
+#ifdef __SANITIZE_ADDRESS__
+// AddressSanitizer keeps freed memory in quarantine, so its RSS grows with the work done (a
+// second per return while the link waits), not with leaks; only the plain build judges it.
+constexpr bool kRssTellsLeaks = false;
+#else
+constexpr bool kRssTellsLeaks = true;
+#endif
 
 } // namespace
 
@@ -149,7 +156,7 @@ void tst_Vanish::deviceVanishesAndReturns()
         player, cycles, fdBefore, fdAfter, rssBeforeKib, rssAfterKib, usualCpuShare, worstCpuShare,
         worstReconnectMs);
     QCOMPARE(fdAfter, fdBefore);
-    QVERIFY2(rssAfterKib - rssBeforeKib < kMaxRssGrowthKib,
+    QVERIFY2(!kRssTellsLeaks || rssAfterKib - rssBeforeKib < kMaxRssGrowthKib,
         qPrintable(
             QStringLiteral("RSS grew from %1 to %2 KiB").arg(rssBeforeKib).arg(rssAfterKib)));
     QVERIFY(rig.refreshTimer()->isActive());
