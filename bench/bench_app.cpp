@@ -6,9 +6,11 @@
 //   stream-floor  plain QSerialPort readers of the same four links, discarding the bytes
 //   idle          the real frmMain with no link open (only the watchdog ticks)
 //   idle-floor    a bare window with one chart view, doing nothing
+//   idle-lost     the real frmMain whose four links lost their devices and wait for them
 //   startup       launches of the program and of the bare window, timed to the first paint
 // Every mode prints one line of key=value pairs for scripts/bench.
 #include "display/frm_display.h"
+#include "link/player_links.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
@@ -17,11 +19,13 @@
 #include <QApplication>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -32,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <spawn.h>
@@ -53,9 +58,6 @@ using namespace std::chrono_literals;
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
-
-constexpr auto kLineSettings = "9600,n,8,1";
-constexpr qint16 kReceiveThreshold = 1;
 
 struct Options {
     std::string mode;
@@ -130,16 +132,12 @@ int runStream(int argc, char *argv[], const Options &options, bool display)
     }
     qint64 events = 0;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        SerialControl *link = window.MSComm(n);
-        link->setCommPort(n);
-        link->setSettings(QString::fromLatin1(kLineSettings));
-        link->setRThreshold(kReceiveThreshold);
-        if (const std::optional<QString> error = link->setPortOpen(true)) {
+        if (const std::optional<QString> error = window.links().open(n, n)) {
             std::fprintf(stderr, "bench_app: COM%d: %s\n", n, qPrintable(*error));
             return 1;
         }
-        window.setNameBold(n, true);
-        QObject::connect(link, &SerialControl::OnComm, &app, [&events] { ++events; });
+        QObject::connect(
+            window.links().control(n), &SerialControl::OnComm, &app, [&events] { ++events; });
     }
     window.findChild<QRadioButton *>(QStringLiteral("OptMode0"))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
@@ -153,7 +151,7 @@ int runStream(int argc, char *argv[], const Options &options, bool display)
     const double cpu = measureCpu(options.seconds);
     int live = 0;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        live += window.tables().playerRpm[n] > 0 ? 1 : 0;
+        live += window.links().playerRpm()[n] > 0 ? 1 : 0;
     }
     std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f ticks=%lld "
                 "live_players=%d\n",
@@ -222,6 +220,59 @@ int runIdle(int argc, char *argv[], const Options &options, bool floor)
     std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld\n", floor ? "idle-floor" : "idle",
         1000.0 * cpu / options.seconds, statusKib("VmHWM"));
     return 0;
+}
+
+// A pseudo-terminal linked as <dir>/COM<port>, standing in for a device; -1 on failure.
+int plugDevice(const QString &dir, int port)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
+        || ::symlink(::ptsname(master), qPrintable(dir + QStringLiteral("/COM%1").arg(port)))
+            != 0) {
+        if (master >= 0) {
+            ::close(master);
+        }
+        return -1;
+    }
+    return master;
+}
+
+// The program after all four devices went away: the links wait for them to come back.
+int runIdleLost(int argc, char *argv[], const Options &options)
+{
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    QApplication app(argc, argv);
+    const QString portDir = port_names::VirtualPortDir();
+    if (!runtime.isValid() || !QDir().mkpath(portDir)) {
+        std::fprintf(stderr, "bench_app: no private runtime folder\n");
+        return 1;
+    }
+    frmMain window;
+    window.show();
+    PlayerLinks &links = window.links();
+    std::vector<int> masters;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        const int master = plugDevice(portDir, n);
+        if (master < 0 || links.open(n, n)) {
+            std::fprintf(stderr, "bench_app: COM%d could not be set up\n", n);
+            return 1;
+        }
+        masters.push_back(master);
+    }
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        QFile::remove(portDir + QStringLiteral("/COM%1").arg(n));
+        ::close(masters[std::size_t(n - kFirstPlayer)]);
+    }
+    runEvents(options.warmupSeconds);
+    int waiting = 0;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        waiting += links.status(n).state == link_status::LinkState::Lost ? 1 : 0;
+    }
+    const double cpu = measureCpu(options.seconds);
+    std::printf("idle-lost cpu_ms_per_s=%.3f rss_peak_kib=%lld waiting_links=%d\n",
+        1000.0 * cpu / options.seconds, statusKib("VmHWM"), waiting);
+    return waiting == rotavex::kPlayerCount ? 0 : 1;
 }
 
 // Reports the moment the first paint pass of the window has finished, then leaves at once
@@ -352,8 +403,8 @@ int runStartup(const char *self, const Options &options)
 void usage()
 {
     std::fprintf(stderr,
-        "usage: bench_app stream|stream-display|stream-floor|idle|idle-floor [--seconds S] "
-        "[--warmup S]\n"
+        "usage: bench_app stream|stream-display|stream-floor|idle|idle-floor|idle-lost [--seconds "
+        "S] [--warmup S]\n"
         "       bench_app startup [--runs N]\n"
         "stream and stream-floor read COM1..COM4 of $XDG_RUNTIME_DIR/rotavex (start\n"
         "rotavex-devsim first).\n");
@@ -379,6 +430,9 @@ int main(int argc, char *argv[])
     }
     if (options->mode == "idle" || options->mode == "idle-floor") {
         return runIdle(argc, argv, *options, options->mode == "idle-floor");
+    }
+    if (options->mode == "idle-lost") {
+        return runIdleLost(argc, argv, *options);
     }
     if (options->mode == "startup") {
         return runStartup(argv[0], *options);

@@ -2,6 +2,7 @@
 // One refresh tick of the real main window (offscreen): the mode update with every widget
 // write and the chart handover, and the same tick followed by the repaint it causes.
 #include "display/frm_display.h"
+#include "link/player_links.h"
 #include "main_window/frm_main.h"
 
 #include <QApplication>
@@ -28,7 +29,7 @@ void startGame(frmMain &window, int mode)
     window.findChild<QRadioButton *>(QStringLiteral("OptMode%1").arg(mode))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
     for (int i = 0; i < 5; ++i) {
-        window.tables().playerRpm = kSteady;
+        window.links().playerRpm() = kSteady;
         window.tmrRefresh_Timer();
     }
     QCoreApplication::processEvents();
@@ -44,7 +45,7 @@ void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
     }
     startGame(window, mode);
     for (auto _ : state) {
-        window.tables().playerRpm = kSteady;
+        window.links().playerRpm() = kSteady;
         window.tmrRefresh_Timer();
         if (repaint) {
             window.repaint();
@@ -53,7 +54,7 @@ void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
             }
         }
     }
-    benchmark::DoNotOptimize(window.tables().playerRpm);
+    benchmark::DoNotOptimize(window.links().playerRpm());
 }
 
 void BM_SpeedRefreshTick(benchmark::State &state) { tick(state, 0, false); }

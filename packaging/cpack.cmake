@@ -9,10 +9,11 @@ set(CPACK_PACKAGE_VENDOR "The Rotavex developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Rotavex turns up to four players' spinning devices, each streaming its revolution times\n"
-    "over a serial link, into a live scoreboard: current and best speed in rpm, speed bars,\n"
-    "a running chart and a large display of the best speed of all. It offers a Speed game\n"
-    "and a timed Strength game that adds up revolutions.")
+    "Rotavex turns up to four players' spinning devices, each streaming its\n"
+    "revolution times over a serial link, into a live scoreboard: current and\n"
+    "best speed in rpm, speed bars, a running chart and a large display of the\n"
+    "best speed of all. It offers a Speed game and a timed Strength game that\n"
+    "adds up revolutions.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGE_CONTACT "${ROTAVEX_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -22,7 +23,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_PACKAGE_NAME rotavex)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ROTAVEX_PACKAGE_MAINTAINER}")
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Not "games": Debian keeps that section for packages whose programs live in /usr/games.
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without a platform plugin Qt cannot open a window, and no library links it directly.

@@ -7,8 +7,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev qt6-charts-dev
           libgl-dev libqt6opengl6-dev qt6-qpa-plugins)
 # What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
-# keep compiling, and the package tools the package check uses.
-TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream)
+# keep compiling, and the package tools the package check uses (lintian among them).
+TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian)
 
 ensure_packages() {
     local missing=()

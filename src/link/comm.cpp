@@ -24,7 +24,7 @@ namespace
 
 } // namespace
 
-qint32 ParseChar(PacketState &state, quint8 byte, LinkSeen &linkSeen, PlayerSlot port)
+qint32 ParseChar(PacketState &state, quint8 byte)
 {
     qint32 result = -1;
     if (byte == quint8(kStartMarker)) {
@@ -38,7 +38,6 @@ qint32 ParseChar(PacketState &state, quint8 byte, LinkSeen &linkSeen, PlayerSlot
     }
     if (byte == quint8(kEndMarker) && state.Position == kEndPosition) {
         result = state.High * 256 + state.Low;
-        linkSeen[port] = 0;
     }
     if (state.Position < kPastFrame) {
         ++state.Position;
@@ -73,13 +72,16 @@ qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, Pl
     }
     qint32 sample = -1;
     for (const char ch : input) {
-        const qint32 count = ParseChar(state, static_cast<quint8>(ch), linkSeen, port);
+        const qint32 count = ParseChar(state, static_cast<quint8>(ch));
         if (count < 0) {
             continue;
         }
         const qint32 rpm = CountToRpm(count);
         if (rpm >= 0) {
             sample = rpm;
+            // A device turning too slowly, or sending nonsense, must read 0 after the watchdog's
+            // two ticks rather than keep its last speed on the board.
+            linkSeen[port] = 0;
         }
     }
     return sample;

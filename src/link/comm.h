@@ -30,10 +30,9 @@ using PortStates = rotavex::PerPlayer<PacketState>;
 inline constexpr char kStartMarker = '<';
 inline constexpr char kEndMarker = '>';
 
-/// Feeds one received byte of `port` to that port's state machine. Returns the frame's count
-/// (0..65535) when this byte completes a frame, otherwise -1. A completed frame sets
-/// linkSeen[port] to 0, whatever its count.
-qint32 ParseChar(PacketState &state, quint8 byte, LinkSeen &linkSeen, PlayerSlot port);
+/// Feeds one received byte to a port's state machine. Returns the frame's count (0..65535)
+/// when this byte completes a frame, otherwise -1.
+qint32 ParseChar(PacketState &state, quint8 byte);
 
 /// Converts a frame's count (8 µs steps per revolution) to rpm: rotavex::kMinRpm..kMaxRpm
 /// (1000..20000) when the period lies within 3000..60000 µs, 0 for count 0, otherwise -1.
@@ -45,7 +44,8 @@ QByteArray encodeFrame(quint16 count);
 /// Decodes everything one read of `port` delivered. Every byte is scanned and the state
 /// carries over to the port's next read, so split frames complete. Returns the sample of the
 /// last completed frame that gives 0 or an rpm; -1 when frames completed but none was usable
-/// or none completed; 0 for an empty read.
+/// or none completed; 0 for an empty read. Only a frame that gives 0 or an rpm sets
+/// linkSeen[port] to 0: a link that sends nothing usable counts as silent.
 qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot port);
 
 } // namespace comm

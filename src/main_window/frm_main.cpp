@@ -3,8 +3,8 @@
 
 #include "display/forwarding_board.h"
 #include "display/frm_display.h"
-#include "link/port_events.h"
-#include "link/serial_control.h"
+#include "link/link_status.h"
+#include "link/player_links.h"
 #include "main_window/button_art.h"
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <chrono>
@@ -45,6 +46,7 @@ const QColor kSpeedOnColour(0, 128, 0);
 // The bars' fill before the first refresh colours them (0x00BBGGRR).
 constexpr quint32 kFirstBarColour = 0x0000FF00;
 constexpr quint32 kOtherBarColour = 0x000080FF;
+constexpr qint16 kLastPort = 16;
 
 // Every control of the window is in the design inventory; a missing one is a programming error.
 layout::TwipsRect designRect(QAnyStringView objectName)
@@ -225,10 +227,7 @@ void frmMain::buildControls()
     tmrRefresh->setInterval(1000ms);
     tmrTimeout->start();
 
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        m_MSComm[n] = new SerialControl(this);
-        m_MSComm[n]->setObjectName(indexedName("MSComm", n));
-    }
+    m_links = new PlayerLinks(this);
 
     m_widgetBoard = std::make_unique<main_window::WidgetBoard>(
         main_window::WidgetBoard::Widgets { lblName, lblRPM, lblHI, pbar, CurSpeed, MSChart1 });
@@ -249,12 +248,11 @@ void frmMain::connectControls()
     connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
     connect(tmrTimeout, &QTimer::timeout, this, &frmMain::tmrTimeout_Timer);
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        connect(m_MSComm[n], &SerialControl::OnComm, this, [this, n] { MSComm_OnComm(n); });
-        // The watchdog zeroes the speed two ticks later; the name shows the loss at once.
-        connect(m_MSComm[n], &SerialControl::linkLost, this,
-            [this, n](const QString &) { setNameBold(n, false); });
-    }
+    // The name's weight follows the link from here alone, whoever opens or closes it; a lost
+    // link shows at once, two watchdog ticks before its speed drops to 0.
+    connect(m_links, &PlayerLinks::openChanged, this,
+        [this](PlayerSlot player, bool open) { lblName[player]->setBold(open); });
+    connect(m_links, &PlayerLinks::statusChanged, this, &frmMain::updateNameToolTip);
 }
 
 void frmMain::Form_Load()
@@ -264,45 +262,52 @@ void frmMain::Form_Load()
                        .arg(rotavex::kVersionMinor)
                        .arg(rotavex::kVersionPatch));
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        m_tables.playerName[n] = settings_store::ReadPlayerName(n);
+        m_playerName[n] = settings_store::ReadPlayerName(n);
     }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        lblName[n]->setText(m_tables.playerName[n]);
+        lblName[n]->setText(m_playerName[n]);
     }
     tmrRefresh->stop();
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        MSChart1->setColumnLabel(n, m_tables.playerName[n]);
+        MSChart1->setColumnLabel(n, m_playerName[n]);
+    }
+    if (settings_store::ReadOpenAtStart()) {
+        // Four message boxes at start-up would be a storm: a link that cannot open waits for
+        // its device instead, and its tooltip says so.
+        for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+            const qint16 port = settings_store::ReadPlayerPort(n);
+            if (port >= 1 && port <= kLastPort) {
+                m_links->openAtStart(n, port);
+            }
+        }
+    }
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        updateNameToolTip(n);
     }
 }
 
-SerialControl *frmMain::MSComm(PlayerSlot player) const { return m_MSComm[player]; }
-
-void frmMain::setNameBold(PlayerSlot player, bool bold) { lblName[player]->setBold(bold); }
-
 bool frmMain::nameBold(PlayerSlot player) const { return lblName[player]->bold(); }
-
-rotavex::PlayerName &frmMain::playerName() { return m_tables.playerName; }
 
 void frmMain::applyPlayerNames()
 {
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        m_board->setNameCaption(n, m_tables.playerName[n]);
-        m_board->setChartColumnLabel(n, m_tables.playerName[n]);
+        m_board->setNameCaption(n, m_playerName[n]);
+        m_board->setChartColumnLabel(n, m_playerName[n]);
     }
 }
 
-rotavex::SharedTables &frmMain::tables() { return m_tables; }
-
-void frmMain::MSComm_OnComm(PlayerSlot player)
+void frmMain::updateNameToolTip(PlayerSlot player)
 {
-    const QByteArray input = m_MSComm[player]->input();
-    port_events::OnComm(m_portStates[player], input, player, m_tables.playerRpm, m_tables.linkSeen);
+    link_status::LinkStatus status = m_links->status(player);
+    if (status.port == 0) {
+        // Never opened yet: the port it would open is the stored one.
+        status.port = settings_store::ReadPlayerPort(player);
+    }
+    // Tooltips guess at markup; the reason comes from the serial layer and must show as written.
+    lblName[player]->setToolTip(Qt::convertFromPlainText(link_status::Describe(status)));
 }
 
-void frmMain::tmrTimeout_Timer()
-{
-    port_events::WatchdogTick(m_tables.linkSeen, m_tables.playerRpm);
-}
+void frmMain::tmrTimeout_Timer() { m_links->watchdogTick(); }
 
 void frmMain::CmdStart_Click()
 {
@@ -317,7 +322,7 @@ void frmMain::CmdStart_Click()
                 game_control::StrengthStartSeconds(CurTimer->number(), CurTimer->tag())));
             // The Strength board starts from zero, not from what the Speed reset wrote.
             speed_mode::UpdateStrengthMode(
-                m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
+                m_measurement, m_links->playerRpm(), m_playerName, *m_board, true);
             m_strengthPace = {};
             tmrStrenght->start();
             m_playMode = game_control::PlayMode::Strength;
@@ -338,12 +343,12 @@ void frmMain::tmrRefresh_Timer()
     switch (m_playMode) {
     case game_control::PlayMode::Speed:
         speed_mode::UpdateSpeedMode(
-            m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, false);
+            m_measurement, m_links->playerRpm(), m_playerName, *m_board, false);
         break;
     case game_control::PlayMode::Strength:
         game_control::RefreshTick(m_strengthPace);
         speed_mode::UpdateStrengthMode(
-            m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, false);
+            m_measurement, m_links->playerRpm(), m_playerName, *m_board, false);
         break;
     case game_control::PlayMode::Unset:
         break;
@@ -388,8 +393,7 @@ void frmMain::CmdClear_Click()
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         m_board->setRecordTag(n, QStringLiteral("0"));
     }
-    speed_mode::UpdateSpeedMode(
-        m_measurement, m_tables.playerRpm, m_tables.playerName, *m_board, true);
+    speed_mode::UpdateSpeedMode(m_measurement, m_links->playerRpm(), m_playerName, *m_board, true);
     Q_EMIT boardCleared();
 }
 
@@ -407,10 +411,13 @@ void frmMain::cmdQuit_Click()
 
 void frmMain::cmdSetup_Click()
 {
-    frmSetup dialog(*this);
+    frmSetup dialog(*m_links, m_playerName, this);
     dialog.exec();
-    dialog.Unload();
+    m_playerName = dialog.Unload();
     applyPlayerNames();
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        updateNameToolTip(n); // a closed link's port may have changed
+    }
 }
 
 void frmMain::CmdDisplay_Click()
@@ -425,7 +432,7 @@ void frmMain::CmdDisplay_Click()
         // Created once and kept while the program runs, hidden when closed, so it always
         // holds the game as the board does.
         m_display = new frmDisplay(this);
-        m_display->showBoard(*m_widgetBoard, m_tables.playerName);
+        m_display->showBoard(*m_widgetBoard, m_playerName);
         m_display->startGame(m_playMode);
         m_display->showCountdown(static_cast<int>(CurTimer->number()));
         connect(this, &frmMain::gameStarted, m_display, &frmDisplay::startGame);
@@ -474,9 +481,9 @@ void frmMain::closeEvent(QCloseEvent *event)
         m_display->close();
     }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        if (m_MSComm[n]->portOpen()) {
-            // Closing a port that is open cannot fail in a way the user could act on.
-            (void)m_MSComm[n]->setPortOpen(false);
+        // A link waiting for its device is ended too, so nothing reopens behind a closed window.
+        if (m_links->isOpen(n) || link_status::IsWaiting(m_links->status(n).state)) {
+            m_links->close(n);
         }
     }
     event->accept();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "link/comm.h"
 #include "main_window/game_control.h"
 #include "main_window/layout.h"
 #include "measurement/speed_mode.h"
@@ -13,6 +12,7 @@
 #include <array>
 #include <memory>
 
+class PlayerLinks;
 class QButtonGroup;
 class QCloseEvent;
 class QGroupBox;
@@ -20,7 +20,6 @@ class QPushButton;
 class QRadioButton;
 class QResizeEvent;
 class QTimer;
-class SerialControl;
 class frmDisplay;
 
 namespace display
@@ -38,8 +37,8 @@ class TagLabel;
 class WidgetBoard;
 } // namespace main_window
 
-/// The players' board and start-up window. Owns the four serial links MSComm1..MSComm4, the
-/// timers tmrTimeout, tmrRefresh and tmrStrenght, and the shared tables.
+/// The players' board and start-up window. Owns the players' links (PlayerLinks, with
+/// MSComm1..MSComm4), the timers tmrTimeout, tmrRefresh and tmrStrenght, and the names.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -47,17 +46,12 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
-    /// Player N's serial link (MSComm1..MSComm4).
-    SerialControl *MSComm(rotavex::PlayerSlot player) const;
-    /// Shows the player's name bold while the link is open, normal otherwise.
-    void setNameBold(rotavex::PlayerSlot player, bool bold);
+    /// The players' links, their samples and link flags.
+    PlayerLinks &links() { return *m_links; }
+    /// Whether the player's name shows bold, as it does while the player's link is open.
     bool nameBold(rotavex::PlayerSlot player) const;
-    /// The names shown on the board; replaced by the setup dialog.
-    rotavex::PlayerName &playerName();
-    /// Shows the current names on the name labels and in the chart legend at once.
-    void applyPlayerNames();
-    /// The samples, link flags and names shared by the links and the play modes.
-    rotavex::SharedTables &tables();
+    /// The names shown on the board; the setup dialog hands back the edited ones.
+    const rotavex::PlayerName &playerName() const { return m_playerName; }
 
     /// The mode the running (or last) game was started in; Unset until the first start.
     game_control::PlayMode playMode() const { return m_playMode; }
@@ -101,7 +95,10 @@ private:
     void Form_Load();
     void Form_Resize();
     void applyGeometry();
-    void MSComm_OnComm(rotavex::PlayerSlot player);
+    /// Shows the current names on the name labels and in the chart legend at once.
+    void applyPlayerNames();
+    /// The name label's tooltip: the state of the player's link.
+    void updateNameToolTip(rotavex::PlayerSlot player);
 
     // The controls, named as the program's parts refer to them.
     std::array<QGroupBox *, 2> frBase {};
@@ -128,10 +125,9 @@ private:
     QTimer *tmrTimeout = nullptr;
     QTimer *tmrStrenght = nullptr;
     QTimer *tmrRefresh = nullptr;
-    rotavex::PerPlayer<SerialControl *> m_MSComm;
+    PlayerLinks *m_links = nullptr;
 
-    rotavex::SharedTables m_tables;
-    comm::PortStates m_portStates;
+    rotavex::PlayerName m_playerName;
     speed_mode::MeasurementState m_measurement;
     std::unique_ptr<main_window::WidgetBoard> m_widgetBoard;
     // What the play modes write to: the widgets above and, while it exists, the display.

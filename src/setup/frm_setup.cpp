@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "setup/frm_setup.h"
 
-#include "link/serial_control.h"
-#include "main_window/frm_main.h"
+#include "link/link_status.h"
+#include "link/player_links.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
 #include "setup/settings_store.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <climits>
 #include <optional>
@@ -30,8 +32,6 @@ constexpr int kClientHeightTwips = 4665;
 constexpr int kFrameWidthTwips = 3390;
 constexpr int kFrameHeightTwips = 1875;
 constexpr int kPortCount = 16;
-constexpr auto kLineSettings = "9600,n,8,1";
-constexpr qint16 kReceiveThreshold = 1;
 
 struct FrameDesign {
     int index; // the frame array's own index: players 3 and 4 sit in fr3 and fr2
@@ -61,9 +61,10 @@ QString nameLabelObjectName(PlayerSlot player)
 
 } // namespace
 
-frmSetup::frmSetup(frmMain &owner)
-    : QDialog(&owner)
-    , m_owner(owner)
+frmSetup::frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget *parent)
+    : QDialog(parent)
+    , m_links(links)
+    , m_names(names)
 {
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -75,11 +76,8 @@ frmSetup::frmSetup(frmMain &owner)
     buildControls();
     buildTabOrder();
     Form_Load();
-    // A device can vanish while the dialog is up; its player must be offered Open again.
-    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        connect(m_owner.MSComm(player), &SerialControl::linkLost, this,
-            [this](const QString &) { RefreshPortControls(); });
-    }
+    // A device can vanish or come back while the dialog is up; the buttons must follow.
+    connect(&m_links, &PlayerLinks::statusChanged, this, &frmSetup::RefreshPortControls);
     m_players[kFirstPlayer].txtName->setFocus();
 }
 
@@ -157,6 +155,10 @@ void frmSetup::buildControls()
         connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });
     }
 
+    chkOpenAtStart = new QCheckBox(QStringLiteral("Open these links when Rotavex starts"), this);
+    chkOpenAtStart->setObjectName(QStringLiteral("chkOpenAtStart"));
+    chkOpenAtStart->setGeometry(pixelRect(120, 4140, 5000, 405));
+
     cmdClose = new QPushButton(QStringLiteral("OK"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setGeometry(pixelRect(5235, 4140, 1620, 405));
@@ -184,7 +186,7 @@ void frmSetup::buildTabOrder()
     for (PlayerSlot player = 2; player <= kLastPlayer; ++player) {
         order << m_players[player].cmdOpen << m_players[player].cmdClose;
     }
-    order << cmdClose;
+    order << chkOpenAtStart << cmdClose;
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -193,9 +195,8 @@ void frmSetup::buildTabOrder()
 void frmSetup::Form_Load()
 {
     // All stored ports are read before any list is filled.
-    rotavex::PerPlayer<qint16> storedPort;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        storedPort[player] = settings_store::ReadPlayerPort(player);
+        m_storedPort[player] = settings_store::ReadPlayerPort(player);
     }
     for (int port = 1; port <= kPortCount; ++port) {
         const QString entry = QStringLiteral("COM%1").arg(port);
@@ -204,60 +205,66 @@ void frmSetup::Form_Load()
         }
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        const int port = storedPort[player];
+        const int port = m_storedPort[player];
         // A list selects its first entry as soon as it has one; 0 or a number that names no
         // entry leaves the list without a selection instead.
         m_players[player].cboPort->setCurrentIndex(port >= 1 && port <= kPortCount ? port - 1 : -1);
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        m_players[player].txtName->setText(m_owner.playerName()[player]);
+        m_players[player].txtName->setText(m_names[player]);
     }
+    chkOpenAtStart->setChecked(settings_store::ReadOpenAtStart());
     RefreshPortControls();
 }
 
-void frmSetup::Unload()
+rotavex::PlayerName frmSetup::Unload()
 {
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1);
     }
-    rotavex::PlayerName &names = m_owner.playerName();
+    rotavex::PlayerName names;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         names[player] = m_players[player].txtName->text();
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         settings_store::WritePlayerName(player, names[player]);
     }
+    settings_store::WriteOpenAtStart(chkOpenAtStart->isChecked());
+    return names;
 }
 
 void frmSetup::RefreshPortControls()
 {
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        const bool open = m_owner.MSComm(player)->portOpen();
+        const bool open = m_links.isOpen(player);
+        link_status::LinkStatus status = m_links.status(player);
         PlayerControls &c = m_players[player];
         c.cmdOpen->setEnabled(!open);
-        c.cmdClose->setEnabled(open);
+        // Close also ends a wait for a device that went away.
+        c.cmdClose->setEnabled(open || link_status::IsWaiting(status.state));
         c.cboPort->setEnabled(!open);
-        m_owner.setNameBold(player, open);
+        if (status.port == 0) {
+            status.port = m_storedPort[player];
+        }
+        // Tooltips guess at markup; the reason comes from the serial layer.
+        c.fr->setToolTip(Qt::convertFromPlainText(link_status::Describe(status)));
     }
 }
 
 void frmSetup::OpenAction(PlayerSlot player)
 {
-    SerialControl &link = *m_owner.MSComm(player);
     const int selected = m_players[player].cboPort->currentIndex();
-    link.setCommPort(static_cast<qint16>(selected + 1));
-    link.setSettings(QString::fromLatin1(kLineSettings));
-    link.setRThreshold(kReceiveThreshold);
+    const auto port = static_cast<qint16>(selected + 1);
 
     BeginBusy();
     std::optional<QString> error;
     if (selected < 0) {
         error = QStringLiteral("No port is selected.");
     } else {
-        error = link.setPortOpen(true);
+        error = m_links.open(player, port);
     }
-    if (error || !link.portOpen()) {
-        ShowOpenFailure(link.commPort(), error.value_or(QString()));
+    if (error) {
+        ShowOpenFailure(port, *error);
     }
     EndBusy();
 
@@ -266,8 +273,7 @@ void frmSetup::OpenAction(PlayerSlot player)
 
 void frmSetup::CloseAction(PlayerSlot player)
 {
-    // Closing a port cannot usefully fail: whatever happens, the link ends up closed.
-    static_cast<void>(m_owner.MSComm(player)->setPortOpen(false));
+    m_links.close(player);
     RefreshPortControls();
 }
 

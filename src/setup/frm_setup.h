@@ -7,26 +7,28 @@
 #include <QRect>
 #include <QString>
 
+class PlayerLinks;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class frmMain;
 
-/// The setup dialog: a port and a name per player, and Open/Close of each player's link on
-/// the main window. Made afresh for every showing; Unload() stores ports, then names.
-/// OK accepts, the close box and Escape reject; either way the owner calls Unload().
+/// The setup dialog: a port and a name per player, Open/Close of each player's link, and
+/// whether the links open at start-up. Made afresh for every showing over the owner's links
+/// and names; OK accepts, the close box and Escape reject; either way the owner calls Unload().
 class frmSetup : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmSetup(frmMain &owner);
+    /// `parent` centres the dialog; the links and the names belong to the caller.
+    frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget *parent = nullptr);
     ~frmSetup() override;
 
-    /// Stores the port choices, then copies the names into the owner's PlayerName and stores
-    /// them. Runs however the dialog was left (OK or the close box).
-    void Unload();
+    /// Stores the port choices, then the names as edited, then the start-up choice, and
+    /// returns the edited names. Runs however the dialog was left (OK or the close box).
+    rotavex::PlayerName Unload();
 
 private:
     /// One player's controls, all inside that player's frame. The player's number is in
@@ -46,7 +48,7 @@ private:
     void buildControls();
     void buildTabOrder();
     void Form_Load();
-    /// Buttons, lists and the owner's bold names follow each link's open state.
+    /// Buttons and lists follow each link's state; each frame's tooltip states its link.
     void RefreshPortControls();
     void OpenAction(rotavex::PlayerSlot player);
     void CloseAction(rotavex::PlayerSlot player);
@@ -57,7 +59,10 @@ private:
     /// A design rectangle in twips as pixels at this dialog's logical DPI.
     QRect pixelRect(int left, int top, int width, int height) const;
 
-    frmMain &m_owner;
+    PlayerLinks &m_links;
+    rotavex::PlayerName m_names; // as the dialog was given them; shown at load
+    rotavex::PerPlayer<qint16> m_storedPort; // as loaded
     rotavex::PerPlayer<PlayerControls> m_players;
+    QCheckBox *chkOpenAtStart = nullptr;
     QPushButton *cmdClose = nullptr; ///< the OK button
 };

@@ -13,6 +13,7 @@ namespace
 {
 
     constexpr int kDefaultPort = 1;
+    constexpr auto kOpenAtStartKey = "OpenAtStart";
 
     // Only the per-user store counts: a system-wide fallback file would make an absent key look
     // present, and the dialog would preselect a port the user never chose.
@@ -81,6 +82,19 @@ void WritePlayerPort(PlayerSlot player, int port)
 {
     WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection), PortKey(player),
         QString::number(port));
+}
+
+bool ReadOpenAtStart()
+{
+    return ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+               QString::fromLatin1(kOpenAtStartKey), QStringLiteral("0"))
+        == QStringLiteral("1");
+}
+
+void WriteOpenAtStart(bool open)
+{
+    WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+        QString::fromLatin1(kOpenAtStartKey), open ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 qint16 PortFromText(const QString &text)

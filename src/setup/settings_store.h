@@ -38,6 +38,12 @@ qint16 ReadPlayerPort(PlayerSlot player);
 /// Stores a port number 0..16 (0 = no selection) as decimal text.
 void WritePlayerPort(PlayerSlot player, int port);
 
+/// "OpenAtStart": whether start-up opens the stored links. Only a stored "1" means yes; absent
+/// or anything else means no.
+bool ReadOpenAtStart();
+/// Stores "1" or "0".
+void WriteOpenAtStart(bool open);
+
 /// Converts stored port text to a number; anything not a whole 16-bit number gives 0.
 qint16 PortFromText(const QString &text);
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "display/frm_display.h"
+#include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
@@ -9,10 +10,13 @@
 #include "support/pty_pair.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -203,7 +207,7 @@ void tst_FrmDisplay::followsTheGameTickByTick()
         rotavex::PlayerRpm({ 3200, 5900, 1200, 16100 }),
         rotavex::PlayerRpm({ 3300, 6000, 1250, 15800 }) };
     for (const rotavex::PlayerRpm &rpm : samples) {
-        w.tables().playerRpm = rpm;
+        w.links().playerRpm() = rpm;
         w.tmrRefresh_Timer();
         if (mode == 1) {
             w.tmrStrenght_Timer();
@@ -225,7 +229,7 @@ void tst_FrmDisplay::rankingAfterTheCountdown()
     // Players 1 and 3 turn alike and end level; player 4 stands still.
     for (int second = 0; second < 30 && control<QPushButton>(w, "CmdStart")->isChecked();
          ++second) {
-        w.tables().playerRpm = rotavex::PlayerRpm({ 6000, 3000, 6000, 0 });
+        w.links().playerRpm() = rotavex::PlayerRpm({ 6000, 3000, 6000, 0 });
         w.tmrRefresh_Timer();
         QVERIFY(!display.shown().ranking);
         w.tmrStrenght_Timer();
@@ -313,9 +317,20 @@ void tst_FrmDisplay::namesFromSetupShowAtOnce()
     w.show();
     frmDisplay &display = openDisplay(w);
     QCOMPARE(display.shown().players[3].name, QStringLiteral("PLAYER 3"));
-    // What closing the setup dialog does with the names it was given.
-    w.playerName()[3] = QStringLiteral("Ada");
-    w.applyPlayerNames();
+    bool edited = false;
+    QTimer::singleShot(0, &w, [&edited] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return; // the comparison below fails; nothing is left waiting
+        }
+        if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName3"))) {
+            field->setText(QStringLiteral("Ada"));
+            edited = true;
+        }
+        dialog->accept();
+    });
+    w.cmdSetup_Click();
+    QVERIFY(edited);
     QCOMPARE(display.shown().players[3].name, QStringLiteral("Ada"));
 }
 

@@ -51,7 +51,7 @@ void TestComm::singleFrame_data()
     QTest::newRow("count 15934 both bytes end marker") << 15934 << -1;
 }
 
-// Every completed frame marks the link alive, whether or not its period is usable.
+// Only a frame that gives a usable sample (0 or an rpm) marks the link alive.
 void TestComm::singleFrame()
 {
     QFETCH(int, count);
@@ -60,7 +60,7 @@ void TestComm::singleFrame()
     comm::PacketState state;
     LinkSeen seen = armed();
     QCOMPARE(comm::ReadPort(state, comm::encodeFrame(count), seen, 2), sample);
-    QCOMPARE(seen[2], qint16(0));
+    QCOMPARE(seen[2], qint16(sample >= 0 ? 0 : -1));
     QCOMPARE(seen[1], qint16(-1));
 }
 
@@ -125,8 +125,8 @@ void TestComm::readSequence_data()
         << QList<QByteArray> { f7500 + rejected } << QList<int> { 7500 } << qint16(0);
     QTest::newRow("count zero after usable wins")
         << QList<QByteArray> { f7500 + comm::encodeFrame(0) } << QList<int> { 0 } << qint16(0);
-    QTest::newRow("only rejected frames")
-        << QList<QByteArray> { rejected + rejected } << QList<int> { -1 } << qint16(0);
+    QTest::newRow("only rejected frames leave the link silent")
+        << QList<QByteArray> { rejected + rejected } << QList<int> { -1 } << qint16(-1);
     QTest::newRow("frame then start of next frame")
         << QList<QByteArray> { f1000 + "<\x03", "\xE8>" } << QList<int> { 1000, 7500 } << qint16(0);
 }

@@ -102,8 +102,14 @@ void TestPortEvents::watchdogStepFunction_data()
     QTest::newRow("last frame 50 ms before a tick") << comm::encodeFrame(1000) << 6000 << 8000;
     QTest::newRow("last frame 50 ms after a tick") << comm::encodeFrame(1000) << 6100 << 10000;
     QTest::newRow("no frame at all") << comm::encodeFrame(1000) << 0 << 4000;
-    QTest::newRow("rejected frames keep the link alive")
-        << comm::encodeFrame(7501) << 20001 << kNever;
+    // A device turning slower than 1000 rpm sends only rejected frames: it must drop to 0 as a
+    // silent one does, not keep showing its last speed.
+    QTest::newRow("only rejected frames read 0 after two ticks")
+        << comm::encodeFrame(7501) << 20001 << 4000;
+    QTest::newRow("a rejected frame after each good one changes nothing")
+        << comm::encodeFrame(1000) + comm::encodeFrame(7501) << 20001 << kNever;
+    QTest::newRow("a good frame after each rejected one changes nothing")
+        << comm::encodeFrame(7501) + comm::encodeFrame(1000) << 20001 << kNever;
 }
 
 void TestPortEvents::watchdogStepFunction()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "link/player_links.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
 #include "main_window/layout.h"
@@ -21,9 +22,11 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <memory>
@@ -169,8 +172,9 @@ private Q_SLOTS:
             QCOMPARE(chart->columnLabel(n), name);
             QVERIFY(!w.nameBold(n));
             QVERIFY(control<TagLabel>(w, named("lblHI", n))->font().bold());
-            QVERIFY(!w.MSComm(n)->portOpen());
-            QCOMPARE(w.MSComm(n)->objectName(), named("MSComm", n));
+            QVERIFY(!w.links().isOpen(n));
+            QCOMPARE(control<SerialControl>(w, named("MSComm", n))->parent(), &w.links());
+            QCOMPARE(label->toolTip(), Qt::convertFromPlainText(QStringLiteral("COM1 closed")));
             QCOMPARE(control<SpeedBar>(w, named("pbar", n))->maximum(), 20000.0);
         }
         // The legend renders markup, so the name must reach it escaped to show literally.
@@ -306,7 +310,7 @@ private Q_SLOTS:
             }
         };
         for (int second = 1; second <= seconds; ++second) {
-            w.tables().playerRpm = rotavex::PlayerRpm({ 6000, 0, 0, 0 });
+            w.links().playerRpm() = rotavex::PlayerRpm({ 6000, 0, 0, 0 });
             tick(countdownFirst ? countdown : refresh);
             tick(countdownFirst ? refresh : countdown);
             QCOMPARE(curTimer(w)->number(), double(seconds - second));
@@ -556,19 +560,25 @@ private Q_SLOTS:
         QCOMPARE(shownRows, rows);
     }
 
+    // Left by its close box, the dialog still hands its edited names to the board.
     void setupShowsEditedNamesAtOnce()
     {
         frmMain w;
-        QTimer::singleShot(0, &w, [&w] {
+        bool edited = false;
+        QTimer::singleShot(0, &w, [&edited] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
+            if (dialog == nullptr) {
+                return; // the comparisons below fail; nothing is left waiting
+            }
             if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName1"))) {
                 field->setText(QStringLiteral("Zoe & <i>co</i>"));
+                edited = true;
             }
-            w.playerName()[1] = QStringLiteral("Zoe & <i>co</i>");
             dialog->reject();
         });
         w.cmdSetup_Click();
+        QVERIFY(edited);
+        QCOMPARE(w.playerName()[1], QStringLiteral("Zoe & <i>co</i>"));
         QCOMPARE(control<TagLabel>(w, "lblName1")->text(), QStringLiteral("Zoe & <i>co</i>"));
         QCOMPARE(
             control<PlayerChart>(w, "MSChart1")->columnLabel(1), QStringLiteral("Zoe & <i>co</i>"));
@@ -584,12 +594,11 @@ private Q_SLOTS:
         frmMain w;
         w.show();
         for (const PlayerSlot n : { PlayerSlot(1), PlayerSlot(3) }) {
-            w.MSComm(n)->setCommPort(n);
-            QCOMPARE(w.MSComm(n)->setPortOpen(true), std::nullopt);
+            QCOMPARE(w.links().open(n, n), std::nullopt);
         }
         QVERIFY(w.close());
-        QVERIFY(!w.MSComm(1)->portOpen());
-        QVERIFY(!w.MSComm(3)->portOpen());
+        QVERIFY(!w.links().isOpen(1));
+        QVERIFY(!w.links().isOpen(3));
     }
 
     void quitSkipsCloseSteps()
@@ -599,29 +608,104 @@ private Q_SLOTS:
         QVERIFY(device.exposeAs(runtime.portDir(), 4));
         frmMain w;
         w.show();
-        w.MSComm(4)->setCommPort(4);
-        QCOMPARE(w.MSComm(4)->setPortOpen(true), std::nullopt);
+        QCOMPARE(w.links().open(4, 4), std::nullopt);
 
         QEventLoop loop;
         QTimer::singleShot(0, control<QPushButton>(w, "cmdQuit"), &QPushButton::click);
         QCOMPARE(loop.exec(), 0);
         QVERIFY(w.isVisible());
-        QVERIFY(w.MSComm(4)->portOpen());
+        QVERIFY(w.links().isOpen(4));
     }
 
-    void lostLinkUnboldsName()
+    // The name's weight and tooltip follow the link through a loss and the device's return.
+    void nameFollowsLostAndReturningLink()
     {
         TempRuntimeDir runtime;
-        PtyPair device;
-        QVERIFY(device.exposeAs(runtime.portDir(), 2));
+        auto device = std::make_unique<PtyPair>();
+        QVERIFY(device->exposeAs(runtime.portDir(), 2));
         frmMain w;
-        w.MSComm(2)->setCommPort(2);
-        QCOMPARE(w.MSComm(2)->setPortOpen(true), std::nullopt);
-        w.setNameBold(2, true);
+        const auto *label = control<TagLabel>(w, "lblName2");
+        const auto toolTipLine = [label] {
+            QTextDocument document;
+            document.setHtml(label->toolTip());
+            return document.toPlainText();
+        };
+        QCOMPARE(w.links().open(2, 2), std::nullopt);
         QVERIFY(w.nameBold(2));
-        device.vanish();
+        QVERIFY2(toolTipLine().startsWith(QStringLiteral("COM2 open since ")),
+            qPrintable(toolTipLine()));
+
+        device->vanish();
         QTRY_VERIFY(!w.nameBold(2));
-        QVERIFY(!w.MSComm(2)->portOpen());
+        QVERIFY(!w.links().isOpen(2));
+        const QRegularExpression lost(
+            QStringLiteral("^COM2 lost at \\d\\d:\\d\\d:\\d\\d: the device disconnected\\. "
+                           "Reconnecting when it returns\\.$"));
+        QVERIFY2(lost.match(toolTipLine()).hasMatch(), qPrintable(toolTipLine()));
+
+        device = std::make_unique<PtyPair>();
+        QVERIFY(device->exposeAs(runtime.portDir(), 2));
+        QTRY_VERIFY(w.nameBold(2));
+        QVERIFY2(toolTipLine().startsWith(QStringLiteral("COM2 open since ")),
+            qPrintable(toolTipLine()));
+    }
+
+    void openAtStartUp_data()
+    {
+        QTest::addColumn<QString>("stored"); // "" = absent
+        QTest::addColumn<bool>("opens");
+
+        QTest::newRow("absent keeps links closed") << "" << false;
+        QTest::newRow("0 keeps links closed") << "0" << false;
+        QTest::newRow("anything but 1 keeps links closed") << "yes" << false;
+        QTest::newRow("1 opens the stored links") << "1" << true;
+    }
+
+    // Player 1's device is there, player 2's is not: no message, the link waits and opens
+    // when the device appears. Players 3 and 4 have no port chosen and stay closed.
+    void openAtStartUp()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, opens);
+
+        TempRuntimeDir runtime;
+        PtyPair first;
+        QVERIFY(first.exposeAs(runtime.portDir(), 1));
+        if (!stored.isEmpty()) {
+            settings_store::WriteSetting(QStringLiteral("Rotavex"), QStringLiteral("Properties"),
+                QStringLiteral("OpenAtStart"), stored);
+        }
+        settings_store::WritePlayerPort(1, 1);
+        settings_store::WritePlayerPort(2, 2);
+        settings_store::WritePlayerPort(3, 0);
+        settings_store::WritePlayerPort(4, 0);
+        frmMain w; // a message box here would stop the test: no one dismisses it
+
+        QCOMPARE(w.links().isOpen(1), opens);
+        QCOMPARE(w.nameBold(1), opens);
+        for (const PlayerSlot n : { PlayerSlot(2), PlayerSlot(3), PlayerSlot(4) }) {
+            QVERIFY(!w.links().isOpen(n));
+        }
+        const link_status::LinkState second = w.links().status(2).state;
+        QCOMPARE(
+            second, opens ? link_status::LinkState::StartFailed : link_status::LinkState::Closed);
+        if (opens) {
+            QTextDocument document;
+            document.setHtml(control<TagLabel>(w, "lblName2")->toolTip());
+            QCOMPARE(document.toPlainText(),
+                QStringLiteral(
+                    "COM2 could not be opened at start-up: No device for COM2: looked for "
+                    "%1/COM2 and /dev/rfcomm1. Retrying.")
+                    .arg(runtime.portDir()));
+        }
+        QCOMPARE(w.links().status(3).state, link_status::LinkState::Closed);
+
+        PtyPair late;
+        QVERIFY(late.exposeAs(runtime.portDir(), 2));
+        if (opens) {
+            QTRY_VERIFY(w.nameBold(2));
+            QVERIFY(w.links().isOpen(2));
+        }
     }
 
     void speedGameEndToEnd()
@@ -631,18 +715,14 @@ private Q_SLOTS:
         QVERIFY(device.isValid());
         QVERIFY(device.exposeAs(runtime.portDir(), 2));
         frmMain w;
-        SerialControl *link = w.MSComm(2);
-        link->setCommPort(2);
-        QVERIFY(link->setSettings(QStringLiteral("9600,n,8,1")));
-        link->setRThreshold(1);
-        QCOMPARE(link->setPortOpen(true), std::nullopt);
+        QCOMPARE(w.links().open(2, 2), std::nullopt);
 
         startGame(w, 0);
         for (int tick = 0; tick < 4; ++tick) {
-            w.tables().linkSeen[2] = -1;
+            w.links().linkSeen()[2] = -1;
             QVERIFY(device.write(kFrame7500));
-            QTRY_COMPARE(w.tables().linkSeen[2], qint16(0));
-            QCOMPARE(w.tables().playerRpm[2], 7500);
+            QTRY_COMPARE(w.links().linkSeen()[2], qint16(0));
+            QCOMPARE(w.links().playerRpm()[2], 7500);
             w.tmrRefresh_Timer();
         }
 

@@ -31,6 +31,9 @@ enum class Fault {
     QtLibraryNotInDepends,
     BuildFileInstalled,
     MisnamedFile,
+    NoCopyright,
+    ChangelogBehind,
+    TwoMainCategories,
 };
 
 bool writeFile(const QString &path, const QByteArray &contents)
@@ -60,6 +63,24 @@ bool copyProgram(const QString &from, const QString &to)
                 | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 
+QString hostArchitecture()
+{
+    QProcess dpkg;
+    dpkg.start(QStringLiteral("dpkg"), { QStringLiteral("--print-architecture") });
+    dpkg.waitForFinished(30000);
+    return QString::fromLatin1(dpkg.readAllStandardOutput()).trimmed();
+}
+
+QByteArray gzipped(const QByteArray &text)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), { QStringLiteral("-9nc") });
+    gzip.write(text);
+    gzip.closeWriteChannel();
+    gzip.waitForFinished(30000);
+    return gzip.readAllStandardOutput();
+}
+
 // A Qt tool from the development packages: an ELF program that links QtDBus, whose runtime
 // package (libqt6dbus6) is not among the ones our package always depends on.
 QString dbusLinkedProgram()
@@ -83,10 +104,12 @@ QString buildPackage(const QString &dir, Fault fault)
     if (fault == Fault::SecondQtProgram) {
         depends << QStringLiteral("libqt6dbus6 (>= 6.4.0)");
     }
-    const QString control = QStringLiteral("Package: rotavex\nVersion: %1\nArchitecture: all\n"
-                                           "Maintainer: Test <test@example.org>\n"
-                                           "Depends: %2\nDescription: test package\n")
-                                .arg(version, depends.join(QStringLiteral(", ")));
+    const QString arch = hostArchitecture();
+    const QString control =
+        QStringLiteral("Package: rotavex\nVersion: %1\nArchitecture: %2\n"
+                       "Maintainer: Test <test@example.org>\nSection: misc\nPriority: optional\n"
+                       "Depends: %3\nDescription: test package\n the package check's own test\n")
+            .arg(version, arch, depends.join(QStringLiteral(", ")));
     bool ok = writeFile(root + QStringLiteral("/DEBIAN/control"), control.toUtf8());
 
     if (fault != Fault::NoExecutable) {
@@ -110,6 +133,8 @@ QString buildPackage(const QString &dir, Fault fault)
         desktop.replace("\nIcon=" + kAppId.toUtf8() + '\n', "\nIcon=rotavex\n");
     } else if (fault == Fault::InvalidLauncher) {
         desktop.append("Colour=green\n");
+    } else if (fault == Fault::TwoMainCategories) {
+        desktop.replace("\nCategories=Game;\n", "\nCategories=Game;Utility;\n");
     }
     if (fault != Fault::NoLauncher) {
         ok = ok && writeFile(share + "/applications/" + kAppId + ".desktop", desktop);
@@ -132,13 +157,22 @@ QString buildPackage(const QString &dir, Fault fault)
             && copyFile(kSourceDir + "/packaging/" + kAppId + ".metainfo.xml",
                 share + "/metainfo/" + kAppId + ".metainfo.xml");
     }
+    const QString doc = share + QStringLiteral("/doc/rotavex/");
+    if (fault != Fault::NoCopyright) {
+        ok = ok && copyFile(kSourceDir + QStringLiteral("/packaging/copyright"), doc + "copyright");
+    }
+    QByteArray changelog = readSource(QStringLiteral("packaging/changelog"));
+    if (fault == Fault::ChangelogBehind) {
+        changelog.replace("rotavex (1.0.0)", "rotavex (0.9.0)");
+    }
+    ok = ok && !changelog.isEmpty() && writeFile(doc + "changelog.gz", gzipped(changelog));
     if (!ok) {
         return {};
     }
 
     const QString deb = dir
         + (fault == Fault::MisnamedFile ? QStringLiteral("/rotavex.deb")
-                                        : QStringLiteral("/rotavex_%1_all.deb").arg(version));
+                                        : QStringLiteral("/rotavex_%1_%2.deb").arg(version, arch));
     QProcess dpkgDeb;
     dpkgDeb.start(QStringLiteral("dpkg-deb"),
         { QStringLiteral("--root-owner-group"), QStringLiteral("-Zgzip"), QStringLiteral("--build"),
@@ -155,9 +189,13 @@ struct CheckRun {
     QString output;
 };
 
-CheckRun runCheck(const QString &deb)
+// Lintian takes seconds a package, so only the rows about what it judges ask for it.
+CheckRun runCheck(const QString &deb, bool lintian = true)
 {
     QProcess check;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ROTAVEX_CHECK_LINTIAN"), lintian ? "1" : "0");
+    check.setProcessEnvironment(environment);
     check.setProcessChannelMode(QProcess::MergedChannels);
     check.start(
         QStringLiteral("bash"), { kSourceDir + QStringLiteral("/scripts/check-package"), deb });
@@ -183,10 +221,10 @@ private Q_SLOTS:
 void tst_check_package::initTestCase()
 {
     for (const char *tool : { "dpkg-deb", "dpkg-query", "file", "readelf", "ldd",
-             "desktop-file-validate", "appstreamcli" }) {
+             "desktop-file-validate", "appstreamcli", "gzip", "lintian" }) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
             QSKIP(qPrintable(QStringLiteral("%1 is missing; install dpkg-dev file binutils "
-                                            "desktop-file-utils appstream")
+                                            "desktop-file-utils appstream gzip lintian")
                                  .arg(QLatin1String(tool))));
         }
     }
@@ -196,61 +234,79 @@ void tst_check_package::initTestCase()
 void tst_check_package::reportsFault_data()
 {
     QTest::addColumn<Fault>("fault");
+    QTest::addColumn<bool>("lintian");
     QTest::addColumn<QStringList>("expectedFailures");
 
     const QString launcher = QStringLiteral("launcher usr/share/applications/") + kAppId;
-    QTest::newRow("complete package") << Fault::None << QStringList();
+    QTest::newRow("complete package") << Fault::None << true << QStringList();
     QTest::newRow("second program whose Qt library is in Depends")
-        << Fault::SecondQtProgram << QStringList();
-    QTest::newRow("no executable") << Fault::NoExecutable
+        << Fault::SecondQtProgram << false << QStringList();
+    QTest::newRow("no executable") << Fault::NoExecutable << false
                                    << QStringList { "usr/bin/rotavex is an ELF executable",
                                           "launcher Exec names an installed program" };
-    QTest::newRow("no launcher") << Fault::NoLauncher
+    QTest::newRow("no launcher") << Fault::NoLauncher << false
                                  << QStringList { launcher + ".desktop is installed",
-                                        "launcher passes desktop-file-validate",
+                                        "launcher passes desktop-file-validate without a warning",
                                         "launcher Exec names an installed program",
                                         "launcher Icon names an installed icon" };
     QTest::newRow("launcher with an unknown key")
-        << Fault::InvalidLauncher << QStringList { "launcher passes desktop-file-validate" };
+        << Fault::InvalidLauncher << false
+        << QStringList { "launcher passes desktop-file-validate without a warning" };
     QTest::newRow("Exec names a program the package lacks")
-        << Fault::ExecNotShipped << QStringList { "launcher Exec names an installed program" };
+        << Fault::ExecNotShipped << false
+        << QStringList { "launcher Exec names an installed program" };
     QTest::newRow("Icon names no installed icon")
-        << Fault::IconNotShipped << QStringList { "launcher Icon names an installed icon" };
+        << Fault::IconNotShipped << false
+        << QStringList { "launcher Icon names an installed icon" };
     QTest::newRow("32 px picture in the 48 px folder")
-        << Fault::IconWrongSize
+        << Fault::IconWrongSize << false
         << QStringList { "icon hicolor/48x48/apps/" + kAppId + ".png is a 48 px PNG" };
     QTest::newRow("no scalable icon")
-        << Fault::NoScalableIcon
+        << Fault::NoScalableIcon << false
         << QStringList { "icon hicolor/scalable/apps/" + kAppId + ".svg is an SVG" };
     QTest::newRow("no metainfo")
-        << Fault::NoMetainfo
+        << Fault::NoMetainfo << false
         << QStringList { "metainfo usr/share/metainfo/" + kAppId + ".metainfo.xml is installed",
                "metainfo passes appstreamcli validate",
                "metainfo id, launchable and newest release match the package" };
     QTest::newRow("metainfo release behind the package version")
-        << Fault::MetainfoReleaseBehind
-        << QStringList { "metainfo id, launchable and newest release match the package" };
+        << Fault::MetainfoReleaseBehind << false
+        << QStringList { "metainfo id, launchable and newest release match the package",
+               "usr/share/doc/rotavex/changelog.gz starts with the package version" };
     QTest::newRow("Depends without the Qt widgets runtime")
-        << Fault::DependsWithoutWidgets << QStringList { "Depends lists libqt6widgets6" };
+        << Fault::DependsWithoutWidgets << false << QStringList { "Depends lists libqt6widgets6" };
     QTest::newRow("program linking a Qt library missing from Depends")
-        << Fault::QtLibraryNotInDepends << QStringList { "Depends lists libqt6dbus6" };
+        << Fault::QtLibraryNotInDepends << false << QStringList { "Depends lists libqt6dbus6" };
     QTest::newRow("static library installed into usr/lib")
-        << Fault::BuildFileInstalled
+        << Fault::BuildFileInstalled << false
         << QStringList { "files lie under /usr/bin and /usr/share, owned by root" };
     QTest::newRow("file name not from the control fields")
-        << Fault::MisnamedFile << QStringList { "file name is <package>_<version>_<arch>.deb" };
+        << Fault::MisnamedFile << false
+        << QStringList { "file name is <package>_<version>_<arch>.deb" };
+    QTest::newRow("no copyright file")
+        << Fault::NoCopyright << true
+        << QStringList { "usr/share/doc/rotavex/copyright carries the MIT licence",
+               "lintian reports no errors" };
+    QTest::newRow("changelog behind the package version")
+        << Fault::ChangelogBehind << false
+        << QStringList { "usr/share/doc/rotavex/changelog.gz starts with the package version" };
+    // Two main categories list the program twice in menus; the validator only hints at it.
+    QTest::newRow("launcher in two main categories")
+        << Fault::TwoMainCategories << false
+        << QStringList { "launcher passes desktop-file-validate without a warning" };
 }
 
 void tst_check_package::reportsFault()
 {
     QFETCH(Fault, fault);
+    QFETCH(bool, lintian);
     QFETCH(QStringList, expectedFailures);
 
     const QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString deb = buildPackage(dir.path(), fault);
     QVERIFY(!deb.isEmpty());
-    const CheckRun run = runCheck(deb);
+    const CheckRun run = runCheck(deb, lintian);
 
     QStringList failures;
     for (const QString &line : run.output.split(QLatin1Char('\n'))) {

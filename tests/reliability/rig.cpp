@@ -2,8 +2,7 @@
 #include "rig.h"
 
 #include "link/comm.h"
-
-#include "link/serial_control.h"
+#include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
@@ -219,13 +218,7 @@ bool GameRig::plugDevice(PlayerSlot player)
 
 std::optional<QString> GameRig::openLink(PlayerSlot player)
 {
-    SerialControl *link = m_window->MSComm(player);
-    link->setCommPort(player);
-    link->setSettings(QStringLiteral("9600,n,8,1"));
-    link->setRThreshold(1);
-    std::optional<QString> failure = link->setPortOpen(true);
-    m_window->setNameBold(player, link->portOpen());
-    return failure;
+    return m_window->links().open(player, player);
 }
 
 void GameRig::startGame(int mode)

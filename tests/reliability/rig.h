@@ -92,7 +92,7 @@ private:
 };
 
 /// The main window shown in private runtime and settings folders, with up to four devices
-/// exposed as COM1..COM4 and opened as the setup dialog's Open action opens them.
+/// exposed as COM1..COM4 and opened through the window's links, as the setup dialog opens them.
 class GameRig
 {
 public:
@@ -105,8 +105,7 @@ public:
 
     /// A fresh device at COM<player> (the previous one, if any, goes away first).
     bool plugDevice(rotavex::PlayerSlot player);
-    /// Port number, line settings, threshold, open; then the name turns bold as the dialog
-    /// shows an open link. Returns the open failure, if any.
+    /// Opens player's link on COM<player>. Returns the open failure, if any.
     std::optional<QString> openLink(rotavex::PlayerSlot player);
     /// Selects the mode (0 Speed, 1 Strength) and presses Start.
     void startGame(int mode);

@@ -7,7 +7,7 @@
 //   soak_long_game [--minutes N]     (default 30)
 #include "rig.h"
 
-#include "link/serial_control.h"
+#include "link/player_links.h"
 #include "main_window/frm_main.h"
 
 #include <QApplication>
@@ -112,7 +112,7 @@ int main(int argc, char *argv[])
 
     bool linksOpen = true;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        linksOpen = linksOpen && rig.window().MSComm(p)->portOpen();
+        linksOpen = linksOpen && rig.window().links().isOpen(p);
     }
     const qint64 baseline = rssKib.empty() ? reliability::statusKib("VmRSS") : rssKib.front();
     const qint64 highest =

@@ -116,8 +116,9 @@ void tst_BadSettings::hostileStoredValues()
         QVERIFY(chart->columnSeries(p)->name().size() <= 2000);
     }
 
+    rotavex::PlayerName names;
     {
-        frmSetup dialog(window);
+        frmSetup dialog(window.links(), window.playerName(), &window);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
@@ -128,7 +129,7 @@ void tst_BadSettings::hostileStoredValues()
                 selectedIndex);
         }
         dialog.accept();
-        dialog.Unload();
+        names = dialog.Unload();
     }
 
     QSettings raw = store();
@@ -136,7 +137,7 @@ void tst_BadSettings::hostileStoredValues()
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         QCOMPARE(raw.value(QStringLiteral("Name%1").arg(p)).toString(), nameOf(name, p));
         QCOMPARE(raw.value(QStringLiteral("CommPort%1").arg(p)).toString(), portSaved);
-        QCOMPARE(window.playerName()[p], nameOf(name, p));
+        QCOMPARE(names[p], nameOf(name, p));
     }
 }
 

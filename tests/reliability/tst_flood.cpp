@@ -6,7 +6,7 @@
 #include "rig.h"
 
 #include "link/comm.h"
-
+#include "link/player_links.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
 
@@ -88,10 +88,10 @@ void tst_Flood::speedGameUnderFlood()
     // a frame mixed from two links or from garbage shows up here long before the board.
     qint64 events = 0;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        connect(rig.window().MSComm(p), &SerialControl::OnComm, this, [&, p] {
+        connect(rig.window().links().control(p), &SerialControl::OnComm, this, [&, p] {
             ++events;
             for (PlayerSlot q = kFirstPlayer; q <= kLastPlayer; ++q) {
-                const qint32 sample = rig.window().tables().playerRpm[q];
+                const qint32 sample = rig.window().links().playerRpm()[q];
                 if (sample != -1 && !patterns[q].decodable.contains(sample)
                     && faults.size() < 100) {
                     faults << QStringLiteral("after a read of link %1, player %2 has sample %3")
@@ -136,10 +136,10 @@ void tst_Flood::speedGameUnderFlood()
             QStringLiteral("RSS grew from %1 to %2 KiB").arg(rssAfterFirstTickKib).arg(rssEndKib)));
     // The links are still open and still deliver after the flood.
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        QVERIFY(rig.window().MSComm(p)->portOpen());
-        rig.window().tables().linkSeen[p] = -1;
+        QVERIFY(rig.window().links().isOpen(p));
+        rig.window().links().linkSeen()[p] = -1;
         QVERIFY(rig.device(p).write(comm::encodeFrame(1000)));
-        QTRY_COMPARE(rig.window().tables().linkSeen[p], qint16(0));
+        QTRY_COMPARE(rig.window().links().linkSeen()[p], qint16(0));
     }
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "link/player_links.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
@@ -8,6 +9,7 @@
 #include "support/pty_pair.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -86,6 +89,16 @@ PortControls portControls(QWidget *dialog, PlayerSlot player)
 
 constexpr PortControls kLinkOpen { false, true, false };
 constexpr PortControls kLinkClosed { true, false, true };
+constexpr PortControls kLinkWaiting { true, true, true }; // Close ends the wait
+
+/// The line a player's frame shows as its tooltip, as plain text.
+QString frameLine(QWidget *dialog, PlayerSlot player)
+{
+    static constexpr const char *kFrames[] = { "fr0", "fr1", "fr3", "fr2" };
+    QTextDocument document;
+    document.setHtml(child<QGroupBox>(dialog, QLatin1String(kFrames[player - 1]))->toolTip());
+    return document.toPlainText();
+}
 
 /// What the failure message looked like while it was up.
 struct MessageSeen {
@@ -130,6 +143,8 @@ private Q_SLOTS:
     void leavingSavesPortsAndNames();
     void controlsFollowOpenLinks();
     void lostLinkOffersOpenAgain();
+    void openAtStartIsStored_data();
+    void openAtStartIsStored();
     void openConfiguresAndOpensLink();
     void openFailureIsReported_data();
     void openFailureIsReported();
@@ -153,11 +168,11 @@ private:
         return poll;
     }
 
-    /// Shows the dialog as the main window does (show, unload, names onto the board) and
+    /// Shows the dialog as the main window does (show, unload, take the names back) and
     /// runs `act` while it is up. `act` must leave the dialog. Returns exec()'s result.
     int runSetup(const std::function<void(frmSetup *)> &act)
     {
-        frmSetup dialog(*m_owner);
+        frmSetup dialog(*m_links, m_names, m_owner.get());
         whenModal<frmSetup>(act);
         // A failed step inside `act` must not leave the test waiting for ever.
         QTimer::singleShot(20000, m_scope.get(), [] {
@@ -166,8 +181,7 @@ private:
             }
         });
         const int result = dialog.exec();
-        dialog.Unload();
-        m_owner->applyPlayerNames();
+        m_names = dialog.Unload();
         return result;
     }
 
@@ -195,19 +209,20 @@ private:
     }
 
     /// Sends each device one frame and waits until every link has delivered it.
-    bool deliver(const std::array<PtyPair *, 4> &devices, const std::array<int, 4> &counts)
+    static bool deliver(PlayerLinks &links, const std::array<PtyPair *, 4> &devices,
+        const std::array<int, 4> &counts)
     {
-        rotavex::SharedTables &tables = m_owner->tables();
+        rotavex::LinkSeen &linkSeen = links.linkSeen();
         for (PlayerSlot player = 1; player <= 4; ++player) {
-            tables.linkSeen[player] = -1; // a completed frame clears it again
+            linkSeen[player] = -1; // a usable frame clears it again
             if (!devices[player - 1]->write(frame(counts[player - 1]))) {
                 return false;
             }
         }
         return QTest::qWaitFor(
-            [&tables] {
+            [&linkSeen] {
                 for (PlayerSlot player = 1; player <= 4; ++player) {
-                    if (tables.linkSeen[player] != 0) {
+                    if (linkSeen[player] != 0) {
                         return false;
                     }
                 }
@@ -228,7 +243,10 @@ private:
     std::unique_ptr<TempSettings> m_settings;
     std::unique_ptr<TempRuntimeDir> m_runtime;
     std::unique_ptr<QObject> m_scope;
-    std::unique_ptr<frmMain> m_owner;
+    // No main window: the dialog needs only links, names and a window to centre on.
+    std::unique_ptr<QWidget> m_owner;
+    std::unique_ptr<PlayerLinks> m_links;
+    rotavex::PlayerName m_names;
 };
 
 void tst_frm_setup::init()
@@ -236,12 +254,17 @@ void tst_frm_setup::init()
     m_settings = std::make_unique<TempSettings>();
     m_runtime = std::make_unique<TempRuntimeDir>();
     m_scope = std::make_unique<QObject>();
-    m_owner = std::make_unique<frmMain>();
+    m_owner = std::make_unique<QWidget>();
+    m_owner->resize(665, 526);
     m_owner->show();
+    m_links = std::make_unique<PlayerLinks>();
+    m_names = rotavex::PlayerName(std::array<QString, 4> { QStringLiteral("PLAYER 1"),
+        QStringLiteral("PLAYER 2"), QStringLiteral("PLAYER 3"), QStringLiteral("PLAYER 4") });
 }
 
 void tst_frm_setup::cleanup()
 {
+    m_links.reset();
     m_owner.reset();
     m_scope.reset();
     m_runtime.reset();
@@ -294,7 +317,7 @@ void tst_frm_setup::windowAndKeyboard()
         }
         // Return in a name field must not press Open or OK.
         QTest::keyClick(txtName(dialog, 1), Qt::Key_Return);
-        openedByReturn = m_owner->MSComm(1)->portOpen();
+        openedByReturn = m_links->isOpen(1);
         stillShownAfterReturn = dialog->isVisible();
         QTest::keyClick(txtName(dialog, 1), Qt::Key_Escape);
     });
@@ -303,7 +326,7 @@ void tst_frm_setup::windowAndKeyboard()
     QCOMPARE(tabOrder,
         QStringList({ "txtName1", "txtName2", "txtName3", "txtName4", "cmdOpen1", "cboPort1",
             "cboPort2", "cboPort3", "cboPort4", "cmdClose1", "cmdOpen2", "cmdClose2", "cmdOpen3",
-            "cmdClose3", "cmdOpen4", "cmdClose4", "cmdClose" }));
+            "cmdClose3", "cmdOpen4", "cmdClose4", "chkOpenAtStart", "cmdClose" }));
     QVERIFY(!openedByReturn);
     QVERIFY(stillShownAfterReturn);
     const QPoint ownerCentre = m_owner->geometry().center();
@@ -314,7 +337,7 @@ void tst_frm_setup::windowAndKeyboard()
                        .arg(ownerCentre.x())
                        .arg(ownerCentre.y())));
 
-    frmSetup dialog(*m_owner);
+    frmSetup dialog(*m_links, m_names, m_owner.get());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Setup"));
     const Qt::WindowFlags flags = dialog.windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -327,6 +350,13 @@ void tst_frm_setup::windowAndKeyboard()
         QCOMPARE(child<QGroupBox>(&dialog, "fr3")->geometry(), QRect(5, 141, 226, 125));
         QCOMPARE(child<QPushButton>(&dialog, "cmdClose")->geometry(), QRect(349, 276, 108, 27));
     }
+    // On the OK row, left of OK.
+    const QRect check = child<QCheckBox>(&dialog, "chkOpenAtStart")->geometry();
+    const QRect ok = child<QPushButton>(&dialog, "cmdClose")->geometry();
+    QCOMPARE(check.top(), ok.top());
+    QVERIFY(check.right() < ok.left());
+    QCOMPARE(child<QCheckBox>(&dialog, "chkOpenAtStart")->text(),
+        QStringLiteral("Open these links when Rotavex starts"));
     QCOMPARE(child<QGroupBox>(&dialog, "fr2")->title(), QStringLiteral("Player 4"));
     QCOMPARE(child<QGroupBox>(&dialog, "fr3")->title(), QStringLiteral("Player 3"));
     QCOMPARE(child<QLabel>(&dialog, "Label5")->parentWidget()->objectName(), QStringLiteral("fr3"));
@@ -421,7 +451,7 @@ void tst_frm_setup::leavingSavesPortsAndNames()
     // Names are kept exactly, blanks and all; a cleared name stays empty.
     const QStringList expected { "PLAYER 1 & <b>Ann</b> ", "  Bo  ", "PLAYER 3", "" };
     for (PlayerSlot player = 1; player <= 4; ++player) {
-        QCOMPARE(m_owner->playerName()[player], expected[player - 1]);
+        QCOMPARE(m_names[player], expected[player - 1]);
         QCOMPARE(stored(QStringLiteral("Name%1").arg(player)), expected[player - 1]);
     }
 
@@ -445,26 +475,24 @@ void tst_frm_setup::controlsFollowOpenLinks()
     const auto com4 = device(4);
     QVERIFY(com2 && com4);
     for (PlayerSlot player : { PlayerSlot(2), PlayerSlot(4) }) {
-        SerialControl *link = m_owner->MSComm(player);
-        link->setCommPort(player);
-        QCOMPARE(link->setPortOpen(true), std::nullopt);
+        QCOMPARE(m_links->open(player, player), std::nullopt);
     }
 
     QList<PortControls> atLoad;
-    QList<bool> boldAtLoad;
     QList<PortControls> afterClose;
-    QList<bool> boldAfterClose;
+    QString line2AtLoad;
+    QString line2AfterClose;
     bool namesAndOkEnabled = false;
     runSetup([&](frmSetup *dialog) {
         for (PlayerSlot player = 1; player <= 4; ++player) {
             atLoad << portControls(dialog, player);
-            boldAtLoad << m_owner->nameBold(player);
         }
+        line2AtLoad = frameLine(dialog, 2);
         cmdClose(dialog, 2)->click();
         for (PlayerSlot player = 1; player <= 4; ++player) {
             afterClose << portControls(dialog, player);
-            boldAfterClose << m_owner->nameBold(player);
         }
+        line2AfterClose = frameLine(dialog, 2);
         namesAndOkEnabled = child<QPushButton>(dialog, "cmdClose")->isEnabled();
         for (PlayerSlot player = 1; player <= 4; ++player) {
             namesAndOkEnabled = namesAndOkEnabled && txtName(dialog, player)->isEnabled();
@@ -473,46 +501,90 @@ void tst_frm_setup::controlsFollowOpenLinks()
     });
 
     QCOMPARE(atLoad, QList<PortControls>({ kLinkClosed, kLinkOpen, kLinkClosed, kLinkOpen }));
-    QCOMPARE(boldAtLoad, QList<bool>({ false, true, false, true }));
     QCOMPARE(afterClose, QList<PortControls>({ kLinkClosed, kLinkClosed, kLinkClosed, kLinkOpen }));
-    QCOMPARE(boldAfterClose, QList<bool>({ false, false, false, true }));
+    QVERIFY2(line2AtLoad.startsWith(QStringLiteral("COM2 open since ")), qPrintable(line2AtLoad));
+    QCOMPARE(line2AfterClose, QStringLiteral("COM2 closed"));
     QVERIFY(namesAndOkEnabled);
-    QVERIFY(!m_owner->MSComm(2)->portOpen());
-    // Links belong to the main window: leaving the dialog keeps them open.
-    QVERIFY(m_owner->MSComm(4)->portOpen());
-    QVERIFY(m_owner->nameBold(4));
+    QVERIFY(!m_links->isOpen(2));
+    // The links are not the dialog's: leaving it keeps them open.
+    QVERIFY(m_links->isOpen(4));
 }
 
-// A device that vanishes while the dialog is up must not leave its player with only a Close
-// button for a link that is already gone.
+// A device that vanishes while the dialog is up: its player is offered Open (another port)
+// and Close (stop waiting), and the frame says the link waits for the device.
 void tst_frm_setup::lostLinkOffersOpenAgain()
 {
     const auto com3 = device(3);
     QVERIFY(com3);
-    SerialControl *link = m_owner->MSComm(3);
-    link->setCommPort(3);
-    QCOMPARE(link->setPortOpen(true), std::nullopt);
+    QCOMPARE(m_links->open(3, 3), std::nullopt);
 
     PortControls beforeLoss {};
     PortControls afterLoss {};
+    PortControls afterClose {};
+    bool lossSeen = false;
+    QString lostLine;
+    QString closedLine;
     runSetup([&](frmSetup *dialog) {
         beforeLoss = portControls(dialog, 3);
         com3->vanish();
-        QTRY_VERIFY(!link->portOpen());
+        lossSeen = QTest::qWaitFor([this] { return !m_links->isOpen(3); }, 5000);
         afterLoss = portControls(dialog, 3);
+        lostLine = frameLine(dialog, 3);
+        cmdClose(dialog, 3)->click();
+        afterClose = portControls(dialog, 3);
+        closedLine = frameLine(dialog, 3);
         dialog->accept();
     });
 
     QCOMPARE(beforeLoss, kLinkOpen);
-    QCOMPARE(afterLoss, kLinkClosed);
-    QVERIFY(!m_owner->nameBold(3));
+    QVERIFY(lossSeen);
+    QCOMPARE(afterLoss, kLinkWaiting);
+    QVERIFY2(lostLine.startsWith(QStringLiteral("COM3 lost at ")), qPrintable(lostLine));
+    QVERIFY2(lostLine.endsWith(
+                 QStringLiteral(": the device disconnected. Reconnecting when it returns.")),
+        qPrintable(lostLine));
+    QCOMPARE(afterClose, kLinkClosed);
+    QCOMPARE(closedLine, QStringLiteral("COM3 closed"));
+    QCOMPARE(m_links->status(3).state, link_status::LinkState::Closed);
+}
+
+void tst_frm_setup::openAtStartIsStored_data()
+{
+    QTest::addColumn<QString>("storedBefore"); // "" = absent
+    QTest::addColumn<bool>("checkedAtLoad");
+    QTest::addColumn<QString>("storedAfterToggle");
+
+    QTest::newRow("absent reads unchecked") << "" << false << "1";
+    QTest::newRow("0 reads unchecked") << "0" << false << "1";
+    QTest::newRow("1 reads checked") << "1" << true << "0";
+    QTest::newRow("other text reads unchecked") << "true" << false << "1";
+}
+
+void tst_frm_setup::openAtStartIsStored()
+{
+    QFETCH(QString, storedBefore);
+    QFETCH(bool, checkedAtLoad);
+    QFETCH(QString, storedAfterToggle);
+
+    if (!storedBefore.isEmpty()) {
+        store(QStringLiteral("OpenAtStart"), storedBefore);
+    }
+    bool checked = !checkedAtLoad;
+    runSetup([&checked](frmSetup *dialog) {
+        auto *box = child<QCheckBox>(dialog, "chkOpenAtStart");
+        checked = box->isChecked();
+        box->click();
+        dialog->reject();
+    });
+    QCOMPARE(checked, checkedAtLoad);
+    QCOMPARE(stored("OpenAtStart"), storedAfterToggle);
 }
 
 void tst_frm_setup::openConfiguresAndOpensLink()
 {
     const auto com3 = device(3);
     QVERIFY(com3);
-    SerialControl *link = m_owner->MSComm(3);
+    SerialControl *link = m_links->control(3);
     // Whatever the link was set to before, Open writes port, line settings and threshold anew.
     link->setCommPort(9);
     QVERIFY(link->setSettings(QStringLiteral("1200,e,7,2")));
@@ -532,7 +604,7 @@ void tst_frm_setup::openConfiguresAndOpensLink()
         // The link delivers while the dialog is still up.
         com3->write(frame(1000));
         frameArrivedWhileShown =
-            QTest::qWaitFor([this] { return m_owner->tables().playerRpm[3] == 7500; }, 5000);
+            QTest::qWaitFor([this] { return m_links->playerRpm()[3] == 7500; }, 5000);
         dialog->accept();
     });
 
@@ -542,7 +614,6 @@ void tst_frm_setup::openConfiguresAndOpensLink()
     QCOMPARE(link->settings(), QStringLiteral("9600,n,8,1"));
     QCOMPARE(link->rThreshold(), qint16(1));
     QCOMPARE(controls, kLinkOpen);
-    QVERIFY(m_owner->nameBold(3));
     QVERIFY(!busyCursorLeft);
     QVERIFY(dialogEnabled);
     QVERIFY(frameArrivedWhileShown);
@@ -554,11 +625,11 @@ void tst_frm_setup::openFailureIsReported_data()
     QTest::addColumn<int>("listIndex");
     QTest::addColumn<bool>("heldByPlayer1");
     QTest::addColumn<QString>("firstLine");
-    QTest::addColumn<QString>("secondLine"); // %1 = the virtual port folder; "" = from the link
+    QTest::addColumn<QString>("secondLine"); // %1 = the virtual port folder
 
     QTest::newRow("port already open for another player")
         << PlayerSlot(2) << 0 << true << "Cannot open COM1 !"
-        << "";
+        << "COM1 is already open for player 1.";
     QTest::newRow("no device behind the port")
         << PlayerSlot(3) << 8 << false << "Cannot open COM9 !"
         << "%1/COM9";
@@ -607,14 +678,7 @@ void tst_frm_setup::openFailureIsReported()
 
     QVERIFY2(message.text.startsWith(firstLine + QStringLiteral("\r\n")), qPrintable(message.text));
     const QString description = message.text.mid(firstLine.size() + 2);
-    if (heldByPlayer1) {
-        // The link's own description of the refusal, as another open of the port gets it.
-        SerialControl probe;
-        probe.setCommPort(1);
-        const std::optional<QString> refusal = probe.setPortOpen(true);
-        QVERIFY(refusal.has_value());
-        QCOMPARE(description, *refusal);
-    } else if (secondLine.contains(QStringLiteral("%1"))) {
+    if (secondLine.contains(QStringLiteral("%1"))) {
         QVERIFY2(
             description.contains(secondLine.arg(m_runtime->portDir())), qPrintable(description));
     } else {
@@ -622,15 +686,13 @@ void tst_frm_setup::openFailureIsReported()
     }
 
     QCOMPARE(controls, kLinkClosed);
-    QVERIFY(!m_owner->MSComm(player)->portOpen());
-    QVERIFY(!m_owner->nameBold(player));
+    QVERIFY(!m_links->isOpen(player));
 
     if (heldByPlayer1) {
         // The first player's link is unaffected and still delivers.
-        QVERIFY(m_owner->MSComm(1)->portOpen());
-        QVERIFY(m_owner->nameBold(1));
+        QVERIFY(m_links->isOpen(1));
         QVERIFY(com1->write(frame(750)));
-        QTRY_COMPARE(m_owner->tables().playerRpm[1], 10000);
+        QTRY_COMPARE(m_links->playerRpm()[1], 10000);
     }
 }
 
@@ -638,6 +700,8 @@ void tst_frm_setup::openFailureIsReported()
 // Strength game run on the frames they send, and a device that vanishes loses its bold name.
 void tst_frm_setup::gamesThroughSetupLinks()
 {
+    frmMain window;
+    window.show();
     std::array<std::unique_ptr<PtyPair>, 4> owned;
     std::array<PtyPair *, 4> devices {};
     for (int port = 1; port <= 4; ++port) {
@@ -657,23 +721,23 @@ void tst_frm_setup::gamesThroughSetupLinks()
         }
         QTest::mouseClick(child<QPushButton>(dialog, "cmdClose"), Qt::LeftButton);
     });
-    child<QPushButton>(m_owner.get(), "cmdSetup")->click();
+    child<QPushButton>(&window, "cmdSetup")->click();
 
     for (const MessageSeen &message : messages) {
         QVERIFY2(!message.shown, qPrintable(message.text));
     }
     const QStringList names { "Ann", "Bo", "Cy", "Di" };
     for (PlayerSlot player = 1; player <= 4; ++player) {
-        QVERIFY(m_owner->MSComm(player)->portOpen());
-        QVERIFY(m_owner->nameBold(player));
-        QCOMPARE(child<QLabel>(m_owner.get(), QStringLiteral("lblName%1").arg(player))->text(),
+        QVERIFY(window.links().isOpen(player));
+        QVERIFY(window.nameBold(player));
+        QCOMPARE(child<QLabel>(&window, QStringLiteral("lblName%1").arg(player))->text(),
             names[player - 1]);
         QCOMPARE(stored(QStringLiteral("CommPort%1").arg(player)), QString::number(player));
     }
 
-    auto *refresh = child<QTimer>(m_owner.get(), "tmrRefresh");
-    auto *countdown = child<QTimer>(m_owner.get(), "tmrStrenght");
-    auto *start = child<QPushButton>(m_owner.get(), "CmdStart");
+    auto *refresh = child<QTimer>(&window, "tmrRefresh");
+    auto *countdown = child<QTimer>(&window, "tmrStrenght");
+    auto *start = child<QPushButton>(&window, "CmdStart");
 
     // Speed game. Counts 2000, 1250, 800 and 625 are 3750, 6000, 9375 and 12000 rpm. The spike
     // filter lets a speed climb only by steps it accepts, so the faster devices spin up through
@@ -687,48 +751,54 @@ void tst_frm_setup::gamesThroughSetupLinks()
         for (std::size_t i = 0; i < counts.size(); ++i) {
             counts[i] = std::max(rung, targets[i]); // a smaller count is a faster speed
         }
-        QVERIFY(deliver(devices, counts));
-        m_owner->tmrRefresh_Timer();
+        QVERIFY(deliver(window.links(), devices, counts));
+        window.tmrRefresh_Timer();
     }
     const QStringList speeds { " 3750 rpm", " 6000 rpm", " 9375 rpm", " 12000 rpm" };
     const QStringList records { "3750 rpm", "6000 rpm", "9375 rpm", "12000 rpm" };
     const QList<quint32> colours { 0xFFFF80, 0x00FF00, 0x00FFFF, 0x0080FF };
     for (PlayerSlot player = 1; player <= 4; ++player) {
         const QString n = QString::number(player);
-        QCOMPARE(child<QLabel>(m_owner.get(), "lblRPM" + n)->text(), speeds[player - 1]);
-        QCOMPARE(child<QLabel>(m_owner.get(), "lblHI" + n)->text(), records[player - 1]);
-        QCOMPARE(child<main_window::SpeedBar>(m_owner.get(), "pbar" + n)->fillColourBgr(),
+        QCOMPARE(child<QLabel>(&window, "lblRPM" + n)->text(), speeds[player - 1]);
+        QCOMPARE(child<QLabel>(&window, "lblHI" + n)->text(), records[player - 1]);
+        QCOMPARE(child<main_window::SpeedBar>(&window, "pbar" + n)->fillColourBgr(),
             colours[player - 1]);
     }
-    QCOMPARE(child<main_window::LedDisplay>(m_owner.get(), "CurSpeed")->number(), 12000.0);
+    QCOMPARE(child<main_window::LedDisplay>(&window, "CurSpeed")->number(), 12000.0);
 
     // Strength game at steady 1000, 2000, 3000 and 4000 rpm: the first refresh after the start
     // sees an empty filter window, the next six add a tenth of each speed in all.
     start->click();
     QVERIFY(!start->isChecked());
-    child<QRadioButton>(m_owner.get(), "OptMode1")->click();
+    child<QRadioButton>(&window, "OptMode1")->click();
     start->click();
     refresh->stop();
     countdown->stop();
     for (int tick = 0; tick < 7; ++tick) {
-        QVERIFY(deliver(devices, { 7500, 3750, 2500, 1875 }));
-        m_owner->tmrRefresh_Timer();
+        QVERIFY(deliver(window.links(), devices, { 7500, 3750, 2500, 1875 }));
+        window.tmrRefresh_Timer();
     }
     const QStringList totals { "100 rev", "200 rev", "300 rev", "400 rev" };
     const QStringList best { "1000 rpm max", "2000 rpm max", "3000 rpm max", "4000 rpm max" };
     for (PlayerSlot player = 1; player <= 4; ++player) {
         const QString n = QString::number(player);
-        QCOMPARE(child<QLabel>(m_owner.get(), "lblRPM" + n)->text(), totals[player - 1]);
-        QCOMPARE(child<QLabel>(m_owner.get(), "lblHI" + n)->text(), best[player - 1]);
+        QCOMPARE(child<QLabel>(&window, "lblRPM" + n)->text(), totals[player - 1]);
+        QCOMPARE(child<QLabel>(&window, "lblHI" + n)->text(), best[player - 1]);
     }
 
     // Player 3's device goes away: its name drops to normal weight, the others stay bold.
+    // It comes back and the link reopens by itself, without Setup.
     devices[2]->vanish();
-    QTRY_VERIFY(!m_owner->nameBold(3));
-    QVERIFY(!m_owner->MSComm(3)->portOpen());
+    QTRY_VERIFY(!window.nameBold(3));
+    QVERIFY(!window.links().isOpen(3));
     for (PlayerSlot player : { PlayerSlot(1), PlayerSlot(2), PlayerSlot(4) }) {
-        QVERIFY(m_owner->nameBold(player));
+        QVERIFY(window.nameBold(player));
     }
+    owned[2] = device(3);
+    QVERIFY(owned[2]);
+    devices[2] = owned[2].get();
+    QTRY_VERIFY(window.nameBold(3));
+    QVERIFY(deliver(window.links(), devices, { 7500, 3750, 2500, 1875 }));
 }
 
 QTEST_MAIN(tst_frm_setup)

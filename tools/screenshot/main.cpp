@@ -4,11 +4,15 @@
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
 // read from or written to the user's settings.
 #include "display/frm_display.h"
+#include "link/player_links.h"
+#include "link/port_names.h"
 #include "main_window/frm_main.h"
+#include "setup/settings_store.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QImage>
 #include <QPixmap>
 #include <QSettings>
@@ -16,7 +20,10 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <fcntl.h>
 #include <numbers>
+#include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -31,6 +38,22 @@ qint32 sampleRpm(rotavex::PlayerSlot player, int tick)
         return 0;
     }
     return static_cast<qint32>(base[player - 1] * rise + wave * rise);
+}
+
+// A pseudo-terminal linked as <dir>/COM<port>, so that the player's link really opens and
+// the board shows it as it would a device's; -1 on failure.
+int plugDevice(const QString &dir, int port)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
+        || ::symlink(::ptsname(master), qPrintable(dir + QStringLiteral("/COM%1").arg(port)))
+            != 0) {
+        if (master >= 0) {
+            ::close(master);
+        }
+        return -1;
+    }
+    return master;
 }
 
 } // namespace
@@ -64,24 +87,36 @@ int main(int argc, char *argv[])
         parser.showHelp(1);
     }
 
-    // Sample names must not come from, or land in, the user's own settings.
+    // Sample names must not come from, or land in, the user's own settings, and the sample
+    // devices must not meet the user's own ports.
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QTemporaryDir runtimeDir;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    const QStringList names { QStringLiteral("Anna"), QStringLiteral("Ben"),
+        QStringLiteral("Chloé"), QStringLiteral("David") };
+    for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
+        settings_store::WritePlayerName(n, names[n - 1]);
+    }
 
     frmMain window;
-    const rotavex::PlayerName names(std::array<QString, 4> { QStringLiteral("Anna"),
-        QStringLiteral("Ben"), QStringLiteral("Chloé"), QStringLiteral("David") });
-    window.playerName() = names;
-    window.applyPlayerNames();
     if (!parser.isSet(display) && (parser.isSet(width) || parser.isSet(height))) {
         window.resize(
             parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
             parser.value(height).toInt() > 0 ? parser.value(height).toInt() : window.height());
     }
     window.show();
-    window.setNameBold(1, true);
-    window.setNameBold(2, true);
-    window.setNameBold(4, true);
+    // Players 1, 2 and 4 have their links open (bold names); player 3's is closed.
+    QDir().mkpath(port_names::VirtualPortDir());
+    std::vector<int> devices;
+    for (const rotavex::PlayerSlot n : { 1, 2, 4 }) {
+        const int device = plugDevice(port_names::VirtualPortDir(), n);
+        if (device < 0 || window.links().open(n, n)) {
+            QTextStream(stderr) << "could not open a sample link for player " << n << '\n';
+            return 1;
+        }
+        devices.push_back(device);
+    }
 
     const auto click = [&window](const char *name) {
         if (auto *button = window.findChild<QAbstractButton *>(QLatin1String(name))) {
@@ -103,7 +138,7 @@ int main(int argc, char *argv[])
     const int tickCount = parser.value(ticks).toInt();
     for (int tick = 0; tick < tickCount; ++tick) {
         for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
-            window.tables().playerRpm[n] = sampleRpm(n, tick);
+            window.links().playerRpm()[n] = sampleRpm(n, tick);
         }
         window.tmrRefresh_Timer();
         if (parser.isSet(strength)) {

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#include "link/link_status.h"
+
+namespace link_status
+{
+
+namespace
+{
+
+    QString timeText(const QTime &time) { return time.toString(QStringLiteral("HH:mm:ss")); }
+
+    // The reason ends a sentence of its own; one that already ends with a stop keeps it.
+    QString sentence(const QString &reason)
+    {
+        return reason.endsWith(QLatin1Char('.')) ? reason : reason + QLatin1Char('.');
+    }
+
+} // namespace
+
+bool IsWaiting(LinkState state)
+{
+    return state == LinkState::Lost || state == LinkState::StartFailed;
+}
+
+QString Describe(const LinkStatus &status)
+{
+    const QString port = QStringLiteral("COM%1").arg(status.port);
+    switch (status.state) {
+    case LinkState::Open:
+        return port + QStringLiteral(" open since ") + timeText(status.at);
+    case LinkState::Lost:
+        return port + QStringLiteral(" lost at ") + timeText(status.at) + QStringLiteral(": ")
+            + sentence(status.reason) + QStringLiteral(" Reconnecting when it returns.");
+    case LinkState::StartFailed:
+        return port + QStringLiteral(" could not be opened at start-up: ") + sentence(status.reason)
+            + QStringLiteral(" Retrying.");
+    case LinkState::Closed:
+        break;
+    }
+    return status.port > 0 ? port + QStringLiteral(" closed") : QStringLiteral("No port");
+}
+
+} // namespace link_status

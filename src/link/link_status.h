@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QTime>
+#include <QtGlobal>
+
+namespace link_status
+{
+
+/// What a player's link is doing.
+enum class LinkState {
+    Closed = 0, ///< closed by the user, or never opened
+    Open = 1, ///< open and delivering (or able to)
+    Lost = 2, ///< closed itself when its device went away; waiting for the device to return
+    StartFailed = 3, ///< could not be opened at start-up; waiting for the device to appear
+};
+
+/// A player's link as the board and the setup dialog show it.
+struct LinkStatus {
+    LinkState state = LinkState::Closed;
+    qint16 port = 0; ///< the port in use or waited for; 0 when the link never had one
+    QTime at; ///< when it opened, was lost or failed at start-up
+    QString reason; ///< why it was lost or could not be opened
+    bool operator==(const LinkStatus &) const = default;
+};
+
+/// Whether the link waits for its device (and reopens it by itself when it shows up).
+bool IsWaiting(LinkState state);
+
+/// One line of plain text for a user: "COM3 open since 14:02:11", "COM3 lost at 14:05:40:
+/// the device disconnected. Reconnecting when it returns.", "COM3 closed", "COM3 could not be
+/// opened at start-up: <reason>. Retrying." A closed link without a port reads "No port".
+QString Describe(const LinkStatus &status);
+
+} // namespace link_status
