@@ -87,10 +87,11 @@ void PlayerLinks::watchdogTick() { port_events::WatchdogTick(m_linkSeen, m_playe
 
 std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
 {
-    for (PlayerSlot other = kFirstPlayer; other <= kLastPlayer; ++other) {
-        if (other != player && isOpen(other) && m_links[other].status.port == port) {
+    for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
+        const qint16 held = m_links[holder].status.port;
+        if (isOpen(holder) && (held == port || holder == player)) {
             // The serial layer would only guess at "another program"; we know who holds it.
-            return QStringLiteral("COM%1 is already open for player %2.").arg(port).arg(other);
+            return QStringLiteral("COM%1 is already open for player %2.").arg(held).arg(holder);
         }
     }
     SerialControl &control = *m_links[player].control;

@@ -28,9 +28,9 @@ public:
     ~PlayerLinks() override;
 
     /// Opens the player's link on port 1..16 as "9600,n,8,1" with a receive threshold of 1.
-    /// Returns std::nullopt on success, otherwise the failure's description; a port another
-    /// player holds is refused with "COMn is already open for player p." and left alone. An
-    /// open on another port than the one a lost link waits for ends that wait.
+    /// Returns std::nullopt on success, otherwise the failure's description; a port a player
+    /// holds (this one included) is refused with "COMn is already open for player p." and left
+    /// alone. An open on another port than the one a lost link waits for ends that wait.
     [[nodiscard]] std::optional<QString> open(rotavex::PlayerSlot player, qint16 port);
     /// Opens as open() does, but a failure is not reported: the link waits for its device and
     /// opens as soon as it can (state StartFailed).
