@@ -27,7 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ROTAVEX_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Without a platform plugin Qt cannot open a window, and no library links it directly.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Without a platform plugin Qt cannot open a window, and without the SQLite driver plugin the
+# results are kept for one run only; no library links either plugin directly.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 
 include(CPack)

@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
     parser.process(app);
     // Lets desktops match the window to the installed launcher and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
-    frmMain window;
+    results::ResultsStore results(results::ResultsStore::defaultFolder());
+    frmMain window(nullptr, &results);
     window.show();
     return app.exec();
 }

@@ -13,6 +13,8 @@
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
 #include "main_window/widget_board.h"
+#include "results/results_store.h"
+#include "scores/frm_score.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "version.h"
@@ -20,9 +22,11 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -31,6 +35,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cmath>
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
@@ -82,9 +87,10 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
+    , m_results(results)
 {
     QIcon icon;
     for (const int size : { 16, 32, 48, 64, 128, 256 }) {
@@ -94,6 +100,8 @@ frmMain::frmMain(QWidget *parent)
     buildControls();
     connectControls();
     Form_Load();
+    // After the window is up, so the message has a window to stand beside.
+    QTimer::singleShot(0, this, &frmMain::showResultsNotice);
 }
 
 frmMain::~frmMain() = default;
@@ -206,8 +214,6 @@ void frmMain::buildControls()
     CmdVisual->setCheckable(true);
     CmdScore = makeButton(this, "CmdScore", QStringLiteral("Hight Score"),
         QStringLiteral("Show Hight score"), ButtonArt::Score);
-    CmdScore->setEnabled(false);
-    CmdScore->hide();
     CmdDisplay = makeButton(this, "CmdDisplay", QString(),
         QStringLiteral("Scoreboard for spectators"), ButtonArt::Display);
     CmdDisplay->setCheckable(true);
@@ -243,6 +249,7 @@ void frmMain::connectControls()
     connect(CmdVisual, &QPushButton::clicked, this, &frmMain::CmdVisual_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdSetup, &QPushButton::clicked, this, &frmMain::cmdSetup_Click);
+    connect(CmdScore, &QPushButton::clicked, this, &frmMain::CmdScore_Click);
     connect(CmdDisplay, &QPushButton::clicked, this, &frmMain::CmdDisplay_Click);
     connect(m_optModeGroup, &QButtonGroup::idClicked, this, &frmMain::OptMode_Click);
     connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
@@ -250,8 +257,12 @@ void frmMain::connectControls()
     connect(tmrTimeout, &QTimer::timeout, this, &frmMain::tmrTimeout_Timer);
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
-    connect(m_links, &PlayerLinks::openChanged, this,
-        [this](PlayerSlot player, bool open) { lblName[player]->setBold(open); });
+    connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
+        lblName[player]->setBold(open);
+        if (open) {
+            m_gameLog.linkOpened(player);
+        }
+    });
     connect(m_links, &PlayerLinks::statusChanged, this, &frmMain::updateNameToolTip);
 }
 
@@ -330,16 +341,23 @@ void frmMain::CmdStart_Click()
         }
         CmdStart->setText(QStringLiteral("Stop"));
         tmrRefresh->start();
+        beginGame();
         Q_EMIT gameStarted(m_playMode);
     } else {
         CmdStart->setText(QStringLiteral("Start"));
         tmrStrenght->stop();
         tmrRefresh->stop();
+        // A Speed game is complete whenever it is stopped; a Strength game only by its countdown.
+        endGame(m_playMode == game_control::PlayMode::Speed);
     }
 }
 
 void frmMain::tmrRefresh_Timer()
 {
+    // The game log sees whether the tick was accepted by its chart row moving on.
+    const qint16 rowBefore = m_playMode == game_control::PlayMode::Strength
+        ? m_measurement.StrengthRow
+        : m_measurement.SpeedRow;
     switch (m_playMode) {
     case game_control::PlayMode::Speed:
         speed_mode::UpdateSpeedMode(
@@ -351,8 +369,12 @@ void frmMain::tmrRefresh_Timer()
             m_measurement, m_links->playerRpm(), m_playerName, *m_board, false);
         break;
     case game_control::PlayMode::Unset:
-        break;
+        return;
     }
+    m_gameLog.afterTick(rowBefore,
+        m_playMode == game_control::PlayMode::Strength ? m_measurement.StrengthRow
+                                                       : m_measurement.SpeedRow,
+        m_links->playerRpm());
 }
 
 void frmMain::cmdStr_Click()
@@ -380,6 +402,7 @@ void frmMain::tmrStrenght_Timer()
         tmrRefresh->stop();
         CmdStart->setChecked(false);
         CmdStart->setText(QStringLiteral("Start"));
+        endGame(m_gameStartSeconds == CurTimer->tag().toInt());
         Q_EMIT countdownRanOut();
     }
 }
@@ -405,6 +428,7 @@ void frmMain::CmdVisual_Click()
 
 void frmMain::cmdQuit_Click()
 {
+    endGame(m_playMode == game_control::PlayMode::Speed);
     // Ends the program without the close steps; open ports are released as it ends.
     QCoreApplication::exit(0);
 }
@@ -475,8 +499,101 @@ void frmMain::applyGeometry()
     }
 }
 
+frmScore *frmMain::scoreWindow() const { return m_score.data(); }
+
+void frmMain::CmdScore_Click()
+{
+    if (!m_results) {
+        return;
+    }
+    if (m_score) {
+        m_score->reload();
+    } else {
+        m_score = new frmScore(*m_results, this);
+        m_score->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_score->show();
+    m_score->raise();
+    m_score->activateWindow();
+}
+
+void frmMain::beginGame()
+{
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        lblHI[n]->setToolTip(QString());
+    }
+    if (!m_results) {
+        return;
+    }
+    results::GameStart start { QDateTime::currentDateTime(), results::GameMode::Speed,
+        std::nullopt };
+    if (m_playMode == game_control::PlayMode::Strength) {
+        start.mode = results::GameMode::Strength;
+        bool ok = false;
+        if (const int preset = CurTimer->tag().toInt(&ok); ok) {
+            start.presetSeconds = preset;
+        }
+        m_gameStartSeconds = static_cast<int>(CurTimer->number());
+    }
+    rotavex::PerPlayer<bool> open;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        open[n] = m_links->isOpen(n);
+    }
+    m_gameLog.begin(start, open);
+}
+
+void frmMain::endGame(bool complete)
+{
+    if (!m_results || !m_gameLog.isRunning()) {
+        return;
+    }
+    rotavex::PerPlayer<QString> ports;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        const qint16 port = m_links->status(n).port;
+        ports[n] = port > 0 ? QStringLiteral("COM%1").arg(port) : QString();
+    }
+    std::optional<results::GameRecord> game =
+        m_gameLog.finish(complete, m_playerName, ports, m_measurement, *m_board);
+    if (!game) {
+        return;
+    }
+    for (const results::BestList list : m_results->addGame(*game)) {
+        const QList<results::RankEntry> top = m_results->ranking(list, 1);
+        if (top.isEmpty()) {
+            continue;
+        }
+        const results::RankEntry &best = top.first();
+        lblHI[best.player]->setToolTip(list == results::BestList::Speed
+                ? QStringLiteral("New best speed: %1 rpm. See Hight Score.").arg(best.bestRpm)
+                : QStringLiteral("New best of Strength %1 s: %2 revolutions. See Hight Score.")
+                      .arg(int(list))
+                      .arg(std::llround(best.revolutions)));
+    }
+    showResultsNotice();
+    if (m_score) {
+        m_score->reload();
+        m_score->selectGame(game->id);
+    }
+}
+
+void frmMain::showResultsNotice()
+{
+    const QString notice = m_results ? m_results->takeNotice() : QString();
+    if (notice.isEmpty()) {
+        return;
+    }
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Rotavex"), notice, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("msgResults"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    endGame(m_playMode == game_control::PlayMode::Speed);
     if (m_display && m_display->isVisible()) {
         m_display->close();
     }

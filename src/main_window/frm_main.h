@@ -4,8 +4,10 @@
 #include "main_window/game_control.h"
 #include "main_window/layout.h"
 #include "measurement/speed_mode.h"
+#include "results/game_log.h"
 #include "shared/player_tables.h"
 
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -20,6 +22,13 @@ class QPushButton;
 class QRadioButton;
 class QResizeEvent;
 class QTimer;
+class frmScore;
+
+namespace results
+{
+class ResultsStore;
+} // namespace results
+
 class frmDisplay;
 
 namespace display
@@ -43,7 +52,9 @@ class frmMain : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget *parent = nullptr);
+    /// `results` (which must outlive the window) records the games and feeds the high-score
+    /// window; without it nothing is recorded and "Hight Score" shows nothing.
+    explicit frmMain(QWidget *parent = nullptr, results::ResultsStore *results = nullptr);
     ~frmMain() override;
 
     /// The players' links, their samples and link flags.
@@ -57,6 +68,8 @@ public:
     game_control::PlayMode playMode() const { return m_playMode; }
     /// Where the layout put the moving controls, in twips, after the last resize or toggle.
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
+    /// The high-score window while it is open, else nullptr.
+    frmScore *scoreWindow() const;
     /// A rectangle in twips as pixels at this window's logical resolution.
     QRect toPixels(const layout::TwipsRect &twips) const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
@@ -83,6 +96,7 @@ public Q_SLOTS:
     void CmdVisual_Click();
     void cmdQuit_Click();
     void cmdSetup_Click();
+    void CmdScore_Click();
     void CmdDisplay_Click();
 
 protected:
@@ -95,6 +109,14 @@ private:
     void Form_Load();
     void Form_Resize();
     void applyGeometry();
+    /// Tells the user, once and without blocking the board, what went wrong with the results
+    /// file.
+    void showResultsNotice();
+    /// Starts logging the game Start has just begun.
+    void beginGame();
+    /// The game has ended (stop, countdown, close): records it in one go, outside any tick, and
+    /// marks a new best on the record label's tooltip.
+    void endGame(bool complete);
     /// Shows the current names on the name labels and in the chart legend at once.
     void applyPlayerNames();
     /// The name label's tooltip: the state of the player's link.
@@ -136,4 +158,10 @@ private:
     game_control::PlayMode m_playMode = game_control::PlayMode::Unset;
     game_control::StrengthPace m_strengthPace;
     layout::BoardGeometry m_geometry;
+    results::ResultsStore *m_results = nullptr;
+    QPointer<frmScore> m_score;
+    results::GameLog m_gameLog;
+    /// Seconds the running Strength game's countdown started from; only a game that ran its
+    /// whole preset is complete.
+    int m_gameStartSeconds = 0;
 };

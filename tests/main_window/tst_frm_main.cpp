@@ -194,8 +194,8 @@ private Q_SLOTS:
         QCOMPARE(curSpeed->digitCount(), 6);
         QCOMPARE(curSpeed->onColour(), QColor(0, 128, 0));
         const auto *score = control<QPushButton>(w, "CmdScore");
-        QVERIFY(score->isHidden());
-        QVERIFY(!score->isEnabled());
+        QVERIFY(!score->isHidden());
+        QVERIFY(score->isEnabled());
         QVERIFY(control<QRadioButton>(w, "OptMode0")->isChecked());
         QVERIFY(control<QWidget>(w, "pctBase")->isHidden());
         QVERIFY(!control<QWidget>(w, "MSChart1")->isHidden());

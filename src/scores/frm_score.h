@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "results/game_record.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class QChartView;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+class QTabWidget;
+
+namespace results
+{
+class ResultsStore;
+}
+
+namespace scores
+{
+class RecentGamesModel;
+}
+
+/// The high-score window: the best results of each list, the recorded games newest first,
+/// the chart and players of the selected game, CSV export and deletion. It reads the store
+/// page by page, so it opens as quickly with ten thousand games as with ten.
+class frmScore : public QWidget
+{
+    Q_OBJECT
+public:
+    /// `store` must outlive the window.
+    explicit frmScore(results::ResultsStore &store, QWidget *parent = nullptr);
+    ~frmScore() override;
+
+    /// Asks for a file to save CSV into; "" cancels. Defaults to a save-file dialog.
+    using FileChooser = std::function<QString(QWidget *parent, const QString &suggestedName)>;
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    /// Asks before everything is deleted; false cancels. Defaults to a question box.
+    using Confirmation = std::function<bool(QWidget *parent, const QString &question)>;
+    void setConfirmation(Confirmation confirm) { m_confirm = std::move(confirm); }
+
+    /// Reads the lists and the first page of games again (after a game was recorded).
+    void reload();
+    /// Selects the recent game with this id, when it is on a loaded page.
+    bool selectGame(qint64 id);
+    /// The game whose chart and players are shown.
+    std::optional<qint64> selectedGame() const;
+
+public Q_SLOTS:
+    void exportSelectedGame();
+    void exportAllGames();
+    void deleteSelectedGame();
+    void deleteAllGames();
+
+private:
+    void buildControls();
+    void fillRanking(results::BestList list);
+    void showGame(const std::optional<results::GameRecord> &game);
+    void updateTitle();
+    bool writeCsvFile(
+        const QString &suggestedName, const std::function<bool(QIODevice &, QString *)> &write);
+
+    results::ResultsStore &m_store;
+    QTableWidget *m_bestSpeed = nullptr;
+    QTabWidget *m_strengthTabs = nullptr;
+    std::array<QTableWidget *, 3> m_bestStrength {};
+    QTableView *m_recent = nullptr;
+    scores::RecentGamesModel *m_recentModel = nullptr;
+    QLabel *m_gameCaption = nullptr;
+    QChartView *m_chart = nullptr;
+    QTableWidget *m_players = nullptr;
+    QPushButton *m_exportGame = nullptr;
+    QPushButton *m_exportAll = nullptr;
+    QPushButton *m_deleteGame = nullptr;
+    QPushButton *m_deleteAll = nullptr;
+    QLabel *m_status = nullptr;
+    std::optional<results::GameRecord> m_shown;
+    FileChooser m_chooseFile;
+    Confirmation m_confirm;
+};

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+#include "scores/recent_games_model.h"
+
+#include "results/results_store.h"
+
+#include <QLocale>
+
+namespace scores
+{
+
+namespace
+{
+    constexpr qsizetype kShownChars = 200;
+}
+
+QString ShownName(const QString &name)
+{
+    if (name.size() <= kShownChars) {
+        return name;
+    }
+    const qsizetype cut =
+        name.at(kShownChars - 1).isHighSurrogate() ? kShownChars - 1 : kShownChars;
+    return name.left(cut) + QChar(0x2026);
+}
+
+QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete)
+{
+    if (mode == results::GameMode::Speed) {
+        return QStringLiteral("Speed");
+    }
+    QString caption = presetSeconds ? QStringLiteral("Strength %1 s").arg(*presetSeconds)
+                                    : QStringLiteral("Strength");
+    if (!complete) {
+        caption += QStringLiteral(" (stopped)");
+    }
+    return caption;
+}
+
+RecentGamesModel::RecentGamesModel(results::ResultsStore &store, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_store(store)
+{
+    reload();
+}
+
+void RecentGamesModel::reload()
+{
+    beginResetModel();
+    m_total = m_store.gameCount();
+    m_games = m_store.recentGames(0, kPageSize);
+    endResetModel();
+}
+
+qint64 RecentGamesModel::gameId(int row) const
+{
+    return row >= 0 && row < m_games.size() ? m_games[row].id : 0;
+}
+
+int RecentGamesModel::rowOf(qint64 gameId) const
+{
+    for (int row = 0; row < m_games.size(); ++row) {
+        if (m_games[row].id == gameId) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+int RecentGamesModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_games.size());
+}
+
+int RecentGamesModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant RecentGamesModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_games.size()) {
+        return {};
+    }
+    const results::GameSummary &game = m_games[index.row()];
+    if (role == Qt::TextAlignmentRole && index.column() == Seconds) {
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (index.column()) {
+    case Started:
+        return QLocale().toString(game.startedAt.toLocalTime(), QLocale::ShortFormat);
+    case Mode:
+        return ModeCaption(game.mode, game.presetSeconds, game.complete);
+    case Seconds:
+        return game.ticks;
+    case Players: {
+        QStringList names;
+        for (const QString &name : game.playerNames) {
+            names.append(ShownName(name));
+        }
+        return names.join(QStringLiteral(", "));
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant RecentGamesModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    switch (section) {
+    case Started:
+        return QStringLiteral("Started");
+    case Mode:
+        return QStringLiteral("Mode");
+    case Seconds:
+        return QStringLiteral("Seconds");
+    case Players:
+        return QStringLiteral("Players");
+    default:
+        return {};
+    }
+}
+
+bool RecentGamesModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_games.size() < m_total;
+}
+
+void RecentGamesModel::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid()) {
+        return;
+    }
+    const QList<results::GameSummary> page = m_store.recentGames(int(m_games.size()), kPageSize);
+    if (page.isEmpty()) {
+        m_total = int(m_games.size());
+        return;
+    }
+    beginInsertRows(QModelIndex(), int(m_games.size()), int(m_games.size() + page.size() - 1));
+    m_games.append(page);
+    endInsertRows();
+}
+
+} // namespace scores

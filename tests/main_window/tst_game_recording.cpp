@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: MIT
+#include "link/player_links.h"
+#include "main_window/frm_main.h"
+#include "results/results_store.h"
+#include "scores/frm_score.h"
+#include "support/pty_pair.h"
+
+#include "../results/game_fixtures.h"
+
+#include "main_window/speed_bar.h"
+#include "main_window/tag_label.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace results;
+
+namespace
+{
+
+template <typename T> T *control(const QWidget &window, const QString &name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found) {
+        qFatal("no control %s", qPrintable(name));
+    }
+    return found;
+}
+
+QList<QMessageBox *> noticeBoxes(const frmMain &w)
+{
+    return w.findChildren<QMessageBox *>(QStringLiteral("msgResults"));
+}
+
+// The frame a device sends for one revolution of 1000 × 8 µs, that is 7500 rpm.
+const QByteArray kFrame7500("<\x03\xE8>", 4);
+
+// One refresh tick with a fresh frame from each device.
+void tickWithFrames(frmMain &w, const QList<std::pair<rotavex::PlayerSlot, PtyPair *>> &devices)
+{
+    for (const auto &[player, device] : devices) {
+        w.links().linkSeen()[player] = -1;
+        QVERIFY(device->write(kFrame7500));
+        QTRY_COMPARE(w.links().linkSeen()[player], qint16(0));
+    }
+    w.tmrRefresh_Timer();
+}
+
+QPushButton *button(const frmMain &w, const char *name)
+{
+    return control<QPushButton>(w, QLatin1String(name));
+}
+
+} // namespace
+
+// The main window with a real results file: what is recorded when games end, the score button,
+// and how problems with the file reach the user.
+class tst_GameRecording : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { m_settings = std::make_unique<TempSettings>(); }
+    void cleanup() { m_settings.reset(); }
+
+    void speedGameRecordedWhenStopped();
+    void strengthGameEnd_data();
+    void strengthGameEnd();
+    void gameWithoutAcceptedTickNotRecorded();
+    void unwritableFileKeepsTheGameForTheRun();
+    void scoreButtonOpensTheBoard();
+    void unreadableFileToldOnceWithoutBlocking();
+
+private:
+    std::unique_ptr<TempSettings> m_settings;
+};
+
+void tst_GameRecording::speedGameRecordedWhenStopped()
+{
+    TempRuntimeDir runtime;
+    PtyPair second;
+    PtyPair third;
+    QVERIFY(second.exposeAs(runtime.portDir(), 2));
+    QVERIFY(third.exposeAs(runtime.portDir(), 3));
+    QTemporaryDir dir;
+    qint64 id = 0;
+    {
+        ResultsStore store(dir.path());
+        frmMain w(nullptr, &store);
+        QCOMPARE(w.links().open(2, 2), std::nullopt);
+        button(w, "CmdStart")->click();
+        const QDateTime started = QDateTime::currentDateTime();
+        for (int tick = 0; tick < 3; ++tick) {
+            tickWithFrames(w, { { 2, &second } });
+        }
+        // Player 3 joins during the game; player 1 and 4 never had a link.
+        QCOMPARE(w.links().open(3, 3), std::nullopt);
+        tickWithFrames(w, { { 2, &second }, { 3, &third } });
+        QCOMPARE(store.gameCount(), 0);
+        button(w, "CmdStart")->click();
+
+        QCOMPARE(store.gameCount(), 1);
+        const GameSummary summary = store.recentGames(0, 1).first();
+        id = summary.id;
+        QVERIFY(qAbs(summary.startedAt.secsTo(started)) < 60);
+        QCOMPARE(summary.startedAt.offsetFromUtc(), started.offsetFromUtc());
+        const auto *record = control<main_window::TagLabel>(w, QStringLiteral("lblHI2"));
+        QCOMPARE(record->tag(), QStringLiteral("7500"));
+        QVERIFY2(record->toolTip().contains(QLatin1String("7500")), qPrintable(record->toolTip()));
+        QVERIFY(!Qt::mightBeRichText(record->toolTip()));
+    }
+    // Found again after a restart.
+    ResultsStore restarted(dir.path());
+    const std::optional<GameRecord> game = restarted.game(id);
+    QVERIFY(game);
+    QCOMPARE(game->mode, GameMode::Speed);
+    QVERIFY(game->complete);
+    QVERIFY(!game->presetSeconds);
+    QVERIFY(game->ticks >= 4);
+    QCOMPARE(game->players.size(), 2);
+    const PlayerResult &p2 = game->players[0];
+    QCOMPARE(p2.player, rotavex::PlayerSlot(2));
+    QCOMPARE(p2.name, QStringLiteral("PLAYER 2"));
+    QCOMPARE(p2.port, QStringLiteral("COM2"));
+    QCOMPARE(p2.bestRpm, 7500);
+    QCOMPARE(p2.samples.size(), game->ticks);
+    QCOMPARE(p2.samples.last(), 7500);
+    QVERIFY(!p2.revolutions);
+    QCOMPARE(game->players[1].player, rotavex::PlayerSlot(3));
+    QCOMPARE(restarted.ranking(BestList::Speed).first().name, QStringLiteral("PLAYER 2"));
+}
+
+void tst_GameRecording::strengthGameEnd_data()
+{
+    QTest::addColumn<bool>("runOut");
+    QTest::newRow("countdown runs out: complete, in the list") << true;
+    QTest::newRow("stopped early: not complete, not in the list") << false;
+}
+
+void tst_GameRecording::strengthGameEnd()
+{
+    QFETCH(bool, runOut);
+    TempRuntimeDir runtime;
+    PtyPair device;
+    QVERIFY(device.exposeAs(runtime.portDir(), 1));
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    QCOMPARE(w.links().open(1, 1), std::nullopt);
+    button(w, "cmdStr")->click(); // 90 -> 30 s
+    control<QAbstractButton>(w, QStringLiteral("OptMode1"))->click();
+    button(w, "CmdStart")->click();
+    tickWithFrames(w, { { 1, &device } });
+    tickWithFrames(w, { { 1, &device } });
+    const int countdownTicks = runOut ? 30 : 5;
+    for (int i = 0; i < countdownTicks; ++i) {
+        w.tmrRefresh_Timer();
+        w.tmrStrenght_Timer();
+    }
+    if (!runOut) {
+        button(w, "CmdStart")->click();
+    }
+    QVERIFY(!button(w, "CmdStart")->isChecked());
+    QCOMPARE(store.gameCount(), 1);
+    const std::optional<GameRecord> game = store.game(store.recentGames(0, 1).first().id);
+    QCOMPARE(game->mode, GameMode::Strength);
+    QCOMPARE(game->presetSeconds, 30);
+    QCOMPARE(game->complete, runOut);
+    QCOMPARE(game->players.size(), 1);
+    QVERIFY(*game->players[0].revolutions > 0);
+    QCOMPARE(*game->players[0].meanRpm,
+        qint32(control<main_window::SpeedBar>(w, QStringLiteral("pbar1"))->value()));
+    QCOMPARE(store.ranking(BestList::Strength30).size(), runOut ? 1 : 0);
+}
+
+void tst_GameRecording::gameWithoutAcceptedTickNotRecorded()
+{
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    button(w, "CmdStart")->click();
+    button(w, "CmdStart")->click();
+    QCOMPARE(store.gameCount(), 0);
+}
+
+void tst_GameRecording::unwritableFileKeepsTheGameForTheRun()
+{
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    w.show();
+    QSqlDatabase other =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+    other.setDatabaseName(dir.filePath(QStringLiteral("results.sqlite")));
+    QVERIFY(other.open());
+    QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    for (int game = 0; game < 2; ++game) {
+        button(w, "CmdStart")->click();
+        w.tmrRefresh_Timer();
+        button(w, "CmdStart")->click();
+    }
+    QTRY_COMPARE(noticeBoxes(w).size(), 1);
+    QVERIFY(
+        noticeBoxes(w).first()->text().contains(dir.filePath(QStringLiteral("results.sqlite"))));
+    QCOMPARE(store.gameCount(), 2);
+    button(w, "CmdScore")->click();
+    QCOMPARE(w.scoreWindow()
+                 ->findChild<QAbstractItemView *>(QStringLiteral("lstGames"))
+                 ->model()
+                 ->rowCount(),
+        2);
+
+    QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+}
+
+void tst_GameRecording::scoreButtonOpensTheBoard()
+{
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    GameRecord game = fixtures::Speed(fixtures::At(1, 20), { { "Ann", 7000 } });
+    store.addGame(game);
+    frmMain w(nullptr, &store);
+    w.show();
+    QVERIFY(!w.scoreWindow());
+    control<QPushButton>(w, QStringLiteral("CmdScore"))->click();
+    frmScore *score = w.scoreWindow();
+    QVERIFY(score);
+    QVERIFY(score->isVisible());
+    QCOMPARE(score->objectName(), QStringLiteral("frmScore"));
+    QCOMPARE(control<QTableWidget>(*score, QStringLiteral("lstBestSpeed"))->item(0, 1)->text(),
+        QStringLiteral("Ann"));
+    // A second click brings the same window back rather than opening another.
+    control<QPushButton>(w, QStringLiteral("CmdScore"))->click();
+    QCOMPARE(w.findChildren<frmScore *>().size(), 1);
+    score->close();
+    QTRY_VERIFY(!w.scoreWindow());
+}
+
+void tst_GameRecording::unreadableFileToldOnceWithoutBlocking()
+{
+    QTemporaryDir dir;
+    {
+        QFile file(dir.filePath(QStringLiteral("results.sqlite")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<b>not</b> a database");
+    }
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    w.show();
+    QTRY_COMPARE(noticeBoxes(w).size(), 1);
+    QMessageBox *box = noticeBoxes(w).first();
+    QCOMPARE(box->textFormat(), Qt::PlainText);
+    QVERIFY(!box->isModal());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    const QStringList aside =
+        QDir(dir.path()).entryList({ QStringLiteral("results.sqlite.unreadable-*") });
+    QCOMPARE(aside.size(), 1);
+    QVERIFY(box->text().contains(dir.filePath(aside.first())));
+    box->close();
+    QTRY_VERIFY(noticeBoxes(w).isEmpty());
+
+    frmMain again(nullptr, &store);
+    again.show();
+    QTest::qWait(50);
+    QVERIFY(noticeBoxes(again).isEmpty());
+}
+
+QTEST_MAIN(tst_GameRecording)
+#include "tst_game_recording.moc"
