@@ -442,6 +442,14 @@ void frmMain::cmdSetup_Click()
     dialog.exec();
     m_playerName = dialog.Unload();
     applyPlayerNames();
+    if (const QStringList messages = dialog.storeMessages(); !messages.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
+            messages.join(QStringLiteral("\n\n")), QMessageBox::Ok, this);
+        // The file name comes from the user's environment: shown as written.
+        box.setTextFormat(Qt::PlainText);
+        box.setObjectName(QStringLiteral("msgSettings"));
+        box.exec();
+    }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         updateNameToolTip(n); // a closed link's port may have changed
     }
@@ -499,7 +507,8 @@ void frmMain::applyGeometry()
         pbar[n]->setGeometry(toPixels(m_geometry.pbar[n]));
         lblRPM[n]->setGeometry(toPixels(m_geometry.lblRPM[n]));
         lblHI[n]->setGeometry(toPixels(m_geometry.lblHI[n]));
-        lblName[n]->setRoomWidth(toPixels({ 0, 0, layout::NameRoomTwips(m_geometry, n), 0 }).width());
+        lblName[n]->setRoomWidth(
+            toPixels({ 0, 0, layout::NameRoomTwips(m_geometry, n), 0 }).width());
     }
     main_window::FitColumn(lblRPM);
     main_window::FitColumn(lblHI);
