@@ -322,7 +322,7 @@ void tst_FrmDisplay::namesFromSetupShowAtOnce()
     QTimer::singleShot(0, &w, [&edited] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (dialog == nullptr) {
-            return;
+            return; // the comparison below fails; nothing is left waiting
         }
         if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName3"))) {
             field->setText(QStringLiteral("Ada"));
