@@ -292,6 +292,7 @@ void frmMain::applyPlayerNames()
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         m_board->setNameCaption(n, m_playerName[n]);
         m_board->setChartColumnLabel(n, m_playerName[n]);
+        updateNameToolTip(n);
     }
 }
 
@@ -302,8 +303,10 @@ void frmMain::updateNameToolTip(PlayerSlot player)
         // Never opened yet: the port it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);
     }
-    // Tooltips guess at markup; the reason comes from the serial layer and must show as written.
-    lblName[player]->setToolTip(Qt::convertFromPlainText(link_status::Describe(status)));
+    // The whole name first: the label may show it cut short. Tooltips guess at markup; the name
+    // comes from the user and the reason from the serial layer, and both must show as written.
+    lblName[player]->setToolTip(Qt::convertFromPlainText(
+        m_playerName[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
 void frmMain::tmrTimeout_Timer() { m_links->watchdogTick(); }
@@ -484,7 +487,11 @@ void frmMain::applyGeometry()
         pbar[n]->setGeometry(twips::toPixels(m_geometry.pbar[n], *this));
         lblRPM[n]->setGeometry(twips::toPixels(m_geometry.lblRPM[n], *this));
         lblHI[n]->setGeometry(twips::toPixels(m_geometry.lblHI[n], *this));
+        lblName[n]->setRoomWidth(
+            twips::toPixels({ 0, 0, layout::NameRoomTwips(m_geometry, n), 0 }, *this).width());
     }
+    main_window::FitColumn(lblRPM);
+    main_window::FitColumn(lblHI);
 }
 
 frmScore *frmMain::scoreWindow() const { return m_score.data(); }

@@ -117,7 +117,7 @@ private:
     void endGame(bool complete);
     /// Shows the current names on the name labels and in the chart legend at once.
     void applyPlayerNames();
-    /// The name label's tooltip: the state of the player's link.
+    /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
     // The controls, named as the program's parts refer to them.

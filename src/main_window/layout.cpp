@@ -198,6 +198,19 @@ BoardGeometry DesignGeometry()
     return g;
 }
 
+int NameRoomTwips(const BoardGeometry &g, PlayerSlot player)
+{
+    const TwipsRect &name = g.lblName[player];
+    const TwipsRect &bar = g.pbar[player];
+    const bool barReachesIn = bar.Width > 0 && bar.Height > 0 && bar.Left < name.Left + name.Width
+        && bar.Left + bar.Width > name.Left && bar.Top < name.Top + name.Height
+        && bar.Top + bar.Height > name.Top;
+    if (!barReachesIn) {
+        return name.Width;
+    }
+    return std::clamp(bar.Left - name.Left, 0, name.Width);
+}
+
 void LayoutBoard(BoardGeometry &g, double outerWidth, double outerHeight, bool fullHeight)
 {
     const float w = static_cast<float>(outerWidth);

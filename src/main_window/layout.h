@@ -66,6 +66,11 @@ std::optional<TwipsRect> DesignRect(QAnyStringView objectName);
 /// The main window's design geometry of the controls above.
 BoardGeometry DesignGeometry();
 
+/// The width in twips of what player n's speed bar leaves visible of the player's name label:
+/// the bar is drawn over the label where the two meet, so a name is fitted to the part left of
+/// the bar. The label's whole width when the bar does not reach into it.
+int NameRoomTwips(const BoardGeometry &geometry, rotavex::PlayerSlot player);
+
 /// Re-lays the board out for a window whose outer size is outerWidth × outerHeight twips.
 /// fullHeight (view toggle pressed) hides the chart and lets the board fill the height.
 /// An assignment the widgets would refuse (a negative size, a row position outside 16 bits)
