@@ -70,8 +70,6 @@ public:
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
     /// The high-score window while it is open, else nullptr.
     frmScore *scoreWindow() const;
-    /// A rectangle in twips as pixels at this window's logical resolution.
-    QRect toPixels(const layout::TwipsRect &twips) const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
 

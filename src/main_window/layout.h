@@ -50,6 +50,15 @@ struct DesignControl {
 /// container listed before what it holds. Arrays appear per member: "lblRPM1", "OptMode0".
 std::span<const DesignControl> DesignInventory();
 
+/// The geometry of the control named `objectName` in `inventory`, relative to its container;
+/// nullopt for a name not listed.
+std::optional<TwipsRect> FindDesignRect(
+    std::span<const DesignControl> inventory, QAnyStringView objectName);
+
+/// The same for a control the window is built from, so listed by design: a missing one is a
+/// programming error (asserts; an empty rect in a release build).
+TwipsRect designRect(std::span<const DesignControl> inventory, QAnyStringView objectName);
+
 /// The design geometry of the frmMain control named `objectName` ("cmdStr", "CurTimer",
 /// "frBase1", "pbar3" ...), relative to its container; nullopt for a name not in the inventory.
 std::optional<TwipsRect> DesignRect(QAnyStringView objectName);
