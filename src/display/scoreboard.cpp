@@ -3,6 +3,7 @@
 
 #include "setup/settings_store.h"
 
+#include <QLocale>
 #include <QStringList>
 
 #include <algorithm>
@@ -215,9 +216,9 @@ namespace
             name.bold = true;
             name.elide = true;
             scene.texts.push_back(name);
-            TextItem revolutions = text(indexed("rankRev", place), cell(2),
-                SplitCaption(shown.players[entry.player].liveCaption).number, colour, panel,
-                Qt::AlignRight | Qt::AlignVCenter);
+            TextItem revolutions =
+                text(indexed("rankRev", place), cell(2), QLocale().toString(entry.revolutions),
+                    colour, panel, Qt::AlignRight | Qt::AlignVCenter);
             revolutions.bold = true;
             scene.texts.push_back(revolutions);
             for (const std::size_t c : { 3u, 4u }) {
