@@ -35,6 +35,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -484,10 +485,36 @@ void frmMain::CmdDisplay_Click()
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));
 }
 
+void frmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The frame's size is known once the window is up.
+    updateMinimumSize();
+}
+
 void frmMain::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     Form_Resize();
+}
+
+void frmMain::updateMinimumSize()
+{
+    QStringList hidden;
+    for (const layout::DesignControl &control : layout::DesignInventory()) {
+        const auto *widget = findChild<QWidget *>(QLatin1String(control.objectName));
+        // The countdown panel comes and goes with the mode; it counts as shown.
+        if (widget != nullptr && widget->isHidden() && widget != pctBase && widget != MSChart1) {
+            hidden << widget->objectName();
+        }
+    }
+    const QSize frame = frameGeometry().size() - size();
+    const layout::TwipsSize outer =
+        layout::MinimumOuterSize(twips::PixelsToTwips(frame.width(), logicalDpiX()),
+            twips::PixelsToTwips(frame.height(), logicalDpiY()), hidden);
+    // Whole pixels that cover the twips, so nothing is short by a rounding.
+    setMinimumSize(twips::TwipsToPixelsCovering(outer.Width, logicalDpiX()) - frame.width(),
+        twips::TwipsToPixelsCovering(outer.Height, logicalDpiY()) - frame.height());
 }
 
 void frmMain::Form_Resize()

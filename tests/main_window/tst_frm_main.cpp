@@ -745,7 +745,8 @@ private Q_SLOTS:
             stop->setFocus(Qt::TabFocusReason);
             QVERIFY(stop->hasFocus());
             QVERIFY2(stop->grab().toImage() != unfocused,
-                qPrintable(stop->objectName() + u' ' + stop->metaObject()->className() + u' ' + stop->parentWidget()->objectName()));
+                qPrintable(stop->objectName() + u' ' + stop->metaObject()->className() + u' '
+                    + stop->parentWidget()->objectName()));
         }
     }
 
@@ -831,6 +832,48 @@ private Q_SLOTS:
         QCOMPARE(accessible("pbar2")->valueInterface()->maximumValue().toDouble(), 20000.0);
         QCOMPARE(accessible("CmdVisual")->text(QAccessible::Name), QStringLiteral("View Mode"));
         QCOMPARE(accessible("MSChart1")->text(QAccessible::Name), QStringLiteral("Speed chart"));
+    }
+
+    // At 320×240 the logo sat on the mode buttons, the counts on the names and buttons were cut
+    // off; the window now stops shrinking where that would begin.
+    void smallestWindowKeepsControlsApart()
+    {
+        frmMain w;
+        w.show();
+        const auto problems = [&w] {
+            QStringList found;
+            const QList<QWidget *> all = w.findChildren<QWidget *>();
+            for (QWidget *a : all) {
+                if (!a->isVisibleTo(&w) || a->objectName().isEmpty()
+                    || !layout::DesignRect(a->objectName())) {
+                    continue;
+                }
+                // A pixel of slack for rounding twips to pixels.
+                const QRect inner = a->geometry().adjusted(1, 1, -1, -1);
+                if (!a->parentWidget()->rect().contains(inner)) {
+                    found << a->objectName();
+                }
+                for (QWidget *b : all) {
+                    if (b != a && b->parentWidget() == a->parentWidget() && b->isVisibleTo(&w)
+                        && layout::DesignRect(b->objectName()) && a->objectName() < b->objectName()
+                        && inner.intersects(b->geometry().adjusted(1, 1, -1, -1))) {
+                        found << a->objectName() + u'|' + b->objectName();
+                    }
+                }
+            }
+            return found;
+        };
+        w.resize(2000, 1500);
+        QCoreApplication::processEvents();
+        const QStringList roomy = problems();
+
+        w.resize(1, 1);
+        QCoreApplication::processEvents();
+        QVERIFY(w.width() > 1 && w.height() > 1);
+        QCOMPARE(w.size(), w.minimumSize());
+        for (const QString &problem : problems()) {
+            QVERIFY2(roomy.contains(problem), qPrintable(problem));
+        }
     }
 
     void closeClosesOpenPorts()
