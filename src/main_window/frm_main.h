@@ -70,8 +70,6 @@ public:
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
     /// The high-score window while it is open, else nullptr.
     frmScore *scoreWindow() const;
-    /// A rectangle in twips as pixels at this window's logical resolution.
-    QRect toPixels(const layout::TwipsRect &twips) const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
 
@@ -119,7 +117,7 @@ private:
     void endGame(bool complete);
     /// Shows the current names on the name labels and in the chart legend at once.
     void applyPlayerNames();
-    /// The name label's tooltip: the state of the player's link.
+    /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
     // The controls, named as the program's parts refer to them.

@@ -3,6 +3,7 @@
 
 #include "shared/player_tables.h"
 
+#include <QAnyStringView>
 #include <QDialog>
 #include <QRect>
 #include <QString>
@@ -57,7 +58,8 @@ private:
     void EndBusy();
     void ShowOpenFailure(int port, const QString &description);
     /// A design rectangle in twips as pixels at this dialog's logical DPI.
-    QRect pixelRect(int left, int top, int width, int height) const;
+    // The pixels of a control listed in the dialog's design inventory.
+    QRect designPixels(QAnyStringView objectName) const;
 
     PlayerLinks &m_links;
     rotavex::PlayerName m_names; // as the dialog was given them; shown at load

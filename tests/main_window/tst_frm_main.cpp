@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -27,6 +28,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <memory>
@@ -174,7 +176,8 @@ private Q_SLOTS:
             QVERIFY(control<TagLabel>(w, named("lblHI", n))->font().bold());
             QVERIFY(!w.links().isOpen(n));
             QCOMPARE(control<SerialControl>(w, named("MSComm", n))->parent(), &w.links());
-            QCOMPARE(label->toolTip(), Qt::convertFromPlainText(QStringLiteral("COM1 closed")));
+            QCOMPARE(
+                label->toolTip(), Qt::convertFromPlainText(name + QStringLiteral("\nCOM1 closed")));
             QCOMPARE(control<SpeedBar>(w, named("pbar", n))->maximum(), 20000.0);
         }
         // The legend renders markup, so the name must reach it escaped to show literally.
@@ -202,6 +205,78 @@ private Q_SLOTS:
         QCOMPARE(control<QGroupBox>(w, "frBase0")->title(), QStringLiteral("Play Mode"));
         QCOMPARE(control<QGroupBox>(w, "frBase1")->title(), QStringLiteral("Monitor"));
         QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+    }
+
+    void longNamesCutShort_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("short name shows whole") << "Ann" << false;
+        QTest::newRow("two long words") << "Dmitri Alexandrovich" << true;
+        QTest::newRow("100 000 characters") << QString(100000, QLatin1Char('W')) << true;
+        QTest::newRow("markup stays text") << "<b>Maximilian Alexandrovich</b> & co" << true;
+    }
+    void longNamesCutShort()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, cut);
+        settings_store::WritePlayerName(2, name);
+        frmMain w;
+        w.show();
+        auto *label = control<TagLabel>(w, "lblName2");
+        // Cut short at the label's own size, never shrunk.
+        QCOMPARE(label->font().pointSizeF(), label->designPointSize());
+        const QString shown = label->shownText();
+        QCOMPARE(shown.endsWith(QChar(0x2026)), cut);
+        QCOMPARE(shown == name, !cut);
+        QVERIFY(QFontMetricsF(label->font()).horizontalAdvance(shown) <= label->room());
+        // The bar is drawn over the label's right end; the name stays left of it.
+        QVERIFY(label->x() + label->room() <= control<QWidget>(w, "pbar2")->x());
+        // The whole name, then the link's state on a line of its own.
+        const QString tip = QTextDocumentFragment::fromHtml(label->toolTip()).toPlainText();
+        QVERIFY2(tip.startsWith(name + QLatin1Char('\n')), qPrintable(tip.left(200)));
+
+        auto *chart = control<PlayerChart>(w, "MSChart1");
+        const QString legend = chart->legendName(2);
+        QCOMPARE(legend.endsWith(QChar(0x2026)), cut);
+        QVERIFY(legend.size() < 200);
+        QCOMPARE(chart->columnSeries(2)->name(), legend.toHtmlEscaped());
+        QCOMPARE(chart->columnLabel(2), name);
+    }
+
+    void columnsShareOneSize()
+    {
+        frmMain w;
+        w.show();
+        startGame(w, 1);
+        for (int tick = 0; tick < 3; ++tick) {
+            w.links().playerRpm() = rotavex::PlayerRpm({ 15856, 5462, 19999, 1200 });
+            w.tmrRefresh_Timer();
+        }
+        QCOMPARE(control<TagLabel>(w, "lblHI1")->text(), QStringLiteral("15856 rpm max"));
+        for (const char *column : { "lblRPM", "lblHI" }) {
+            const qreal size = control<TagLabel>(w, named(column, 1))->font().pointSizeF();
+            for (const PlayerSlot n : kPlayers) {
+                const auto *label = control<TagLabel>(w, named(column, n));
+                QCOMPARE(label->font().pointSizeF(), size);
+                QCOMPARE(label->shownText(), label->text());
+                QVERIFY(
+                    QFontMetricsF(label->font()).horizontalAdvance(label->text()) <= label->room());
+            }
+            // The largest size that fits: a step up would not.
+            const auto *first = control<TagLabel>(w, named(column, 1));
+            if (size < first->designPointSize()) {
+                QFont larger = first->font();
+                larger.setPointSizeF(size + 0.25);
+                qreal widestLarger = 0;
+                for (const PlayerSlot n : kPlayers) {
+                    widestLarger = std::max(widestLarger,
+                        QFontMetricsF(larger).horizontalAdvance(
+                            control<TagLabel>(w, named(column, n))->text()));
+                }
+                QVERIFY(widestLarger > first->room());
+            }
+        }
     }
 
     void optionShowsCountdownPanel()
@@ -628,7 +703,8 @@ private Q_SLOTS:
         const auto toolTipLine = [label] {
             QTextDocument document;
             document.setHtml(label->toolTip());
-            return document.toPlainText();
+            // The name's line, then the link's.
+            return document.toPlainText().section(QLatin1Char('\n'), 1);
         };
         QCOMPARE(w.links().open(2, 2), std::nullopt);
         QVERIFY(w.nameBold(2));
@@ -693,9 +769,9 @@ private Q_SLOTS:
             QTextDocument document;
             document.setHtml(control<TagLabel>(w, "lblName2")->toolTip());
             QCOMPARE(document.toPlainText(),
-                QStringLiteral(
-                    "COM2 could not be opened at start-up: No device for COM2: looked for "
-                    "%1/COM2 and /dev/rfcomm1. Retrying.")
+                QStringLiteral("PLAYER 2\nCOM2 could not be opened at start-up: No device for "
+                               "COM2: looked for "
+                               "%1/COM2 and /dev/rfcomm1. Retrying.")
                     .arg(runtime.portDir()));
         }
         QCOMPARE(w.links().status(3).state, link_status::LinkState::Closed);
