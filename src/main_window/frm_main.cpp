@@ -430,6 +430,14 @@ void frmMain::cmdSetup_Click()
     dialog.exec();
     m_playerName = dialog.Unload();
     applyPlayerNames();
+    if (const QStringList messages = dialog.storeMessages(); !messages.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
+            messages.join(QStringLiteral("\n\n")), QMessageBox::Ok, this);
+        // The file name comes from the user's environment: shown as written.
+        box.setTextFormat(Qt::PlainText);
+        box.setObjectName(QStringLiteral("msgSettings"));
+        box.exec();
+    }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         updateNameToolTip(n); // a closed link's port may have changed
     }

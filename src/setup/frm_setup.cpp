@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -195,17 +196,35 @@ void frmSetup::Form_Load()
 
 rotavex::PlayerName frmSetup::Unload()
 {
+    m_storeMessages.clear();
+    if (const std::optional<QString> kept =
+            settings_store::KeepUnreadableCopy(QDateTime::currentDateTime())) {
+        m_storeMessages << *kept;
+    }
+    // Every write is checked, but one failure is one message: the rest fail the same way.
+    std::optional<QString> failure;
+    const auto note = [&failure](std::optional<QString> result) {
+        if (result && !failure) {
+            failure = result;
+        }
+    };
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1);
+        note(
+            settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1));
     }
     rotavex::PlayerName names;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         names[player] = m_players[player].txtName->text();
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        settings_store::WritePlayerName(player, names[player]);
+        note(settings_store::WritePlayerName(player, names[player]));
     }
-    settings_store::WriteOpenAtStart(chkOpenAtStart->isChecked());
+    note(settings_store::WriteOpenAtStart(chkOpenAtStart->isChecked()));
+    if (failure) {
+        m_storeMessages << *failure
+                + QStringLiteral(" The names stay on the board until Rotavex ends, but the next "
+                                 "start will not know them.");
+    }
     return names;
 }
 

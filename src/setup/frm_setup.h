@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class PlayerLinks;
 class QCheckBox;
@@ -30,6 +31,10 @@ public:
     /// Stores the port choices, then the names as edited, then the start-up choice, and
     /// returns the edited names. Runs however the dialog was left (OK or the close box).
     rotavex::PlayerName Unload();
+    /// What the last Unload() has to tell the user about the settings file, in plain text: a
+    /// damaged file it kept a copy of, and that the values did not reach the file. Empty when
+    /// all went well.
+    QStringList storeMessages() const { return m_storeMessages; }
 
 private:
     /// One player's controls, all inside that player's frame. The player's number is in
@@ -62,6 +67,7 @@ private:
     QRect designPixels(QAnyStringView objectName) const;
 
     PlayerLinks &m_links;
+    QStringList m_storeMessages;
     rotavex::PlayerName m_names; // as the dialog was given them; shown at load
     rotavex::PerPlayer<qint16> m_storedPort; // as loaded
     rotavex::PerPlayer<PlayerControls> m_players;

@@ -15,12 +15,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -657,6 +661,60 @@ private Q_SLOTS:
         QCOMPARE(control<TagLabel>(w, "lblName1")->text(), QStringLiteral("Zoe & <i>co</i>"));
         QCOMPARE(
             control<PlayerChart>(w, "MSChart1")->columnLabel(1), QStringLiteral("Zoe & <i>co</i>"));
+    }
+
+    void setupTellsWhatWasNotSaved_data()
+    {
+        QTest::addColumn<bool>("damaged"); // junk in the file, otherwise a folder in its place
+        QTest::addColumn<QString>("said");
+        QTest::newRow("settings file replaced by a folder")
+            << false << "could not be saved to %1: a folder of that name";
+        QTest::newRow("damaged settings file") << true << "It was copied to %1.unreadable-";
+    }
+    void setupTellsWhatWasNotSaved()
+    {
+        QFETCH(bool, damaged);
+        QFETCH(QString, said);
+        const QString file = settings_store::StoreFile();
+        if (damaged) {
+            QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("[Properties]\nName1=Ann\n[\x01\xff junk\nName2=Bo\n");
+        } else {
+            QVERIFY(QDir().mkpath(file));
+        }
+        frmMain w;
+        QString message;
+        Qt::TextFormat format = Qt::AutoText;
+        auto *poll = new QTimer(&w);
+        connect(poll, &QTimer::timeout, &w, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *dialog = qobject_cast<QDialog *>(modal);
+                dialog && !modal->inherits("QMessageBox")) {
+                if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName1"))) {
+                    field->setText(QStringLiteral("Zoe"));
+                }
+                dialog->accept();
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                message = box->text();
+                format = box->textFormat();
+                box->accept();
+                poll->stop();
+            }
+        });
+        poll->start(5);
+        QTimer::singleShot(20000, &w, [] {
+            while (QWidget *modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        });
+        w.cmdSetup_Click();
+        QVERIFY2(message.contains(said.arg(QDir::toNativeSeparators(file))), qPrintable(message));
+        QCOMPARE(format, Qt::PlainText);
+        // Whatever the file did, the edited name is on the board for this run.
+        QCOMPARE(w.playerName()[1], QStringLiteral("Zoe"));
+        QCOMPARE(control<TagLabel>(w, "lblName1")->text(), QStringLiteral("Zoe"));
     }
 
     void closeClosesOpenPorts()
