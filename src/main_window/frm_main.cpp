@@ -532,10 +532,7 @@ void frmMain::beginGame()
         std::nullopt };
     if (m_playMode == game_control::PlayMode::Strength) {
         start.mode = results::GameMode::Strength;
-        bool ok = false;
-        if (const int preset = CurTimer->tag().toInt(&ok); ok) {
-            start.presetSeconds = preset;
-        }
+        start.presetSeconds = game_control::PresetSeconds(CurTimer->tag());
         m_gameStartSeconds = static_cast<int>(CurTimer->number());
     }
     rotavex::PerPlayer<bool> open;
