@@ -2,6 +2,7 @@
 #include "display/scoreboard.h"
 
 #include "setup/settings_store.h"
+#include "shared/decimal_text.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -397,12 +398,10 @@ Placement ReadPlacement()
     const QString application = QLatin1String(settings_store::kApplication);
     const QString section = QLatin1String(settings_store::kSection);
     Placement placement;
-    bool isNumber = false;
-    const int screen =
+    const QString screen =
         settings_store::ReadSetting(application, section, QStringLiteral("DisplayScreen"), -1)
-            .trimmed()
-            .toInt(&isNumber);
-    placement.screen = isNumber && screen >= 0 ? screen : -1;
+            .trimmed();
+    placement.screen = int(decimal_text::parseDigits(screen).value_or(-1));
     const QString fullScreen =
         settings_store::ReadSetting(application, section, QStringLiteral("DisplayFullScreen"), 0)
             .trimmed();

@@ -5,6 +5,7 @@
 #include "display/frm_display.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
+#include "main_window/accessible.h"
 #include "main_window/button_art.h"
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
@@ -20,6 +21,7 @@
 #include "setup/settings_store.h"
 #include "version.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -27,6 +29,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -75,6 +78,10 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     button->setToolTip(toolTip);
     button->setIcon(main_window::ButtonIcon(art));
     button->setFocusPolicy(Qt::TabFocus);
+    // A picture-only button is known to assistive technology by what its tooltip says.
+    if (caption.isEmpty()) {
+        button->setAccessibleName(toolTip);
+    }
     return button;
 }
 
@@ -101,6 +108,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::buildControls()
 {
+    main_window::InstallAccessibleFactory();
     setObjectName(QStringLiteral("frmMain"));
     setPanelBackground(this);
     resize(twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, *this)
@@ -125,6 +133,7 @@ void frmMain::buildControls()
     cmdStr->setGeometry(twips::designPixels(layout::DesignInventory(), "cmdStr", *this));
 
     CurTimer = new main_window::LedDisplay(3, pctBase);
+    CurTimer->setAccessibleName(QStringLiteral("Seconds left"));
     CurTimer->setObjectName(QStringLiteral("CurTimer"));
     CurTimer->setColours(Qt::black, kPanelBackground);
     // Sized to its panel, as the display sizes itself to what is visible of it.
@@ -147,20 +156,24 @@ void frmMain::buildControls()
 
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         lblName[n] = new main_window::TagLabel(frBase[1]);
+        lblName[n]->setAccessibleName(QStringLiteral("Player %1 name").arg(n));
         lblName[n]->setObjectName(indexedName("lblName", n));
         lblName[n]->setText(QStringLiteral("Player%1 name").arg(n));
 
         lblRPM[n] = new main_window::TagLabel(frBase[1]);
+        lblRPM[n]->setAccessibleName(QStringLiteral("Player %1 speed").arg(n));
         lblRPM[n]->setObjectName(indexedName("lblRPM", n));
         lblRPM[n]->setText(QStringLiteral("0 rpm"));
 
         lblHI[n] = new main_window::TagLabel(frBase[1]);
+        lblHI[n]->setAccessibleName(QStringLiteral("Player %1 record").arg(n));
         lblHI[n]->setObjectName(indexedName("lblHI", n));
         lblHI[n]->setText(QStringLiteral("0 rpm"));
         lblHI[n]->setBold(true);
 
         // Bars after labels: a long name runs under the bar, not over it.
         pbar[n] = new main_window::SpeedBar(frBase[1]);
+        pbar[n]->setAccessibleName(QStringLiteral("Speed bar, player %1").arg(n));
         pbar[n]->setObjectName(indexedName("pbar", n));
         pbar[n]->setMaximum(rotavex::kMaxRpm);
         pbar[n]->setFillColour(n == kFirstPlayer ? kFirstBarColour : kOtherBarColour);
@@ -171,6 +184,7 @@ void frmMain::buildControls()
     setPanelBackground(pc);
 
     CurSpeed = new main_window::LedDisplay(6, pc);
+    CurSpeed->setAccessibleName(QStringLiteral("Best speed"));
     CurSpeed->setObjectName(QStringLiteral("CurSpeed"));
     CurSpeed->setColours(kSpeedOnColour, kPanelBackground);
     pc->setGeometry(twips::toPixels(m_geometry.pc, *this));
@@ -179,6 +193,7 @@ void frmMain::buildControls()
                               .intersected(QRect(QPoint(0, 0), pc->size())));
 
     MSChart1 = new main_window::PlayerChart(this);
+    MSChart1->setAccessibleName(QStringLiteral("Speed chart"));
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
 
     PctLogo = new main_window::RotorLogo(this);
@@ -532,10 +547,7 @@ void frmMain::beginGame()
         std::nullopt };
     if (m_playMode == game_control::PlayMode::Strength) {
         start.mode = results::GameMode::Strength;
-        bool ok = false;
-        if (const int preset = CurTimer->tag().toInt(&ok); ok) {
-            start.presetSeconds = preset;
-        }
+        start.presetSeconds = game_control::PresetSeconds(CurTimer->tag());
         m_gameStartSeconds = static_cast<int>(CurTimer->number());
     }
     rotavex::PerPlayer<bool> open;
@@ -592,6 +604,21 @@ void frmMain::showResultsNotice()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Buttons outside a dialog take only Space; Enter and Return reach the window unhandled.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    if (enter && button != nullptr && isAncestorOf(button) && button->isEnabled()) {
+        if (!event->isAutoRepeat()) {
+            button->click();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -17,6 +17,7 @@
 class PlayerLinks;
 class QButtonGroup;
 class QCloseEvent;
+class QKeyEvent;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -100,6 +101,8 @@ public Q_SLOTS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    /// Enter and Return press the focused button, as Space does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
