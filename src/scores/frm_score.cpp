@@ -204,9 +204,12 @@ void frmScore::buildControls()
 void frmScore::reload()
 {
     const std::optional<qint64> selected = selectedGame();
-    fillRanking(BestList::Speed);
-    for (const BestList list : kStrengthLists) {
-        fillRanking(list);
+    QStringList newBests;
+    for (const BestList list :
+        { BestList::Speed, BestList::Strength30, BestList::Strength60, BestList::Strength90 }) {
+        if (fillRanking(list)) {
+            newBests.append(listName(list));
+        }
     }
     m_recentModel->reload();
     const bool any = m_recentModel->rowCount() > 0;
@@ -215,10 +218,10 @@ void frmScore::reload()
     if (!(selected && selectGame(*selected)) && !(any && selectGame(m_recentModel->gameId(0)))) {
         showGame(std::nullopt);
     }
-    updateTitle();
+    updateTitle(newBests);
 }
 
-void frmScore::fillRanking(BestList list)
+bool frmScore::fillRanking(BestList list)
 {
     const QList<results::RankEntry> entries = m_store.ranking(list, kListLength);
     QTableWidget *table = list == BestList::Speed
@@ -242,21 +245,15 @@ void frmScore::fillRanking(BestList list)
                 marked);
         }
     }
+    return !entries.isEmpty()
+        && m_store.isNewBest(list, entries.first().gameId, entries.first().player);
 }
 
-void frmScore::updateTitle()
+void frmScore::updateTitle(const QStringList &newBests)
 {
-    QStringList news;
-    for (const BestList list :
-        { BestList::Speed, BestList::Strength30, BestList::Strength60, BestList::Strength90 }) {
-        const QList<results::RankEntry> top = m_store.ranking(list, 1);
-        if (!top.isEmpty() && m_store.isNewBest(list, top.first().gameId, top.first().player)) {
-            news.append(listName(list));
-        }
-    }
-    setWindowTitle(news.isEmpty()
-            ? QStringLiteral("Hight Score")
-            : QStringLiteral("Hight Score - new best: %1").arg(news.join(QStringLiteral(", "))));
+    setWindowTitle(newBests.isEmpty() ? QStringLiteral("Hight Score")
+                                      : QStringLiteral("Hight Score - new best: %1")
+                                            .arg(newBests.join(QStringLiteral(", "))));
 }
 
 bool frmScore::selectGame(qint64 id)
