@@ -211,6 +211,17 @@ void frmScore::reload()
             newBests.append(listName(list));
         }
     }
+    // Show a preset that has results (or a new best) rather than an empty list.
+    int shownTab = m_strengthTabs->currentIndex();
+    for (int i = int(kStrengthLists.size()) - 1; i >= 0; --i) {
+        if (newBests.contains(listName(kStrengthLists[std::size_t(i)]))) {
+            shownTab = i;
+        } else if (m_bestStrength[std::size_t(shownTab)]->rowCount() == 0
+            && m_bestStrength[std::size_t(i)]->rowCount() > 0) {
+            shownTab = i;
+        }
+    }
+    m_strengthTabs->setCurrentIndex(shownTab);
     m_recentModel->reload();
     const bool any = m_recentModel->rowCount() > 0;
     m_exportAll->setEnabled(any);
