@@ -2,12 +2,14 @@
 // Whole-program figures for the bench table, each beside a floor that this same executable
 // measures in the same run on the same machine:
 //   stream        the real frmMain reading four links during a Speed game
+//   stream-display  the same with the spectators' display open at 1920×1080
 //   stream-floor  plain QSerialPort readers of the same four links, discarding the bytes
 //   idle          the real frmMain with no link open (only the watchdog ticks)
 //   idle-floor    a bare window with one chart view, doing nothing
 //   idle-lost     the real frmMain whose four links lost their devices and wait for them
 //   startup       launches of the program and of the bare window, timed to the first paint
 // Every mode prints one line of key=value pairs for scripts/bench.
+#include "display/frm_display.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
@@ -119,11 +121,15 @@ double measureCpu(double seconds)
 }
 
 // The real program during a Speed game on COM1..COM4, opened as the setup dialog's Open does.
-int runStream(int argc, char *argv[], const Options &options)
+int runStream(int argc, char *argv[], const Options &options, bool display)
 {
     QApplication app(argc, argv);
     frmMain window;
     window.show();
+    if (display) {
+        window.findChild<QPushButton *>(QStringLiteral("CmdDisplay"))->click();
+        window.display()->resize(1920, 1080);
+    }
     qint64 events = 0;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         if (const std::optional<QString> error = window.links().open(n, n)) {
@@ -147,10 +153,10 @@ int runStream(int argc, char *argv[], const Options &options)
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         live += window.links().playerRpm()[n] > 0 ? 1 : 0;
     }
-    std::printf("stream cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f ticks=%lld "
+    std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f ticks=%lld "
                 "live_players=%d\n",
-        1000.0 * cpu / options.seconds, statusKib("VmHWM"), double(events) / options.seconds, ticks,
-        live);
+        display ? "stream-display" : "stream", 1000.0 * cpu / options.seconds, statusKib("VmHWM"),
+        double(events) / options.seconds, ticks, live);
     return live == rotavex::kPlayerCount ? 0 : 1;
 }
 
@@ -397,8 +403,8 @@ int runStartup(const char *self, const Options &options)
 void usage()
 {
     std::fprintf(stderr,
-        "usage: bench_app stream|stream-floor|idle|idle-floor|idle-lost [--seconds S] [--warmup "
-        "S]\n"
+        "usage: bench_app stream|stream-display|stream-floor|idle|idle-floor|idle-lost [--seconds "
+        "S] [--warmup S]\n"
         "       bench_app startup [--runs N]\n"
         "stream and stream-floor read COM1..COM4 of $XDG_RUNTIME_DIR/rotavex (start\n"
         "rotavex-devsim first).\n");
@@ -416,8 +422,8 @@ int main(int argc, char *argv[])
         usage();
         return 2;
     }
-    if (options->mode == "stream") {
-        return runStream(argc, argv, *options);
+    if (options->mode == "stream" || options->mode == "stream-display") {
+        return runStream(argc, argv, *options, options->mode == "stream-display");
     }
     if (options->mode == "stream-floor") {
         return runStreamFloor(argc, argv, *options);

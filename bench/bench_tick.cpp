@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // One refresh tick of the real main window (offscreen): the mode update with every widget
 // write and the chart handover, and the same tick followed by the repaint it causes.
+#include "display/frm_display.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 
@@ -34,15 +35,23 @@ void startGame(frmMain &window, int mode)
     QCoreApplication::processEvents();
 }
 
-void tick(benchmark::State &state, int mode, bool repaint)
+// With `display`, the spectators' display is open at 1920×1080 and repainted with the board.
+void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
 {
     frmMain window;
+    if (display) {
+        window.findChild<QPushButton *>(QStringLiteral("CmdDisplay"))->click();
+        window.display()->resize(1920, 1080);
+    }
     startGame(window, mode);
     for (auto _ : state) {
         window.links().playerRpm() = kSteady;
         window.tmrRefresh_Timer();
         if (repaint) {
             window.repaint();
+            if (display) {
+                window.display()->repaint();
+            }
         }
     }
     benchmark::DoNotOptimize(window.links().playerRpm());
@@ -52,6 +61,13 @@ void BM_SpeedRefreshTick(benchmark::State &state) { tick(state, 0, false); }
 void BM_StrengthRefreshTick(benchmark::State &state) { tick(state, 1, false); }
 void BM_SpeedRefreshTickAndPaint(benchmark::State &state) { tick(state, 0, true); }
 void BM_StrengthRefreshTickAndPaint(benchmark::State &state) { tick(state, 1, true); }
+void BM_SpeedRefreshTickWithDisplay(benchmark::State &state) { tick(state, 0, false, true); }
+void BM_StrengthRefreshTickWithDisplay(benchmark::State &state) { tick(state, 1, false, true); }
+void BM_SpeedRefreshTickAndPaintWithDisplay(benchmark::State &state) { tick(state, 0, true, true); }
+void BM_StrengthRefreshTickAndPaintWithDisplay(benchmark::State &state)
+{
+    tick(state, 1, true, true);
+}
 
 } // namespace
 
@@ -59,6 +75,10 @@ BENCHMARK(BM_SpeedRefreshTick);
 BENCHMARK(BM_StrengthRefreshTick);
 BENCHMARK(BM_SpeedRefreshTickAndPaint);
 BENCHMARK(BM_StrengthRefreshTickAndPaint);
+BENCHMARK(BM_SpeedRefreshTickWithDisplay);
+BENCHMARK(BM_StrengthRefreshTickWithDisplay);
+BENCHMARK(BM_SpeedRefreshTickAndPaintWithDisplay);
+BENCHMARK(BM_StrengthRefreshTickAndPaintWithDisplay);
 
 int main(int argc, char *argv[])
 {

@@ -10,6 +10,27 @@ PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite qt6-serialport-de
 # keep compiling, and the package tools the package check uses (lintian among them).
 TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian)
 
+# fuzz_soak_runs <fuzz target>: inputs a soak gives the target; the smoke run in scripts/test
+# gives each a fixed few.
+fuzz_soak_runs() {
+    case $(basename "$1") in
+        fuzz_comm) echo 100000000 ;;
+        fuzz_play) echo 10000000 ;;
+        *) echo 1000000 ;;
+    esac
+}
+
+# fuzz_max_len <fuzz target>: the longest input worth making; longer ones only slow a run.
+# Four reads of up to seven frames for the decoder; for the play modes the preset state
+# (up to about 80 bytes) and a few operations.
+fuzz_max_len() {
+    case $(basename "$1") in
+        fuzz_comm) echo 32 ;;
+        fuzz_play) echo 128 ;;
+        *) echo 256 ;;
+    esac
+}
+
 ensure_packages() {
     local missing=()
     for p in "${PACKAGES[@]}" "$@"; do

@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -187,7 +188,11 @@ void frmDisplay::clearRanking()
 
 std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const
 {
-    const scoreboard::Scene scene = scoreboard::BuildScene(m_shown, size());
+    return fitTexts(scoreboard::BuildScene(m_shown, size()));
+}
+
+std::vector<frmDisplay::DrawnText> frmDisplay::fitTexts(const scoreboard::Scene &scene) const
+{
     std::vector<DrawnText> drawn;
     drawn.reserve(scene.texts.size());
     for (const scoreboard::TextItem &item : scene.texts) {
@@ -240,12 +245,82 @@ void frmDisplay::paintEvent(QPaintEvent *)
     for (const QRect &mark : scene.leaderMarks) {
         drawStar(painter, mark, ColourFromBgr(scene.markColour));
     }
-    for (const DrawnText &drawn : drawnTexts()) {
-        painter.setFont(drawn.font);
-        painter.setPen(ColourFromBgr(drawn.item.colour));
-        painter.drawText(drawn.item.area,
-            static_cast<int>(drawn.item.alignment) | Qt::TextSingleLine, drawn.text);
+    for (const DrawnText &drawn : fitTexts(scene)) {
+        drawText(painter, drawn);
     }
+}
+
+// Text this large is not in Qt's glyph cache: every frame would fill each glyph's outline
+// again, which costs several milliseconds a picture. Rendered pieces are kept instead: numbers
+// by character (they change every tick, their digits do not), any other text whole.
+void frmDisplay::drawText(QPainter &painter, const DrawnText &drawn) const
+{
+    const QFontMetrics metrics(drawn.font);
+    const QRect &area = drawn.item.area;
+    const int width = metrics.horizontalAdvance(drawn.text);
+    int left = area.left();
+    if (drawn.item.alignment & Qt::AlignRight) {
+        left = area.right() + 1 - width;
+    } else if (drawn.item.alignment & Qt::AlignHCenter) {
+        left = area.left() + (area.width() - width) / 2;
+    }
+    int top = area.top() + (area.height() - metrics.height()) / 2;
+    if (drawn.item.alignment & Qt::AlignBottom) {
+        top = area.bottom() + 1 - metrics.height();
+    } else if (drawn.item.alignment & Qt::AlignTop) {
+        top = area.top();
+    }
+    const int baseline = top + metrics.ascent();
+    const bool numeric = std::all_of(drawn.text.cbegin(), drawn.text.cend(), [](QChar c) {
+        return c.isDigit() || c.isSpace() || c.category() == QChar::Punctuation_Other;
+    });
+    if (!numeric) {
+        const RenderedText &piece = rendered(drawn.text, drawn.font, drawn.item.colour);
+        painter.drawPixmap(QPoint(left, baseline) + piece.offset, piece.pixmap);
+        return;
+    }
+    for (qsizetype i = 0; i < drawn.text.size(); ++i) {
+        const RenderedText &piece =
+            rendered(QString(drawn.text.at(i)), drawn.font, drawn.item.colour);
+        const int x = left + metrics.horizontalAdvance(drawn.text.left(i));
+        painter.drawPixmap(QPoint(x, baseline) + piece.offset, piece.pixmap);
+    }
+}
+
+const frmDisplay::RenderedText &frmDisplay::rendered(
+    const QString &text, const QFont &font, quint32 colour) const
+{
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                            .arg(font.key())
+                            .arg(font.pixelSize())
+                            .arg(colour)
+                            .arg(ratio)
+                            .arg(text);
+    if (const RenderedText *cached = m_rendered.object(key)) {
+        return *cached;
+    }
+    const QFontMetrics metrics(font);
+    // The ink may reach past the advance and above the ascent; the picture holds all of it.
+    const QRect box = metrics.boundingRect(text).united(QRect(
+        0, -metrics.ascent(), std::max(1, metrics.horizontalAdvance(text)), metrics.height()));
+    RenderedText piece;
+    piece.offset = box.topLeft();
+    piece.pixmap = QPixmap((QSizeF(box.size()) * ratio).toSize());
+    piece.pixmap.setDevicePixelRatio(ratio);
+    piece.pixmap.fill(Qt::transparent);
+    QPainter painter(&piece.pixmap);
+    painter.setFont(font);
+    painter.setPen(ColourFromBgr(colour));
+    painter.drawText(-box.topLeft(), text);
+    painter.end();
+    const QSize pixels = piece.pixmap.size();
+    const auto cost = static_cast<qsizetype>(std::max(1, pixels.width() * pixels.height() / 1024));
+    // A picture larger than the whole cache is drawn once and not kept.
+    m_uncached = piece;
+    m_rendered.insert(key, new RenderedText(std::move(piece)), cost);
+    const RenderedText *kept = m_rendered.object(key);
+    return kept ? *kept : m_uncached;
 }
 
 void frmDisplay::keyPressEvent(QKeyEvent *event)

@@ -4,7 +4,10 @@
 #include "display/scoreboard.h"
 #include "measurement/board.h"
 
+#include <QCache>
 #include <QFont>
+#include <QPixmap>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -14,6 +17,7 @@ class QCloseEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
+class QPainter;
 
 /// The spectators' display: a second top-level window that shows the game large enough to be
 /// read across a room. It is a board the play modes write to (through the main window's
@@ -81,7 +85,20 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // A text drawn once into a picture; offset is where its top left lies from the origin of
+    // the baseline.
+    struct RenderedText {
+        QPixmap pixmap;
+        QPoint offset;
+    };
+
+    std::vector<DrawnText> fitTexts(const scoreboard::Scene &scene) const;
+    void drawText(QPainter &painter, const DrawnText &drawn) const;
+    const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
     void rememberPlacement() const;
 
     scoreboard::Shown m_shown;
+    // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
+    mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
+    mutable RenderedText m_uncached;
 };

@@ -2,7 +2,9 @@
 #include "display/scoreboard.h"
 
 #include "setup/settings_store.h"
+#include "shared/decimal_text.h"
 
+#include <QLocale>
 #include <QStringList>
 
 #include <algorithm>
@@ -215,9 +217,9 @@ namespace
             name.bold = true;
             name.elide = true;
             scene.texts.push_back(name);
-            TextItem revolutions = text(indexed("rankRev", place), cell(2),
-                SplitCaption(shown.players[entry.player].liveCaption).number, colour, panel,
-                Qt::AlignRight | Qt::AlignVCenter);
+            TextItem revolutions =
+                text(indexed("rankRev", place), cell(2), QLocale().toString(entry.revolutions),
+                    colour, panel, Qt::AlignRight | Qt::AlignVCenter);
             revolutions.bold = true;
             scene.texts.push_back(revolutions);
             for (const std::size_t c : { 3u, 4u }) {
@@ -396,12 +398,10 @@ Placement ReadPlacement()
     const QString application = QLatin1String(settings_store::kApplication);
     const QString section = QLatin1String(settings_store::kSection);
     Placement placement;
-    bool isNumber = false;
-    const int screen =
+    const QString screen =
         settings_store::ReadSetting(application, section, QStringLiteral("DisplayScreen"), -1)
-            .trimmed()
-            .toInt(&isNumber);
-    placement.screen = isNumber && screen >= 0 ? screen : -1;
+            .trimmed();
+    placement.screen = int(decimal_text::parseDigits(screen).value_or(-1));
     const QString fullScreen =
         settings_store::ReadSetting(application, section, QStringLiteral("DisplayFullScreen"), 0)
             .trimmed();

@@ -5,6 +5,7 @@
 #include "display/frm_display.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
+#include "main_window/accessible.h"
 #include "main_window/button_art.h"
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
@@ -12,6 +13,7 @@
 #include "main_window/speed_bar.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
+#include "main_window/twips_adapter.h"
 #include "main_window/widget_board.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
@@ -19,6 +21,7 @@
 #include "setup/settings_store.h"
 #include "version.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -26,6 +29,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -53,14 +57,6 @@ constexpr quint32 kFirstBarColour = 0x0000FF00;
 constexpr quint32 kOtherBarColour = 0x000080FF;
 constexpr qint16 kLastPort = 16;
 
-// Every control of the window is in the design inventory; a missing one is a programming error.
-layout::TwipsRect designRect(QAnyStringView objectName)
-{
-    const std::optional<layout::TwipsRect> rect = layout::DesignRect(objectName);
-    Q_ASSERT(rect);
-    return rect.value_or(layout::TwipsRect {});
-}
-
 QString indexedName(const char *name, int index)
 {
     return QLatin1String(name) + QString::number(index);
@@ -82,6 +78,10 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     button->setToolTip(toolTip);
     button->setIcon(main_window::ButtonIcon(art));
     button->setFocusPolicy(Qt::TabFocus);
+    // A picture-only button is known to assistive technology by what its tooltip says.
+    if (caption.isEmpty()) {
+        button->setAccessibleName(toolTip);
+    }
     return button;
 }
 
@@ -106,19 +106,13 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
 
 frmMain::~frmMain() = default;
 
-QRect frmMain::toPixels(const layout::TwipsRect &twips) const
-{
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    return { twips::TwipsToPixels(twips.Left, dpiX), twips::TwipsToPixels(twips.Top, dpiY),
-        twips::TwipsToPixels(twips.Width, dpiX), twips::TwipsToPixels(twips.Height, dpiY) };
-}
-
 void frmMain::buildControls()
 {
+    main_window::InstallAccessibleFactory();
     setObjectName(QStringLiteral("frmMain"));
     setPanelBackground(this);
-    resize(toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }).size());
+    resize(twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, *this)
+               .size());
 
     for (int i = 0; i < 2; ++i) {
         frBase[i] = new QGroupBox(this);
@@ -130,20 +124,21 @@ void frmMain::buildControls()
     pctBase = new QWidget(frBase[0]);
     pctBase->setObjectName(QStringLiteral("pctBase"));
     setPanelBackground(pctBase);
-    pctBase->setGeometry(toPixels(designRect("pctBase")));
+    pctBase->setGeometry(twips::designPixels(layout::DesignInventory(), "pctBase", *this));
     pctBase->hide();
 
     cmdStr = new QPushButton(QStringLiteral("Strength Mode"), pctBase);
     cmdStr->setObjectName(QStringLiteral("cmdStr"));
     cmdStr->setToolTip(QStringLiteral("Set the countdown timer"));
-    cmdStr->setGeometry(toPixels(designRect("cmdStr")));
+    cmdStr->setGeometry(twips::designPixels(layout::DesignInventory(), "cmdStr", *this));
 
     CurTimer = new main_window::LedDisplay(3, pctBase);
+    CurTimer->setAccessibleName(QStringLiteral("Seconds left"));
     CurTimer->setObjectName(QStringLiteral("CurTimer"));
     CurTimer->setColours(Qt::black, kPanelBackground);
     // Sized to its panel, as the display sizes itself to what is visible of it.
-    CurTimer->setGeometry(
-        toPixels(designRect("CurTimer")).intersected(QRect(QPoint(0, 0), pctBase->size())));
+    CurTimer->setGeometry(twips::designPixels(layout::DesignInventory(), "CurTimer", *this)
+                              .intersected(QRect(QPoint(0, 0), pctBase->size())));
     CurTimer->setNumber(90);
     CurTimer->setTag(QStringLiteral("90"));
 
@@ -153,27 +148,32 @@ void frmMain::buildControls()
     for (int i = 0; i < 2; ++i) {
         OptMode[i] = new QRadioButton(modeCaptions[i], frBase[0]);
         OptMode[i]->setObjectName(indexedName("OptMode", i));
-        OptMode[i]->setGeometry(toPixels(designRect(OptMode[i]->objectName())));
+        OptMode[i]->setGeometry(
+            twips::designPixels(layout::DesignInventory(), OptMode[i]->objectName(), *this));
         m_optModeGroup->addButton(OptMode[i], i);
     }
     OptMode[0]->setChecked(true);
 
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         lblName[n] = new main_window::TagLabel(frBase[1]);
+        lblName[n]->setAccessibleName(QStringLiteral("Player %1 name").arg(n));
         lblName[n]->setObjectName(indexedName("lblName", n));
         lblName[n]->setText(QStringLiteral("Player%1 name").arg(n));
 
         lblRPM[n] = new main_window::TagLabel(frBase[1]);
+        lblRPM[n]->setAccessibleName(QStringLiteral("Player %1 speed").arg(n));
         lblRPM[n]->setObjectName(indexedName("lblRPM", n));
         lblRPM[n]->setText(QStringLiteral("0 rpm"));
 
         lblHI[n] = new main_window::TagLabel(frBase[1]);
+        lblHI[n]->setAccessibleName(QStringLiteral("Player %1 record").arg(n));
         lblHI[n]->setObjectName(indexedName("lblHI", n));
         lblHI[n]->setText(QStringLiteral("0 rpm"));
         lblHI[n]->setBold(true);
 
         // Bars after labels: a long name runs under the bar, not over it.
         pbar[n] = new main_window::SpeedBar(frBase[1]);
+        pbar[n]->setAccessibleName(QStringLiteral("Speed bar, player %1").arg(n));
         pbar[n]->setObjectName(indexedName("pbar", n));
         pbar[n]->setMaximum(rotavex::kMaxRpm);
         pbar[n]->setFillColour(n == kFirstPlayer ? kFirstBarColour : kOtherBarColour);
@@ -184,14 +184,16 @@ void frmMain::buildControls()
     setPanelBackground(pc);
 
     CurSpeed = new main_window::LedDisplay(6, pc);
+    CurSpeed->setAccessibleName(QStringLiteral("Best speed"));
     CurSpeed->setObjectName(QStringLiteral("CurSpeed"));
     CurSpeed->setColours(kSpeedOnColour, kPanelBackground);
-    pc->setGeometry(toPixels(m_geometry.pc));
+    pc->setGeometry(twips::toPixels(m_geometry.pc, *this));
     // Sized to its frame, as the display sizes itself to what is visible of it.
-    CurSpeed->setGeometry(
-        toPixels(designRect("CurSpeed")).intersected(QRect(QPoint(0, 0), pc->size())));
+    CurSpeed->setGeometry(twips::designPixels(layout::DesignInventory(), "CurSpeed", *this)
+                              .intersected(QRect(QPoint(0, 0), pc->size())));
 
     MSChart1 = new main_window::PlayerChart(this);
+    MSChart1->setAccessibleName(QStringLiteral("Speed chart"));
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
 
     PctLogo = new main_window::RotorLogo(this);
@@ -219,7 +221,8 @@ void frmMain::buildControls()
     CmdDisplay->setCheckable(true);
     for (QPushButton *button :
         { cmdSetup, cmdQuit, CmdStart, CmdClear, CmdVisual, CmdScore, CmdDisplay }) {
-        button->setGeometry(toPixels(designRect(button->objectName())));
+        button->setGeometry(
+            twips::designPixels(layout::DesignInventory(), button->objectName(), *this));
     }
 
     tmrTimeout = new QTimer(this);
@@ -304,6 +307,7 @@ void frmMain::applyPlayerNames()
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         m_board->setNameCaption(n, m_playerName[n]);
         m_board->setChartColumnLabel(n, m_playerName[n]);
+        updateNameToolTip(n);
     }
 }
 
@@ -314,8 +318,10 @@ void frmMain::updateNameToolTip(PlayerSlot player)
         // Never opened yet: the port it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);
     }
-    // Tooltips guess at markup; the reason comes from the serial layer and must show as written.
-    lblName[player]->setToolTip(Qt::convertFromPlainText(link_status::Describe(status)));
+    // The whole name first: the label may show it cut short. Tooltips guess at markup; the name
+    // comes from the user and the reason from the serial layer, and both must show as written.
+    lblName[player]->setToolTip(Qt::convertFromPlainText(
+        m_playerName[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
 void frmMain::tmrTimeout_Timer() { m_links->watchdogTick(); }
@@ -439,6 +445,14 @@ void frmMain::cmdSetup_Click()
     dialog.exec();
     m_playerName = dialog.Unload();
     applyPlayerNames();
+    if (const QStringList messages = dialog.storeMessages(); !messages.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
+            messages.join(QStringLiteral("\n\n")), QMessageBox::Ok, this);
+        // The file name comes from the user's environment: shown as written.
+        box.setTextFormat(Qt::PlainText);
+        box.setObjectName(QStringLiteral("msgSettings"));
+        box.exec();
+    }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         updateNameToolTip(n); // a closed link's port may have changed
     }
@@ -486,17 +500,21 @@ void frmMain::Form_Resize()
 
 void frmMain::applyGeometry()
 {
-    frBase[0]->setGeometry(toPixels(m_geometry.frBase0));
-    frBase[1]->setGeometry(toPixels(m_geometry.frBase1));
-    pc->setGeometry(toPixels(m_geometry.pc));
-    PctLogo->setGeometry(toPixels(m_geometry.PctLogo));
-    MSChart1->setGeometry(toPixels(m_geometry.MSChart1));
+    frBase[0]->setGeometry(twips::toPixels(m_geometry.frBase0, *this));
+    frBase[1]->setGeometry(twips::toPixels(m_geometry.frBase1, *this));
+    pc->setGeometry(twips::toPixels(m_geometry.pc, *this));
+    PctLogo->setGeometry(twips::toPixels(m_geometry.PctLogo, *this));
+    MSChart1->setGeometry(twips::toPixels(m_geometry.MSChart1, *this));
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        lblName[n]->setGeometry(toPixels(m_geometry.lblName[n]));
-        pbar[n]->setGeometry(toPixels(m_geometry.pbar[n]));
-        lblRPM[n]->setGeometry(toPixels(m_geometry.lblRPM[n]));
-        lblHI[n]->setGeometry(toPixels(m_geometry.lblHI[n]));
+        lblName[n]->setGeometry(twips::toPixels(m_geometry.lblName[n], *this));
+        pbar[n]->setGeometry(twips::toPixels(m_geometry.pbar[n], *this));
+        lblRPM[n]->setGeometry(twips::toPixels(m_geometry.lblRPM[n], *this));
+        lblHI[n]->setGeometry(twips::toPixels(m_geometry.lblHI[n], *this));
+        lblName[n]->setRoomWidth(
+            twips::toPixels({ 0, 0, layout::NameRoomTwips(m_geometry, n), 0 }, *this).width());
     }
+    main_window::FitColumn(lblRPM);
+    main_window::FitColumn(lblHI);
 }
 
 frmScore *frmMain::scoreWindow() const { return m_score.data(); }
@@ -529,10 +547,7 @@ void frmMain::beginGame()
         std::nullopt };
     if (m_playMode == game_control::PlayMode::Strength) {
         start.mode = results::GameMode::Strength;
-        bool ok = false;
-        if (const int preset = CurTimer->tag().toInt(&ok); ok) {
-            start.presetSeconds = preset;
-        }
+        start.presetSeconds = game_control::PresetSeconds(CurTimer->tag());
         m_gameStartSeconds = static_cast<int>(CurTimer->number());
     }
     rotavex::PerPlayer<bool> open;
@@ -589,6 +604,21 @@ void frmMain::showResultsNotice()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Buttons outside a dialog take only Space; Enter and Return reach the window unhandled.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    if (enter && button != nullptr && isAncestorOf(button) && button->isEnabled()) {
+        if (!event->isAutoRepeat()) {
+            button->click();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -17,6 +17,7 @@
 class PlayerLinks;
 class QButtonGroup;
 class QCloseEvent;
+class QKeyEvent;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -70,8 +71,6 @@ public:
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
     /// The high-score window while it is open, else nullptr.
     frmScore *scoreWindow() const;
-    /// A rectangle in twips as pixels at this window's logical resolution.
-    QRect toPixels(const layout::TwipsRect &twips) const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
 
@@ -102,6 +101,8 @@ public Q_SLOTS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    /// Enter and Return press the focused button, as Space does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -119,7 +120,7 @@ private:
     void endGame(bool complete);
     /// Shows the current names on the name labels and in the chart legend at once.
     void applyPlayerNames();
-    /// The name label's tooltip: the state of the player's link.
+    /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
     // The controls, named as the program's parts refer to them.

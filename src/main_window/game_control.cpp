@@ -49,12 +49,16 @@ double StrengthStartSeconds(double shown, QStringView presetTag)
     if (!nothingLeft(shown)) {
         return shown;
     }
-    // The tag is our own decimal text, so only plain digits are a preset; "+30" or " 30" would
-    // mean the display was tampered with.
-    if (const std::optional<qint64> preset = decimal_text::parseDigits(presetTag, 1)) {
-        return int(*preset);
+    if (const std::optional<int> preset = PresetSeconds(presetTag)) {
+        return *preset;
     }
     return shown;
+}
+
+std::optional<int> PresetSeconds(QStringView presetTag)
+{
+    const std::optional<qint64> preset = decimal_text::parseDigits(presetTag, 1);
+    return preset ? std::optional<int>(int(*preset)) : std::nullopt;
 }
 
 void RefreshTick(StrengthPace &pace) { --pace.refreshesOwed; }

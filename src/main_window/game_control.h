@@ -31,6 +31,10 @@ CountdownStepResult CountdownStep(double shown);
 /// shown seconds carry on, so a stopped game continues from the seconds it had left.
 double StrengthStartSeconds(double shown, QStringView presetTag);
 
+/// The countdown preset (seconds) the countdown display's tag names: plain digits above 0, as
+/// we write them; std::nullopt for anything else ("+30" or " 30" mean a tampered display).
+std::optional<int> PresetSeconds(QStringView presetTag);
+
 /// Keeps a running Strength game's refresh ticks level with its countdown steps. Both timers
 /// tick once a second and either may fire first within a second; counted this way a game of
 /// N seconds gets exactly N refresh ticks whichever order they come in.

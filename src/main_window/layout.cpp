@@ -53,13 +53,6 @@ namespace
         DesignControl { "CmdDisplay", "", { 6255, 60, 480, 405 } },
     };
 
-    TwipsRect designOf(QAnyStringView name)
-    {
-        const std::optional<TwipsRect> rect = DesignRect(name);
-        Q_ASSERT(rect);
-        return rect.value_or(TwipsRect {});
-    }
-
     constexpr float kBottomMargin = 420.0f;
     constexpr float kRightMarginDisplays = 40.0f; // logo and speed display
     constexpr float kRightMarginModePanel = 100.0f;
@@ -164,32 +157,58 @@ namespace
 
 std::span<const DesignControl> DesignInventory() { return kInventory; }
 
-std::optional<TwipsRect> DesignRect(QAnyStringView objectName)
+std::optional<TwipsRect> FindDesignRect(
+    std::span<const DesignControl> inventory, QAnyStringView objectName)
 {
-    const auto it = std::find_if(kInventory.begin(), kInventory.end(), [&](const DesignControl &c) {
+    const auto it = std::find_if(inventory.begin(), inventory.end(), [&](const DesignControl &c) {
         return QAnyStringView::compare(objectName, QLatin1StringView(c.objectName)) == 0;
     });
-    if (it == kInventory.end()) {
+    if (it == inventory.end()) {
         return std::nullopt;
     }
     return it->rect;
 }
 
+TwipsRect designRect(std::span<const DesignControl> inventory, QAnyStringView objectName)
+{
+    const std::optional<TwipsRect> rect = FindDesignRect(inventory, objectName);
+    Q_ASSERT(rect);
+    return rect.value_or(TwipsRect {});
+}
+
+std::optional<TwipsRect> DesignRect(QAnyStringView objectName)
+{
+    return FindDesignRect(kInventory, objectName);
+}
+
 BoardGeometry DesignGeometry()
 {
     BoardGeometry g;
-    g.frBase0 = designOf("frBase0");
-    g.frBase1 = designOf("frBase1");
-    g.pc = designOf("pc");
-    g.PctLogo = designOf("PctLogo");
-    g.MSChart1 = designOf("MSChart1");
+    g.frBase0 = designRect(kInventory, "frBase0");
+    g.frBase1 = designRect(kInventory, "frBase1");
+    g.pc = designRect(kInventory, "pc");
+    g.PctLogo = designRect(kInventory, "PctLogo");
+    g.MSChart1 = designRect(kInventory, "MSChart1");
     for (PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
-        g.lblName[n] = designOf(QStringLiteral("lblName%1").arg(n));
-        g.pbar[n] = designOf(QStringLiteral("pbar%1").arg(n));
-        g.lblRPM[n] = designOf(QStringLiteral("lblRPM%1").arg(n));
-        g.lblHI[n] = designOf(QStringLiteral("lblHI%1").arg(n));
+        g.lblName[n] = designRect(kInventory, QStringLiteral("lblName%1").arg(n));
+        g.pbar[n] = designRect(kInventory, QStringLiteral("pbar%1").arg(n));
+        g.lblRPM[n] = designRect(kInventory, QStringLiteral("lblRPM%1").arg(n));
+        g.lblHI[n] = designRect(kInventory, QStringLiteral("lblHI%1").arg(n));
     }
     return g;
+}
+
+int NameRoomTwips(const BoardGeometry &g, PlayerSlot player)
+{
+    const TwipsRect &name = g.lblName[player];
+    const TwipsRect &bar = g.pbar[player];
+    const bool barReachesIn = bar.Width > 0 && bar.Height > 0 && bar.Left < name.Left + name.Width
+        && bar.Left + bar.Width > name.Left && bar.Top < name.Top + name.Height
+        && bar.Top + bar.Height > name.Top;
+    if (!barReachesIn) {
+        return name.Width;
+    }
+    return std::clamp(bar.Left - name.Left, 0, name.Width);
 }
 
 void LayoutBoard(BoardGeometry &g, double outerWidth, double outerHeight, bool fullHeight)

@@ -50,12 +50,26 @@ struct DesignControl {
 /// container listed before what it holds. Arrays appear per member: "lblRPM1", "OptMode0".
 std::span<const DesignControl> DesignInventory();
 
+/// The geometry of the control named `objectName` in `inventory`, relative to its container;
+/// nullopt for a name not listed.
+std::optional<TwipsRect> FindDesignRect(
+    std::span<const DesignControl> inventory, QAnyStringView objectName);
+
+/// The same for a control the window is built from, so listed by design: a missing one is a
+/// programming error (asserts; an empty rect in a release build).
+TwipsRect designRect(std::span<const DesignControl> inventory, QAnyStringView objectName);
+
 /// The design geometry of the frmMain control named `objectName` ("cmdStr", "CurTimer",
 /// "frBase1", "pbar3" ...), relative to its container; nullopt for a name not in the inventory.
 std::optional<TwipsRect> DesignRect(QAnyStringView objectName);
 
 /// The main window's design geometry of the controls above.
 BoardGeometry DesignGeometry();
+
+/// The width in twips of what player n's speed bar leaves visible of the player's name label:
+/// the bar is drawn over the label where the two meet, so a name is fitted to the part left of
+/// the bar. The label's whole width when the bar does not reach into it.
+int NameRoomTwips(const BoardGeometry &geometry, rotavex::PlayerSlot player);
 
 /// Re-lays the board out for a window whose outer size is outerWidth × outerHeight twips.
 /// fullHeight (view toggle pressed) hides the chart and lets the board fill the height.

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/player_chart.h"
 
+#include "main_window/caption_fit.h"
+
 #include "shared/player_tables.h"
 
 #include <QChart>
+#include <QFontMetricsF>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -17,6 +20,8 @@ namespace
 {
 
     constexpr qsizetype kLegendChars = 200;
+    // What a legend entry takes besides its text (marker and gaps), in line heights.
+    constexpr double kLegendMarkerEms = 2.5;
 
     const std::array<QColor, speed_mode::kChartColumns> kColumnColours { QColor(0, 90, 200),
         QColor(210, 40, 40), QColor(20, 150, 60), QColor(230, 130, 0) };
@@ -55,6 +60,9 @@ PlayerChart::PlayerChart(QWidget *parent)
     chart->addAxis(m_rpmAxis, Qt::AlignLeft);
     setChart(chart);
     setRenderHint(QPainter::Antialiasing);
+    // The chart takes no keys; a Tab stop on it (or its viewport) would show focus nowhere.
+    setFocusPolicy(Qt::NoFocus);
+    viewport()->setFocusPolicy(Qt::NoFocus);
 
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         addRunSeries(c);
@@ -128,17 +136,36 @@ void PlayerChart::setData(const speed_mode::ChartTable &table)
 void PlayerChart::setColumnLabel(int c, const QString &label)
 {
     column(c).label = label;
-    // The legend fits a name by measuring ever shorter prefixes of it, which takes seconds on
-    // a name of many thousand characters; it never shows more than a few dozen, so it gets
-    // no more than kLegendChars of them (never half a surrogate pair).
-    QString shown = label;
-    if (shown.size() > kLegendChars) {
-        shown.truncate(
-            shown.at(kLegendChars - 1).isHighSurrogate() ? kLegendChars - 1 : kLegendChars);
+    showLegendName(c);
+}
+
+void PlayerChart::showLegendName(int c)
+{
+    // Cut short here, with the same "…" as the name labels, rather than by the legend, which
+    // would measure ever shorter prefixes of a long name (seconds for many thousand characters).
+    const QFont font = chart()->legend()->font();
+    const QFontMetricsF metrics(font);
+    // The legend runs along the bottom across the whole view.
+    const double room = caption_fit::EntryTextRoom(
+        width(), speed_mode::kChartColumns, kLegendMarkerEms * metrics.height());
+    const QString whole = caption_fit::MeasurablePrefix(column(c).label, kLegendChars);
+    QString shown = metrics.elidedText(whole, Qt::ElideRight, room);
+    if (whole.size() < column(c).label.size() && !shown.endsWith(QChar(0x2026))) {
         shown += QChar(0x2026);
     }
+    column(c).legendName = shown;
     // The legend renders series names as rich text.
     column(c).runs.front()->setName(shown.toHtmlEscaped());
+}
+
+QString PlayerChart::legendName(int c) const { return column(c).legendName; }
+
+void PlayerChart::resizeEvent(QResizeEvent *event)
+{
+    QChartView::resizeEvent(event);
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        showLegendName(c);
+    }
 }
 
 QString PlayerChart::columnLabel(int c) const { return column(c).label; }

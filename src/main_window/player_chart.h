@@ -32,6 +32,8 @@ public:
     /// Names column 1..4; the text is shown as given, never as markup.
     void setColumnLabel(int column, const QString &label);
     QString columnLabel(int column) const;
+    /// The column's label as the legend shows it: cut short with "…" to its share of the width.
+    QString legendName(int column) const;
 
     /// The named line of a column (the first run of points; later runs are drawn by unnamed
     /// lines of the same colour that the legend leaves out).
@@ -42,9 +44,15 @@ public:
     QValueAxis *rowAxis() const { return m_rowAxis; }
     QValueAxis *rpmAxis() const { return m_rpmAxis; }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void showLegendName(int column);
+
     struct Column {
         QString label;
+        QString legendName;
         std::vector<QLineSeries *> runs; // runs[0] is the named line; owned by the chart
     };
 

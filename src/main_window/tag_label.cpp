@@ -1,17 +1,30 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/tag_label.h"
 
+#include "main_window/caption_fit.h"
+
+#include <QEvent>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
+#include <limits>
 
 namespace main_window
 {
 
+namespace
+{
+    // No label is wider than this many characters of even the narrowest glyphs.
+    constexpr qsizetype kMeasuredChars = 1000;
+    // Figures smaller than this are hard to read from a few steps away.
+    constexpr double kSmallestColumnPointSize = 6.0;
+} // namespace
+
 TagLabel::TagLabel(QWidget *parent)
     : QLabel(parent)
+    , m_designPointSize(font().pointSizeF())
 {
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::NoTextInteraction);
@@ -21,30 +34,102 @@ void TagLabel::setBold(bool bold)
 {
     QFont shown = font();
     shown.setBold(bold);
+    m_fitting = true; // the weight changes, not the size
     setFont(shown);
+    m_fitting = false;
+}
+
+void TagLabel::setPointSize(qreal pointSize)
+{
+    if (pointSize <= 0 || font().pointSizeF() == pointSize) {
+        return;
+    }
+    QFont shown = font();
+    shown.setPointSizeF(pointSize);
+    m_fitting = true;
+    setFont(shown);
+    m_fitting = false;
+}
+
+void TagLabel::changeEvent(QEvent *event)
+{
+    // A font given from outside is the new design; one set to fit a caption is not.
+    if (event->type() == QEvent::FontChange && !m_fitting) {
+        m_designPointSize = font().pointSizeF();
+    }
+    QLabel::changeEvent(event);
+}
+
+void TagLabel::setRoomWidth(int px)
+{
+    if (m_roomWidth != px) {
+        m_roomWidth = px;
+        update();
+    }
+}
+
+int TagLabel::room() const
+{
+    const int contents = contentsRect().width();
+    return m_roomWidth < 0 ? contents : std::min(contents, m_roomWidth);
+}
+
+QString TagLabel::shownText() const
+{
+    const QString caption = caption_fit::MeasurablePrefix(text(), kMeasuredChars);
+    const QFontMetricsF metrics(font());
+    if (metrics.horizontalAdvance(caption) <= room() && caption.size() == text().size()) {
+        return caption;
+    }
+    const QString elided = metrics.elidedText(caption, Qt::ElideRight, std::max(0, room()));
+    // A prefix that happens to fit still lost its end: say so.
+    return elided.endsWith(QChar(0x2026)) ? elided : elided + QChar(0x2026);
 }
 
 void TagLabel::paintEvent(QPaintEvent *event)
 {
-    const QString caption = text();
-    const QRect room = contentsRect();
-    const qreal needed = QFontMetricsF(font()).horizontalAdvance(caption);
-    if (caption.isEmpty() || room.width() <= 0 || needed <= room.width()) {
+    const QString shown = shownText();
+    if (shown.size() == text().size() && shown == text()) {
         QLabel::paintEvent(event);
         return;
     }
-    // Scaled by the width ratio, with a little slack for hinting at the smaller size.
-    const qreal scale = room.width() / needed * 0.97;
-    QFont smaller = font();
-    if (smaller.pointSizeF() > 0) {
-        smaller.setPointSizeF(std::max(4.0, smaller.pointSizeF() * scale));
-    } else {
-        smaller.setPixelSize(std::max(5, static_cast<int>(smaller.pixelSize() * scale)));
-    }
     QPainter painter(this);
-    painter.setFont(smaller);
+    painter.setFont(font());
     painter.setPen(palette().color(foregroundRole()));
-    painter.drawText(room, static_cast<int>(alignment()) | Qt::TextSingleLine, caption);
+    QRect area = contentsRect();
+    area.setWidth(room());
+    painter.drawText(area, static_cast<int>(alignment()) | Qt::TextSingleLine, shown);
+}
+
+void FitCaption(TagLabel *label)
+{
+    FitColumn(rotavex::PerPlayer<TagLabel *>({ label, label, label, label }));
+}
+
+void FitColumn(const rotavex::PerPlayer<TagLabel *> &column)
+{
+    const TagLabel *first = column[rotavex::kFirstPlayer];
+    int room = std::numeric_limits<int>::max();
+    for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+        room = std::min(room, column[n]->room());
+    }
+    const auto widestAt = [&column, first](double pointSize) {
+        QFont measured = first->font();
+        measured.setPointSizeF(pointSize);
+        const QFontMetricsF metrics(measured);
+        qreal widest = 0;
+        for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+            widest = std::max(widest,
+                metrics.horizontalAdvance(
+                    caption_fit::MeasurablePrefix(column[n]->text(), kMeasuredChars)));
+        }
+        return widest;
+    };
+    const double size = caption_fit::LargestFittingPointSize(
+        first->designPointSize(), kSmallestColumnPointSize, room, widestAt);
+    for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+        column[n]->setPointSize(size);
+    }
 }
 
 } // namespace main_window

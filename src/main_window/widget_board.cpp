@@ -17,11 +17,13 @@ void WidgetBoard::setNameCaption(PlayerSlot player, const QString &text)
 void WidgetBoard::setSpeedCaption(PlayerSlot player, const QString &text)
 {
     m_widgets.lblRPM[player]->setText(text);
+    FitColumn(m_widgets.lblRPM);
 }
 
 void WidgetBoard::setRecordCaption(PlayerSlot player, const QString &text)
 {
     m_widgets.lblHI[player]->setText(text);
+    FitColumn(m_widgets.lblHI);
 }
 
 QString WidgetBoard::recordTag(PlayerSlot player) const { return m_widgets.lblHI[player]->tag(); }

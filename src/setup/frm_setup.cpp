@@ -4,12 +4,14 @@
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "main_window/tag_label.h"
-#include "main_window/twips.h"
+#include "main_window/twips_adapter.h"
 #include "setup/settings_store.h"
+#include "setup/setup_layout.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,31 +29,7 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-constexpr int kClientWidthTwips = 6975;
-constexpr int kClientHeightTwips = 4665;
-constexpr int kFrameWidthTwips = 3390;
-constexpr int kFrameHeightTwips = 1875;
 constexpr int kPortCount = 16;
-
-struct FrameDesign {
-    int index; // the frame array's own index: players 3 and 4 sit in fr3 and fr2
-    int left;
-    int top;
-};
-
-FrameDesign frameDesign(PlayerSlot player)
-{
-    switch (player) {
-    case 1:
-        return { 0, 75, 105 };
-    case 2:
-        return { 1, 3555, 105 };
-    case 3:
-        return { 3, 75, 2115 };
-    default:
-        return { 2, 3555, 2115 };
-    }
-}
 
 QString nameLabelObjectName(PlayerSlot player)
 {
@@ -71,7 +49,9 @@ frmSetup::frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget
     setWindowFlags(
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(pixelRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+    setFixedSize(twips::toPixels(
+        { 0, 0, setup_layout::kDesignClientWidth, setup_layout::kDesignClientHeight }, *this)
+                     .size());
 
     buildControls();
     buildTabOrder();
@@ -83,12 +63,9 @@ frmSetup::frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget
 
 frmSetup::~frmSetup() = default;
 
-QRect frmSetup::pixelRect(int left, int top, int width, int height) const
+QRect frmSetup::designPixels(QAnyStringView objectName) const
 {
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    return { twips::TwipsToPixels(left, dpiX), twips::TwipsToPixels(top, dpiY),
-        twips::TwipsToPixels(width, dpiX), twips::TwipsToPixels(height, dpiY) };
+    return twips::designPixels(setup_layout::DesignInventory(), objectName, *this);
 }
 
 void frmSetup::buildControls()
@@ -107,42 +84,43 @@ void frmSetup::buildControls()
 
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         PlayerControls &c = m_players[player];
-        const FrameDesign frame = frameDesign(player);
+        const QString frameName = QStringLiteral("fr%1").arg(setup_layout::FrameIndex(player));
         const QString number = QString::number(player);
 
         c.fr = new QGroupBox(QStringLiteral("Player %1").arg(player), this);
-        c.fr->setObjectName(QStringLiteral("fr%1").arg(frame.index));
+        c.fr->setObjectName(frameName);
         c.fr->setFont(caption);
-        c.fr->setGeometry(pixelRect(frame.left, frame.top, kFrameWidthTwips, kFrameHeightTwips));
+        c.fr->setGeometry(designPixels(frameName));
 
-        // Fixed design widths: a caption wider than its label shrinks instead of being cut.
         c.Label7 = new main_window::TagLabel(c.fr);
         c.Label7->setText(QStringLiteral("Bluetooth input port:"));
         c.Label7->setObjectName(QStringLiteral("Label7%1").arg(player - kFirstPlayer));
-        c.Label7->setGeometry(pixelRect(120, 560, 1575, 255));
+        c.Label7->setGeometry(designPixels("Label7#"));
 
         c.cboPort = new QComboBox(c.fr);
         c.cboPort->setObjectName(QStringLiteral("cboPort") + number);
         c.cboPort->setEditable(false);
-        c.cboPort->setGeometry(pixelRect(120, 800, 1485, 300));
+        c.cboPort->setGeometry(designPixels("cboPort#"));
+        c.cboPort->setAccessibleName(QStringLiteral("Player %1 port").arg(player));
 
         c.cmdOpen = new QPushButton(QStringLiteral("Open"), c.fr);
         c.cmdOpen->setObjectName(QStringLiteral("cmdOpen") + number);
-        c.cmdOpen->setGeometry(pixelRect(1770, 240, 660, 450));
+        c.cmdOpen->setGeometry(designPixels("cmdOpen#"));
 
         c.cmdClose = new QPushButton(QStringLiteral("Close"), c.fr);
         c.cmdClose->setObjectName(QStringLiteral("cmdClose") + number);
-        c.cmdClose->setGeometry(pixelRect(2500, 240, 690, 450));
+        c.cmdClose->setGeometry(designPixels("cmdClose#"));
 
         c.nameLabel = new main_window::TagLabel(c.fr);
         c.nameLabel->setText(QStringLiteral("Name:"));
         c.nameLabel->setObjectName(nameLabelObjectName(player));
-        c.nameLabel->setGeometry(pixelRect(160, 1450, 615, 255));
+        c.nameLabel->setGeometry(designPixels("nameLabel#"));
 
         c.txtName = new QLineEdit(c.fr);
         c.txtName->setObjectName(QStringLiteral("txtName") + number);
         c.txtName->setMaxLength(INT_MAX);
-        c.txtName->setGeometry(pixelRect(800, 1400, 2500, 315));
+        c.txtName->setGeometry(designPixels("txtName#"));
+        c.txtName->setAccessibleName(QStringLiteral("Player %1 name").arg(player));
 
         // The frame's larger caption font must not spread to the controls inside it.
         for (QWidget *inner : { static_cast<QWidget *>(c.Label7), static_cast<QWidget *>(c.cboPort),
@@ -150,6 +128,9 @@ void frmSetup::buildControls()
                  static_cast<QWidget *>(c.nameLabel), static_cast<QWidget *>(c.txtName) }) {
             inner->setFont(base);
         }
+        // Fixed design widths: a caption wider than its label shrinks instead of being cut.
+        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.Label7));
+        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.nameLabel));
 
         connect(c.cmdOpen, &QPushButton::clicked, this, [this, player] { OpenAction(player); });
         connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });
@@ -157,11 +138,11 @@ void frmSetup::buildControls()
 
     chkOpenAtStart = new QCheckBox(QStringLiteral("Open these links when Rotavex starts"), this);
     chkOpenAtStart->setObjectName(QStringLiteral("chkOpenAtStart"));
-    chkOpenAtStart->setGeometry(pixelRect(120, 4140, 5000, 405));
+    chkOpenAtStart->setGeometry(designPixels("chkOpenAtStart"));
 
     cmdClose = new QPushButton(QStringLiteral("OK"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    cmdClose->setGeometry(pixelRect(5235, 4140, 1620, 405));
+    cmdClose->setGeometry(designPixels("cmdClose"));
     connect(cmdClose, &QPushButton::clicked, this, &frmSetup::cmdClose_Click);
 
     // Return in a name field must not press a button (a dialog would otherwise pick the
@@ -219,17 +200,35 @@ void frmSetup::Form_Load()
 
 rotavex::PlayerName frmSetup::Unload()
 {
+    m_storeMessages.clear();
+    if (const std::optional<QString> kept =
+            settings_store::KeepUnreadableCopy(QDateTime::currentDateTime())) {
+        m_storeMessages << *kept;
+    }
+    // Every write is checked, but one failure is one message: the rest fail the same way.
+    std::optional<QString> failure;
+    const auto note = [&failure](std::optional<QString> result) {
+        if (result && !failure) {
+            failure = result;
+        }
+    };
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1);
+        note(
+            settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1));
     }
     rotavex::PlayerName names;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         names[player] = m_players[player].txtName->text();
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        settings_store::WritePlayerName(player, names[player]);
+        note(settings_store::WritePlayerName(player, names[player]));
     }
-    settings_store::WriteOpenAtStart(chkOpenAtStart->isChecked());
+    note(settings_store::WriteOpenAtStart(chkOpenAtStart->isChecked()));
+    if (failure) {
+        m_storeMessages << *failure
+                + QStringLiteral(" The names stay on the board until Rotavex ends, but the next "
+                                 "start will not know them.");
+    }
     return names;
 }
 

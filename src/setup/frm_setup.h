@@ -3,9 +3,11 @@
 
 #include "shared/player_tables.h"
 
+#include <QAnyStringView>
 #include <QDialog>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class PlayerLinks;
 class QCheckBox;
@@ -29,6 +31,10 @@ public:
     /// Stores the port choices, then the names as edited, then the start-up choice, and
     /// returns the edited names. Runs however the dialog was left (OK or the close box).
     rotavex::PlayerName Unload();
+    /// What the last Unload() has to tell the user about the settings file, in plain text: a
+    /// damaged file it kept a copy of, and that the values did not reach the file. Empty when
+    /// all went well.
+    QStringList storeMessages() const { return m_storeMessages; }
 
 private:
     /// One player's controls, all inside that player's frame. The player's number is in
@@ -57,9 +63,11 @@ private:
     void EndBusy();
     void ShowOpenFailure(int port, const QString &description);
     /// A design rectangle in twips as pixels at this dialog's logical DPI.
-    QRect pixelRect(int left, int top, int width, int height) const;
+    // The pixels of a control listed in the dialog's design inventory.
+    QRect designPixels(QAnyStringView objectName) const;
 
     PlayerLinks &m_links;
+    QStringList m_storeMessages;
     rotavex::PlayerName m_names; // as the dialog was given them; shown at load
     rotavex::PerPlayer<qint16> m_storedPort; // as loaded
     rotavex::PerPlayer<PlayerControls> m_players;

@@ -3,6 +3,9 @@
 
 #include "shared/decimal_text.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 
@@ -23,6 +26,23 @@ namespace
         settings.beginGroup(section);
     }
 
+    // Files that read with a format error this run. Qt parses a file once and shares the result
+    // with later QSettings objects, and only the one that parsed it reports the error, so it is
+    // remembered here.
+    QStringList &unreadableFiles()
+    {
+        static QStringList files;
+        return files;
+    }
+
+    void noteFormatError(const QSettings &settings)
+    {
+        if (settings.status() == QSettings::FormatError
+            && !unreadableFiles().contains(settings.fileName())) {
+            unreadableFiles() << settings.fileName();
+        }
+    }
+
 } // namespace
 
 QString ReadSetting(const QString &application, const QString &section, const QString &key,
@@ -30,6 +50,7 @@ QString ReadSetting(const QString &application, const QString &section, const QS
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), application);
+    noteFormatError(settings);
     openSection(settings, section);
     if (!settings.contains(key)) {
         return fallback.toString();
@@ -46,14 +67,80 @@ QString ReadSetting(const QString &application, const QString &section, const QS
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-void WriteSetting(
+std::optional<QString> WriteSetting(
     const QString &application, const QString &section, const QString &key, const QString &value)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), application);
+    noteFormatError(settings);
     openSection(settings, section);
     settings.setValue(key, value);
     settings.sync();
+    if (settings.status() == QSettings::NoError) {
+        unreadableFiles().removeAll(settings.fileName());
+        return std::nullopt;
+    }
+    const QString file = QDir::toNativeSeparators(settings.fileName());
+    return QStringLiteral("The settings could not be saved to %1: %2.")
+        .arg(file,
+            WriteFailureReason(settings.fileName(), settings.status() == QSettings::FormatError));
+}
+
+QString StoreFile()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+        QString::fromLatin1(kApplication), QString::fromLatin1(kApplication))
+        .fileName();
+}
+
+QString WriteFailureReason(const QString &file, bool formatError)
+{
+    const QFileInfo info(file);
+    if (info.isDir()) {
+        return QStringLiteral("a folder of that name stands where the file should be");
+    }
+    const QFileInfo folder(info.absolutePath());
+    const QString folderName = QDir::toNativeSeparators(folder.absoluteFilePath());
+    if (!folder.exists()) {
+        return QStringLiteral("its folder %1 cannot be made").arg(folderName);
+    }
+    if (!folder.isDir()) {
+        return QStringLiteral("%1 is a file, not a folder").arg(folderName);
+    }
+    if (!folder.isWritable()) {
+        return QStringLiteral("its folder is read-only");
+    }
+    if (info.exists() && !info.isWritable()) {
+        return QStringLiteral("the file is read-only");
+    }
+    if (formatError) {
+        return QStringLiteral("the file is damaged and the settings store cannot read it");
+    }
+    return QStringLiteral("writing the file failed (the disk may be full)");
+}
+
+std::optional<QString> KeepUnreadableCopy(const QDateTime &now)
+{
+    static QStringList copied;
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+        QString::fromLatin1(kApplication), QString::fromLatin1(kApplication));
+    noteFormatError(settings);
+    const QString file = settings.fileName();
+    if (!unreadableFiles().contains(file) || copied.contains(file)) {
+        return std::nullopt;
+    }
+    copied << file;
+    const QString copy =
+        file + QStringLiteral(".unreadable-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::copy(file, copy)) {
+        return QStringLiteral("The settings file %1 is damaged: what could not be read will be "
+                              "lost when the settings are saved, and no copy of it could be "
+                              "made beside it.")
+            .arg(QDir::toNativeSeparators(file));
+    }
+    return QStringLiteral("The settings file %1 is damaged, so only part of it could be read. "
+                          "It was copied to %2 before being saved again.")
+        .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(copy));
 }
 
 QString NameKey(PlayerSlot player) { return QStringLiteral("Name%1").arg(player); }
@@ -66,9 +153,9 @@ QString ReadPlayerName(PlayerSlot player)
         NameKey(player), QStringLiteral("PLAYER %1").arg(player));
 }
 
-void WritePlayerName(PlayerSlot player, const QString &name)
+std::optional<QString> WritePlayerName(PlayerSlot player, const QString &name)
 {
-    WriteSetting(
+    return WriteSetting(
         QString::fromLatin1(kApplication), QString::fromLatin1(kSection), NameKey(player), name);
 }
 
@@ -78,10 +165,10 @@ qint16 ReadPlayerPort(PlayerSlot player)
         QString::fromLatin1(kSection), PortKey(player), kDefaultPort));
 }
 
-void WritePlayerPort(PlayerSlot player, int port)
+std::optional<QString> WritePlayerPort(PlayerSlot player, int port)
 {
-    WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection), PortKey(player),
-        QString::number(port));
+    return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+        PortKey(player), QString::number(port));
 }
 
 bool ReadOpenAtStart()
@@ -91,9 +178,9 @@ bool ReadOpenAtStart()
         == QStringLiteral("1");
 }
 
-void WriteOpenAtStart(bool open)
+std::optional<QString> WriteOpenAtStart(bool open)
 {
-    WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+    return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
         QString::fromLatin1(kOpenAtStartKey), open ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

@@ -3,8 +3,11 @@
 
 #include "shared/player_tables.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
+
+#include <optional>
 
 namespace settings_store
 {
@@ -20,9 +23,25 @@ inline constexpr auto kSection = "Properties";
 QString ReadSetting(const QString &application, const QString &section, const QString &key,
     const QVariant &fallback);
 
-/// Stores `value` at (application, section, key), replacing any earlier value.
-void WriteSetting(
+/// Stores `value` at (application, section, key), replacing any earlier value, and checks that
+/// it reached the file. On failure gives a plain-text message for the user naming the file and
+/// the reason; nullopt when the value is stored.
+std::optional<QString> WriteSetting(
     const QString &application, const QString &section, const QString &key, const QString &value);
+
+/// The file behind the store (it need not exist).
+QString StoreFile();
+
+/// Why the store's file could not be written, in words for the user: a folder in the file's
+/// place, a folder that cannot be made or written, a read-only file, or (when nothing on the
+/// file system explains it) a full disk or a file the store cannot parse.
+QString WriteFailureReason(const QString &file, bool formatError);
+
+/// When the store's file reads with a format error (damaged or hand-edited beyond repair), the
+/// next write would drop whatever could not be read; so, once per file and run, this copies it
+/// beside itself as "<file>.unreadable-<yyyyMMdd-HHmmss>" (of `now`) and gives the plain-text
+/// message that says so. nullopt when the file reads cleanly, is absent or was copied already.
+std::optional<QString> KeepUnreadableCopy(const QDateTime &now);
 
 /// "Name1".."Name4" and "CommPort1".."CommPort4".
 QString NameKey(PlayerSlot player);
@@ -30,19 +49,19 @@ QString PortKey(PlayerSlot player);
 
 /// The stored name of a player, "PLAYER n" when none is stored.
 QString ReadPlayerName(PlayerSlot player);
-void WritePlayerName(PlayerSlot player, const QString &name);
+std::optional<QString> WritePlayerName(PlayerSlot player, const QString &name);
 
 /// The stored port number of a player: 1 when none is stored; a stored text that is not a
 /// whole number in the 16-bit range counts as 0 (no selection).
 qint16 ReadPlayerPort(PlayerSlot player);
 /// Stores a port number 0..16 (0 = no selection) as decimal text.
-void WritePlayerPort(PlayerSlot player, int port);
+std::optional<QString> WritePlayerPort(PlayerSlot player, int port);
 
 /// "OpenAtStart": whether start-up opens the stored links. Only a stored "1" means yes; absent
 /// or anything else means no.
 bool ReadOpenAtStart();
 /// Stores "1" or "0".
-void WriteOpenAtStart(bool open);
+std::optional<QString> WriteOpenAtStart(bool open);
 
 /// Converts stored port text to a number; anything not a whole 16-bit number gives 0.
 qint16 PortFromText(const QString &text);

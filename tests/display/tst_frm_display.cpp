@@ -6,6 +6,7 @@
 #include "main_window/speed_bar.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
+#include "main_window/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
 
@@ -266,7 +267,7 @@ void tst_FrmDisplay::openCloseAndFullScreen()
     QVERIFY(button->text().isEmpty());
     QVERIFY(!button->icon().isNull());
     QCOMPARE(button->toolTip(), QStringLiteral("Scoreboard for spectators"));
-    QCOMPARE(button->geometry(), w.toPixels({ 6255, 60, 480, 405 }));
+    QCOMPARE(button->geometry(), twips::toPixels({ 6255, 60, 480, 405 }, w));
     QVERIFY(!w.display());
 
     frmDisplay &display = openDisplay(w);
@@ -321,7 +322,7 @@ void tst_FrmDisplay::namesFromSetupShowAtOnce()
     QTimer::singleShot(0, &w, [&edited] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (dialog == nullptr) {
-            return;
+            return; // the comparison below fails; nothing is left waiting
         }
         if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName3"))) {
             field->setText(QStringLiteral("Ada"));

@@ -4,7 +4,7 @@
 // port's bytes are cut into reads never changes where its state ends up.
 #include "link/comm.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 
 #include <algorithm>
 #include <cstddef>
@@ -38,13 +38,12 @@ bool validPosition(const comm::PacketState &state)
 } // namespace
 
 // Input layout: a header byte (bits 0-1 the port, bits 2-7 the read length 0..63), then that
-// many bytes of the read; repeated until the input ends.
+// many bytes of the read; repeated until the input ends. Every read is checked against the same
+// bytes fed one at a time from the state before it, so no input needs a copy of its streams.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     comm::PortStates states;
     LinkSeen seen;
-    rotavex::PerPlayer<QByteArray> streams;
-    rotavex::PerPlayer<bool> completed;
 
     std::size_t at = 0;
     while (at < size) {
@@ -54,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const QByteArrayView read(reinterpret_cast<const char *>(data + at), qsizetype(length));
         at += length;
 
+        comm::PacketState byByte = states[port];
         seen.fill(-1);
         const qint32 sample = comm::ReadPort(states[port], read, seen, port);
         check(validSample(sample));
@@ -64,18 +64,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
         // A usable sample needs a completed frame.
         check(sample <= 0 || seen[port] == 0);
-        completed[port] = completed[port] || seen[port] == 0;
-        streams[port].append(read.data(), read.size());
-    }
 
-    // The same bytes in one read must leave every port in the same state.
-    for (PlayerSlot port = rotavex::kFirstPlayer; port <= rotavex::kLastPlayer; ++port) {
-        comm::PacketState whole;
-        LinkSeen wholeSeen;
-        wholeSeen.fill(-1);
-        check(validSample(comm::ReadPort(whole, streams[port], wholeSeen, port)));
-        check(whole == states[port]);
-        check((wholeSeen[port] == 0) == completed[port]);
+        // How the bytes are cut into reads never changes the state, the frames seen or the
+        // sample: the last usable one.
+        LinkSeen byByteSeen;
+        byByteSeen.fill(-1);
+        qint32 lastUsable = read.isEmpty() ? 0 : -1;
+        for (const char byte : read) {
+            const qint32 one = comm::ReadPort(byByte, QByteArrayView(&byte, 1), byByteSeen, port);
+            check(validSample(one));
+            lastUsable = one >= 0 ? one : lastUsable;
+        }
+        check(byByte == states[port]);
+        check(byByteSeen == seen);
+        check(lastUsable == sample);
     }
     return 0;
 }

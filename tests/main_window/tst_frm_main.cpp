@@ -8,18 +8,25 @@
 #include "main_window/speed_bar.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
+#include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
 #include "version.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -27,8 +34,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 using main_window::LedDisplay;
@@ -174,7 +183,8 @@ private Q_SLOTS:
             QVERIFY(control<TagLabel>(w, named("lblHI", n))->font().bold());
             QVERIFY(!w.links().isOpen(n));
             QCOMPARE(control<SerialControl>(w, named("MSComm", n))->parent(), &w.links());
-            QCOMPARE(label->toolTip(), Qt::convertFromPlainText(QStringLiteral("COM1 closed")));
+            QCOMPARE(
+                label->toolTip(), Qt::convertFromPlainText(name + QStringLiteral("\nCOM1 closed")));
             QCOMPARE(control<SpeedBar>(w, named("pbar", n))->maximum(), 20000.0);
         }
         // The legend renders markup, so the name must reach it escaped to show literally.
@@ -202,6 +212,78 @@ private Q_SLOTS:
         QCOMPARE(control<QGroupBox>(w, "frBase0")->title(), QStringLiteral("Play Mode"));
         QCOMPARE(control<QGroupBox>(w, "frBase1")->title(), QStringLiteral("Monitor"));
         QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+    }
+
+    void longNamesCutShort_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("short name shows whole") << "Ann" << false;
+        QTest::newRow("two long words") << "Dmitri Alexandrovich" << true;
+        QTest::newRow("100 000 characters") << QString(100000, QLatin1Char('W')) << true;
+        QTest::newRow("markup stays text") << "<b>Maximilian Alexandrovich</b> & co" << true;
+    }
+    void longNamesCutShort()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, cut);
+        settings_store::WritePlayerName(2, name);
+        frmMain w;
+        w.show();
+        auto *label = control<TagLabel>(w, "lblName2");
+        // Cut short at the label's own size, never shrunk.
+        QCOMPARE(label->font().pointSizeF(), label->designPointSize());
+        const QString shown = label->shownText();
+        QCOMPARE(shown.endsWith(QChar(0x2026)), cut);
+        QCOMPARE(shown == name, !cut);
+        QVERIFY(QFontMetricsF(label->font()).horizontalAdvance(shown) <= label->room());
+        // The bar is drawn over the label's right end; the name stays left of it.
+        QVERIFY(label->x() + label->room() <= control<QWidget>(w, "pbar2")->x());
+        // The whole name, then the link's state on a line of its own.
+        const QString tip = QTextDocumentFragment::fromHtml(label->toolTip()).toPlainText();
+        QVERIFY2(tip.startsWith(name + QLatin1Char('\n')), qPrintable(tip.left(200)));
+
+        auto *chart = control<PlayerChart>(w, "MSChart1");
+        const QString legend = chart->legendName(2);
+        QCOMPARE(legend.endsWith(QChar(0x2026)), cut);
+        QVERIFY(legend.size() < 200);
+        QCOMPARE(chart->columnSeries(2)->name(), legend.toHtmlEscaped());
+        QCOMPARE(chart->columnLabel(2), name);
+    }
+
+    void columnsShareOneSize()
+    {
+        frmMain w;
+        w.show();
+        startGame(w, 1);
+        for (int tick = 0; tick < 3; ++tick) {
+            w.links().playerRpm() = rotavex::PlayerRpm({ 15856, 5462, 19999, 1200 });
+            w.tmrRefresh_Timer();
+        }
+        QCOMPARE(control<TagLabel>(w, "lblHI1")->text(), QStringLiteral("15856 rpm max"));
+        for (const char *column : { "lblRPM", "lblHI" }) {
+            const qreal size = control<TagLabel>(w, named(column, 1))->font().pointSizeF();
+            for (const PlayerSlot n : kPlayers) {
+                const auto *label = control<TagLabel>(w, named(column, n));
+                QCOMPARE(label->font().pointSizeF(), size);
+                QCOMPARE(label->shownText(), label->text());
+                QVERIFY(
+                    QFontMetricsF(label->font()).horizontalAdvance(label->text()) <= label->room());
+            }
+            // The largest size that fits: a step up would not.
+            const auto *first = control<TagLabel>(w, named(column, 1));
+            if (size < first->designPointSize()) {
+                QFont larger = first->font();
+                larger.setPointSizeF(size + 0.25);
+                qreal widestLarger = 0;
+                for (const PlayerSlot n : kPlayers) {
+                    widestLarger = std::max(widestLarger,
+                        QFontMetricsF(larger).horizontalAdvance(
+                            control<TagLabel>(w, named(column, n))->text()));
+                }
+                QVERIFY(widestLarger > first->room());
+            }
+        }
     }
 
     void optionShowsCountdownPanel()
@@ -584,6 +666,173 @@ private Q_SLOTS:
             control<PlayerChart>(w, "MSChart1")->columnLabel(1), QStringLiteral("Zoe & <i>co</i>"));
     }
 
+    void setupTellsWhatWasNotSaved_data()
+    {
+        QTest::addColumn<bool>("damaged"); // junk in the file, otherwise a folder in its place
+        QTest::addColumn<QString>("said");
+        QTest::newRow("settings file replaced by a folder")
+            << false << "could not be saved to %1: a folder of that name";
+        QTest::newRow("damaged settings file") << true << "It was copied to %1.unreadable-";
+    }
+    void setupTellsWhatWasNotSaved()
+    {
+        QFETCH(bool, damaged);
+        QFETCH(QString, said);
+        const QString file = settings_store::StoreFile();
+        if (damaged) {
+            QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("[Properties]\nName1=Ann\n[\x01\xff junk\nName2=Bo\n");
+        } else {
+            QVERIFY(QDir().mkpath(file));
+        }
+        frmMain w;
+        QString message;
+        Qt::TextFormat format = Qt::AutoText;
+        auto *poll = new QTimer(&w);
+        connect(poll, &QTimer::timeout, &w, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *dialog = qobject_cast<QDialog *>(modal);
+                dialog && !modal->inherits("QMessageBox")) {
+                if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName1"))) {
+                    field->setText(QStringLiteral("Zoe"));
+                }
+                dialog->accept();
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                message = box->text();
+                format = box->textFormat();
+                box->accept();
+                poll->stop();
+            }
+        });
+        poll->start(5);
+        QTimer::singleShot(20000, &w, [] {
+            while (QWidget *modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        });
+        w.cmdSetup_Click();
+        QVERIFY2(message.contains(said.arg(QDir::toNativeSeparators(file))), qPrintable(message));
+        QCOMPARE(format, Qt::PlainText);
+        // Whatever the file did, the edited name is on the board for this run.
+        QCOMPARE(w.playerName()[1], QStringLiteral("Zoe"));
+        QCOMPARE(control<TagLabel>(w, "lblName1")->text(), QStringLiteral("Zoe"));
+    }
+
+    // Every Tab stop draws its focus; a control that took focus and showed nothing used to hide
+    // where the keyboard was.
+    void everyTabStopShowsFocus()
+    {
+        frmMain w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // Focus is drawn once the keyboard has moved it, as a user's Tab does.
+        QTest::keyClick(&w, Qt::Key_Tab);
+        QList<QWidget *> stops;
+        for (QWidget *child : w.findChildren<QWidget *>()) {
+            if (child->isVisibleTo(&w) && child->isEnabled()
+                && (child->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
+                stops << child;
+            }
+        }
+        QVERIFY(stops.size() >= 7);
+        for (QWidget *stop : stops) {
+            QWidget *elsewhere = stops.first() == stop ? stops.last() : stops.first();
+            elsewhere->setFocus(Qt::TabFocusReason);
+            const QImage unfocused = stop->grab().toImage();
+            stop->setFocus(Qt::TabFocusReason);
+            QVERIFY(stop->hasFocus());
+            QVERIFY2(stop->grab().toImage() != unfocused,
+                qPrintable(stop->objectName() + u' ' + stop->metaObject()->className() + u' ' + stop->parentWidget()->objectName()));
+        }
+    }
+
+    void enterPressesFocusedButton_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Return on Start") << int(Qt::Key_Return) << "CmdStart";
+        QTest::newRow("keypad Enter on Start") << int(Qt::Key_Enter) << "CmdStart";
+        QTest::newRow("Return on the Strength option") << int(Qt::Key_Return) << "OptMode1";
+        QTest::newRow("Return on the preset button") << int(Qt::Key_Return) << "cmdStr";
+    }
+    void enterPressesFocusedButton()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        frmMain w;
+        w.show();
+        control<QRadioButton>(w, "OptMode1")->click(); // the preset button is on its panel
+        control<QRadioButton>(w, "OptMode0")->setChecked(true);
+        auto *target = control<QAbstractButton>(w, button);
+        QSignalSpy clicked(target, &QAbstractButton::clicked);
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(clicked.count(), 1);
+        if (button == QLatin1String("CmdStart")) {
+            QCOMPARE(target->text(), QStringLiteral("Stop"));
+        }
+        QVERIFY(target->isChecked() || !target->isCheckable());
+    }
+
+    // Assistive technology finds every control of both windows by name, and the board's
+    // figures as they stand.
+    void accessibleNamesAndValues()
+    {
+        frmMain w;
+        w.show();
+        startGame(w, 0);
+        for (int tick = 0; tick < 3; ++tick) {
+            w.links().playerRpm() = rotavex::PlayerRpm({ 0, 7500, 0, 0 });
+            w.tmrRefresh_Timer();
+        }
+        frmSetup setup(w.links(), w.playerName(), &w);
+        setup.show();
+        for (QWidget *window : { static_cast<QWidget *>(&w), static_cast<QWidget *>(&setup) }) {
+            QStringList unnamed;
+            std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+                static const QList<QAccessible::Role> kControls { QAccessible::PushButton,
+                    QAccessible::CheckBox, QAccessible::RadioButton, QAccessible::ComboBox,
+                    QAccessible::EditableText, QAccessible::ProgressBar, QAccessible::StaticText,
+                    QAccessible::Grouping, QAccessible::Chart };
+                if (node->state().invisible) {
+                    return;
+                }
+                if (kControls.contains(node->role()) && node->text(QAccessible::Name).isEmpty()) {
+                    unnamed << (node->object() ? node->object()->objectName() : QString("?"));
+                }
+                for (int i = 0; i < node->childCount(); ++i) {
+                    walk(node->child(i));
+                }
+            };
+            walk(QAccessible::queryAccessibleInterface(window));
+            QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u' ')));
+        }
+
+        const auto accessible = [&w](const char *name) {
+            return QAccessible::queryAccessibleInterface(control<QWidget>(w, name));
+        };
+        const auto check = [&](const char *name, const QString &accessibleName,
+                               const QString &value) {
+            QAccessibleInterface *node = accessible(name);
+            QVERIFY(node);
+            QCOMPARE(node->text(QAccessible::Name), accessibleName);
+            QCOMPARE(node->text(QAccessible::Value), value);
+        };
+        check("lblName2", "Player 2 name", "PLAYER 2");
+        check("lblRPM2", "Player 2 speed", " 7500 rpm");
+        check("lblHI2", "Player 2 record", "7500 rpm");
+        check("pbar2", "Speed bar, player 2", "7500");
+        check("CurSpeed", "Best speed", "7500");
+        check("CurTimer", "Seconds left", "90");
+        QCOMPARE(accessible("pbar2")->valueInterface()->currentValue().toDouble(), 7500.0);
+        QCOMPARE(accessible("pbar2")->valueInterface()->maximumValue().toDouble(), 20000.0);
+        QCOMPARE(accessible("CmdVisual")->text(QAccessible::Name), QStringLiteral("View Mode"));
+        QCOMPARE(accessible("MSChart1")->text(QAccessible::Name), QStringLiteral("Speed chart"));
+    }
+
     void closeClosesOpenPorts()
     {
         TempRuntimeDir runtime;
@@ -628,7 +877,8 @@ private Q_SLOTS:
         const auto toolTipLine = [label] {
             QTextDocument document;
             document.setHtml(label->toolTip());
-            return document.toPlainText();
+            // The name's line, then the link's.
+            return document.toPlainText().section(QLatin1Char('\n'), 1);
         };
         QCOMPARE(w.links().open(2, 2), std::nullopt);
         QVERIFY(w.nameBold(2));
@@ -693,9 +943,9 @@ private Q_SLOTS:
             QTextDocument document;
             document.setHtml(control<TagLabel>(w, "lblName2")->toolTip());
             QCOMPARE(document.toPlainText(),
-                QStringLiteral(
-                    "COM2 could not be opened at start-up: No device for COM2: looked for "
-                    "%1/COM2 and /dev/rfcomm1. Retrying.")
+                QStringLiteral("PLAYER 2\nCOM2 could not be opened at start-up: No device for "
+                               "COM2: looked for "
+                               "%1/COM2 and /dev/rfcomm1. Retrying.")
                     .arg(runtime.portDir()));
         }
         QCOMPARE(w.links().status(3).state, link_status::LinkState::Closed);

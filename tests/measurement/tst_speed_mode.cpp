@@ -19,11 +19,6 @@ private Q_SLOTS:
     void playerRecord();
     void bigDisplay_data();
     void bigDisplay();
-    void rejectedSampleSkipsTick_data();
-    void rejectedSampleSkipsTick();
-    void chartPages_data();
-    void chartPages();
-    void resetClearsBoardButKeepsRecords();
 };
 
 // Players at 5000 and 7000 on a cleared board: records first, then each player's name,
@@ -166,114 +161,6 @@ void tst_SpeedMode::bigDisplay()
 
     QCOMPARE(f.board.bigDisplayValue(), double(expected));
     QCOMPARE(f.board.log().filter(QStringLiteral("CurSpeed")).size(), writes);
-}
-
-void tst_SpeedMode::rejectedSampleSkipsTick_data()
-{
-    QTest::addColumn<qint16>("player");
-    QTest::addColumn<qint32>("left");
-
-    QTest::newRow("player 1 left at 0") << qint16(1) << 0;
-    QTest::newRow("player 2 keeps -1") << qint16(2) << -1;
-    QTest::newRow("player 3 keeps -1") << qint16(3) << -1;
-    QTest::newRow("player 4 keeps -1") << qint16(4) << -1;
-}
-
-void tst_SpeedMode::rejectedSampleSkipsTick()
-{
-    QFETCH(qint16, player);
-    QFETCH(qint32, left);
-
-    PlayFixture f;
-    f.clearBoard();
-    f.runNumberedTicks(UpdateSpeedMode, 3);
-    f.holdSteady({ 3000, 3000, 3000, 3000 });
-    // 5000 twice in a row against a reference of 3000 gives a median outside the band.
-    f.state.filters[player] = { 3000, 3000, 5000, 5000 };
-    f.playerRpm[player] = 5000;
-    f.board.clearLog();
-    const ChartTable chartBefore = f.state.chart;
-
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, false);
-
-    QCOMPARE(f.playerRpm[player], left);
-    QCOMPARE(f.board.log(), QStringList {});
-    QCOMPARE(f.state.SpeedRow, qint16(3));
-    QVERIFY(f.state.chart == chartBefore);
-}
-
-void tst_SpeedMode::chartPages_data()
-{
-    QTest::addColumn<int>("ticks");
-    QTest::addColumn<qint16>("row");
-    QTest::addColumn<int>("firstTick");
-
-    QTest::newRow("first tick after the reset writes row 1") << 1 << qint16(1) << 1;
-    QTest::newRow("90th tick fills the last row") << 90 << qint16(90) << 1;
-    QTest::newRow("91st tick starts a new page at row 1") << 91 << qint16(1) << 91;
-    QTest::newRow("second page full") << 180 << qint16(90) << 91;
-    QTest::newRow("third page begun") << 181 << qint16(1) << 181;
-}
-
-// Every sample reaches the chart: row r of the page handed over holds tick firstTick + r - 1,
-// and the rows after the current one are empty.
-void tst_SpeedMode::chartPages()
-{
-    QFETCH(int, ticks);
-    QFETCH(qint16, row);
-    QFETCH(int, firstTick);
-
-    PlayFixture f;
-    f.clearBoard();
-    f.runNumberedTicks(UpdateSpeedMode, ticks);
-
-    QCOMPARE(f.state.SpeedRow, row);
-    const ChartTable &chart = f.board.chart();
-    for (int r = 1; r <= speed_mode::kChartRows; ++r) {
-        // A filled row holds its tick's sample; every later row is empty.
-        const ChartTable::Cell cell = chart.cell(r, 1);
-        const bool filled = r <= row;
-        QVERIFY2(cell.has_value() == filled && (!filled || *cell == 1000 + firstTick + r - 1),
-            qPrintable(QStringLiteral("row %1").arg(r)));
-    }
-}
-
-void tst_SpeedMode::resetClearsBoardButKeepsRecords()
-{
-    PlayFixture f;
-    f.clearBoard();
-    f.holdSteady({ 9000, 8000, 7000, 6000 });
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, false);
-    f.state.StrengthRow = 42;
-    f.state.RevTotal[1] = 100.0;
-    f.state.RpmSum[1] = 6000.0;
-    f.state.StrengthTicks = 2;
-    f.board.clearLog();
-
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, true);
-
-    QStringList expected;
-    for (int p = 1; p <= 4; ++p) {
-        expected << QStringLiteral("lblRPM%1.caption=0 rpm").arg(p)
-                 << QStringLiteral("lblHI%1.caption=0 rpm").arg(p)
-                 << QStringLiteral("pbar%1.value=0").arg(p);
-    }
-    expected << "MSChart1.data"
-             << "MSChart1.column1.label=Ann"
-             << "MSChart1.column2.label=Ben"
-             << "MSChart1.column3.label=Cy"
-             << "MSChart1.column4.label=Dee";
-    QCOMPARE(f.board.log(), expected);
-    QCOMPARE(f.board.chart(), ChartTable {});
-    QCOMPARE(f.state.SpeedRow, qint16(0));
-    QCOMPARE(f.board.recordTag(1), QStringLiteral("9000"));
-    QCOMPARE(f.board.bigDisplayValue(), 9000.0);
-    QCOMPARE(f.playerRpm[2], 8000);
-    QCOMPARE(f.state.filters[2], speed_mode::FilterState {});
-    QCOMPARE(f.state.StrengthRow, qint16(42));
-    QCOMPARE(f.state.RevTotal[1], 100.0);
-    QCOMPARE(f.state.RpmSum[1], 6000.0);
-    QCOMPARE(f.state.StrengthTicks, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_SpeedMode)

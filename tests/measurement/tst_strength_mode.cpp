@@ -19,11 +19,6 @@ private Q_SLOTS:
     void revolutionCaption();
     void meanBar_data();
     void meanBar();
-    void rejectedSampleSkipsTick_data();
-    void rejectedSampleSkipsTick();
-    void chartPages_data();
-    void chartPages();
-    void resetStartsFromZero();
 };
 
 void tst_StrengthMode::initTestCase()
@@ -143,109 +138,6 @@ void tst_StrengthMode::meanBar()
     }
 
     QCOMPARE(f.board.barValue(1), bar);
-}
-
-void tst_StrengthMode::rejectedSampleSkipsTick_data()
-{
-    QTest::addColumn<qint16>("player");
-
-    QTest::newRow("player 1") << qint16(1);
-    QTest::newRow("player 2") << qint16(2);
-    QTest::newRow("player 4") << qint16(4);
-}
-
-// Unlike Speed mode, player 1's -1 stays too; the totals do not move.
-void tst_StrengthMode::rejectedSampleSkipsTick()
-{
-    QFETCH(qint16, player);
-
-    PlayFixture f;
-    f.runNumberedTicks(UpdateStrengthMode, 2);
-    f.holdSteady({ 3000, 3000, 3000, 3000 });
-    f.state.filters[player] = { 3000, 3000, 5000, 5000 };
-    f.playerRpm[player] = 5000;
-    f.board.clearLog();
-    const speed_mode::MeasurementState before = f.state;
-
-    UpdateStrengthMode(f.state, f.playerRpm, f.playerName, f.board, false);
-
-    QCOMPARE(f.playerRpm[player], -1);
-    QCOMPARE(f.board.log(), QStringList {});
-    QCOMPARE(f.state.StrengthRow, before.StrengthRow);
-    QCOMPARE(f.state.StrengthTicks, before.StrengthTicks);
-    QCOMPARE(f.state.RevTotal, before.RevTotal);
-    QCOMPARE(f.state.RpmSum, before.RpmSum);
-    QVERIFY(f.state.chart == before.chart);
-}
-
-void tst_StrengthMode::chartPages_data()
-{
-    QTest::addColumn<int>("ticks");
-    QTest::addColumn<qint16>("row");
-    QTest::addColumn<int>("firstTick");
-
-    QTest::newRow("first tick after start-up writes row 1") << 1 << qint16(1) << 1;
-    QTest::newRow("90th tick fills the last row") << 90 << qint16(90) << 1;
-    QTest::newRow("91st tick starts a new page at row 1") << 91 << qint16(1) << 91;
-    QTest::newRow("second page full") << 180 << qint16(90) << 91;
-}
-
-void tst_StrengthMode::chartPages()
-{
-    QFETCH(int, ticks);
-    QFETCH(qint16, row);
-    QFETCH(int, firstTick);
-
-    PlayFixture f;
-    f.runNumberedTicks(UpdateStrengthMode, ticks);
-
-    QCOMPARE(f.state.StrengthRow, row);
-    QCOMPARE(f.state.StrengthTicks, ticks);
-    const ChartTable &chart = f.board.chart();
-    for (int r = 1; r <= speed_mode::kChartRows; ++r) {
-        // A filled row holds its tick's sample; every later row is empty.
-        const ChartTable::Cell cell = chart.cell(r, 1);
-        const bool filled = r <= row;
-        QVERIFY2(cell.has_value() == filled && (!filled || *cell == 1000 + firstTick + r - 1),
-            qPrintable(QStringLiteral("row %1").arg(r)));
-    }
-}
-
-void tst_StrengthMode::resetStartsFromZero()
-{
-    PlayFixture f;
-    f.runNumberedTicks(UpdateStrengthMode, 5);
-    f.state.SpeedRow = 7;
-    f.board.clearLog();
-
-    UpdateStrengthMode(f.state, f.playerRpm, f.playerName, f.board, true);
-
-    QStringList expected;
-    for (int p = 1; p <= 4; ++p) {
-        expected << QStringLiteral("lblRPM%1.caption=0 rev").arg(p)
-                 << QStringLiteral("lblHI%1.caption=0 rpm").arg(p)
-                 << QStringLiteral("pbar%1.value=0").arg(p);
-    }
-    expected << "MSChart1.data"
-             << "MSChart1.column1.label=Ann"
-             << "MSChart1.column2.label=Ben"
-             << "MSChart1.column3.label=Cy"
-             << "MSChart1.column4.label=Dee";
-    QCOMPARE(f.board.log(), expected);
-    QCOMPARE(f.board.chart(), ChartTable {});
-    QCOMPARE(f.state.StrengthRow, qint16(0));
-    QCOMPARE(f.state.StrengthTicks, 0);
-    QCOMPARE(f.state.RevTotal, rotavex::PerPlayer<double> {});
-    QCOMPARE(f.state.RpmSum, rotavex::PerPlayer<double> {});
-    QCOMPARE(f.state.filters[1], speed_mode::FilterState {});
-    QCOMPARE(f.state.SpeedRow, qint16(7));
-    QCOMPARE(f.board.recordTag(1), QStringLiteral("1005"));
-    QCOMPARE(f.board.bigDisplayValue(), 1005.0);
-
-    f.holdSteady({ 2000, 0, 0, 0 });
-    UpdateStrengthMode(f.state, f.playerRpm, f.playerName, f.board, false);
-    QCOMPARE(f.board.chart().cell(1, 1), ChartTable::Cell { 2000 });
-    QCOMPARE(f.board.speedCaption(1), QStringLiteral("33 rev"));
 }
 
 QTEST_GUILESS_MAIN(tst_StrengthMode)

@@ -3,6 +3,7 @@
 
 #include "support/pty_pair.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +32,9 @@ private Q_SLOTS:
     void portRoundTrip();
     void handEditedFile_data();
     void handEditedFile();
+    void failedWriteIsReported_data();
+    void failedWriteIsReported();
+    void damagedFileIsKeptBeforeWriting();
 
 private:
     static QString storeFile()
@@ -170,6 +174,77 @@ void tst_SettingsStore::handEditedFile()
     QCOMPARE(ReadPlayerName(1), name1);
     QCOMPARE(ReadPlayerPort(1), qint16(port1));
     QCOMPARE(ReadPlayerName(2), QStringLiteral("PLAYER 2"));
+}
+
+void tst_SettingsStore::failedWriteIsReported_data()
+{
+    QTest::addColumn<QString>("blocker"); // "file" or "folder": what is made in the way
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("settings file replaced by a folder") << "file"
+                                                        << "a folder of that name";
+    QTest::newRow("settings folder replaced by a file") << "folder"
+                                                        << "is a file, not a folder";
+    QTest::newRow("read-only folder") << "read-only"
+                                      << "its folder is read-only";
+}
+
+void tst_SettingsStore::failedWriteIsReported()
+{
+    QFETCH(QString, blocker);
+    QFETCH(QString, reason);
+    const QString file = storeFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    if (blocker == QLatin1String("file")) {
+        QVERIFY(QDir().mkpath(file));
+    } else if (blocker == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
+        QFile stray(folder);
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        if (QFileInfo(folder).isWritable()) {
+            QSKIP("this user writes to read-only folders (root)");
+        }
+    }
+    const std::optional<QString> message = WritePlayerName(1, QStringLiteral("Ann"));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(message);
+    QVERIFY2(message->contains(QDir::toNativeSeparators(file)), qPrintable(*message));
+    QVERIFY2(message->contains(reason), qPrintable(*message));
+    QCOMPARE(ReadPlayerName(1), QStringLiteral("PLAYER 1"));
+}
+
+// Junk in the middle of the file used to cost the keys after it at the next save.
+void tst_SettingsStore::damagedFileIsKeptBeforeWriting()
+{
+    const QString file = storeFile();
+    QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+    const QByteArray damaged = QByteArray("[Properties]\nName1=Ann\nCommPort1=3\n")
+        + QByteArray("[\x01\xff\xfe\x00junk\n", 10) + "Name2=Bo\nName3=Cy\n";
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(damaged);
+    }
+    QCOMPARE(ReadPlayerName(1), QStringLiteral("Ann"));
+    QCOMPARE(ReadPlayerPort(1), qint16(3));
+
+    const QDateTime now(QDate(2026, 12, 8), QTime(1, 30, 5));
+    const std::optional<QString> message = KeepUnreadableCopy(now);
+    QVERIFY(message);
+    const QString copy = file + QStringLiteral(".unreadable-20261208-013005");
+    QVERIFY2(message->contains(QDir::toNativeSeparators(file)), qPrintable(*message));
+    QVERIFY2(message->contains(QDir::toNativeSeparators(copy)), qPrintable(*message));
+    QFile kept(copy);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), damaged);
+    // Said once: the same file is not copied again in this run.
+    QCOMPARE(KeepUnreadableCopy(now.addSecs(60)), std::nullopt);
+
+    QCOMPARE(WritePlayerName(4, QStringLiteral("Di")), std::nullopt);
+    QCOMPARE(ReadPlayerName(1), QStringLiteral("Ann"));
+    QCOMPARE(ReadPlayerName(4), QStringLiteral("Di"));
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "pty_pair.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,17 +49,28 @@ bool PtyPair::exposeAs(const QString &dir, int port)
     return QFile::link(m_slavePath, m_link);
 }
 
-bool PtyPair::write(const QByteArray &bytes)
+bool PtyPair::write(const QByteArray &bytes, std::chrono::milliseconds timeout)
 {
+    QDeadlineTimer deadline(timeout);
     qsizetype done = 0;
     while (m_master >= 0 && done < bytes.size()) {
         const ssize_t n =
             ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        }
         if (n > 0) {
             done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            return false;
+        }
+        // Full: wait for the reader to make room rather than spin, and give up at the deadline.
+        pollfd room { m_master, POLLOUT, 0 };
+        const int ready = ::poll(&room, 1, int(deadline.remainingTime()));
+        if (ready == 0 || (ready < 0 && errno != EINTR)) {
+            return false;
         }
     }
     return done == bytes.size();

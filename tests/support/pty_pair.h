@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
+
 /// A pseudo-terminal pair standing in for a device: the test writes frames to the master,
 /// the program opens the slave through the real serial layer. Optionally exposed as a
 /// virtual port COMn in the runtime port folder.
@@ -21,8 +23,10 @@ public:
     QString slavePath() const { return m_slavePath; }
     /// Links the slave as `<dir>/COM<port>` (the folder is created). Returns false on failure.
     bool exposeAs(const QString &dir, int port);
-    /// Writes all bytes to the master; returns false on failure.
-    bool write(const QByteArray &bytes);
+    /// Writes all bytes to the master, waiting for room when the pseudo-terminal is full;
+    /// returns false on failure or when no room came within `timeout` (a stuck reader).
+    bool write(
+        const QByteArray &bytes, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     /// Reads what the program sent, non-blocking.
     QByteArray readAvailable();
     /// The master's descriptor (non-blocking), for writers that wait for room with poll();

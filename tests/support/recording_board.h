@@ -35,6 +35,9 @@ public:
     /// Every write so far, oldest first.
     const QStringList &log() const { return m_log; }
     void clearLog() { m_log.clear(); }
+    /// Stops (or resumes) logging writes, for callers that only read values back and must be
+    /// fast (the fuzz target); the values are kept either way.
+    void setLogging(bool on) { m_logging = on; }
 
     QString nameCaption(PlayerSlot player) const { return m_players[player].nameCaption; }
     QString speedCaption(PlayerSlot player) const { return m_players[player].speedCaption; }
@@ -66,4 +69,5 @@ private:
     int m_chartHandovers = 0;
     std::array<QString, speed_mode::kChartColumns> m_columnLabels;
     QStringList m_log;
+    bool m_logging = true;
 };

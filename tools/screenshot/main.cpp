@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--scores]
+// rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
-// and saves the window as a picture. Nothing is read from or written to the user's settings.
+// and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
+// read from or written to the user's settings.
+#include "display/frm_display.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "main_window/frm_main.h"
@@ -78,9 +80,12 @@ int main(int argc, char *argv[])
         QStringLiteral("width"), QStringLiteral("window width (px)"), QStringLiteral("PX"));
     const QCommandLineOption height(
         QStringLiteral("height"), QStringLiteral("window height (px)"), QStringLiteral("PX"));
+    const QCommandLineOption display(QStringLiteral("display"),
+        QStringLiteral("save the spectators' display (1920x1080 unless sized); a Strength game "
+                       "that runs out shows its result"));
     const QCommandLineOption scores(QStringLiteral("scores"),
         QStringLiteral("play a few sample games and picture the high-score window instead"));
-    parser.addOptions({ ticks, strength, board, width, height, scores });
+    parser.addOptions({ ticks, strength, board, width, height, display, scores });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -102,7 +107,7 @@ int main(int argc, char *argv[])
     QTemporaryDir resultsDir;
     results::ResultsStore results(resultsDir.path());
     frmMain window(nullptr, &results);
-    if (parser.isSet(width) || parser.isSet(height)) {
+    if (!parser.isSet(display) && (parser.isSet(width) || parser.isSet(height))) {
         window.resize(
             parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
             parser.value(height).toInt() > 0 ? parser.value(height).toInt() : window.height());
@@ -161,6 +166,13 @@ int main(int argc, char *argv[])
     if (parser.isSet(board)) {
         click("CmdVisual");
     }
+    QWidget *shown = &window;
+    if (parser.isSet(display)) {
+        click("CmdDisplay");
+        shown = window.display();
+        shown->resize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
+            parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
+    }
     click(parser.isSet(strength) ? "OptMode1" : "OptMode0");
     click("CmdStart");
     const int tickCount = parser.value(ticks).toInt();
@@ -171,12 +183,16 @@ int main(int argc, char *argv[])
         window.tmrRefresh_Timer();
         if (parser.isSet(strength)) {
             window.tmrStrenght_Timer();
+            // A countdown that has run out ends the game: no more ticks.
+            if (!window.findChild<QAbstractButton *>(QStringLiteral("CmdStart"))->isChecked()) {
+                break;
+            }
         }
     }
     QApplication::processEvents();
 
     const QString output = parser.positionalArguments().constFirst();
-    if (!window.grab().save(output, "PNG")) {
+    if (!shown->grab().save(output, "PNG")) {
         QTextStream(stderr) << "could not write " << output << '\n';
         return 1;
     }

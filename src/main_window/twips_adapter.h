@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "main_window/layout.h"
+
+#include <QAnyStringView>
+#include <QRect>
+
+#include <span>
+
+class QWidget;
+
+// Twips to pixels for the windows' rectangles: the one place a design geometry meets a screen.
+namespace twips
+{
+
+/// The pixels `rect` covers on `widget`'s screen, by its logical dots per inch.
+QRect toPixels(const layout::TwipsRect &rect, const QWidget &widget);
+
+/// The pixels of the control `objectName` of a design inventory on `widget`'s screen; the
+/// control must be listed (see layout::designRect).
+QRect designPixels(std::span<const layout::DesignControl> inventory, QAnyStringView objectName,
+    const QWidget &widget);
+
+} // namespace twips
