@@ -9,8 +9,8 @@ namespace decimal_text
 namespace
 {
 
-    // Far beyond any limit a caller asks for, and far from overflowing while digits are added.
-    constexpr qint64 kMagnitudeCap = 1'000'000'000'000'000'000;
+    // Far beyond any limit a caller asks for, and ten times it plus a digit still fits.
+    constexpr qint64 kMagnitudeCap = 100'000'000'000'000'000;
 
     struct Scan {
         bool negative = false;
