@@ -36,8 +36,11 @@ double LargestFittingPointSize(double designPt, double smallestPt, double room,
 
 QString MeasurablePrefix(const QString &text, qsizetype maxChars)
 {
-    if (text.size() <= maxChars || maxChars <= 0) {
-        return maxChars <= 0 ? QString() : text;
+    if (maxChars <= 0) {
+        return {};
+    }
+    if (text.size() <= maxChars) {
+        return text;
     }
     const qsizetype cut = text.at(maxChars - 1).isHighSurrogate() ? maxChars - 1 : maxChars;
     return text.left(cut);
