@@ -9,7 +9,7 @@ namespace decimal_text
 namespace
 {
 
-    // Far beyond any limit a caller asks for, and far from overflowing while digits are added.
+    // Far beyond any limit a caller asks for; magnitudes stop growing here.
     constexpr qint64 kMagnitudeCap = 1'000'000'000'000'000'000;
 
     struct Scan {
@@ -28,8 +28,11 @@ namespace
             ++i;
         }
         for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-            result.magnitude =
-                std::min(result.magnitude * 10 + (text[i].unicode() - u'0'), kMagnitudeCap);
+            const int digit = text[i].unicode() - u'0';
+            // Checked before multiplying: a long run of digits must not overflow on its way.
+            result.magnitude = result.magnitude > (kMagnitudeCap - digit) / 10
+                ? kMagnitudeCap
+                : result.magnitude * 10 + digit;
             ++result.digits;
         }
         result.end = i;
