@@ -5,6 +5,7 @@
 #include "display/frm_display.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
+#include "main_window/accessible.h"
 #include "main_window/button_art.h"
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
@@ -20,6 +21,7 @@
 #include "setup/settings_store.h"
 #include "version.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -27,11 +29,13 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -75,6 +79,10 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     button->setToolTip(toolTip);
     button->setIcon(main_window::ButtonIcon(art));
     button->setFocusPolicy(Qt::TabFocus);
+    // A picture-only button is known to assistive technology by what its tooltip says.
+    if (caption.isEmpty()) {
+        button->setAccessibleName(toolTip);
+    }
     return button;
 }
 
@@ -101,6 +109,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::buildControls()
 {
+    main_window::InstallAccessibleFactory();
     setObjectName(QStringLiteral("frmMain"));
     setPanelBackground(this);
     resize(twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, *this)
@@ -125,6 +134,7 @@ void frmMain::buildControls()
     cmdStr->setGeometry(twips::designPixels(layout::DesignInventory(), "cmdStr", *this));
 
     CurTimer = new main_window::LedDisplay(3, pctBase);
+    CurTimer->setAccessibleName(QStringLiteral("Seconds left"));
     CurTimer->setObjectName(QStringLiteral("CurTimer"));
     CurTimer->setColours(Qt::black, kPanelBackground);
     // Sized to its panel, as the display sizes itself to what is visible of it.
@@ -147,20 +157,24 @@ void frmMain::buildControls()
 
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         lblName[n] = new main_window::TagLabel(frBase[1]);
+        lblName[n]->setAccessibleName(QStringLiteral("Player %1 name").arg(n));
         lblName[n]->setObjectName(indexedName("lblName", n));
         lblName[n]->setText(QStringLiteral("Player%1 name").arg(n));
 
         lblRPM[n] = new main_window::TagLabel(frBase[1]);
+        lblRPM[n]->setAccessibleName(QStringLiteral("Player %1 speed").arg(n));
         lblRPM[n]->setObjectName(indexedName("lblRPM", n));
         lblRPM[n]->setText(QStringLiteral("0 rpm"));
 
         lblHI[n] = new main_window::TagLabel(frBase[1]);
+        lblHI[n]->setAccessibleName(QStringLiteral("Player %1 record").arg(n));
         lblHI[n]->setObjectName(indexedName("lblHI", n));
         lblHI[n]->setText(QStringLiteral("0 rpm"));
         lblHI[n]->setBold(true);
 
         // Bars after labels: a long name runs under the bar, not over it.
         pbar[n] = new main_window::SpeedBar(frBase[1]);
+        pbar[n]->setAccessibleName(QStringLiteral("Speed bar, player %1").arg(n));
         pbar[n]->setObjectName(indexedName("pbar", n));
         pbar[n]->setMaximum(rotavex::kMaxRpm);
         pbar[n]->setFillColour(n == kFirstPlayer ? kFirstBarColour : kOtherBarColour);
@@ -171,6 +185,7 @@ void frmMain::buildControls()
     setPanelBackground(pc);
 
     CurSpeed = new main_window::LedDisplay(6, pc);
+    CurSpeed->setAccessibleName(QStringLiteral("Best speed"));
     CurSpeed->setObjectName(QStringLiteral("CurSpeed"));
     CurSpeed->setColours(kSpeedOnColour, kPanelBackground);
     pc->setGeometry(twips::toPixels(m_geometry.pc, *this));
@@ -179,6 +194,7 @@ void frmMain::buildControls()
                               .intersected(QRect(QPoint(0, 0), pc->size())));
 
     MSChart1 = new main_window::PlayerChart(this);
+    MSChart1->setAccessibleName(QStringLiteral("Speed chart"));
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
 
     PctLogo = new main_window::RotorLogo(this);
@@ -469,10 +485,36 @@ void frmMain::CmdDisplay_Click()
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));
 }
 
+void frmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The frame's size is known once the window is up.
+    updateMinimumSize();
+}
+
 void frmMain::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     Form_Resize();
+}
+
+void frmMain::updateMinimumSize()
+{
+    QStringList hidden;
+    for (const layout::DesignControl &control : layout::DesignInventory()) {
+        const auto *widget = findChild<QWidget *>(QLatin1String(control.objectName));
+        // The countdown panel comes and goes with the mode; it counts as shown.
+        if (widget != nullptr && widget->isHidden() && widget != pctBase && widget != MSChart1) {
+            hidden << widget->objectName();
+        }
+    }
+    const QSize frame = frameGeometry().size() - size();
+    const layout::TwipsSize outer =
+        layout::MinimumOuterSize(twips::PixelsToTwips(frame.width(), logicalDpiX()),
+            twips::PixelsToTwips(frame.height(), logicalDpiY()), hidden);
+    // Whole pixels that cover the twips, so nothing is short by a rounding.
+    setMinimumSize(twips::TwipsToPixelsCovering(outer.Width, logicalDpiX()) - frame.width(),
+        twips::TwipsToPixelsCovering(outer.Height, logicalDpiY()) - frame.height());
 }
 
 void frmMain::Form_Resize()
@@ -589,6 +631,21 @@ void frmMain::showResultsNotice()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Buttons outside a dialog take only Space; Enter and Return reach the window unhandled.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    if (enter && button != nullptr && isAncestorOf(button) && button->isEnabled()) {
+        if (!event->isAutoRepeat()) {
+            button->click();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -17,10 +17,12 @@
 class PlayerLinks;
 class QButtonGroup;
 class QCloseEvent;
+class QKeyEvent;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
 class QResizeEvent;
+class QShowEvent;
 class QTimer;
 class frmScore;
 
@@ -99,7 +101,10 @@ public Q_SLOTS:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    /// Enter and Return press the focused button, as Space does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -107,6 +112,8 @@ private:
     void Form_Load();
     void Form_Resize();
     void applyGeometry();
+    /// No smaller than the layout allows without controls overlapping or being cut off.
+    void updateMinimumSize();
     /// Tells the user, once and without blocking the board, what went wrong with the results
     /// file.
     void showResultsNotice();

@@ -2,6 +2,7 @@
 #include "main_window/layout.h"
 
 #include <QLatin1StringView>
+#include <QList>
 
 #include <algorithm>
 #include <array>
@@ -257,6 +258,127 @@ void LayoutBoard(BoardGeometry &g, double outerWidth, double outerHeight, bool f
         assignRow(g.pbar[n].Top, rowTop(pitch, n, kBarRise));
         g.pbar[n].Height = kFullBarHeight;
     }
+}
+
+namespace
+{
+
+    struct Placed {
+        QString name;
+        QString container;
+        TwipsRect rect;
+    };
+
+    bool overlaps(const TwipsRect &a, const TwipsRect &b)
+    {
+        return a.Left < b.Left + b.Width && b.Left < a.Left + a.Width && a.Top < b.Top + b.Height
+            && b.Top < a.Top + a.Height;
+    }
+
+    // Every shown control where the chart layout puts it in a window of outer size w × h.
+    QList<Placed> placedControls(double w, double h, const QStringList &hidden)
+    {
+        BoardGeometry g = DesignGeometry();
+        LayoutBoard(g, w, h, false);
+        const auto moved = [&g](const QString &name) -> std::optional<TwipsRect> {
+            static const QStringList kMoved { "frBase0", "frBase1", "pc", "PctLogo", "MSChart1" };
+            const TwipsRect *fixed[] = { &g.frBase0, &g.frBase1, &g.pc, &g.PctLogo, &g.MSChart1 };
+            if (const qsizetype i = kMoved.indexOf(name); i >= 0) {
+                return *fixed[i];
+            }
+            for (PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+                const QString number = QString::number(n);
+                if (name == QLatin1String("lblName") + number) {
+                    return g.lblName[n];
+                }
+                if (name == QLatin1String("pbar") + number) {
+                    return g.pbar[n];
+                }
+                if (name == QLatin1String("lblRPM") + number) {
+                    return g.lblRPM[n];
+                }
+                if (name == QLatin1String("lblHI") + number) {
+                    return g.lblHI[n];
+                }
+            }
+            return std::nullopt;
+        };
+        QList<Placed> placed;
+        QStringList left = hidden;
+        for (const DesignControl &c : kInventory) {
+            const QString name = QLatin1String(c.objectName);
+            const QString container = QLatin1String(c.container);
+            if (left.contains(name) || left.contains(container)) {
+                left << name; // what a hidden control holds is hidden with it
+                continue;
+            }
+            placed.append({ name, container, moved(name).value_or(c.rect) });
+        }
+        return placed;
+    }
+
+    // What is wrong in a window of outer size w × h: "a|b" for two siblings that overlap,
+    // "a" for a control its container cuts off.
+    QStringList faults(double w, double h, double frameW, double frameH, const QStringList &hidden)
+    {
+        const QList<Placed> placed = placedControls(w, h, hidden);
+        QStringList found;
+        for (qsizetype i = 0; i < placed.size(); ++i) {
+            const Placed &a = placed[i];
+            TwipsRect room { 0, 0, static_cast<int>(w - frameW), static_cast<int>(h - frameH) };
+            for (const Placed &c : placed) {
+                if (c.name == a.container) {
+                    room = { 0, 0, c.rect.Width, c.rect.Height };
+                }
+            }
+            if (a.rect.Left < 0 || a.rect.Top < 0 || a.rect.Left + a.rect.Width > room.Width
+                || a.rect.Top + a.rect.Height > room.Height) {
+                found << a.name;
+            }
+            for (qsizetype j = i + 1; j < placed.size(); ++j) {
+                if (placed[j].container == a.container && overlaps(a.rect, placed[j].rect)) {
+                    found << a.name + u'|' + placed[j].name;
+                }
+            }
+        }
+        return found;
+    }
+
+} // namespace
+
+TwipsSize MinimumOuterSize(double frameWidth, double frameHeight, const QStringList &hidden)
+{
+    // In a window this roomy, whatever still overlaps or is cut off is the design's own doing
+    // (the chart's corner under the logo, the LED displays sized past their frames).
+    constexpr int kRoomy = 4 * kDesignClientWidth;
+    const QStringList inherent = faults(kRoomy, kRoomy, frameWidth, frameHeight, hidden);
+    const auto fine = [&](int w, int h) {
+        const QStringList found = faults(w, h, frameWidth, frameHeight, hidden);
+        return std::all_of(found.begin(), found.end(),
+            [&inherent](const QString &fault) { return inherent.contains(fault); });
+    };
+    // Each edge only moves one way as the window grows, so "fine" holds from some size up:
+    // search each direction with the other one roomy, then grow both until they agree.
+    const auto smallest = [](const auto &fineAt) {
+        int low = 0;
+        int high = kRoomy;
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (fineAt(middle)) {
+                high = middle;
+            } else {
+                low = middle + 1;
+            }
+        }
+        return low;
+    };
+    TwipsSize size { smallest([&](int w) { return fine(w, kRoomy); }),
+        smallest([&](int h) { return fine(kRoomy, h); }) };
+    while (!fine(size.Width, size.Height) && size.Width < kRoomy && size.Height < kRoomy) {
+        size.Width += 15;
+        size.Height += 15;
+    }
+    return size;
 }
 
 } // namespace layout

@@ -4,6 +4,7 @@
 #include "shared/player_tables.h"
 
 #include <QAnyStringView>
+#include <QStringList>
 
 #include <optional>
 #include <span>
@@ -70,6 +71,21 @@ BoardGeometry DesignGeometry();
 /// the bar is drawn over the label where the two meet, so a name is fitted to the part left of
 /// the bar. The label's whole width when the bar does not reach into it.
 int NameRoomTwips(const BoardGeometry &geometry, rotavex::PlayerSlot player);
+
+/// A size in twips.
+struct TwipsSize {
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TwipsSize &) const = default;
+};
+
+/// The smallest outer size of the main window at which, in the chart layout, no two controls
+/// of the same container overlap that stand apart in a roomy window, and no control is cut off
+/// by its container (the client area is the outer size less `frameWidth` × `frameHeight`, the
+/// twips the window's frame takes). Found by running the layout, from the design inventory;
+/// controls named in `hidden` (and what they hold) are left out. Above it the layout is the
+/// same as always.
+TwipsSize MinimumOuterSize(double frameWidth, double frameHeight, const QStringList &hidden);
 
 /// Re-lays the board out for a window whose outer size is outerWidth × outerHeight twips.
 /// fullHeight (view toggle pressed) hides the chart and lets the board fill the height.

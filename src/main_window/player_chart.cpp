@@ -60,6 +60,9 @@ PlayerChart::PlayerChart(QWidget *parent)
     chart->addAxis(m_rpmAxis, Qt::AlignLeft);
     setChart(chart);
     setRenderHint(QPainter::Antialiasing);
+    // The chart takes no keys; a Tab stop on it (or its viewport) would show focus nowhere.
+    setFocusPolicy(Qt::NoFocus);
+    viewport()->setFocusPolicy(Qt::NoFocus);
 
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         addRunSeries(c);

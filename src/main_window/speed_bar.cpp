@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/speed_bar.h"
 
+#include <QAccessible>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -29,6 +30,10 @@ void SpeedBar::setValue(double value)
     }
     m_value = value;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, value);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void SpeedBar::setMaximum(double maximum)

@@ -3,6 +3,7 @@
 
 #include "main_window/caption_fit.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -33,7 +34,9 @@ void TagLabel::setBold(bool bold)
 {
     QFont shown = font();
     shown.setBold(bold);
+    m_fitting = true; // the weight changes, not the size
     setFont(shown);
+    m_fitting = false;
 }
 
 void TagLabel::setPointSize(qreal pointSize)
@@ -43,7 +46,18 @@ void TagLabel::setPointSize(qreal pointSize)
     }
     QFont shown = font();
     shown.setPointSizeF(pointSize);
+    m_fitting = true;
     setFont(shown);
+    m_fitting = false;
+}
+
+void TagLabel::changeEvent(QEvent *event)
+{
+    // A font given from outside is the new design; one set to fit a caption is not.
+    if (event->type() == QEvent::FontChange && !m_fitting) {
+        m_designPointSize = font().pointSizeF();
+    }
+    QLabel::changeEvent(event);
 }
 
 void TagLabel::setRoomWidth(int px)
@@ -85,6 +99,11 @@ void TagLabel::paintEvent(QPaintEvent *event)
     QRect area = contentsRect();
     area.setWidth(room());
     painter.drawText(area, static_cast<int>(alignment()) | Qt::TextSingleLine, shown);
+}
+
+void FitCaption(TagLabel *label)
+{
+    FitColumn(rotavex::PerPlayer<TagLabel *>({ label, label, label, label }));
 }
 
 void FitColumn(const rotavex::PerPlayer<TagLabel *> &column)

@@ -39,12 +39,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QString m_tag;
     qreal m_designPointSize = 0;
     int m_roomWidth = -1;
+    bool m_fitting = false;
 };
+
+/// Shrinks a fixed caption (a field's label) to the largest point size, up to its design size,
+/// at which it fits its label; for captions that must be read whole.
+void FitCaption(TagLabel *label);
 
 /// Gives the four labels of a board column (speeds, or records) one point size: the largest, up
 /// to their design size, at which every caption of the column fits its room, so no player's

@@ -30,6 +30,16 @@ int TwipsToPixels(double twips, double dpi)
     return static_cast<int>(px);
 }
 
+int TwipsToPixelsCovering(double twips, double dpi)
+{
+    if (!usableDpi(dpi) || std::isnan(twips)) {
+        return 0;
+    }
+    // A hair under a whole pixel is that pixel: twips that came from pixels are not inexact.
+    const double px = twips * dpi / kTwipsPerInch;
+    return TwipsToPixels(std::ceil(px - 1e-9) * kTwipsPerInch / dpi, dpi);
+}
+
 double PixelsToTwips(int px, double dpi)
 {
     if (!usableDpi(dpi)) {

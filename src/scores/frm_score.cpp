@@ -204,10 +204,24 @@ void frmScore::buildControls()
 void frmScore::reload()
 {
     const std::optional<qint64> selected = selectedGame();
-    fillRanking(BestList::Speed);
-    for (const BestList list : kStrengthLists) {
-        fillRanking(list);
+    QStringList newBests;
+    for (const BestList list :
+        { BestList::Speed, BestList::Strength30, BestList::Strength60, BestList::Strength90 }) {
+        if (fillRanking(list)) {
+            newBests.append(listName(list));
+        }
     }
+    // Show a preset that has results (or a new best) rather than an empty list.
+    int shownTab = m_strengthTabs->currentIndex();
+    for (int i = int(kStrengthLists.size()) - 1; i >= 0; --i) {
+        if (newBests.contains(listName(kStrengthLists[std::size_t(i)]))) {
+            shownTab = i;
+        } else if (m_bestStrength[std::size_t(shownTab)]->rowCount() == 0
+            && m_bestStrength[std::size_t(i)]->rowCount() > 0) {
+            shownTab = i;
+        }
+    }
+    m_strengthTabs->setCurrentIndex(shownTab);
     m_recentModel->reload();
     const bool any = m_recentModel->rowCount() > 0;
     m_exportAll->setEnabled(any);
@@ -215,10 +229,10 @@ void frmScore::reload()
     if (!(selected && selectGame(*selected)) && !(any && selectGame(m_recentModel->gameId(0)))) {
         showGame(std::nullopt);
     }
-    updateTitle();
+    updateTitle(newBests);
 }
 
-void frmScore::fillRanking(BestList list)
+bool frmScore::fillRanking(BestList list)
 {
     const QList<results::RankEntry> entries = m_store.ranking(list, kListLength);
     QTableWidget *table = list == BestList::Speed
@@ -242,21 +256,15 @@ void frmScore::fillRanking(BestList list)
                 marked);
         }
     }
+    return !entries.isEmpty()
+        && m_store.isNewBest(list, entries.first().gameId, entries.first().player);
 }
 
-void frmScore::updateTitle()
+void frmScore::updateTitle(const QStringList &newBests)
 {
-    QStringList news;
-    for (const BestList list :
-        { BestList::Speed, BestList::Strength30, BestList::Strength60, BestList::Strength90 }) {
-        const QList<results::RankEntry> top = m_store.ranking(list, 1);
-        if (!top.isEmpty() && m_store.isNewBest(list, top.first().gameId, top.first().player)) {
-            news.append(listName(list));
-        }
-    }
-    setWindowTitle(news.isEmpty()
-            ? QStringLiteral("Hight Score")
-            : QStringLiteral("Hight Score - new best: %1").arg(news.join(QStringLiteral(", "))));
+    setWindowTitle(newBests.isEmpty() ? QStringLiteral("Hight Score")
+                                      : QStringLiteral("Hight Score - new best: %1")
+                                            .arg(newBests.join(QStringLiteral(", "))));
 }
 
 bool frmScore::selectGame(qint64 id)

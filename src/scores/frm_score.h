@@ -59,9 +59,10 @@ public Q_SLOTS:
 
 private:
     void buildControls();
-    void fillRanking(results::BestList list);
+    /// Fills the list's table; true when its top entry is this run's new best.
+    bool fillRanking(results::BestList list);
     void showGame(const std::optional<results::GameRecord> &game);
-    void updateTitle();
+    void updateTitle(const QStringList &newBests);
     bool writeCsvFile(
         const QString &suggestedName, const std::function<bool(QIODevice &, QString *)> &write);
 

@@ -92,7 +92,6 @@ void frmSetup::buildControls()
         c.fr->setFont(caption);
         c.fr->setGeometry(designPixels(frameName));
 
-        // Fixed design widths: a caption wider than its label shrinks instead of being cut.
         c.Label7 = new main_window::TagLabel(c.fr);
         c.Label7->setText(QStringLiteral("Bluetooth input port:"));
         c.Label7->setObjectName(QStringLiteral("Label7%1").arg(player - kFirstPlayer));
@@ -102,6 +101,7 @@ void frmSetup::buildControls()
         c.cboPort->setObjectName(QStringLiteral("cboPort") + number);
         c.cboPort->setEditable(false);
         c.cboPort->setGeometry(designPixels("cboPort#"));
+        c.cboPort->setAccessibleName(QStringLiteral("Player %1 port").arg(player));
 
         c.cmdOpen = new QPushButton(QStringLiteral("Open"), c.fr);
         c.cmdOpen->setObjectName(QStringLiteral("cmdOpen") + number);
@@ -120,6 +120,7 @@ void frmSetup::buildControls()
         c.txtName->setObjectName(QStringLiteral("txtName") + number);
         c.txtName->setMaxLength(INT_MAX);
         c.txtName->setGeometry(designPixels("txtName#"));
+        c.txtName->setAccessibleName(QStringLiteral("Player %1 name").arg(player));
 
         // The frame's larger caption font must not spread to the controls inside it.
         for (QWidget *inner : { static_cast<QWidget *>(c.Label7), static_cast<QWidget *>(c.cboPort),
@@ -127,6 +128,9 @@ void frmSetup::buildControls()
                  static_cast<QWidget *>(c.nameLabel), static_cast<QWidget *>(c.txtName) }) {
             inner->setFont(base);
         }
+        // Fixed design widths: a caption wider than its label shrinks instead of being cut.
+        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.Label7));
+        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.nameLabel));
 
         connect(c.cmdOpen, &QPushButton::clicked, this, [this, player] { OpenAction(player); });
         connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });

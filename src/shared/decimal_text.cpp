@@ -9,8 +9,8 @@ namespace decimal_text
 namespace
 {
 
-    // Far beyond any limit a caller asks for; magnitudes stop growing here.
-    constexpr qint64 kMagnitudeCap = 1'000'000'000'000'000'000;
+    // Far beyond any limit a caller asks for, and ten times it plus a digit still fits.
+    constexpr qint64 kMagnitudeCap = 100'000'000'000'000'000;
 
     struct Scan {
         bool negative = false;
@@ -28,11 +28,8 @@ namespace
             ++i;
         }
         for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-            const int digit = text[i].unicode() - u'0';
-            // Checked before multiplying: a long run of digits must not overflow on its way.
-            result.magnitude = result.magnitude > (kMagnitudeCap - digit) / 10
-                ? kMagnitudeCap
-                : result.magnitude * 10 + digit;
+            result.magnitude =
+                std::min(result.magnitude * 10 + (text[i].unicode() - u'0'), kMagnitudeCap);
             ++result.digits;
         }
         result.end = i;

@@ -8,11 +8,13 @@
 #include "main_window/speed_bar.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
+#include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
 #include "version.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -35,6 +37,7 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 using main_window::LedDisplay;
@@ -715,6 +718,162 @@ private Q_SLOTS:
         // Whatever the file did, the edited name is on the board for this run.
         QCOMPARE(w.playerName()[1], QStringLiteral("Zoe"));
         QCOMPARE(control<TagLabel>(w, "lblName1")->text(), QStringLiteral("Zoe"));
+    }
+
+    // Every Tab stop draws its focus; a control that took focus and showed nothing used to hide
+    // where the keyboard was.
+    void everyTabStopShowsFocus()
+    {
+        frmMain w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // Focus is drawn once the keyboard has moved it, as a user's Tab does.
+        QTest::keyClick(&w, Qt::Key_Tab);
+        QList<QWidget *> stops;
+        for (QWidget *child : w.findChildren<QWidget *>()) {
+            if (child->isVisibleTo(&w) && child->isEnabled()
+                && (child->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
+                stops << child;
+            }
+        }
+        QVERIFY(stops.size() >= 7);
+        for (QWidget *stop : stops) {
+            QWidget *elsewhere = stops.first() == stop ? stops.last() : stops.first();
+            elsewhere->setFocus(Qt::TabFocusReason);
+            const QImage unfocused = stop->grab().toImage();
+            stop->setFocus(Qt::TabFocusReason);
+            QVERIFY(stop->hasFocus());
+            QVERIFY2(stop->grab().toImage() != unfocused,
+                qPrintable(stop->objectName() + u' ' + stop->metaObject()->className() + u' '
+                    + stop->parentWidget()->objectName()));
+        }
+    }
+
+    void enterPressesFocusedButton_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Return on Start") << int(Qt::Key_Return) << "CmdStart";
+        QTest::newRow("keypad Enter on Start") << int(Qt::Key_Enter) << "CmdStart";
+        QTest::newRow("Return on the Strength option") << int(Qt::Key_Return) << "OptMode1";
+        QTest::newRow("Return on the preset button") << int(Qt::Key_Return) << "cmdStr";
+    }
+    void enterPressesFocusedButton()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        frmMain w;
+        w.show();
+        control<QRadioButton>(w, "OptMode1")->click(); // the preset button is on its panel
+        control<QRadioButton>(w, "OptMode0")->setChecked(true);
+        auto *target = control<QAbstractButton>(w, button);
+        QSignalSpy clicked(target, &QAbstractButton::clicked);
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(clicked.count(), 1);
+        if (button == QLatin1String("CmdStart")) {
+            QCOMPARE(target->text(), QStringLiteral("Stop"));
+        }
+        QVERIFY(target->isChecked() || !target->isCheckable());
+    }
+
+    // Assistive technology finds every control of both windows by name, and the board's
+    // figures as they stand.
+    void accessibleNamesAndValues()
+    {
+        frmMain w;
+        w.show();
+        startGame(w, 0);
+        for (int tick = 0; tick < 3; ++tick) {
+            w.links().playerRpm() = rotavex::PlayerRpm({ 0, 7500, 0, 0 });
+            w.tmrRefresh_Timer();
+        }
+        frmSetup setup(w.links(), w.playerName(), &w);
+        setup.show();
+        for (QWidget *window : { static_cast<QWidget *>(&w), static_cast<QWidget *>(&setup) }) {
+            QStringList unnamed;
+            std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+                static const QList<QAccessible::Role> kControls { QAccessible::PushButton,
+                    QAccessible::CheckBox, QAccessible::RadioButton, QAccessible::ComboBox,
+                    QAccessible::EditableText, QAccessible::ProgressBar, QAccessible::StaticText,
+                    QAccessible::Grouping, QAccessible::Chart };
+                if (node->state().invisible) {
+                    return;
+                }
+                if (kControls.contains(node->role()) && node->text(QAccessible::Name).isEmpty()) {
+                    unnamed << (node->object() ? node->object()->objectName() : QString("?"));
+                }
+                for (int i = 0; i < node->childCount(); ++i) {
+                    walk(node->child(i));
+                }
+            };
+            walk(QAccessible::queryAccessibleInterface(window));
+            QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u' ')));
+        }
+
+        const auto accessible = [&w](const char *name) {
+            return QAccessible::queryAccessibleInterface(control<QWidget>(w, name));
+        };
+        const auto check = [&](const char *name, const QString &accessibleName,
+                               const QString &value) {
+            QAccessibleInterface *node = accessible(name);
+            QVERIFY(node);
+            QCOMPARE(node->text(QAccessible::Name), accessibleName);
+            QCOMPARE(node->text(QAccessible::Value), value);
+        };
+        check("lblName2", "Player 2 name", "PLAYER 2");
+        check("lblRPM2", "Player 2 speed", " 7500 rpm");
+        check("lblHI2", "Player 2 record", "7500 rpm");
+        check("pbar2", "Speed bar, player 2", "7500");
+        check("CurSpeed", "Best speed", "7500");
+        check("CurTimer", "Seconds left", "90");
+        QCOMPARE(accessible("pbar2")->valueInterface()->currentValue().toDouble(), 7500.0);
+        QCOMPARE(accessible("pbar2")->valueInterface()->maximumValue().toDouble(), 20000.0);
+        QCOMPARE(accessible("CmdVisual")->text(QAccessible::Name), QStringLiteral("View Mode"));
+        QCOMPARE(accessible("MSChart1")->text(QAccessible::Name), QStringLiteral("Speed chart"));
+    }
+
+    // At 320×240 the logo sat on the mode buttons, the counts on the names and buttons were cut
+    // off; the window now stops shrinking where that would begin.
+    void smallestWindowKeepsControlsApart()
+    {
+        frmMain w;
+        w.show();
+        const auto problems = [&w] {
+            QStringList found;
+            const QList<QWidget *> all = w.findChildren<QWidget *>();
+            for (QWidget *a : all) {
+                if (!a->isVisibleTo(&w) || a->objectName().isEmpty()
+                    || !layout::DesignRect(a->objectName())) {
+                    continue;
+                }
+                // A pixel of slack for rounding twips to pixels.
+                const QRect inner = a->geometry().adjusted(1, 1, -1, -1);
+                if (!a->parentWidget()->rect().contains(inner)) {
+                    found << a->objectName();
+                }
+                for (QWidget *b : all) {
+                    if (b != a && b->parentWidget() == a->parentWidget() && b->isVisibleTo(&w)
+                        && layout::DesignRect(b->objectName()) && a->objectName() < b->objectName()
+                        && inner.intersects(b->geometry().adjusted(1, 1, -1, -1))) {
+                        found << a->objectName() + u'|' + b->objectName();
+                    }
+                }
+            }
+            return found;
+        };
+        w.resize(2000, 1500);
+        QCoreApplication::processEvents();
+        const QStringList roomy = problems();
+
+        w.resize(1, 1);
+        QCoreApplication::processEvents();
+        QVERIFY(w.width() > 1 && w.height() > 1);
+        QCOMPARE(w.size(), w.minimumSize());
+        for (const QString &problem : problems()) {
+            QVERIFY2(roomy.contains(problem), qPrintable(problem));
+        }
     }
 
     void closeClosesOpenPorts()

@@ -72,6 +72,8 @@ private Q_SLOTS:
     void twipsToPixels();
     void pixelsSurviveRoundTrip_data();
     void pixelsSurviveRoundTrip();
+    void minimumSize_data();
+    void minimumSize();
 };
 
 void tst_Layout::designInventoryIsConsistent()
@@ -296,6 +298,39 @@ void tst_Layout::pixelsSurviveRoundTrip()
             QFAIL(qPrintable(QStringLiteral("%1 px came back as %2").arg(px).arg(back)));
         }
     }
+}
+
+void tst_Layout::minimumSize_data()
+{
+    // The bounds, worked out by hand from the design: the rightmost top button's edge
+    // (CmdScore 7485 + 1440, CmdDisplay 6255 + 480), the speed label's left edge reaching the
+    // name label's right edge (W - 2505 - 2560 = 90 + 1515), and the logo reaching the speed
+    // display (H - 420 - 3480 = 2370 + 870).
+    QTest::addColumn<double>("frameWidth");
+    QTest::addColumn<double>("frameHeight");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("no frame: the top buttons and the logo decide")
+        << 0.0 << 0.0 << QStringList() << 8925 << 7140;
+    QTest::newRow("a frame narrows the client area") << 120.0 << 450.0 << QStringList() << 9045
+                                                    << 7140;
+    QTest::newRow("without the score button the display button decides")
+        << 0.0 << 0.0 << QStringList { "CmdScore" } << 6735 << 7140;
+    QTest::newRow("with neither, the speed labels against the names")
+        << 0.0 << 0.0 << QStringList { "CmdScore", "CmdDisplay" } << 6670 << 7140;
+}
+
+void tst_Layout::minimumSize()
+{
+    QFETCH(double, frameWidth);
+    QFETCH(double, frameHeight);
+    QFETCH(QStringList, hidden);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    const layout::TwipsSize minimum = layout::MinimumOuterSize(frameWidth, frameHeight, hidden);
+    QCOMPARE(minimum.Width, width);
+    QCOMPARE(minimum.Height, height);
 }
 
 QTEST_GUILESS_MAIN(tst_Layout)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display]
+// rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
 // read from or written to the user's settings.
@@ -7,6 +7,8 @@
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "main_window/frm_main.h"
+#include "results/results_store.h"
+#include "scores/frm_score.h"
 #include "setup/settings_store.h"
 
 #include <QAbstractButton>
@@ -81,7 +83,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption display(QStringLiteral("display"),
         QStringLiteral("save the spectators' display (1920x1080 unless sized); a Strength game "
                        "that runs out shows its result"));
-    parser.addOptions({ ticks, strength, board, width, height, display });
+    const QCommandLineOption scores(QStringLiteral("scores"),
+        QStringLiteral("play a few sample games and picture the high-score window instead"));
+    parser.addOptions({ ticks, strength, board, width, height, display, scores });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -99,7 +103,10 @@ int main(int argc, char *argv[])
         settings_store::WritePlayerName(n, names[n - 1]);
     }
 
-    frmMain window;
+    // Sample games go to a results file of their own, never the user's.
+    QTemporaryDir resultsDir;
+    results::ResultsStore results(resultsDir.path());
+    frmMain window(nullptr, &results);
     if (!parser.isSet(display) && (parser.isSet(width) || parser.isSet(height))) {
         window.resize(
             parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
@@ -123,6 +130,39 @@ int main(int argc, char *argv[])
             button->click();
         }
     };
+    if (parser.isSet(scores)) {
+        click("cmdStr"); // Strength games of 30 s
+        for (int game = 0; game < 6; ++game) {
+            const bool strengthGame = game % 2 == 1;
+            click(strengthGame ? "OptMode1" : "OptMode0");
+            click("CmdStart");
+            const double form = 0.8 + 0.06 * ((game * 5) % 7);
+            for (int tick = 0; tick < (strengthGame ? 30 : 25); ++tick) {
+                for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
+                    window.links().playerRpm()[n] =
+                        static_cast<qint32>(sampleRpm(n, tick + 3 * game) * form);
+                }
+                window.tmrRefresh_Timer();
+                if (strengthGame) {
+                    window.tmrStrenght_Timer();
+                }
+            }
+            if (!strengthGame) {
+                click("CmdStart");
+            }
+        }
+        click("CmdScore");
+        frmScore *board = window.scoreWindow();
+        board->resize(1100, 700);
+        QApplication::processEvents();
+        const QString output = parser.positionalArguments().constFirst();
+        if (!board->grab().save(output, "PNG")) {
+            QTextStream(stderr) << "could not write " << output << '\n';
+            return 1;
+        }
+        QTextStream(stdout) << output << '\n';
+        return 0;
+    }
     if (parser.isSet(board)) {
         click("CmdVisual");
     }
