@@ -15,6 +15,7 @@
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
 #include "support/process_stats.h"
+#include "virtual_port.h"
 
 #include <QApplication>
 #include <QChartView>
@@ -222,21 +223,6 @@ int runIdle(int argc, char *argv[], const Options &options, bool floor)
     return 0;
 }
 
-// A pseudo-terminal linked as <dir>/COM<port>, standing in for a device; -1 on failure.
-int plugDevice(const QString &dir, int port)
-{
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
-        || ::symlink(::ptsname(master), qPrintable(dir + QStringLiteral("/COM%1").arg(port)))
-            != 0) {
-        if (master >= 0) {
-            ::close(master);
-        }
-        return -1;
-    }
-    return master;
-}
-
 // The program after all four devices went away: the links wait for them to come back.
 int runIdleLost(int argc, char *argv[], const Options &options)
 {
@@ -251,19 +237,18 @@ int runIdleLost(int argc, char *argv[], const Options &options)
     frmMain window;
     window.show();
     PlayerLinks &links = window.links();
-    std::vector<int> masters;
+    std::vector<std::unique_ptr<VirtualPort>> devices;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        const int master = plugDevice(portDir, n);
-        if (master < 0 || links.open(n, n)) {
-            std::fprintf(stderr, "bench_app: COM%d could not be set up\n", n);
+        QString error;
+        auto device = VirtualPort::create(n, portDir, &error);
+        if (!device || links.open(n, n)) {
+            std::fprintf(
+                stderr, "bench_app: COM%d could not be set up: %s\n", n, qPrintable(error));
             return 1;
         }
-        masters.push_back(master);
+        devices.push_back(std::move(device));
     }
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        QFile::remove(portDir + QStringLiteral("/COM%1").arg(n));
-        ::close(masters[std::size_t(n - kFirstPlayer)]);
-    }
+    devices.clear(); // every device goes away: links removed, pseudo-terminals closed
     runEvents(options.warmupSeconds);
     int waiting = 0;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {

@@ -9,6 +9,7 @@
 #include "main_window/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
+#include "support/widget_lookup.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -29,16 +30,8 @@ Q_DECLARE_METATYPE(PlayMode)
 namespace
 {
 
-template <typename T> T *control(const QWidget &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found) {
-        qFatal("no control %s", qPrintable(name));
-    }
-    return found;
-}
-
-QString named(const char *name, int index) { return QLatin1String(name) + QString::number(index); }
+using test_support::control;
+using test_support::named;
 
 QString setting(const char *key)
 {

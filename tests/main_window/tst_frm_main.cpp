@@ -11,6 +11,7 @@
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
+#include "support/widget_lookup.h"
 #include "version.h"
 
 #include <QAbstractButton>
@@ -49,21 +50,13 @@ using rotavex::PlayerSlot;
 namespace
 {
 
+using test_support::control;
+using test_support::named;
+
 constexpr auto kPlayers = { PlayerSlot(1), PlayerSlot(2), PlayerSlot(3), PlayerSlot(4) };
 
 // The frame a device sends for one revolution of 1000 × 8 µs, that is 7500 rpm.
 const QByteArray kFrame7500("<\x03\xE8>", 4);
-
-template <typename T> T *control(const QWidget &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found) {
-        qFatal("no control %s", qPrintable(name));
-    }
-    return found;
-}
-
-QString named(const char *name, int index) { return QLatin1String(name) + QString::number(index); }
 
 int px(const QWidget &window, double twips, Qt::Orientation direction)
 {

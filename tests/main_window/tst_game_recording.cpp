@@ -4,6 +4,7 @@
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "support/pty_pair.h"
+#include "support/widget_lookup.h"
 
 #include "../results/game_fixtures.h"
 
@@ -29,14 +30,7 @@ using namespace results;
 namespace
 {
 
-template <typename T> T *control(const QWidget &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found) {
-        qFatal("no control %s", qPrintable(name));
-    }
-    return found;
-}
+using test_support::control;
 
 QList<QMessageBox *> noticeBoxes(const frmMain &w)
 {

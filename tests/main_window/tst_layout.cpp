@@ -313,8 +313,8 @@ void tst_Layout::minimumSize_data()
     QTest::addColumn<int>("height");
     QTest::newRow("no frame: the top buttons and the logo decide")
         << 0.0 << 0.0 << QStringList() << 8925 << 7140;
-    QTest::newRow("a frame narrows the client area") << 120.0 << 450.0 << QStringList() << 9045
-                                                    << 7140;
+    QTest::newRow("a frame narrows the client area")
+        << 120.0 << 450.0 << QStringList() << 9045 << 7140;
     QTest::newRow("without the score button the display button decides")
         << 0.0 << 0.0 << QStringList { "CmdScore" } << 6735 << 7140;
     QTest::newRow("with neither, the speed labels against the names")

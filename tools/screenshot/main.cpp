@@ -10,6 +10,7 @@
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "setup/settings_store.h"
+#include "virtual_port.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,9 +23,8 @@
 #include <QTextStream>
 
 #include <cmath>
-#include <fcntl.h>
+#include <memory>
 #include <numbers>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -40,22 +40,6 @@ qint32 sampleRpm(rotavex::PlayerSlot player, int tick)
         return 0;
     }
     return static_cast<qint32>(base[player - 1] * rise + wave * rise);
-}
-
-// A pseudo-terminal linked as <dir>/COM<port>, so that the player's link really opens and
-// the board shows it as it would a device's; -1 on failure.
-int plugDevice(const QString &dir, int port)
-{
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
-        || ::symlink(::ptsname(master), qPrintable(dir + QStringLiteral("/COM%1").arg(port)))
-            != 0) {
-        if (master >= 0) {
-            ::close(master);
-        }
-        return -1;
-    }
-    return master;
 }
 
 } // namespace
@@ -115,14 +99,16 @@ int main(int argc, char *argv[])
     window.show();
     // Players 1, 2 and 4 have their links open (bold names); player 3's is closed.
     QDir().mkpath(port_names::VirtualPortDir());
-    std::vector<int> devices;
+    std::vector<std::unique_ptr<VirtualPort>> devices;
     for (const rotavex::PlayerSlot n : { 1, 2, 4 }) {
-        const int device = plugDevice(port_names::VirtualPortDir(), n);
-        if (device < 0 || window.links().open(n, n)) {
-            QTextStream(stderr) << "could not open a sample link for player " << n << '\n';
+        QString error;
+        auto device = VirtualPort::create(n, port_names::VirtualPortDir(), &error);
+        if (!device || window.links().open(n, n)) {
+            QTextStream(stderr) << "could not open a sample link for player " << n << ": " << error
+                                << '\n';
             return 1;
         }
-        devices.push_back(device);
+        devices.push_back(std::move(device));
     }
 
     const auto click = [&window](const char *name) {
