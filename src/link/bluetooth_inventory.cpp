@@ -72,7 +72,9 @@ std::optional<QString> Obstacle(const Snapshot &snapshot, const QString &address
     if (adapter != nullptr ? !adapter->powered : !anyPowered) {
         return QStringLiteral("Bluetooth is switched off");
     }
-    if (device == snapshot.devices.cend() || !device->paired) {
+    // A paired device is never forgotten by the service on its own; one it does not list now
+    // may well come back, so it is worth trying. One it lists as unpaired is not.
+    if (device != snapshot.devices.cend() && !device->paired) {
         return QStringLiteral("the device is not paired with this computer");
     }
     return std::nullopt;

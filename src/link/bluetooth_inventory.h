@@ -58,7 +58,8 @@ QString Caption(const SerialDevice &device);
 
 /// Why a connection to `address` cannot work at all, in words for a person ("the Bluetooth
 /// service is not running", "there is no Bluetooth adapter", "Bluetooth is switched off", "the
-/// device is not paired with this computer"); nullopt when it is worth trying.
+/// device is not paired with this computer"); nullopt when it is worth trying, including a
+/// device the service does not list (it may come back).
 std::optional<QString> Obstacle(const Snapshot &snapshot, const QString &address);
 
 /// The reason given when a device that could be tried did not connect or dropped its link.

@@ -7,7 +7,7 @@
 #include <QBluetoothSocket>
 #include <QBluetoothUuid>
 #include <QHash>
-#include <QMutex>
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <vector>
@@ -123,55 +123,67 @@ BluetoothTransport::BluetoothTransport(QObject *parent)
 
 BluetoothTransport::~BluetoothTransport()
 {
-    if (m_thread == nullptr) {
-        return;
+    for (PlayerSlot player = rotavex::kFirstPlayer; player <= rotavex::kLastPlayer; ++player) {
+        BluetoothWorker *worker = m_workers[player];
+        if (worker == nullptr) {
+            continue;
+        }
+        QMetaObject::invokeMethod(worker, [worker] { worker->shutdown(); }, Qt::QueuedConnection);
+        // Deleted on its own thread once the loop has ended (its sockets must die there).
+        connect(m_threads[player], &QThread::finished, worker, &QObject::deleteLater,
+            Qt::DirectConnection);
+        worker->disconnect(this);
+        m_threads[player]->quit();
     }
-    BluetoothWorker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->shutdown(); }, Qt::QueuedConnection);
-    // Deleted on its own thread once the loop has ended (its sockets must die there).
-    connect(m_thread, &QThread::finished, worker, &QObject::deleteLater, Qt::DirectConnection);
-    worker->disconnect(this);
-    m_thread->quit();
-    if (m_thread->wait(kQuitWait.count())) {
-        delete m_thread;
-    } else {
-        abandonedThreads().push_back(m_thread);
+    const QDeadlineTimer deadline(kQuitWait);
+    for (PlayerSlot player = rotavex::kFirstPlayer; player <= rotavex::kLastPlayer; ++player) {
+        QThread *thread = m_threads[player];
+        if (thread == nullptr) {
+            continue;
+        }
+        if (thread->wait(deadline)) {
+            delete thread;
+        } else {
+            abandonedThreads().push_back(thread);
+        }
     }
 }
 
 void BluetoothTransport::connectDevice(PlayerSlot player, const QString &address, quint32 attempt)
 {
-    ensureWorker();
-    BluetoothWorker *worker = m_worker;
+    BluetoothWorker *target = worker(player);
     QMetaObject::invokeMethod(
-        worker, [worker, player, address, attempt] { worker->connectDevice(player, address, attempt); },
+        target, [target, player, address, attempt] { target->connectDevice(player, address, attempt); },
         Qt::QueuedConnection);
 }
 
 void BluetoothTransport::drop(PlayerSlot player, quint32 attempt)
 {
-    if (m_worker == nullptr) {
+    BluetoothWorker *target = m_workers[player];
+    if (target == nullptr) {
         return;
     }
-    BluetoothWorker *worker = m_worker;
     QMetaObject::invokeMethod(
-        worker, [worker, player, attempt] { worker->drop(player, attempt); }, Qt::QueuedConnection);
+        target, [target, player, attempt] { target->drop(player, attempt); }, Qt::QueuedConnection);
 }
 
-void BluetoothTransport::ensureWorker()
+BluetoothWorker *BluetoothTransport::worker(PlayerSlot player)
 {
-    if (m_thread != nullptr) {
-        return;
+    if (m_workers[player] != nullptr) {
+        return m_workers[player];
     }
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("Bluetooth"));
-    m_worker = new BluetoothWorker;
-    m_worker->moveToThread(m_thread);
-    connect(m_worker, &BluetoothWorker::connecting, this, &BluetoothTransport::connecting);
-    connect(m_worker, &BluetoothWorker::connected, this, &BluetoothTransport::connected);
-    connect(m_worker, &BluetoothWorker::received, this, &BluetoothTransport::received);
-    connect(m_worker, &BluetoothWorker::ended, this, &BluetoothTransport::ended);
-    m_thread->start();
+    auto *thread = new QThread;
+    thread->setObjectName(QStringLiteral("Bluetooth %1").arg(player));
+    auto *worker = new BluetoothWorker;
+    worker->moveToThread(thread);
+    connect(worker, &BluetoothWorker::connecting, this, &BluetoothTransport::connecting);
+    connect(worker, &BluetoothWorker::connected, this, &BluetoothTransport::connected);
+    connect(worker, &BluetoothWorker::received, this, &BluetoothTransport::received);
+    connect(worker, &BluetoothWorker::ended, this, &BluetoothTransport::ended);
+    thread->start();
+    m_threads[player] = thread;
+    m_workers[player] = worker;
+    return worker;
 }
 
 #include "bluetooth_transport.moc"

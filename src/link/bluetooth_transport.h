@@ -14,7 +14,8 @@ class BluetoothWorker;
 
 /// The players' Bluetooth serial connections (RFCOMM, Serial Port Profile). Qt's Bluetooth
 /// socket waits on the system's Bluetooth service inside connect, abort and its destructor, so
-/// every socket lives on one worker thread of this object's own; requests go there queued and
+/// every socket lives on a worker thread of this object's own, one per player (a player stuck
+/// on a hung service does not hold up another's bytes); requests go there queued and
 /// reports come back queued, each tagged with the attempt number the caller gave, so a late
 /// report of an abandoned attempt is easy to ignore. Every attempt ends with exactly one
 /// ended(), after at most one connected().
@@ -46,8 +47,9 @@ Q_SIGNALS:
     void ended(rotavex::PlayerSlot player, quint32 attempt);
 
 private:
-    void ensureWorker();
+    BluetoothWorker *worker(rotavex::PlayerSlot player);
 
-    QThread *m_thread = nullptr; // owned: destroyed in the destructor, or left behind if stuck
-    BluetoothWorker *m_worker = nullptr; // lives on m_thread, deleted there
+    // Owned: destroyed in the destructor, or left behind if stuck. Made on first use.
+    rotavex::PerPlayer<QThread *> m_threads {};
+    rotavex::PerPlayer<BluetoothWorker *> m_workers {}; // each lives on its thread, deleted there
 };

@@ -42,7 +42,7 @@ PlayerLinks::PlayerLinks(QObject *parent)
     }
     m_watch->setInterval(kWatchInterval);
     connect(m_watch, &QTimer::timeout, this, &PlayerLinks::watchTick);
-    m_bluetoothRetry->setInterval(kBluetoothRetry);
+    m_bluetoothRetry->setInterval(m_timing.retry);
     connect(m_bluetoothRetry, &QTimer::timeout, this, &PlayerLinks::retryTick);
     connect(m_devices, &BluetoothDevices::changed, this, &PlayerLinks::devicesChanged);
     connect(m_transport, &BluetoothTransport::connecting, this,
@@ -231,6 +231,12 @@ void PlayerLinks::openDeviceAtStart(PlayerSlot player, const QString &address)
     startAttempt(player, AttemptKind::AtStart);
 }
 
+void PlayerLinks::setBluetoothTiming(const BluetoothTiming &timing)
+{
+    m_timing = timing;
+    m_bluetoothRetry->setInterval(m_timing.retry);
+}
+
 bool PlayerLinks::isBluetooth(PlayerSlot player) const
 {
     return !m_links[player].status.device.isEmpty();
@@ -244,7 +250,7 @@ void PlayerLinks::startAttempt(PlayerSlot player, AttemptKind kind)
     link.attemptKind = kind;
     link.attemptReachedService = false;
     m_transport->connectDevice(player, link.status.device, link.attempt);
-    const auto timeout = kind == AttemptKind::UserOpen ? kBluetoothOpenTimeout : kBluetoothRetryTimeout;
+    const auto timeout = kind == AttemptKind::UserOpen ? m_timing.openTimeout : m_timing.retryTimeout;
     const quint32 attempt = link.attempt;
     QTimer::singleShot(
         timeout, this, [this, player, attempt] { handleAttemptTimeout(player, attempt); });

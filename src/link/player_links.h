@@ -27,12 +27,15 @@ public:
     /// How often a waiting link looks for its device (one stat of its path, no descriptor).
     static constexpr std::chrono::milliseconds kWatchInterval { 1000 };
 
-    /// How often a lost Bluetooth link tries its device again (one attempt at a time).
-    static constexpr std::chrono::milliseconds kBluetoothRetry { 5000 };
-    /// How long a retry may take before it counts as failed (it is abandoned, not waited for).
-    static constexpr std::chrono::milliseconds kBluetoothRetryTimeout { 4500 };
-    /// How long a user's Open of a Bluetooth device may take before it is reported as failed.
-    static constexpr std::chrono::milliseconds kBluetoothOpenTimeout { 10000 };
+    /// The pace of Bluetooth connection attempts.
+    struct BluetoothTiming {
+        /// How often a lost link tries its device again (one attempt at a time).
+        std::chrono::milliseconds retry { 5000 };
+        /// How long a retry may take before it counts as failed (abandoned, not waited for).
+        std::chrono::milliseconds retryTimeout { 4500 };
+        /// How long a user's Open may take before it is reported as failed.
+        std::chrono::milliseconds openTimeout { 10000 };
+    };
 
     explicit PlayerLinks(QObject *parent = nullptr);
     ~PlayerLinks() override;
@@ -54,6 +57,8 @@ public:
     /// Opens the device as beginOpenDevice() does, but a failure is not reported: the link
     /// keeps trying (state StartFailed).
     void openDeviceAtStart(rotavex::PlayerSlot player, const QString &address);
+    /// Replaces the pace of Bluetooth attempts (for tests that cannot wait seconds).
+    void setBluetoothTiming(const BluetoothTiming &timing);
     /// The Bluetooth service as last read (devices, adapters), for lists and names.
     const BluetoothDevices &bluetoothDevices() const { return *m_devices; }
     /// Closes the player's link, or ends its wait for a device. Closing a closed link is fine.
@@ -128,4 +133,5 @@ private:
     BluetoothDevices *m_devices;
     BluetoothTransport *m_transport;
     quint32 m_lastAttempt = 0;
+    BluetoothTiming m_timing;
 };
