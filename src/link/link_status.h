@@ -22,8 +22,8 @@ struct LinkStatus {
     qint16 port = 0; ///< the port in use or waited for; 0 when the link never had one
     QTime at; ///< when it opened, was lost or failed at start-up
     QString reason; ///< why it was lost or could not be opened
-    QString device; ///< Bluetooth address when the link is a Bluetooth device; empty: the port
-    QString deviceName; ///< the device's name as last known; may be empty
+    QString device {}; ///< Bluetooth address when the link is a Bluetooth device; empty: the port
+    QString deviceName {}; ///< the device's name as last known; may be empty
     bool operator==(const LinkStatus &) const = default;
 };
 
