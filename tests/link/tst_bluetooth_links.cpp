@@ -4,8 +4,8 @@
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "support/private_bus.h"
+#include "support/stall_meter.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -34,31 +34,6 @@ PlayerLinks::BluetoothTiming quickTiming()
 {
     return PlayerLinks::BluetoothTiming { 600ms, 500ms, 1500ms };
 }
-
-/// Records the longest gap between turns of the event loop while it lives.
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_longest = std::max(m_longest, m_clock.restart());
-            ++m_turns;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    qint64 longestMs() const { return m_longest; }
-    int turns() const { return m_turns; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_longest = 0;
-    int m_turns = 0;
-};
 
 } // namespace
 
