@@ -245,7 +245,7 @@ int main(int argc, char *argv[])
         quitMs = clock.elapsed();
         std::printf("bt-hung longest_stall_ms=%lld quit_ms=%lld\n", meter.longestMs(), quitMs);
     }
-    // The service leaving frees whatever the abandoned workers still wait for.
+    // The service leaving answers whatever calls it still holds.
     fake.stop();
     devsim.terminate();
     devsim.waitForFinished();

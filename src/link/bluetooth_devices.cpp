@@ -81,12 +81,14 @@ BluetoothDevices::BluetoothDevices(QObject *parent)
         m_loaded = true;
         return;
     }
-    auto *owner = new QDBusServiceWatcher(
-        kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluetoothDevices::scheduleRead);
+    auto *owner =
+        new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(
+        owner, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluetoothDevices::scheduleRead);
     const char *slot = SLOT(onBusSignal(QDBusMessage));
     bus.connect(kService, QString(), kObjectManager, QStringLiteral("InterfacesAdded"), this, slot);
-    bus.connect(kService, QString(), kObjectManager, QStringLiteral("InterfacesRemoved"), this, slot);
+    bus.connect(
+        kService, QString(), kObjectManager, QStringLiteral("InterfacesRemoved"), this, slot);
     bus.connect(kService, QString(), kProperties, QStringLiteral("PropertiesChanged"), this, slot);
     read();
 }
@@ -103,6 +105,16 @@ QString BluetoothDevices::nameOf(const QString &address) const
     for (const bluetooth_inventory::Device &device : m_snapshot.devices) {
         if (device.address.compare(address, Qt::CaseInsensitive) == 0) {
             return device.name;
+        }
+    }
+    return QString();
+}
+
+QString BluetoothDevices::pathOf(const QString &address) const
+{
+    for (const bluetooth_inventory::Device &device : m_snapshot.devices) {
+        if (device.address.compare(address, Qt::CaseInsensitive) == 0) {
+            return device.path;
         }
     }
     return QString();

@@ -33,6 +33,8 @@ public:
     QList<bluetooth_inventory::SerialDevice> serialDevices() const;
     /// The known name of the device at `address`; empty when unknown.
     QString nameOf(const QString &address) const;
+    /// The service's object path of the device at `address`; empty when it is not listed.
+    QString pathOf(const QString &address) const;
 
 Q_SIGNALS:
     /// The snapshot changed (or was read for the first time).

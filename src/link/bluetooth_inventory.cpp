@@ -33,8 +33,8 @@ QList<SerialDevice> PairedSerialDevices(const Snapshot &snapshot)
     }
     for (const Device &device : snapshot.devices) {
         const Adapter *adapter = findAdapter(snapshot, device.adapter);
-        if (adapter == nullptr || !adapter->powered || !device.paired
-            || !offersSerialPort(device) || !IsAddress(device.address)) {
+        if (adapter == nullptr || !adapter->powered || !device.paired || !offersSerialPort(device)
+            || !IsAddress(device.address)) {
             continue;
         }
         list << SerialDevice { device.address.toUpper(),
@@ -63,8 +63,10 @@ std::optional<QString> Obstacle(const Snapshot &snapshot, const QString &address
     if (snapshot.adapters.isEmpty()) {
         return QStringLiteral("there is no Bluetooth adapter");
     }
-    const auto device = std::find_if(snapshot.devices.cbegin(), snapshot.devices.cend(),
-        [&address](const Device &d) { return d.address.compare(address, Qt::CaseInsensitive) == 0; });
+    const auto device = std::find_if(
+        snapshot.devices.cbegin(), snapshot.devices.cend(), [&address](const Device &d) {
+            return d.address.compare(address, Qt::CaseInsensitive) == 0;
+        });
     const Adapter *adapter =
         device == snapshot.devices.cend() ? nullptr : findAdapter(snapshot, device->adapter);
     const bool anyPowered = std::any_of(snapshot.adapters.cbegin(), snapshot.adapters.cend(),
@@ -86,8 +88,7 @@ QString NotAnsweringReason() { return QStringLiteral("the Bluetooth service is n
 
 bool IsAddress(const QString &text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
+    static const QRegularExpression pattern(QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
     return pattern.match(text).hasMatch();
 }
 

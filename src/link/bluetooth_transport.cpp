@@ -3,115 +3,39 @@
 
 #include "link/bluetooth_inventory.h"
 
-#include <QBluetoothAddress>
-#include <QBluetoothSocket>
-#include <QBluetoothUuid>
-#include <QHash>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
+#include <QSocketNotifier>
 
-#include <vector>
+#include <cerrno>
+#include <fcntl.h>
 
+#include <unistd.h>
+
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
-
-/// The thread-side half: owns the sockets, one per player at most, and reports through its
-/// signals (queued to the transport's thread).
-class BluetoothWorker : public QObject
-{
-    Q_OBJECT
-public:
-    ~BluetoothWorker() override { shutdown(); }
-
-    void connectDevice(PlayerSlot player, const QString &address, quint32 attempt)
-    {
-        drop(player, 0);
-        // A fresh socket each time: one that failed to connect stays "connecting" inside Qt.
-        auto *socket = new QBluetoothSocket(QBluetoothServiceInfo::RfcommProtocol, this);
-        m_sockets.insert(player, Entry { socket, attempt });
-        connect(socket, &QBluetoothSocket::connected, this,
-            [this, player, attempt] { Q_EMIT connected(player, attempt); });
-        connect(socket, &QBluetoothSocket::readyRead, this, [this, socket, player, attempt] {
-            const QByteArray bytes = socket->readAll();
-            if (!bytes.isEmpty()) {
-                Q_EMIT received(player, attempt, bytes);
-            }
-        });
-        // Qt reports a closed device end as disconnected() alone, a refused request as an
-        // error; either ends the attempt.
-        connect(socket, &QBluetoothSocket::disconnected, this,
-            [this, player, attempt] { finish(player, attempt); });
-        connect(socket, &QBluetoothSocket::errorOccurred, this,
-            [this, player, attempt] { finish(player, attempt); });
-        socket->connectToService(QBluetoothAddress(address),
-            QBluetoothUuid(QUuid(QString::fromLatin1(bluetooth_inventory::kSerialPortUuid))));
-        const auto current = m_sockets.constFind(player);
-        if (current != m_sockets.cend() && current->attempt == attempt
-            && socket->state() == QBluetoothSocket::SocketState::ConnectingState) {
-            Q_EMIT connecting(player, attempt);
-        }
-    }
-
-    void drop(PlayerSlot player, quint32 attempt)
-    {
-        const auto it = m_sockets.find(player);
-        if (it == m_sockets.end() || (attempt != 0 && it->attempt != attempt)) {
-            return;
-        }
-        const Entry entry = *it;
-        m_sockets.erase(it);
-        entry.socket->disconnect(this);
-        entry.socket->abort();
-        delete entry.socket;
-        Q_EMIT ended(player, entry.attempt);
-    }
-
-    void shutdown()
-    {
-        const QList<PlayerSlot> players = m_sockets.keys();
-        for (const PlayerSlot player : players) {
-            drop(player, 0);
-        }
-    }
-
-Q_SIGNALS:
-    void connecting(rotavex::PlayerSlot player, quint32 attempt);
-    void connected(rotavex::PlayerSlot player, quint32 attempt);
-    void received(rotavex::PlayerSlot player, quint32 attempt, const QByteArray &bytes);
-    void ended(rotavex::PlayerSlot player, quint32 attempt);
-
-private:
-    struct Entry {
-        QBluetoothSocket *socket = nullptr;
-        quint32 attempt = 0;
-    };
-
-    // Called from the socket's own signals: it must not be deleted under them.
-    void finish(PlayerSlot player, quint32 attempt)
-    {
-        const auto it = m_sockets.find(player);
-        if (it == m_sockets.end() || it->attempt != attempt) {
-            return;
-        }
-        QBluetoothSocket *socket = it->socket;
-        m_sockets.erase(it);
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-        Q_EMIT ended(player, attempt);
-    }
-
-    QHash<PlayerSlot, Entry> m_sockets;
-};
 
 namespace
 {
 
-// Workers stuck on a hung service when their transport went away. They are never destroyed
-// while running; kept here so they count as reachable rather than leaked.
-std::vector<QThread *> &abandonedThreads()
+const QString kService = QStringLiteral("org.bluez");
+const QString kProfilePath = QStringLiteral("/io/github/rotavex/serial_port");
+const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
+
+QString serialUuid() { return QString::fromLatin1(bluetooth_inventory::kSerialPortUuid); }
+
+// A call nobody waits for: its answer, if any, is dropped.
+void callAndForget(const QString &path, const QString &interface, const QString &method,
+    const QList<QVariant> &arguments)
 {
-    static std::vector<QThread *> threads;
-    return threads;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, path, interface, method);
+    call.setArguments(arguments);
+    QDBusConnection::systemBus().call(call, QDBus::NoBlock);
 }
 
 } // namespace
@@ -119,71 +43,236 @@ std::vector<QThread *> &abandonedThreads()
 BluetoothTransport::BluetoothTransport(QObject *parent)
     : QObject(parent)
 {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        return;
+    }
+    // The registration dies with the service; a new service needs a new one.
+    auto *owner =
+        new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        &BluetoothTransport::serviceOwnerChanged);
 }
 
 BluetoothTransport::~BluetoothTransport()
 {
-    for (PlayerSlot player = rotavex::kFirstPlayer; player <= rotavex::kLastPlayer; ++player) {
-        BluetoothWorker *worker = m_workers[player];
-        if (worker == nullptr) {
-            continue;
+    // Nothing here waits for the service: the requests go out and the program moves on.
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        Attempt &attempt = m_attempts[player];
+        if (attempt.fd >= 0) {
+            attempt.input->setEnabled(false);
+            ::close(attempt.fd);
+            callAndForget(attempt.devicePath, kDeviceInterface, QStringLiteral("DisconnectProfile"),
+                { serialUuid() });
         }
-        QMetaObject::invokeMethod(worker, [worker] { worker->shutdown(); }, Qt::QueuedConnection);
-        // Deleted on its own thread once the loop has ended (its sockets must die there).
-        connect(m_threads[player], &QThread::finished, worker, &QObject::deleteLater,
-            Qt::DirectConnection);
-        worker->disconnect(this);
-        m_threads[player]->quit();
     }
-    const QDeadlineTimer deadline(kQuitWait);
-    for (PlayerSlot player = rotavex::kFirstPlayer; player <= rotavex::kLastPlayer; ++player) {
-        QThread *thread = m_threads[player];
-        if (thread == nullptr) {
-            continue;
-        }
-        if (thread->wait(deadline)) {
-            delete thread;
-        } else {
-            abandonedThreads().push_back(thread);
-        }
+    if (m_registration == Registration::Done) {
+        callAndForget(QStringLiteral("/org/bluez"), QStringLiteral("org.bluez.ProfileManager1"),
+            QStringLiteral("UnregisterProfile"),
+            { QVariant::fromValue(QDBusObjectPath(kProfilePath)) });
+    }
+    if (m_exported) {
+        QDBusConnection::systemBus().unregisterObject(kProfilePath);
     }
 }
 
-void BluetoothTransport::connectDevice(PlayerSlot player, const QString &address, quint32 attempt)
+void BluetoothTransport::connectDevice(
+    PlayerSlot player, const QString &devicePath, quint32 attempt)
 {
-    BluetoothWorker *target = worker(player);
-    QMetaObject::invokeMethod(
-        target, [target, player, address, attempt] { target->connectDevice(player, address, attempt); },
-        Qt::QueuedConnection);
+    drop(player, 0);
+    m_attempts[player] = Attempt { attempt, devicePath, false, -1, nullptr };
+    if (devicePath.isEmpty() || !QDBusConnection::systemBus().isConnected()) {
+        finish(player, false);
+        return;
+    }
+    if (m_registration == Registration::Done) {
+        request(player);
+    } else {
+        ensureRegistered();
+    }
 }
 
 void BluetoothTransport::drop(PlayerSlot player, quint32 attempt)
 {
-    BluetoothWorker *target = m_workers[player];
-    if (target == nullptr) {
+    const Attempt &current = m_attempts[player];
+    if (current.number == 0 || (attempt != 0 && current.number != attempt)) {
         return;
     }
-    QMetaObject::invokeMethod(
-        target, [target, player, attempt] { target->drop(player, attempt); }, Qt::QueuedConnection);
+    finish(player, true);
 }
 
-BluetoothWorker *BluetoothTransport::worker(PlayerSlot player)
+void BluetoothTransport::ensureRegistered()
 {
-    if (m_workers[player] != nullptr) {
-        return m_workers[player];
+    if (m_registration != Registration::None) {
+        return;
     }
-    auto *thread = new QThread;
-    thread->setObjectName(QStringLiteral("Bluetooth %1").arg(player));
-    auto *worker = new BluetoothWorker;
-    worker->moveToThread(thread);
-    connect(worker, &BluetoothWorker::connecting, this, &BluetoothTransport::connecting);
-    connect(worker, &BluetoothWorker::connected, this, &BluetoothTransport::connected);
-    connect(worker, &BluetoothWorker::received, this, &BluetoothTransport::received);
-    connect(worker, &BluetoothWorker::ended, this, &BluetoothTransport::ended);
-    thread->start();
-    m_threads[player] = thread;
-    m_workers[player] = worker;
-    return worker;
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!m_exported) {
+        m_exported = bus.registerObject(kProfilePath, this, QDBusConnection::ExportAllSlots);
+    }
+    m_registration = Registration::Pending;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/bluez"),
+        QStringLiteral("org.bluez.ProfileManager1"), QStringLiteral("RegisterProfile"));
+    call << QVariant::fromValue(QDBusObjectPath(kProfilePath)) << serialUuid()
+         << QVariantMap { { QStringLiteral("Role"), QStringLiteral("client") },
+                { QStringLiteral("Name"), QStringLiteral("Rotavex serial port") } };
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, &BluetoothTransport::handleRegistered);
 }
 
-#include "bluetooth_transport.moc"
+void BluetoothTransport::handleRegistered(QDBusPendingCallWatcher *watcher)
+{
+    watcher->deleteLater();
+    if (m_registration != Registration::Pending) {
+        return; // the service changed hands meanwhile
+    }
+    const bool already = watcher->isError()
+        && watcher->error().name() == QStringLiteral("org.bluez.Error.AlreadyExists");
+    m_registration = !watcher->isError() || already ? Registration::Done : Registration::None;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        const Attempt &attempt = m_attempts[player];
+        if (attempt.number == 0 || attempt.requested) {
+            continue;
+        }
+        if (m_registration == Registration::Done) {
+            request(player);
+        } else {
+            finish(player, false);
+        }
+    }
+}
+
+void BluetoothTransport::request(PlayerSlot player)
+{
+    Attempt &attempt = m_attempts[player];
+    attempt.requested = true;
+    const quint32 number = attempt.number;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, attempt.devicePath, kDeviceInterface, QStringLiteral("ConnectProfile"));
+    call << serialUuid();
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::systemBus().asyncCall(call, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, player, number](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            const Attempt &current = m_attempts[player];
+            // The service answers once the connection stands or failed; a connection already
+            // handed over needs nothing more.
+            if (done->isError() && current.number == number && current.fd < 0) {
+                finish(player, false);
+            }
+        });
+    // The service answers ConnectProfile only when the page is over, so silence tells nothing;
+    // a quick question about the device tells whether the service is answering at all.
+    QDBusMessage probe = QDBusMessage::createMethodCall(kService, attempt.devicePath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    probe << kDeviceInterface << QStringLiteral("Address");
+    auto *probeWatcher = new QDBusPendingCallWatcher(
+        QDBusConnection::systemBus().asyncCall(probe, kCallTimeoutMs), this);
+    connect(probeWatcher, &QDBusPendingCallWatcher::finished, this,
+        [this, player, number](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            if (!done->isError() && m_attempts[player].number == number) {
+                Q_EMIT connecting(player, number);
+            }
+        });
+}
+
+void BluetoothTransport::NewConnection(
+    const QDBusObjectPath &device, const QDBusUnixFileDescriptor &fd, const QVariantMap &)
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        Attempt &attempt = m_attempts[player];
+        if (attempt.number == 0 || attempt.fd >= 0 || attempt.devicePath != device.path()) {
+            continue;
+        }
+        // The message keeps its own descriptor; the link gets one of its own, read as bytes
+        // arrive and never waited on.
+        attempt.fd = ::fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+        if (attempt.fd < 0
+            || ::fcntl(attempt.fd, F_SETFL, ::fcntl(attempt.fd, F_GETFL) | O_NONBLOCK) != 0) {
+            finish(player, true);
+            return;
+        }
+        attempt.input = new QSocketNotifier(attempt.fd, QSocketNotifier::Read, this);
+        connect(attempt.input, &QSocketNotifier::activated, this,
+            [this, player] { readInput(player); });
+        Q_EMIT connected(player, attempt.number);
+        return;
+    }
+    // Nobody asks for this device now (an attempt given up meanwhile): the service is told
+    // to close it.
+    callAndForget(
+        device.path(), kDeviceInterface, QStringLiteral("DisconnectProfile"), { serialUuid() });
+}
+
+void BluetoothTransport::readInput(PlayerSlot player)
+{
+    const Attempt &attempt = m_attempts[player];
+    const quint32 number = attempt.number;
+    QByteArray bytes;
+    char buffer[1024];
+    for (;;) {
+        const ssize_t count = ::read(attempt.fd, buffer, sizeof buffer);
+        if (count > 0) {
+            bytes.append(buffer, count);
+            continue;
+        }
+        const bool closed =
+            count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        if (!bytes.isEmpty()) {
+            Q_EMIT received(player, number, bytes);
+        }
+        if (closed && m_attempts[player].number == number) {
+            finish(player, true);
+        }
+        return;
+    }
+}
+
+void BluetoothTransport::RequestDisconnection(const QDBusObjectPath &device)
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (m_attempts[player].number != 0 && m_attempts[player].devicePath == device.path()) {
+            finish(player, false);
+        }
+    }
+}
+
+void BluetoothTransport::Release() { m_registration = Registration::None; }
+
+void BluetoothTransport::finish(PlayerSlot player, bool disconnectProfile)
+{
+    const Attempt attempt = m_attempts[player];
+    if (attempt.number == 0) {
+        return;
+    }
+    m_attempts[player] = Attempt {};
+    if (attempt.fd >= 0) {
+        // The notifier may be the caller: it goes once control is back in the event loop.
+        if (attempt.input != nullptr) {
+            attempt.input->setEnabled(false);
+            attempt.input->deleteLater();
+        }
+        ::close(attempt.fd);
+        if (disconnectProfile) {
+            // Closing our descriptor alone leaves the service's end of the link up.
+            callAndForget(attempt.devicePath, kDeviceInterface, QStringLiteral("DisconnectProfile"),
+                { serialUuid() });
+        }
+    }
+    const quint32 number = attempt.number;
+    QMetaObject::invokeMethod(
+        this, [this, player, number] { Q_EMIT ended(player, number); }, Qt::QueuedConnection);
+}
+
+void BluetoothTransport::serviceOwnerChanged()
+{
+    m_registration = Registration::None;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (m_attempts[player].number != 0 && m_attempts[player].fd < 0) {
+            finish(player, false);
+        }
+    }
+}

@@ -36,7 +36,8 @@ QString Describe(const LinkStatus &status)
     const bool bluetooth = !status.device.isEmpty();
     switch (status.state) {
     case LinkState::Open:
-        return port + (bluetooth ? QStringLiteral(" connected since ") : QStringLiteral(" open since "))
+        return port
+            + (bluetooth ? QStringLiteral(" connected since ") : QStringLiteral(" open since "))
             + timeText(status.at);
     case LinkState::Lost:
         // A Bluetooth device is tried on a clock, not only when it shows up again.
@@ -50,7 +51,8 @@ QString Describe(const LinkStatus &status)
     case LinkState::Closed:
         break;
     }
-    return status.port > 0 || bluetooth ? port + QStringLiteral(" closed") : QStringLiteral("No port");
+    return status.port > 0 || bluetooth ? port + QStringLiteral(" closed")
+                                        : QStringLiteral("No port");
 }
 
 } // namespace link_status

@@ -34,7 +34,7 @@ bool IsWaiting(LinkState state);
 /// the device disconnected. Reconnecting when it returns.", "COM3 closed", "COM3 could not be
 /// opened at start-up: <reason>. Retrying." A closed link without a port reads "No port".
 /// A Bluetooth device is named instead of the port: "SPINNER-7 connected since 14:02:11",
-/// "SPINNER-7 lost at 14:05:40: <reason>. Reconnecting." 
+/// "SPINNER-7 lost at 14:05:40: <reason>. Reconnecting."
 QString Describe(const LinkStatus &status);
 
 /// What a link is called in messages: "COM3", the device's name, or its address.

@@ -61,8 +61,8 @@ PlayerLinks::~PlayerLinks() = default;
 std::optional<QString> PlayerLinks::open(PlayerSlot player, qint16 port)
 {
     const link_status::LinkStatus before = m_links[player].status;
-    const bool waitingHere = link_status::IsWaiting(before.state) && before.port == port
-        && before.device.isEmpty();
+    const bool waitingHere =
+        link_status::IsWaiting(before.state) && before.port == port && before.device.isEmpty();
     if (link_status::IsWaiting(before.state) && !waitingHere) {
         endBluetooth(player);
         setStatus(player, LinkState::Closed, QString());
@@ -197,7 +197,8 @@ std::optional<QString> PlayerLinks::beginOpenDevice(PlayerSlot player, const QSt
 {
     const QString device = address.toUpper();
     for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
-        const bool heldHere = m_links[holder].bluetoothOpen && m_links[holder].status.device == device;
+        const bool heldHere =
+            m_links[holder].bluetoothOpen && m_links[holder].status.device == device;
         if (isOpen(holder) && (heldHere || holder == player)) {
             return QStringLiteral("%1 is already open for player %2.")
                 .arg(link_status::LinkName(m_links[holder].status))
@@ -226,9 +227,13 @@ void PlayerLinks::openDeviceAtStart(PlayerSlot player, const QString &address)
     Link &link = m_links[player];
     link.status.device = address.toUpper();
     link.status.deviceName = m_devices->nameOf(link.status.device);
-    // The service's answer about adapters and devices may not be in yet: the attempt itself
-    // tells whether the device can be reached.
-    startAttempt(player, AttemptKind::AtStart);
+    // The service's answer about adapters and devices may not be in yet; the first one starts
+    // the attempt then.
+    link.attemptKind = AttemptKind::AtStart;
+    link.startPending = !m_devices->isLoaded();
+    if (!link.startPending) {
+        startAttempt(player, AttemptKind::AtStart);
+    }
 }
 
 void PlayerLinks::setBluetoothTiming(const BluetoothTiming &timing)
@@ -249,8 +254,9 @@ void PlayerLinks::startAttempt(PlayerSlot player, AttemptKind kind)
     link.busyAttempt = link.attempt;
     link.attemptKind = kind;
     link.attemptReachedService = false;
-    m_transport->connectDevice(player, link.status.device, link.attempt);
-    const auto timeout = kind == AttemptKind::UserOpen ? m_timing.openTimeout : m_timing.retryTimeout;
+    m_transport->connectDevice(player, m_devices->pathOf(link.status.device), link.attempt);
+    const auto timeout =
+        kind == AttemptKind::UserOpen ? m_timing.openTimeout : m_timing.retryTimeout;
     const quint32 attempt = link.attempt;
     QTimer::singleShot(
         timeout, this, [this, player, attempt] { handleAttemptTimeout(player, attempt); });
@@ -259,6 +265,7 @@ void PlayerLinks::startAttempt(PlayerSlot player, AttemptKind kind)
 void PlayerLinks::endBluetooth(PlayerSlot player)
 {
     Link &link = m_links[player];
+    link.startPending = false;
     if (link.attempt != 0 || link.bluetoothOpen) {
         m_transport->drop(player, link.attempt);
     }
@@ -356,8 +363,8 @@ void PlayerLinks::attemptFailed(PlayerSlot player, const QString &reason)
 QString PlayerLinks::failureReason(PlayerSlot player) const
 {
     if (m_devices->isLoaded() && !m_devices->isHung()) {
-        if (const std::optional<QString> obstacle =
-                bluetooth_inventory::Obstacle(m_devices->snapshot(), m_links[player].status.device)) {
+        if (const std::optional<QString> obstacle = bluetooth_inventory::Obstacle(
+                m_devices->snapshot(), m_links[player].status.device)) {
             return *obstacle;
         }
     }
@@ -373,7 +380,7 @@ void PlayerLinks::retryTick()
             continue;
         }
         stillWaiting = true;
-        // One attempt at a time: a worker still stuck on the previous one is not piled upon.
+        // One attempt at a time: a request still pending with the service is not piled upon.
         if (link.attempt == 0 && link.busyAttempt == 0) {
             startAttempt(player, AttemptKind::Retry);
         }
@@ -389,6 +396,10 @@ void PlayerLinks::devicesChanged()
         Link &link = m_links[player];
         if (!isBluetooth(player)) {
             continue;
+        }
+        if (link.startPending && m_devices->isLoaded()) {
+            link.startPending = false;
+            startAttempt(player, AttemptKind::AtStart);
         }
         const QString name = m_devices->nameOf(link.status.device);
         if (!name.isEmpty() && name != link.status.deviceName) {

@@ -102,8 +102,9 @@ private:
         link_status::LinkStatus status;
         bool bluetoothOpen = false;
         quint32 attempt = 0; ///< the attempt whose reports count; 0: none
-        quint32 busyAttempt = 0; ///< the attempt the worker still holds; 0: none
+        quint32 busyAttempt = 0; ///< the attempt the transport still holds; 0: none
         bool attemptReachedService = false;
+        bool startPending = false; ///< a start-up open waits for the first device list
         AttemptKind attemptKind = AttemptKind::Retry;
         bool operator==(const Link &) const = default; // PerPlayer compares its items
     };

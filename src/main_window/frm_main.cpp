@@ -3,8 +3,8 @@
 
 #include "display/forwarding_board.h"
 #include "display/frm_display.h"
-#include "link/link_status.h"
 #include "link/bluetooth_devices.h"
+#include "link/link_status.h"
 #include "link/player_links.h"
 #include "main_window/accessible.h"
 #include "main_window/button_art.h"
@@ -598,8 +598,8 @@ void frmMain::endGame(bool complete)
     rotavex::PerPlayer<QString> ports;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         const link_status::LinkStatus status = m_links->status(n);
-        ports[n] = status.port > 0 || !status.device.isEmpty() ? link_status::LinkName(status)
-                                                               : QString();
+        ports[n] =
+            status.port > 0 || !status.device.isEmpty() ? link_status::LinkName(status) : QString();
     }
     std::optional<results::GameRecord> game =
         m_gameLog.finish(complete, m_playerName, ports, m_measurement, *m_board);

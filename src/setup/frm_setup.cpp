@@ -371,8 +371,7 @@ void frmSetup::ShowOpenFailure(int port, const QString &description)
 void frmSetup::ShowOpenFailure(const QString &linkName, const QString &description)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
-        QStringLiteral("Cannot open %1 !\r\n").arg(linkName) + description, QMessageBox::Ok,
-        this);
+        QStringLiteral("Cannot open %1 !\r\n").arg(linkName) + description, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

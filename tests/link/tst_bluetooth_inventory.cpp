@@ -21,8 +21,8 @@ const QString kSerial = QString::fromLatin1(kSerialPortUuid);
 Device device(const QString &name, const QString &address, bool paired = true,
     const QStringList &uuids = { kSerial }, const QString &adapter = kAdapter)
 {
-    return Device { adapter + QStringLiteral("/dev_") + QString(address).replace(u':', u'_'), address,
-        name, adapter, paired, uuids };
+    return Device { adapter + QStringLiteral("/dev_") + QString(address).replace(u':', u'_'),
+        address, name, adapter, paired, uuids };
 }
 
 Snapshot service(QList<Device> devices, bool powered = true)
@@ -71,10 +71,11 @@ void tst_bluetooth_inventory::pickableDevices_data()
     QTest::newRow("unpaired device left out")
         << service({ a, device("NEW", "00:11:22:33:44:05", false) })
         << QStringList { "SPINNER-1 (00:11:22:33:44:01)" };
-    QTest::newRow("no serial port profile left out")
-        << service({ a, device("HEADSET", "00:11:22:33:44:06", true,
-                            { "0000110b-0000-1000-8000-00805f9b34fb" }) })
-        << QStringList { "SPINNER-1 (00:11:22:33:44:01)" };
+    QTest::newRow("no serial port profile left out") << service({ a,
+        device("HEADSET", "00:11:22:33:44:06", true, { "0000110b-0000-1000-8000-00805f9b34fb" }) })
+                                                     << QStringList {
+                                                            "SPINNER-1 (00:11:22:33:44:01)"
+                                                        };
     QTest::newRow("serial port among other profiles")
         << service({ device("COMBO", "00:11:22:33:44:07", true,
                { "0000110b-0000-1000-8000-00805f9b34fb", kSerial.toUpper() }) })
@@ -83,9 +84,9 @@ void tst_bluetooth_inventory::pickableDevices_data()
         << service({ device("", "00:11:22:33:aa:08") }) << QStringList { "00:11:22:33:AA:08" };
     QTest::newRow("malformed address left out")
         << service({ device("ODD", "00-11-22-33-44-01") }) << QStringList {};
-    QTest::newRow("device of an unknown adapter left out")
-        << service({ device("ELSEWHERE", "00:11:22:33:44:01", true, { kSerial }, "/org/bluez/hci9") })
-        << QStringList {};
+    QTest::newRow("device of an unknown adapter left out") << service(
+        { device("ELSEWHERE", "00:11:22:33:44:01", true, { kSerial }, "/org/bluez/hci9") })
+                                                           << QStringList {};
     QTest::newRow("adapter switched off") << service({ a, b }, false) << QStringList {};
     QTest::newRow("service not running") << Snapshot { false, {}, { a } } << QStringList {};
 }
@@ -117,10 +118,9 @@ void tst_bluetooth_inventory::obstacles_data()
     QTest::newRow("device not listed: it may come back") << service({}) << QString();
     QTest::newRow("device not listed, adapter off")
         << service({}, false) << QStringLiteral("Bluetooth is switched off");
-    QTest::newRow("own adapter on though another is off")
-        << Snapshot { true, { Adapter { "/org/bluez/hci1", false }, Adapter { kAdapter, true } },
-               { paired } }
-        << QString();
+    QTest::newRow("own adapter on though another is off") << Snapshot { true,
+        { Adapter { "/org/bluez/hci1", false }, Adapter { kAdapter, true } }, { paired } }
+                                                          << QString();
 }
 
 void tst_bluetooth_inventory::obstacles()
@@ -140,12 +140,13 @@ void tst_bluetooth_inventory::statusLines_data()
     const QString address = QStringLiteral("00:11:22:33:44:07");
     QTest::newRow("connected") << LinkStatus { LinkState::Open, 0, at, {}, address, "SPINNER-7" }
                                << "SPINNER-7 connected since 14:05:40";
-    QTest::newRow("lost") << LinkStatus { LinkState::Lost, 0, at, OutOfReachReason(), address,
-        "SPINNER-7" } << "SPINNER-7 lost at 14:05:40: the device is out of range or switched off. "
-                         "Reconnecting.";
-    QTest::newRow("start-up failed, name not yet known")
-        << LinkStatus { LinkState::StartFailed, 0, at, "Bluetooth is switched off", address, {} }
-        << "00:11:22:33:44:07 could not be opened at start-up: Bluetooth is switched off. Retrying.";
+    QTest::newRow("lost")
+        << LinkStatus { LinkState::Lost, 0, at, OutOfReachReason(), address, "SPINNER-7" }
+        << "SPINNER-7 lost at 14:05:40: the device is out of range or switched off. "
+           "Reconnecting.";
+    QTest::newRow("start-up failed, name not yet known") << LinkStatus {
+        LinkState::StartFailed, 0, at, "Bluetooth is switched off", address, {}
+    } << "00:11:22:33:44:07 could not be opened at start-up: Bluetooth is switched off. Retrying.";
     QTest::newRow("closed") << LinkStatus { LinkState::Closed, 3, at, {}, address, "SPINNER-7" }
                             << "SPINNER-7 closed";
     QTest::newRow("serial port unchanged")

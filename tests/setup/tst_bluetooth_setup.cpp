@@ -265,11 +265,14 @@ void tst_bluetooth_setup::openFailureMessage_data()
                                   << "Cannot open SPINNER-1 !\r\nThe device is out of range or "
                                      "switched off.";
     QTest::newRow("unpaired after it was chosen")
-        << "unpair 1" << "Cannot open SPINNER-1 !\r\nThe device is not paired with this computer.";
+        << "unpair 1"
+        << "Cannot open SPINNER-1 !\r\nThe device is not paired with this computer.";
     QTest::newRow("adapter switched off")
-        << "power off" << "Cannot open SPINNER-1 !\r\nBluetooth is switched off.";
+        << "power off"
+        << "Cannot open SPINNER-1 !\r\nBluetooth is switched off.";
     QTest::newRow("service not answering")
-        << "hang" << "Cannot open SPINNER-1 !\r\nThe Bluetooth service is not answering.";
+        << "hang"
+        << "Cannot open SPINNER-1 !\r\nThe Bluetooth service is not answering.";
 }
 
 // A stored device that cannot be reached is reported in the message box form of a port.
@@ -306,8 +309,8 @@ void tst_bluetooth_setup::openFailureMessage()
 // device opens by itself at the next start.
 void tst_bluetooth_setup::boardThroughSetupAndStartUp()
 {
-    m_fake = std::make_unique<FakeBluezProcess>(
-        QStringList { "--profile", "steady", "--rpm", "7500" });
+    m_fake =
+        std::make_unique<FakeBluezProcess>(QStringList { "--profile", "steady", "--rpm", "7500" });
     QVERIFY(m_fake->isReady());
     {
         frmMain window;

@@ -32,14 +32,22 @@ void tst_device_setting::storedText_data()
     QTest::addColumn<QString>("text"); // "<absent>": no key
     QTest::addColumn<QString>("device");
 
-    QTest::newRow("absent: the port") << "<absent>" << "";
-    QTest::newRow("empty: the port") << "" << "";
-    QTest::newRow("address") << "00:11:22:33:44:55" << "00:11:22:33:44:55";
-    QTest::newRow("lower case made upper") << "00:1a:7d:da:71:13" << "00:1A:7D:DA:71:13";
-    QTest::newRow("spaces around") << " 00:11:22:33:44:55 " << "00:11:22:33:44:55";
-    QTest::newRow("dashes are not an address") << "00-11-22-33-44-55" << "";
-    QTest::newRow("too short") << "00:11:22:33:44" << "";
-    QTest::newRow("a port name") << "COM3" << "";
+    QTest::newRow("absent: the port") << "<absent>"
+                                      << "";
+    QTest::newRow("empty: the port") << ""
+                                     << "";
+    QTest::newRow("address") << "00:11:22:33:44:55"
+                             << "00:11:22:33:44:55";
+    QTest::newRow("lower case made upper") << "00:1a:7d:da:71:13"
+                                           << "00:1A:7D:DA:71:13";
+    QTest::newRow("spaces around") << " 00:11:22:33:44:55 "
+                                   << "00:11:22:33:44:55";
+    QTest::newRow("dashes are not an address") << "00-11-22-33-44-55"
+                                               << "";
+    QTest::newRow("too short") << "00:11:22:33:44"
+                               << "";
+    QTest::newRow("a port name") << "COM3"
+                                 << "";
 }
 
 void tst_device_setting::storedText()
@@ -66,7 +74,8 @@ void tst_device_setting::clearingWritesOnlyWhatWasThere()
         QStringLiteral("00:11:22:33:44:55"));
     QVERIFY(!WritePlayerDevice(3, QString()));
     QCOMPARE(ReadSetting("Rotavex", "Properties", "Device3", "<absent>"), QString());
-    QCOMPARE(ReadSetting("Rotavex", "Properties", "Device1", "<absent>"), QStringLiteral("<absent>"));
+    QCOMPARE(
+        ReadSetting("Rotavex", "Properties", "Device1", "<absent>"), QStringLiteral("<absent>"));
 }
 
 QTEST_GUILESS_MAIN(tst_device_setting)

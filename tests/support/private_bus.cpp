@@ -45,7 +45,6 @@ PrivateBus::PrivateBus()
     m_address = QString::fromUtf8(lines.at(0).trimmed());
     m_pid = lines.at(1).trimmed().toLongLong();
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toUtf8());
-    qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", "5.66");
 }
 
 PrivateBus::~PrivateBus()

@@ -8,9 +8,8 @@
 #include <memory>
 
 /// A private D-Bus daemon standing in for the system bus: started on construction, with
-/// DBUS_SYSTEM_BUS_ADDRESS pointing at it (and Qt Bluetooth told which service version to
-/// expect), stopped on destruction. Make it before anything in the process touches the system
-/// bus: Qt connects once per process.
+/// DBUS_SYSTEM_BUS_ADDRESS pointing at it, stopped on destruction. Make it before anything in the
+/// process touches the system bus: Qt connects once per process.
 class PrivateBus
 {
 public:

@@ -200,8 +200,8 @@ bool FakeBluez::handleMessage(const QDBusMessage &message, const QDBusConnection
 QDBusMessage FakeBluez::managedObjects(const QDBusMessage &call) const
 {
     ObjectMap objects;
-    objects.insert(QDBusObjectPath(QStringLiteral("/org/bluez")),
-        InterfaceMap { { kProfileManager, {} } });
+    objects.insert(
+        QDBusObjectPath(QStringLiteral("/org/bluez")), InterfaceMap { { kProfileManager, {} } });
     if (m_options.adapter) {
         objects.insert(QDBusObjectPath(adapterPath()),
             InterfaceMap { { kAdapterInterface, adapterProperties() } });
@@ -226,8 +226,9 @@ void FakeBluez::handleProperties(const QDBusMessage &message)
                device != nullptr && interface == kDeviceInterface) {
         properties = device->properties(adapterPath());
     } else {
-        m_bus.send(message.createErrorReply(
-            QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"), QStringLiteral("No such interface")));
+        m_bus.send(
+            message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                QStringLiteral("No such interface")));
         return;
     }
     if (message.member() == QStringLiteral("GetAll")) {
@@ -235,14 +236,15 @@ void FakeBluez::handleProperties(const QDBusMessage &message)
     } else if (message.member() == QStringLiteral("Get")) {
         const QString name = args.value(1).toString();
         if (!properties.contains(name)) {
-            m_bus.send(message.createErrorReply(
-                QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"), QStringLiteral("No such property")));
+            m_bus.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                    QStringLiteral("No such property")));
             return;
         }
         m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(properties.value(name)))));
     } else {
-        m_bus.send(message.createErrorReply(QStringLiteral("org.bluez.Error.NotSupported"),
-            QStringLiteral("Read-only here")));
+        m_bus.send(message.createErrorReply(
+            QStringLiteral("org.bluez.Error.NotSupported"), QStringLiteral("Read-only here")));
     }
 }
 
@@ -259,11 +261,13 @@ void FakeBluez::connectProfile(Device &device, const QDBusMessage &message)
             QStringLiteral("org.bluez.Error.Failed"), QStringLiteral("Host is down")));
         return;
     }
-    // The latest registration of the caller for this service is the socket now connecting.
+    // As the real service does: the connection goes to the earliest registration still in
+    // place for this service class, whoever asked for it.
     const ProfileRegistration *profile = nullptr;
     for (const ProfileRegistration &candidate : m_profiles) {
-        if (candidate.owner == message.service() && candidate.uuid.toLower() == uuid) {
+        if (candidate.uuid.toLower() == uuid) {
             profile = &candidate;
+            break;
         }
     }
     if (profile == nullptr) {
@@ -281,7 +285,7 @@ void FakeBluez::connectProfile(Device &device, const QDBusMessage &message)
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     device.fd = fds[0];
     device.pacer = devsim::FramePacer {};
-    QDBusMessage call = QDBusMessage::createMethodCall(message.service(), profile->path,
+    QDBusMessage call = QDBusMessage::createMethodCall(profile->owner, profile->path,
         QStringLiteral("org.bluez.Profile1"), QStringLiteral("NewConnection"));
     call << QVariant::fromValue(QDBusObjectPath(device.path()))
          << QVariant::fromValue(QDBusUnixFileDescriptor(fds[1])) << QVariantMap {};
@@ -304,7 +308,8 @@ void FakeBluez::closeConnection(Device &device)
 void FakeBluez::propertyChanged(
     const QString &path, const QString &interface, const QString &name, const QVariant &value)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(path, kProperties, QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(path, kProperties, QStringLiteral("PropertiesChanged"));
     signal << interface << QVariantMap { { name, value } } << QStringList {};
     m_bus.send(signal);
 }
@@ -315,7 +320,8 @@ void FakeBluez::announce(const Device &device, bool added)
         added ? QStringLiteral("InterfacesAdded") : QStringLiteral("InterfacesRemoved"));
     signal << QVariant::fromValue(QDBusObjectPath(device.path()));
     if (added) {
-        signal << QVariant::fromValue(InterfaceMap { { kDeviceInterface, device.properties(adapterPath()) } });
+        signal << QVariant::fromValue(
+            InterfaceMap { { kDeviceInterface, device.properties(adapterPath()) } });
     } else {
         signal << QStringList { kDeviceInterface };
     }
@@ -344,7 +350,8 @@ QString FakeBluez::command(const QString &line)
                 closeConnection(device);
             }
         }
-        propertyChanged(adapterPath(), kAdapterInterface, QStringLiteral("Powered"), m_options.powered);
+        propertyChanged(
+            adapterPath(), kAdapterInterface, QStringLiteral("Powered"), m_options.powered);
         return QString();
     }
     bool ok = false;
@@ -406,7 +413,8 @@ void FakeBluez::stream()
         if (bytes.isEmpty()) {
             continue;
         }
-        const ssize_t written = ::send(device.fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+        const ssize_t written =
+            ::send(device.fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             // The program closed its end.
             closeConnection(device);

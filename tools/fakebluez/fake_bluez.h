@@ -17,8 +17,9 @@
 class QTimer;
 
 /// A stand-in for the system's Bluetooth service on a (private) system bus: one adapter and a
-/// few remote devices, the object tree and properties Qt Bluetooth reads, the profile manager
-/// and Device1.ConnectProfile, which hands the registered client profile one end of a socket
+/// few remote devices, the object tree and properties a client reads, the profile manager
+/// and Device1.ConnectProfile, which hands the earliest registered client profile of the
+/// service class (as the real service chooses) one end of a socket
 /// pair and streams a simulated device's frames into the other at the link's real pace.
 /// Faults on demand: a device vanishes and returns, goes out of range, is unpaired; the adapter
 /// is switched off; the whole service stops answering.
@@ -75,8 +76,8 @@ private:
     void handleProperties(const QDBusMessage &message);
     void connectProfile(Device &device, const QDBusMessage &message);
     void closeConnection(Device &device);
-    void propertyChanged(const QString &path, const QString &interface, const QString &name,
-        const QVariant &value);
+    void propertyChanged(
+        const QString &path, const QString &interface, const QString &name, const QVariant &value);
     void announce(const Device &device, bool added);
     void stream();
 

@@ -15,8 +15,8 @@
 namespace
 {
 
-// Qt Bluetooth runs the service's executable with --version to pick its code path and waits for
-// the answer; the fake stands for a current service.
+// Some clients (Qt Bluetooth among them) run the service's executable with --version and wait
+// for the answer; the fake stands for a current service.
 constexpr auto kServiceVersion = "5.66";
 
 const char *kHelp = R"(Usage: rotavex-fakebluez [options]
@@ -67,12 +67,15 @@ int main(int argc, char *argv[])
     }
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    const QCommandLineOption devices(QStringLiteral("devices"), QString(), QStringLiteral("n"), QStringLiteral("4"));
-    const QCommandLineOption unpaired(QStringLiteral("unpaired"), QString(), QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption devices(
+        QStringLiteral("devices"), QString(), QStringLiteral("n"), QStringLiteral("4"));
+    const QCommandLineOption unpaired(
+        QStringLiteral("unpaired"), QString(), QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption headset(QStringLiteral("headset"));
     const QCommandLineOption noAdapter(QStringLiteral("no-adapter"));
     const QCommandLineOption poweredOff(QStringLiteral("powered-off"));
-    const QCommandLineOption profile(QStringLiteral("profile"), QString(), QStringLiteral("name"), QStringLiteral("demo"));
+    const QCommandLineOption profile(
+        QStringLiteral("profile"), QString(), QStringLiteral("name"), QStringLiteral("demo"));
     const QCommandLineOption rpm(QStringLiteral("rpm"), QString(), QStringLiteral("list"));
     parser.addOptions({ devices, unpaired, headset, noAdapter, poweredOff, profile, rpm });
     if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
@@ -85,7 +88,8 @@ int main(int argc, char *argv[])
         return fail("--devices takes 0 to 16");
     }
     options.unpairedDevices = parser.value(unpaired).toInt(&ok);
-    if (!ok || options.unpairedDevices < 0 || options.pairedDevices + options.unpairedDevices > 16) {
+    if (!ok || options.unpairedDevices < 0
+        || options.pairedDevices + options.unpairedDevices > 16) {
         return fail("--unpaired takes 0 to 16 minus the paired devices");
     }
     options.headset = parser.isSet(headset);
@@ -109,8 +113,7 @@ int main(int argc, char *argv[])
         return fail("no bus at DBUS_SYSTEM_BUS_ADDRESS");
     }
     FakeBluez fake(bus, options);
-    if (!bus.registerVirtualObject(
-            QStringLiteral("/"), &fake, QDBusConnection::SubPath)) {
+    if (!bus.registerVirtualObject(QStringLiteral("/"), &fake, QDBusConnection::SubPath)) {
         return fail("cannot export the objects");
     }
     // Only now: a client that sees the name must find every object in place.
@@ -141,7 +144,8 @@ int main(int argc, char *argv[])
                 return;
             }
             const QString error = fake.command(line);
-            std::printf("%s\n", error.isEmpty() ? "ok" : qPrintable(QStringLiteral("error ") + error));
+            std::printf(
+                "%s\n", error.isEmpty() ? "ok" : qPrintable(QStringLiteral("error ") + error));
             std::fflush(stdout);
         }
     });
