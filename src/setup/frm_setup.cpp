@@ -146,6 +146,8 @@ void frmSetup::buildControls()
         main_window::FitCaption(static_cast<main_window::TagLabel *>(c.Label7));
         main_window::FitCaption(static_cast<main_window::TagLabel *>(c.nameLabel));
 
+        connect(c.cboPort, &QComboBox::currentIndexChanged, this,
+            [list = c.cboPort] { port_list::ShowSelection(*list); });
         connect(c.cmdOpen, &QPushButton::clicked, this, [this, player] { OpenAction(player); });
         connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });
     }

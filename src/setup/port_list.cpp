@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -48,6 +49,7 @@ void SetDevices(QComboBox &list, const QList<SerialDevice> &devices)
         addDevice(list, device);
     }
     list.setCurrentIndex(selected.isEmpty() ? selectedIndex : list.findData(selected));
+    ShowSelection(list);
 }
 
 void SelectDevice(QComboBox &list, const QString &address, const QString &name)
@@ -58,6 +60,14 @@ void SelectDevice(QComboBox &list, const QString &address, const QString &name)
         index = list.count() - 1;
     }
     list.setCurrentIndex(index);
+    ShowSelection(list);
+}
+
+void ShowSelection(QComboBox &list)
+{
+    list.setToolTip(DeviceAt(list, list.currentIndex()).isEmpty()
+            ? QString()
+            : Qt::convertFromPlainText(list.currentText()));
 }
 
 } // namespace port_list

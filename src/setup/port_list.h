@@ -28,4 +28,8 @@ void SetDevices(QComboBox &list, const QList<bluetooth_inventory::SerialDevice> 
 /// when the list has none.
 void SelectDevice(QComboBox &list, const QString &address, const QString &name);
 
+/// The list's tooltip names the selected device in full ("SPINNER-7 (00:11:22:33:44:55)"),
+/// which the closed list may show cut short; no tooltip for a port.
+void ShowSelection(QComboBox &list);
+
 } // namespace port_list
