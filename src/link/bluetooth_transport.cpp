@@ -115,7 +115,9 @@ void BluetoothTransport::ensureRegistered()
         QStringLiteral("org.bluez.ProfileManager1"), QStringLiteral("RegisterProfile"));
     call << QVariant::fromValue(QDBusObjectPath(kProfilePath)) << serialUuid()
          << QVariantMap { { QStringLiteral("Role"), QStringLiteral("client") },
-                { QStringLiteral("Name"), QStringLiteral("Rotavex serial port") } };
+                { QStringLiteral("Name"), QStringLiteral("Rotavex serial port") },
+                // Connections only when a player asks, never because a device came near.
+                { QStringLiteral("AutoConnect"), false } };
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
     connect(
         watcher, &QDBusPendingCallWatcher::finished, this, &BluetoothTransport::handleRegistered);
