@@ -417,6 +417,7 @@ void ResultsStore::openFile(bool movedAside)
     closeConnection();
     m_writable = false;
     m_fileId.reset();
+    m_walId.reset();
     m_damageSeen = false;
     if (!QDir().mkpath(m_folder)) {
         m_why = QStringLiteral("the folder %1 could not be created").arg(m_folder);
@@ -466,6 +467,7 @@ void ResultsStore::openFile(bool movedAside)
             m_writable = true;
             m_why.clear();
             m_fileId = fileIdOf(m_filePath);
+            m_walId = fileIdOf(m_filePath + QStringLiteral("-wal"));
             return;
         }
     } else if (why.isEmpty()) {
@@ -638,6 +640,12 @@ bool ResultsStore::ensureWritable()
         return true;
     }
     if (m_writable && !m_damageSeen) {
+        // Our journal, if it is still at its place, holds pages of the file that is gone. SQLite
+        // leaves the journal of a moved file behind, and the new file would read those pages as
+        // its own: they go into the old file now and the journal is emptied.
+        if (m_walId && fileIdOf(m_filePath + QStringLiteral("-wal")) == m_walId) {
+            exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
         // Writing on would go into a file nobody can find any more.
         const bool removed = !QFileInfo::exists(m_filePath);
         m_notices.append(removed

@@ -132,6 +132,7 @@ private:
     QSqlDatabase m_db;
     bool m_writable = false;
     std::optional<FileId> m_fileId;
+    std::optional<FileId> m_walId; ///< the journal beside the file while it is ours
     QString m_why; ///< why the file does not take writes, while it does not
     QString m_readFailure;
     QStringList m_notices;
