@@ -69,6 +69,8 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // From here on a stop signal waits for the event loop instead of killing the program.
+    main_window::StopSignals stopSignals;
     QCommandLineParser parser;
     describe(parser, { exportOption, rawOption });
     parser.process(app);
@@ -76,7 +78,6 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
     results::ResultsStore results(results::ResultsStore::defaultFolder());
     frmMain window(nullptr, &results);
-    main_window::StopSignals stopSignals;
     QObject::connect(&stopSignals, &main_window::StopSignals::received, &window,
         &frmMain::endBySignal);
     window.show();

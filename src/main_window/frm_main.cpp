@@ -657,7 +657,10 @@ void frmMain::endGame(bool complete)
 
 void frmMain::showResultsNotice()
 {
-    const QString notice = m_results ? m_results->takeNotice() : QString();
+    QStringList notices { settings_store::TakeStoreNotice(),
+        m_results ? m_results->takeNotice() : QString() };
+    notices.removeAll(QString());
+    const QString notice = notices.join(u'\n');
     if (notice.isEmpty()) {
         return;
     }
