@@ -9,6 +9,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
@@ -52,6 +53,8 @@ private Q_SLOTS:
     void selectingAGameDrawsIt();
     void exportRoundTrip_data();
     void exportRoundTrip();
+    void exportGuardsFormulas_data();
+    void exportGuardsFormulas();
     void deleteOneAndAll();
     void manyGamesArriveByPages();
 };
@@ -239,6 +242,42 @@ void tst_frmScore::manyGamesArriveByPages()
     QCOMPARE(model->rowCount(), count);
     QCOMPARE(model->index(count - 1, scores::RecentGamesModel::Players).data().toString(),
         QStringLiteral("0"));
+}
+
+void tst_frmScore::exportGuardsFormulas_data()
+{
+    QTest::addColumn<bool>("raw");
+    QTest::addColumn<bool>("ontoResults");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("spreadsheet-safe unless asked") << false << false << "'=1+1";
+    QTest::newRow("names as typed with the box checked") << true << false << "=1+1";
+    QTest::newRow("the results file is never a target") << false << true << "";
+}
+
+void tst_frmScore::exportGuardsFormulas()
+{
+    QFETCH(bool, raw);
+    QFETCH(bool, ontoResults);
+    QFETCH(QString, written);
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    GameRecord game = fixtures::Speed(At(1, 20), { { "=1+1", 2000 } });
+    store.addGame(game);
+    frmScore w(store);
+    const QString target = ontoResults ? store.filePath() : dir.filePath(QStringLiteral("x.csv"));
+    w.setFileChooser([&](QWidget *, const QString &) { return target; });
+    child<QCheckBox>(w, "chkRawNames")->setChecked(raw);
+    w.exportAllGames();
+    if (ontoResults) {
+        QVERIFY(child<QLabel>(w, "lblStatus")->text().contains(QLatin1String("results file")));
+        QCOMPARE(ResultsStore(dir.path()).gameCount(), 1);
+        return;
+    }
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::optional<QList<QStringList>> records = ReadCsv(QString::fromUtf8(file.readAll()));
+    QVERIFY(records);
+    QCOMPARE(records->at(1).at(7), written);
 }
 
 QTEST_MAIN(tst_frmScore)
