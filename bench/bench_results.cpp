@@ -144,7 +144,8 @@ QString filledFolder(int games)
         QSqlQuery player(db);
         player.prepare(
             QStringLiteral("INSERT INTO game_players (game_id, player, name, port, best_rpm, "
-                           "revolutions, mean_rpm, samples) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+                           "revolutions, mean_rpm, samples, list) VALUES (?, ?, ?, ?, ?, ?, ?, ?, "
+                           "?)"));
         const QByteArray samples(90 * 4, '\x10');
         QDateTime start = QDateTime::currentDateTime().addDays(-games);
         for (int i = 30; i < games; ++i) {
@@ -169,10 +170,14 @@ QString filledFolder(int games)
                     p.revolutions ? QVariant(*p.revolutions - (i * 13) % 700) : QVariant());
                 player.addBindValue(p.meanRpm ? QVariant(*p.meanRpm) : QVariant());
                 player.addBindValue(samples);
+                const std::optional<results::BestList> list = results::ListOf(kind);
+                player.addBindValue(list ? QVariant(int(*list)) : QVariant());
                 player.exec();
             }
         }
         db.commit();
+        // As a program run leaves it: the journal written back into the file.
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

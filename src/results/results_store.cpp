@@ -69,12 +69,37 @@ namespace
         "CREATE INDEX players_by_revolutions ON game_players (CAST(ROUND(revolutions) AS INTEGER))",
     };
 
-    // What a read of the first schema needs, as the migration to version 2 would add it.
+    // Version 3: each player's result carries the list it ranks in (0 Speed, 30/60/90 the
+    // complete Strength games of that preset, NULL none), so a list reads its own top entries
+    // from one index. Ranking through the games instead walked past every result of the other
+    // lists that was better (every 90-s game outdoes the 30-s ones), which grew with the history.
+    const char *const kMigrationTo3[] = {
+        "ALTER TABLE game_players ADD COLUMN list INTEGER",
+        "UPDATE game_players SET list = (SELECT CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 "
+        "AND g.preset_s IN (30, 60, 90) THEN g.preset_s END FROM games g "
+        "WHERE g.id = game_players.game_id)",
+        "DROP INDEX players_by_rpm",
+        "DROP INDEX players_by_revolutions",
+        "CREATE INDEX players_by_list_rpm ON game_players (list, best_rpm)",
+        "CREATE INDEX players_by_list_revolutions ON game_players "
+        "(list, CAST(ROUND(revolutions) AS INTEGER))",
+    };
+
+    // What a read of an older file needs, as the migrations would add it; temporary views live
+    // in memory, never in the file.
     const char *const kFirstSchemaViews[] = {
         "CREATE TEMP VIEW games AS SELECT *, CAST(ROUND((julianday(started_at) - 2440587.5) "
         "* 86400000.0) AS INTEGER) AS started_ms FROM main.games",
-        "CREATE TEMP VIEW game_players AS SELECT *, '' AS port, x'' AS samples "
-        "FROM main.game_players",
+        "CREATE TEMP VIEW game_players AS SELECT p.*, '' AS port, x'' AS samples, "
+        "CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 AND g.preset_s IN (30, 60, 90) "
+        "THEN g.preset_s END AS list FROM main.game_players p JOIN main.games g "
+        "ON g.id = p.game_id",
+    };
+    const char *const kSecondSchemaViews[] = {
+        "CREATE TEMP VIEW game_players AS SELECT p.*, "
+        "CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 AND g.preset_s IN (30, 60, 90) "
+        "THEN g.preset_s END AS list FROM main.game_players p JOIN main.games g "
+        "ON g.id = p.game_id",
     };
 
     // SQLite's result codes (the primary ones).
@@ -409,6 +434,9 @@ bool ResultsStore::configureAndMigrate(int version, QString &why, bool &unreadab
     if (version == 1 && !step(kMigrationTo2, 2)) {
         return false;
     }
+    if (version == 2 && !step(kMigrationTo3, 3)) {
+        return false;
+    }
     return true;
 }
 
@@ -536,16 +564,19 @@ void ResultsStore::openForReading()
         closeConnection();
         return;
     }
-    if (version == 1) {
-        // The first schema lacks columns every read names; temporary views (in memory, never in
-        // the file) supply them as the migration would.
-        for (const char *view : kFirstSchemaViews) {
+    const auto addViews = [this](const auto &views) {
+        for (const char *view : views) {
             if (!exec(QLatin1String(view))) {
                 m_readFailure = m_lastError;
                 closeConnection();
                 return;
             }
         }
+    };
+    if (version == 1) {
+        addViews(kFirstSchemaViews);
+    } else if (version == 2) {
+        addViews(kSecondSchemaViews);
     }
 }
 
@@ -611,7 +642,8 @@ bool ResultsStore::insertGame(GameRecord &game)
     const qint64 id = query.lastInsertId().toLongLong();
     query.prepare(
         QStringLiteral("INSERT INTO game_players (game_id, player, name, port, best_rpm, "
-                       "revolutions, mean_rpm, samples) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+                       "revolutions, mean_rpm, samples, list) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const std::optional<BestList> list = ListOf(game);
     for (const PlayerResult &player : game.players) {
         query.addBindValue(id);
         query.addBindValue(int(player.player));
@@ -622,6 +654,7 @@ bool ResultsStore::insertGame(GameRecord &game)
                                               : QVariant(QMetaType(QMetaType::Double)));
         query.addBindValue(nullable(player.meanRpm));
         query.addBindValue(packSamples(player.samples));
+        query.addBindValue(list ? QVariant(int(*list)) : QVariant(QMetaType(QMetaType::Int)));
         if (!query.exec()) {
             return fail(query.lastError());
         }
@@ -953,15 +986,14 @@ QList<RankEntry> ResultsStore::storedRanking(BestList list, int limit) const
     if (list == BestList::Speed) {
         // A player who never turned has no speed to rank.
         query.prepare(select
-            + QStringLiteral("WHERE g.mode = 1 AND p.best_rpm > 0 "
+            + QStringLiteral("WHERE p.list = 0 AND p.best_rpm > 0 "
                              "ORDER BY p.best_rpm DESC, g.started_ms, g.id, p.player LIMIT ?"));
         query.addBindValue(limit);
     } else {
         // Ranked by whole revolutions, as the board shows them, so equal-looking results are
         // equal and the earlier one goes first.
         query.prepare(select
-            + QStringLiteral("WHERE g.mode = 2 AND g.complete = 1 AND g.preset_s = ? "
-                             "AND p.revolutions >= 0.5 "
+            + QStringLiteral("WHERE p.list = ? AND p.revolutions >= 0.5 "
                              "ORDER BY CAST(ROUND(p.revolutions) AS INTEGER) DESC, g.started_ms, "
                              "g.id, p.player LIMIT ?"));
         query.addBindValue(int(list));
