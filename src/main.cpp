@@ -78,8 +78,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
     results::ResultsStore results(results::ResultsStore::defaultFolder());
     frmMain window(nullptr, &results);
-    QObject::connect(&stopSignals, &main_window::StopSignals::received, &window,
-        &frmMain::endBySignal);
+    QObject::connect(
+        &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);
     window.show();
     return app.exec();
 }

@@ -41,7 +41,7 @@ StopSignals::StopSignals(QObject *parent)
     g_writeEnd = m_pipe[1];
     m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::readPipe);
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

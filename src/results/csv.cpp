@@ -81,7 +81,8 @@ QString CsvLines(const GameRecord &game, CsvText style)
     QString lines;
     for (const PlayerResult &player : game.players) {
         lines += gameCells + QString::number(player.player) + u',' + CsvTextCell(player.name, style)
-            + u',' + CsvTextCell(player.port, style) + u',' + QString::number(player.bestRpm) + u',';
+            + u',' + CsvTextCell(player.port, style) + u',' + QString::number(player.bestRpm)
+            + u',';
         if (strength && player.revolutions) {
             lines += QString::number(*player.revolutions, 'f', 2);
         }
@@ -94,8 +95,7 @@ QString CsvLines(const GameRecord &game, CsvText style)
     return lines;
 }
 
-bool WriteCsv(
-    QIODevice &device, const QList<GameRecord> &games, QString *error, CsvText style)
+bool WriteCsv(QIODevice &device, const QList<GameRecord> &games, QString *error, CsvText style)
 {
     if (!writeText(device, headerLine(), error)) {
         return false;

@@ -22,9 +22,8 @@ ExportExit ExportResults(
     QString error;
     const bool written = WriteExport(
         target, store.filePath(),
-        [&store, style](QIODevice &device, QString *why) {
-            return WriteCsv(device, store, why, style);
-        },
+        [&store, style](
+            QIODevice &device, QString *why) { return WriteCsv(device, store, why, style); },
         &error);
     if (!written && !store.lastError().isEmpty()) {
         errors << "Could not read the results in " << QDir::toNativeSeparators(store.filePath())

@@ -76,8 +76,8 @@ namespace
 
     bool writeStraight(const QString &target, const ExportWriter &write, QString *error)
     {
-        const int fd = ::open(QFile::encodeName(target).constData(),
-            O_WRONLY | O_NOCTTY | O_CLOEXEC | O_APPEND);
+        const int fd = ::open(
+            QFile::encodeName(target).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_APPEND);
         if (fd < 0) {
             return fail(error, systemReason(errno));
         }
@@ -94,13 +94,13 @@ namespace
         const QFileInfo info(target);
         const QString path = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
         const QFileInfo final(path);
-        QByteArray temp = QFile::encodeName(
-            final.absolutePath() + QStringLiteral("/.") + final.fileName() + QStringLiteral(".XXXXXX"));
+        QByteArray temp = QFile::encodeName(final.absolutePath() + QStringLiteral("/.")
+            + final.fileName() + QStringLiteral(".XXXXXX"));
         const int fd = ::mkstemp(temp.data());
         if (fd < 0) {
             return fail(error, systemReason(errno));
         }
-        struct stat existing {};
+        struct stat existing = {};
         mode_t mode = 0;
         if (::stat(QFile::encodeName(path).constData(), &existing) == 0) {
             mode = existing.st_mode & 07777;
@@ -135,8 +135,8 @@ bool IsResultsFile(const QString &target, const QString &resultsFile)
     const QFileInfo info(target);
     // The folder as the system resolves it, so links and "a/../b" name the same place.
     const QString targetFolder = info.absoluteDir().canonicalPath();
-    const QString targetPath = info.exists() ? info.canonicalFilePath()
-                                             : targetFolder + u'/' + info.fileName();
+    const QString targetPath =
+        info.exists() ? info.canonicalFilePath() : targetFolder + u'/' + info.fileName();
     if (folder.isEmpty() || targetFolder.isEmpty()) {
         return false;
     }
@@ -145,8 +145,8 @@ bool IsResultsFile(const QString &target, const QString &resultsFile)
         if (targetPath == companion) {
             return true;
         }
-        struct stat a {};
-        struct stat b {};
+        struct stat a = {};
+        struct stat b = {};
         if (::stat(QFile::encodeName(companion).constData(), &a) == 0
             && ::stat(QFile::encodeName(target).constData(), &b) == 0 && a.st_dev == b.st_dev
             && a.st_ino == b.st_ino) {
@@ -165,7 +165,7 @@ bool WriteExport(
     if (target == QLatin1String("-")) {
         return writeThrough(STDOUT_FILENO, write, error);
     }
-    struct stat st {};
+    struct stat st = {};
     if (::stat(QFile::encodeName(target).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode)) {
             return fail(error, systemReason(EISDIR));

@@ -19,8 +19,8 @@ using ExportWriter = std::function<bool(QIODevice &device, QString *error)>;
 /// terminal, a device, a FIFO — is written straight through and never replaced. A target that is
 /// `resultsFile` or one of its journal files is refused. False with a plain-text reason (the
 /// system's words, e.g. "No space left on device") in `error` on failure.
-bool WriteExport(const QString &target, const QString &resultsFile, const ExportWriter &write,
-    QString *error);
+bool WriteExport(
+    const QString &target, const QString &resultsFile, const ExportWriter &write, QString *error);
 
 /// True when `target` names `resultsFile` or one of SQLite's companion files of it, directly or
 /// through links, whether or not it exists yet.

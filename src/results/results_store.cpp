@@ -128,7 +128,7 @@ namespace
     FileKind KindOf(const QString &path)
     {
         const QByteArray name = QFile::encodeName(path);
-        struct stat st {};
+        struct stat st = {};
         if (::lstat(name.constData(), &st) != 0) {
             return FileKind::Missing;
         }
@@ -146,12 +146,12 @@ namespace
     // Never blocks: the file is opened non-blocking and must still be a regular file once open.
     Header DatabaseHeader(const QString &path)
     {
-        const int fd = ::open(QFile::encodeName(path).constData(),
-            O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::open(
+            QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             return Header::Unreadable;
         }
-        struct stat st {};
+        struct stat st = {};
         char bytes[16] = {};
         Header header = Header::Other;
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
@@ -173,7 +173,7 @@ namespace
 
     bool DiskIsFull(const QString &folder)
     {
-        struct statvfs fs {};
+        struct statvfs fs = {};
         return ::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_bavail == 0;
     }
 
@@ -289,7 +289,7 @@ QString ResultsStore::defaultFolder()
 
 std::optional<ResultsStore::FileId> ResultsStore::fileIdOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         return std::nullopt;
     }
@@ -734,7 +734,8 @@ bool ResultsStore::writePending()
     }
     if (m_toldWaiting) {
         m_toldWaiting = false;
-        m_notices.append(QStringLiteral("The games that waited are now saved in %1.").arg(m_filePath));
+        m_notices.append(
+            QStringLiteral("The games that waited are now saved in %1.").arg(m_filePath));
     }
     return true;
 }

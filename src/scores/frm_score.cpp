@@ -8,6 +8,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,7 +20,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>

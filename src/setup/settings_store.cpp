@@ -62,7 +62,7 @@ namespace
         for (const QString &path : { base + app + u'/' + app + QStringLiteral(".conf"),
                  base + app + QStringLiteral(".conf") }) {
             const QByteArray name = QFile::encodeName(path);
-            struct stat st {};
+            struct stat st = {};
             if (::lstat(name.constData(), &st) != 0) {
                 continue;
             }
@@ -91,8 +91,8 @@ namespace
             return name;
         }
         // Never split a surrogate pair.
-        const qsizetype cut = name.at(kMaxNameLength - 1).isHighSurrogate() ? kMaxNameLength - 1
-                                                                            : kMaxNameLength;
+        const qsizetype cut =
+            name.at(kMaxNameLength - 1).isHighSurrogate() ? kMaxNameLength - 1 : kMaxNameLength;
         return name.left(cut);
     }
 
@@ -214,8 +214,8 @@ QString PortKey(PlayerSlot player) { return QStringLiteral("CommPort%1").arg(pla
 
 QString ReadPlayerName(PlayerSlot player)
 {
-    return boundedName(ReadSetting(QString::fromLatin1(kApplication),
-        QString::fromLatin1(kSection), NameKey(player), QStringLiteral("PLAYER %1").arg(player)));
+    return boundedName(ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+        NameKey(player), QStringLiteral("PLAYER %1").arg(player)));
 }
 
 QString TakeStoreNotice()

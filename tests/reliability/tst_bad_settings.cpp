@@ -12,9 +12,9 @@
 #include "support/pty_pair.h"
 
 #include <QComboBox>
-#include <QPushButton>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 

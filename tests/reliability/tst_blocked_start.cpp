@@ -57,8 +57,8 @@ void tst_BlockedStart::strangeFilesNeverBlock()
     QVERIFY(program.waitForStarted());
     const auto movedAside = [](const QString &folder, const QString &name) {
         return QDir(folder)
-                   .entryList({ name + QStringLiteral(".unreadable-*") },
-                       QDir::AllEntries | QDir::System)
+                   .entryList(
+                       { name + QStringLiteral(".unreadable-*") }, QDir::AllEntries | QDir::System)
                    .size()
             == 1;
     };

@@ -46,7 +46,7 @@ QStringList Snapshot(const QString &folder)
 
 mode_t KindAt(const QString &path)
 {
-    struct stat st {};
+    struct stat st = {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
 }
 
@@ -154,7 +154,8 @@ void tst_ExportCommand::exportsEveryGame()
         QFile written(file);
         QVERIFY(written.open(QIODevice::ReadOnly));
         csv = written.readAll();
-        QCOMPARE(QDir(outDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QCOMPARE(
+            QDir(outDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList { QStringLiteral("my results.csv") });
     }
     QCOMPARE(csv, expectedCsv());
@@ -336,8 +337,8 @@ void tst_ExportCommand::unreadableResultsFile()
         {
             ResultsStore store(data);
             for (int i = 0; i < 200; ++i) {
-                GameRecord game = fixtures::Speed(
-                    fixtures::At(1, 20), { { QString(300, u'n'), 1000 + i } });
+                GameRecord game =
+                    fixtures::Speed(fixtures::At(1, 20), { { QString(300, u'n'), 1000 + i } });
                 store.addGame(game);
             }
         }
@@ -393,15 +394,22 @@ void tst_ExportCommand::formulaCells_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("safe");
-    QTest::newRow("a hyperlink formula")
-        << "=HYPERLINK(\"http://x\",\"y\")" << "'=HYPERLINK(\"http://x\",\"y\")";
-    QTest::newRow("an at-sign function") << "@SUM(1+1)" << "'@SUM(1+1)";
-    QTest::newRow("a command through DDE") << "+cmd|' /C calc'!A0" << "'+cmd|' /C calc'!A0";
-    QTest::newRow("a sum that starts with minus") << "-2+3" << "'-2+3";
-    QTest::newRow("a leading tab") << "\tname" << "'\tname";
-    QTest::newRow("a leading carriage return") << "\rname" << "'\rname";
-    QTest::newRow("an apostrophe of its own stays") << "'quoted" << "'quoted";
-    QTest::newRow("an equals sign later on") << "a=b" << "a=b";
+    QTest::newRow("a hyperlink formula") << "=HYPERLINK(\"http://x\",\"y\")"
+                                         << "'=HYPERLINK(\"http://x\",\"y\")";
+    QTest::newRow("an at-sign function") << "@SUM(1+1)"
+                                         << "'@SUM(1+1)";
+    QTest::newRow("a command through DDE") << "+cmd|' /C calc'!A0"
+                                           << "'+cmd|' /C calc'!A0";
+    QTest::newRow("a sum that starts with minus") << "-2+3"
+                                                  << "'-2+3";
+    QTest::newRow("a leading tab") << "\tname"
+                                   << "'\tname";
+    QTest::newRow("a leading carriage return") << "\rname"
+                                               << "'\rname";
+    QTest::newRow("an apostrophe of its own stays") << "'quoted"
+                                                    << "'quoted";
+    QTest::newRow("an equals sign later on") << "a=b"
+                                             << "a=b";
 }
 
 void tst_ExportCommand::formulaCells()

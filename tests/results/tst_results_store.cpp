@@ -516,9 +516,10 @@ void tst_ResultsStore::fileGoneMidRun()
             GameRecord game = fixtures::Speed(At(2, 20), { { "other file", 2000 } });
             other.addGame(game);
         }
-        QVERIFY(::rename(QFile::encodeName(elsewhere.filePath(QStringLiteral("results.sqlite")))
-                             .constData(),
-                    QFile::encodeName(path).constData())
+        QVERIFY(
+            ::rename(
+                QFile::encodeName(elsewhere.filePath(QStringLiteral("results.sqlite"))).constData(),
+                QFile::encodeName(path).constData())
             == 0);
     }
     GameRecord after = fixtures::Speed(At(3, 20), { { "after", 3000 } });
@@ -526,7 +527,7 @@ void tst_ResultsStore::fileGoneMidRun()
     QVERIFY(store.isSaved());
     const QString notice = store.takeNotice();
     QVERIFY2(notice.contains(how == QLatin1String("replaced") ? QLatin1String("replaced")
-                                                               : QLatin1String("removed")),
+                                                              : QLatin1String("removed")),
         qPrintable(notice));
     // In the file a restart finds, not in a deleted inode.
     ResultsStore restarted(folder);
@@ -583,8 +584,9 @@ void tst_ResultsStore::nonRegularFileNeverBlocks()
     QCOMPARE(WEXITSTATUS(status), 0);
     QCOMPARE(ResultsStore(dir.path()).gameCount(), 1);
     // Only the name moved: the FIFO or the link is still what it was, beside the new file.
-    const QStringList aside = QDir(dir.path()).entryList(
-        { QStringLiteral("results.sqlite.unreadable-*") }, QDir::AllEntries | QDir::System);
+    const QStringList aside = QDir(dir.path())
+                                  .entryList({ QStringLiteral("results.sqlite.unreadable-*") },
+                                      QDir::AllEntries | QDir::System);
     QCOMPARE(aside.size(), 1);
     QVERIFY(!QFileInfo(dir.filePath(aside.first())).isFile()
         || QFileInfo(dir.filePath(aside.first())).isSymLink());
@@ -658,7 +660,8 @@ void tst_ResultsStore::migratesFirstSchemaVersion()
     store.addGame(game);
     QCOMPARE(store.gameCount(), 3);
     RawDb raw(path);
-    QCOMPARE(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), ResultsStore::kSchemaVersion);
+    QCOMPARE(
+        raw.value(QStringLiteral("PRAGMA user_version")).toInt(), ResultsStore::kSchemaVersion);
 }
 
 QTEST_GUILESS_MAIN(tst_ResultsStore)

@@ -103,9 +103,8 @@ void tst_SettingsStore::longNameCutOnLoad_data()
     QTest::newRow("a million characters")
         << QString(1000000, QChar(u'm')) << QString(kMaxNameLength, QChar(u'm'));
     // The limit falls between the two halves of an emoji: the whole emoji goes.
-    QTest::newRow("cut never splits a character")
-        << QString(kMaxNameLength - 1, QChar(u'a')) + emoji
-        << QString(kMaxNameLength - 1, QChar(u'a'));
+    QTest::newRow("cut never splits a character") << QString(kMaxNameLength - 1, QChar(u'a'))
+            + emoji << QString(kMaxNameLength - 1, QChar(u'a'));
 }
 
 void tst_SettingsStore::longNameCutOnLoad()

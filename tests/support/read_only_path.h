@@ -19,8 +19,8 @@ public:
         , m_root(::geteuid() == 0)
     {
         if (m_root) {
-            m_applied = QProcess::execute(QStringLiteral("chattr"), { QStringLiteral("+i"), path })
-                == 0;
+            m_applied =
+                QProcess::execute(QStringLiteral("chattr"), { QStringLiteral("+i"), path }) == 0;
         } else {
             m_applied = QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
         }
