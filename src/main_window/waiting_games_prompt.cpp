@@ -56,7 +56,7 @@ bool MayEndWithWaitingGames(QWidget *parent, results::ResultsStore &store)
                     [&games](QIODevice &device, QString *error) {
                         return results::WriteCsv(device, games, error);
                     },
-                    &why)) {
+                    &why, results::ExportOpen::NoWait)) {
                 return true;
             }
             exportFailure = QStringLiteral("Could not export to %1: %2").arg(path, why);

@@ -74,12 +74,18 @@ namespace
         return true;
     }
 
-    bool writeStraight(const QString &target, const ExportWriter &write, QString *error)
+    bool writeStraight(
+        const QString &target, const ExportWriter &write, QString *error, ExportOpen open)
     {
-        const int fd = ::open(
-            QFile::encodeName(target).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_APPEND);
+        const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_APPEND
+            | (open == ExportOpen::NoWait ? O_NONBLOCK : 0);
+        const int fd = ::open(QFile::encodeName(target).constData(), flags);
         if (fd < 0) {
             return fail(error, systemReason(errno));
+        }
+        // Only the open may not wait; the writes go at the reader's pace.
+        if (open == ExportOpen::NoWait) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         }
         const bool written = writeThrough(fd, write, error);
         if (::close(fd) != 0 && written) {
@@ -156,8 +162,8 @@ bool IsResultsFile(const QString &target, const QString &resultsFile)
     return false;
 }
 
-bool WriteExport(
-    const QString &target, const QString &resultsFile, const ExportWriter &write, QString *error)
+bool WriteExport(const QString &target, const QString &resultsFile, const ExportWriter &write,
+    QString *error, ExportOpen open)
 {
     if (IsResultsFile(target, resultsFile)) {
         return fail(error, QStringLiteral("that is the results file itself"));
@@ -170,7 +176,7 @@ bool WriteExport(
         if (S_ISDIR(st.st_mode)) {
             return fail(error, systemReason(EISDIR));
         }
-        return writeStraight(target, write, error);
+        return writeStraight(target, write, error, open);
     }
     return writeReplacing(target, write, error);
 }

@@ -19,8 +19,11 @@ using ExportWriter = std::function<bool(QIODevice &device, QString *error)>;
 /// terminal, a device, a FIFO — is written straight through and never replaced. A target that is
 /// `resultsFile` or one of its journal files is refused. False with a plain-text reason (the
 /// system's words, e.g. "No space left on device") in `error` on failure.
-bool WriteExport(
-    const QString &target, const QString &resultsFile, const ExportWriter &write, QString *error);
+/// Opening a FIFO for writing waits for a reader; a window must not wait, so it says NoWait and a
+/// FIFO without a reader fails at once ("No such device or address").
+enum class ExportOpen { MayWait, NoWait };
+bool WriteExport(const QString &target, const QString &resultsFile, const ExportWriter &write,
+    QString *error, ExportOpen open = ExportOpen::MayWait);
 
 /// True when `target` names `resultsFile` or one of SQLite's companion files of it, directly or
 /// through links, whether or not it exists yet.

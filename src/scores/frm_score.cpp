@@ -365,7 +365,8 @@ bool frmScore::writeCsvFile(
         return false;
     }
     QString error;
-    if (!results::WriteExport(path, m_store.filePath(), write, &error)) {
+    if (!results::WriteExport(
+            path, m_store.filePath(), write, &error, results::ExportOpen::NoWait)) {
         m_status->setText(QStringLiteral("Could not export to %1: %2").arg(path, error));
         return false;
     }

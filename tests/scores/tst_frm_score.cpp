@@ -11,6 +11,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace results;
 using fixtures::At;
@@ -55,6 +58,7 @@ private Q_SLOTS:
     void exportRoundTrip();
     void exportGuardsFormulas_data();
     void exportGuardsFormulas();
+    void exportToFifoWithoutReader();
     void deleteOneAndAll();
     void manyGamesArriveByPages();
 };
@@ -278,6 +282,24 @@ void tst_frmScore::exportGuardsFormulas()
     const std::optional<QList<QStringList>> records = ReadCsv(QString::fromUtf8(file.readAll()));
     QVERIFY(records);
     QCOMPARE(records->at(1).at(7), written);
+}
+
+void tst_frmScore::exportToFifoWithoutReader()
+{
+    // The window never waits for a reader, and never puts a file in the FIFO's place.
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    GameRecord game = fixtures::Speed(At(1, 20), { { "Ann", 2000 } });
+    store.addGame(game);
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    frmScore w(store);
+    w.setFileChooser([&](QWidget *, const QString &) { return fifo; });
+    w.exportAllGames();
+    QVERIFY2(child<QLabel>(w, "lblStatus")->text().contains(fifo),
+        qPrintable(child<QLabel>(w, "lblStatus")->text()));
+    QVERIFY(!QFileInfo(fifo).isFile());
+    QVERIFY(QFileInfo::exists(fifo));
 }
 
 QTEST_MAIN(tst_frmScore)
