@@ -334,7 +334,9 @@ QString ResultsStore::describe(const QSqlError &error) const
 {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
-    if (ok && (code == kSqliteFull || (code == kSqliteIoError && DiskIsFull(m_folder)))) {
+    // The driver drops the code of a failed commit; a full file system still says what it is.
+    const bool mayBeFull = !ok || code == kSqliteFull || code == kSqliteIoError;
+    if (mayBeFull && DiskIsFull(m_folder)) {
         return QString::fromLocal8Bit(std::strerror(ENOSPC));
     }
     if (ok && (code == kSqliteBusy || code == kSqliteLocked)) {

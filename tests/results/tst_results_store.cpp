@@ -4,8 +4,10 @@
 #include "game_fixtures.h"
 #include "support/read_only_path.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -96,6 +98,8 @@ private Q_SLOTS:
     void nonRegularFileNeverBlocks_data();
     void nonRegularFileNeverBlocks();
     void readOnlyFolderStillShowsGames();
+    void fullDiskSaysSo();
+    void fullDiskInChild();
     void migratesFirstSchemaVersion();
 
 private:
@@ -616,6 +620,55 @@ void tst_ResultsStore::readOnlyFolderStillShowsGames()
     store.addGame(game);
     QCOMPARE(store.gameCount(), 22);
     QCOMPARE(store.ranking(BestList::Speed, 1).first().name, QStringLiteral("waiting"));
+    QCOMPARE(store.pendingGames().size(), 1);
+}
+
+void tst_ResultsStore::fullDiskSaysSo()
+{
+    // A small file system of its own, mounted where only a child process sees it.
+    if (::geteuid() != 0) {
+        QSKIP("mounting a small file system needs root");
+    }
+    QTemporaryDir dir;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROTAVEX_FULL_DISK_DIR"), dir.path());
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral("unshare"),
+        { QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+            QStringLiteral("mount -t tmpfs -o size=256k tmpfs \"$ROTAVEX_FULL_DISK_DIR\" && exec "
+                           "\"$0\" fullDiskInChild"),
+            QCoreApplication::applicationFilePath() });
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        QFAIL("the child did not finish");
+    }
+    const QByteArray output = child.readAllStandardOutput() + child.readAllStandardError();
+    if (output.contains("mount:") || output.contains("unshare:")) {
+        QSKIP(qPrintable(QStringLiteral("no private mount here: ") + QString::fromUtf8(output)));
+    }
+    QVERIFY2(child.exitCode() == 0, output.constData());
+}
+
+void tst_ResultsStore::fullDiskInChild()
+{
+    const QString folder = qEnvironmentVariable("ROTAVEX_FULL_DISK_DIR");
+    if (folder.isEmpty()) {
+        QSKIP("runs only inside fullDiskSaysSo");
+    }
+    ResultsStore store(folder);
+    QVERIFY(store.isSaved());
+    // Games with long names until the file system is full: they wait, and the message names the
+    // reason as the system gives it.
+    for (int i = 0; i < 200 && store.isSaved(); ++i) {
+        GameRecord game = fixtures::Speed(At(1, 20), { { QString(4000, u'f'), 1000 + i } });
+        store.addGame(game);
+    }
+    QVERIFY(!store.isSaved());
+    const QString notice = store.takeNotice();
+    QVERIFY2(notice.contains(QLatin1String("No space left on device")), qPrintable(notice));
+    QVERIFY2(!notice.contains(QLatin1String("disk I/O error")), qPrintable(notice));
     QCOMPARE(store.pendingGames().size(), 1);
 }
 
