@@ -18,14 +18,20 @@ namespace
 
 constexpr auto kLineSettings = "9600,n,8,1";
 constexpr qint16 kReceiveThreshold = 1;
+constexpr std::chrono::milliseconds kWatchdogInterval { 2000 };
 
 } // namespace
 
 PlayerLinks::PlayerLinks(QObject *parent)
     : QObject(parent)
     , m_watch(new QTimer(this))
+    , m_watchdog(new QTimer(this))
 {
     setObjectName(QStringLiteral("PlayerLinks"));
+    m_watchdog->setObjectName(QStringLiteral("tmrTimeout"));
+    m_watchdog->setInterval(kWatchdogInterval);
+    connect(m_watchdog, &QTimer::timeout, this, &PlayerLinks::watchdogTick);
+    m_watchdog->start();
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         auto *control = new SerialControl(this);
         control->setObjectName(QStringLiteral("MSComm%1").arg(player));
@@ -83,7 +89,19 @@ link_status::LinkStatus PlayerLinks::status(PlayerSlot player) const
 
 SerialControl *PlayerLinks::control(PlayerSlot player) const { return m_links[player].control; }
 
-void PlayerLinks::watchdogTick() { port_events::WatchdogTick(m_linkSeen, m_playerRpm); }
+void PlayerLinks::watchdogTick()
+{
+    const rotavex::PerPlayer<bool> zeroed = port_events::WatchdogTick(m_linkSeen, m_latest.rpm);
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        m_latest.stored[player] += zeroed[player] ? 1 : 0;
+    }
+}
+
+void PlayerLinks::storeSample(PlayerSlot player, qint32 rpm)
+{
+    m_latest.rpm[player] = rpm;
+    ++m_latest.stored[player];
+}
 
 std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
 {
@@ -91,7 +109,9 @@ std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
         const qint16 held = m_links[holder].status.port;
         if (isOpen(holder) && (held == port || holder == player)) {
             // The serial layer would only guess at "another program"; we know who holds it.
-            return QStringLiteral("COM%1 is already open for player %2.").arg(held).arg(holder);
+            return QStringLiteral("%1 is already open for player %2.")
+                .arg(port_names::PortCaption(held))
+                .arg(holder);
         }
     }
     SerialControl &control = *m_links[player].control;
@@ -124,7 +144,10 @@ void PlayerLinks::setStatus(PlayerSlot player, LinkState state, const QString &r
 void PlayerLinks::handleOnComm(PlayerSlot player)
 {
     Link &link = m_links[player];
-    port_events::OnComm(link.decoder, link.control->input(), player, m_playerRpm, m_linkSeen);
+    if (port_events::OnComm(
+            link.decoder, link.control->input(), player, m_latest.rpm, m_linkSeen)) {
+        ++m_latest.stored[player];
+    }
 }
 
 void PlayerLinks::handleLost(PlayerSlot player, const QString &description)

@@ -3,6 +3,7 @@
 
 #include "link/comm.h"
 #include "link/link_status.h"
+#include "link/port_events.h"
 #include "shared/player_tables.h"
 
 #include <QObject>
@@ -44,12 +45,16 @@ public:
     SerialControl *control(rotavex::PlayerSlot player) const;
 
     /// One watchdog tick: a link without a usable frame since the previous tick gets sample 0.
+    /// The watchdog timer (objectName tmrTimeout, every 2 s, a child of the links) calls it.
     void watchdogTick();
 
-    /// Latest sample per player; the links write decoded samples and the watchdog's zeros,
-    /// the sample filter writes its result back into the same entries.
-    rotavex::PlayerRpm &playerRpm() { return m_playerRpm; }
-    const rotavex::PlayerRpm &playerRpm() const { return m_playerRpm; }
+    /// Latest sample per player: the links' decoded samples and the watchdog's zeros.
+    const rotavex::PlayerRpm &playerRpm() const { return m_latest.rpm; }
+    /// The latest samples with how many each link has stored, for the game's refresh.
+    const port_events::LatestSamples &latestSamples() const { return m_latest; }
+    /// Stores a sample for the player as a decoded frame would (the benchmark's and the
+    /// screenshot tool's stand-in devices).
+    void storeSample(rotavex::PlayerSlot player, qint32 rpm);
     /// 0 = a usable frame arrived since the last watchdog tick, -1 = armed by that tick.
     rotavex::LinkSeen &linkSeen() { return m_linkSeen; }
 
@@ -78,7 +83,8 @@ private:
     void watchTick();
 
     rotavex::PerPlayer<Link> m_links;
-    rotavex::PlayerRpm m_playerRpm;
+    port_events::LatestSamples m_latest;
     rotavex::LinkSeen m_linkSeen;
     QTimer *m_watch;
+    QTimer *m_watchdog;
 };
