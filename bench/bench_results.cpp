@@ -2,8 +2,8 @@
 // The results file at the two moments a user could feel it: recording a game when it ends (a
 // 90-s Strength game of four players, one transaction on a real file) and opening the
 // high-score window over ten thousand recorded games, up to its first painted frame.
+#include "game/game_log.h"
 #include "measurement/speed_mode.h"
-#include "results/game_log.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 
@@ -24,27 +24,10 @@ using rotavex::PlayerSlot;
 // A full 90-s game: every tick accepted, four players at wavering speeds, as the main window
 // leaves it when the countdown ends.
 struct EndedGame {
-    results::GameLog log;
+    game::GameLog log;
     speed_mode::MeasurementState state;
     rotavex::PlayerName names;
     rotavex::PerPlayer<QString> ports;
-};
-
-class NullBoard final : public speed_mode::Board
-{
-public:
-    void setNameCaption(PlayerSlot, const QString &) override { }
-    void setSpeedCaption(PlayerSlot, const QString &) override { }
-    void setRecordCaption(PlayerSlot, const QString &) override { }
-    QString recordTag(PlayerSlot) const override { return {}; }
-    void setRecordTag(PlayerSlot, const QString &) override { }
-    void setBarValue(PlayerSlot, double) override { }
-    double barValue(PlayerSlot) const override { return 6400.0; }
-    void setBarColour(PlayerSlot, quint32) override { }
-    double bigDisplayValue() const override { return 0.0; }
-    void setBigDisplayValue(qint32) override { }
-    void setChartData(const speed_mode::ChartTable &) override { }
-    void setChartColumnLabel(int, const QString &) override { }
 };
 
 void playGame(EndedGame &game, const QDateTime &start, int seed = 0)
@@ -56,8 +39,10 @@ void playGame(EndedGame &game, const QDateTime &start, int seed = 0)
         for (PlayerSlot p = 1; p <= 4; ++p) {
             rpm[p] = 4000 + 1500 * p + (tick * 37 * p) % 900 + (seed * 7919 + p * 104729) % 3000;
             game.state.RevTotal[p] += rpm[p] / 60.0;
+            game.state.RpmSum[p] += rpm[p];
         }
-        game.log.afterTick(qint16(tick), qint16(tick + 1), rpm);
+        ++game.state.StrengthTicks;
+        game.log.acceptedTick(rpm);
     }
     for (PlayerSlot p = 1; p <= 4; ++p) {
         game.names[p] = QStringLiteral("Player %1").arg(p);
@@ -69,7 +54,6 @@ void BM_RecordStrengthGame90s4Players(benchmark::State &state)
 {
     QTemporaryDir dir;
     results::ResultsStore store(dir.path());
-    NullBoard board;
     QDateTime start = QDateTime::currentDateTime();
     for (auto _ : state) {
         state.PauseTiming();
@@ -78,7 +62,7 @@ void BM_RecordStrengthGame90s4Players(benchmark::State &state)
         playGame(game, start);
         state.ResumeTiming();
         std::optional<results::GameRecord> record =
-            game.log.finish(true, game.names, game.ports, game.state, board);
+            game.log.finish(true, game.names, game.ports, game.state);
         benchmark::DoNotOptimize(store.addGame(*record));
     }
 }
@@ -88,14 +72,13 @@ void BM_OpenScoreWindow(benchmark::State &state)
     const int games = static_cast<int>(state.range(0));
     QTemporaryDir dir;
     results::ResultsStore store(dir.path());
-    NullBoard board;
     QDateTime start = QDateTime::currentDateTime().addDays(-games);
     for (int i = 0; i < games; ++i) {
         EndedGame game;
         start = start.addSecs(600);
         playGame(game, start, i); // games differ, as real ones do
         std::optional<results::GameRecord> record =
-            game.log.finish(i % 5 != 0, game.names, game.ports, game.state, board);
+            game.log.finish(i % 5 != 0, game.names, game.ports, game.state);
         if (i % 2 == 0) {
             record->mode = results::GameMode::Speed;
             record->presetSeconds.reset();

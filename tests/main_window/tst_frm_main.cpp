@@ -77,6 +77,14 @@ private:
     QPushButton *cmdStart(const frmMain &w) { return control<QPushButton>(w, "CmdStart"); }
     QTimer *timer(const frmMain &w, const char *name) { return control<QTimer>(w, name); }
 
+    // The samples the links would have stored from their devices.
+    static void feed(frmMain &w, const rotavex::PlayerRpm &rpm)
+    {
+        for (const PlayerSlot p : kPlayers) {
+            w.links().storeSample(p, rpm[p]);
+        }
+    }
+
     void startGame(frmMain &w, int mode)
     {
         control<QRadioButton>(w, named("OptMode", mode))->click();
@@ -204,7 +212,7 @@ private Q_SLOTS:
         QVERIFY(!control<QWidget>(w, "MSChart1")->isHidden());
         QCOMPARE(control<QGroupBox>(w, "frBase0")->title(), QStringLiteral("Play Mode"));
         QCOMPARE(control<QGroupBox>(w, "frBase1")->title(), QStringLiteral("Monitor"));
-        QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+        QCOMPARE(w.playMode(), game::PlayMode::Unset);
     }
 
     void longNamesCutShort_data()
@@ -250,7 +258,7 @@ private Q_SLOTS:
         w.show();
         startGame(w, 1);
         for (int tick = 0; tick < 3; ++tick) {
-            w.links().playerRpm() = rotavex::PlayerRpm({ 15856, 5462, 19999, 1200 });
+            feed(w, rotavex::PlayerRpm({ 15856, 5462, 19999, 1200 }));
             w.tmrRefresh_Timer();
         }
         QCOMPARE(control<TagLabel>(w, "lblHI1")->text(), QStringLiteral("15856 rpm max"));
@@ -290,27 +298,26 @@ private Q_SLOTS:
         QVERIFY(panel->isHidden());
         // Choosing a mode starts nothing.
         w.tmrRefresh_Timer();
-        QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+        QCOMPARE(w.playMode(), game::PlayMode::Unset);
         QCOMPARE(control<TagLabel>(w, "lblRPM1")->text(), QStringLiteral("0 rpm"));
     }
 
     void startStop_data()
     {
         QTest::addColumn<int>("option");
-        QTest::addColumn<game_control::PlayMode>("mode");
+        QTest::addColumn<game::PlayMode>("mode");
         QTest::addColumn<QString>("speedCaption");
-        QTest::newRow("speed") << 0 << game_control::PlayMode::Speed << "0 rpm";
+        QTest::newRow("speed") << 0 << game::PlayMode::Speed << "0 rpm";
         QTest::newRow("strength starts its board from zero")
-            << 1 << game_control::PlayMode::Strength << "0 rev";
+            << 1 << game::PlayMode::Strength << "0 rev";
     }
     void startStop()
     {
         QFETCH(int, option);
-        QFETCH(game_control::PlayMode, mode);
+        QFETCH(game::PlayMode, mode);
         QFETCH(QString, speedCaption);
         frmMain w;
-        const bool strength = mode == game_control::PlayMode::Strength;
-        control<TagLabel>(w, "lblHI2")->setTag(QStringLiteral("9000"));
+        const bool strength = mode == game::PlayMode::Strength;
 
         startGame(w, option);
         QVERIFY(cmdStart(w)->isChecked());
@@ -346,7 +353,7 @@ private Q_SLOTS:
         QVERIFY(!timer(w, "tmrRefresh")->isActive());
         QVERIFY(!cmdStart(w)->isChecked());
         QCOMPARE(cmdStart(w)->text(), QStringLiteral("Start"));
-        QCOMPARE(w.playMode(), game_control::PlayMode::Strength);
+        QCOMPARE(w.playMode(), game::PlayMode::Strength);
         QCOMPARE(curTimer(w)->tag(), QStringLiteral("30"));
     }
 
@@ -385,7 +392,7 @@ private Q_SLOTS:
             }
         };
         for (int second = 1; second <= seconds; ++second) {
-            w.links().playerRpm() = rotavex::PlayerRpm({ 6000, 0, 0, 0 });
+            feed(w, rotavex::PlayerRpm({ 6000, 0, 0, 0 }));
             tick(countdownFirst ? countdown : refresh);
             tick(countdownFirst ? refresh : countdown);
             QCOMPARE(curTimer(w)->number(), double(seconds - second));
@@ -427,25 +434,21 @@ private Q_SLOTS:
 
     void presetCycling_data()
     {
-        QTest::addColumn<QString>("tag");
         QTest::addColumn<int>("clicks");
         QTest::addColumn<double>("shown");
         QTest::addColumn<QString>("newTag");
-        QTest::newRow("design 90, once") << "90" << 1 << 30.0 << "30";
-        QTest::newRow("design 90, twice") << "90" << 2 << 60.0 << "60";
-        QTest::newRow("design 90, three times") << "90" << 3 << 90.0 << "90";
-        QTest::newRow("design 90, four times") << "90" << 4 << 30.0 << "30";
-        QTest::newRow("empty tag starts at 30") << "" << 1 << 30.0 << "30";
-        QTest::newRow("unknown tag changes nothing") << "45" << 1 << 90.0 << "45";
+        QTest::newRow("design 90, once") << 1 << 30.0 << "30";
+        QTest::newRow("design 90, twice") << 2 << 60.0 << "60";
+        QTest::newRow("design 90, three times") << 3 << 90.0 << "90";
+        QTest::newRow("design 90, four times") << 4 << 30.0 << "30";
     }
     void presetCycling()
     {
-        QFETCH(QString, tag);
         QFETCH(int, clicks);
         QFETCH(double, shown);
         QFETCH(QString, newTag);
         frmMain w;
-        curTimer(w)->setTag(tag);
+        QCOMPARE(curTimer(w)->tag(), QStringLiteral("90"));
         for (int i = 0; i < clicks; ++i) {
             control<QPushButton>(w, "cmdStr")->click();
         }
@@ -468,14 +471,15 @@ private Q_SLOTS:
     void clearWhileStrengthSelected()
     {
         frmMain w;
-        control<QRadioButton>(w, "OptMode1")->click();
-        auto *curSpeed = control<LedDisplay>(w, "CurSpeed");
-        curSpeed->setNumber(8000);
-        for (const PlayerSlot n : kPlayers) {
-            control<TagLabel>(w, named("lblHI", n))->setTag(QStringLiteral("8000"));
-            control<TagLabel>(w, named("lblHI", n))->setText(QStringLiteral("8000 rpm max"));
-            control<SpeedBar>(w, named("pbar", n))->setValue(8000);
+        startGame(w, 1);
+        for (int tick = 0; tick < 3; ++tick) {
+            feed(w, rotavex::PlayerRpm({ 8000, 8000, 8000, 8000 }));
+            w.tmrRefresh_Timer();
         }
+        cmdStart(w)->click();
+        auto *curSpeed = control<LedDisplay>(w, "CurSpeed");
+        QCOMPARE(curSpeed->number(), 8000.0);
+        QCOMPARE(control<TagLabel>(w, "lblHI2")->text(), QStringLiteral("8000 rpm max"));
         control<QPushButton>(w, "CmdClear")->click();
         QCOMPARE(curSpeed->number(), 0.0);
         for (const PlayerSlot n : kPlayers) {
@@ -779,7 +783,7 @@ private Q_SLOTS:
         w.show();
         startGame(w, 0);
         for (int tick = 0; tick < 3; ++tick) {
-            w.links().playerRpm() = rotavex::PlayerRpm({ 0, 7500, 0, 0 });
+            feed(w, rotavex::PlayerRpm({ 0, 7500, 0, 0 }));
             w.tmrRefresh_Timer();
         }
         frmSetup setup(w.links(), w.playerName(), &w);
