@@ -46,6 +46,30 @@ namespace
         widget->setAutoFillBackground(true);
     }
 
+    // The window's buttons as designed: caption, tooltip, picture, and whether they toggle.
+    struct ButtonDesign {
+        QPushButton *BoardControls::*member;
+        const char *name;
+        const char *caption;
+        const char *toolTip;
+        ButtonArt art;
+        bool checkable;
+    };
+    constexpr std::array<ButtonDesign, 7> kButtons { {
+        { &BoardControls::cmdSetup, "cmdSetup", "Setup", "Setup BT port and player name",
+            ButtonArt::Setup, false },
+        { &BoardControls::cmdQuit, "cmdQuit", "Quit", "Quit this application", ButtonArt::Quit,
+            false },
+        { &BoardControls::CmdStart, "CmdStart", "Start", "", ButtonArt::StartStop, true },
+        { &BoardControls::CmdClear, "CmdClear", "Clear", "Clear record labels", ButtonArt::Clear,
+            false },
+        { &BoardControls::CmdVisual, "CmdVisual", "", "View Mode", ButtonArt::View, true },
+        { &BoardControls::CmdScore, "CmdScore", "Hight Score", "Show Hight score", ButtonArt::Score,
+            false },
+        { &BoardControls::CmdDisplay, "CmdDisplay", "", "Scoreboard for spectators",
+            ButtonArt::Display, true },
+    } };
+
     QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
         const QString &toolTip, ButtonArt art)
     {
@@ -160,23 +184,12 @@ BoardControls BuildBoardControls(QWidget &window)
     // Beneath its neighbours: the chart's edge and the full-height board reach into its box.
     c.PctLogo->lower();
 
-    c.cmdSetup = makeButton(&window, "cmdSetup", QStringLiteral("Setup"),
-        QStringLiteral("Setup BT port and player name"), ButtonArt::Setup);
-    c.cmdQuit = makeButton(&window, "cmdQuit", QStringLiteral("Quit"),
-        QStringLiteral("Quit this application"), ButtonArt::Quit);
-    c.CmdStart =
-        makeButton(&window, "CmdStart", QStringLiteral("Start"), QString(), ButtonArt::StartStop);
-    c.CmdStart->setCheckable(true);
-    c.CmdClear = makeButton(&window, "CmdClear", QStringLiteral("Clear"),
-        QStringLiteral("Clear record labels"), ButtonArt::Clear);
-    c.CmdVisual =
-        makeButton(&window, "CmdVisual", QString(), QStringLiteral("View Mode"), ButtonArt::View);
-    c.CmdVisual->setCheckable(true);
-    c.CmdScore = makeButton(&window, "CmdScore", QStringLiteral("Hight Score"),
-        QStringLiteral("Show Hight score"), ButtonArt::Score);
-    c.CmdDisplay = makeButton(&window, "CmdDisplay", QString(),
-        QStringLiteral("Scoreboard for spectators"), ButtonArt::Display);
-    c.CmdDisplay->setCheckable(true);
+    for (const ButtonDesign &design : kButtons) {
+        QPushButton *button = makeButton(&window, design.name, QString::fromUtf8(design.caption),
+            QString::fromUtf8(design.toolTip), design.art);
+        button->setCheckable(design.checkable);
+        c.*design.member = button;
+    }
     for (QPushButton *button :
         { c.cmdSetup, c.cmdQuit, c.CmdStart, c.CmdClear, c.CmdVisual, c.CmdScore, c.CmdDisplay }) {
         button->setGeometry(
