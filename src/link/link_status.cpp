@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/link_status.h"
 
+#include "link/port_names.h"
 namespace link_status
 {
 
@@ -24,7 +25,7 @@ bool IsWaiting(LinkState state)
 
 QString Describe(const LinkStatus &status)
 {
-    const QString port = QStringLiteral("COM%1").arg(status.port);
+    const QString port = port_names::PortCaption(status.port);
     switch (status.state) {
     case LinkState::Open:
         return port + QStringLiteral(" open since ") + timeText(status.at);

@@ -8,10 +8,9 @@
 #include "main_window/board_view.h"
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
+#include "main_window/results_view.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
-#include "results/game_recorder.h"
-#include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
@@ -33,7 +32,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <cmath>
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
@@ -43,7 +41,6 @@ using namespace std::chrono_literals;
 frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
-    , m_results(results)
 {
     QIcon icon;
     for (const int size : rotavex::kIconSizes) {
@@ -61,14 +58,12 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     m_session = new game::GameSession(this);
     m_board = std::make_unique<main_window::BoardView>(main_window::BoardView::Widgets {
         c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed, c.CurTimer, c.MSChart1 });
-    if (m_results) {
-        m_recorder = std::make_unique<results::GameRecorder>(*m_results);
-    }
+    m_results = std::make_unique<main_window::ResultsView>(results, *this, c.lblHI);
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
     // After the window is up, so the message has a window to stand beside.
-    QTimer::singleShot(0, this, &frmMain::showResultsNotice);
+    QTimer::singleShot(0, this, [this] { m_results->showNotice(); });
 }
 
 frmMain::~frmMain() = default;
@@ -88,7 +83,8 @@ void frmMain::connectControls()
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
-    connect(m_session, &game::GameSession::ended, this, &frmMain::recordGame);
+    connect(m_session, &game::GameSession::ended, this,
+        [this](const results::GameRecord &game) { m_results->record(game); });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
     connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
@@ -255,58 +251,9 @@ void frmMain::Form_Resize()
     main_window::ApplyGeometry(c, m_geometry, *this);
 }
 
-frmScore *frmMain::scoreWindow() const { return m_score.data(); }
+frmScore *frmMain::scoreWindow() const { return m_results->scoreWindow(); }
 
-void frmMain::CmdScore_Click()
-{
-    if (!m_results) {
-        return;
-    }
-    if (m_score) {
-        m_score->reload();
-    } else {
-        m_score = new frmScore(*m_results, this);
-        m_score->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_score->show();
-    m_score->raise();
-    m_score->activateWindow();
-}
-
-void frmMain::recordGame(const results::GameRecord &record)
-{
-    if (!m_recorder) {
-        return;
-    }
-    results::GameRecord game = record;
-    for (const results::GameRecorder::NewBest &best : m_recorder->record(game)) {
-        c.lblHI[best.entry.player]->setToolTip(best.list == results::BestList::Speed
-                ? QStringLiteral("New best speed: %1 rpm. See Hight Score.").arg(best.entry.bestRpm)
-                : QStringLiteral("New best of Strength %1 s: %2 revolutions. See Hight Score.")
-                      .arg(int(best.list))
-                      .arg(std::llround(best.entry.revolutions)));
-    }
-    showResultsNotice();
-    if (m_score) {
-        m_score->reload();
-        m_score->selectGame(game.id);
-    }
-}
-
-void frmMain::showResultsNotice()
-{
-    const QString notice = m_results ? m_results->takeNotice() : QString();
-    if (notice.isEmpty()) {
-        return;
-    }
-    auto *box = new QMessageBox(
-        QMessageBox::Warning, QStringLiteral("Rotavex"), notice, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("msgResults"));
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
-}
+void frmMain::CmdScore_Click() { m_results->showScores(); }
 
 void frmMain::keyPressEvent(QKeyEvent *event)
 {

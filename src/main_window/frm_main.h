@@ -6,7 +6,6 @@
 #include "main_window/layout.h"
 #include "shared/player_tables.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -22,14 +21,13 @@ class frmScore;
 
 namespace results
 {
-class GameRecorder;
 class ResultsStore;
-struct GameRecord;
 } // namespace results
 
 namespace main_window
 {
 class BoardView;
+class ResultsView;
 } // namespace main_window
 
 /// The players' board and start-up window: its controls, the timers tmrRefresh and
@@ -87,11 +85,6 @@ private:
     void connectControls();
     void Form_Load();
     void Form_Resize();
-    /// Tells the user, once and without blocking the board, what went wrong with the results
-    /// file.
-    void showResultsNotice();
-    /// Records an ended game and marks a new best on the record label's tooltip.
-    void recordGame(const results::GameRecord &record);
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
@@ -103,7 +96,5 @@ private:
     std::unique_ptr<main_window::BoardView> m_board;
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;
-    results::ResultsStore *m_results = nullptr;
-    std::unique_ptr<results::GameRecorder> m_recorder;
-    QPointer<frmScore> m_score;
+    std::unique_ptr<main_window::ResultsView> m_results;
 };

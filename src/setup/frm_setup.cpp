@@ -3,6 +3,7 @@
 
 #include "link/link_status.h"
 #include "link/player_links.h"
+#include "link/port_names.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips_adapter.h"
 #include "setup/settings_store.h"
@@ -28,8 +29,6 @@ using rotavex::PlayerSlot;
 
 namespace
 {
-
-constexpr int kPortCount = 16;
 
 QString nameLabelObjectName(PlayerSlot player)
 {
@@ -179,8 +178,8 @@ void frmSetup::Form_Load()
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         m_storedPort[player] = settings_store::ReadPlayerPort(player);
     }
-    for (int port = 1; port <= kPortCount; ++port) {
-        const QString entry = QStringLiteral("COM%1").arg(port);
+    for (int port = 1; port <= port_names::kPortCount; ++port) {
+        const QString entry = port_names::PortCaption(port);
         for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
             m_players[player].cboPort->addItem(entry);
         }
@@ -189,7 +188,8 @@ void frmSetup::Form_Load()
         const int port = m_storedPort[player];
         // A list selects its first entry as soon as it has one; 0 or a number that names no
         // entry leaves the list without a selection instead.
-        m_players[player].cboPort->setCurrentIndex(port >= 1 && port <= kPortCount ? port - 1 : -1);
+        m_players[player].cboPort->setCurrentIndex(
+            port >= 1 && port <= port_names::kPortCount ? port - 1 : -1);
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         m_players[player].txtName->setText(m_names[player]);
@@ -296,7 +296,8 @@ void frmSetup::EndBusy()
 void frmSetup::ShowOpenFailure(int port, const QString &description)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
-        QStringLiteral("Cannot open COM%1 !\r\n").arg(port) + description, QMessageBox::Ok, this);
+        QStringLiteral("Cannot open %1 !\r\n").arg(port_names::PortCaption(port)) + description,
+        QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
