@@ -8,9 +8,9 @@
 #include "main_window/player_chart.h"
 #include "main_window/rotor_logo.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips.h"
-#include "main_window/twips_adapter.h"
+#include "twips/twips.h"
+#include "twips/twips_adapter.h"
+#include "widgets/tag_label.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -19,6 +19,8 @@
 
 namespace main_window
 {
+
+using widgets::TagLabel;
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
@@ -213,8 +215,8 @@ void ApplyGeometry(const BoardControls &c, const layout::BoardGeometry &geometry
         c.lblName[n]->setRoomWidth(
             twips::toPixels({ 0, 0, layout::NameRoomTwips(geometry, n), 0 }, window).width());
     }
-    FitColumn(c.lblRPM);
-    FitColumn(c.lblHI);
+    widgets::FitColumn(c.lblRPM);
+    widgets::FitColumn(c.lblHI);
 }
 
 QSize MinimumSize(const BoardControls &c, const QWidget &window)

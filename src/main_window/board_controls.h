@@ -14,14 +14,19 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
+namespace widgets
+{
+class TagLabel;
+} // namespace widgets
+
 namespace main_window
 {
 
+using widgets::TagLabel;
 class LedDisplay;
 class PlayerChart;
 class RotorLogo;
 class SpeedBar;
-class TagLabel;
 
 /// The main window's controls, named as the program's parts refer to them (each C++ name is
 /// also the objectName; arrays get an index: frBase0, OptMode1, lblRPM2 ...).

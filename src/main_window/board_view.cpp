@@ -5,7 +5,7 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 
 namespace main_window
 {
@@ -28,8 +28,8 @@ void BoardView::show(const game::Snapshot &snapshot)
             m_widgets.pbar[p]->setFillColour(*player.barColour);
         }
     }
-    FitColumn(m_widgets.lblRPM);
-    FitColumn(m_widgets.lblHI);
+    widgets::FitColumn(m_widgets.lblRPM);
+    widgets::FitColumn(m_widgets.lblHI);
     m_widgets.CurSpeed->setNumber(snapshot.topRpm);
     m_widgets.CurTimer->setNumber(snapshot.countdownSeconds);
     m_widgets.CurTimer->setTag(QString::number(snapshot.presetSeconds));

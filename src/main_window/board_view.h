@@ -9,13 +9,18 @@
 
 #include <optional>
 
+namespace widgets
+{
+class TagLabel;
+} // namespace widgets
+
 namespace main_window
 {
 
+using widgets::TagLabel;
 class LedDisplay;
 class PlayerChart;
 class SpeedBar;
-class TagLabel;
 
 /// Writes the game's snapshot onto the main window's widgets: names, speeds, records (their
 /// tags as a mirror), bars and colours, the best of all, the countdown and the chart. It never

@@ -9,12 +9,12 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/results_view.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips.h"
 #include "scores/frm_score.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
+#include "twips/twips.h"
 #include "version.h"
+#include "widgets/tag_label.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

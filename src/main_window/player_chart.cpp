@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/player_chart.h"
 
-#include "main_window/caption_fit.h"
 #include "shared/bgr_colour.h"
+#include "widgets/caption_fit.h"
 
 #include "shared/player_tables.h"
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/results_view.h"
 
-#include "main_window/tag_label.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
+#include "widgets/tag_label.h"
 
 #include <QMessageBox>
 
@@ -11,6 +11,8 @@
 
 namespace main_window
 {
+
+using widgets::TagLabel;
 
 ResultsView::ResultsView(results::ResultsStore *store, QWidget &window,
     const rotavex::PerPlayer<TagLabel *> &recordLabels)

@@ -16,10 +16,15 @@ namespace results
 class ResultsStore;
 } // namespace results
 
+namespace widgets
+{
+class TagLabel;
+} // namespace widgets
+
 namespace main_window
 {
 
-class TagLabel;
+using widgets::TagLabel;
 
 /// What the main window shows of the results file: each ended game recorded (a new best marked
 /// on the record label's tooltip), the high-score window, and any notice about the file.

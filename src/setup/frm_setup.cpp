@@ -4,10 +4,10 @@
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "setup/setup_layout.h"
+#include "twips/twips_adapter.h"
+#include "widgets/tag_label.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -91,7 +91,7 @@ void frmSetup::buildControls()
         c.fr->setFont(caption);
         c.fr->setGeometry(designPixels(frameName));
 
-        c.Label7 = new main_window::TagLabel(c.fr);
+        c.Label7 = new widgets::TagLabel(c.fr);
         c.Label7->setText(QStringLiteral("Bluetooth input port:"));
         c.Label7->setObjectName(QStringLiteral("Label7%1").arg(player - kFirstPlayer));
         c.Label7->setGeometry(designPixels("Label7#"));
@@ -110,7 +110,7 @@ void frmSetup::buildControls()
         c.cmdClose->setObjectName(QStringLiteral("cmdClose") + number);
         c.cmdClose->setGeometry(designPixels("cmdClose#"));
 
-        c.nameLabel = new main_window::TagLabel(c.fr);
+        c.nameLabel = new widgets::TagLabel(c.fr);
         c.nameLabel->setText(QStringLiteral("Name:"));
         c.nameLabel->setObjectName(nameLabelObjectName(player));
         c.nameLabel->setGeometry(designPixels("nameLabel#"));
@@ -128,8 +128,8 @@ void frmSetup::buildControls()
             inner->setFont(base);
         }
         // Fixed design widths: a caption wider than its label shrinks instead of being cut.
-        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.Label7));
-        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.nameLabel));
+        widgets::FitCaption(static_cast<widgets::TagLabel *>(c.Label7));
+        widgets::FitCaption(static_cast<widgets::TagLabel *>(c.nameLabel));
 
         connect(c.cmdOpen, &QPushButton::clicked, this, [this, player] { OpenAction(player); });
         connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });

@@ -4,9 +4,9 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips.h"
-#include "main_window/twips_adapter.h"
+#include "widgets/tag_label.h"
+#include "twips/twips.h"
+#include "twips/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
@@ -83,15 +83,15 @@ private:
         const scoreboard::Shown &shown = display.shown();
         for (PlayerSlot p = 1; p <= 4; ++p) {
             const scoreboard::PlayerShown &player = shown.players[p];
-            QCOMPARE(player.name, control<main_window::TagLabel>(w, named("lblName", p))->text());
+            QCOMPARE(player.name, control<widgets::TagLabel>(w, named("lblName", p))->text());
             // The same number as the speed label, without its unit ("" is a total of none).
-            QString caption = control<main_window::TagLabel>(w, named("lblRPM", p))->text();
+            QString caption = control<widgets::TagLabel>(w, named("lblRPM", p))->text();
             caption.remove(QStringLiteral(" rpm")).remove(QStringLiteral(" rev"));
             const QString live =
                 player.revolutions ? QLocale().toString(player.live) : QString::number(player.live);
             QCOMPARE(live, caption.trimmed().isEmpty() ? QStringLiteral("0") : caption.trimmed());
             QCOMPARE(QString::number(player.record),
-                control<main_window::TagLabel>(w, named("lblHI", p))->tag());
+                control<widgets::TagLabel>(w, named("lblHI", p))->tag());
             const auto *bar = control<main_window::SpeedBar>(w, named("pbar", p));
             QCOMPARE(player.barValue, bar->value());
             if (coloured) {
@@ -236,7 +236,7 @@ void tst_FrmDisplay::followsTheGameTickByTick()
         QCOMPARE(double(entry.meanRpm),
             control<main_window::SpeedBar>(w, named("pbar", entry.player))->value());
         QCOMPARE(QString::number(entry.bestRpm),
-            control<main_window::TagLabel>(w, named("lblHI", entry.player))->tag());
+            control<widgets::TagLabel>(w, named("lblHI", entry.player))->tag());
     }
     QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("1:1 3:1 2:3"));
     // The result stays until the next Clear or Start.

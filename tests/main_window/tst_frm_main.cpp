@@ -6,8 +6,8 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips.h"
+#include "widgets/tag_label.h"
+#include "twips/twips.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
@@ -44,7 +44,7 @@
 using main_window::LedDisplay;
 using main_window::PlayerChart;
 using main_window::SpeedBar;
-using main_window::TagLabel;
+using widgets::TagLabel;
 using rotavex::PlayerSlot;
 
 namespace

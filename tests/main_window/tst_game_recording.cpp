@@ -9,7 +9,7 @@
 #include "../results/game_fixtures.h"
 
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -111,7 +111,7 @@ void tst_GameRecording::speedGameRecordedWhenStopped()
         id = summary.id;
         QVERIFY(qAbs(summary.startedAt.secsTo(started)) < 60);
         QCOMPARE(summary.startedAt.offsetFromUtc(), started.offsetFromUtc());
-        const auto *record = control<main_window::TagLabel>(w, QStringLiteral("lblHI2"));
+        const auto *record = control<widgets::TagLabel>(w, QStringLiteral("lblHI2"));
         QCOMPARE(record->tag(), QStringLiteral("7500"));
         QVERIFY2(record->toolTip().contains(QLatin1String("7500")), qPrintable(record->toolTip()));
         QVERIFY(!Qt::mightBeRichText(record->toolTip()));
@@ -203,11 +203,11 @@ void tst_GameRecording::stoppedAndResumedIsOneGame()
     }
     button(w, "CmdStart")->click();
     QCOMPARE(store.gameCount(), 1);
-    const auto *speed = control<main_window::TagLabel>(w, QStringLiteral("lblRPM1"));
+    const auto *speed = control<widgets::TagLabel>(w, QStringLiteral("lblRPM1"));
     const QString atStop = speed->text();
 
     button(w, "CmdStart")->click();
-    QCOMPARE(control<main_window::TagLabel>(w, QStringLiteral("lblHI1"))->text(),
+    QCOMPARE(control<widgets::TagLabel>(w, QStringLiteral("lblHI1"))->text(),
         QStringLiteral("0 rpm"));
     QCOMPARE(speed->text(), QStringLiteral("0 rev"));
     for (int i = 0; i < 25; ++i) {

@@ -5,7 +5,7 @@
 // saved back as "0", as the dialog does for any empty selection.
 #include "main_window/frm_main.h"
 #include "main_window/player_chart.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 #include "setup/frm_setup.h"
 #include "support/pty_pair.h"
 
@@ -107,7 +107,7 @@ void tst_BadSettings::hostileStoredValues()
     const auto *chart = window.findChild<main_window::PlayerChart *>(QStringLiteral("MSChart1"));
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         const auto *label =
-            window.findChild<main_window::TagLabel *>(QStringLiteral("lblName%1").arg(p));
+            window.findChild<widgets::TagLabel *>(QStringLiteral("lblName%1").arg(p));
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QCOMPARE(label->text(), nameOf(name, p));
         QCOMPARE(chart->columnLabel(p), nameOf(name, p));
