@@ -55,6 +55,10 @@ std::optional<GameRecord> BuildGameRecord(const GameStart &start,
         }
         game.players.append(player);
     }
+    // A game nobody played in (no link open at any time) leaves nothing to record.
+    if (game.players.isEmpty()) {
+        return std::nullopt;
+    }
     return game;
 }
 
@@ -63,6 +67,7 @@ void GameLog::begin(const GameStart &start, const rotavex::PerPlayer<bool> &link
     m_running = true;
     m_resumed = false;
     m_replaces = false;
+    m_recorded = false;
     m_start = start;
     m_linkWasOpen = linkOpen;
     m_rows.clear();
@@ -72,7 +77,7 @@ void GameLog::resume(const rotavex::PerPlayer<bool> &linkOpen)
 {
     m_running = true;
     m_resumed = true;
-    m_replaces = m_replaces || !m_rows.isEmpty();
+    m_replaces = m_replaces || m_recorded;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         m_linkWasOpen[p] = m_linkWasOpen[p] || linkOpen[p];
     }
@@ -104,6 +109,7 @@ std::optional<GameRecord> GameLog::finish(bool complete, const rotavex::PlayerNa
     if (game) {
         game->resumed = m_replaces;
     }
+    m_recorded = game.has_value();
     return game;
 }
 

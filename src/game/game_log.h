@@ -23,8 +23,8 @@ struct GameStart {
 /// The game's result from what the game left behind: the filtered samples of its accepted
 /// ticks (`rows`, one PlayerRpm per tick), which links were open at any time, the names and
 /// ports at its end and the Strength totals and sums of `state`. nullopt when no tick was
-/// accepted. A player's best rpm is the best of its samples, the mean the floored mean of the
-/// Strength ticks.
+/// accepted or no link was open at any time. A player's best rpm is the best of its samples,
+/// the mean the floored mean of the Strength ticks.
 std::optional<results::GameRecord> BuildGameRecord(const GameStart &start,
     const QList<rotavex::PlayerRpm> &rows, const rotavex::PerPlayer<bool> &linkWasOpen,
     const rotavex::PlayerName &names, const rotavex::PerPlayer<QString> &ports,
@@ -57,6 +57,7 @@ private:
     bool m_running = false;
     bool m_resumed = false;
     bool m_replaces = false;
+    bool m_recorded = false; ///< the last finish made a record
     GameStart m_start;
     rotavex::PerPlayer<bool> m_linkWasOpen;
     QList<rotavex::PlayerRpm> m_rows;

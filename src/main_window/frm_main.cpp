@@ -188,8 +188,29 @@ void frmMain::CmdVisual_Click()
 void frmMain::cmdQuit_Click()
 {
     m_session->stop();
+    if (!m_results->mayEnd()) {
+        return;
+    }
     // Ends the program without the close steps; open ports are released as it ends.
     QCoreApplication::exit(0);
+}
+
+void frmMain::endBySignal()
+{
+    m_session->stop();
+    closeLinks();
+    // Games that still wait get their last try as the store ends.
+    QCoreApplication::exit(0);
+}
+
+void frmMain::closeLinks()
+{
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        // A link waiting for its device is ended too, so nothing reopens behind a closed window.
+        if (m_links->isOpen(n) || link_status::IsWaiting(m_links->status(n).state)) {
+            m_links->close(n);
+        }
+    }
 }
 
 void frmMain::cmdSetup_Click()
@@ -273,14 +294,13 @@ void frmMain::keyPressEvent(QKeyEvent *event)
 void frmMain::closeEvent(QCloseEvent *event)
 {
     m_session->stop();
+    if (!m_results->mayEnd()) {
+        event->ignore();
+        return;
+    }
     if (m_display && m_display->isVisible()) {
         m_display->close();
     }
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        // A link waiting for its device is ended too, so nothing reopens behind a closed window.
-        if (m_links->isOpen(n) || link_status::IsWaiting(m_links->status(n).state)) {
-            m_links->close(n);
-        }
-    }
+    closeLinks();
     event->accept();
 }

@@ -73,6 +73,9 @@ public Q_SLOTS:
     void cmdSetup_Click();
     void CmdScore_Click();
     void CmdDisplay_Click();
+    /// A stop signal (SIGTERM, SIGHUP, SIGINT): ends the running game as Quit does, closes the
+    /// links and ends the program without asking anything.
+    void endBySignal();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -85,6 +88,8 @@ private:
     void connectControls();
     void Form_Load();
     void Form_Resize();
+    /// Closes every link, and ends the wait of one that waits for its device.
+    void closeLinks();
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/results_view.h"
 
+#include "main_window/waiting_games_prompt.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
+#include "setup/settings_store.h"
 #include "widgets/tag_label.h"
 
 #include <QMessageBox>
@@ -22,10 +24,23 @@ ResultsView::ResultsView(results::ResultsStore *store, QWidget &window,
 {
     if (m_store) {
         m_recorder = std::make_unique<results::GameRecorder>(*m_store);
+        m_store->setChangeHandler([this] {
+            showNotice();
+            if (m_score) {
+                m_score->reload();
+            }
+        });
     }
 }
 
-ResultsView::~ResultsView() = default;
+ResultsView::~ResultsView()
+{
+    if (m_store) {
+        m_store->setChangeHandler({});
+    }
+}
+
+bool ResultsView::mayEnd() { return !m_store || MayEndWithWaitingGames(&m_window, *m_store); }
 
 void ResultsView::record(const results::GameRecord &ended)
 {
@@ -52,6 +67,8 @@ void ResultsView::showScores()
     if (!m_store) {
         return;
     }
+    // Another instance may have changed the file, or it may have gone since it was last read.
+    m_store->refresh();
     if (m_score) {
         m_score->reload();
     } else {
@@ -65,7 +82,10 @@ void ResultsView::showScores()
 
 void ResultsView::showNotice()
 {
-    const QString notice = m_store ? m_store->takeNotice() : QString();
+    QStringList notices { settings_store::TakeStoreNotice(),
+        m_store ? m_store->takeNotice() : QString() };
+    notices.removeAll(QString());
+    const QString notice = notices.join(u'\n');
     if (notice.isEmpty()) {
         return;
     }

@@ -32,6 +32,7 @@ class ResultsView
 {
 public:
     /// `store` may be nullptr: nothing is recorded and the high-score window never opens.
+    /// Games that waited and were written later, or news about the file, reach the user too.
     ResultsView(results::ResultsStore *store, QWidget &window,
         const rotavex::PerPlayer<TagLabel *> &recordLabels);
     ~ResultsView();
@@ -41,8 +42,11 @@ public:
     /// Opens the high-score window, or brings it up to date and to the front.
     void showScores();
     frmScore *scoreWindow() const { return m_score.data(); }
-    /// Tells the user, once and without blocking the board, what went wrong with the file.
+    /// Tells the user, once and without blocking the board, what went wrong with the file (or
+    /// with the settings file).
     void showNotice();
+    /// Whether the program may end now: asks when games wait to be written.
+    bool mayEnd();
 
 private:
     results::ResultsStore *m_store;
