@@ -80,6 +80,15 @@ void PlayerLinks::close(PlayerSlot player)
     }
 }
 
+void PlayerLinks::closeAll()
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (isOpen(player) || link_status::IsWaiting(m_links[player].status.state)) {
+            close(player);
+        }
+    }
+}
+
 bool PlayerLinks::isOpen(PlayerSlot player) const { return m_links[player].control->portOpen(); }
 
 link_status::LinkStatus PlayerLinks::status(PlayerSlot player) const

@@ -38,6 +38,8 @@ public:
     void openAtStart(rotavex::PlayerSlot player, qint16 port);
     /// Closes the player's link, or ends its wait for a device. Closing a closed link is fine.
     void close(rotavex::PlayerSlot player);
+    /// Closes every open link and ends every wait, so nothing reopens behind a closed window.
+    void closeAll();
     bool isOpen(rotavex::PlayerSlot player) const;
     /// State, port, time and reason of the player's link.
     link_status::LinkStatus status(rotavex::PlayerSlot player) const;

@@ -6,7 +6,6 @@
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "main_window/board_view.h"
-#include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/results_view.h"
 #include "scores/frm_score.h"
@@ -137,8 +136,6 @@ void frmMain::updateNameToolTip(PlayerSlot player)
         playerName()[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
-void frmMain::tmrTimeout_Timer() { m_links->watchdogTick(); }
-
 void frmMain::CmdStart_Click()
 {
     if (c.CmdStart->isChecked()) {
@@ -198,19 +195,9 @@ void frmMain::cmdQuit_Click()
 void frmMain::endBySignal()
 {
     m_session->stop();
-    closeLinks();
+    m_links->closeAll();
     // Games that still wait get their last try as the store ends.
     QCoreApplication::exit(0);
-}
-
-void frmMain::closeLinks()
-{
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        // A link waiting for its device is ended too, so nothing reopens behind a closed window.
-        if (m_links->isOpen(n) || link_status::IsWaiting(m_links->status(n).state)) {
-            m_links->close(n);
-        }
-    }
 }
 
 void frmMain::cmdSetup_Click()
@@ -301,6 +288,6 @@ void frmMain::closeEvent(QCloseEvent *event)
     if (m_display && m_display->isVisible()) {
         m_display->close();
     }
-    closeLinks();
+    m_links->closeAll();
     event->accept();
 }

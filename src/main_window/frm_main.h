@@ -65,7 +65,6 @@ public Q_SLOTS:
     void tmrRefresh_Timer();
     void cmdStr_Click();
     void tmrStrenght_Timer();
-    void tmrTimeout_Timer();
     void OptMode_Click(int index);
     void CmdClear_Click();
     void CmdVisual_Click();
@@ -88,8 +87,6 @@ private:
     void connectControls();
     void Form_Load();
     void Form_Resize();
-    /// Closes every link, and ends the wait of one that waits for its device.
-    void closeLinks();
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
