@@ -107,7 +107,7 @@ std::optional<double> streamCost(PlayerLinks &links, double seconds)
 {
     runEvents(2.0);
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        links.playerRpm()[n] = 0;
+        links.storeSample(n, 0);
     }
     const double before = process_stats::cpuSeconds();
     runEvents(seconds);

@@ -3,8 +3,8 @@
 // Strength game of four players, one transaction on a real file), opening the file at start-up
 // and opening the high-score window up to its first painted frame, over 10, 10 000 and 100 000
 // recorded games.
+#include "game/game_log.h"
 #include "measurement/speed_mode.h"
-#include "results/game_log.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 
@@ -30,27 +30,10 @@ using rotavex::PlayerSlot;
 // A full 90-s game: every tick accepted, four players at wavering speeds, as the main window
 // leaves it when the countdown ends.
 struct EndedGame {
-    results::GameLog log;
+    game::GameLog log;
     speed_mode::MeasurementState state;
     rotavex::PlayerName names;
     rotavex::PerPlayer<QString> ports;
-};
-
-class NullBoard final : public speed_mode::Board
-{
-public:
-    void setNameCaption(PlayerSlot, const QString &) override { }
-    void setSpeedCaption(PlayerSlot, const QString &) override { }
-    void setRecordCaption(PlayerSlot, const QString &) override { }
-    QString recordTag(PlayerSlot) const override { return {}; }
-    void setRecordTag(PlayerSlot, const QString &) override { }
-    void setBarValue(PlayerSlot, double) override { }
-    double barValue(PlayerSlot) const override { return 6400.0; }
-    void setBarColour(PlayerSlot, quint32) override { }
-    double bigDisplayValue() const override { return 0.0; }
-    void setBigDisplayValue(qint32) override { }
-    void setChartData(const speed_mode::ChartTable &) override { }
-    void setChartColumnLabel(int, const QString &) override { }
 };
 
 void playGame(EndedGame &game, const QDateTime &start, int seed = 0)
@@ -62,8 +45,10 @@ void playGame(EndedGame &game, const QDateTime &start, int seed = 0)
         for (PlayerSlot p = 1; p <= 4; ++p) {
             rpm[p] = 4000 + 1500 * p + (tick * 37 * p) % 900 + (seed * 7919 + p * 104729) % 3000;
             game.state.RevTotal[p] += rpm[p] / 60.0;
+            game.state.RpmSum[p] += rpm[p];
         }
-        game.log.afterTick(qint16(tick), qint16(tick + 1), rpm);
+        ++game.state.StrengthTicks;
+        game.log.acceptedTick(rpm);
     }
     for (PlayerSlot p = 1; p <= 4; ++p) {
         game.names[p] = QStringLiteral("Player %1").arg(p);
@@ -75,7 +60,6 @@ void BM_RecordStrengthGame90s4Players(benchmark::State &state)
 {
     QTemporaryDir dir;
     results::ResultsStore store(dir.path());
-    NullBoard board;
     QDateTime start = QDateTime::currentDateTime();
     for (auto _ : state) {
         state.PauseTiming();
@@ -84,7 +68,7 @@ void BM_RecordStrengthGame90s4Players(benchmark::State &state)
         playGame(game, start);
         state.ResumeTiming();
         std::optional<results::GameRecord> record =
-            game.log.finish(true, game.names, game.ports, game.state, board);
+            game.log.finish(true, game.names, game.ports, game.state);
         benchmark::DoNotOptimize(store.addGame(*record));
     }
 }
@@ -101,7 +85,6 @@ QString filledFolder(int games)
         return dir->path();
     }
     dir = std::make_unique<QTemporaryDir>();
-    NullBoard board;
     QList<results::GameRecord> kinds;
     {
         results::ResultsStore store(dir->path());
@@ -111,7 +94,7 @@ QString filledFolder(int games)
             start = start.addSecs(600);
             playGame(game, start, i); // games differ, as real ones do
             std::optional<results::GameRecord> record =
-                game.log.finish(i % 5 != 0, game.names, game.ports, game.state, board);
+                game.log.finish(i % 5 != 0, game.names, game.ports, game.state);
             if (i % 2 == 0) {
                 record->mode = results::GameMode::Speed;
                 record->presetSeconds.reset();

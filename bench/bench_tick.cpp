@@ -20,6 +20,14 @@ namespace
 // writes the whole board, records included.
 const rotavex::PlayerRpm kSteady { { 7500, 12000, 3000, 16000 } };
 
+// The steady samples, stored as the links store decoded frames.
+void feed(frmMain &window)
+{
+    for (rotavex::PlayerSlot p = 1; p <= 4; ++p) {
+        window.links().storeSample(p, kSteady[p]);
+    }
+}
+
 // A main window in the middle of a game of the given mode (0 Speed, 1 Strength), shown, with
 // its filters settled on the steady samples.
 void startGame(frmMain &window, int mode)
@@ -29,7 +37,7 @@ void startGame(frmMain &window, int mode)
     window.findChild<QRadioButton *>(QStringLiteral("OptMode%1").arg(mode))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
     for (int i = 0; i < 5; ++i) {
-        window.links().playerRpm() = kSteady;
+        feed(window);
         window.tmrRefresh_Timer();
     }
     QCoreApplication::processEvents();
@@ -45,7 +53,7 @@ void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
     }
     startGame(window, mode);
     for (auto _ : state) {
-        window.links().playerRpm() = kSteady;
+        feed(window);
         window.tmrRefresh_Timer();
         if (repaint) {
             window.repaint();

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "display/frm_display.h"
 
-#include "main_window/speed_bar.h"
-#include "measurement/colour_bands.h"
+#include "shared/bgr_colour.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -16,11 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-
-using main_window::ColourFromBgr;
-using rotavex::kFirstPlayer;
-using rotavex::kLastPlayer;
-using rotavex::PlayerSlot;
 
 namespace
 {
@@ -67,69 +61,11 @@ frmDisplay::frmDisplay(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
     resize(1280, 720);
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        m_shown.players[p].barColour = speed_mode::SpeedColour(0.0);
-    }
 }
 
-void frmDisplay::setNameCaption(PlayerSlot player, const QString &text)
+void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
 {
-    m_shown.players[player].name = text;
-    update();
-}
-
-void frmDisplay::setSpeedCaption(PlayerSlot player, const QString &text)
-{
-    m_shown.players[player].liveCaption = text;
-    update();
-}
-
-void frmDisplay::setRecordCaption(PlayerSlot, const QString &) { }
-
-QString frmDisplay::recordTag(PlayerSlot player) const { return m_shown.players[player].recordTag; }
-
-void frmDisplay::setRecordTag(PlayerSlot player, const QString &text)
-{
-    m_shown.players[player].recordTag = text;
-    update();
-}
-
-void frmDisplay::setBarValue(PlayerSlot player, double value)
-{
-    m_shown.players[player].barValue = value;
-    update();
-}
-
-double frmDisplay::barValue(PlayerSlot player) const { return m_shown.players[player].barValue; }
-
-void frmDisplay::setBarColour(PlayerSlot player, quint32 bgr)
-{
-    m_shown.players[player].barColour = bgr;
-    update();
-}
-
-double frmDisplay::bigDisplayValue() const { return m_shown.topRpm; }
-
-void frmDisplay::setBigDisplayValue(qint32 value)
-{
-    m_shown.topRpm = value;
-    update();
-}
-
-void frmDisplay::setChartData(const speed_mode::ChartTable &) { }
-
-void frmDisplay::setChartColumnLabel(int, const QString &) { }
-
-void frmDisplay::showBoard(const speed_mode::Board &board, const rotavex::PlayerName &names)
-{
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        scoreboard::PlayerShown &player = m_shown.players[p];
-        player.name = names[p];
-        player.recordTag = board.recordTag(p);
-        player.barValue = board.barValue(p);
-        player.barColour = speed_mode::SpeedColour(player.barValue);
-    }
-    m_shown.topRpm = static_cast<qint32>(board.bigDisplayValue());
+    m_shown = scoreboard::ShownFrom(snapshot);
     update();
 }
 
@@ -159,31 +95,6 @@ void frmDisplay::toggleFullScreen()
         showFullScreen();
     }
     rememberPlacement();
-}
-
-void frmDisplay::startGame(game_control::PlayMode mode)
-{
-    m_shown.mode = mode;
-    m_shown.ranking.reset();
-    update();
-}
-
-void frmDisplay::showCountdown(int seconds)
-{
-    m_shown.countdownSeconds = seconds;
-    update();
-}
-
-void frmDisplay::showRanking()
-{
-    m_shown.ranking = scoreboard::RankShown(m_shown);
-    update();
-}
-
-void frmDisplay::clearRanking()
-{
-    m_shown.ranking.reset();
-    update();
 }
 
 std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const
@@ -229,21 +140,21 @@ void frmDisplay::paintEvent(QPaintEvent *)
 {
     const scoreboard::Scene scene = scoreboard::BuildScene(m_shown, size());
     QPainter painter(this);
-    painter.fillRect(rect(), ColourFromBgr(scene.background));
+    painter.fillRect(rect(), rotavex::ColourFromBgr(scene.background));
     for (const scoreboard::PanelItem &panel : scene.panels) {
-        painter.fillRect(panel.area, ColourFromBgr(panel.colour));
+        painter.fillRect(panel.area, rotavex::ColourFromBgr(panel.colour));
     }
     for (const scoreboard::BarItem &bar : scene.bars) {
-        painter.fillRect(bar.area, ColourFromBgr(bar.track));
+        painter.fillRect(bar.area, rotavex::ColourFromBgr(bar.track));
         QRect filled = bar.area;
         filled.setWidth(static_cast<int>(std::lround(bar.fraction * bar.area.width())));
         if (filled.width() > 0) {
-            painter.fillRect(filled, ColourFromBgr(bar.colour));
+            painter.fillRect(filled, rotavex::ColourFromBgr(bar.colour));
         }
     }
     painter.setRenderHint(QPainter::Antialiasing);
     for (const QRect &mark : scene.leaderMarks) {
-        drawStar(painter, mark, ColourFromBgr(scene.markColour));
+        drawStar(painter, mark, rotavex::ColourFromBgr(scene.markColour));
     }
     for (const DrawnText &drawn : fitTexts(scene)) {
         drawText(painter, drawn);
@@ -311,7 +222,7 @@ const frmDisplay::RenderedText &frmDisplay::rendered(
     piece.pixmap.fill(Qt::transparent);
     QPainter painter(&piece.pixmap);
     painter.setFont(font);
-    painter.setPen(ColourFromBgr(colour));
+    painter.setPen(rotavex::ColourFromBgr(colour));
     painter.drawText(-box.topLeft(), text);
     painter.end();
     const QSize pixels = piece.pixmap.size();

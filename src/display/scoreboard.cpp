@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "display/scoreboard.h"
 
+#include "measurement/colour_bands.h"
 #include "setup/settings_store.h"
 #include "shared/decimal_text.h"
 
@@ -28,8 +29,6 @@ namespace
     constexpr quint32 kSubText = 0x00DACEC8; // RGB(200, 206, 218)
     constexpr quint32 kGold = 0x0000D0FF; // RGB(255, 208, 0)
     constexpr quint32 kTrack = 0x0052403A; // RGB(58, 64, 82)
-
-    constexpr qint64 kLargestNumber = 1'000'000'000'000'000;
 
     // A font's line is about 1.17 times its pixel size; this leaves room above and below.
     constexpr double kTextFill = 0.78;
@@ -147,23 +146,24 @@ namespace
             name.elide = true;
             scene.texts.push_back(name);
 
-            const QString best = SplitCaption(player.recordTag).number;
             scene.texts.push_back(text(indexed("record", p),
                 box(nameLeft, y + 0.48 * rowHeight, 0.46 * width, y + 0.80 * rowHeight),
-                QStringLiteral("Best %1 rpm").arg(best), kSubText, panel,
+                QStringLiteral("Best %1 rpm").arg(player.record), kSubText, panel,
                 Qt::AlignLeft | Qt::AlignVCenter));
 
-            const CaptionParts live = SplitCaption(player.liveCaption);
-            TextItem number =
-                text(indexed("live", p), box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
-                    live.number, kText, panel, Qt::AlignRight | Qt::AlignVCenter);
+            // Revolutions are grouped as on the board; speeds are not.
+            TextItem number = text(indexed("live", p),
+                box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
+                player.revolutions ? QLocale().toString(player.live) : QString::number(player.live),
+                kText, panel, Qt::AlignRight | Qt::AlignVCenter);
             number.pixelSize = std::max(1, scaled(0.82, number.area.height()));
             number.bold = true;
             number.live = true;
             scene.texts.push_back(number);
             scene.texts.push_back(text(indexed("unit", p),
                 box(0.86 * width, y + 0.36 * rowHeight, width - margin, y + 0.72 * rowHeight),
-                live.unit, kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
+                player.revolutions ? QStringLiteral("rev") : QStringLiteral("rpm"), kSubText, panel,
+                Qt::AlignLeft | Qt::AlignVCenter));
 
             BarItem bar;
             bar.area = box(margin, y + 0.86 * rowHeight, width - margin, y + 0.97 * rowHeight);
@@ -242,46 +242,36 @@ namespace
 
 } // namespace
 
-CaptionParts SplitCaption(QStringView caption)
+Shown ShownFrom(const game::Snapshot &snapshot)
 {
-    const QStringView trimmed = caption.trimmed();
-    // The unit follows the last blank: some locales group digits with blanks.
-    const qsizetype space = trimmed.lastIndexOf(QLatin1Char(' '));
-    CaptionParts parts;
-    parts.number = (space < 0 ? trimmed : trimmed.left(space)).toString();
-    parts.unit = space < 0 ? QString() : trimmed.mid(space + 1).trimmed().toString();
-    // " rev" is a total of none; a caption of only a unit has no number part at all.
-    const bool hasDigit = std::any_of(
-        parts.number.cbegin(), parts.number.cend(), [](QChar c) { return c.isDigit(); });
-    if (!hasDigit) {
-        if (parts.unit.isEmpty()) {
-            parts.unit = parts.number;
-        }
-        parts.number = QStringLiteral("0");
-    }
-    return parts;
-}
-
-qint64 WholeNumber(QStringView text)
-{
-    qint64 value = 0;
-    for (const QChar c : text) {
-        const int digit = c.digitValue();
-        if (digit < 0) {
-            continue;
-        }
-        value = std::min(kLargestNumber, value * 10 + digit);
-    }
-    return value;
-}
-
-Ranking RankByRevolutions(const PerPlayer<RankEntry> &results)
-{
-    Ranking ranking;
+    Shown shown;
+    shown.mode = snapshot.mode;
+    shown.topRpm = snapshot.topRpm;
+    shown.countdownSeconds = snapshot.countdownSeconds;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        ranking[static_cast<std::size_t>(p - kFirstPlayer)] = results[p];
-        ranking[static_cast<std::size_t>(p - kFirstPlayer)].player = p;
+        const game::PlayerSnapshot &from = snapshot.players[p];
+        PlayerShown &player = shown.players[p];
+        player.name = from.name;
+        player.revolutions = snapshot.reading == game::Reading::Strength
+            || snapshot.reading == game::Reading::StrengthRest;
+        if (snapshot.reading == game::Reading::Strength) {
+            player.live = std::llround(from.revolutions);
+        } else if (snapshot.reading == game::Reading::Speed) {
+            player.live = from.rpm;
+        }
+        player.record = from.record.value_or(0);
+        player.barValue = from.bar;
+        player.barColour = from.barColour.value_or(speed_mode::SpeedColour(0.0));
+        player.participating = from.participating;
     }
+    if (snapshot.ranOut && snapshot.mode == PlayMode::Strength) {
+        shown.ranking = RankShown(shown);
+    }
+    return shown;
+}
+
+Ranking RankByRevolutions(Ranking ranking)
+{
     std::stable_sort(ranking.begin(), ranking.end(),
         [](const RankEntry &a, const RankEntry &b) { return a.revolutions > b.revolutions; });
     for (std::size_t i = 0; i < ranking.size(); ++i) {
@@ -293,14 +283,20 @@ Ranking RankByRevolutions(const PerPlayer<RankEntry> &results)
 
 Ranking RankShown(const Shown &shown)
 {
-    PerPlayer<RankEntry> results;
+    Ranking results;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         const PlayerShown &player = shown.players[p];
-        results[p].revolutions = WholeNumber(SplitCaption(player.liveCaption).number);
-        results[p].meanRpm = static_cast<qint64>(std::floor(std::max(0.0, player.barValue)));
-        results[p].bestRpm = WholeNumber(player.recordTag);
+        if (!player.participating) {
+            continue;
+        }
+        RankEntry entry;
+        entry.player = p;
+        entry.revolutions = player.live;
+        entry.meanRpm = static_cast<qint64>(std::floor(std::max(0.0, player.barValue)));
+        entry.bestRpm = player.record;
+        results.push_back(entry);
     }
-    return RankByRevolutions(results);
+    return RankByRevolutions(std::move(results));
 }
 
 PerPlayer<bool> Leaders(const PerPlayer<qint64> &values)
@@ -323,10 +319,10 @@ PerPlayer<bool> LeadersShown(const Shown &shown)
         const PlayerShown &player = shown.players[p];
         switch (shown.mode) {
         case PlayMode::Speed:
-            values[p] = WholeNumber(player.recordTag);
+            values[p] = player.record;
             break;
         case PlayMode::Strength:
-            values[p] = WholeNumber(SplitCaption(player.liveCaption).number);
+            values[p] = player.live;
             break;
         case PlayMode::Unset:
             values[p] = 0;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "main_window/game_control.h"
+#include "game/game_session.h"
 #include "shared/player_tables.h"
 
 #include <QRect>
@@ -17,20 +17,22 @@
 namespace scoreboard
 {
 
-using game_control::PlayMode;
+using game::PlayMode;
 using rotavex::PerPlayer;
 using rotavex::PlayerSlot;
 
 /// The full length of the speed bars, in rpm: the top of the speed range, as on the board.
 inline constexpr double kBarMaximumRpm = rotavex::kMaxRpm;
 
-/// What the spectators' display shows of one player: the values the board was last given.
+/// What the spectators' display shows of one player, in numbers.
 struct PlayerShown {
     QString name;
-    QString liveCaption; ///< as on the speed label: " 7500 rpm", "1,234 rev", " rev"
-    QString recordTag; ///< best rpm as decimal text, "" before the first record
+    qint64 live = 0; ///< rpm (Speed, and at rest) or whole revolutions (Strength)
+    bool revolutions = false; ///< `live` counts revolutions
+    qint32 record = 0; ///< best rpm
     double barValue = 0.0; ///< rpm
     quint32 barColour = 0x00E0E0E0; ///< 0x00BBGGRR, the board's colour band
+    bool participating = false; ///< took part in the running or last game
     bool operator==(const PlayerShown &) const = default;
 };
 
@@ -44,7 +46,8 @@ struct RankEntry {
     qint64 bestRpm = 0;
     bool operator==(const RankEntry &) const = default;
 };
-using Ranking = std::array<RankEntry, rotavex::kPlayerCount>;
+/// The ranked places, best first; at most one per player.
+using Ranking = std::vector<RankEntry>;
 
 /// Everything the display shows.
 struct Shown {
@@ -55,24 +58,16 @@ struct Shown {
     std::optional<Ranking> ranking; ///< set when a Strength countdown has run out
 };
 
-/// A caption split into its number and its unit: " 7500 rpm" -> "7500", "rpm";
-/// "1,234 rev" -> "1,234", "rev". A caption without digits gives the number "0".
-struct CaptionParts {
-    QString number;
-    QString unit;
-};
-CaptionParts SplitCaption(QStringView caption);
+/// What the display shows of the game's snapshot: live values as the board shows them, and
+/// once a Strength countdown has run out the result of the game's participants.
+Shown ShownFrom(const game::Snapshot &snapshot);
 
-/// The whole number written by the digits of `text` (any script's decimal digits; group
-/// separators, signs and other characters are ignored). No digits give 0; saturates at 10^15.
-qint64 WholeNumber(QStringView text);
+/// Ranks `results` by revolutions, most first; equal revolutions share a rank and keep the
+/// order given. revolutions, meanRpm and bestRpm are taken as given.
+Ranking RankByRevolutions(Ranking results);
 
-/// Ranks the players by revolutions, most first; equal revolutions share a rank and keep the
-/// order of their player numbers. revolutions, meanRpm and bestRpm are taken as given.
-Ranking RankByRevolutions(const PerPlayer<RankEntry> &results);
-
-/// The result of the game shown: revolutions as captioned, mean rpm from the bar (the
-/// Strength bar shows the mean) and best rpm from the record.
+/// The result of the game shown, its participants only: revolutions as shown live, mean rpm
+/// from the bar (the Strength bar shows the mean) and best rpm from the record.
 Ranking RankShown(const Shown &shown);
 
 /// The leaders among `values` (records in Speed, revolutions in Strength): every player with

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/link_status.h"
 
+#include "link/port_names.h"
 namespace link_status
 {
 
@@ -25,7 +26,7 @@ bool IsWaiting(LinkState state)
 QString LinkName(const LinkStatus &status)
 {
     if (status.device.isEmpty()) {
-        return QStringLiteral("COM%1").arg(status.port);
+        return port_names::PortCaption(status.port);
     }
     return status.deviceName.isEmpty() ? status.device : status.deviceName;
 }

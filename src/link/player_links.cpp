@@ -21,17 +21,23 @@ namespace
 
 constexpr auto kLineSettings = "9600,n,8,1";
 constexpr qint16 kReceiveThreshold = 1;
+constexpr std::chrono::milliseconds kWatchdogInterval { 2000 };
 
 } // namespace
 
 PlayerLinks::PlayerLinks(QObject *parent)
     : QObject(parent)
     , m_watch(new QTimer(this))
+    , m_watchdog(new QTimer(this))
     , m_bluetoothRetry(new QTimer(this))
     , m_devices(new BluetoothDevices(this))
     , m_transport(new BluetoothTransport(this))
 {
     setObjectName(QStringLiteral("PlayerLinks"));
+    m_watchdog->setObjectName(QStringLiteral("tmrTimeout"));
+    m_watchdog->setInterval(kWatchdogInterval);
+    connect(m_watchdog, &QTimer::timeout, this, &PlayerLinks::watchdogTick);
+    m_watchdog->start();
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         auto *control = new SerialControl(this);
         control->setObjectName(QStringLiteral("MSComm%1").arg(player));
@@ -97,6 +103,15 @@ void PlayerLinks::close(PlayerSlot player)
     }
 }
 
+void PlayerLinks::closeAll()
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (isOpen(player) || link_status::IsWaiting(m_links[player].status.state)) {
+            close(player);
+        }
+    }
+}
+
 bool PlayerLinks::isOpen(PlayerSlot player) const
 {
     return m_links[player].control->portOpen() || m_links[player].bluetoothOpen;
@@ -109,7 +124,19 @@ link_status::LinkStatus PlayerLinks::status(PlayerSlot player) const
 
 SerialControl *PlayerLinks::control(PlayerSlot player) const { return m_links[player].control; }
 
-void PlayerLinks::watchdogTick() { port_events::WatchdogTick(m_linkSeen, m_playerRpm); }
+void PlayerLinks::watchdogTick()
+{
+    const rotavex::PerPlayer<bool> zeroed = port_events::WatchdogTick(m_linkSeen, m_latest.rpm);
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        m_latest.stored[player] += zeroed[player] ? 1 : 0;
+    }
+}
+
+void PlayerLinks::storeSample(PlayerSlot player, qint32 rpm)
+{
+    m_latest.rpm[player] = rpm;
+    ++m_latest.stored[player];
+}
 
 std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
 {
@@ -156,7 +183,10 @@ void PlayerLinks::setStatus(PlayerSlot player, LinkState state, const QString &r
 void PlayerLinks::handleOnComm(PlayerSlot player)
 {
     Link &link = m_links[player];
-    port_events::OnComm(link.decoder, link.control->input(), player, m_playerRpm, m_linkSeen);
+    if (port_events::OnComm(
+            link.decoder, link.control->input(), player, m_latest.rpm, m_linkSeen)) {
+        ++m_latest.stored[player];
+    }
 }
 
 void PlayerLinks::handleLost(PlayerSlot player, const QString &description)
@@ -301,7 +331,9 @@ void PlayerLinks::handleReceived(PlayerSlot player, quint32 attempt, const QByte
     if (attempt != link.attempt || !link.bluetoothOpen) {
         return;
     }
-    port_events::OnComm(link.decoder, bytes, player, m_playerRpm, m_linkSeen);
+    if (port_events::OnComm(link.decoder, bytes, player, m_latest.rpm, m_linkSeen)) {
+        ++m_latest.stored[player];
+    }
 }
 
 void PlayerLinks::handleEnded(PlayerSlot player, quint32 attempt)

@@ -3,6 +3,7 @@
 
 #include "link/comm.h"
 #include "link/link_status.h"
+#include "link/port_events.h"
 #include "shared/player_tables.h"
 
 #include <QObject>
@@ -63,6 +64,8 @@ public:
     const BluetoothDevices &bluetoothDevices() const { return *m_devices; }
     /// Closes the player's link, or ends its wait for a device. Closing a closed link is fine.
     void close(rotavex::PlayerSlot player);
+    /// Closes every open link and ends every wait, so nothing reopens behind a closed window.
+    void closeAll();
     bool isOpen(rotavex::PlayerSlot player) const;
     /// State, port, time and reason of the player's link.
     link_status::LinkStatus status(rotavex::PlayerSlot player) const;
@@ -70,12 +73,16 @@ public:
     SerialControl *control(rotavex::PlayerSlot player) const;
 
     /// One watchdog tick: a link without a usable frame since the previous tick gets sample 0.
+    /// The watchdog timer (objectName tmrTimeout, every 2 s, a child of the links) calls it.
     void watchdogTick();
 
-    /// Latest sample per player; the links write decoded samples and the watchdog's zeros,
-    /// the sample filter writes its result back into the same entries.
-    rotavex::PlayerRpm &playerRpm() { return m_playerRpm; }
-    const rotavex::PlayerRpm &playerRpm() const { return m_playerRpm; }
+    /// Latest sample per player: the links' decoded samples and the watchdog's zeros.
+    const rotavex::PlayerRpm &playerRpm() const { return m_latest.rpm; }
+    /// The latest samples with how many each link has stored, for the game's refresh.
+    const port_events::LatestSamples &latestSamples() const { return m_latest; }
+    /// Stores a sample for the player as a decoded frame would (the benchmark's and the
+    /// screenshot tool's stand-in devices).
+    void storeSample(rotavex::PlayerSlot player, qint32 rpm);
     /// 0 = a usable frame arrived since the last watchdog tick, -1 = armed by that tick.
     rotavex::LinkSeen &linkSeen() { return m_linkSeen; }
 
@@ -127,9 +134,10 @@ private:
     void devicesChanged();
 
     rotavex::PerPlayer<Link> m_links;
-    rotavex::PlayerRpm m_playerRpm;
+    port_events::LatestSamples m_latest;
     rotavex::LinkSeen m_linkSeen;
     QTimer *m_watch;
+    QTimer *m_watchdog;
     QTimer *m_bluetoothRetry;
     BluetoothDevices *m_devices;
     BluetoothTransport *m_transport;

@@ -4,24 +4,29 @@
 namespace port_events
 {
 
-void OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
+bool OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
     LinkSeen &linkSeen)
 {
     const qint32 sample = comm::ReadPort(state, input, linkSeen, port);
-    if (sample >= 0) {
-        playerRpm[port] = sample;
+    if (sample < 0) {
+        return false;
     }
+    playerRpm[port] = sample;
+    return true;
 }
 
-void WatchdogTick(LinkSeen &linkSeen, PlayerRpm &playerRpm)
+rotavex::PerPlayer<bool> WatchdogTick(LinkSeen &linkSeen, PlayerRpm &playerRpm)
 {
+    rotavex::PerPlayer<bool> zeroed;
     for (PlayerSlot player = rotavex::kFirstPlayer; player <= rotavex::kLastPlayer; ++player) {
         if (linkSeen[player] == -1) {
             playerRpm[player] = 0;
+            zeroed[player] = true;
         } else {
             linkSeen[player] = -1;
         }
     }
+    return zeroed;
 }
 
 } // namespace port_events

@@ -11,7 +11,7 @@ namespace
 {
 
     constexpr int kFirstPort = 1;
-    constexpr int kLastPort = 16;
+    constexpr int kLastPort = kPortCount;
 
 } // namespace
 
@@ -27,7 +27,7 @@ QStringList Candidates(int port)
         return {};
     }
 #ifdef Q_OS_WIN
-    return { QStringLiteral("COM%1").arg(port) };
+    return { PortCaption(port) };
 #else
     return { VirtualPortDir() + QStringLiteral("/COM%1").arg(port),
         QStringLiteral("/dev/rfcomm%1").arg(port - 1) };

@@ -7,6 +7,12 @@
 namespace port_names
 {
 
+/// Port numbers run from 1 to kPortCount (COM1..COM16).
+inline constexpr int kPortCount = 16;
+
+/// The name a port number goes by in every window and record: "COM3".
+inline QString PortCaption(int port) { return QStringLiteral("COM%1").arg(port); }
+
 /// Folder in which virtual ports appear as COM1..COM16 (the device simulator's links):
 /// `<runtime dir>/rotavex`, the runtime dir being $XDG_RUNTIME_DIR on Linux.
 QString VirtualPortDir();

@@ -93,7 +93,7 @@ std::optional<QString> SerialControl::setPortOpen(bool open)
         return std::nullopt;
     }
     if (m_port->isOpen()) {
-        return QStringLiteral("COM%1 is already open").arg(m_commPort);
+        return QStringLiteral("%1 is already open").arg(port_names::PortCaption(m_commPort));
     }
     const port_names::Resolution resolution = port_names::Resolve(m_commPort);
     if (resolution.device.isEmpty()) {

@@ -3,13 +3,15 @@
 
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 
 namespace main_window
 {
+
+using widgets::TagLabel;
 
 namespace
 {
@@ -90,7 +92,7 @@ namespace
 
     QAccessibleInterface *boardWidgets(const QString &className, QObject *object)
     {
-        if (className == QLatin1String("main_window::TagLabel")) {
+        if (className == QLatin1String("widgets::TagLabel")) {
             return new TagLabelAccessible(static_cast<TagLabel *>(object));
         }
         if (className == QLatin1String("main_window::LedDisplay")) {

@@ -158,25 +158,6 @@ namespace
 
 std::span<const DesignControl> DesignInventory() { return kInventory; }
 
-std::optional<TwipsRect> FindDesignRect(
-    std::span<const DesignControl> inventory, QAnyStringView objectName)
-{
-    const auto it = std::find_if(inventory.begin(), inventory.end(), [&](const DesignControl &c) {
-        return QAnyStringView::compare(objectName, QLatin1StringView(c.objectName)) == 0;
-    });
-    if (it == inventory.end()) {
-        return std::nullopt;
-    }
-    return it->rect;
-}
-
-TwipsRect designRect(std::span<const DesignControl> inventory, QAnyStringView objectName)
-{
-    const std::optional<TwipsRect> rect = FindDesignRect(inventory, objectName);
-    Q_ASSERT(rect);
-    return rect.value_or(TwipsRect {});
-}
-
 std::optional<TwipsRect> DesignRect(QAnyStringView objectName)
 {
     return FindDesignRect(kInventory, objectName);

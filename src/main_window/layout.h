@@ -2,6 +2,7 @@
 #pragma once
 
 #include "shared/player_tables.h"
+#include "twips/design.h"
 
 #include <QAnyStringView>
 #include <QStringList>
@@ -12,14 +13,10 @@
 namespace layout
 {
 
-/// A control's position (relative to its container) and size, in twips (1440 to the inch).
-struct TwipsRect {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-    bool operator==(const TwipsRect &) const = default;
-};
+using twips::DesignControl;
+using twips::designRect;
+using twips::FindDesignRect;
+using twips::TwipsRect;
 
 /// The controls the layout moves or stretches. Row controls are relative to frBase1.
 struct BoardGeometry {
@@ -39,26 +36,9 @@ struct BoardGeometry {
 inline constexpr int kDesignClientWidth = 9975;
 inline constexpr int kDesignClientHeight = 7890;
 
-/// One positioned control of frmMain at design time. `container` is the objectName of the
-/// control it sits in, "" for the window itself; `rect` is relative to that container.
-struct DesignControl {
-    const char *objectName;
-    const char *container;
-    TwipsRect rect;
-};
-
 /// Every positioned control of frmMain (timers and serial links have no geometry), each
 /// container listed before what it holds. Arrays appear per member: "lblRPM1", "OptMode0".
 std::span<const DesignControl> DesignInventory();
-
-/// The geometry of the control named `objectName` in `inventory`, relative to its container;
-/// nullopt for a name not listed.
-std::optional<TwipsRect> FindDesignRect(
-    std::span<const DesignControl> inventory, QAnyStringView objectName);
-
-/// The same for a control the window is built from, so listed by design: a missing one is a
-/// programming error (asserts; an empty rect in a release build).
-TwipsRect designRect(std::span<const DesignControl> inventory, QAnyStringView objectName);
 
 /// The design geometry of the frmMain control named `objectName` ("cmdStr", "CurTimer",
 /// "frBase1", "pbar3" ...), relative to its container; nullopt for a name not in the inventory.

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/player_chart.h"
 
-#include "main_window/caption_fit.h"
+#include "shared/bgr_colour.h"
+#include "widgets/caption_fit.h"
 
 #include "shared/player_tables.h"
 
@@ -22,9 +23,6 @@ namespace
     constexpr qsizetype kLegendChars = 200;
     // What a legend entry takes besides its text (marker and gaps), in line heights.
     constexpr double kLegendMarkerEms = 2.5;
-
-    const std::array<QColor, speed_mode::kChartColumns> kColumnColours { QColor(0, 90, 200),
-        QColor(210, 40, 40), QColor(20, 150, 60), QColor(230, 130, 0) };
 
     // A lone point between two gaps would draw nothing as a line, so such runs show a marker.
     void showRun(QLineSeries *series, const QList<QPointF> &points)
@@ -85,7 +83,7 @@ QLineSeries *PlayerChart::addRunSeries(int c)
 {
     Column &target = column(c);
     auto *series = new QLineSeries();
-    QPen pen(kColumnColours[static_cast<std::size_t>(c - 1)]);
+    QPen pen(rotavex::ColourFromBgr(rotavex::kPlayerColours[rotavex::PlayerSlot(c)]));
     pen.setWidthF(1.5);
     series->setPen(pen);
     series->setColor(pen.color());

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/speed_bar.h"
 
+#include "shared/bgr_colour.h"
+
 #include <QAccessible>
 #include <QLinearGradient>
 #include <QPainter>
@@ -10,12 +12,6 @@
 
 namespace main_window
 {
-
-QColor ColourFromBgr(quint32 bgr)
-{
-    return QColor(static_cast<int>(bgr & 0xFFu), static_cast<int>((bgr >> 8) & 0xFFu),
-        static_cast<int>((bgr >> 16) & 0xFFu));
-}
 
 SpeedBar::SpeedBar(QWidget *parent)
     : QWidget(parent)
@@ -45,7 +41,7 @@ void SpeedBar::setMaximum(double maximum)
 void SpeedBar::setFillColour(quint32 bgr)
 {
     m_fillBgr = bgr;
-    const QColor fill = ColourFromBgr(bgr);
+    const QColor fill = rotavex::ColourFromBgr(bgr);
     if (fill == m_fill) {
         return;
     }

@@ -8,10 +8,6 @@
 namespace main_window
 {
 
-/// A colour given as 0x00BBGGRR (red in the low byte) as a QColor; the only place that
-/// conversion happens.
-QColor ColourFromBgr(quint32 bgr);
-
 /// A horizontal speed bar: a value in rpm on a scale from 0 to maximum(), filled in one colour.
 /// The value reads back exactly as written; values outside the scale are drawn clipped to it.
 class SpeedBar : public QWidget

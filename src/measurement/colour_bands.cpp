@@ -6,10 +6,6 @@
 namespace speed_mode
 {
 
-using rotavex::kFirstPlayer;
-using rotavex::kLastPlayer;
-using rotavex::PlayerSlot;
-
 quint32 SpeedColour(double value)
 {
     struct Band {
@@ -32,13 +28,6 @@ quint32 SpeedColour(double value)
         }
     }
     return kRestingGrey;
-}
-
-void SetSpeedColours(Board &board)
-{
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        board.setBarColour(p, SpeedColour(board.barValue(p)));
-    }
 }
 
 } // namespace speed_mode

@@ -2,14 +2,9 @@
 #include "measurement/speed_mode.h"
 
 #include "measurement/colour_bands.h"
-#include "shared/decimal_text.h"
-
-#include <QLocale>
-#include <QStringView>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace speed_mode
 {
@@ -20,36 +15,23 @@ namespace
     using rotavex::kFirstPlayer;
     using rotavex::kLastPlayer;
 
-    // Far above any rpm; keeps an absurd tag from overflowing while it is read.
-    constexpr qint64 kRecordCeiling = 1'000'000'000'000;
-
-    // The tag normally holds digits we wrote ourselves; anything after a leading number is
-    // ignored and a tag without one (the empty tag at start-up) counts as no record.
-    qint64 recordFromTag(QStringView tag)
-    {
-        return decimal_text::parseLeading(tag, kRecordCeiling);
-    }
-
-    void runFilters(MeasurementState &state, PlayerRpm &playerRpm, bool reset)
+    void runFilters(MeasurementState &state, PlayerRpm &samples, bool reset)
     {
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-            FilterSample(state.filters[p], playerRpm[p], reset);
+            FilterSample(state.filters[p], samples[p], reset);
         }
     }
 
-    // Equal values count as reaching a record, so the same text is written again.
-    void updateRecords(const PlayerRpm &playerRpm, Board &board, const QString &suffix)
+    // Equal values count as reaching a record.
+    void updateRecords(MeasurementState &state, const PlayerRpm &samples)
     {
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-            const qint32 rpm = playerRpm[p];
-            if (recordFromTag(board.recordTag(p)) <= rpm) {
-                const QString digits = QString::number(rpm);
-                board.setRecordTag(p, digits);
-                board.setRecordCaption(p, digits + suffix);
+            const qint32 rpm = samples[p];
+            std::optional<qint32> &record = state.players[p].record;
+            if (!record || *record <= rpm) {
+                record = rpm;
             }
-            if (!(board.bigDisplayValue() > rpm)) {
-                board.setBigDisplayValue(rpm);
-            }
+            state.topRpm = std::max(state.topRpm, rpm);
         }
     }
 
@@ -64,126 +46,118 @@ namespace
         return ++row;
     }
 
-    void writeChartRow(ChartTable &chart, qint16 row, const PlayerRpm &playerRpm)
+    void resetBars(MeasurementState &state, Reading reading)
     {
+        state.reading = reading;
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-            chart.setCell(row, p, playerRpm[p]);
+            state.players[p].rpm = 0;
+            state.players[p].bar = 0.0;
         }
     }
 
-    void handOverLabels(const PlayerName &playerName, Board &board)
+    void colourBars(MeasurementState &state)
     {
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-            board.setChartColumnLabel(p, playerName[p]);
+            state.players[p].barColour = SpeedColour(state.players[p].bar);
         }
     }
 
-    void handOverChart(const ChartTable &chart, const PlayerName &playerName, Board &board)
+    bool anyRejected(const PlayerRpm &samples)
     {
-        board.setChartData(chart);
-        handOverLabels(playerName, board);
-    }
-
-    // Whole revolutions grouped by the user's locale; no revolutions show no digits at all.
-    QString revolutionCaption(double revolutions)
-    {
-        const qlonglong whole = std::llround(revolutions);
-        const QString digits = whole == 0 ? QString() : QLocale().toString(whole);
-        return digits + QStringLiteral(" rev");
-    }
-
-    void resetBoard(Board &board, const QString &speedCaption)
-    {
-        const QString zeroRecord = QStringLiteral("0 rpm");
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-            board.setSpeedCaption(p, speedCaption);
-            board.setRecordCaption(p, zeroRecord);
-            board.setBarValue(p, 0.0);
+            if (samples[p] == kRejected) {
+                return true;
+            }
         }
+        return false;
     }
 
 } // namespace
 
-void UpdateSpeedMode(MeasurementState &state, PlayerRpm &playerRpm, const PlayerName &playerName,
-    Board &board, bool reset)
+void ClearRecords(MeasurementState &state)
 {
-    runFilters(state, playerRpm, reset);
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        state.players[p].record = 0;
+    }
+    state.topRpm = 0;
+}
+
+bool UpdateSpeedMode(MeasurementState &state, PlayerRpm &samples, bool reset)
+{
+    runFilters(state, samples, reset);
 
     if (reset) {
-        resetBoard(board, QStringLiteral("0 rpm"));
+        resetBars(state, Reading::Rest);
         state.SpeedRow = 0;
         state.chart.clear();
-        handOverChart(state.chart, playerName, board);
-        return;
+        return true;
     }
 
     // Player 1's rejection is turned into "no speed" so its next filter run starts from 0.
-    if (playerRpm[1] == kRejected) {
-        playerRpm[1] = 0;
-        return;
+    if (samples[kFirstPlayer] == kRejected) {
+        samples[kFirstPlayer] = 0;
+        return false;
     }
-    for (PlayerSlot p = kFirstPlayer + 1; p <= kLastPlayer; ++p) {
-        if (playerRpm[p] == kRejected) {
-            return;
-        }
+    if (anyRejected(samples)) {
+        return false;
     }
 
-    updateRecords(playerRpm, board, QStringLiteral(" rpm"));
-
+    updateRecords(state, samples);
     const qint16 row = nextRow(state.SpeedRow, state.chart);
-    writeChartRow(state.chart, row, playerRpm);
-
+    state.reading = Reading::Speed;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        const qint32 rpm = playerRpm[p];
-        board.setNameCaption(p, playerName[p]);
-        board.setSpeedCaption(p, u' ' + QString::number(rpm) + QStringLiteral(" rpm"));
-        board.setBarValue(p, static_cast<double>(rpm));
+        state.chart.setCell(row, p, samples[p]);
+        state.players[p].rpm = samples[p];
+        state.players[p].bar = static_cast<double>(samples[p]);
     }
-    SetSpeedColours(board);
-    handOverChart(state.chart, playerName, board);
+    colourBars(state);
+    return true;
 }
 
-void UpdateStrengthMode(MeasurementState &state, PlayerRpm &playerRpm, const PlayerName &playerName,
-    Board &board, bool reset)
+bool UpdateStrengthMode(MeasurementState &state, PlayerRpm &samples, bool reset)
 {
-    runFilters(state, playerRpm, reset);
+    runFilters(state, samples, reset);
 
     if (reset) {
-        resetBoard(board, QStringLiteral("0 rev"));
+        resetBars(state, Reading::StrengthRest);
         state.StrengthRow = 0;
         state.chart.clear();
-        board.setChartData(state.chart);
         state.RevTotal.fill(0.0);
         state.RpmSum.fill(0.0);
         state.StrengthTicks = 0;
-        handOverLabels(playerName, board);
-        return;
+        return true;
     }
 
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        if (playerRpm[p] == kRejected) {
-            return;
-        }
+    if (anyRejected(samples)) {
+        return false;
     }
 
     const qint16 row = nextRow(state.StrengthRow, state.chart);
     ++state.StrengthTicks;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        const qint32 rpm = playerRpm[p];
+        const qint32 rpm = samples[p];
         state.chart.setCell(row, p, rpm);
         state.RpmSum[p] += static_cast<double>(rpm);
         state.RevTotal[p] += static_cast<double>(rpm) / 60.0;
     }
 
-    updateRecords(playerRpm, board, QStringLiteral(" rpm max"));
+    updateRecords(state, samples);
 
+    state.reading = Reading::Strength;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        board.setNameCaption(p, playerName[p]);
-        board.setSpeedCaption(p, revolutionCaption(state.RevTotal[p]));
-        board.setBarValue(p, std::floor(state.RpmSum[p] / state.StrengthTicks));
+        state.players[p].rpm = samples[p];
+        state.players[p].bar = std::floor(state.RpmSum[p] / state.StrengthTicks);
     }
-    SetSpeedColours(board);
-    handOverChart(state.chart, playerName, board);
+    colourBars(state);
+    return true;
+}
+
+void ResumeStrengthMode(MeasurementState &state, PlayerRpm &samples)
+{
+    runFilters(state, samples, true);
+    resetBars(state, Reading::StrengthRest);
+    state.StrengthRow = 0;
+    state.chart.clear();
 }
 
 } // namespace speed_mode

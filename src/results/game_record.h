@@ -39,6 +39,9 @@ struct GameRecord {
     int ticks = 0; ///< accepted refresh ticks
     bool complete = false; ///< Strength: the countdown ran out; Speed: always once stopped
     QList<PlayerResult> players; ///< ordered by player slot
+    /// A Strength game stopped and started again: this record takes the place of the one
+    /// made when it was stopped. Never complete. Not stored.
+    bool resumed = false;
     bool operator==(const GameRecord &) const = default;
 };
 

@@ -5,6 +5,7 @@
 #include "results/export_target.h"
 #include "results/results_store.h"
 #include "scores/recent_games_model.h"
+#include "shared/bgr_colour.h"
 
 #include <QChart>
 #include <QChartView>
@@ -36,8 +37,6 @@ namespace
 constexpr int kListLength = 10;
 constexpr std::array<BestList, 3> kStrengthLists { BestList::Strength30, BestList::Strength60,
     BestList::Strength90 };
-const std::array<QColor, 4> kPlayerColours { QColor(0, 90, 200), QColor(210, 40, 40),
-    QColor(20, 150, 60), QColor(230, 130, 0) };
 
 QString listName(BestList list)
 {
@@ -336,7 +335,7 @@ void frmScore::showGame(const std::optional<results::GameRecord> &game)
         }
         longest = std::max(longest, int(p.samples.size()));
         auto *series = new QLineSeries;
-        series->setColor(kPlayerColours[std::size_t(p.player - 1) % kPlayerColours.size()]);
+        series->setColor(rotavex::ColourFromBgr(rotavex::kPlayerColours[p.player]));
         series->replace(points);
         series->setPointsVisible(points.size() == 1);
         // The legend draws series names as rich text.

@@ -4,11 +4,12 @@
 #include "link/bluetooth_devices.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips_adapter.h"
+#include "link/port_names.h"
 #include "setup/port_list.h"
 #include "setup/settings_store.h"
 #include "setup/setup_layout.h"
+#include "twips/twips_adapter.h"
+#include "widgets/tag_label.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,8 +31,6 @@ using rotavex::PlayerSlot;
 
 namespace
 {
-
-constexpr int kPortCount = port_list::kPortCount;
 
 // Reasons come as parts of a sentence; a message box shows them as one.
 QString asSentence(QString text)
@@ -105,7 +104,7 @@ void frmSetup::buildControls()
         c.fr->setFont(caption);
         c.fr->setGeometry(designPixels(frameName));
 
-        c.Label7 = new main_window::TagLabel(c.fr);
+        c.Label7 = new widgets::TagLabel(c.fr);
         c.Label7->setText(QStringLiteral("Bluetooth input port:"));
         c.Label7->setObjectName(QStringLiteral("Label7%1").arg(player - kFirstPlayer));
         c.Label7->setGeometry(designPixels("Label7#"));
@@ -124,7 +123,7 @@ void frmSetup::buildControls()
         c.cmdClose->setObjectName(QStringLiteral("cmdClose") + number);
         c.cmdClose->setGeometry(designPixels("cmdClose#"));
 
-        c.nameLabel = new main_window::TagLabel(c.fr);
+        c.nameLabel = new widgets::TagLabel(c.fr);
         c.nameLabel->setText(QStringLiteral("Name:"));
         c.nameLabel->setObjectName(nameLabelObjectName(player));
         c.nameLabel->setGeometry(designPixels("nameLabel#"));
@@ -142,8 +141,8 @@ void frmSetup::buildControls()
             inner->setFont(base);
         }
         // Fixed design widths: a caption wider than its label shrinks instead of being cut.
-        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.Label7));
-        main_window::FitCaption(static_cast<main_window::TagLabel *>(c.nameLabel));
+        widgets::FitCaption(static_cast<widgets::TagLabel *>(c.Label7));
+        widgets::FitCaption(static_cast<widgets::TagLabel *>(c.nameLabel));
 
         connect(c.cboPort, &QComboBox::currentIndexChanged, this,
             [list = c.cboPort] { port_list::ShowSelection(*list); });
@@ -195,8 +194,8 @@ void frmSetup::Form_Load()
         m_storedPort[player] = settings_store::ReadPlayerPort(player);
         m_storedDevice[player] = settings_store::ReadPlayerDevice(player);
     }
-    for (int port = 1; port <= kPortCount; ++port) {
-        const QString entry = QStringLiteral("COM%1").arg(port);
+    for (int port = 1; port <= port_names::kPortCount; ++port) {
+        const QString entry = port_names::PortCaption(port);
         for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
             m_players[player].cboPort->addItem(entry);
         }
@@ -205,7 +204,8 @@ void frmSetup::Form_Load()
         const int port = m_storedPort[player];
         // A list selects its first entry as soon as it has one; 0 or a number that names no
         // entry leaves the list without a selection instead.
-        m_players[player].cboPort->setCurrentIndex(port >= 1 && port <= kPortCount ? port - 1 : -1);
+        m_players[player].cboPort->setCurrentIndex(
+            port >= 1 && port <= port_names::kPortCount ? port - 1 : -1);
     }
     RefreshDeviceEntries();
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
@@ -366,7 +366,7 @@ void frmSetup::EndBusy()
 
 void frmSetup::ShowOpenFailure(int port, const QString &description)
 {
-    ShowOpenFailure(QStringLiteral("COM%1").arg(port), description);
+    ShowOpenFailure(port_names::PortCaption(port), description);
 }
 
 void frmSetup::ShowOpenFailure(const QString &linkName, const QString &description)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "link/bluetooth_inventory.h"
+#include "link/port_names.h"
 
 #include <QList>
 #include <QString>
@@ -14,7 +15,7 @@ namespace port_list
 {
 
 /// The COM entries come first: COM1 .. COM16.
-inline constexpr int kPortCount = 16;
+inline constexpr int kPortCount = port_names::kPortCount;
 
 /// The device address of entry `index`; empty for a COM entry or no entry.
 QString DeviceAt(const QComboBox &list, int index);

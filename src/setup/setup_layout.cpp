@@ -9,7 +9,7 @@ namespace setup_layout
 namespace
 {
 
-    using layout::DesignControl;
+    using twips::DesignControl;
 
     constexpr std::array kInventory {
         DesignControl { "fr0", "", { 75, 105, 3390, 1875 } },
@@ -28,7 +28,7 @@ namespace
 
 } // namespace
 
-std::span<const layout::DesignControl> DesignInventory() { return kInventory; }
+std::span<const twips::DesignControl> DesignInventory() { return kInventory; }
 
 int FrameIndex(rotavex::PlayerSlot player)
 {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "main_window/layout.h"
 #include "shared/player_tables.h"
+#include "twips/design.h"
 
 #include <span>
 
@@ -19,7 +19,7 @@ inline constexpr int kDesignClientHeight = 4665;
 /// once, relative to the frame, under their objectName with "#" for the player's part
 /// ("cboPort#" for cboPort1..4, "Label7#" for Label70..73) or, for the name label whose
 /// objectNames do not follow the player, as "nameLabel#".
-std::span<const layout::DesignControl> DesignInventory();
+std::span<const twips::DesignControl> DesignInventory();
 
 /// The index of the frame array holding `player`'s controls: players 3 and 4 sit in fr3 and
 /// fr2, as the dialog was first drawn.

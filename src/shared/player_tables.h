@@ -57,6 +57,11 @@ inline constexpr qint32 kMaxRpm = 20000;
 /// it.
 using LinkSeen = PerPlayer<qint16>;
 
+/// Each player's colour (0x00BBGGRR) wherever players are told apart by colour: the lines of
+/// the board's chart and of the high-score board's chart.
+inline constexpr PerPlayer<quint32> kPlayerColours(
+    std::array<quint32, kPlayerCount> { 0x00C85A00, 0x002828D2, 0x003C9614, 0x000082E6 });
+
 /// Display name per player, shown by the name labels and as chart column labels.
 using PlayerName = PerPlayer<QString>;
 

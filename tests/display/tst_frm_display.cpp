@@ -4,9 +4,9 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips.h"
-#include "main_window/twips_adapter.h"
+#include "widgets/tag_label.h"
+#include "twips/twips.h"
+#include "twips/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
@@ -15,11 +15,13 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 using rotavex::PlayerSlot;
@@ -81,10 +83,15 @@ private:
         const scoreboard::Shown &shown = display.shown();
         for (PlayerSlot p = 1; p <= 4; ++p) {
             const scoreboard::PlayerShown &player = shown.players[p];
-            QCOMPARE(player.name, control<main_window::TagLabel>(w, named("lblName", p))->text());
-            QCOMPARE(
-                player.liveCaption, control<main_window::TagLabel>(w, named("lblRPM", p))->text());
-            QCOMPARE(player.recordTag, control<main_window::TagLabel>(w, named("lblHI", p))->tag());
+            QCOMPARE(player.name, control<widgets::TagLabel>(w, named("lblName", p))->text());
+            // The same number as the speed label, without its unit ("" is a total of none).
+            QString caption = control<widgets::TagLabel>(w, named("lblRPM", p))->text();
+            caption.remove(QStringLiteral(" rpm")).remove(QStringLiteral(" rev"));
+            const QString live =
+                player.revolutions ? QLocale().toString(player.live) : QString::number(player.live);
+            QCOMPARE(live, caption.trimmed().isEmpty() ? QStringLiteral("0") : caption.trimmed());
+            QCOMPARE(QString::number(player.record),
+                control<widgets::TagLabel>(w, named("lblHI", p))->tag());
             const auto *bar = control<main_window::SpeedBar>(w, named("pbar", p));
             QCOMPARE(player.barValue, bar->value());
             if (coloured) {
@@ -131,20 +138,23 @@ void tst_FrmDisplay::everyTextFits()
     QFETCH(bool, ranked);
     frmDisplay display;
     display.resize(size);
-    display.startGame(mode);
-    display.showCountdown(90);
-    display.setBigDisplayValue(20000);
+    game::Snapshot snapshot;
+    snapshot.mode = mode;
+    snapshot.reading = mode == PlayMode::Speed ? game::Reading::Speed : game::Reading::Strength;
+    snapshot.countdownSeconds = 90;
+    snapshot.topRpm = 20000;
+    snapshot.ranOut = ranked;
     for (PlayerSlot p = 1; p <= 4; ++p) {
-        display.setNameCaption(p, kHostileNames[p]);
+        game::PlayerSnapshot &player = snapshot.players[p];
+        player.name = kHostileNames[p];
         // The widest values a game can reach.
-        display.setSpeedCaption(p,
-            mode == PlayMode::Speed ? QStringLiteral(" 20000 rpm") : QStringLiteral("30,000 rev"));
-        display.setRecordTag(p, QStringLiteral("20000"));
-        display.setBarValue(p, 20000.0);
+        player.rpm = 20000;
+        player.revolutions = 30000.0;
+        player.record = 20000;
+        player.bar = 20000.0;
+        player.participating = true;
     }
-    if (ranked) {
-        display.showRanking();
-    }
+    display.showSnapshot(snapshot);
     QCOMPARE(display.size(), size);
 
     const std::vector<frmDisplay::DrawnText> texts = display.drawnTexts();
@@ -193,13 +203,19 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     w.show();
     frmDisplay &display = openDisplay(w);
     control<QPushButton>(w, "cmdStr")->click(); // a 30 s countdown
+    // Players 1 to 3 have their links open; player 4's never opens, so it takes no part.
+    for (PlayerSlot p = 1; p <= 3; ++p) {
+        w.session().setLink(p, true, p);
+    }
     startGame(w, mode);
     QCOMPARE(display.shown().mode, mode == 0 ? PlayMode::Speed : PlayMode::Strength);
     compareWithBoard(w, display, false);
-    // Players 1 and 3 turn alike and end level; player 4 comes late.
+    // Players 1 and 3 turn alike and end level; player 4 comes late, without a link.
     for (int second = 0; second < 30; ++second) {
-        w.links().playerRpm() =
-            rotavex::PlayerRpm({ 6000, 3000 + second, 6000, second > 20 ? 9000 : 0 });
+        const std::array<qint32, 4> samples { 6000, 3000 + second, 6000, second > 20 ? 9000 : 0 };
+        for (PlayerSlot p = 1; p <= 4; ++p) {
+            w.links().storeSample(p, samples[std::size_t(p - 1)]);
+        }
         w.tmrRefresh_Timer();
         if (mode == 1) {
             w.tmrStrenght_Timer();
@@ -220,9 +236,9 @@ void tst_FrmDisplay::followsTheGameTickByTick()
         QCOMPARE(double(entry.meanRpm),
             control<main_window::SpeedBar>(w, named("pbar", entry.player))->value());
         QCOMPARE(QString::number(entry.bestRpm),
-            control<main_window::TagLabel>(w, named("lblHI", entry.player))->tag());
+            control<widgets::TagLabel>(w, named("lblHI", entry.player))->tag());
     }
-    QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("1:1 3:1 2:3 4:4"));
+    QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("1:1 3:1 2:3"));
     // The result stays until the next Clear or Start.
     w.tmrRefresh_Timer();
     QVERIFY(display.shown().ranking);

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "display/forwarding_board.h"
 #include "display/scoreboard.h"
-#include "measurement/speed_mode.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
-#include "support/recording_board.h"
 
 #include <QTest>
 
@@ -16,6 +13,7 @@ using rotavex::PlayerSlot;
 using scoreboard::PlayMode;
 
 Q_DECLARE_METATYPE(PlayMode)
+Q_DECLARE_METATYPE(game::Reading)
 
 namespace
 {
@@ -47,8 +45,10 @@ class tst_Scoreboard : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void splitCaption_data();
-    void splitCaption();
+    void shownFromSnapshot_data();
+    void shownFromSnapshot();
+    void resultRanksParticipantsOnly_data();
+    void resultRanksParticipantsOnly();
     void ranking_data();
     void ranking();
     void leaders_data();
@@ -60,43 +60,103 @@ private Q_SLOTS:
     void screenChoice_data();
     void screenChoice();
     void placementSurvivesRestart();
-    void forwardingBoardWritesBothReadsMain();
 };
 
-void tst_Scoreboard::splitCaption_data()
+void tst_Scoreboard::shownFromSnapshot_data()
 {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<qint64>("whole");
+    QTest::addColumn<game::Reading>("reading");
+    QTest::addColumn<qint64>("live");
+    QTest::addColumn<bool>("revolutions");
 
-    QTest::newRow("speed label with its leading blank") << " 7500 rpm"
-                                                        << "7500"
-                                                        << "rpm" << 7500LL;
-    QTest::newRow("grouped revolutions") << "12,345 rev"
-                                         << "12,345"
-                                         << "rev" << 12345LL;
-    QTest::newRow("no revolutions yet") << " rev"
-                                        << "0"
-                                        << "rev" << 0LL;
-    QTest::newRow("blank-grouped locale") << "1\u00a0234 rev"
-                                          << "1\u00a0234"
-                                          << "rev" << 1234LL;
-    QTest::newRow("Arabic-Indic digits") << "\u0661\u0662\u0663 rev"
-                                         << "\u0661\u0662\u0663"
-                                         << "rev" << 123LL;
-    QTest::newRow("record tag") << "16000"
-                                << "16000"
-                                << "" << 16000LL;
+    QTest::newRow("at rest: no speed") << game::Reading::Rest << qint64(0) << false;
+    QTest::newRow("speed: the live rpm") << game::Reading::Speed << qint64(7500) << false;
+    QTest::newRow("strength starts at zero revolutions")
+        << game::Reading::StrengthRest << qint64(0) << true;
+    QTest::newRow("strength: whole revolutions, rounded")
+        << game::Reading::Strength << qint64(1235) << true;
 }
 
-void tst_Scoreboard::splitCaption()
+// The display shows the board's numbers: the same live value, record, bar and colour.
+void tst_Scoreboard::shownFromSnapshot()
 {
-    QFETCH(QString, caption);
-    const scoreboard::CaptionParts parts = scoreboard::SplitCaption(caption);
-    QTEST(parts.number, "number");
-    QTEST(parts.unit, "unit");
-    QTEST(scoreboard::WholeNumber(parts.number), "whole");
+    QFETCH(game::Reading, reading);
+    game::Snapshot snapshot;
+    snapshot.mode = reading == game::Reading::Speed ? PlayMode::Speed : PlayMode::Strength;
+    snapshot.reading = reading;
+    snapshot.topRpm = 9000;
+    snapshot.players[2].name = QStringLiteral("Ben");
+    snapshot.players[2].rpm = 7500;
+    snapshot.players[2].revolutions = 1234.6;
+    snapshot.players[2].record = 9000;
+    snapshot.players[2].bar = 6100.0;
+    snapshot.players[2].barColour = 0x00FF00;
+
+    const scoreboard::Shown shown = scoreboard::ShownFrom(snapshot);
+
+    const scoreboard::PlayerShown &ben = shown.players[2];
+    QCOMPARE(ben.name, QStringLiteral("Ben"));
+    QTEST(ben.live, "live");
+    QTEST(ben.revolutions, "revolutions");
+    QCOMPARE(ben.record, 9000);
+    QCOMPARE(ben.barValue, 6100.0);
+    QCOMPARE(ben.barColour, 0x00FF00u);
+    QCOMPARE(shown.topRpm, 9000);
+    // Before the first record and the first colour: 0 and the resting grey.
+    QCOMPARE(shown.players[1].record, 0);
+    QCOMPARE(shown.players[1].barColour, 0xE0E0E0u);
+    QVERIFY(!shown.ranking);
+}
+
+void tst_Scoreboard::resultRanksParticipantsOnly_data()
+{
+    QTest::addColumn<QString>("participating"); // "1" a player took part
+    QTest::addColumn<QString>("players"); // in ranked order
+    QTest::addColumn<QString>("ranks");
+
+    QTest::newRow("all four played") << "1 1 1 1"
+                                     << "2 1 3 4"
+                                     << "1 2 3 3";
+    QTest::newRow("players 3 and 4 closed: two places") << "1 1 0 0"
+                                                        << "2 1"
+                                                        << "1 2";
+    QTest::newRow("one player") << "0 0 0 1"
+                                << "4"
+                                << "1";
+    QTest::newRow("nobody played: no places") << "0 0 0 0"
+                                              << ""
+                                              << "";
+}
+
+// The Result lists the same players the recorded game does.
+void tst_Scoreboard::resultRanksParticipantsOnly()
+{
+    QFETCH(QString, participating);
+    game::Snapshot snapshot;
+    snapshot.mode = PlayMode::Strength;
+    snapshot.reading = game::Reading::Strength;
+    snapshot.ranOut = true;
+    const PerPlayer<qint64> took = numbers(participating);
+    const std::array<double, 4> revolutions { 500.0, 900.0, 0.0, 0.0 };
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        snapshot.players[p].participating = took[p] == 1;
+        snapshot.players[p].revolutions = revolutions[p - 1];
+        snapshot.players[p].record = 1000 * p;
+        snapshot.players[p].bar = 100.0 * p;
+    }
+
+    const scoreboard::Shown shown = scoreboard::ShownFrom(snapshot);
+
+    QVERIFY(shown.ranking);
+    QStringList players;
+    QStringList ranks;
+    for (const scoreboard::RankEntry &entry : *shown.ranking) {
+        players << QString::number(entry.player);
+        ranks << QString::number(entry.rank);
+        QCOMPARE(entry.bestRpm, 1000 * entry.player);
+        QCOMPARE(entry.meanRpm, 100 * entry.player);
+    }
+    QTEST(players.join(QLatin1Char(' ')), "players");
+    QTEST(ranks.join(QLatin1Char(' ')), "ranks");
 }
 
 void tst_Scoreboard::ranking_data()
@@ -123,11 +183,13 @@ void tst_Scoreboard::ranking()
 {
     QFETCH(QString, revolutions);
     const PerPlayer<qint64> revs = numbers(revolutions);
-    PerPlayer<scoreboard::RankEntry> results;
+    scoreboard::Ranking results(4);
     for (PlayerSlot p = 1; p <= 4; ++p) {
-        results[p].revolutions = revs[p];
-        results[p].meanRpm = 1000 * p;
-        results[p].bestRpm = 2000 * p;
+        scoreboard::RankEntry &entry = results[std::size_t(p - 1)];
+        entry.player = p;
+        entry.revolutions = revs[p];
+        entry.meanRpm = 1000 * p;
+        entry.bestRpm = 2000 * p;
     }
     const scoreboard::Ranking ranking = scoreboard::RankByRevolutions(results);
     QStringList players;
@@ -160,7 +222,7 @@ void tst_Scoreboard::leaders_data()
                                                      << "1 2 3 400"
                                                      << "---L";
     QTest::newRow("strength: equal shown revolutions share") << PlayMode::Strength << "0 0 0 0"
-                                                             << "1,000 5 1,000 999"
+                                                             << "1000 5 1000 999"
                                                              << "L-L-";
     QTest::newRow("before the first game nobody leads") << PlayMode::Unset << "9000 0 0 0"
                                                         << "90 0 0 0"
@@ -174,11 +236,12 @@ void tst_Scoreboard::leaders()
     QFETCH(QString, revolutions);
     scoreboard::Shown shown;
     shown.mode = mode;
-    const QStringList tags = records.split(QLatin1Char(' '));
-    const QStringList revs = revolutions.split(QLatin1Char(' '));
+    const PerPlayer<qint64> tags = numbers(records);
+    const PerPlayer<qint64> revs = numbers(revolutions);
     for (PlayerSlot p = 1; p <= 4; ++p) {
-        shown.players[p].recordTag = tags[p - 1];
-        shown.players[p].liveCaption = revs[p - 1] + QStringLiteral(" rev");
+        shown.players[p].record = qint32(tags[p]);
+        shown.players[p].live = revs[p];
+        shown.players[p].revolutions = mode == PlayMode::Strength;
     }
     QTEST(leaderText(scoreboard::LeadersShown(shown)), "expected");
 }
@@ -224,8 +287,10 @@ void tst_Scoreboard::everyTextStandsOut()
     shown.mode = mode;
     for (PlayerSlot p = 1; p <= 4; ++p) {
         shown.players[p].name = QStringLiteral("P%1").arg(p);
-        shown.players[p].recordTag = QString::number(p * 1000);
-        shown.players[p].liveCaption = QStringLiteral("%1 rev").arg(p * 10);
+        shown.players[p].record = p * 1000;
+        shown.players[p].live = p * 10;
+        shown.players[p].revolutions = true;
+        shown.players[p].participating = true;
     }
     if (ranked) {
         shown.ranking = scoreboard::RankShown(shown);
@@ -277,35 +342,6 @@ void tst_Scoreboard::placementSurvivesRestart()
     settings_store::WriteSetting(QStringLiteral("Rotavex"), QStringLiteral("Properties"),
         QStringLiteral("DisplayScreen"), QStringLiteral("second"));
     QCOMPARE(scoreboard::ReadPlacement().screen, -1);
-}
-
-void tst_Scoreboard::forwardingBoardWritesBothReadsMain()
-{
-    RecordingBoard main;
-    RecordingBoard display;
-    display::ForwardingBoard board(main);
-    speed_mode::MeasurementState state;
-    rotavex::PlayerName names;
-    names.fill(QStringLiteral("X"));
-    rotavex::PlayerRpm rpm;
-    board.setSecondary(&display);
-    for (int tick = 0; tick < 5; ++tick) {
-        rpm = PerPlayer<qint32>({ 5000, 7000, 0, 16000 });
-        speed_mode::UpdateSpeedMode(state, rpm, names, board, false);
-    }
-    QVERIFY(!main.log().isEmpty());
-    QCOMPARE(display.log(), main.log());
-
-    // Records are read from the main board only: a display that lost its tags changes nothing.
-    display.setRecordTag(2, QStringLiteral("99999"));
-    QCOMPARE(board.recordTag(2), QStringLiteral("7000"));
-    board.setSecondary(nullptr);
-    main.clearLog();
-    display.clearLog();
-    rpm = PerPlayer<qint32>({ 5000, 7000, 0, 16000 });
-    speed_mode::UpdateSpeedMode(state, rpm, names, board, false);
-    QVERIFY(!main.log().isEmpty());
-    QVERIFY(display.log().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Scoreboard)

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Drives the sample filters and both play modes with arbitrary sequences of samples, refresh
-// ticks of either mode, Clear and the Strength reset, in any order, against a recording board,
-// and checks what the board may ever show: well-formed captions, bars and the big display
-// within 0..20000, colours from the bands, chart rows and cells in range.
+// Drives a game session with arbitrary sequences of samples, refresh and countdown ticks,
+// Start, Stop, Clear, the preset button, links and renames, in any order, and checks what the
+// board may ever show: well-formed captions, bars and the big display within 0..20000,
+// colours from the bands, chart cells in range, and one record per game.
+#include "game/game_session.h"
+#include "main_window/board_text.h"
 #include "measurement/colour_bands.h"
-#include "measurement/speed_mode.h"
-#include "support/recording_board.h"
 
 #include <QLocale>
 #include <QStringView>
@@ -137,59 +137,37 @@ bool bandColour(quint32 bgr)
     return false;
 }
 
-// Names the board may show: the captions follow a rename only at the next accepted tick.
-// Fixed room, made once and reused, so no input allocates for it: a name at the start and one
-// per rename.
 constexpr int kMaxOperations = 24;
-class NamesGiven
-{
-public:
-    void clear() { m_count.fill(0); }
-    void add(PlayerSlot p, const QString &name) { m_names[p][m_count[p]++] = name; }
-    bool contains(PlayerSlot p, const QString &name) const
-    {
-        return std::find(m_names[p].begin(), m_names[p].begin() + m_count[p], name)
-            != m_names[p].begin() + m_count[p];
-    }
 
-private:
-    rotavex::PerPlayer<std::array<QString, kMaxOperations + 1>> m_names;
-    rotavex::PerPlayer<int> m_count;
-};
-
-void checkBoard(const speed_mode::MeasurementState &state, const rotavex::PlayerRpm &playerRpm,
-    const NamesGiven &names, const RecordingBoard &board)
+void checkSnapshot(const game::Snapshot &snapshot, const rotavex::PlayerName &names)
 {
-    check(state.SpeedRow >= 0 && state.SpeedRow <= speed_mode::kChartRows);
-    check(state.StrengthRow >= 0 && state.StrengthRow <= speed_mode::kChartRows);
-    check(state.StrengthTicks >= 0);
-    const double big = board.bigDisplayValue();
-    check(big >= 0 && big <= kMaxRpm && big == std::floor(big));
+    check(snapshot.topRpm >= 0 && snapshot.topRpm <= kMaxRpm);
+    check(snapshot.countdownSeconds >= 0 && snapshot.countdownSeconds <= 90);
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        check(playerRpm[p] >= -1 && playerRpm[p] <= kMaxRpm);
-        const QString speed = board.speedCaption(p);
-        check(speed.isEmpty() || speed == QStringLiteral("0 rpm")
+        const QString speed = board_text::SpeedCaption(snapshot, p);
+        check(speed == QStringLiteral("0 rpm")
             || rpmCaption(speed, QStringLiteral(" "), QStringLiteral(" rpm"))
             || revolutionCaption(speed));
-        const QString record = board.recordCaption(p);
-        check(record.isEmpty() || rpmCaption(record, QString(), QStringLiteral(" rpm"))
+        const QString record = board_text::RecordCaption(snapshot, p);
+        check(rpmCaption(record, QString(), QStringLiteral(" rpm"))
             || rpmCaption(record, QString(), QStringLiteral(" rpm max")));
-        const QString tag = board.recordTag(p);
+        const QString tag = board_text::RecordTag(snapshot, p);
         const std::optional<qint64> tagRpm = numberBefore(tag, QString());
-        check(tag.isEmpty() || (tagRpm && *tagRpm <= kMaxRpm));
-        const double bar = board.barValue(p);
-        check(std::isfinite(bar) && bar >= 0 && bar <= kMaxRpm);
-        check(board.barColour(p) == 0 || bandColour(board.barColour(p)));
-        check(board.nameCaption(p).isEmpty() || names.contains(p, board.nameCaption(p)));
-        // Every chart write goes to the row a counter now points at.
-        for (const qint16 row : { state.SpeedRow, state.StrengthRow }) {
-            if (row > 0) {
-                const speed_mode::ChartTable::Cell cell = state.chart.cell(row, p);
-                check(!cell || (*cell >= 0 && *cell <= kMaxRpm));
-            }
-        }
-        if (board.chartHandovers() > 0) {
-            check(names.contains(p, board.columnLabel(p)));
+        check(tag.isEmpty() || (tagRpm && *tagRpm <= snapshot.topRpm));
+        const game::PlayerSnapshot &player = snapshot.players[p];
+        check(std::isfinite(player.bar) && player.bar >= 0 && player.bar <= kMaxRpm);
+        check(!player.barColour || bandColour(*player.barColour));
+        check(player.name == names[p]);
+    }
+}
+
+// The chart only ever holds speeds in range; checked once per input, it is 360 cells.
+void checkChart(const speed_mode::ChartTable &chart)
+{
+    for (int row = 1; row <= speed_mode::kChartRows; ++row) {
+        for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+            const speed_mode::ChartTable::Cell cell = chart.cell(row, p);
+            check(!cell || (*cell >= 0 && *cell <= kMaxRpm));
         }
     }
 }
@@ -202,114 +180,82 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-// Sets up the state a long run may have left: row counters anywhere on their page, filter
-// histories, Strength totals, records. Everything is reachable, so a few operations after it
-// cover what would otherwise take hundreds of refreshes per input.
-void presetState(Input &in, speed_mode::MeasurementState &state, RecordingBoard &board)
-{
-    state.SpeedRow = qint16(in.byte() % (speed_mode::kChartRows + 1));
-    state.StrengthRow = qint16(in.byte() % (speed_mode::kChartRows + 1));
-    state.StrengthTicks = in.byte();
-    qint32 best = 0;
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        state.filters[p] = { sampleFrom(in), sampleFrom(in), sampleFrom(in), sampleFrom(in) };
-        const qint32 mean = in.word() % (kMaxRpm + 1);
-        state.RpmSum[p] = double(mean) * state.StrengthTicks;
-        state.RevTotal[p] = state.RpmSum[p] / 60.0;
-        const qint32 record = std::max(0, sampleFrom(in));
-        best = std::max(best, record);
-        board.setRecordTag(p, in.byte() % 2 ? QString::number(record) : QString());
-    }
-    board.setBigDisplayValue(best);
-}
-
 // Allocation stacks are what makes ASan slow on a target this heavy in small strings; a failure
 // is reproduced with ASAN_OPTIONS=malloc_context_size=30 when its allocation stack matters.
 extern "C" const char *__asan_default_options() { return "malloc_context_size=0"; }
 
-// Input: the preset state, then a list of operations, each an opcode byte and its operands.
-// Operations and refreshes per input are capped to keep every run short.
+// Input: a list of operations, each an opcode byte and its operands. Operations per input are
+// capped to keep every run short.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    constexpr int kMaxUpdates = 5;
     Input in(data, size);
-    speed_mode::MeasurementState state;
-    rotavex::PlayerRpm playerRpm;
+    game::GameSession session;
     rotavex::PlayerName names { { QStringLiteral("Ann"), QStringLiteral("Ben"),
         QStringLiteral("Cy"), QStringLiteral("Dee") } };
-    RecordingBoard board;
-    board.setLogging(false);
-    presetState(in, state, board);
-    static NamesGiven namesGiven;
-    namesGiven.clear();
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        namesGiven.add(p, names[p]);
-    }
-    // Every update of the board is checked right after it; samples alone change nothing shown.
-    int updates = 0;
-    const auto update = [&](auto &&run) {
-        if (++updates > kMaxUpdates) {
-            return;
-        }
-        run();
-        checkBoard(state, playerRpm, namesGiven, board);
-    };
-    const auto tick = [&](bool strength) {
-        update([&] {
-            const int handovers = board.chartHandovers();
-            (strength ? speed_mode::UpdateStrengthMode : speed_mode::UpdateSpeedMode)(
-                state, playerRpm, names, board, false);
-            // An accepted tick colours every bar by the value it now shows.
-            if (board.chartHandovers() != handovers) {
-                for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-                    check(board.barColour(p) == speed_mode::SpeedColour(board.barValue(p)));
-                }
-            }
-        });
-    };
+    session.setPlayerNames(names);
+    port_events::LatestSamples latest;
+    int records = 0;
+    bool replaceable = false;
+    QObject::connect(&session, &game::GameSession::ended, [&](const results::GameRecord &game) {
+        // A resumed game's record takes the place of the one its stop made.
+        check(!game.resumed || replaceable);
+        check(!game.resumed || !game.complete);
+        check(game.ticks > 0 && game.players.size() <= rotavex::kPlayerCount);
+        ++records;
+        replaceable = game.mode == results::GameMode::Strength;
+    });
 
     for (int operations = 0; operations < kMaxOperations && !in.atEnd(); ++operations) {
-        switch (in.byte() % 8) {
+        const std::uint8_t op = in.byte();
+        switch (op % 10) {
         case 0:
-        case 1: // a serial event stores a sample
-            playerRpm[PlayerSlot(1 + in.byte() % 4)] = sampleFrom(in);
+        case 1: { // a serial event stores a sample (or the watchdog a 0)
+            const PlayerSlot p = PlayerSlot(1 + in.byte() % 4);
+            latest.rpm[p] = op % 10 == 0 ? sampleFrom(in) : 0;
+            ++latest.stored[p];
             break;
-        case 2: // the watchdog finds a link silent
-            playerRpm[PlayerSlot(1 + in.byte() % 4)] = 0;
+        }
+        case 2:
+            session.refreshTick(latest);
             break;
-        case 3:
-            tick(false);
-            break;
-        case 4:
-            tick(true);
-            break;
-        case 5: { // refreshes with no new samples in between
+        case 3: { // refreshes with no new samples in between
             const std::uint8_t run = in.byte();
             for (int i = 0; i <= run % 4; ++i) {
-                tick(run & 0x80);
+                session.refreshTick(latest);
             }
             break;
         }
-        case 6: // Clear, as Start runs it before every game
-            update([&] {
-                board.setBigDisplayValue(0);
-                for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-                    board.setRecordTag(p, QStringLiteral("0"));
-                }
-                speed_mode::UpdateSpeedMode(state, playerRpm, names, board, true);
-            });
+        case 4:
+            session.countdownTick(latest);
             break;
-        case 7: // the Strength reset a Strength game starts with, or a renamed player
-            if (in.byte() % 2) {
-                update(
-                    [&] { speed_mode::UpdateStrengthMode(state, playerRpm, names, board, true); });
+        case 5:
+            if (session.snapshot().running) {
+                session.stop();
             } else {
-                const PlayerSlot p = PlayerSlot(1 + in.byte() % 4);
-                names[p] = QString::number(in.word());
-                namesGiven.add(p, names[p]);
+                session.start(
+                    in.byte() % 2 ? game::PlayMode::Strength : game::PlayMode::Speed, QDateTime());
             }
             break;
+        case 6:
+            session.clear();
+            break;
+        case 7:
+            session.nextPreset();
+            break;
+        case 8: {
+            const PlayerSlot p = PlayerSlot(1 + in.byte() % 4);
+            session.setLink(p, in.byte() % 2, qint16(1 + p));
+            break;
         }
+        case 9: {
+            const PlayerSlot p = PlayerSlot(1 + in.byte() % 4);
+            names[p] = QString::number(in.word());
+            session.setPlayerNames(names);
+            break;
+        }
+        }
+        checkSnapshot(session.snapshot(), names);
     }
+    checkChart(session.snapshot().chart);
     return 0;
 }

@@ -249,7 +249,7 @@ void tst_bluetooth_links::lostDeviceReconnects()
     QCOMPARE(lost.size(), 1);
     QCOMPARE(finished.size(), 0);
     QCOMPARE(m_links->status(1).state, LinkState::Open);
-    m_links->playerRpm()[1] = 0;
+    m_links->storeSample(1, 0);
     QTRY_COMPARE(m_links->playerRpm()[1], kRpm[0]);
 }
 
@@ -314,7 +314,7 @@ void tst_bluetooth_links::hungServiceNeverBlocks()
     QVERIFY(finished.wait(10000));
     QCOMPARE(m_links->bluetoothDevices().serialDevices().size(), 4);
     // The frames of the open link keep arriving.
-    m_links->playerRpm()[1] = 0;
+    m_links->storeSample(1, 0);
     QTRY_COMPARE(m_links->playerRpm()[1], kRpm[0]);
     // Many turns of a 5 ms timer in those seconds: nothing held the loop.
     QVERIFY2(meter.turns() > 100, qPrintable(QString::number(meter.turns())));

@@ -6,8 +6,8 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
-#include "main_window/twips.h"
+#include "widgets/tag_label.h"
+#include "twips/twips.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
@@ -44,7 +44,7 @@
 using main_window::LedDisplay;
 using main_window::PlayerChart;
 using main_window::SpeedBar;
-using main_window::TagLabel;
+using widgets::TagLabel;
 using rotavex::PlayerSlot;
 
 namespace
@@ -77,6 +77,14 @@ private:
     QPushButton *cmdStart(const frmMain &w) { return control<QPushButton>(w, "CmdStart"); }
     QTimer *timer(const frmMain &w, const char *name) { return control<QTimer>(w, name); }
 
+    // The samples the links would have stored from their devices.
+    static void feed(frmMain &w, const rotavex::PlayerRpm &rpm)
+    {
+        for (const PlayerSlot p : kPlayers) {
+            w.links().storeSample(p, rpm[p]);
+        }
+    }
+
     void startGame(frmMain &w, int mode)
     {
         control<QRadioButton>(w, named("OptMode", mode))->click();
@@ -87,68 +95,15 @@ private Q_SLOTS:
     void init() { m_settings = std::make_unique<TempSettings>(); }
     void cleanup() { m_settings.reset(); }
 
-    void inventory_data()
+    // Every button of the window carries a picture; the preset button has none.
+    void buttonPictures()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("toolTip");
-        QTest::addColumn<bool>("checkable");
-        QTest::newRow("setup button") << "cmdSetup"
-                                      << "Setup"
-                                      << "Setup BT port and player name" << false;
-        QTest::newRow("quit button") << "cmdQuit"
-                                     << "Quit"
-                                     << "Quit this application" << false;
-        QTest::newRow("start toggles") << "CmdStart"
-                                       << "Start"
-                                       << "" << true;
-        QTest::newRow("clear button") << "CmdClear"
-                                      << "Clear"
-                                      << "Clear record labels" << false;
-        QTest::newRow("view toggles, no caption") << "CmdVisual"
-                                                  << ""
-                                                  << "View Mode" << true;
-        QTest::newRow("score button") << "CmdScore"
-                                      << "Hight Score"
-                                      << "Show Hight score" << false;
-        QTest::newRow("preset button") << "cmdStr"
-                                       << "Strength Mode"
-                                       << "Set the countdown timer" << false;
-    }
-    void inventory()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QFETCH(QString, toolTip);
-        QFETCH(bool, checkable);
         frmMain w;
-        const auto *button = control<QAbstractButton>(w, name);
-        QCOMPARE(button->text(), caption);
-        QCOMPARE(button->toolTip(), toolTip);
-        QCOMPARE(button->isCheckable(), checkable);
-        QVERIFY(!button->isChecked());
-        // Every button of the window carries a picture; the preset button has none.
-        QCOMPARE(button->icon().isNull(), name == QLatin1String("cmdStr"));
-    }
-
-    void designGeometry_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("twips");
-        QTest::newRow("setup button") << "cmdSetup" << QRect(75, 60, 1230, 405);
-        QTest::newRow("view toggle") << "CmdVisual" << QRect(5715, 60, 480, 405);
-        QTest::newRow("strength option in mode panel") << "OptMode1" << QRect(705, 780, 1545, 390);
-        QTest::newRow("countdown panel") << "pctBase" << QRect(75, 1125, 2220, 495);
-        QTest::newRow("preset button in countdown panel") << "cmdStr" << QRect(30, 45, 1500, 405);
-    }
-    void designGeometry()
-    {
-        QFETCH(QString, name);
-        QFETCH(QRect, twips);
-        frmMain w;
-        const QRect expected(px(w, twips.x(), Qt::Horizontal), px(w, twips.y(), Qt::Vertical),
-            px(w, twips.width(), Qt::Horizontal), px(w, twips.height(), Qt::Vertical));
-        QCOMPARE(control<QWidget>(w, name)->geometry(), expected);
+        for (const QAbstractButton *button : w.findChildren<QPushButton *>()) {
+            QCOMPARE(button->icon().isNull(), button->objectName() == QLatin1String("cmdStr"));
+            QVERIFY(!button->isChecked());
+        }
+        QCOMPARE(control<QPushButton>(w, "cmdStr")->text(), QStringLiteral("Strength Mode"));
     }
 
     void startUp()
@@ -204,7 +159,7 @@ private Q_SLOTS:
         QVERIFY(!control<QWidget>(w, "MSChart1")->isHidden());
         QCOMPARE(control<QGroupBox>(w, "frBase0")->title(), QStringLiteral("Play Mode"));
         QCOMPARE(control<QGroupBox>(w, "frBase1")->title(), QStringLiteral("Monitor"));
-        QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+        QCOMPARE(w.playMode(), game::PlayMode::Unset);
     }
 
     void longNamesCutShort_data()
@@ -252,7 +207,7 @@ private Q_SLOTS:
         w.show();
         startGame(w, 1);
         for (int tick = 0; tick < 3; ++tick) {
-            w.links().playerRpm() = rotavex::PlayerRpm({ 15856, 5462, 19999, 1200 });
+            feed(w, rotavex::PlayerRpm({ 15856, 5462, 19999, 1200 }));
             w.tmrRefresh_Timer();
         }
         QCOMPARE(control<TagLabel>(w, "lblHI1")->text(), QStringLiteral("15856 rpm max"));
@@ -292,27 +247,26 @@ private Q_SLOTS:
         QVERIFY(panel->isHidden());
         // Choosing a mode starts nothing.
         w.tmrRefresh_Timer();
-        QCOMPARE(w.playMode(), game_control::PlayMode::Unset);
+        QCOMPARE(w.playMode(), game::PlayMode::Unset);
         QCOMPARE(control<TagLabel>(w, "lblRPM1")->text(), QStringLiteral("0 rpm"));
     }
 
     void startStop_data()
     {
         QTest::addColumn<int>("option");
-        QTest::addColumn<game_control::PlayMode>("mode");
+        QTest::addColumn<game::PlayMode>("mode");
         QTest::addColumn<QString>("speedCaption");
-        QTest::newRow("speed") << 0 << game_control::PlayMode::Speed << "0 rpm";
+        QTest::newRow("speed") << 0 << game::PlayMode::Speed << "0 rpm";
         QTest::newRow("strength starts its board from zero")
-            << 1 << game_control::PlayMode::Strength << "0 rev";
+            << 1 << game::PlayMode::Strength << "0 rev";
     }
     void startStop()
     {
         QFETCH(int, option);
-        QFETCH(game_control::PlayMode, mode);
+        QFETCH(game::PlayMode, mode);
         QFETCH(QString, speedCaption);
         frmMain w;
-        const bool strength = mode == game_control::PlayMode::Strength;
-        control<TagLabel>(w, "lblHI2")->setTag(QStringLiteral("9000"));
+        const bool strength = mode == game::PlayMode::Strength;
 
         startGame(w, option);
         QVERIFY(cmdStart(w)->isChecked());
@@ -348,7 +302,7 @@ private Q_SLOTS:
         QVERIFY(!timer(w, "tmrRefresh")->isActive());
         QVERIFY(!cmdStart(w)->isChecked());
         QCOMPARE(cmdStart(w)->text(), QStringLiteral("Start"));
-        QCOMPARE(w.playMode(), game_control::PlayMode::Strength);
+        QCOMPARE(w.playMode(), game::PlayMode::Strength);
         QCOMPARE(curTimer(w)->tag(), QStringLiteral("30"));
     }
 
@@ -387,7 +341,7 @@ private Q_SLOTS:
             }
         };
         for (int second = 1; second <= seconds; ++second) {
-            w.links().playerRpm() = rotavex::PlayerRpm({ 6000, 0, 0, 0 });
+            feed(w, rotavex::PlayerRpm({ 6000, 0, 0, 0 }));
             tick(countdownFirst ? countdown : refresh);
             tick(countdownFirst ? refresh : countdown);
             QCOMPARE(curTimer(w)->number(), double(seconds - second));
@@ -429,25 +383,21 @@ private Q_SLOTS:
 
     void presetCycling_data()
     {
-        QTest::addColumn<QString>("tag");
         QTest::addColumn<int>("clicks");
         QTest::addColumn<double>("shown");
         QTest::addColumn<QString>("newTag");
-        QTest::newRow("design 90, once") << "90" << 1 << 30.0 << "30";
-        QTest::newRow("design 90, twice") << "90" << 2 << 60.0 << "60";
-        QTest::newRow("design 90, three times") << "90" << 3 << 90.0 << "90";
-        QTest::newRow("design 90, four times") << "90" << 4 << 30.0 << "30";
-        QTest::newRow("empty tag starts at 30") << "" << 1 << 30.0 << "30";
-        QTest::newRow("unknown tag changes nothing") << "45" << 1 << 90.0 << "45";
+        QTest::newRow("design 90, once") << 1 << 30.0 << "30";
+        QTest::newRow("design 90, twice") << 2 << 60.0 << "60";
+        QTest::newRow("design 90, three times") << 3 << 90.0 << "90";
+        QTest::newRow("design 90, four times") << 4 << 30.0 << "30";
     }
     void presetCycling()
     {
-        QFETCH(QString, tag);
         QFETCH(int, clicks);
         QFETCH(double, shown);
         QFETCH(QString, newTag);
         frmMain w;
-        curTimer(w)->setTag(tag);
+        QCOMPARE(curTimer(w)->tag(), QStringLiteral("90"));
         for (int i = 0; i < clicks; ++i) {
             control<QPushButton>(w, "cmdStr")->click();
         }
@@ -470,14 +420,15 @@ private Q_SLOTS:
     void clearWhileStrengthSelected()
     {
         frmMain w;
-        control<QRadioButton>(w, "OptMode1")->click();
-        auto *curSpeed = control<LedDisplay>(w, "CurSpeed");
-        curSpeed->setNumber(8000);
-        for (const PlayerSlot n : kPlayers) {
-            control<TagLabel>(w, named("lblHI", n))->setTag(QStringLiteral("8000"));
-            control<TagLabel>(w, named("lblHI", n))->setText(QStringLiteral("8000 rpm max"));
-            control<SpeedBar>(w, named("pbar", n))->setValue(8000);
+        startGame(w, 1);
+        for (int tick = 0; tick < 3; ++tick) {
+            feed(w, rotavex::PlayerRpm({ 8000, 8000, 8000, 8000 }));
+            w.tmrRefresh_Timer();
         }
+        cmdStart(w)->click();
+        auto *curSpeed = control<LedDisplay>(w, "CurSpeed");
+        QCOMPARE(curSpeed->number(), 8000.0);
+        QCOMPARE(control<TagLabel>(w, "lblHI2")->text(), QStringLiteral("8000 rpm max"));
         control<QPushButton>(w, "CmdClear")->click();
         QCOMPARE(curSpeed->number(), 0.0);
         for (const PlayerSlot n : kPlayers) {
@@ -781,7 +732,7 @@ private Q_SLOTS:
         w.show();
         startGame(w, 0);
         for (int tick = 0; tick < 3; ++tick) {
-            w.links().playerRpm() = rotavex::PlayerRpm({ 0, 7500, 0, 0 });
+            feed(w, rotavex::PlayerRpm({ 0, 7500, 0, 0 }));
             w.tmrRefresh_Timer();
         }
         frmSetup setup(w.links(), w.playerName(), &w);

@@ -10,7 +10,7 @@
 #include "../results/game_fixtures.h"
 
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -26,6 +26,7 @@
 
 #include <QTimer>
 
+#include <cmath>
 #include <csignal>
 #include <memory>
 #include <unistd.h>
@@ -76,6 +77,7 @@ private Q_SLOTS:
     void speedGameRecordedWhenStopped();
     void strengthGameEnd_data();
     void strengthGameEnd();
+    void stoppedAndResumedIsOneGame();
     void gameWithoutAcceptedTickNotRecorded();
     void unwritableFileKeepsTheGameForTheRun();
     void closeAsksWhileGamesWait_data();
@@ -119,7 +121,7 @@ void tst_GameRecording::speedGameRecordedWhenStopped()
         id = summary.id;
         QVERIFY(qAbs(summary.startedAt.secsTo(started)) < 60);
         QCOMPARE(summary.startedAt.offsetFromUtc(), started.offsetFromUtc());
-        const auto *record = control<main_window::TagLabel>(w, QStringLiteral("lblHI2"));
+        const auto *record = control<widgets::TagLabel>(w, QStringLiteral("lblHI2"));
         QCOMPARE(record->tag(), QStringLiteral("7500"));
         QVERIFY2(record->toolTip().contains(QLatin1String("7500")), qPrintable(record->toolTip()));
         QVERIFY(!Qt::mightBeRichText(record->toolTip()));
@@ -186,6 +188,55 @@ void tst_GameRecording::strengthGameEnd()
     QCOMPARE(*game->players[0].meanRpm,
         qint32(control<main_window::SpeedBar>(w, QStringLiteral("pbar1"))->value()));
     QCOMPARE(store.ranking(BestList::Strength30).size(), runOut ? 1 : 0);
+}
+
+// Stopped with seconds left and started again, a Strength game goes on to its end and stays
+// one game in the history, with every second played, kept out of the complete-game lists.
+void tst_GameRecording::stoppedAndResumedIsOneGame()
+{
+    TempRuntimeDir runtime;
+    PtyPair device;
+    QVERIFY(device.exposeAs(runtime.portDir(), 1));
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    QCOMPARE(w.links().open(1, 1), std::nullopt);
+    button(w, "cmdStr")->click(); // 90 -> 30 s
+    control<QAbstractButton>(w, QStringLiteral("OptMode1"))->click();
+    const auto second = [&w, &device] {
+        tickWithFrames(w, { { 1, &device } });
+        w.tmrStrenght_Timer();
+    };
+    button(w, "CmdStart")->click();
+    for (int i = 0; i < 5; ++i) {
+        second();
+    }
+    button(w, "CmdStart")->click();
+    QCOMPARE(store.gameCount(), 1);
+    const auto *speed = control<widgets::TagLabel>(w, QStringLiteral("lblRPM1"));
+    const QString atStop = speed->text();
+
+    button(w, "CmdStart")->click();
+    QCOMPARE(control<widgets::TagLabel>(w, QStringLiteral("lblHI1"))->text(),
+        QStringLiteral("0 rpm"));
+    QCOMPARE(speed->text(), QStringLiteral("0 rev"));
+    for (int i = 0; i < 25; ++i) {
+        second();
+    }
+    QVERIFY(!button(w, "CmdStart")->isChecked());
+    QVERIFY(speed->text() != atStop);
+
+    QCOMPARE(store.gameCount(), 1);
+    const std::optional<GameRecord> game = store.game(store.recentGames(0, 1).first().id);
+    QVERIFY(game);
+    QCOMPARE(game->ticks, 30);
+    QVERIFY(!game->complete);
+    QCOMPARE(game->players.size(), 1);
+    QCOMPARE(game->players[0].bestRpm, 7500);
+    // The revolutions of both parts: 28 seconds at 7500 rpm (each start's first refresh
+    // finds an empty filter window).
+    QCOMPARE(std::llround(*game->players[0].revolutions), 3500);
+    QVERIFY(store.ranking(BestList::Strength30).isEmpty());
 }
 
 void tst_GameRecording::gameWithoutAcceptedTickNotRecorded()

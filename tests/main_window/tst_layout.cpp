@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/layout.h"
-#include "main_window/twips.h"
+#include "twips/twips.h"
 
 #include <QList>
 #include <QSet>

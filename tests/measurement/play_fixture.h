@@ -2,22 +2,15 @@
 #pragma once
 
 #include "measurement/speed_mode.h"
-#include "support/recording_board.h"
-
-#include <QString>
 
 #include <array>
 
-/// The tables one play-mode tick works on, with a recording board and named players.
+/// The tables one play-mode tick works on.
 struct PlayFixture {
-    using Update = void (*)(speed_mode::MeasurementState &, rotavex::PlayerRpm &,
-        const rotavex::PlayerName &, speed_mode::Board &, bool);
+    using Update = bool (*)(speed_mode::MeasurementState &, rotavex::PlayerRpm &, bool);
 
     speed_mode::MeasurementState state;
     rotavex::PlayerRpm playerRpm;
-    rotavex::PlayerName playerName { { QStringLiteral("Ann"), QStringLiteral("Ben"),
-        QStringLiteral("Cy"), QStringLiteral("Dee") } };
-    RecordingBoard board;
 
     /// Puts the samples in place with a history that makes the next tick accept them as they
     /// are, as after a steady run.
@@ -30,15 +23,11 @@ struct PlayFixture {
         }
     }
 
-    /// What Clear does before a game: record tags "0", big display 0, the Speed reset.
+    /// What Clear does before a game: records and the best of all at 0, the Speed reset.
     void clearBoard()
     {
-        for (rotavex::PlayerSlot p = 1; p <= 4; ++p) {
-            board.setRecordTag(p, QStringLiteral("0"));
-        }
-        board.setBigDisplayValue(0);
-        speed_mode::UpdateSpeedMode(state, playerRpm, playerName, board, true);
-        board.clearLog();
+        speed_mode::ClearRecords(state);
+        speed_mode::UpdateSpeedMode(state, playerRpm, true);
     }
 
     /// Runs `count` accepted ticks; tick k (from 1) carries 1000 + k rpm for player 1 and 0
@@ -47,7 +36,7 @@ struct PlayFixture {
     {
         for (int k = 1; k <= count; ++k) {
             holdSteady({ 1000 + k, 0, 0, 0 });
-            update(state, playerRpm, playerName, board, false);
+            update(state, playerRpm, false);
         }
     }
 };

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "measurement/colour_bands.h"
-#include "support/recording_board.h"
 
 #include <QTest>
 
@@ -13,7 +12,6 @@ class tst_ColourBands : public QObject
 private Q_SLOTS:
     void boundaries_data();
     void boundaries();
-    void barsRecolouredFromTheirValues();
 };
 
 void tst_ColourBands::boundaries_data()
@@ -44,22 +42,6 @@ void tst_ColourBands::boundaries()
     QFETCH(quint32, bgr);
 
     QCOMPARE(SpeedColour(value), bgr);
-}
-
-void tst_ColourBands::barsRecolouredFromTheirValues()
-{
-    RecordingBoard board;
-    board.setBarValue(1, 16000.0);
-    board.setBarValue(2, 0.0);
-    board.setBarValue(3, 7500.0);
-    board.setBarValue(4, 2600.0);
-    board.clearLog();
-
-    speed_mode::SetSpeedColours(board);
-
-    const QStringList expected { "pbar1.colour=0000FF", "pbar2.colour=E0E0E0",
-        "pbar3.colour=00FF00", "pbar4.colour=FFFF80" };
-    QCOMPARE(board.log(), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_ColourBands)

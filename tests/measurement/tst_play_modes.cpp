@@ -35,6 +35,7 @@ qint16 &otherRowOf(Mode mode, MeasurementState &state)
 } // namespace
 
 Q_DECLARE_METATYPE(Mode)
+Q_DECLARE_METATYPE(speed_mode::Reading)
 
 class tst_PlayModes : public QObject
 {
@@ -91,7 +92,7 @@ void tst_PlayModes::chartPages()
 
     QCOMPARE(rowOf(mode, f.state), row);
     QCOMPARE(f.state.StrengthTicks, mode == Mode::Strength ? ticks : 0);
-    const ChartTable &chart = f.board.chart();
+    const ChartTable &chart = f.state.chart;
     for (int r = 1; r <= speed_mode::kChartRows; ++r) {
         const ChartTable::Cell cell = chart.cell(r, 1);
         const bool filled = r <= row;
@@ -131,13 +132,13 @@ void tst_PlayModes::rejectedSampleSkipsTick()
     // 5000 twice in a row against a reference of 3000 gives a median outside the band.
     f.state.filters[player] = { 3000, 3000, 5000, 5000 };
     f.playerRpm[player] = 5000;
-    f.board.clearLog();
     const MeasurementState before = f.state;
 
-    updateOf(mode)(f.state, f.playerRpm, f.playerName, f.board, false);
+    QVERIFY(!updateOf(mode)(f.state, f.playerRpm, false));
 
     QCOMPARE(f.playerRpm[player], left);
-    QCOMPARE(f.board.log(), QStringList {});
+    QCOMPARE(f.state.players, before.players);
+    QCOMPARE(f.state.topRpm, before.topRpm);
     QCOMPARE(f.state.SpeedRow, before.SpeedRow);
     QCOMPARE(f.state.StrengthRow, before.StrengthRow);
     QCOMPARE(f.state.StrengthTicks, before.StrengthTicks);
@@ -149,13 +150,11 @@ void tst_PlayModes::rejectedSampleSkipsTick()
 void tst_PlayModes::resetClearsBoardButKeepsRecords_data()
 {
     QTest::addColumn<Mode>("mode");
-    QTest::addColumn<QString>("zeroCaption");
-    QTest::addColumn<QString>("captionAfter");
+    QTest::addColumn<speed_mode::Reading>("reading");
 
-    QTest::newRow("Speed reset, as Clear runs it") << Mode::Speed << "0 rpm"
-                                                   << " 2000 rpm";
-    QTest::newRow("Strength reset, as a Strength game starts") << Mode::Strength << "0 rev"
-                                                               << "33 rev";
+    QTest::newRow("Speed reset, as Clear runs it") << Mode::Speed << speed_mode::Reading::Rest;
+    QTest::newRow("Strength reset, as a Strength game starts")
+        << Mode::Strength << speed_mode::Reading::StrengthRest;
 }
 
 // A reset empties its own mode's row, chart and board, leaves the other mode's row alone and
@@ -163,38 +162,29 @@ void tst_PlayModes::resetClearsBoardButKeepsRecords_data()
 void tst_PlayModes::resetClearsBoardButKeepsRecords()
 {
     QFETCH(Mode, mode);
-    QFETCH(QString, zeroCaption);
-    QFETCH(QString, captionAfter);
+    QFETCH(speed_mode::Reading, reading);
 
     PlayFixture f;
     f.clearBoard();
     f.holdSteady({ 9000, 8000, 7000, 6000 });
-    updateOf(mode)(f.state, f.playerRpm, f.playerName, f.board, false);
+    updateOf(mode)(f.state, f.playerRpm, false);
     otherRowOf(mode, f.state) = 42;
     f.state.RevTotal[1] = 100.0;
     f.state.RpmSum[1] = 6000.0;
     f.state.StrengthTicks = 2;
-    f.board.clearLog();
 
-    updateOf(mode)(f.state, f.playerRpm, f.playerName, f.board, true);
+    updateOf(mode)(f.state, f.playerRpm, true);
 
-    QStringList expected;
-    for (int p = 1; p <= 4; ++p) {
-        expected << QStringLiteral("lblRPM%1.caption=%2").arg(p).arg(zeroCaption)
-                 << QStringLiteral("lblHI%1.caption=0 rpm").arg(p)
-                 << QStringLiteral("pbar%1.value=0").arg(p);
+    QCOMPARE(f.state.reading, reading);
+    for (rotavex::PlayerSlot p = 1; p <= 4; ++p) {
+        QCOMPARE(f.state.players[p].bar, 0.0);
+        QCOMPARE(f.state.players[p].rpm, 0);
     }
-    expected << "MSChart1.data"
-             << "MSChart1.column1.label=Ann"
-             << "MSChart1.column2.label=Ben"
-             << "MSChart1.column3.label=Cy"
-             << "MSChart1.column4.label=Dee";
-    QCOMPARE(f.board.log(), expected);
-    QCOMPARE(f.board.chart(), ChartTable {});
+    QCOMPARE(f.state.chart, ChartTable {});
     QCOMPARE(rowOf(mode, f.state), qint16(0));
     QCOMPARE(otherRowOf(mode, f.state), qint16(42));
-    QCOMPARE(f.board.recordTag(1), QStringLiteral("9000"));
-    QCOMPARE(f.board.bigDisplayValue(), 9000.0);
+    QCOMPARE(f.state.players[1].record, std::optional<qint32>(9000));
+    QCOMPARE(f.state.topRpm, 9000);
     QCOMPARE(f.playerRpm[2], 8000);
     QCOMPARE(f.state.filters[2], speed_mode::FilterState {});
     const bool strength = mode == Mode::Strength;
@@ -204,9 +194,10 @@ void tst_PlayModes::resetClearsBoardButKeepsRecords()
 
     // The next tick starts the page afresh (and Strength's totals from zero).
     f.holdSteady({ 2000, 0, 0, 0 });
-    updateOf(mode)(f.state, f.playerRpm, f.playerName, f.board, false);
-    QCOMPARE(f.board.chart().cell(1, 1), ChartTable::Cell { 2000 });
-    QCOMPARE(f.board.speedCaption(1), captionAfter);
+    updateOf(mode)(f.state, f.playerRpm, false);
+    QCOMPARE(f.state.chart.cell(1, 1), ChartTable::Cell { 2000 });
+    QCOMPARE(f.state.players[1].rpm, 2000);
+    QCOMPARE(f.state.RevTotal[1], strength ? 2000.0 / 60.0 : 100.0);
 }
 
 QTEST_GUILESS_MAIN(tst_PlayModes)

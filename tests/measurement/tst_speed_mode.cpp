@@ -4,6 +4,10 @@
 
 #include <QTest>
 
+#include <optional>
+
+Q_DECLARE_METATYPE(std::optional<qint32>)
+
 using speed_mode::ChartTable;
 using speed_mode::UpdateSpeedMode;
 
@@ -21,117 +25,77 @@ private Q_SLOTS:
     void bigDisplay();
 };
 
-// Players at 5000 and 7000 on a cleared board: records first, then each player's name,
-// speed and bar together, then colours and the chart.
+// Players at 5000 and 7000 on a cleared board: records, the best of all, bars, colours and the
+// chart's first row.
 void tst_SpeedMode::tickWritesInOrder()
 {
     PlayFixture f;
     f.clearBoard();
     f.holdSteady({ 5000, 7000, 0, 0 });
 
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, false);
+    QVERIFY(UpdateSpeedMode(f.state, f.playerRpm, false));
 
-    const QStringList expected {
-        "lblHI1.tag=5000",
-        "lblHI1.caption=5000 rpm",
-        "CurSpeed.value=5000",
-        "lblHI2.tag=7000",
-        "lblHI2.caption=7000 rpm",
-        "CurSpeed.value=7000",
-        "lblHI3.tag=0",
-        "lblHI3.caption=0 rpm",
-        "lblHI4.tag=0",
-        "lblHI4.caption=0 rpm",
-        "lblName1.caption=Ann",
-        "lblRPM1.caption= 5000 rpm",
-        "pbar1.value=5000",
-        "lblName2.caption=Ben",
-        "lblRPM2.caption= 7000 rpm",
-        "pbar2.value=7000",
-        "lblName3.caption=Cy",
-        "lblRPM3.caption= 0 rpm",
-        "pbar3.value=0",
-        "lblName4.caption=Dee",
-        "lblRPM4.caption= 0 rpm",
-        "pbar4.value=0",
-        "pbar1.colour=FFFF80",
-        "pbar2.colour=00FF00",
-        "pbar3.colour=E0E0E0",
-        "pbar4.colour=E0E0E0",
-        "MSChart1.data",
-        "MSChart1.column1.label=Ann",
-        "MSChart1.column2.label=Ben",
-        "MSChart1.column3.label=Cy",
-        "MSChart1.column4.label=Dee",
-    };
-    QCOMPARE(f.board.log(), expected);
-    QCOMPARE(f.board.bigDisplayValue(), 7000.0);
-    QCOMPARE(f.board.chart().cell(1, 2), ChartTable::Cell { 7000 });
+    QCOMPARE(f.state.reading, speed_mode::Reading::Speed);
+    const std::array<qint32, 4> rpm { 5000, 7000, 0, 0 };
+    const std::array<quint32, 4> colours { 0xFFFF80, 0x00FF00, 0xE0E0E0, 0xE0E0E0 };
+    for (rotavex::PlayerSlot p = 1; p <= 4; ++p) {
+        const speed_mode::PlayerValues &values = f.state.players[p];
+        QCOMPARE(values.rpm, rpm[p - 1]);
+        QCOMPARE(values.record, std::optional<qint32>(rpm[p - 1]));
+        QCOMPARE(values.bar, double(rpm[p - 1]));
+        QCOMPARE(values.barColour, std::optional<quint32>(colours[p - 1]));
+        QCOMPARE(f.state.chart.cell(1, p), ChartTable::Cell { rpm[p - 1] });
+    }
+    QCOMPARE(f.state.topRpm, 7000);
+    QCOMPARE(f.state.SpeedRow, qint16(1));
 }
 
 void tst_SpeedMode::captions_data()
 {
     QTest::addColumn<qint32>("rpm");
-    QTest::addColumn<QString>("speedCaption");
-    QTest::addColumn<QString>("recordCaption");
-
-    QTest::newRow("7500 rpm") << 7500 << " 7500 rpm"
-                              << "7500 rpm";
-    QTest::newRow("no speed") << 0 << " 0 rpm"
-                              << "0 rpm";
-    QTest::newRow("top of the range") << 20000 << " 20000 rpm"
-                                      << "20000 rpm";
+    QTest::newRow("7500 rpm") << 7500;
+    QTest::newRow("no speed") << 0;
+    QTest::newRow("top of the range") << 20000;
 }
 
 void tst_SpeedMode::captions()
 {
     QFETCH(qint32, rpm);
-    QFETCH(QString, speedCaption);
-    QFETCH(QString, recordCaption);
 
     PlayFixture f;
     f.clearBoard();
     f.holdSteady({ 0, 0, rpm, 0 });
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, false);
+    UpdateSpeedMode(f.state, f.playerRpm, false);
 
-    QCOMPARE(f.board.speedCaption(3), speedCaption);
-    QCOMPARE(f.board.recordCaption(3), recordCaption);
-    QCOMPARE(f.board.barValue(3), double(rpm));
+    QCOMPARE(f.state.players[3].rpm, rpm);
+    QCOMPARE(f.state.players[3].record, std::optional<qint32>(rpm));
+    QCOMPARE(f.state.players[3].bar, double(rpm));
 }
 
 void tst_SpeedMode::playerRecord_data()
 {
-    QTest::addColumn<QString>("tag");
+    QTest::addColumn<std::optional<qint32>>("record");
     QTest::addColumn<qint32>("rpm");
-    QTest::addColumn<bool>("rewritten");
+    QTest::addColumn<qint32>("after");
 
-    QTest::newRow("empty tag at start-up counts as 0") << "" << 0 << true;
-    QTest::newRow("equal sample rewrites the record") << "7500" << 7500 << true;
-    QTest::newRow("higher sample raises the record") << "7500" << 7501 << true;
-    QTest::newRow("lower sample keeps the record") << "7500" << 7499 << false;
-    QTest::newRow("text after the number ignored") << "8000 rpm" << 7500 << false;
-    QTest::newRow("leading plus sign read") << "+8000" << 7500 << false;
-    QTest::newRow("negative record beaten by 0") << "-5" << 0 << true;
-    QTest::newRow("tag without a number counts as 0") << "x9000" << 100 << true;
-    QTest::newRow("absurdly long record not overflowed")
-        << "99999999999999999999999999" << 20000 << false;
+    QTest::newRow("no record at start-up takes 0") << std::optional<qint32>() << 0 << 0;
+    QTest::newRow("equal sample keeps the record") << std::optional<qint32>(7500) << 7500 << 7500;
+    QTest::newRow("higher sample raises the record") << std::optional<qint32>(7500) << 7501 << 7501;
+    QTest::newRow("lower sample keeps the record") << std::optional<qint32>(7500) << 7499 << 7500;
 }
 
 void tst_SpeedMode::playerRecord()
 {
-    QFETCH(QString, tag);
+    QFETCH(std::optional<qint32>, record);
     QFETCH(qint32, rpm);
-    QFETCH(bool, rewritten);
+    QFETCH(qint32, after);
 
     PlayFixture f;
-    f.board.setRecordTag(4, tag);
-    f.board.setRecordCaption(4, QStringLiteral("old"));
+    f.state.players[4].record = record;
     f.holdSteady({ 0, 0, 0, rpm });
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, false);
+    UpdateSpeedMode(f.state, f.playerRpm, false);
 
-    const QString digits = QString::number(rpm);
-    QCOMPARE(f.board.recordTag(4), rewritten ? digits : tag);
-    QCOMPARE(f.board.recordCaption(4), rewritten ? digits + " rpm" : QStringLiteral("old"));
+    QCOMPARE(f.state.players[4].record, std::optional<qint32>(after));
 }
 
 void tst_SpeedMode::bigDisplay_data()
@@ -139,11 +103,10 @@ void tst_SpeedMode::bigDisplay_data()
     QTest::addColumn<qint32>("shown");
     QTest::addColumn<qint32>("rpm");
     QTest::addColumn<qint32>("expected");
-    QTest::addColumn<int>("writes");
 
-    QTest::newRow("raised by a higher sample") << 7000 << 7001 << 7001 << 1;
-    QTest::newRow("equal sample rewrites the same value") << 7500 << 7500 << 7500 << 1;
-    QTest::newRow("kept above the sample") << 8000 << 7500 << 8000 << 0;
+    QTest::newRow("raised by a higher sample") << 7000 << 7001 << 7001;
+    QTest::newRow("equal sample keeps the value") << 7500 << 7500 << 7500;
+    QTest::newRow("kept above the sample") << 8000 << 7500 << 8000;
 }
 
 void tst_SpeedMode::bigDisplay()
@@ -151,16 +114,13 @@ void tst_SpeedMode::bigDisplay()
     QFETCH(qint32, shown);
     QFETCH(qint32, rpm);
     QFETCH(qint32, expected);
-    QFETCH(int, writes);
 
     PlayFixture f;
-    f.board.setBigDisplayValue(shown);
-    f.board.clearLog();
+    f.state.topRpm = shown;
     f.holdSteady({ 0, rpm, 0, 0 });
-    UpdateSpeedMode(f.state, f.playerRpm, f.playerName, f.board, false);
+    UpdateSpeedMode(f.state, f.playerRpm, false);
 
-    QCOMPARE(f.board.bigDisplayValue(), double(expected));
-    QCOMPARE(f.board.log().filter(QStringLiteral("CurSpeed")).size(), writes);
+    QCOMPARE(f.state.topRpm, expected);
 }
 
 QTEST_GUILESS_MAIN(tst_SpeedMode)

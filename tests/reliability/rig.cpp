@@ -6,7 +6,7 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "display/frm_display.h"
 #include "main_window/frm_main.h"
 #include "main_window/player_chart.h"
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
@@ -118,7 +118,7 @@ void tst_BadSettings::hostileStoredValues()
     const auto *chart = window.findChild<main_window::PlayerChart *>(QStringLiteral("MSChart1"));
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         const auto *label =
-            window.findChild<main_window::TagLabel *>(QStringLiteral("lblName%1").arg(p));
+            window.findChild<widgets::TagLabel *>(QStringLiteral("lblName%1").arg(p));
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QCOMPARE(window.playerName()[p], loadedName(name, p));
         QCOMPARE(label->text(), loadedName(name, p));

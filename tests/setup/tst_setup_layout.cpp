@@ -8,7 +8,7 @@
 namespace
 {
 
-QRect asRect(const layout::TwipsRect &r) { return { r.Left, r.Top, r.Width, r.Height }; }
+QRect asRect(const twips::TwipsRect &r) { return { r.Left, r.Top, r.Width, r.Height }; }
 
 } // namespace
 
@@ -25,8 +25,8 @@ private Q_SLOTS:
 void tst_SetupLayout::everyControlInsideItsContainer()
 {
     const QRect dialog(0, 0, setup_layout::kDesignClientWidth, setup_layout::kDesignClientHeight);
-    const QRect frame = asRect(layout::designRect(setup_layout::DesignInventory(), "fr0"));
-    for (const layout::DesignControl &control : setup_layout::DesignInventory()) {
+    const QRect frame = asRect(twips::designRect(setup_layout::DesignInventory(), "fr0"));
+    for (const twips::DesignControl &control : setup_layout::DesignInventory()) {
         const bool inFrame = QByteArrayView(control.container) == "fr";
         const QRect container = inFrame ? QRect(QPoint(0, 0), frame.size()) : dialog;
         QVERIFY2(container.contains(asRect(control.rect)), control.objectName);
@@ -40,7 +40,7 @@ void tst_SetupLayout::everyPlayerHasAFrameOfItsOwn()
     for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
         const int index = setup_layout::FrameIndex(p);
         indexes.insert(index);
-        const auto rect = layout::FindDesignRect(
+        const auto rect = twips::FindDesignRect(
             setup_layout::DesignInventory(), QStringLiteral("fr%1").arg(index));
         QVERIFY(rect);
         for (const QRect &other : frames) {

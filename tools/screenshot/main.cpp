@@ -125,8 +125,8 @@ int main(int argc, char *argv[])
             const double form = 0.8 + 0.06 * ((game * 5) % 7);
             for (int tick = 0; tick < (strengthGame ? 30 : 25); ++tick) {
                 for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
-                    window.links().playerRpm()[n] =
-                        static_cast<qint32>(sampleRpm(n, tick + 3 * game) * form);
+                    window.links().storeSample(
+                        n, static_cast<qint32>(sampleRpm(n, tick + 3 * game) * form));
                 }
                 window.tmrRefresh_Timer();
                 if (strengthGame) {
@@ -164,7 +164,7 @@ int main(int argc, char *argv[])
     const int tickCount = parser.value(ticks).toInt();
     for (int tick = 0; tick < tickCount; ++tick) {
         for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
-            window.links().playerRpm()[n] = sampleRpm(n, tick);
+            window.links().storeSample(n, sampleRpm(n, tick));
         }
         window.tmrRefresh_Timer();
         if (parser.isSet(strength)) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "main_window/caption_fit.h"
+#include "widgets/caption_fit.h"
 
 #include <algorithm>
 #include <cmath>

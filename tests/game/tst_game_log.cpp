@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "results/game_log.h"
-
-#include "support/recording_board.h"
+#include "game/game_log.h"
 
 #include <QTest>
 #include <QTimeZone>
 
-using namespace results;
+using namespace game;
+using results::GameMode;
+using results::GameRecord;
+using results::PlayerResult;
 using rotavex::PerPlayer;
 using rotavex::PlayerRpm;
 
@@ -34,20 +35,19 @@ private Q_SLOTS:
 void tst_GameLog::strengthGameFromTheRealUpdate()
 {
     speed_mode::MeasurementState state;
-    RecordingBoard board;
     PlayerRpm rpm;
-    speed_mode::UpdateStrengthMode(state, rpm, kNames, board, true);
+    speed_mode::UpdateStrengthMode(state, rpm, true);
     GameLog log;
     log.begin(kStrength60, PerPlayer<bool>(std::array { true, true, false, false }));
     const QList<std::array<qint32, 4>> ticks { { 3000, 1200, 0, 0 }, { 3000, 1200, 0, 0 },
         { 3300, 1300, 0, 0 }, { 3300, 1300, 0, 0 } };
     for (const auto &samples : ticks) {
         rpm = PlayerRpm(samples);
-        const qint16 before = state.StrengthRow;
-        speed_mode::UpdateStrengthMode(state, rpm, kNames, board, false);
-        log.afterTick(before, state.StrengthRow, rpm);
+        if (speed_mode::UpdateStrengthMode(state, rpm, false)) {
+            log.acceptedTick(rpm);
+        }
     }
-    const std::optional<GameRecord> game = log.finish(true, kNames, kPorts, state, board);
+    const std::optional<GameRecord> game = log.finish(true, kNames, kPorts, state);
     QVERIFY(game);
     QVERIFY(!log.isRunning());
     QCOMPARE(game->ticks, 4);
@@ -63,9 +63,9 @@ void tst_GameLog::strengthGameFromTheRealUpdate()
         QCOMPARE(game->players[1].samples[row - 1], state.chart.cell(row, 2).value());
     }
     QCOMPARE(ann.bestRpm, 3300);
-    QCOMPARE(QString::number(ann.bestRpm), board.recordTag(1));
+    QCOMPARE(state.players[1].record, ann.bestRpm);
     QCOMPARE(ann.revolutions, state.RevTotal[1]);
-    QCOMPARE(ann.meanRpm, qint32(board.barValue(1)));
+    QCOMPARE(ann.meanRpm, qint32(state.players[1].bar));
     QVERIFY(*ann.meanRpm > 0);
 }
 
@@ -92,14 +92,13 @@ void tst_GameLog::whoGetsAResult()
     log.begin(GameStart { kStrength60.startedAt, GameMode::Speed, std::nullopt },
         PerPlayer<bool>(
             std::array { openAtStart[0], openAtStart[1], openAtStart[2], openAtStart[3] }));
-    log.afterTick(1, 2, PlayerRpm(std::array { 5000, 0, 4000, 7000 }));
+    log.acceptedTick(PlayerRpm(std::array { 5000, 0, 4000, 7000 }));
     if (openedDuringGame) {
         log.linkOpened(rotavex::PlayerSlot(openedDuringGame));
     }
-    log.afterTick(2, 3, PlayerRpm(std::array { 5100, 0, 4100, 7100 }));
+    log.acceptedTick(PlayerRpm(std::array { 5100, 0, 4100, 7100 }));
     speed_mode::MeasurementState state;
-    RecordingBoard board;
-    const std::optional<GameRecord> game = log.finish(true, kNames, kPorts, state, board);
+    const std::optional<GameRecord> game = log.finish(true, kNames, kPorts, state);
     QCOMPARE(game.has_value(), !players.isEmpty());
     if (!game) {
         return;
@@ -117,20 +116,17 @@ void tst_GameLog::whoGetsAResult()
 void tst_GameLog::onlyAcceptedTicksCount()
 {
     speed_mode::MeasurementState state;
-    RecordingBoard board;
     GameLog log;
-    log.afterTick(0, 1, PlayerRpm());
-    QVERIFY(!log.finish(true, kNames, kPorts, state, board));
+    log.acceptedTick(PlayerRpm());
+    QVERIFY(!log.finish(true, kNames, kPorts, state));
 
     log.begin(kStrength60, PerPlayer<bool>(std::array { true, true, true, true }));
-    log.afterTick(5, 5, PlayerRpm(std::array { -1, 0, 0, 0 }));
     QCOMPARE(log.acceptedTicks(), 0);
-    QVERIFY(!log.finish(false, kNames, kPorts, state, board));
+    QVERIFY(!log.finish(false, kNames, kPorts, state));
 
     log.begin(kStrength60, PerPlayer<bool>(std::array { true, false, false, false }));
-    log.afterTick(90, 1, PlayerRpm(std::array { 2000, 0, 0, 0 }));
-    log.afterTick(1, 1, PlayerRpm(std::array { -1, 0, 0, 0 }));
-    const std::optional<GameRecord> game = log.finish(false, kNames, kPorts, state, board);
+    log.acceptedTick(PlayerRpm(std::array { 2000, 0, 0, 0 }));
+    const std::optional<GameRecord> game = log.finish(false, kNames, kPorts, state);
     QVERIFY(game);
     QCOMPARE(game->ticks, 1);
     QVERIFY(!game->complete);

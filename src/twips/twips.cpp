@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "main_window/twips.h"
+#include "twips/twips.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "main_window/layout.h"
+#include "twips/design.h"
 
 #include <QAnyStringView>
 #include <QRect>
@@ -15,11 +15,11 @@ namespace twips
 {
 
 /// The pixels `rect` covers on `widget`'s screen, by its logical dots per inch.
-QRect toPixels(const layout::TwipsRect &rect, const QWidget &widget);
+QRect toPixels(const twips::TwipsRect &rect, const QWidget &widget);
 
 /// The pixels of the control `objectName` of a design inventory on `widget`'s screen; the
-/// control must be listed (see layout::designRect).
-QRect designPixels(std::span<const layout::DesignControl> inventory, QAnyStringView objectName,
+/// control must be listed (see twips::designRect).
+QRect designPixels(std::span<const twips::DesignControl> inventory, QAnyStringView objectName,
     const QWidget &widget);
 
 } // namespace twips

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "main_window/twips_adapter.h"
+#include "twips/twips_adapter.h"
 
-#include "main_window/twips.h"
+#include "twips/twips.h"
 
 #include <QWidget>
 
 namespace twips
 {
 
-QRect toPixels(const layout::TwipsRect &rect, const QWidget &widget)
+QRect toPixels(const twips::TwipsRect &rect, const QWidget &widget)
 {
     const double dpiX = widget.logicalDpiX();
     const double dpiY = widget.logicalDpiY();
@@ -16,10 +16,10 @@ QRect toPixels(const layout::TwipsRect &rect, const QWidget &widget)
         TwipsToPixels(rect.Width, dpiX), TwipsToPixels(rect.Height, dpiY) };
 }
 
-QRect designPixels(std::span<const layout::DesignControl> inventory, QAnyStringView objectName,
+QRect designPixels(std::span<const twips::DesignControl> inventory, QAnyStringView objectName,
     const QWidget &widget)
 {
-    return toPixels(layout::designRect(inventory, objectName), widget);
+    return toPixels(twips::designRect(inventory, objectName), widget);
 }
 
 } // namespace twips

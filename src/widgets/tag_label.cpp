@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "main_window/tag_label.h"
+#include "widgets/tag_label.h"
 
-#include "main_window/caption_fit.h"
+#include "widgets/caption_fit.h"
 
 #include <QEvent>
 #include <QFont>
@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace main_window
+namespace widgets
 {
 
 namespace
@@ -132,4 +132,4 @@ void FitColumn(const rotavex::PerPlayer<TagLabel *> &column)
     }
 }
 
-} // namespace main_window
+} // namespace widgets

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "results/game_log.h"
+#include "game/game_log.h"
 
 #include <algorithm>
+#include <cmath>
 
-namespace results
+namespace game
 {
 
+using results::GameMode;
+using results::GameRecord;
+using results::PlayerResult;
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
@@ -13,7 +17,7 @@ using rotavex::PlayerSlot;
 std::optional<GameRecord> BuildGameRecord(const GameStart &start,
     const QList<rotavex::PlayerRpm> &rows, const rotavex::PerPlayer<bool> &linkWasOpen,
     const rotavex::PlayerName &names, const rotavex::PerPlayer<QString> &ports,
-    const speed_mode::MeasurementState &state, const speed_mode::Board &board, bool complete)
+    const speed_mode::MeasurementState &state, bool complete)
 {
     if (rows.isEmpty()) {
         return std::nullopt;
@@ -45,7 +49,9 @@ std::optional<GameRecord> BuildGameRecord(const GameStart &start,
         }
         if (strength) {
             player.revolutions = state.RevTotal[p];
-            player.meanRpm = qint32(board.barValue(p));
+            player.meanRpm = state.StrengthTicks > 0
+                ? qint32(std::floor(state.RpmSum[p] / state.StrengthTicks))
+                : 0;
         }
         game.players.append(player);
     }
@@ -59,9 +65,22 @@ std::optional<GameRecord> BuildGameRecord(const GameStart &start,
 void GameLog::begin(const GameStart &start, const rotavex::PerPlayer<bool> &linkOpen)
 {
     m_running = true;
+    m_resumed = false;
+    m_replaces = false;
+    m_recorded = false;
     m_start = start;
     m_linkWasOpen = linkOpen;
     m_rows.clear();
+}
+
+void GameLog::resume(const rotavex::PerPlayer<bool> &linkOpen)
+{
+    m_running = true;
+    m_resumed = true;
+    m_replaces = m_replaces || m_recorded;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        m_linkWasOpen[p] = m_linkWasOpen[p] || linkOpen[p];
+    }
 }
 
 void GameLog::linkOpened(PlayerSlot player)
@@ -71,25 +90,27 @@ void GameLog::linkOpened(PlayerSlot player)
     }
 }
 
-void GameLog::afterTick(qint16 rowBefore, qint16 rowAfter, const rotavex::PlayerRpm &filtered)
+void GameLog::acceptedTick(const rotavex::PlayerRpm &filtered)
 {
-    if (m_running && rowBefore != rowAfter) {
+    if (m_running) {
         m_rows.append(filtered);
     }
 }
 
 std::optional<GameRecord> GameLog::finish(bool complete, const rotavex::PlayerName &names,
-    const rotavex::PerPlayer<QString> &ports, const speed_mode::MeasurementState &state,
-    const speed_mode::Board &board)
+    const rotavex::PerPlayer<QString> &ports, const speed_mode::MeasurementState &state)
 {
     if (!m_running) {
         return std::nullopt;
     }
     m_running = false;
-    std::optional<GameRecord> game =
-        BuildGameRecord(m_start, m_rows, m_linkWasOpen, names, ports, state, board, complete);
-    m_rows.clear();
+    std::optional<GameRecord> game = BuildGameRecord(
+        m_start, m_rows, m_linkWasOpen, names, ports, state, complete && !m_resumed);
+    if (game) {
+        game->resumed = m_replaces;
+    }
+    m_recorded = game.has_value();
     return game;
 }
 
-} // namespace results
+} // namespace game

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QString>
 
-namespace main_window
+namespace widgets
 {
 
 /// A label that always shows its caption as plain text (names come from users, so markup is
@@ -57,4 +57,4 @@ void FitCaption(TagLabel *label);
 /// figure looks smaller than another's. Below a readable size the captions are cut short instead.
 void FitColumn(const rotavex::PerPlayer<TagLabel *> &column);
 
-} // namespace main_window
+} // namespace widgets

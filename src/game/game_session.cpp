@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: MIT
+#include "game/game_session.h"
+
+#include "link/port_names.h"
+
+namespace game
+{
+
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+GameSession::GameSession(QObject *parent)
+    : QObject(parent)
+{
+    setObjectName(QStringLiteral("GameSession"));
+    m_snapshot.chart = m_measurement.chart;
+}
+
+void GameSession::setPlayerNames(const rotavex::PlayerName &names)
+{
+    m_names = names;
+    publish();
+}
+
+void GameSession::setLink(PlayerSlot player, bool open, qint16 port)
+{
+    setLink(player, open, port > 0 ? port_names::PortCaption(port) : QString());
+}
+
+void GameSession::setLink(PlayerSlot player, bool open, const QString &linkName)
+{
+    m_linkOpen[player] = open;
+    if (!linkName.isEmpty()) {
+        m_linkName[player] = linkName;
+    }
+    if (open) {
+        m_log.linkOpened(player);
+    }
+    publish();
+}
+
+void GameSession::start(PlayMode mode, const QDateTime &startedAt)
+{
+    // Only a Strength game stopped part-way goes on; anything else starts from zero.
+    const bool resume = mode == PlayMode::Strength && m_resumable && m_mode == PlayMode::Strength
+        && m_countdown >= 1 && m_countdown != m_preset;
+    m_resumable = false;
+    clear();
+    GameStart start { startedAt, results::GameMode::Speed, std::nullopt };
+    if (mode == PlayMode::Strength) {
+        m_countdown = StrengthStartSeconds(m_countdown, m_preset);
+        if (resume) {
+            speed_mode::ResumeStrengthMode(m_measurement, m_samples);
+        } else {
+            speed_mode::UpdateStrengthMode(m_measurement, m_samples, true);
+            m_startSeconds = m_countdown;
+        }
+        m_pace = {};
+        start.mode = results::GameMode::Strength;
+        start.presetSeconds = m_preset;
+    }
+    m_mode = mode;
+    m_running = true;
+    if (resume) {
+        m_log.resume(m_linkOpen);
+    } else {
+        m_log.begin(start, m_linkOpen);
+    }
+    publish();
+    if (mode == PlayMode::Strength) {
+        Q_EMIT countdownChanged(m_countdown);
+    }
+    Q_EMIT started(mode);
+}
+
+void GameSession::stop()
+{
+    if (!m_running) {
+        return;
+    }
+    // Seconds left on a stopped Strength game: a start from them goes on with the game.
+    m_resumable = m_mode == PlayMode::Strength && m_countdown >= 1;
+    finish(m_mode == PlayMode::Speed);
+}
+
+void GameSession::clear()
+{
+    speed_mode::ClearRecords(m_measurement);
+    speed_mode::UpdateSpeedMode(m_measurement, m_samples, true);
+    m_ranOut = false;
+    publish();
+}
+
+void GameSession::nextPreset()
+{
+    m_preset = NextPreset(m_preset);
+    m_countdown = m_preset;
+    publish();
+    Q_EMIT countdownChanged(m_countdown);
+}
+
+void GameSession::refreshTick(const port_events::LatestSamples &latest)
+{
+    takeSamples(latest);
+    bool accepted = false;
+    switch (m_mode) {
+    case PlayMode::Speed:
+        accepted = speed_mode::UpdateSpeedMode(m_measurement, m_samples, false);
+        break;
+    case PlayMode::Strength:
+        RefreshTick(m_pace);
+        accepted = speed_mode::UpdateStrengthMode(m_measurement, m_samples, false);
+        break;
+    case PlayMode::Unset:
+        return;
+    }
+    if (accepted) {
+        m_log.acceptedTick(m_samples);
+        publish();
+    }
+}
+
+bool GameSession::countdownTick(const port_events::LatestSamples &latest)
+{
+    const CountdownStepResult step = CountdownStep(m_countdown);
+    m_countdown = step.newValue;
+    publish();
+    Q_EMIT countdownChanged(m_countdown);
+    // Both timers tick every second; when this one fires first in the last second, the game's
+    // last refresh is still due and runs before the game ends.
+    const int refreshesOwed = CountdownTick(m_pace, step.ranOut);
+    for (int i = 0; i < refreshesOwed && m_running; ++i) {
+        refreshTick(latest);
+    }
+    if (step.ranOut) {
+        m_ranOut = true;
+        finish(m_startSeconds == m_preset);
+    }
+    return step.ranOut;
+}
+
+void GameSession::finish(bool complete)
+{
+    m_running = false;
+    const std::optional<results::GameRecord> record =
+        m_log.finish(complete, m_names, m_linkName, m_measurement);
+    publish();
+    if (record) {
+        Q_EMIT ended(*record);
+    }
+}
+
+void GameSession::takeSamples(const port_events::LatestSamples &latest)
+{
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        if (latest.stored[p] != m_samplesSeen[p]) {
+            m_samplesSeen[p] = latest.stored[p];
+            m_samples[p] = latest.rpm[p];
+        }
+    }
+}
+
+void GameSession::publish()
+{
+    Snapshot &s = m_snapshot;
+    s.mode = m_mode;
+    s.running = m_running;
+    s.reading = m_measurement.reading;
+    s.topRpm = m_measurement.topRpm;
+    s.countdownSeconds = m_countdown;
+    s.presetSeconds = m_preset;
+    s.ranOut = m_ranOut;
+    s.chart = m_measurement.chart;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        const speed_mode::PlayerValues &values = m_measurement.players[p];
+        PlayerSnapshot &player = s.players[p];
+        player.name = m_names[p];
+        player.rpm = values.rpm;
+        player.revolutions = m_measurement.RevTotal[p];
+        player.record = values.record;
+        player.bar = values.bar;
+        player.barColour = values.barColour;
+        player.participating = m_log.participants()[p];
+    }
+    Q_EMIT updated(m_snapshot);
+}
+
+} // namespace game

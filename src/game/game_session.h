@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "game/countdown.h"
+#include "game/game_log.h"
+#include "link/port_events.h"
+#include "measurement/chart_table.h"
+#include "measurement/speed_mode.h"
+#include "results/game_record.h"
+#include "shared/player_tables.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+namespace game
+{
+
+using speed_mode::Reading;
+
+/// One player as the game has them now, in numbers; each view writes its own text.
+struct PlayerSnapshot {
+    QString name; ///< display name, plain text
+    qint32 rpm = 0; ///< filtered speed of the last accepted tick (Speed's live value)
+    double revolutions = 0.0; ///< Strength: revolutions over the game so far
+    /// Best rpm since the records were last cleared; nullopt before the first Start or Clear.
+    std::optional<qint32> record;
+    /// The bar's value in rpm: the speed in Speed, the floored mean speed in Strength.
+    double bar = 0.0;
+    /// Colour band of the bar (0x00BBGGRR) since the first accepted tick; nullopt before.
+    std::optional<quint32> barColour;
+    /// The player's link was open at some time during the running (or last) game.
+    bool participating = false;
+    bool operator==(const PlayerSnapshot &) const = default;
+};
+
+/// The whole game at one moment, published after every change.
+struct Snapshot {
+    PlayMode mode = PlayMode::Unset; ///< the mode of the running or last game
+    bool running = false;
+    /// What the values mean: at rest (start-up, Clear), a Strength game at zero, or live.
+    Reading reading = Reading::Rest;
+    rotavex::PerPlayer<PlayerSnapshot> players;
+    qint32 topRpm = 0; ///< best rpm of all players since the records were last cleared
+    int countdownSeconds = kFirstPresetSeconds; ///< seconds left (or to start from)
+    int presetSeconds = kFirstPresetSeconds; ///< the countdown's preset
+    /// A Strength countdown ran out; stays until the next Start or Clear.
+    bool ranOut = false;
+    speed_mode::ChartTable chart; ///< the chart page, 90 rows by 4 players
+};
+
+/// Owns what a game is: the mode, the countdown, the measurement (filters, records, totals,
+/// the chart), the participants and the game's log. Driven by plain calls (the buttons and the
+/// three timers of the main window); tells its views through updated() and the events.
+/// Qt Core only; everything runs on one thread.
+class GameSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit GameSession(QObject *parent = nullptr);
+
+    const Snapshot &snapshot() const { return m_snapshot; }
+
+    /// The names shown for the players and recorded with a game.
+    void setPlayerNames(const rotavex::PlayerName &names);
+    const rotavex::PlayerName &playerNames() const { return m_names; }
+    /// The player's link opened or closed; `port` is its port number (0 none), recorded with
+    /// the game. An open link during a game makes the player a participant.
+    void setLink(rotavex::PlayerSlot player, bool open, qint16 port);
+    /// As above, with the link's name as recorded ("COM3", or a Bluetooth device's name);
+    /// empty keeps the name last given.
+    void setLink(rotavex::PlayerSlot player, bool open, const QString &linkName);
+
+    /// Start: Clear, then a game in `mode` begins at `startedAt`. A Strength game starts
+    /// from the seconds left, or from the preset when it had run out; one that was stopped
+    /// with seconds left (and not full) goes on: totals and means carry on and its record
+    /// replaces the one made at its stop.
+    void start(PlayMode mode, const QDateTime &startedAt);
+    /// Stop (or quit): ends the running game; a Speed game is complete, a Strength game not.
+    void stop();
+    /// Clear: records, the best of all, the bars, the chart and the live values back to 0.
+    void clear();
+    /// The preset button: the next preset (30 -> 60 -> 90 -> 30), shown as the countdown.
+    void nextPreset();
+
+    /// One refresh tick with the links' latest samples.
+    void refreshTick(const port_events::LatestSamples &latest);
+    /// One countdown tick; refresh ticks the game is still owed at its last second run with
+    /// `latest`. Returns true when the countdown ran out (the game has ended then).
+    bool countdownTick(const port_events::LatestSamples &latest);
+
+Q_SIGNALS:
+    /// After every change: a tick, a button, a name or a link.
+    void updated(const game::Snapshot &snapshot);
+    /// A game has begun in `mode` (after its Clear).
+    void started(game::PlayMode mode);
+    /// The countdown shows `seconds` (a tick, the preset button or a start).
+    void countdownChanged(int seconds);
+    /// A game ended with at least one accepted tick. A record marked `resumed` takes the place
+    /// of the one this session sent when the same game was stopped.
+    void ended(const results::GameRecord &record);
+
+private:
+    void finish(bool complete);
+    void takeSamples(const port_events::LatestSamples &latest);
+    void publish();
+
+    rotavex::PlayerName m_names;
+    rotavex::PerPlayer<bool> m_linkOpen;
+    rotavex::PerPlayer<QString> m_linkName;
+    PlayMode m_mode = PlayMode::Unset;
+    bool m_running = false;
+    bool m_ranOut = false;
+    int m_countdown = kFirstPresetSeconds;
+    int m_preset = kFirstPresetSeconds;
+    int m_startSeconds = 0; ///< the seconds the running Strength game started counting from
+    /// A stopped Strength game that a start from its seconds left goes on with.
+    bool m_resumable = false;
+    StrengthPace m_pace;
+    speed_mode::MeasurementState m_measurement;
+    // The samples the filters work on: the links' latest, or what the filter made of the
+    // previous one when a link stored nothing new since.
+    rotavex::PlayerRpm m_samples;
+    rotavex::PerPlayer<quint32> m_samplesSeen;
+    GameLog m_log;
+    Snapshot m_snapshot;
+};
+
+} // namespace game

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#include "main_window/board_view.h"
+
+#include "main_window/board_text.h"
+#include "main_window/led_display.h"
+#include "main_window/player_chart.h"
+#include "main_window/speed_bar.h"
+#include "widgets/tag_label.h"
+
+namespace main_window
+{
+
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+void BoardView::show(const game::Snapshot &snapshot)
+{
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        const game::PlayerSnapshot &player = snapshot.players[p];
+        m_widgets.lblName[p]->setText(player.name);
+        m_widgets.lblRPM[p]->setText(board_text::SpeedCaption(snapshot, p));
+        m_widgets.lblHI[p]->setText(board_text::RecordCaption(snapshot, p));
+        m_widgets.lblHI[p]->setTag(board_text::RecordTag(snapshot, p));
+        m_widgets.pbar[p]->setValue(player.bar);
+        // Until the first accepted tick the bars keep the colours they were made with.
+        if (player.barColour) {
+            m_widgets.pbar[p]->setFillColour(*player.barColour);
+        }
+    }
+    widgets::FitColumn(m_widgets.lblRPM);
+    widgets::FitColumn(m_widgets.lblHI);
+    m_widgets.CurSpeed->setNumber(snapshot.topRpm);
+    m_widgets.CurTimer->setNumber(snapshot.countdownSeconds);
+    m_widgets.CurTimer->setTag(QString::number(snapshot.presetSeconds));
+    // Handing the chart over redraws every line: only when a page or a row changed.
+    if (m_chart != snapshot.chart) {
+        m_chart = snapshot.chart;
+        m_widgets.MSChart1->setData(snapshot.chart);
+    }
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        if (!m_labelled || m_labels[p] != snapshot.players[p].name) {
+            m_labels[p] = snapshot.players[p].name;
+            m_widgets.MSChart1->setColumnLabel(p, m_labels[p]);
+        }
+    }
+    m_labelled = true;
+}
+
+} // namespace main_window

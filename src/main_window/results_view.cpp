@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#include "main_window/results_view.h"
+
+#include "main_window/waiting_games_prompt.h"
+#include "results/results_store.h"
+#include "scores/frm_score.h"
+#include "setup/settings_store.h"
+#include "widgets/tag_label.h"
+
+#include <QMessageBox>
+
+#include <cmath>
+
+namespace main_window
+{
+
+using widgets::TagLabel;
+
+ResultsView::ResultsView(results::ResultsStore *store, QWidget &window,
+    const rotavex::PerPlayer<TagLabel *> &recordLabels)
+    : m_store(store)
+    , m_window(window)
+    , m_recordLabels(recordLabels)
+{
+    if (m_store) {
+        m_recorder = std::make_unique<results::GameRecorder>(*m_store);
+        m_store->setChangeHandler([this] {
+            showNotice();
+            if (m_score) {
+                m_score->reload();
+            }
+        });
+    }
+}
+
+ResultsView::~ResultsView()
+{
+    if (m_store) {
+        m_store->setChangeHandler({});
+    }
+}
+
+bool ResultsView::mayEnd() { return !m_store || MayEndWithWaitingGames(&m_window, *m_store); }
+
+void ResultsView::record(const results::GameRecord &ended)
+{
+    if (!m_recorder) {
+        return;
+    }
+    results::GameRecord game = ended;
+    for (const results::GameRecorder::NewBest &best : m_recorder->record(game)) {
+        m_recordLabels[best.entry.player]->setToolTip(best.list == results::BestList::Speed
+                ? QStringLiteral("New best speed: %1 rpm. See Hight Score.").arg(best.entry.bestRpm)
+                : QStringLiteral("New best of Strength %1 s: %2 revolutions. See Hight Score.")
+                      .arg(int(best.list))
+                      .arg(std::llround(best.entry.revolutions)));
+    }
+    showNotice();
+    if (m_score) {
+        m_score->reload();
+        m_score->selectGame(game.id);
+    }
+}
+
+void ResultsView::showScores()
+{
+    if (!m_store) {
+        return;
+    }
+    // Another instance may have changed the file, or it may have gone since it was last read.
+    m_store->refresh();
+    if (m_score) {
+        m_score->reload();
+    } else {
+        m_score = new frmScore(*m_store, &m_window);
+        m_score->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_score->show();
+    m_score->raise();
+    m_score->activateWindow();
+}
+
+void ResultsView::showNotice()
+{
+    QStringList notices { settings_store::TakeStoreNotice(),
+        m_store ? m_store->takeNotice() : QString() };
+    notices.removeAll(QString());
+    const QString notice = notices.join(u'\n');
+    if (notice.isEmpty()) {
+        return;
+    }
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Rotavex"), notice, QMessageBox::Ok, &m_window);
+    box->setObjectName(QStringLiteral("msgResults"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+} // namespace main_window

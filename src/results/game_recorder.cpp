@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+#include "results/game_recorder.h"
+
+#include "results/results_store.h"
+
+namespace results
+{
+
+QList<GameRecorder::NewBest> GameRecorder::record(GameRecord &game)
+{
+    if (game.resumed && m_lastId > 0) {
+        m_store.removeGame(m_lastId);
+    }
+    QList<NewBest> bests;
+    for (const BestList list : m_store.addGame(game)) {
+        const QList<RankEntry> top = m_store.ranking(list, 1);
+        if (!top.isEmpty()) {
+            bests.append({ list, top.first() });
+        }
+    }
+    m_lastId = game.id;
+    return bests;
+}
+
+} // namespace results
