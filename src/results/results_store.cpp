@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "results/results_store.h"
 
+#include "results/competition_tables.h"
 #include "results/csv.h"
 
 #include <QAtomicInt>
@@ -298,6 +299,10 @@ bool ResultsStore::configureAndMigrate(QString &why, bool &unreadable)
         return false;
     }
     if (version == 1 && !step(kMigrationTo2, 2)) {
+        return false;
+    }
+    const auto competitionTables = CompetitionTablesMigration();
+    if (version == 2 && !step(competitionTables, 3)) {
         return false;
     }
     return true;

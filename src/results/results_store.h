@@ -23,7 +23,7 @@ class ResultsStore
 {
 public:
     /// The schema this build writes; older files are migrated step by step when opened.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr auto kFileName = "results.sqlite";
 
     /// Opens or creates `folder`/results.sqlite (creating the folder when missing).

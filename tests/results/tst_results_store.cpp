@@ -434,7 +434,7 @@ void tst_ResultsStore::migratesFirstSchemaVersion()
     store.addGame(game);
     QCOMPARE(store.gameCount(), 3);
     RawDb raw(path);
-    QCOMPARE(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+    QCOMPARE(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), ResultsStore::kSchemaVersion);
 }
 
 QTEST_GUILESS_MAIN(tst_ResultsStore)
