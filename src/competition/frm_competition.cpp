@@ -30,6 +30,7 @@ using namespace competition;
 namespace
 {
 
+// Every column as wide as its contents; the last one takes what is left.
 QTableWidget *makeTable(const QString &objectName, const QStringList &headers, QWidget *parent)
 {
     auto *table = new QTableWidget(0, int(headers.size()), parent);
@@ -38,7 +39,9 @@ QTableWidget *makeTable(const QString &objectName, const QStringList &headers, Q
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return table;
 }
 
@@ -84,7 +87,7 @@ frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setTextFormat(Qt::PlainText);
     layout->addWidget(m_status);
-    resize(1000, 640);
+    resize(1180, 660);
 
     if (const std::optional<qint64> open = m_store.openCompetition()) {
         m_competition = m_store.load(*open);
@@ -124,7 +127,9 @@ void frmCompetition::buildCreatePage(QWidget *page)
     m_seconds->setCurrentIndex(1);
     gameRow->addWidget(m_game);
     gameRow->addWidget(m_seconds);
-    form->addRow(QStringLiteral("&Game"), gameRow);
+    auto *gameLabel = new QLabel(QStringLiteral("&Game"), page);
+    gameLabel->setBuddy(m_game);
+    form->addRow(gameLabel, gameRow);
 
     m_rounds = new QSpinBox(page);
     m_rounds->setObjectName(QStringLiteral("spnRounds"));
@@ -181,7 +186,6 @@ void frmCompetition::buildRunPage(QWidget *page)
     m_heatCaption = new QLabel(heatsBox);
     m_heatCaption->setObjectName(QStringLiteral("lblHeat"));
     m_heatCaption->setTextFormat(Qt::PlainText);
-    m_heatCaption->setWordWrap(true);
     heatsLayout->addWidget(m_heatCaption);
     m_heats = makeTable(QStringLiteral("tblHeats"),
         { QStringLiteral("Heat"), QStringLiteral("Round"), QStringLiteral("Device 1"),
@@ -232,8 +236,11 @@ void frmCompetition::buildRunPage(QWidget *page)
     m_close->setObjectName(QStringLiteral("cmdCloseCompetition"));
     standingsLayout->addWidget(m_close);
     grid->addWidget(standingsBox, 1, 2, 2, 1);
+    rosterBox->setMaximumWidth(240);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(2, 2);
+    grid->setRowStretch(1, 1);
+    grid->setRowStretch(2, 1);
 
     connect(m_next, &QPushButton::clicked, this, &frmCompetition::callNextHeat);
     connect(m_redoButton, &QPushButton::clicked, this, &frmCompetition::callRedo);
