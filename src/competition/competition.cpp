@@ -98,13 +98,15 @@ const Attempt *CountedAttempt(const Competition &competition, int heat)
     return counted;
 }
 
-void Replan(Competition &competition)
+void Replan(Competition &competition, int keepHeats)
 {
-    competition.heats = PlanLineup(ActivePlayers(competition), competition.settings.rounds,
-        competition.heats.first(PlayedHeats(competition)));
+    const int keep =
+        std::clamp(std::max(keepHeats, PlayedHeats(competition)), 0, int(competition.heats.size()));
+    competition.heats = PlanLineup(
+        ActivePlayers(competition), competition.settings.rounds, competition.heats.first(keep));
 }
 
-QList<PlayerId> AddPlayers(Competition &competition, const QStringList &names)
+QList<PlayerId> AddPlayers(Competition &competition, const QStringList &names, int keepHeats)
 {
     PlayerId next = 1;
     QStringList taken;
@@ -118,17 +120,17 @@ QList<PlayerId> AddPlayers(Competition &competition, const QStringList &names)
         added.append(next++);
     }
     if (!added.isEmpty()) {
-        Replan(competition);
+        Replan(competition, keepHeats);
     }
     return added;
 }
 
-bool RetirePlayer(Competition &competition, PlayerId id)
+bool RetirePlayer(Competition &competition, PlayerId id, int keepHeats)
 {
     for (Player &player : competition.players) {
         if (player.id == id && !player.retired) {
             player.retired = true;
-            Replan(competition);
+            Replan(competition, keepHeats);
             return true;
         }
     }

@@ -100,13 +100,16 @@ std::optional<int> NextHeat(const Competition &competition);
 /// The counted (latest) attempt of a heat, nullptr before it is played.
 const Attempt *CountedAttempt(const Competition &competition, int heat);
 
-/// Adds players with the next free ids and plans the heats not yet played again.
-QList<PlayerId> AddPlayers(Competition &competition, const QStringList &names);
-/// Retires a player (who keeps what they played) and plans the heats not yet played again.
-bool RetirePlayer(Competition &competition, PlayerId id);
+/// Adds players with the next free ids and plans the heats not yet played again, except the
+/// first `keepHeats` heats (a heat already called to the board stays as announced).
+QList<PlayerId> AddPlayers(Competition &competition, const QStringList &names, int keepHeats = 0);
+/// Retires a player (who keeps what they played) and plans the heats not yet played again,
+/// except the first `keepHeats`.
+bool RetirePlayer(Competition &competition, PlayerId id, int keepHeats = 0);
 bool RenamePlayer(Competition &competition, PlayerId id, const QString &name);
-/// Plans every heat not yet played again for the active players; played heats stay as they are.
-void Replan(Competition &competition);
+/// Plans every heat not yet played again for the active players; played heats and the first
+/// `keepHeats` heats stay as they are.
+void Replan(Competition &competition, int keepHeats = 0);
 
 /// Exchanges `player`, seated in an unplayed heat, with `other`, seated in another unplayed heat
 /// of the same round; each takes the other's device. False when the swap is not allowed.

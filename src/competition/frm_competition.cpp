@@ -491,7 +491,8 @@ bool frmCompetition::addPlayers(const QString &roster)
     if (!m_competition) {
         return false;
     }
-    const QList<PlayerId> added = AddPlayers(*m_competition, ParseRoster(roster));
+    const QList<PlayerId> added =
+        AddPlayers(*m_competition, ParseRoster(roster), m_called.value_or(-1) + 1);
     if (added.isEmpty()) {
         return false;
     }
@@ -516,7 +517,7 @@ bool frmCompetition::retireSelectedPlayer()
             return false;
         }
     }
-    if (!RetirePlayer(*m_competition, id)) {
+    if (!RetirePlayer(*m_competition, id, m_called.value_or(-1) + 1)) {
         return false;
     }
     save(QStringLiteral("without %1").arg(item->text()));

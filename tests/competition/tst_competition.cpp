@@ -102,6 +102,14 @@ void tst_Competition::lateArrivalJoinsTheCurrentRound()
     }
     QCOMPARE(inRoundOne, 10 - played[0].size());
     QVERIFY(lateInRoundOne);
+
+    // A heat called to the board but not played yet stays as announced.
+    const Heat called = c.heats[1];
+    AddPlayers(c, { QStringLiteral("Later") }, 2);
+    QCOMPARE(c.heats[1], called);
+    RetirePlayer(c, called.seats[0], 2);
+    QCOMPARE(c.heats[1], called);
+    QCOMPARE(c.heats.first(1), played);
 }
 
 void tst_Competition::retiredPlayerLeavesUpcomingHeats()

@@ -158,6 +158,10 @@ void tst_frmCompetition::anEveningInTheWindow()
     QVERIFY(called.first().at(2).toString().startsWith(QStringLiteral("Next: ")));
     QVERIFY(!next->isEnabled() && !redo->isEnabled());
     QCOMPARE(heats->item(0, 6)->text(), QStringLiteral("called"));
+    // A late arrival while the heat is on the board leaves that heat as announced.
+    const Heat onBoard = window->current()->heats[0];
+    QVERIFY(window->addPlayers(QStringLiteral("Early Bird")));
+    QCOMPARE(window->current()->heats[0], onBoard);
     window->takeGame(gameFor(names, { true, false, true, true }), { true, false, true, true });
     QCOMPARE(window->calledHeat(), std::nullopt);
     QCOMPARE(column(*standings, 1).mid(0, 3), (QStringList { names[3], names[2], names[0] }));
@@ -177,9 +181,9 @@ void tst_frmCompetition::anEveningInTheWindow()
 
     // A late arrival joins the round in progress; a player retires.
     window->addPlayers(QStringLiteral("Zed"));
-    QCOMPARE(heats->rowCount(), 1 + 2 + 3); // 7 left in round 1: 4 + 3; round 2: 4, 4, 3
+    QCOMPARE(heats->rowCount(), 1 + 2 + 3); // 8 left in round 1: 4 + 4; round 2: 4, 4, 4
     auto *players = control<QListWidget>(*window, QStringLiteral("lstPlayers"));
-    QCOMPARE(players->count(), 11);
+    QCOMPARE(players->count(), 12);
     players->setCurrentRow(0);
     const QString leaving = players->item(0)->text();
     QVERIFY(window->retireSelectedPlayer());
