@@ -102,8 +102,13 @@ void Replan(Competition &competition, int keepHeats)
 {
     const int keep =
         std::clamp(std::max(keepHeats, PlayedHeats(competition)), 0, int(competition.heats.size()));
-    competition.heats = PlanLineup(
-        ActivePlayers(competition), competition.settings.rounds, competition.heats.first(keep));
+    // The competition is at the round of the next heat; a round whose heats are all played is
+    // over, also for players who join after it.
+    const int firstOpen = keep < competition.heats.size() ? competition.heats[keep].round
+        : competition.heats.isEmpty()                     ? 1
+                                                          : competition.heats.last().round + 1;
+    competition.heats = PlanLineup(ActivePlayers(competition), competition.settings.rounds,
+        competition.heats.first(keep), firstOpen);
 }
 
 QList<PlayerId> AddPlayers(Competition &competition, const QStringList &names, int keepHeats)

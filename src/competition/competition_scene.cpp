@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition_scene.h"
 
+#include "competition/heat_text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -39,6 +41,23 @@ namespace
     }
 
 } // namespace
+
+BoardShown BoardShownFor(const Competition &competition, std::optional<int> called)
+{
+    BoardShown shown;
+    shown.competition = competition.settings.name;
+    shown.scoring = competition.settings.scoring;
+    shown.standings = Standings(competition);
+    const std::optional<int> heat = called ? called : NextHeat(competition);
+    if (!heat) {
+        shown.title = QStringLiteral("Final standings");
+        return shown;
+    }
+    shown.title = HeatTitle(competition, *heat);
+    shown.seats = SeatNames(competition, competition.heats[*heat]);
+    shown.onDeck = OnDeckText(competition, *heat);
+    return shown;
+}
 
 scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
 {

@@ -5,7 +5,10 @@
 #include "display/scoreboard.h"
 
 #include <QSize>
+#include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace competition
 {
@@ -20,6 +23,10 @@ struct BoardShown {
     QList<Standing> standings;
     bool operator==(const BoardShown &) const = default;
 };
+
+/// What the display shows of the competition: the heat called to the board, else the next heat
+/// to play, with the one after it on deck; "Final standings" once every heat is played.
+BoardShown BoardShownFor(const Competition &competition, std::optional<int> called);
 
 /// The display's picture of the competition for a window of `size` pixels: the heat's title
 /// and its players by device, the heat on deck, then as many standings rows as stay legible

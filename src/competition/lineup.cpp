@@ -353,7 +353,8 @@ namespace
 
 } // namespace
 
-QList<Heat> PlanLineup(const QList<PlayerId> &active, int rounds, const QList<Heat> &played)
+QList<Heat> PlanLineup(
+    const QList<PlayerId> &active, int rounds, const QList<Heat> &played, int firstOpenRound)
 {
     // Dense indices for everyone the plan or the past heats mention.
     QHash<PlayerId, int> index;
@@ -393,8 +394,7 @@ QList<Heat> PlanLineup(const QList<PlayerId> &active, int rounds, const QList<He
     }
 
     QList<Heat> plan = played;
-    const int firstOpen = played.isEmpty() ? 1 : played.last().round;
-    for (int round = firstOpen; round <= rounds; ++round) {
+    for (int round = std::max(1, firstOpenRound); round <= rounds; ++round) {
         std::vector<bool> seated(ids.size(), false);
         for (const Heat &heat : played) {
             if (heat.round != round) {
