@@ -2,6 +2,7 @@
 #include "competition/competition_csv.h"
 
 #include "competition/standings.h"
+#include "results/csv.h"
 
 #include <QStringList>
 
@@ -20,7 +21,7 @@ namespace
         QStringList safe;
         safe.reserve(cells.size());
         for (const QString &cell : cells) {
-            safe.append(SpreadsheetCell(cell));
+            safe.append(results::CsvTextCell(cell, results::CsvText::SpreadsheetSafe));
         }
         return safe.join(QLatin1Char(',')) + kLineEnd;
     }
@@ -34,25 +35,6 @@ namespace
     }
 
 } // namespace
-
-QString SpreadsheetCell(const QString &text)
-{
-    QString cell = text;
-    if (!cell.isEmpty()) {
-        const QChar first = cell.front();
-        if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
-            || first == QLatin1Char('@') || first == QLatin1Char('\t')
-            || first == QLatin1Char('\r')) {
-            cell.prepend(QLatin1Char('\''));
-        }
-    }
-    if (cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"'))
-        || cell.contains(QLatin1Char('\n')) || cell.contains(QLatin1Char('\r'))) {
-        cell.replace(QLatin1String("\""), QLatin1String("\"\""));
-        cell = QLatin1Char('"') + cell + QLatin1Char('"');
-    }
-    return cell;
-}
 
 QString StandingsCsv(const Competition &competition)
 {

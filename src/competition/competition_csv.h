@@ -13,12 +13,8 @@ inline constexpr auto kStandingsCsvHeader =
 inline constexpr auto kHeatsCsvHeader =
     "heat,round,attempt,counted,device,name,status,revolutions,best_rpm,game";
 
-/// One CSV cell that a spreadsheet reads as text: a cell starting with = + - @, a tab or a
-/// carriage return gets a leading apostrophe (so it is never run as a formula), then RFC 4180
-/// quoting when it holds a comma, a quote or a line break.
-QString SpreadsheetCell(const QString &text);
-
-/// The standings as UTF-8-ready CSV text with CRLF line ends, header first.
+/// The standings as CSV text with CRLF line ends, header first; text cells spreadsheet-safe as
+/// in the results export (a name starting with = + - @, a tab or CR gets an apostrophe).
 QString StandingsCsv(const Competition &competition);
 /// Every heat with every playing of it, one line per seat; heats not yet played have one line
 /// per seat with an empty attempt.

@@ -29,6 +29,7 @@ namespace
 CompetitionStore::CompetitionStore(const QString &filePath)
     : m_connectionName(
         QStringLiteral("rotavex-competitions-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
+    , m_filePath(filePath)
 {
     if (QFileInfo(filePath).isFile() && open(filePath)) {
         QSqlQuery query(m_db);

@@ -24,6 +24,8 @@ public:
     CompetitionStore &operator=(const CompetitionStore &) = delete;
 
     bool isSaved() const { return m_saved; }
+    /// The results file given at construction (even when it could not be used).
+    QString filePath() const { return m_filePath; }
 
     /// Writes the whole competition in one transaction, giving it an id when it has none.
     /// Played heats and attempts already written are never rewritten.
@@ -43,6 +45,7 @@ private:
     bool writeCompetition(Competition &competition);
 
     QString m_connectionName;
+    QString m_filePath;
     QSqlDatabase m_db;
     bool m_saved = false;
     mutable QString m_lastError;

@@ -5,6 +5,7 @@
 #include "competition/competition_store.h"
 #include "competition/heat_text.h"
 #include "competition/standings.h"
+#include "results/export_target.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -19,7 +20,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -564,10 +564,20 @@ bool frmCompetition::writeCsv(const QString &suggestedName, const QString &text)
     if (path.isEmpty()) {
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        m_status->setText(
-            QStringLiteral("Could not export to %1: %2").arg(path, file.errorString()));
+    QString error;
+    const QByteArray bytes = text.toUtf8();
+    const bool written = results::WriteExport(
+        path, m_store.filePath(),
+        [&bytes](QIODevice &device, QString *why) {
+            if (device.write(bytes) != bytes.size()) {
+                *why = device.errorString();
+                return false;
+            }
+            return true;
+        },
+        &error, results::ExportOpen::NoWait);
+    if (!written) {
+        m_status->setText(QStringLiteral("Could not export to %1: %2").arg(path, error));
         return false;
     }
     m_status->setText(QStringLiteral("Exported to %1").arg(path));

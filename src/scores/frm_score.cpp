@@ -2,11 +2,13 @@
 #include "scores/frm_score.h"
 
 #include "results/csv.h"
+#include "results/export_target.h"
 #include "results/results_store.h"
 #include "scores/recent_games_model.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,7 +20,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -183,6 +184,11 @@ void frmScore::buildControls()
     for (QPushButton *button : { m_exportGame, m_exportAll, m_deleteGame, m_deleteAll }) {
         buttons->addWidget(button);
     }
+    m_rawNames = new QCheckBox(QStringLiteral("Export names exactly as typed"));
+    m_rawNames->setObjectName(QStringLiteral("chkRawNames"));
+    m_rawNames->setToolTip(QStringLiteral(
+        "Off: a name that begins with =, +, -, @, a tab or a carriage return is written with an "
+        "apostrophe in front, so a spreadsheet shows it instead of running it as a formula."));
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setTextFormat(Qt::PlainText);
@@ -194,6 +200,7 @@ void frmScore::buildControls()
     right->addWidget(m_chart, 3);
     right->addWidget(m_players, 1);
     right->addLayout(buttons);
+    right->addWidget(m_rawNames);
     right->addWidget(m_status);
 
     auto *root = new QHBoxLayout(this);
@@ -357,11 +364,10 @@ bool frmScore::writeCsvFile(
     if (path.isEmpty()) {
         return false;
     }
-    QSaveFile file(path);
     QString error;
-    if (!file.open(QIODevice::WriteOnly) || !write(file, &error) || !file.commit()) {
-        m_status->setText(QStringLiteral("Could not export to %1: %2")
-                              .arg(path, error.isEmpty() ? file.errorString() : error));
+    if (!results::WriteExport(
+            path, m_store.filePath(), write, &error, results::ExportOpen::NoWait)) {
+        m_status->setText(QStringLiteral("Could not export to %1: %2").arg(path, error));
         return false;
     }
     m_status->setText(QStringLiteral("Exported to %1").arg(path));
@@ -375,16 +381,22 @@ void frmScore::exportSelectedGame()
     }
     const results::GameRecord game = *m_shown;
     writeCsvFile(QStringLiteral("rotavex-game-%1.csv").arg(game.id),
-        [&game](QIODevice &device, QString *error) {
-            return results::WriteCsv(device, { game }, error);
+        [&game, style = csvText()](QIODevice &device, QString *error) {
+            return results::WriteCsv(device, { game }, error, style);
         });
 }
 
 void frmScore::exportAllGames()
 {
-    writeCsvFile(QStringLiteral("rotavex-results.csv"), [this](QIODevice &device, QString *error) {
-        return results::WriteCsv(device, m_store, error);
-    });
+    writeCsvFile(QStringLiteral("rotavex-results.csv"),
+        [this, style = csvText()](QIODevice &device, QString *error) {
+            return results::WriteCsv(device, m_store, error, style);
+        });
+}
+
+results::CsvText frmScore::csvText() const
+{
+    return m_rawNames->isChecked() ? results::CsvText::Raw : results::CsvText::SpreadsheetSafe;
 }
 
 void frmScore::deleteSelectedGame()

@@ -46,8 +46,9 @@ RecentGamesModel::RecentGamesModel(results::ResultsStore &store, QObject *parent
 void RecentGamesModel::reload()
 {
     beginResetModel();
-    m_total = m_store.gameCount();
+    // No count of all games: that would read the whole history each time the board opens.
     m_games = m_store.recentGames(0, kPageSize);
+    m_more = m_games.size() == kPageSize;
     endResetModel();
 }
 
@@ -128,7 +129,7 @@ QVariant RecentGamesModel::headerData(int section, Qt::Orientation orientation, 
 
 bool RecentGamesModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_games.size() < m_total;
+    return !parent.isValid() && m_more;
 }
 
 void RecentGamesModel::fetchMore(const QModelIndex &parent)
@@ -137,8 +138,8 @@ void RecentGamesModel::fetchMore(const QModelIndex &parent)
         return;
     }
     const QList<results::GameSummary> page = m_store.recentGames(int(m_games.size()), kPageSize);
+    m_more = page.size() == kPageSize;
     if (page.isEmpty()) {
-        m_total = int(m_games.size());
         return;
     }
     beginInsertRows(QModelIndex(), int(m_games.size()), int(m_games.size() + page.size() - 1));

@@ -39,7 +39,7 @@ public:
 private:
     results::ResultsStore &m_store;
     QList<results::GameSummary> m_games;
-    int m_total = 0;
+    bool m_more = false; ///< the last page read was full, so more games may follow
 };
 
 /// A name as the lists show it: at most a few hundred characters (never half a surrogate

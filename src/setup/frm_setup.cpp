@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-#include <climits>
 #include <optional>
 
 using rotavex::kFirstPlayer;
@@ -118,7 +117,7 @@ void frmSetup::buildControls()
 
         c.txtName = new QLineEdit(c.fr);
         c.txtName->setObjectName(QStringLiteral("txtName") + number);
-        c.txtName->setMaxLength(INT_MAX);
+        c.txtName->setMaxLength(int(settings_store::kMaxNameLength));
         c.txtName->setGeometry(designPixels("txtName#"));
         c.txtName->setAccessibleName(QStringLiteral("Player %1 name").arg(player));
 

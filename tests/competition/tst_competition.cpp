@@ -54,8 +54,6 @@ private Q_SLOTS:
     void swapWithinTheRound();
     void redoAddsAnAttempt();
     void boardBetweenHeats();
-    void spreadsheetCells_data();
-    void spreadsheetCells();
     void csvFiles();
 };
 
@@ -212,31 +210,6 @@ void tst_Competition::boardBetweenHeats()
     QCOMPARE(shown.title, QStringLiteral("Final standings"));
     QVERIFY(shown.seats.isEmpty());
     QCOMPARE(shown.standings.first().rank, 1);
-}
-
-void tst_Competition::spreadsheetCells_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("cell");
-    QTest::newRow("plain name") << QStringLiteral("Ann") << QStringLiteral("Ann");
-    QTest::newRow("formula") << QStringLiteral("=1+2") << QStringLiteral("'=1+2");
-    QTest::newRow("plus") << QStringLiteral("+49 Fan") << QStringLiteral("'+49 Fan");
-    QTest::newRow("minus") << QStringLiteral("-Dash") << QStringLiteral("'-Dash");
-    QTest::newRow("at") << QStringLiteral("@SUM(A1)") << QStringLiteral("'@SUM(A1)");
-    QTest::newRow("tab") << QStringLiteral("\tx") << QStringLiteral("'\tx");
-    QTest::newRow("carriage return, then quoted")
-        << QStringLiteral("\rx") << QStringLiteral("\"'\rx\"");
-    QTest::newRow("formula with a comma is also quoted") << QStringLiteral(
-        "=HYPERLINK(\"a\",\"b\")") << QStringLiteral("\"'=HYPERLINK(\"\"a\"\",\"\"b\"\")\"");
-    QTest::newRow("equals later is harmless") << QStringLiteral("a=b") << QStringLiteral("a=b");
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void tst_Competition::spreadsheetCells()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, cell);
-    QCOMPARE(SpreadsheetCell(text), cell);
 }
 
 void tst_Competition::csvFiles()

@@ -116,7 +116,7 @@ void tst_CompetitionStore::olderFileGetsTheTables()
         results::GameRecord game = fixtures::Speed(fixtures::At(2, 19), { { "Old", 7000 } });
         games.addGame(game);
     }
-    // Make it the file an earlier version left: no competition tables, version 2.
+    // Make it the file the version before left: no competition tables.
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v2"));
@@ -127,7 +127,8 @@ void tst_CompetitionStore::olderFileGetsTheTables()
             { "competition_results", "competition_heats", "competition_players", "competitions" }) {
             QVERIFY(query.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table))));
         }
-        QVERIFY(query.exec(QStringLiteral("PRAGMA user_version = 2")));
+        QVERIFY(query.exec(QStringLiteral("PRAGMA user_version = %1")
+                               .arg(results::ResultsStore::kSchemaVersion - 1)));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("v2"));
 
