@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "results/results_store.h"
 
+#include "results/competition_tables.h"
 #include "results/csv.h"
 
 #include <QAtomicInt>
@@ -437,6 +438,10 @@ bool ResultsStore::configureAndMigrate(int version, QString &why, bool &unreadab
         return false;
     }
     if (version == 2 && !step(kMigrationTo3, 3)) {
+        return false;
+    }
+    const auto competitionTables = CompetitionTablesMigration();
+    if (version == 3 && !step(competitionTables, 4)) {
         return false;
     }
     return true;

@@ -1,0 +1,613 @@
+// SPDX-License-Identifier: MIT
+#include "competition/frm_competition.h"
+
+#include "competition/competition_csv.h"
+#include "competition/competition_store.h"
+#include "competition/heat_text.h"
+#include "competition/standings.h"
+#include "results/export_target.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace competition;
+
+namespace
+{
+
+// Every column as wide as its contents; the last one takes what is left.
+QTableWidget *makeTable(const QString &objectName, const QStringList &headers, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, int(headers.size()), parent);
+    table->setObjectName(objectName);
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
+}
+
+QTableWidgetItem *cell(const QString &text)
+{
+    // Names are shown as typed: QTableWidgetItem never interprets markup.
+    return new QTableWidgetItem(text);
+}
+
+QString gameText(const Settings &settings)
+{
+    return settings.scoring == Scoring::Strength
+        ? QStringLiteral("Strength %1 s").arg(settings.seconds)
+        : QStringLiteral("Speed, best rpm over %1 s").arg(settings.seconds);
+}
+
+} // namespace
+
+frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_store(store)
+    , m_chooseFile([](QWidget *owner, const QString &suggested) {
+        return QFileDialog::getSaveFileName(
+            owner, QStringLiteral("Export"), suggested, QStringLiteral("CSV files (*.csv)"));
+    })
+    , m_confirm([](QWidget *owner, const QString &question) {
+        return QMessageBox::question(owner, QStringLiteral("Competition"), question)
+            == QMessageBox::Yes;
+    })
+{
+    setObjectName(QStringLiteral("frmCompetition"));
+    setWindowTitle(QStringLiteral("Competition"));
+    m_pages = new QStackedWidget(this);
+    auto *createPage = new QWidget(m_pages);
+    auto *runPage = new QWidget(m_pages);
+    buildCreatePage(createPage);
+    buildRunPage(runPage);
+    m_pages->addWidget(createPage);
+    m_pages->addWidget(runPage);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_status);
+    resize(1180, 660);
+
+    if (const std::optional<qint64> open = m_store.openCompetition()) {
+        m_competition = m_store.load(*open);
+    }
+    if (!m_store.isSaved()) {
+        m_status->setText(QStringLiteral("The results file cannot be used: this competition is "
+                                         "kept for this run only."));
+    }
+    showCompetition();
+}
+
+frmCompetition::~frmCompetition() = default;
+
+const Competition *frmCompetition::current() const
+{
+    return m_competition ? &*m_competition : nullptr;
+}
+
+void frmCompetition::buildCreatePage(QWidget *page)
+{
+    auto *form = new QFormLayout(page);
+    m_name = new QLineEdit(page);
+    m_name->setObjectName(QStringLiteral("txtCompetitionName"));
+    m_name->setPlaceholderText(QStringLiteral("Friday night"));
+    form->addRow(QStringLiteral("&Name"), m_name);
+
+    auto *gameRow = new QHBoxLayout;
+    m_game = new QComboBox(page);
+    m_game->setObjectName(QStringLiteral("cboGame"));
+    m_game->addItem(QStringLiteral("Strength: total revolutions"), int(Scoring::Strength));
+    m_game->addItem(QStringLiteral("Speed: best rpm"), int(Scoring::Speed));
+    m_seconds = new QComboBox(page);
+    m_seconds->setObjectName(QStringLiteral("cboSeconds"));
+    for (const int seconds : { 30, 60, 90 }) {
+        m_seconds->addItem(QStringLiteral("%1 s").arg(seconds), seconds);
+    }
+    m_seconds->setCurrentIndex(1);
+    gameRow->addWidget(m_game);
+    gameRow->addWidget(m_seconds);
+    auto *gameLabel = new QLabel(QStringLiteral("&Game"), page);
+    gameLabel->setBuddy(m_game);
+    form->addRow(gameLabel, gameRow);
+
+    m_rounds = new QSpinBox(page);
+    m_rounds->setObjectName(QStringLiteral("spnRounds"));
+    m_rounds->setRange(kMinRounds, kMaxRounds);
+    m_rounds->setValue(kDefaultRounds);
+    form->addRow(QStringLiteral("&Rounds"), m_rounds);
+
+    m_roster = new QPlainTextEdit(page);
+    m_roster->setObjectName(QStringLiteral("txtRoster"));
+    m_roster->setPlaceholderText(QStringLiteral("One name a line"));
+    form->addRow(QStringLiteral("&Players"), m_roster);
+
+    m_create = new QPushButton(QStringLiteral("&Create competition"), page);
+    m_create->setObjectName(QStringLiteral("cmdCreate"));
+    form->addRow(QString(), m_create);
+    connect(m_create, &QPushButton::clicked, this, &frmCompetition::createCompetition);
+}
+
+void frmCompetition::buildRunPage(QWidget *page)
+{
+    auto *grid = new QGridLayout(page);
+    m_title = new QLabel(page);
+    m_title->setObjectName(QStringLiteral("lblCompetition"));
+    m_title->setTextFormat(Qt::PlainText);
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    m_title->setFont(titleFont);
+    grid->addWidget(m_title, 0, 0, 1, 3);
+
+    // Roster: rename in place, retire, add late arrivals.
+    auto *rosterBox = new QGroupBox(QStringLiteral("Players"), page);
+    auto *rosterLayout = new QVBoxLayout(rosterBox);
+    m_players = new QListWidget(rosterBox);
+    m_players->setObjectName(QStringLiteral("lstPlayers"));
+    m_players->setEditTriggers(
+        QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    rosterLayout->addWidget(m_players);
+    m_retire = new QPushButton(QStringLiteral("Re&tire"), rosterBox);
+    m_retire->setObjectName(QStringLiteral("cmdRetire"));
+    rosterLayout->addWidget(m_retire);
+    m_add = new QPlainTextEdit(rosterBox);
+    m_add->setObjectName(QStringLiteral("txtAddPlayers"));
+    m_add->setPlaceholderText(QStringLiteral("Late arrivals, one a line"));
+    m_add->setMaximumHeight(80);
+    rosterLayout->addWidget(m_add);
+    m_addButton = new QPushButton(QStringLiteral("&Add players"), rosterBox);
+    m_addButton->setObjectName(QStringLiteral("cmdAddPlayers"));
+    rosterLayout->addWidget(m_addButton);
+    grid->addWidget(rosterBox, 1, 0, 2, 1);
+
+    auto *heatsBox = new QGroupBox(QStringLiteral("Heats"), page);
+    auto *heatsLayout = new QVBoxLayout(heatsBox);
+    m_heatCaption = new QLabel(heatsBox);
+    m_heatCaption->setObjectName(QStringLiteral("lblHeat"));
+    m_heatCaption->setTextFormat(Qt::PlainText);
+    heatsLayout->addWidget(m_heatCaption);
+    m_heats = makeTable(QStringLiteral("tblHeats"),
+        { QStringLiteral("Heat"), QStringLiteral("Round"), QStringLiteral("Device 1"),
+            QStringLiteral("Device 2"), QStringLiteral("Device 3"), QStringLiteral("Device 4"),
+            QStringLiteral("State") },
+        heatsBox);
+    heatsLayout->addWidget(m_heats);
+    auto *heatButtons = new QHBoxLayout;
+    m_next = new QPushButton(QStringLiteral("&Next heat"), heatsBox);
+    m_next->setObjectName(QStringLiteral("cmdNextHeat"));
+    m_redoButton = new QPushButton(QStringLiteral("&Redo heat"), heatsBox);
+    m_redoButton->setObjectName(QStringLiteral("cmdRedoHeat"));
+    heatButtons->addWidget(m_next);
+    heatButtons->addWidget(m_redoButton);
+    heatButtons->addStretch();
+    heatsLayout->addLayout(heatButtons);
+    auto *swapRow = new QHBoxLayout;
+    m_swapOut = new QComboBox(heatsBox);
+    m_swapOut->setObjectName(QStringLiteral("cboSwapOut"));
+    m_swapIn = new QComboBox(heatsBox);
+    m_swapIn->setObjectName(QStringLiteral("cboSwapIn"));
+    m_swap = new QPushButton(QStringLiteral("S&wap"), heatsBox);
+    m_swap->setObjectName(QStringLiteral("cmdSwap"));
+    swapRow->addWidget(new QLabel(QStringLiteral("Swap"), heatsBox));
+    swapRow->addWidget(m_swapOut, 1);
+    swapRow->addWidget(new QLabel(QStringLiteral("with"), heatsBox));
+    swapRow->addWidget(m_swapIn, 1);
+    swapRow->addWidget(m_swap);
+    heatsLayout->addLayout(swapRow);
+    grid->addWidget(heatsBox, 1, 1, 2, 1);
+
+    auto *standingsBox = new QGroupBox(QStringLiteral("Standings"), page);
+    auto *standingsLayout = new QVBoxLayout(standingsBox);
+    m_standings = makeTable(QStringLiteral("tblStandings"),
+        { QStringLiteral("Rank"), QStringLiteral("Name"), QStringLiteral("Score"),
+            QStringLiteral("Rounds"), QStringLiteral("Note") },
+        standingsBox);
+    standingsLayout->addWidget(m_standings);
+    auto *exportRow = new QHBoxLayout;
+    m_exportStandings = new QPushButton(QStringLiteral("Export &standings…"), standingsBox);
+    m_exportStandings->setObjectName(QStringLiteral("cmdExportStandings"));
+    m_exportHeats = new QPushButton(QStringLiteral("Export &heats…"), standingsBox);
+    m_exportHeats->setObjectName(QStringLiteral("cmdExportHeats"));
+    exportRow->addWidget(m_exportStandings);
+    exportRow->addWidget(m_exportHeats);
+    standingsLayout->addLayout(exportRow);
+    m_close = new QPushButton(QStringLiteral("C&lose competition"), standingsBox);
+    m_close->setObjectName(QStringLiteral("cmdCloseCompetition"));
+    standingsLayout->addWidget(m_close);
+    grid->addWidget(standingsBox, 1, 2, 2, 1);
+    rosterBox->setMaximumWidth(240);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(2, 2);
+    grid->setRowStretch(1, 1);
+    grid->setRowStretch(2, 1);
+
+    connect(m_next, &QPushButton::clicked, this, &frmCompetition::callNextHeat);
+    connect(m_redoButton, &QPushButton::clicked, this, &frmCompetition::callRedo);
+    connect(m_swap, &QPushButton::clicked, this, &frmCompetition::swapPlayers);
+    connect(m_retire, &QPushButton::clicked, this, &frmCompetition::retireSelectedPlayer);
+    connect(m_addButton, &QPushButton::clicked, this, [this] {
+        if (addPlayers(m_add->toPlainText())) {
+            m_add->clear();
+        }
+    });
+    connect(m_exportStandings, &QPushButton::clicked, this, &frmCompetition::exportStandings);
+    connect(m_exportHeats, &QPushButton::clicked, this, &frmCompetition::exportHeats);
+    connect(m_close, &QPushButton::clicked, this, &frmCompetition::closeCompetition);
+    connect(m_players, &QListWidget::itemChanged, this, &frmCompetition::renamed);
+    connect(m_swapOut, &QComboBox::currentIndexChanged, this, [this] {
+        if (!m_filling) {
+            fillSwap();
+        }
+    });
+}
+
+bool frmCompetition::createCompetition()
+{
+    Competition competition;
+    competition.settings.name = m_name->text().simplified();
+    competition.settings.scoring = Scoring(m_game->currentData().toInt());
+    competition.settings.seconds = m_seconds->currentData().toInt();
+    competition.settings.rounds = m_rounds->value();
+    if (competition.settings.name.isEmpty()) {
+        m_status->setText(QStringLiteral("Give the competition a name."));
+        return false;
+    }
+    if (AddPlayers(competition, ParseRoster(m_roster->toPlainText())).isEmpty()) {
+        m_status->setText(QStringLiteral("Type or paste the players' names, one a line."));
+        return false;
+    }
+    m_competition = competition;
+    m_called.reset();
+    if (!save(QStringLiteral("created"))) {
+        return false;
+    }
+    m_roster->clear();
+    m_name->clear();
+    showCompetition();
+    Q_EMIT competitionChanged();
+    return true;
+}
+
+bool frmCompetition::save(const QString &what)
+{
+    if (!m_store.save(*m_competition)) {
+        m_status->setText(QStringLiteral("The competition could not be saved (%1); it stays open "
+                                         "in this window.")
+                              .arg(m_store.lastError()));
+        return false;
+    }
+    m_status->setText(QStringLiteral("Competition %1.").arg(what));
+    return true;
+}
+
+void frmCompetition::showCompetition()
+{
+    m_pages->setCurrentIndex(m_competition ? 1 : 0);
+    if (!m_competition) {
+        setWindowTitle(QStringLiteral("Competition"));
+        return;
+    }
+    const Settings &settings = m_competition->settings;
+    setWindowTitle(QStringLiteral("Competition – %1").arg(settings.name));
+    m_title->setText(QStringLiteral("%1 · %2 · %3 rounds")
+                         .arg(settings.name, gameText(settings))
+                         .arg(settings.rounds));
+    fillRoster();
+    fillHeats();
+    fillStandings();
+    fillSwap();
+    updateButtons();
+}
+
+void frmCompetition::fillRoster()
+{
+    m_filling = true;
+    m_players->clear();
+    for (const Player &player : m_competition->players) {
+        auto *item = new QListWidgetItem(player.name, m_players);
+        item->setData(Qt::UserRole, player.id);
+        if (player.retired) {
+            item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            item->setToolTip(QStringLiteral("Retired"));
+            QFont font = item->font();
+            font.setStrikeOut(true);
+            item->setFont(font);
+        } else {
+            item->setFlags(item->flags() | Qt::ItemIsEditable);
+        }
+    }
+    m_filling = false;
+}
+
+void frmCompetition::fillHeats()
+{
+    const Competition &c = *m_competition;
+    const int played = PlayedHeats(c);
+    m_heats->setRowCount(int(c.heats.size()));
+    for (int h = 0; h < c.heats.size(); ++h) {
+        const Heat &heat = c.heats[h];
+        m_heats->setItem(h, 0, cell(QString::number(h + 1)));
+        m_heats->setItem(h, 1, cell(QString::number(heat.round)));
+        const QStringList names = SeatNames(c, heat);
+        for (int d = 0; d < kDevices; ++d) {
+            m_heats->setItem(h, 2 + d, cell(names[d]));
+        }
+        QString state;
+        if (m_called == h) {
+            state = m_redo ? QStringLiteral("called again") : QStringLiteral("called");
+        } else if (const Attempt *counted = h < played ? CountedAttempt(c, h) : nullptr) {
+            state = counted->attempt > 1
+                ? QStringLiteral("played (%1 times, the last counts)").arg(counted->attempt)
+                : QStringLiteral("played");
+        }
+        m_heats->setItem(h, 6, cell(state));
+    }
+    const std::optional<int> next = NextHeat(c);
+    if (m_called) {
+        m_heatCaption->setText(QStringLiteral("%1 on the board: %2. Press Start.")
+                                   .arg(HeatTitle(c, *m_called), HeatNames(c, c.heats[*m_called])));
+    } else if (next) {
+        m_heatCaption->setText(QStringLiteral("Up next: %1: %2")
+                                   .arg(HeatTitle(c, *next), HeatNames(c, c.heats[*next])));
+    } else {
+        m_heatCaption->setText(QStringLiteral("Every heat is played."));
+    }
+    const int focus = m_called.value_or(next.value_or(int(c.heats.size()) - 1));
+    if (focus >= 0 && focus < m_heats->rowCount()) {
+        m_heats->scrollToItem(m_heats->item(focus, 0));
+    }
+}
+
+void frmCompetition::fillStandings()
+{
+    const Competition &c = *m_competition;
+    const QList<Standing> standings = Standings(c);
+    m_standings->setRowCount(int(standings.size()));
+    for (int row = 0; row < standings.size(); ++row) {
+        const Standing &s = standings[row];
+        QString note;
+        if (s.retired) {
+            note = QStringLiteral("retired");
+        } else if (s.roundsMissed > 0) {
+            note = QStringLiteral("missed %1").arg(s.roundsMissed);
+        }
+        m_standings->setItem(row, 0, cell(s.rank > 0 ? QString::number(s.rank) : QString()));
+        m_standings->setItem(row, 1, cell(s.name));
+        m_standings->setItem(
+            row, 2, cell(s.roundsPlayed > 0 ? ScoreText(c.settings.scoring, s.score) : QString()));
+        m_standings->setItem(row, 3, cell(QString::number(s.roundsPlayed)));
+        m_standings->setItem(row, 4, cell(note));
+    }
+}
+
+void frmCompetition::fillSwap()
+{
+    const Competition &c = *m_competition;
+    const bool wasFilling = m_filling;
+    m_filling = true;
+    const PlayerId chosen = m_swapOut->currentData().toInt();
+    m_swapOut->clear();
+    const std::optional<int> next = NextHeat(c);
+    if (next) {
+        for (const PlayerId id : c.heats[*next].seats) {
+            if (id != kNoPlayer) {
+                m_swapOut->addItem(FindPlayer(c, id)->name, id);
+            }
+        }
+        const int index = m_swapOut->findData(chosen);
+        m_swapOut->setCurrentIndex(index >= 0 ? index : 0);
+    }
+    m_swapIn->clear();
+    for (const PlayerId id : SwapCandidates(c, m_swapOut->currentData().toInt())) {
+        m_swapIn->addItem(FindPlayer(c, id)->name, id);
+    }
+    m_filling = wasFilling;
+    updateButtons();
+}
+
+void frmCompetition::updateButtons()
+{
+    if (!m_competition) {
+        return;
+    }
+    const bool waiting = m_called.has_value();
+    m_next->setEnabled(!waiting && NextHeat(*m_competition).has_value());
+    m_redoButton->setEnabled(!waiting && PlayedHeats(*m_competition) > 0);
+    // A called heat is on the board: its line-up stays as announced.
+    m_swap->setEnabled(!waiting && m_swapIn->count() > 0);
+}
+
+bool frmCompetition::callNextHeat()
+{
+    if (!m_competition || m_called) {
+        return false;
+    }
+    const std::optional<int> next = NextHeat(*m_competition);
+    if (!next) {
+        return false;
+    }
+    m_called = next;
+    m_redo = false;
+    fillHeats();
+    updateButtons();
+    const Competition &c = *m_competition;
+    Q_EMIT heatCalled(SeatNames(c, c.heats[*next]), HeatTitle(c, *next), OnDeckText(c, *next));
+    return true;
+}
+
+bool frmCompetition::callRedo()
+{
+    if (!m_competition || m_called || PlayedHeats(*m_competition) == 0) {
+        return false;
+    }
+    m_called = PlayedHeats(*m_competition) - 1;
+    m_redo = true;
+    fillHeats();
+    updateButtons();
+    const Competition &c = *m_competition;
+    Q_EMIT heatCalled(
+        SeatNames(c, c.heats[*m_called]), HeatTitle(c, *m_called), OnDeckText(c, *m_called));
+    return true;
+}
+
+void frmCompetition::takeGame(const results::GameRecord &game, const OpenLinks &openAtStart)
+{
+    if (!m_competition || !m_called) {
+        return;
+    }
+    const int heat = *m_called;
+    RecordAttempt(*m_competition, SeatResults(m_competition->heats[heat], game, openAtStart),
+        game.id, m_redo);
+    m_called.reset();
+    m_redo = false;
+    save(QStringLiteral("saved after %1").arg(HeatTitle(*m_competition, heat)));
+    showCompetition();
+    Q_EMIT competitionChanged();
+}
+
+bool frmCompetition::addPlayers(const QString &roster)
+{
+    if (!m_competition) {
+        return false;
+    }
+    const QList<PlayerId> added =
+        AddPlayers(*m_competition, ParseRoster(roster), m_called.value_or(-1) + 1);
+    if (added.isEmpty()) {
+        return false;
+    }
+    save(QStringLiteral("joined by %1 player(s)").arg(added.size()));
+    showCompetition();
+    Q_EMIT competitionChanged();
+    return true;
+}
+
+bool frmCompetition::retireSelectedPlayer()
+{
+    QListWidgetItem *item = m_players->currentItem();
+    if (!m_competition || !item) {
+        return false;
+    }
+    const PlayerId id = item->data(Qt::UserRole).toInt();
+    // The called heat is on the board already; a retirement re-plans only later heats.
+    for (int h = PlayedHeats(*m_competition); m_called && h <= *m_called; ++h) {
+        if (m_competition->heats[h].deviceOf(id) != 0) {
+            m_status->setText(
+                QStringLiteral("%1 is in the heat on the board: play it first.").arg(item->text()));
+            return false;
+        }
+    }
+    if (!RetirePlayer(*m_competition, id, m_called.value_or(-1) + 1)) {
+        return false;
+    }
+    save(QStringLiteral("without %1").arg(item->text()));
+    showCompetition();
+    Q_EMIT competitionChanged();
+    return true;
+}
+
+void frmCompetition::renamed(QListWidgetItem *item)
+{
+    if (m_filling || !m_competition) {
+        return;
+    }
+    const PlayerId id = item->data(Qt::UserRole).toInt();
+    if (!RenamePlayer(*m_competition, id, item->text())) {
+        m_status->setText(QStringLiteral("That name is empty or taken."));
+    } else {
+        save(QStringLiteral("saved"));
+    }
+    showCompetition();
+    Q_EMIT competitionChanged();
+}
+
+bool frmCompetition::swapPlayers()
+{
+    if (!m_competition || m_called) {
+        return false;
+    }
+    const PlayerId out = m_swapOut->currentData().toInt();
+    const PlayerId in = m_swapIn->currentData().toInt();
+    if (!Swap(*m_competition, out, in)) {
+        return false;
+    }
+    save(QStringLiteral("saved: %1 and %2 swapped")
+             .arg(FindPlayer(*m_competition, out)->name, FindPlayer(*m_competition, in)->name));
+    showCompetition();
+    Q_EMIT competitionChanged();
+    return true;
+}
+
+bool frmCompetition::writeCsv(const QString &suggestedName, const QString &text)
+{
+    const QString path = m_chooseFile(this, suggestedName);
+    if (path.isEmpty()) {
+        return false;
+    }
+    QString error;
+    const QByteArray bytes = text.toUtf8();
+    const bool written = results::WriteExport(
+        path, m_store.filePath(),
+        [&bytes](QIODevice &device, QString *why) {
+            if (device.write(bytes) != bytes.size()) {
+                *why = device.errorString();
+                return false;
+            }
+            return true;
+        },
+        &error, results::ExportOpen::NoWait);
+    if (!written) {
+        m_status->setText(QStringLiteral("Could not export to %1: %2").arg(path, error));
+        return false;
+    }
+    m_status->setText(QStringLiteral("Exported to %1").arg(path));
+    return true;
+}
+
+bool frmCompetition::exportStandings()
+{
+    return m_competition
+        && writeCsv(QStringLiteral("rotavex-standings.csv"), StandingsCsv(*m_competition));
+}
+
+bool frmCompetition::exportHeats()
+{
+    return m_competition && writeCsv(QStringLiteral("rotavex-heats.csv"), HeatsCsv(*m_competition));
+}
+
+bool frmCompetition::closeCompetition()
+{
+    if (!m_competition
+        || !m_confirm(this,
+            QStringLiteral("Close the competition \"%1\"? It stays in the results file.")
+                .arg(m_competition->settings.name))) {
+        return false;
+    }
+    m_store.close(m_competition->id);
+    m_competition.reset();
+    m_called.reset();
+    m_status->setText(QStringLiteral("Competition closed."));
+    showCompetition();
+    Q_EMIT competitionClosed();
+    return true;
+}

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#include "competition/heat_text.h"
+
+namespace competition
+{
+
+QString HeatTitle(const Competition &competition, int heat)
+{
+    return QStringLiteral("Heat %1 of %2").arg(heat + 1).arg(competition.heats.size());
+}
+
+QStringList SeatNames(const Competition &competition, const Heat &heat)
+{
+    QStringList names;
+    for (const PlayerId id : heat.seats) {
+        const Player *player = id == kNoPlayer ? nullptr : FindPlayer(competition, id);
+        names.append(player ? player->name : QString());
+    }
+    return names;
+}
+
+QString HeatNames(const Competition &competition, const Heat &heat)
+{
+    QStringList names = SeatNames(competition, heat);
+    names.removeAll(QString());
+    return names.join(QStringLiteral(", "));
+}
+
+QString OnDeckText(const Competition &competition, int heat)
+{
+    if (heat + 1 >= competition.heats.size()) {
+        return QString();
+    }
+    return QStringLiteral("Next: ") + HeatNames(competition, competition.heats[heat + 1]);
+}
+
+} // namespace competition

@@ -1,0 +1,262 @@
+// SPDX-License-Identifier: MIT
+#include "competition/frm_competition.h"
+
+#include "competition/competition_csv.h"
+#include "competition/competition_store.h"
+#include "results/results_store.h"
+#include "support/widget_lookup.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace competition;
+using test_support::control;
+
+namespace
+{
+
+// The game a heat's players play on the board: the player at device d scores d × 100
+// revolutions plus `bonus`; devices whose link is closed have no result.
+results::GameRecord gameFor(const QStringList &names, const OpenLinks &open, double bonus = 0)
+{
+    results::GameRecord game;
+    game.id = 1000;
+    game.mode = results::GameMode::Strength;
+    game.presetSeconds = 30;
+    game.complete = true;
+    game.startedAt = QDateTime::currentDateTime();
+    for (int d = 0; d < kDevices; ++d) {
+        if (!open[std::size_t(d)]) {
+            continue;
+        }
+        results::PlayerResult player;
+        player.player = rotavex::PlayerSlot(d + 1);
+        player.name = names[d];
+        player.bestRpm = 7000;
+        player.revolutions = (d + 1) * 100.0 + bonus;
+        game.players.append(player);
+    }
+    return game;
+}
+
+QStringList column(const QTableWidget &table, int col)
+{
+    QStringList texts;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        texts.append(table.item(row, col) ? table.item(row, col)->text() : QString());
+    }
+    return texts;
+}
+
+QString fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+class tst_frmCompetition : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void createNeedsNameAndPlayers_data();
+    void createNeedsNameAndPlayers();
+    void anEveningInTheWindow();
+    void gameWithoutCalledHeatIsNotTheCompetitions();
+
+private:
+    frmCompetition *create(const QString &roster, int rounds);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<results::ResultsStore> m_games;
+    std::unique_ptr<CompetitionStore> m_store;
+};
+
+void tst_frmCompetition::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_games = std::make_unique<results::ResultsStore>(m_dir->path());
+    m_store = std::make_unique<CompetitionStore>(m_games->filePath());
+}
+
+void tst_frmCompetition::cleanup()
+{
+    m_store.reset();
+    m_games.reset();
+    m_dir.reset();
+}
+
+frmCompetition *tst_frmCompetition::create(const QString &roster, int rounds)
+{
+    auto *window = new frmCompetition(*m_store);
+    control<QLineEdit>(*window, QStringLiteral("txtCompetitionName"))
+        ->setText(QStringLiteral("Club"));
+    control<QSpinBox>(*window, QStringLiteral("spnRounds"))->setValue(rounds);
+    control<QPlainTextEdit>(*window, QStringLiteral("txtRoster"))->setPlainText(roster);
+    control<QPushButton>(*window, QStringLiteral("cmdCreate"))->click();
+    return window;
+}
+
+void tst_frmCompetition::createNeedsNameAndPlayers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("roster");
+    QTest::addColumn<bool>("created");
+    QTest::newRow("name and players")
+        << QStringLiteral("Club") << QStringLiteral("Ann\nBob") << true;
+    QTest::newRow("no name") << QStringLiteral("  ") << QStringLiteral("Ann\nBob") << false;
+    QTest::newRow("blank roster") << QStringLiteral("Club") << QStringLiteral("\n  \n") << false;
+}
+
+void tst_frmCompetition::createNeedsNameAndPlayers()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, roster);
+    QFETCH(bool, created);
+    frmCompetition window(*m_store);
+    control<QLineEdit>(window, QStringLiteral("txtCompetitionName"))->setText(name);
+    control<QPlainTextEdit>(window, QStringLiteral("txtRoster"))->setPlainText(roster);
+    QCOMPARE(window.createCompetition(), created);
+    QCOMPARE(window.current() != nullptr, created);
+    QCOMPARE(m_store->openCompetition().has_value(), created);
+    QVERIFY(!control<QLabel>(window, QStringLiteral("lblStatus"))->text().isEmpty());
+}
+
+void tst_frmCompetition::anEveningInTheWindow()
+{
+    std::unique_ptr<frmCompetition> window(
+        create(QStringLiteral("Ann\nBob\nCem\nDai\nEve\nFay\nGus\nHal\nIda\nJo"), 2));
+    QVERIFY(window->current());
+    auto *heats = control<QTableWidget>(*window, QStringLiteral("tblHeats"));
+    auto *standings = control<QTableWidget>(*window, QStringLiteral("tblStandings"));
+    auto *next = control<QPushButton>(*window, QStringLiteral("cmdNextHeat"));
+    auto *redo = control<QPushButton>(*window, QStringLiteral("cmdRedoHeat"));
+    QCOMPARE(heats->rowCount(), 6); // 4, 3, 3 in each of two rounds
+    QVERIFY(!redo->isEnabled());
+
+    // Heat 1, the player at device 2 has no open link: absent, not a zero.
+    QSignalSpy called(window.get(), &frmCompetition::heatCalled);
+    next->click();
+    QCOMPARE(called.count(), 1);
+    const QStringList names = called.first().at(0).toStringList();
+    QCOMPARE(names.size(), kDevices);
+    QCOMPARE(called.first().at(1).toString(), QStringLiteral("Heat 1 of 6"));
+    QVERIFY(called.first().at(2).toString().startsWith(QStringLiteral("Next: ")));
+    QVERIFY(!next->isEnabled() && !redo->isEnabled());
+    QCOMPARE(heats->item(0, 6)->text(), QStringLiteral("called"));
+    // A late arrival while the heat is on the board leaves that heat as announced.
+    const Heat onBoard = window->current()->heats[0];
+    QVERIFY(window->addPlayers(QStringLiteral("Early Bird")));
+    QCOMPARE(window->current()->heats[0], onBoard);
+    window->takeGame(gameFor(names, { true, false, true, true }), { true, false, true, true });
+    QCOMPARE(window->calledHeat(), std::nullopt);
+    QCOMPARE(column(*standings, 1).mid(0, 3), (QStringList { names[3], names[2], names[0] }));
+    QCOMPARE(column(*standings, 0).mid(0, 3), (QStringList { "1", "2", "3" }));
+    const int absentRow = int(column(*standings, 1).indexOf(names[1]));
+    QCOMPARE(standings->item(absentRow, 0)->text(), QString());
+    QCOMPARE(standings->item(absentRow, 4)->text(), QStringLiteral("missed 1"));
+
+    // Redo: the link is back; the new result counts, the earlier one stays in the history.
+    redo->click();
+    QCOMPARE(called.count(), 2);
+    QCOMPARE(called.last().at(1).toString(), QStringLiteral("Heat 1 of 6"));
+    window->takeGame(gameFor(names, { true, true, true, true }, 1), { true, true, true, true });
+    QCOMPARE(standings->item(absentRow, 4)->text(), QString());
+    QCOMPARE(heats->item(0, 6)->text(), QStringLiteral("played (2 times, the last counts)"));
+    QCOMPARE(window->current()->attempts.size(), 2);
+
+    // A late arrival joins the round in progress; a player retires.
+    window->addPlayers(QStringLiteral("Zed"));
+    QCOMPARE(heats->rowCount(), 1 + 2 + 3); // 8 left in round 1: 4 + 4; round 2: 4, 4, 4
+    auto *players = control<QListWidget>(*window, QStringLiteral("lstPlayers"));
+    QCOMPARE(players->count(), 12);
+    players->setCurrentRow(0);
+    const QString leaving = players->item(0)->text();
+    QVERIFY(window->retireSelectedPlayer());
+    for (int row = 1; row < heats->rowCount(); ++row) {
+        for (int col = 2; col < 6; ++col) {
+            QVERIFY(heats->item(row, col)->text() != leaving);
+        }
+    }
+
+    // Renaming in place renames everywhere, and a taken name is refused.
+    players->item(1)->setText(QStringLiteral("Roberta"));
+    QCOMPARE(window->current()->players[1].name, QStringLiteral("Roberta"));
+    players->item(2)->setText(QStringLiteral("roberta"));
+    QCOMPARE(players->item(2)->text(), QStringLiteral("Cem"));
+
+    // Swap someone of the next heat with someone of the round's other heat.
+    auto *swapOut = control<QComboBox>(*window, QStringLiteral("cboSwapOut"));
+    auto *swapIn = control<QComboBox>(*window, QStringLiteral("cboSwapIn"));
+    QVERIFY(swapOut->count() > 0 && swapIn->count() > 0);
+    const QString out = swapOut->currentText();
+    const QString in = swapIn->currentText();
+    control<QPushButton>(*window, QStringLiteral("cmdSwap"))->click();
+    QStringList nextHeat;
+    for (int col = 2; col < 6; ++col) {
+        nextHeat.append(heats->item(1, col)->text());
+    }
+    QVERIFY(nextHeat.contains(in));
+    QVERIFY(!nextHeat.contains(out));
+
+    // Export both files where the user chose.
+    window->setFileChooser(
+        [this](QWidget *, const QString &suggested) { return m_dir->filePath(suggested); });
+    QVERIFY(window->exportStandings());
+    QVERIFY(window->exportHeats());
+    QVERIFY(fileText(m_dir->filePath(QStringLiteral("rotavex-standings.csv")))
+                .startsWith(QLatin1String(kStandingsCsvHeader)));
+    QVERIFY(fileText(m_dir->filePath(QStringLiteral("rotavex-heats.csv")))
+                .contains(QStringLiteral(",absent,")));
+
+    // Never over the results file itself.
+    window->setFileChooser([this](QWidget *, const QString &) { return m_games->filePath(); });
+    QVERIFY(!window->exportStandings());
+    QVERIFY(m_store->load(window->current()->id));
+
+    // Closing the window loses nothing: a new window resumes at the next heat.
+    const Competition before = *window->current();
+    window.reset();
+    frmCompetition again(*m_store);
+    QVERIFY(again.current());
+    QCOMPARE(*again.current(), before);
+    QCOMPARE(control<QTableWidget>(again, QStringLiteral("tblHeats"))->rowCount(), 6);
+
+    // Closing the competition (after asking) brings back the form.
+    QSignalSpy closed(&again, &frmCompetition::competitionClosed);
+    again.setConfirmation([](QWidget *, const QString &) { return false; });
+    QVERIFY(!again.closeCompetition());
+    again.setConfirmation([](QWidget *, const QString &) { return true; });
+    QVERIFY(again.closeCompetition());
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!again.current());
+    QCOMPARE(m_store->openCompetition(), std::nullopt);
+}
+
+void tst_frmCompetition::gameWithoutCalledHeatIsNotTheCompetitions()
+{
+    std::unique_ptr<frmCompetition> window(create(QStringLiteral("Ann\nBob"), 1));
+    const QStringList names { "Ann", "Bob", "", "" };
+    window->takeGame(gameFor(names, { true, true, false, false }), { true, true, false, false });
+    QVERIFY(window->current()->attempts.isEmpty());
+    QVERIFY(window->callNextHeat());
+    QVERIFY(!window->callNextHeat());
+    QVERIFY(!window->callRedo());
+}
+
+QTEST_MAIN(tst_frmCompetition)
+#include "tst_frm_competition.moc"
