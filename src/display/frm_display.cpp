@@ -66,7 +66,21 @@ frmDisplay::frmDisplay(QWidget *parent)
 void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
 {
     m_shown = scoreboard::ShownFrom(snapshot);
+    m_gameRunning = snapshot.running;
     update();
+}
+
+void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &board)
+{
+    m_competition = board;
+    update();
+}
+
+scoreboard::Scene frmDisplay::scene() const
+{
+    return m_competition && !m_gameRunning
+        ? competition::BuildCompetitionScene(*m_competition, size())
+        : scoreboard::BuildScene(m_shown, size());
 }
 
 void frmDisplay::open(int mainWindowScreen)
@@ -97,10 +111,7 @@ void frmDisplay::toggleFullScreen()
     rememberPlacement();
 }
 
-std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const
-{
-    return fitTexts(scoreboard::BuildScene(m_shown, size()));
-}
+std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const { return fitTexts(scene()); }
 
 std::vector<frmDisplay::DrawnText> frmDisplay::fitTexts(const scoreboard::Scene &scene) const
 {
@@ -138,7 +149,7 @@ std::vector<frmDisplay::DrawnText> frmDisplay::fitTexts(const scoreboard::Scene 
 
 void frmDisplay::paintEvent(QPaintEvent *)
 {
-    const scoreboard::Scene scene = scoreboard::BuildScene(m_shown, size());
+    const scoreboard::Scene scene = this->scene();
     QPainter painter(this);
     painter.fillRect(rect(), rotavex::ColourFromBgr(scene.background));
     for (const scoreboard::PanelItem &panel : scene.panels) {

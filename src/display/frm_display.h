@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "competition/competition_scene.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
 
@@ -49,6 +50,9 @@ public Q_SLOTS:
     /// Shows the game as `snapshot` has it: the players' rows, or the result once a Strength
     /// countdown has run out (until the next Start or Clear).
     void showSnapshot(const game::Snapshot &snapshot);
+    /// Between the heats of a competition (no game running) the display shows `board`: the
+    /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
+    void showCompetition(const std::optional<competition::BoardShown> &board);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
@@ -69,11 +73,14 @@ private:
     };
 
     std::vector<DrawnText> fitTexts(const scoreboard::Scene &scene) const;
+    scoreboard::Scene scene() const;
     void drawText(QPainter &painter, const DrawnText &drawn) const;
     const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
     void rememberPlacement() const;
 
     scoreboard::Shown m_shown;
+    bool m_gameRunning = false;
+    std::optional<competition::BoardShown> m_competition;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

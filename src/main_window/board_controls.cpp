@@ -57,7 +57,7 @@ namespace
         ButtonArt art;
         bool checkable;
     };
-    constexpr std::array<ButtonDesign, 7> kButtons { {
+    constexpr std::array<ButtonDesign, 8> kButtons { {
         { &BoardControls::cmdSetup, "cmdSetup", "Setup", "Setup BT port and player name",
             ButtonArt::Setup, false },
         { &BoardControls::cmdQuit, "cmdQuit", "Quit", "Quit this application", ButtonArt::Quit,
@@ -70,6 +70,8 @@ namespace
             false },
         { &BoardControls::CmdDisplay, "CmdDisplay", "", "Scoreboard for spectators",
             ButtonArt::Display, true },
+        { &BoardControls::CmdCompetition, "CmdCompetition", "", "Competition",
+            ButtonArt::Competition, false },
     } };
 
     QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
@@ -192,8 +194,8 @@ BoardControls BuildBoardControls(QWidget &window)
         button->setCheckable(design.checkable);
         c.*design.member = button;
     }
-    for (QPushButton *button :
-        { c.cmdSetup, c.cmdQuit, c.CmdStart, c.CmdClear, c.CmdVisual, c.CmdScore, c.CmdDisplay }) {
+    for (QPushButton *button : { c.cmdSetup, c.cmdQuit, c.CmdStart, c.CmdClear, c.CmdVisual,
+             c.CmdScore, c.CmdDisplay, c.CmdCompetition }) {
         button->setGeometry(
             twips::designPixels(layout::DesignInventory(), button->objectName(), window));
     }

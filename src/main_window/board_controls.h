@@ -52,6 +52,7 @@ struct BoardControls {
     QPushButton *CmdVisual = nullptr;
     QPushButton *CmdScore = nullptr;
     QPushButton *CmdDisplay = nullptr;
+    QPushButton *CmdCompetition = nullptr;
 };
 
 /// Builds every control of the board as children of `window` (named "frmMain"), at their

@@ -141,6 +141,21 @@ namespace
         p.drawRoundedRect(QRectF(9, 26, 14, 3), 1, 1);
     }
 
+    // A podium of three, the winner in the middle.
+    void podium(QPainter &p)
+    {
+        p.setPen(QPen(QColor(40, 40, 50), 1.5));
+        const QColor colours[] { QColor(200, 200, 210), QColor(240, 190, 30),
+            QColor(205, 127, 50) };
+        const QRectF blocks[] { QRectF(3, 15, 9, 13), QRectF(12, 8, 9, 20), QRectF(21, 19, 9, 9) };
+        for (int i = 0; i < 3; ++i) {
+            p.setBrush(colours[i]);
+            p.drawRect(blocks[i]);
+        }
+        p.setBrush(QColor(240, 190, 30));
+        p.drawEllipse(QRectF(13.5, 1.5, 6, 6));
+    }
+
 } // namespace
 
 QIcon ButtonIcon(ButtonArt art)
@@ -169,6 +184,9 @@ QIcon ButtonIcon(ButtonArt art)
         break;
     case ButtonArt::Display:
         icon.addPixmap(draw(screen));
+        break;
+    case ButtonArt::Competition:
+        icon.addPixmap(draw(podium));
         break;
     }
     return icon;

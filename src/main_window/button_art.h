@@ -8,7 +8,7 @@ namespace main_window
 
 /// The pictures of the main window's buttons, drawn by the program itself. Toggle buttons get
 /// a second picture for their pressed state (QIcon::On).
-enum class ButtonArt { Setup, Quit, StartStop, Clear, View, Score, Display };
+enum class ButtonArt { Setup, Quit, StartStop, Clear, View, Score, Display, Competition };
 
 QIcon ButtonIcon(ButtonArt art);
 

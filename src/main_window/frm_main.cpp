@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/frm_main.h"
 
+#include "competition/competition_host.h"
 #include "display/frm_display.h"
 #include "link/bluetooth_devices.h"
 #include "link/link_status.h"
@@ -78,13 +79,20 @@ void frmMain::connectControls()
     connect(c.cmdSetup, &QPushButton::clicked, this, &frmMain::cmdSetup_Click);
     connect(c.CmdScore, &QPushButton::clicked, this, &frmMain::CmdScore_Click);
     connect(c.CmdDisplay, &QPushButton::clicked, this, &frmMain::CmdDisplay_Click);
+    connect(c.CmdCompetition, &QPushButton::clicked, this, &frmMain::CmdCompetition_Click);
     connect(c.optModeGroup, &QButtonGroup::idClicked, this, &frmMain::OptMode_Click);
     connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
     connect(m_session, &game::GameSession::ended, this,
-        [this](const results::GameRecord &game) { m_results->record(game); });
+        [this](const results::GameRecord &game) {
+            // A competition's heat takes its result from the game as recorded, with its id.
+            const results::GameRecord recorded = m_results->record(game);
+            if (m_competition) {
+                m_competition->gameRecorded(recorded);
+            }
+        });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
     connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
@@ -164,7 +172,13 @@ void frmMain::CmdStart_Click()
     }
 }
 
-void frmMain::tmrRefresh_Timer() { m_session->refreshTick(m_links->latestSamples()); }
+void frmMain::tmrRefresh_Timer()
+{
+    m_session->refreshTick(m_links->latestSamples());
+    if (m_competition) {
+        m_competition->refreshed();
+    }
+}
 
 void frmMain::cmdStr_Click() { m_session->nextPreset(); }
 
@@ -208,9 +222,15 @@ void frmMain::endBySignal()
 
 void frmMain::cmdSetup_Click()
 {
-    frmSetup dialog(*m_links, playerName(), this);
+    // During a competition the board shows a heat's names; Setup keeps its own.
+    frmSetup dialog(*m_links, m_competition ? m_competition->setupNames() : playerName(), this);
     dialog.exec();
-    m_session->setPlayerNames(dialog.Unload());
+    const rotavex::PlayerName names = dialog.Unload();
+    if (m_competition) {
+        m_competition->setSetupNames(names);
+    } else {
+        m_session->setPlayerNames(names);
+    }
     if (const QStringList messages = dialog.storeMessages(); !messages.isEmpty()) {
         QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
             messages.join(QStringLiteral("\n\n")), QMessageBox::Ok, this);
@@ -240,6 +260,11 @@ void frmMain::CmdDisplay_Click()
         connect(m_session, &game::GameSession::updated, m_display, &frmDisplay::showSnapshot);
         connect(m_display, &frmDisplay::closed, c.CmdDisplay,
             [this] { c.CmdDisplay->setChecked(false); });
+        if (m_competition) {
+            m_display->showCompetition(m_competition->board());
+            connect(m_competition, &competition::CompetitionHost::boardChanged, m_display,
+                &frmDisplay::showCompetition);
+        }
     }
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));
 }
@@ -273,6 +298,32 @@ QString frmMain::recordedLinkName(PlayerSlot player) const
 {
     const link_status::LinkStatus status = m_links->status(player);
     return status.port > 0 || !status.device.isEmpty() ? link_status::LinkName(status) : QString();
+}
+
+void frmMain::CmdCompetition_Click()
+{
+    if (!m_competition) {
+        // The competition chooses its game as the buttons do, and ends a Speed heat as Stop.
+        competition::CompetitionHost::Board board;
+        board.prepare = [this](game::PlayMode mode, int presetSeconds) {
+            c.OptMode[mode == game::PlayMode::Strength ? 1 : 0]->click();
+            for (int i = 0; i < 3 && m_session->snapshot().presetSeconds != presetSeconds; ++i) {
+                cmdStr_Click();
+            }
+        };
+        board.stop = [this] {
+            if (m_session->snapshot().running) {
+                c.CmdStart->click();
+            }
+        };
+        m_competition = new competition::CompetitionHost(
+            *m_session, *m_links, m_results->store(), std::move(board), this);
+        if (m_display) {
+            connect(m_competition, &competition::CompetitionHost::boardChanged, m_display,
+                &frmDisplay::showCompetition);
+        }
+    }
+    m_competition->open();
 }
 
 void frmMain::keyPressEvent(QKeyEvent *event)

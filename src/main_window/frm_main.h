@@ -30,6 +30,11 @@ class BoardView;
 class ResultsView;
 } // namespace main_window
 
+namespace competition
+{
+class CompetitionHost;
+} // namespace competition
+
 /// The players' board and start-up window: its controls, the timers tmrRefresh and
 /// tmrStrenght, the players' links (PlayerLinks, with MSComm1..MSComm4 and tmrTimeout) and the
 /// game session they drive. The board, the spectators' display and the recorder show the
@@ -59,6 +64,8 @@ public:
     frmScore *scoreWindow() const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
+    /// The competition on the board, nullptr until CmdCompetition first opens its window.
+    competition::CompetitionHost *competition() const { return m_competition; }
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -72,6 +79,7 @@ public Q_SLOTS:
     void cmdSetup_Click();
     void CmdScore_Click();
     void CmdDisplay_Click();
+    void CmdCompetition_Click();
     /// A stop signal (SIGTERM, SIGHUP, SIGINT): ends the running game as Quit does, closes the
     /// links and ends the program without asking anything.
     void endBySignal();
@@ -101,4 +109,5 @@ private:
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;
     std::unique_ptr<main_window::ResultsView> m_results;
+    competition::CompetitionHost *m_competition = nullptr;
 };

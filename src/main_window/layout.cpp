@@ -52,6 +52,7 @@ namespace
         DesignControl { "CmdVisual", "", { 5715, 60, 480, 405 } },
         DesignControl { "CmdScore", "", { 7485, 60, 1440, 405 } },
         DesignControl { "CmdDisplay", "", { 6255, 60, 480, 405 } },
+        DesignControl { "CmdCompetition", "", { 6795, 60, 480, 405 } },
     };
 
     constexpr float kBottomMargin = 420.0f;

@@ -42,12 +42,12 @@ ResultsView::~ResultsView()
 
 bool ResultsView::mayEnd() { return !m_store || MayEndWithWaitingGames(&m_window, *m_store); }
 
-void ResultsView::record(const results::GameRecord &ended)
+results::GameRecord ResultsView::record(const results::GameRecord &ended)
 {
-    if (!m_recorder) {
-        return;
-    }
     results::GameRecord game = ended;
+    if (!m_recorder) {
+        return game;
+    }
     for (const results::GameRecorder::NewBest &best : m_recorder->record(game)) {
         m_recordLabels[best.entry.player]->setToolTip(best.list == results::BestList::Speed
                 ? QStringLiteral("New best speed: %1 rpm. See Hight Score.").arg(best.entry.bestRpm)
@@ -60,6 +60,7 @@ void ResultsView::record(const results::GameRecord &ended)
         m_score->reload();
         m_score->selectGame(game.id);
     }
+    return game;
 }
 
 void ResultsView::showScores()

@@ -37,8 +37,11 @@ public:
         const rotavex::PerPlayer<TagLabel *> &recordLabels);
     ~ResultsView();
 
-    /// Records the game and marks its new bests; the open high-score window shows it.
-    void record(const results::GameRecord &game);
+    /// Records the game and marks its new bests; the open high-score window shows it. Returns
+    /// the game as recorded, with its id (0 when there is no results file).
+    results::GameRecord record(const results::GameRecord &game);
+    /// The results file the games go to; nullptr without one.
+    results::ResultsStore *store() const { return m_store; }
     /// Opens the high-score window, or brings it up to date and to the front.
     void showScores();
     frmScore *scoreWindow() const { return m_score.data(); }

@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: MIT
+// A whole competition played on the real main window: nine players over three rounds on four
+// simulated devices (the simulator's virtual ports), a device missing at a heat's start, a
+// redo, a late arrival, the spectators' display between heats, and a restart mid-evening.
+#include "competition/competition_host.h"
+#include "competition/frm_competition.h"
+#include "competition/standings.h"
+#include "display/frm_display.h"
+#include "link/comm.h"
+#include "link/player_links.h"
+#include "main_window/frm_main.h"
+#include "results/results_store.h"
+#include "setup/settings_store.h"
+#include "support/pty_pair.h"
+#include "support/widget_lookup.h"
+#include "virtual_port.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+using namespace competition;
+using rotavex::PlayerSlot;
+using test_support::control;
+
+namespace
+{
+
+// Each device spins at its own steady speed: 6000, 7500, 9000 and 12000 rpm.
+constexpr quint16 kCounts[] = { 1250, 1000, 833, 625 };
+
+class Evening
+{
+public:
+    Evening(results::ResultsStore &store, const QString &portDir)
+    {
+        for (int n = 1; n <= 4; ++n) {
+            QString error;
+            m_devices[std::size_t(n - 1)] = VirtualPort::create(n, portDir, &error);
+            if (!m_devices[std::size_t(n - 1)]) {
+                qFatal("no virtual port: %s", qPrintable(error));
+            }
+        }
+        m_window = std::make_unique<frmMain>(nullptr, &store);
+        for (PlayerSlot p = 1; p <= 4; ++p) {
+            if (m_window->links().open(p, p)) {
+                qFatal("link %d did not open", p);
+            }
+        }
+        control<QPushButton>(*m_window, QStringLiteral("CmdCompetition"))->click();
+    }
+    ~Evening()
+    {
+        m_window.reset();
+        for (auto &device : m_devices) {
+            device.reset();
+        }
+    }
+
+    frmMain &main() { return *m_window; }
+    frmCompetition &competition() { return *m_window->competition()->window(); }
+
+    // One refresh tick with a fresh frame from every open link's device.
+    void tick()
+    {
+        for (PlayerSlot p = 1; p <= 4; ++p) {
+            if (!m_window->links().isOpen(p)) {
+                continue;
+            }
+            m_window->links().linkSeen()[p] = -1;
+            m_devices[std::size_t(p - 1)]->send(comm::encodeFrame(kCounts[p - 1]));
+            QTRY_COMPARE(m_window->links().linkSeen()[p], qint16(0));
+        }
+        m_window->tmrRefresh_Timer();
+        m_window->tmrStrenght_Timer();
+    }
+
+    // Presses Start and plays the countdown out.
+    void playHeat()
+    {
+        auto *start = control<QPushButton>(*m_window, QStringLiteral("CmdStart"));
+        start->click();
+        QVERIFY(start->isChecked());
+        // While the heat plays, the spectators see the game itself.
+        if (const frmDisplay *display = m_window->display()) {
+            for (const frmDisplay::DrawnText &drawn : display->drawnTexts()) {
+                QVERIFY(drawn.item.id != QLatin1String("heatTitle"));
+            }
+        }
+        for (int second = 0; second < 100 && start->isChecked(); ++second) {
+            tick();
+        }
+        QVERIFY(!start->isChecked());
+    }
+
+private:
+    std::array<std::unique_ptr<VirtualPort>, 4> m_devices;
+    std::unique_ptr<frmMain> m_window;
+};
+
+QStringList boardNames(frmMain &window)
+{
+    QStringList names;
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        names.append(window.playerName()[p]);
+    }
+    return names;
+}
+
+bool displayShows(const frmDisplay &display, const QString &id, const QString &text)
+{
+    for (const frmDisplay::DrawnText &drawn : display.drawnTexts()) {
+        if (drawn.item.id == id && drawn.item.text == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class tst_CompetitionEvening : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void threeRoundsOfNine();
+};
+
+void tst_CompetitionEvening::threeRoundsOfNine()
+{
+    TempSettings settings;
+    TempRuntimeDir runtime;
+    QVERIFY(QDir().mkpath(runtime.portDir()));
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        settings_store::WritePlayerName(p, QStringLiteral("Setup %1").arg(p));
+    }
+    QTemporaryDir data;
+    results::ResultsStore store(data.path());
+    const QStringList setupNames { "Setup 1", "Setup 2", "Setup 3", "Setup 4" };
+
+    int gamesPlayed = 0;
+    QString absentPlayer;
+    {
+        Evening evening(store, runtime.portDir());
+        QCOMPARE(boardNames(evening.main()), setupNames);
+        frmCompetition &window = evening.competition();
+        control<QLineEdit>(window, QStringLiteral("txtCompetitionName"))
+            ->setText(QStringLiteral("Club night"));
+        control<QSpinBox>(window, QStringLiteral("spnRounds"))->setValue(3);
+        control<QComboBox>(window, QStringLiteral("cboSeconds"))->setCurrentIndex(0); // 30 s
+        control<QPlainTextEdit>(window, QStringLiteral("txtRoster"))
+            ->setPlainText(QStringLiteral("Ann\nBob\nCem\nDai\nEve\nFay\nGus\nHal\nIda"));
+        window.setFileChooser([](QWidget *, const QString &) { return QString(); });
+        control<QPushButton>(window, QStringLiteral("cmdCreate"))->click();
+        QVERIFY(window.current());
+        QCOMPARE(window.current()->heats.size(), 9);
+
+        control<QPushButton>(evening.main(), QStringLiteral("CmdDisplay"))->click();
+        frmDisplay *display = evening.main().display();
+        QVERIFY(display);
+        QVERIFY(displayShows(*display, QStringLiteral("heatTitle"), QStringLiteral("Heat 1 of 9")));
+
+        // Round 1, played as three ordinary games; in the second heat device 2's link is
+        // closed at the start, so its player is absent.
+        for (int heat = 0; heat < 3; ++heat) {
+            control<QPushButton>(window, QStringLiteral("cmdNextHeat"))->click();
+            const Heat &called = window.current()->heats[heat];
+            QStringList expected;
+            for (const PlayerId id : called.seats) {
+                expected.append(
+                    id == kNoPlayer ? QString() : FindPlayer(*window.current(), id)->name);
+            }
+            QCOMPARE(boardNames(evening.main()), expected);
+            QVERIFY(displayShows(*display, QStringLiteral("heatTitle"),
+                QStringLiteral("Heat %1 of 9").arg(heat + 1)));
+            // The first seated device of the second heat has no open link at its start.
+            const auto missing = PlayerSlot(
+                called.deviceOf(called.seats[0] != kNoPlayer ? called.seats[0] : called.seats[1]));
+            if (heat == 1) {
+                absentPlayer = expected[missing - 1];
+                evening.main().links().close(missing);
+            }
+            evening.playHeat();
+            ++gamesPlayed;
+            if (heat == 1) {
+                QCOMPARE(evening.main().links().open(missing, missing), std::nullopt);
+            }
+            // While a heat plays the display shows the game, between heats the competition.
+            QVERIFY(displayShows(*display, QStringLiteral("heatTitle"),
+                heat < 2 ? QStringLiteral("Heat %1 of 9").arg(heat + 2)
+                         : QStringLiteral("Heat 4 of 9")));
+        }
+        // Redo the last heat of the round; its first result stays in the history.
+        control<QPushButton>(window, QStringLiteral("cmdRedoHeat"))->click();
+        evening.playHeat();
+        ++gamesPlayed;
+        QCOMPARE(window.current()->attempts.size(), 4);
+        QCOMPARE(CountedAttempt(*window.current(), 2)->attempt, 2);
+        // Setup's names were never touched.
+        for (PlayerSlot p = 1; p <= 4; ++p) {
+            QCOMPARE(settings_store::ReadPlayerName(p), setupNames[p - 1]);
+        }
+    }
+
+    // The program is closed mid-evening and started again: the competition resumes.
+    Evening evening(store, runtime.portDir());
+    frmCompetition &window = evening.competition();
+    QVERIFY(window.current());
+    QCOMPARE(NextHeat(*window.current()), std::optional<int>(3));
+    QCOMPARE(boardNames(evening.main()), setupNames);
+
+    // A late arrival joins round 2; every heat still to play is played.
+    QVERIFY(window.addPlayers(QStringLiteral("Jo")));
+    while (NextHeat(*window.current())) {
+        control<QPushButton>(window, QStringLiteral("cmdNextHeat"))->click();
+        evening.playHeat();
+        ++gamesPlayed;
+    }
+
+    const Competition done = *window.current();
+    QCOMPARE(store.gameCount(), gamesPlayed);
+    // Every counted seat is the recorded game's result for that device.
+    for (int heat = 0; heat < done.heats.size(); ++heat) {
+        const Attempt *counted = CountedAttempt(done, heat);
+        QVERIFY(counted);
+        const std::optional<results::GameRecord> game = store.game(counted->gameId);
+        QVERIFY(game);
+        for (const SeatResult &seat : counted->seats) {
+            if (seat.absent) {
+                continue;
+            }
+            const auto found = std::find_if(game->players.begin(), game->players.end(),
+                [&](const results::PlayerResult &r) { return r.player == seat.device; });
+            QVERIFY(found != game->players.end());
+            QCOMPARE(seat.revolutions, found->revolutions.value_or(-1));
+        }
+    }
+    const QList<Standing> standings = Standings(done);
+    QCOMPARE(standings.size(), 10);
+    std::map<QString, Standing> byName;
+    for (const Standing &s : standings) {
+        byName[s.name] = s;
+        QVERIFY2(s.rank >= 1, qPrintable(s.name));
+    }
+    QCOMPARE(byName[QStringLiteral("Jo")].roundsPlayed, 2);
+    QCOMPARE(byName[QStringLiteral("Jo")].roundsMissed, 1);
+    QCOMPARE(byName[absentPlayer].roundsPlayed, 2);
+    QCOMPARE(byName[absentPlayer].roundsMissed, 1);
+    QCOMPARE(standings.first().rank, 1);
+
+    // Closing the competition gives the board its own names back.
+    window.setConfirmation([](QWidget *, const QString &) { return true; });
+    QVERIFY(window.closeCompetition());
+    QCOMPARE(boardNames(evening.main()), setupNames);
+}
+
+QTEST_MAIN(tst_CompetitionEvening)
+#include "tst_competition_evening.moc"
