@@ -88,10 +88,10 @@ void tst_Layout::designInventoryIsConsistent()
     }
     for (const char *name : { "frBase0", "frBase1", "pctBase", "CurTimer", "cmdStr", "OptMode0",
              "OptMode1", "pc", "CurSpeed", "MSChart1", "PctLogo", "cmdSetup", "cmdQuit", "CmdStart",
-             "CmdClear", "CmdVisual", "CmdScore", "CmdDisplay" }) {
+             "CmdClear", "CmdVisual", "CmdScore", "CmdDisplay", "CmdCompetition" }) {
         QVERIFY2(seen.contains(QString::fromLatin1(name)), name);
     }
-    QCOMPARE(seen.size(), 18 + 4 * 4);
+    QCOMPARE(seen.size(), 19 + 4 * 4);
     QVERIFY(!layout::DesignRect("tmrRefresh") && !layout::DesignRect("cmdstr"));
     QCOMPARE(layout::DesignRect(u"CurSpeed"), (TwipsRect { 0, -30, 3195, 870 }));
 
@@ -303,7 +303,8 @@ void tst_Layout::pixelsSurviveRoundTrip()
 void tst_Layout::minimumSize_data()
 {
     // The bounds, worked out by hand from the design: the rightmost top button's edge
-    // (CmdScore 7485 + 1440, CmdDisplay 6255 + 480), the speed label's left edge reaching the
+    // (CmdScore 7485 + 1440, CmdCompetition 6795 + 480, CmdDisplay 6255 + 480), the speed
+    // label's left edge reaching the
     // name label's right edge (W - 2505 - 2560 = 90 + 1515), and the logo reaching the speed
     // display (H - 420 - 3480 = 2370 + 870).
     QTest::addColumn<double>("frameWidth");
@@ -315,10 +316,12 @@ void tst_Layout::minimumSize_data()
         << 0.0 << 0.0 << QStringList() << 8925 << 7140;
     QTest::newRow("a frame narrows the client area")
         << 120.0 << 450.0 << QStringList() << 9045 << 7140;
-    QTest::newRow("without the score button the display button decides")
-        << 0.0 << 0.0 << QStringList { "CmdScore" } << 6735 << 7140;
-    QTest::newRow("with neither, the speed labels against the names")
-        << 0.0 << 0.0 << QStringList { "CmdScore", "CmdDisplay" } << 6670 << 7140;
+    QTest::newRow("without the score button the competition button decides")
+        << 0.0 << 0.0 << QStringList { "CmdScore" } << 7275 << 7140;
+    QTest::newRow("then the display button")
+        << 0.0 << 0.0 << QStringList { "CmdScore", "CmdCompetition" } << 6735 << 7140;
+    QTest::newRow("with none, the speed labels against the names")
+        << 0.0 << 0.0 << QStringList { "CmdScore", "CmdCompetition", "CmdDisplay" } << 6670 << 7140;
 }
 
 void tst_Layout::minimumSize()

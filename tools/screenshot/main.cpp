@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 // rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
+//                    [--competition]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
 // read from or written to the user's settings.
+#include "competition/competition.h"
+#include "competition/competition_host.h"
+#include "competition/frm_competition.h"
 #include "display/frm_display.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
@@ -14,11 +18,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -69,7 +77,10 @@ int main(int argc, char *argv[])
                        "that runs out shows its result"));
     const QCommandLineOption scores(QStringLiteral("scores"),
         QStringLiteral("play a few sample games and picture the high-score window instead"));
-    parser.addOptions({ ticks, strength, board, width, height, display, scores });
+    const QCommandLineOption competition(QStringLiteral("competition"),
+        QStringLiteral("play the first round of a sample competition of ten and picture the "
+                       "spectators' display with the next heat and the standings"));
+    parser.addOptions({ ticks, strength, board, width, height, display, scores, competition });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -91,7 +102,8 @@ int main(int argc, char *argv[])
     QTemporaryDir resultsDir;
     results::ResultsStore results(resultsDir.path());
     frmMain window(nullptr, &results);
-    if (!parser.isSet(display) && (parser.isSet(width) || parser.isSet(height))) {
+    if (!parser.isSet(display) && !parser.isSet(competition)
+        && (parser.isSet(width) || parser.isSet(height))) {
         window.resize(
             parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
             parser.value(height).toInt() > 0 ? parser.value(height).toInt() : window.height());
@@ -143,6 +155,54 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
         const QString output = parser.positionalArguments().constFirst();
         if (!board->grab().save(output, "PNG")) {
+            QTextStream(stderr) << "could not write " << output << '\n';
+            return 1;
+        }
+        QTextStream(stdout) << output << '\n';
+        return 0;
+    }
+    if (parser.isSet(competition)) {
+        QString error;
+        auto third = VirtualPort::create(3, port_names::VirtualPortDir(), &error);
+        if (!third || window.links().open(3, 3)) {
+            QTextStream(stderr) << "could not open a sample link for player 3: " << error << '\n';
+            return 1;
+        }
+        click("CmdDisplay");
+        click("CmdCompetition");
+        frmCompetition *organiser = window.competition()->window();
+        organiser->findChild<QLineEdit *>(QStringLiteral("txtCompetitionName"))
+            ->setText(QStringLiteral("Friday cup"));
+        organiser->findChild<QComboBox *>(QStringLiteral("cboSeconds"))->setCurrentIndex(0);
+        organiser->findChild<QSpinBox *>(QStringLiteral("spnRounds"))->setValue(3);
+        organiser->findChild<QPlainTextEdit *>(QStringLiteral("txtRoster"))
+            ->setPlainText(QStringLiteral("Anna\nBen\nChloé\nDavid\nEmre\nFatima\nGreta\n"
+                                          "Hiroshi\nIngrid\nJonas"));
+        organiser->createCompetition();
+        // Round 1: every player at a form of their own.
+        for (int heat = 0; heat < 3; ++heat) {
+            organiser->callNextHeat();
+            const competition::Heat seats = organiser->current()->heats[heat];
+            click("CmdStart");
+            for (int tick = 0; tick < 40
+                 && window.findChild<QAbstractButton *>(QStringLiteral("CmdStart"))->isChecked();
+                 ++tick) {
+                for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
+                    const int id = seats.seats[std::size_t(n - 1)];
+                    const double form = 0.7 + 0.05 * ((id * 7) % 9);
+                    window.links().storeSample(n, static_cast<qint32>(sampleRpm(n, tick) * form));
+                }
+                window.tmrRefresh_Timer();
+                window.tmrStrenght_Timer();
+            }
+        }
+        organiser->callNextHeat();
+        frmDisplay *spectators = window.display();
+        spectators->resize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
+            parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
+        QApplication::processEvents();
+        const QString output = parser.positionalArguments().constFirst();
+        if (!spectators->grab().save(output, "PNG")) {
             QTextStream(stderr) << "could not write " << output << '\n';
             return 1;
         }
