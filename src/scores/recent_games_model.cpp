@@ -2,8 +2,12 @@
 #include "scores/recent_games_model.h"
 
 #include "results/results_store.h"
+#include "scores/board_text.h"
+#include "shared/unbroken_text.h"
 
+#include <QFontMetricsF>
 #include <QLocale>
+#include <QToolTip>
 
 namespace scores
 {
@@ -21,6 +25,13 @@ QString ShownName(const QString &name)
     const qsizetype cut =
         name.at(kShownChars - 1).isHighSurrogate() ? kShownChars - 1 : kShownChars;
     return name.left(cut) + QChar(0x2026);
+}
+
+QString ToolTip(const QString &plain)
+{
+    const QFontMetricsF metrics(QToolTip::font());
+    return unbroken_text::UnbrokenHtml(ShownName(plain), metrics.averageCharWidth() * 60,
+        [&metrics](QStringView text) { return metrics.horizontalAdvance(text.toString()); });
 }
 
 QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete)
@@ -47,7 +58,9 @@ void RecentGamesModel::reload()
 {
     beginResetModel();
     m_total = m_store.gameCount();
-    m_games = m_store.recentGames(0, kPageSize);
+    m_games.clear();
+    m_read = 0;
+    append(m_store.recentGames(0, kPageSize));
     endResetModel();
 }
 
@@ -85,12 +98,16 @@ QVariant RecentGamesModel::data(const QModelIndex &index, int role) const
     if (role == Qt::TextAlignmentRole && index.column() == Seconds) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
     }
+    if (role == Qt::ToolTipRole && index.column() == Players) {
+        // A cell cut short by its column still tells every name.
+        return ToolTip(game.playerNames.join(QStringLiteral(", ")));
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
     switch (index.column()) {
     case Started:
-        return QLocale().toString(game.startedAt.toLocalTime(), QLocale::ShortFormat);
+        return board_text::CompactDate(game.startedAt, QDateTime::currentDateTime(), QLocale());
     case Mode:
         return ModeCaption(game.mode, game.presetSeconds, game.complete);
     case Seconds:
@@ -126,9 +143,19 @@ QVariant RecentGamesModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
+void RecentGamesModel::append(const QList<results::GameSummary> &page)
+{
+    m_read += int(page.size());
+    for (const results::GameSummary &game : page) {
+        if (game.id != m_hidden) {
+            m_games.append(game);
+        }
+    }
+}
+
 bool RecentGamesModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_games.size() < m_total;
+    return !parent.isValid() && m_read < m_total;
 }
 
 void RecentGamesModel::fetchMore(const QModelIndex &parent)
@@ -136,13 +163,21 @@ void RecentGamesModel::fetchMore(const QModelIndex &parent)
     if (parent.isValid()) {
         return;
     }
-    const QList<results::GameSummary> page = m_store.recentGames(int(m_games.size()), kPageSize);
+    const QList<results::GameSummary> page = m_store.recentGames(m_read, kPageSize);
     if (page.isEmpty()) {
-        m_total = int(m_games.size());
+        m_total = m_read;
         return;
     }
-    beginInsertRows(QModelIndex(), int(m_games.size()), int(m_games.size() + page.size() - 1));
-    m_games.append(page);
+    qsizetype shown = page.size();
+    for (const results::GameSummary &game : page) {
+        shown -= game.id == m_hidden ? 1 : 0;
+    }
+    if (shown == 0) {
+        m_read += int(page.size());
+        return;
+    }
+    beginInsertRows(QModelIndex(), int(m_games.size()), int(m_games.size() + shown - 1));
+    append(page);
     endInsertRows();
 }
 
