@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -105,6 +106,8 @@ QTableWidget *makeTable(const QString &objectName, const QStringList &headers)
     table->setWordWrap(false);
     table->setTextElideMode(Qt::ElideRight);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab moves on to the next control; the arrow keys move within the list.
+    table->setTabKeyNavigation(false);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     table->setAccessibleName(objectName);
@@ -179,14 +182,14 @@ void frmScore::buildControls()
 {
     m_bestSpeed = makeTable(QStringLiteral("lstBestSpeed"),
         { QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("rpm"),
-            QStringLiteral("Date"), QString() });
+            QStringLiteral("Date"), QStringLiteral("New") });
     m_strengthTabs = new QTabWidget;
     m_strengthTabs->setObjectName(QStringLiteral("tabBestStrength"));
     for (std::size_t i = 0; i < kStrengthLists.size(); ++i) {
         m_bestStrength[i] =
             makeTable(QStringLiteral("lstBestStrength%1").arg(int(kStrengthLists[i])),
                 { QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("rev"),
-                    QStringLiteral("mean rpm"), QStringLiteral("Date"), QString() });
+                    QStringLiteral("mean rpm"), QStringLiteral("Date"), QStringLiteral("New") });
         m_strengthTabs->addTab(
             m_bestStrength[i], QStringLiteral("%1 s").arg(int(kStrengthLists[i])));
     }
@@ -196,7 +199,12 @@ void frmScore::buildControls()
     (new QVBoxLayout(speedBox))->addWidget(m_bestSpeed);
     auto *strengthBox = new QGroupBox(QStringLiteral("Best Strength"));
     (new QVBoxLayout(strengthBox))->addWidget(m_strengthTabs);
-    auto *left = new QVBoxLayout;
+    // Two panels, so the keyboard and assistive technology go through the lists on the left
+    // before the games on the right, as the eye does.
+    auto *leftPanel = new QWidget;
+    leftPanel->setObjectName(QStringLiteral("pnlBest"));
+    auto *left = new QVBoxLayout(leftPanel);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(speedBox);
     left->addWidget(strengthBox);
 
@@ -210,6 +218,7 @@ void frmScore::buildControls()
     m_recent->setWordWrap(false);
     m_recent->setAccessibleName(QStringLiteral("Games, newest first"));
     m_recent->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_recent->setTabKeyNavigation(false);
     m_recent->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_recent->horizontalHeader()->setStretchLastSection(true);
     connect(m_recent->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -277,7 +286,10 @@ void frmScore::buildControls()
     statusRow->addWidget(m_status, 1);
     statusRow->addWidget(m_undo);
 
-    auto *right = new QVBoxLayout;
+    auto *rightPanel = new QWidget;
+    rightPanel->setObjectName(QStringLiteral("pnlGames"));
+    auto *right = new QVBoxLayout(rightPanel);
+    right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(gamesBox, 2);
     right->addWidget(m_gameCaption);
     right->addWidget(m_chart, 3);
@@ -287,20 +299,20 @@ void frmScore::buildControls()
 
     // The lists on the left take the width their columns need; the games and the chart the rest.
     auto *root = new QHBoxLayout(this);
-    root->addLayout(left, 0);
-    root->addLayout(right, 1);
+    root->addWidget(leftPanel, 0);
+    root->addWidget(rightPanel, 1);
 }
 
 void frmScore::buildTabOrder()
 {
     // Screen order: the lists on the left top to bottom, then the right column top to bottom,
     // the buttons left to right and Undo at the end of the status line.
-    QList<QWidget *> order { m_bestSpeed, m_strengthTabs };
+    QList<QWidget *> order { m_bestSpeed, m_strengthTabs->tabBar() };
     for (QTableWidget *table : m_bestStrength) {
         order << table;
     }
     order << m_recent << m_players << m_exportGame << m_exportAll << m_deleteGame << m_deleteAll
-          << m_undo;
+          << m_undo << m_bestSpeed; // and round again
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -348,9 +360,7 @@ void frmScore::reload()
     m_strengthTabs->setCurrentIndex(shownTab);
     m_recentModel->setHiddenGame(m_pendingDelete);
     m_recentModel->reload();
-    fitColumns(m_recent, -1);
-    m_recent->setMinimumWidth(m_recent->minimumWidth()
-        + QFontMetrics(m_recent->font()).averageCharWidth() * kNameColumnChars);
+    fitColumns(m_recent, scores::RecentGamesModel::Players);
     const bool any = m_recentModel->rowCount() > 0;
     m_exportAll->setEnabled(any);
     m_deleteAll->setEnabled(any);
