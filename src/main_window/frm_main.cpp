@@ -20,6 +20,7 @@
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "version.h"
+#include "widgets/focus_ring.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -99,6 +100,7 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     }
     setWindowIcon(icon);
     buildControls();
+    buildKeyboardOrder();
     connectControls();
     Form_Load();
     // After the window is up, so the message has a window to stand beside.
@@ -243,6 +245,18 @@ void frmMain::buildControls()
         main_window::WidgetBoard::Widgets { lblName, lblRPM, lblHI, pbar, CurSpeed, MSChart1 });
     m_board = std::make_unique<display::ForwardingBoard>(*m_widgetBoard);
     applyGeometry();
+}
+
+void frmMain::buildKeyboardOrder()
+{
+    // The toolbar left to right as it stands (the screen button before "Hight Score"), then
+    // the Play Mode panel top to bottom.
+    const QList<QWidget *> order { cmdSetup, cmdQuit, CmdStart, CmdClear, CmdVisual, CmdDisplay,
+        CmdScore, OptMode[0], OptMode[1], cmdStr, cmdSetup };
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+    widgets::FocusRing::install(this);
 }
 
 void frmMain::connectControls()

@@ -108,6 +108,8 @@ protected:
 
 private:
     void buildControls();
+    /// Tab goes through the controls in screen order, and a ring shows where it is.
+    void buildKeyboardOrder();
     void connectControls();
     void Form_Load();
     void Form_Resize();

@@ -10,6 +10,7 @@
 #include "main_window/twips.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
+#include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 #include "version.h"
@@ -741,6 +742,26 @@ private Q_SLOTS:
                 qPrintable(stop->objectName() + u' ' + stop->metaObject()->className() + u' '
                     + stop->parentWidget()->objectName()));
         }
+    }
+
+    // Tab used to reach "Hight Score" before the screen button to its left; now it goes as the
+    // eye does, in either mode, and the ring shows where it is.
+    void tabFollowsTheScreen_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("Speed: the countdown panel hidden") << 0;
+        QTest::newRow("Strength: with the preset button") << 1;
+    }
+    void tabFollowsTheScreen()
+    {
+        QFETCH(int, mode);
+        frmMain w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        control<QRadioButton>(w, named("OptMode", mode))->click();
+        const QString faults = test_support::KeyboardWalkFaults(&w);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults));
     }
 
     void enterPressesFocusedButton_data()

@@ -584,23 +584,8 @@ void tst_frmScore::keyboardAndAssistiveTechnology()
     // Undo is on the status line only after a deletion: tab through with it there.
     child<QPushButton>(w, "cmdDeleteGame")->click();
 
-    const QList<QWidget *> order = test_support::ScreenOrder(&w);
-    QVERIFY(order.size() >= 9);
-    order.first()->setFocus(Qt::TabFocusReason);
-    QCOMPARE(test_support::Names(test_support::TabChain(&w, int(order.size()) + 1)),
-        test_support::Names(order + QList<QWidget *> { order.first() }));
-
-    auto *ring = w.findChild<widgets::FocusRing *>();
-    QVERIFY(ring);
-    for (QWidget *stop : order) {
-        stop->setFocus(Qt::TabFocusReason);
-        QCOMPARE(ring->target(), stop);
-        const QImage shot = w.grab().toImage();
-        const QPoint edge = stop->mapTo(&w, QPoint(0, stop->height() / 2));
-        QVERIFY2(shot.pixelColor(edge * shot.devicePixelRatio()) == widgets::FocusRing::kRing,
-            qPrintable(stop->objectName()));
-    }
-
+    const QString faults = test_support::KeyboardWalkFaults(&w);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults));
     QCOMPARE(test_support::UnnamedControls(&w), QStringList());
     QAccessibleInterface *best =
         QAccessible::queryAccessibleInterface(child<QWidget>(w, "lstBestStrength60"));

@@ -4,8 +4,12 @@
 // Keyboard and assistive-technology walks over a window, shared by the window tests. Header
 // only: the support library links Qt Core alone.
 
+#include "widgets/focus_ring.h"
+
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QList>
 #include <QStringList>
 #include <QTest>
@@ -24,8 +28,8 @@ inline bool IsTabStop(const QWidget *widget, const QWidget *window)
         && widget->isVisibleTo(window) && widget->focusProxy() == nullptr;
 }
 
-/// `widgets` in reading order: rows from top to bottom (a widget whose top edge lies above
-/// every bottom edge of a row joins that row), each row left to right.
+/// `widgets` in reading order: rows from top to bottom (a widget whose top edge lies above the
+/// middle of a row's first widget joins that row), each row left to right.
 inline void SortInReadingOrder(QList<QWidget *> &widgets)
 {
     std::stable_sort(widgets.begin(), widgets.end(),
@@ -33,10 +37,9 @@ inline void SortInReadingOrder(QList<QWidget *> &widgets)
     QList<QWidget *> ordered;
     qsizetype rowStart = 0;
     while (rowStart < widgets.size()) {
-        int rowBottom = widgets[rowStart]->geometry().bottom();
+        const int middle = widgets[rowStart]->geometry().center().y();
         qsizetype rowEnd = rowStart + 1;
-        while (rowEnd < widgets.size() && widgets[rowEnd]->y() < rowBottom) {
-            rowBottom = std::min(rowBottom, widgets[rowEnd]->geometry().bottom());
+        while (rowEnd < widgets.size() && widgets[rowEnd]->y() < middle) {
             ++rowEnd;
         }
         QList<QWidget *> row = widgets.mid(rowStart, rowEnd - rowStart);
@@ -49,9 +52,30 @@ inline void SortInReadingOrder(QList<QWidget *> &widgets)
 }
 
 /// The window's Tab stops in screen order: the controls of each container (frame, panel)
-/// together, containers and controls in reading order.
+/// together, containers and controls in reading order. Tab leaves a group of exclusive option
+/// buttons at once (the arrow keys move within it), so such a group is one stop, where it
+/// begins.
 inline QList<QWidget *> ScreenOrder(QWidget *window)
 {
+    QList<const QObject *> groupsSeen;
+    const auto firstOfItsGroup = [&groupsSeen](QWidget *widget) {
+        const auto *button = qobject_cast<QAbstractButton *>(widget);
+        if (button == nullptr || !button->isCheckable()) {
+            return true;
+        }
+        const QObject *group = button->group() != nullptr && button->group()->exclusive()
+            ? static_cast<const QObject *>(button->group())
+            : button->autoExclusive() ? button->parent()
+                                      : nullptr;
+        if (group == nullptr) {
+            return true;
+        }
+        if (groupsSeen.contains(group)) {
+            return false;
+        }
+        groupsSeen << group;
+        return true;
+    };
     std::function<QList<QWidget *>(QWidget *)> stopsIn = [&](QWidget *container) {
         QList<QWidget *> children;
         for (QWidget *child : container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
@@ -62,7 +86,7 @@ inline QList<QWidget *> ScreenOrder(QWidget *window)
         SortInReadingOrder(children);
         QList<QWidget *> stops;
         for (QWidget *child : children) {
-            if (IsTabStop(child, window)) {
+            if (IsTabStop(child, window) && firstOfItsGroup(child)) {
                 stops << child;
             }
             stops += stopsIn(child);
@@ -95,6 +119,39 @@ inline QStringList Names(const QList<QWidget *> &widgets)
                 : widget->objectName());
     }
     return names;
+}
+
+/// Tabs once round `window` (which must be active) from the first control of its screen order
+/// and checks, with each control focused in turn, that the focus ring is drawn on it. Returns
+/// what went wrong, "" when all is well.
+inline QString KeyboardWalkFaults(QWidget *window)
+{
+    const QList<QWidget *> order = ScreenOrder(window);
+    if (order.isEmpty()) {
+        return QStringLiteral("no Tab stop");
+    }
+    order.first()->setFocus(Qt::TabFocusReason);
+    const QStringList chain = Names(TabChain(window, int(order.size()) + 1));
+    const QStringList expected = Names(order + QList<QWidget *> { order.first() });
+    if (chain != expected) {
+        return QStringLiteral("Tab visits %1; the screen shows %2")
+            .arg(chain.join(u' '), expected.join(u' '));
+    }
+    auto *ring = window->findChild<widgets::FocusRing *>();
+    if (ring == nullptr) {
+        return QStringLiteral("no focus ring");
+    }
+    for (QWidget *stop : order) {
+        stop->setFocus(Qt::TabFocusReason);
+        const QImage shot = window->grab().toImage();
+        // The ring's blue covers the control's outermost pixels and two more outside.
+        const QPoint edge = stop->mapTo(window, QPoint(0, stop->height() / 2));
+        if (ring->target() != stop
+            || shot.pixelColor(edge * shot.devicePixelRatio()) != widgets::FocusRing::kRing) {
+            return QStringLiteral("no ring around ") + Names({ stop }).first();
+        }
+    }
+    return {};
 }
 
 /// The controls assistive technology finds without a name, walking the window's accessible
