@@ -21,6 +21,7 @@
 #include "setup/settings_store.h"
 #include "version.h"
 #include "widgets/focus_ring.h"
+#include "widgets/tool_tip.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -335,7 +336,7 @@ void frmMain::updateNameToolTip(PlayerSlot player)
     }
     // The whole name first: the label may show it cut short. Tooltips guess at markup; the name
     // comes from the user and the reason from the serial layer, and both must show as written.
-    lblName[player]->setToolTip(Qt::convertFromPlainText(
+    lblName[player]->setToolTip(widgets::ToolTipText(
         m_playerName[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 

@@ -3,11 +3,9 @@
 
 #include "results/results_store.h"
 #include "scores/board_text.h"
-#include "shared/unbroken_text.h"
+#include "widgets/tool_tip.h"
 
-#include <QFontMetricsF>
 #include <QLocale>
-#include <QToolTip>
 
 namespace scores
 {
@@ -27,12 +25,7 @@ QString ShownName(const QString &name)
     return name.left(cut) + QChar(0x2026);
 }
 
-QString ToolTip(const QString &plain)
-{
-    const QFontMetricsF metrics(QToolTip::font());
-    return unbroken_text::UnbrokenHtml(ShownName(plain), metrics.averageCharWidth() * 60,
-        [&metrics](QStringView text) { return metrics.horizontalAdvance(text.toString()); });
-}
+QString ToolTip(const QString &plain) { return widgets::ToolTipText(ShownName(plain)); }
 
 QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete)
 {

@@ -3,10 +3,13 @@
 
 #include "link/link_status.h"
 #include "link/player_links.h"
+#include "link/port_names.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "setup/setup_layout.h"
+#include "widgets/focus_ring.h"
+#include "widgets/tool_tip.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,11 +19,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTextDocument>
+#include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <optional>
+
+using namespace std::chrono_literals;
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
@@ -30,6 +41,22 @@ namespace
 {
 
 constexpr int kPortCount = 16;
+
+// A green dot for an entry whose device is there, an empty square of the same size for one
+// whose device is not, so the captions stay in line.
+QIcon presenceIcon(bool present, int size)
+{
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    if (present) {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0, 90, 30), 1));
+        painter.setBrush(QColor(30, 170, 60));
+        painter.drawEllipse(QRectF(1.5, 1.5, size - 3.0, size - 3.0));
+    }
+    return QIcon(picture);
+}
 
 QString nameLabelObjectName(PlayerSlot player)
 {
@@ -55,7 +82,15 @@ frmSetup::frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget
 
     buildControls();
     buildTabOrder();
+    widgets::FocusRing::install(this);
     Form_Load();
+    markPresentPorts();
+    // A device comes and goes while the dialog is up (a paired phone, a plugged adapter).
+    m_portWatch = new QTimer(this);
+    m_portWatch->setObjectName(QStringLiteral("tmrPorts"));
+    m_portWatch->setInterval(1s);
+    connect(m_portWatch, &QTimer::timeout, this, &frmSetup::markPresentPorts);
+    m_portWatch->start();
     // A device can vanish or come back while the dialog is up; the buttons must follow.
     connect(&m_links, &PlayerLinks::statusChanged, this, &frmSetup::RefreshPortControls);
     m_players[kFirstPlayer].txtName->setFocus();
@@ -155,19 +190,14 @@ void frmSetup::buildControls()
 
 void frmSetup::buildTabOrder()
 {
+    // Screen order: the frames as they are read (players 1 and 2 on top, 3 and 4 below), in
+    // each frame Open and Close, the port list, the name; then the OK row.
     QList<QWidget *> order;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        order << m_players[player].txtName;
+        const PlayerControls &c = m_players[player];
+        order << c.cmdOpen << c.cmdClose << c.cboPort << c.txtName;
     }
-    order << m_players[1].cmdOpen;
-    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        order << m_players[player].cboPort;
-    }
-    order << m_players[1].cmdClose;
-    for (PlayerSlot player = 2; player <= kLastPlayer; ++player) {
-        order << m_players[player].cmdOpen << m_players[player].cmdClose;
-    }
-    order << chkOpenAtStart << cmdClose;
+    order << chkOpenAtStart << cmdClose << m_players[kFirstPlayer].cmdOpen;
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -246,7 +276,7 @@ void frmSetup::RefreshPortControls()
             status.port = m_storedPort[player];
         }
         // Tooltips guess at markup; the reason comes from the serial layer.
-        c.fr->setToolTip(Qt::convertFromPlainText(link_status::Describe(status)));
+        c.fr->setToolTip(widgets::ToolTipText(link_status::Describe(status)));
     }
 }
 
@@ -295,8 +325,47 @@ void frmSetup::EndBusy()
 
 void frmSetup::ShowOpenFailure(int port, const QString &description)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
-        QStringLiteral("Cannot open COM%1 !\r\n").arg(port) + description, QMessageBox::Ok, this);
+    const QString text = QStringLiteral("Cannot open COM%1 !\r\n").arg(port) + description;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication), text,
+        QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
+    // The box would wrap a long line at about 500 pixels, and wrapping breaks a device path after
+    // a "/" ("/dev/" and "rfcomm8" on two lines). Wide enough for its longest line, it breaks
+    // nothing; only a line wider than the box may ever grow (its limit is the screen's width less
+    // 480 pixels, at most 1000) can still wrap.
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        const QFontMetrics metrics(label->font());
+        int widest = 0;
+        for (const QString &line : text.split(QStringLiteral("\r\n"))) {
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        }
+        const QScreen *shown = screen();
+        const int screenWidth = shown != nullptr ? shown->availableGeometry().width() : 1024;
+        const int limit = (screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000))
+            - 4 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin) - 2;
+        label->setMinimumWidth(std::min(widest + 2, limit));
+    }
     box.exec();
+}
+
+void frmSetup::markPresentPorts()
+{
+    const int size = QFontMetrics(font()).height() * 3 / 4;
+    const QIcon present = presenceIcon(true, size);
+    const QIcon absent = presenceIcon(false, size);
+    for (int port = 1; port <= kPortCount; ++port) {
+        // Only a look at the file system: whether the port's device path exists now.
+        const bool there = !port_names::Resolve(port).device.isEmpty();
+        for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+            QComboBox *list = m_players[player].cboPort;
+            if (list->count() < port || list->itemData(port - 1, Qt::UserRole) == there) {
+                continue;
+            }
+            list->setItemIcon(port - 1, there ? present : absent);
+            list->setItemData(port - 1, there, Qt::UserRole);
+            list->setItemData(port - 1,
+                there ? QStringLiteral("A device is there") : QStringLiteral("No device"),
+                Qt::ToolTipRole);
+        }
+    }
 }

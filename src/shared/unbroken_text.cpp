@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "shared/unbroken_text.h"
 
+#include <algorithm>
+
 namespace unbroken_text
 {
 
@@ -8,21 +10,28 @@ namespace
 {
 
     // A word too wide for any line: as many characters as fit on each, never half a surrogate
-    // pair. Returns the last piece, which the next words may join.
-    QString cutIntoLines(QString word, double maxWidth, const Measure &width, QStringList &lines)
+    // pair. Returns the last piece, which the next words may join. Only pieces about a line
+    // long are measured, so a word of a hundred thousand characters costs no more per line.
+    QString cutIntoLines(
+        const QString &word, double maxWidth, const Measure &width, QStringList &lines)
     {
-        while (!word.isEmpty() && width(word) > maxWidth) {
-            qsizetype fits = 1;
-            while (fits < word.size() && width(QStringView(word).left(fits + 1)) <= maxWidth) {
+        qsizetype start = 0;
+        while (true) {
+            const QStringView rest = QStringView(word).mid(start);
+            qsizetype fits = 0;
+            while (fits < rest.size() && width(rest.left(fits + 1)) <= maxWidth) {
                 ++fits;
             }
-            if (fits < word.size() && word.at(fits - 1).isHighSurrogate()) {
+            if (fits == rest.size()) {
+                return rest.toString();
+            }
+            fits = std::max<qsizetype>(fits, 1);
+            if (rest.at(fits - 1).isHighSurrogate()) {
                 fits = fits > 1 ? fits - 1 : fits + 1;
             }
-            lines.append(word.left(fits));
-            word.remove(0, fits);
+            lines.append(rest.left(fits).toString());
+            start += fits;
         }
-        return word;
     }
 
 } // namespace
@@ -52,15 +61,14 @@ QStringList WrapAtBlanks(const QString &plain, double maxWidth, const Measure &w
 
 QString LinesAsHtml(const QStringList &lines)
 {
-    QString html;
+    QStringList escaped;
     for (const QString &line : lines) {
-        // white-space:pre makes the block's lines unbreakable; the non-breaking space keeps an
-        // empty line as tall as the others.
-        html += QStringLiteral("<p style=\"white-space:pre; margin:0\">")
-            + (line.isEmpty() ? QStringLiteral("&nbsp;") : line.toHtmlEscaped())
-            + QStringLiteral("</p>");
+        escaped << line.toHtmlEscaped();
     }
-    return html;
+    // white-space:pre makes the block's lines unbreakable; <br> ends each of ours, empty ones
+    // included.
+    return QStringLiteral("<p style=\"white-space:pre; margin:0\">")
+        + escaped.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
 }
 
 } // namespace unbroken_text

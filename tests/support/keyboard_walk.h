@@ -79,7 +79,9 @@ inline QList<QWidget *> ScreenOrder(QWidget *window)
     std::function<QList<QWidget *>(QWidget *)> stopsIn = [&](QWidget *container) {
         QList<QWidget *> children;
         for (QWidget *child : container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            if (!child->isWindow() && child->isVisibleTo(window)) {
+            // The focus ring lies over the whole window; it is no place of its own.
+            if (!child->isWindow() && child->isVisibleTo(window)
+                && qobject_cast<widgets::FocusRing *>(child) == nullptr) {
                 children << child;
             }
         }
