@@ -1008,6 +1008,9 @@ private Q_SLOTS:
                                "COM2: looked for "
                                "%1/COM2 and /dev/rfcomm1. Retrying.")
                     .arg(runtime.portDir()));
+            // The paths and "start-up" stay whole on their lines in the tooltip as shown.
+            const QString breaks = test_support::ToolTipBreaks(control<TagLabel>(w, "lblName2"));
+            QVERIFY2(breaks.isEmpty(), qPrintable(breaks));
         }
         QCOMPARE(w.links().status(3).state, link_status::LinkState::Closed);
 

@@ -10,6 +10,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QLabel>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QList>
 #include <QStringList>
 #include <QTest>
@@ -154,6 +157,33 @@ inline QString KeyboardWalkFaults(QWidget *window)
         }
     }
     return {};
+}
+
+/// Shows `owner`'s tooltip as hovering does and tells which of its lines the tooltip window
+/// cannot hold whole (it would break them); "" when every line fits.
+inline QString ToolTipBreaks(QWidget *owner)
+{
+    QToolTip::showText(owner->mapToGlobal(owner->rect().center()), owner->toolTip(), owner);
+    QLabel *tip = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == QLatin1String("qtooltip_label") && top->isVisible()) {
+            tip = qobject_cast<QLabel *>(top);
+        }
+    }
+    if (tip == nullptr) {
+        return QStringLiteral("no tooltip shown");
+    }
+    QStringList broken;
+    const QFontMetrics metrics(tip->font());
+    QTextDocument document;
+    document.setHtml(owner->toolTip());
+    for (const QString &line : document.toPlainText().split(u'\n')) {
+        if (metrics.horizontalAdvance(line) > tip->contentsRect().width()) {
+            broken << line;
+        }
+    }
+    QToolTip::hideText();
+    return broken.join(u'\n');
 }
 
 /// The controls assistive technology finds without a name, walking the window's accessible
