@@ -11,11 +11,11 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QLabel>
-#include <QTextDocument>
-#include <QToolTip>
 #include <QList>
 #include <QStringList>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWidget>
 
 #include <algorithm>
