@@ -95,6 +95,14 @@ QSize storedSize()
 
 QString wholeNumber(double value) { return QLocale().toString(std::llround(value)); }
 
+// Rows one line of text high, so a list of ten reads without scrolling.
+void compactRows(QTableView *table)
+{
+    const int height = table->fontMetrics().height() + 6;
+    table->verticalHeader()->setMinimumSectionSize(height);
+    table->verticalHeader()->setDefaultSectionSize(height);
+}
+
 QTableWidget *makeTable(const QString &objectName, const QStringList &headers)
 {
     auto *table = new QTableWidget(0, int(headers.size()));
@@ -111,6 +119,7 @@ QTableWidget *makeTable(const QString &objectName, const QStringList &headers)
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     table->setAccessibleName(objectName);
+    compactRows(table);
     return table;
 }
 
@@ -158,6 +167,7 @@ frmScore::frmScore(results::ResultsStore &store, QWidget *parent)
     buildControls();
     buildTabOrder();
     widgets::FocusRing::install(this);
+    m_bestSpeed->setFocus(); // where the screen order begins
     reload();
     m_storedSize = storedSize();
     resize(m_storedSize);
@@ -219,6 +229,7 @@ void frmScore::buildControls()
     m_recent->setAccessibleName(QStringLiteral("Games, newest first"));
     m_recent->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_recent->setTabKeyNavigation(false);
+    compactRows(m_recent);
     m_recent->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_recent->horizontalHeader()->setStretchLastSection(true);
     connect(m_recent->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

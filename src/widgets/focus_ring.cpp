@@ -20,6 +20,8 @@ FocusRing::FocusRing(QWidget *window)
     setFocusPolicy(Qt::NoFocus);
     setGeometry(window->rect());
     window->installEventFilter(this);
+    // Key presses and clicks anywhere tell whether the keyboard is in use.
+    qApp->installEventFilter(this);
     connect(
         qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { follow(now); });
     hide();
@@ -40,6 +42,10 @@ void FocusRing::follow(QWidget *focused)
         return;
     }
     m_target->installEventFilter(this);
+    if (!m_byKeyboard) {
+        hide();
+        return;
+    }
     setGeometry(window->rect());
     raise();
     show();
@@ -49,14 +55,30 @@ void FocusRing::follow(QWidget *focused)
 bool FocusRing::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    // Whoever uses the keyboard sees where it is; a click puts the ring away until the next key.
+    case QEvent::KeyPress:
+        if (!m_byKeyboard) {
+            m_byKeyboard = true;
+            follow(QApplication::focusWidget());
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::TouchBegin:
+        if (m_byKeyboard) {
+            m_byKeyboard = false;
+            follow(QApplication::focusWidget());
+        }
+        break;
     case QEvent::Resize:
     case QEvent::Move:
     case QEvent::Show:
     case QEvent::Hide:
         if (watched == parentWidget()) {
             setGeometry(parentWidget()->rect());
+            update();
+        } else if (watched == m_target) {
+            update();
         }
-        update();
         break;
     default:
         break;

@@ -10,7 +10,10 @@ namespace widgets
 
 /// A ring drawn around whichever control of a window has the keyboard focus, plainly visible
 /// on light and dark controls alike (a style's own focus mark is often a faint dotted line).
-/// It lies over the window's controls and lets every mouse event through.
+/// Like a browser's focus-visible mark it follows the keyboard: it shows from the first key
+/// pressed and goes away at the next click, so a window just opened or a control clicked
+/// with the mouse gets no ring. It lies over the window's controls and lets every mouse event
+/// through.
 class FocusRing : public QWidget
 {
     Q_OBJECT
@@ -36,6 +39,7 @@ private:
     void follow(QWidget *focused);
 
     QPointer<QWidget> m_target;
+    bool m_byKeyboard = false; ///< a key was pressed after the last click
 };
 
 } // namespace widgets

@@ -586,6 +586,11 @@ void tst_frmScore::keyboardAndAssistiveTechnology()
 
     const QString faults = test_support::KeyboardWalkFaults(&w);
     QVERIFY2(faults.isEmpty(), qPrintable(faults));
+    // The ring follows the keyboard: a list clicked with the mouse gets no ring.
+    auto *games = child<QTableView>(w, "lstGames");
+    QTest::mouseClick(games->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(games->hasFocus());
+    QVERIFY(!w.findChild<widgets::FocusRing *>()->isVisible());
     QCOMPARE(test_support::UnnamedControls(&w), QStringList());
     QAccessibleInterface *best =
         QAccessible::queryAccessibleInterface(child<QWidget>(w, "lstBestStrength60"));

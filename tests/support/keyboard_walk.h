@@ -153,7 +153,9 @@ inline QString KeyboardWalkFaults(QWidget *window)
         const QPoint edge = stop->mapTo(window, QPoint(0, stop->height() / 2));
         if (ring->target() != stop
             || shot.pixelColor(edge * shot.devicePixelRatio()) != widgets::FocusRing::kRing) {
-            return QStringLiteral("no ring around ") + Names({ stop }).first();
+            return QStringLiteral("no ring around %1 (ring on %2, shown %3)")
+                .arg(Names({ stop }).first(), Names({ ring->target() }).first())
+                .arg(ring->isVisible());
         }
     }
     return {};
