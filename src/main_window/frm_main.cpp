@@ -22,6 +22,7 @@
 #include "version.h"
 #include "widgets/focus_ring.h"
 #include "widgets/tool_tip.h"
+#include "widgets/whole_lines.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -467,6 +468,7 @@ void frmMain::cmdSetup_Click()
         // The file name comes from the user's environment: shown as written.
         box.setTextFormat(Qt::PlainText);
         box.setObjectName(QStringLiteral("msgSettings"));
+        widgets::KeepLinesWhole(box);
         box.exec();
     }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
@@ -643,6 +645,7 @@ void frmMain::showResultsNotice()
         QMessageBox::Warning, QStringLiteral("Rotavex"), notice, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("msgResults"));
     box->setTextFormat(Qt::PlainText);
+    widgets::KeepLinesWhole(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

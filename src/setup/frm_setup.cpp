@@ -10,6 +10,7 @@
 #include "setup/setup_layout.h"
 #include "widgets/focus_ring.h"
 #include "widgets/tool_tip.h"
+#include "widgets/whole_lines.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,12 +22,9 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <QTextDocument>
 #include <QTimer>
 
-#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <optional>
@@ -329,22 +327,8 @@ void frmSetup::ShowOpenFailure(int port, const QString &description)
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication), text,
         QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
-    // The box would wrap a long line at about 500 pixels, and wrapping breaks a device path after
-    // a "/" ("/dev/" and "rfcomm8" on two lines). Wide enough for its longest line, it breaks
-    // nothing; only a line wider than the box may ever grow (its limit is the screen's width less
-    // 480 pixels, at most 1000) can still wrap.
-    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
-        const QFontMetrics metrics(label->font());
-        int widest = 0;
-        for (const QString &line : text.split(QStringLiteral("\r\n"))) {
-            widest = std::max(widest, metrics.horizontalAdvance(line));
-        }
-        const QScreen *shown = screen();
-        const int screenWidth = shown != nullptr ? shown->availableGeometry().width() : 1024;
-        const int limit = (screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000))
-            - 4 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin) - 2;
-        label->setMinimumWidth(std::min(widest + 2, limit));
-    }
+    // The device path it names stays on one line.
+    widgets::KeepLinesWhole(box);
     box.exec();
 }
 
