@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/frm_main.h"
+#include "main_window/stop_signals.h"
 #include "results/export_command.h"
 #include "results/results_store.h"
 #include "version.h"
@@ -7,8 +8,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTextStream>
-
-#include <memory>
 
 namespace
 {
@@ -27,15 +26,18 @@ bool runsWithoutWindow(int argc, char *argv[])
     return false;
 }
 
-void describe(QCommandLineParser &parser, const QCommandLineOption &exportOption)
+void describe(QCommandLineParser &parser, const QList<QCommandLineOption> &options)
 {
-    parser.setApplicationDescription(
-        QStringLiteral("Live scoreboard for up to four players' spinning devices.\n"
-                       "Without options it opens the scoreboard window. Recorded games are kept "
-                       "in results.sqlite in the per-user data folder."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Live scoreboard for up to four players' spinning devices.\n"
+        "Without options it opens the scoreboard window. Recorded games are kept in "
+        "results.sqlite in the per-user data folder.\n"
+        "Exit status of --export-results: 0 when every game was written, 1 when the results "
+        "file could not be read, the target is the results file itself or could not be "
+        "written (the message names the reason)."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(exportOption);
+    parser.addOptions(options);
 }
 
 } // namespace
@@ -46,27 +48,38 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QString::fromLatin1(rotavex::kVersionText));
     const QCommandLineOption exportOption(QStringLiteral("export-results"),
         QStringLiteral("Write every recorded game as CSV (UTF-8, one line per player) to FILE, "
-                       "or to standard output when FILE is -, and exit without a window."),
+                       "or to standard output when FILE is -, and exit without a window. A "
+                       "device, FIFO or terminal is written straight through, never replaced. "
+                       "Names that a spreadsheet would run as a formula (beginning with =, +, "
+                       "-, @, a tab or a carriage return) get a leading apostrophe."),
         QStringLiteral("FILE"));
+    const QCommandLineOption rawOption(QStringLiteral("raw"),
+        QStringLiteral("With --export-results: write names exactly as typed, without the "
+                       "apostrophe before a formula."));
 
     if (runsWithoutWindow(argc, argv)) {
         QCoreApplication app(argc, argv);
         QCommandLineParser parser;
-        describe(parser, exportOption);
+        describe(parser, { exportOption, rawOption });
         parser.process(app);
         QTextStream errors(stderr);
-        return results::ExportResults(
-            results::ResultsStore::defaultFolder(), parser.value(exportOption), errors);
+        return int(results::ExportResults(results::ResultsStore::defaultFolder(),
+            parser.value(exportOption), errors,
+            parser.isSet(rawOption) ? results::CsvText::Raw : results::CsvText::SpreadsheetSafe));
     }
 
     QApplication app(argc, argv);
+    // From here on a stop signal waits for the event loop instead of killing the program.
+    main_window::StopSignals stopSignals;
     QCommandLineParser parser;
-    describe(parser, exportOption);
+    describe(parser, { exportOption, rawOption });
     parser.process(app);
     // Lets desktops match the window to the installed launcher and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
     results::ResultsStore results(results::ResultsStore::defaultFolder());
     frmMain window(nullptr, &results);
+    QObject::connect(
+        &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);
     window.show();
     return app.exec();
 }

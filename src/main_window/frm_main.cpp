@@ -14,6 +14,7 @@
 #include "main_window/tag_label.h"
 #include "main_window/twips.h"
 #include "main_window/twips_adapter.h"
+#include "main_window/waiting_games_prompt.h"
 #include "main_window/widget_board.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
@@ -107,9 +108,23 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     Form_Load();
     // After the window is up, so the message has a window to stand beside.
     QTimer::singleShot(0, this, &frmMain::showResultsNotice);
+    if (m_results) {
+        // Games that waited and were written later, or news about the file, reach the user too.
+        m_results->setChangeHandler([this] {
+            showResultsNotice();
+            if (m_score) {
+                m_score->reload();
+            }
+        });
+    }
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    if (m_results) {
+        m_results->setChangeHandler({});
+    }
+}
 
 void frmMain::buildControls()
 {
@@ -452,8 +467,28 @@ void frmMain::CmdVisual_Click()
 void frmMain::cmdQuit_Click()
 {
     endGame(m_playMode == game_control::PlayMode::Speed);
+    if (!mayEnd()) {
+        return;
+    }
     // Ends the program without the close steps; open ports are released as it ends.
     QCoreApplication::exit(0);
+}
+
+void frmMain::endBySignal()
+{
+    endGame(m_playMode == game_control::PlayMode::Speed);
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        if (m_links->isOpen(n) || link_status::IsWaiting(m_links->status(n).state)) {
+            m_links->close(n);
+        }
+    }
+    // Games that still wait get their last try as the store ends.
+    QCoreApplication::exit(0);
+}
+
+bool frmMain::mayEnd()
+{
+    return !m_results || main_window::MayEndWithWaitingGames(this, *m_results);
 }
 
 void frmMain::cmdSetup_Click()
@@ -568,6 +603,8 @@ void frmMain::CmdScore_Click()
     if (!m_results) {
         return;
     }
+    // Another instance may have changed the file, or it may have gone since it was last read.
+    m_results->refresh();
     if (m_score) {
         m_score->reload();
     } else {
@@ -637,7 +674,10 @@ void frmMain::endGame(bool complete)
 
 void frmMain::showResultsNotice()
 {
-    const QString notice = m_results ? m_results->takeNotice() : QString();
+    QStringList notices { settings_store::TakeStoreNotice(),
+        m_results ? m_results->takeNotice() : QString() };
+    notices.removeAll(QString());
+    const QString notice = notices.join(u'\n');
     if (notice.isEmpty()) {
         return;
     }
@@ -669,6 +709,10 @@ void frmMain::keyPressEvent(QKeyEvent *event)
 void frmMain::closeEvent(QCloseEvent *event)
 {
     endGame(m_playMode == game_control::PlayMode::Speed);
+    if (!mayEnd()) {
+        event->ignore();
+        return;
+    }
     if (m_display && m_display->isVisible()) {
         m_display->close();
     }

@@ -98,6 +98,9 @@ public Q_SLOTS:
     void cmdSetup_Click();
     void CmdScore_Click();
     void CmdDisplay_Click();
+    /// A stop signal (SIGTERM, SIGHUP, SIGINT): ends the running game as Quit does, closes the
+    /// links and ends the program without asking anything.
+    void endBySignal();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -119,6 +122,8 @@ private:
     /// Tells the user, once and without blocking the board, what went wrong with the results
     /// file.
     void showResultsNotice();
+    /// Whether the program may end now: asks when games wait to be written.
+    bool mayEnd();
     /// Starts logging the game Start has just begun.
     void beginGame();
     /// The game has ended (stop, countdown, close): records it in one go, outside any tick, and

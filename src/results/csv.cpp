@@ -6,6 +6,9 @@
 #include <QIODevice>
 #include <QTimeZone>
 
+#include <algorithm>
+#include <iterator>
+
 namespace results
 {
 
@@ -57,7 +60,16 @@ QString CsvField(const QString &text)
     return u'"' + escaped + u'"';
 }
 
-QString CsvLines(const GameRecord &game)
+QString CsvTextCell(const QString &text, CsvText style)
+{
+    static constexpr char16_t kFormulaStarts[] = { u'=', u'+', u'-', u'@', u'\t', u'\r' };
+    const bool formula = style == CsvText::SpreadsheetSafe && !text.isEmpty()
+        && std::find(std::begin(kFormulaStarts), std::end(kFormulaStarts), text.front().unicode())
+            != std::end(kFormulaStarts);
+    return CsvField(formula ? u'\'' + text : text);
+}
+
+QString CsvLines(const GameRecord &game, CsvText style)
 {
     const bool strength = game.mode == GameMode::Strength;
     const QString gameCells = QString::number(game.id) + u',' + IsoWithOffset(game.startedAt) + u','
@@ -68,8 +80,9 @@ QString CsvLines(const GameRecord &game)
     }
     QString lines;
     for (const PlayerResult &player : game.players) {
-        lines += gameCells + QString::number(player.player) + u',' + CsvField(player.name) + u','
-            + CsvField(player.port) + u',' + QString::number(player.bestRpm) + u',';
+        lines += gameCells + QString::number(player.player) + u',' + CsvTextCell(player.name, style)
+            + u',' + CsvTextCell(player.port, style) + u',' + QString::number(player.bestRpm)
+            + u',';
         if (strength && player.revolutions) {
             lines += QString::number(*player.revolutions, 'f', 2);
         }
@@ -82,27 +95,27 @@ QString CsvLines(const GameRecord &game)
     return lines;
 }
 
-bool WriteCsv(QIODevice &device, const QList<GameRecord> &games, QString *error)
+bool WriteCsv(QIODevice &device, const QList<GameRecord> &games, QString *error, CsvText style)
 {
     if (!writeText(device, headerLine(), error)) {
         return false;
     }
     for (const GameRecord &game : games) {
-        if (!writeText(device, CsvLines(game), error)) {
+        if (!writeText(device, CsvLines(game, style), error)) {
             return false;
         }
     }
     return true;
 }
 
-bool WriteCsv(QIODevice &device, const ResultsStore &store, QString *error)
+bool WriteCsv(QIODevice &device, const ResultsStore &store, QString *error, CsvText style)
 {
     if (!writeText(device, headerLine(), error)) {
         return false;
     }
     bool written = true;
     const bool read = store.forEachGame([&](const GameRecord &game) {
-        written = writeText(device, CsvLines(game), error);
+        written = writeText(device, CsvLines(game, style), error);
         return written;
     });
     if (!read && error) {

@@ -49,6 +49,10 @@ std::optional<GameRecord> BuildGameRecord(const GameStart &start,
         }
         game.players.append(player);
     }
+    // A game nobody played in (no link open at any time) leaves nothing to record.
+    if (game.players.isEmpty()) {
+        return std::nullopt;
+    }
     return game;
 }
 

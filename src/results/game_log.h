@@ -24,7 +24,8 @@ struct GameStart {
 /// The game's result from what the game left behind: the filtered samples of its accepted
 /// ticks (`rows`, one PlayerRpm per tick), which links were open at any time, the names and
 /// ports at its end, the Strength totals of `state` and the bars of `board` (the mean rpm).
-/// nullopt when no tick was accepted. A player's best rpm is the best of its samples.
+/// nullopt when no tick was accepted or no link was open at any time. A player's best rpm is
+/// the best of its samples.
 std::optional<GameRecord> BuildGameRecord(const GameStart &start,
     const QList<rotavex::PlayerRpm> &rows, const rotavex::PerPlayer<bool> &linkWasOpen,
     const rotavex::PlayerName &names, const rotavex::PerPlayer<QString> &ports,

@@ -10,8 +10,21 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
 #include <QVariant>
 #include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <tuple>
+#include <unistd.h>
 
 namespace results
 {
@@ -56,9 +69,50 @@ namespace
         "CREATE INDEX players_by_revolutions ON game_players (CAST(ROUND(revolutions) AS INTEGER))",
     };
 
-    // SQLite's result codes for a damaged file and for a file that is not a database.
+    // Version 3: each player's result carries the list it ranks in (0 Speed, 30/60/90 the
+    // complete Strength games of that preset, NULL none), so a list reads its own top entries
+    // from one index. Ranking through the games instead walked past every result of the other
+    // lists that was better (every 90-s game outdoes the 30-s ones), which grew with the history.
+    const char *const kMigrationTo3[] = {
+        "ALTER TABLE game_players ADD COLUMN list INTEGER",
+        "UPDATE game_players SET list = (SELECT CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 "
+        "AND g.preset_s IN (30, 60, 90) THEN g.preset_s END FROM games g "
+        "WHERE g.id = game_players.game_id)",
+        "DROP INDEX players_by_rpm",
+        "DROP INDEX players_by_revolutions",
+        "CREATE INDEX players_by_list_rpm ON game_players (list, best_rpm)",
+        "CREATE INDEX players_by_list_revolutions ON game_players "
+        "(list, CAST(ROUND(revolutions) AS INTEGER))",
+    };
+
+    // What a read of an older file needs, as the migrations would add it; temporary views live
+    // in memory, never in the file.
+    const char *const kFirstSchemaViews[] = {
+        "CREATE TEMP VIEW games AS SELECT *, CAST(ROUND((julianday(started_at) - 2440587.5) "
+        "* 86400000.0) AS INTEGER) AS started_ms FROM main.games",
+        "CREATE TEMP VIEW game_players AS SELECT p.*, '' AS port, x'' AS samples, "
+        "CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 AND g.preset_s IN (30, 60, 90) "
+        "THEN g.preset_s END AS list FROM main.game_players p JOIN main.games g "
+        "ON g.id = p.game_id",
+    };
+    const char *const kSecondSchemaViews[] = {
+        "CREATE TEMP VIEW game_players AS SELECT p.*, "
+        "CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 AND g.preset_s IN (30, 60, 90) "
+        "THEN g.preset_s END AS list FROM main.game_players p JOIN main.games g "
+        "ON g.id = p.game_id",
+    };
+
+    // SQLite's result codes (the primary ones).
+    constexpr int kSqliteBusy = 5;
+    constexpr int kSqliteLocked = 6;
+    constexpr int kSqliteIoError = 10;
     constexpr int kSqliteCorrupt = 11;
+    constexpr int kSqliteFull = 13;
     constexpr int kSqliteNotADatabase = 26;
+
+    // A game that could not be written is tried again after these waits, doubling in between.
+    constexpr std::chrono::milliseconds kFirstRetry { 1000 };
+    constexpr std::chrono::milliseconds kLastRetry { 30000 };
 
     bool isDamage(const QSqlError &error)
     {
@@ -68,16 +122,59 @@ namespace
         return ok && (code == kSqliteCorrupt || code == kSqliteNotADatabase);
     }
 
-    bool hasDatabaseHeader(const QString &path)
+    enum class FileKind { Missing, Regular, Folder, Other };
+
+    // What stands at the path, following links: a FIFO, socket, device or dangling link is Other.
+    FileKind KindOf(const QString &path)
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return false;
+        const QByteArray name = QFile::encodeName(path);
+        struct stat st = {};
+        if (::lstat(name.constData(), &st) != 0) {
+            return FileKind::Missing;
         }
-        if (file.size() == 0) {
-            return true; // SQLite treats an empty file as an empty database
+        if (::stat(name.constData(), &st) != 0) {
+            return FileKind::Other;
         }
-        return file.read(16) == QByteArrayLiteral("SQLite format 3\0");
+        if (S_ISDIR(st.st_mode)) {
+            return FileKind::Folder;
+        }
+        return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+    }
+
+    enum class Header { Database, Other, Unreadable };
+
+    // Never blocks: the file is opened non-blocking and must still be a regular file once open.
+    Header DatabaseHeader(const QString &path)
+    {
+        const int fd = ::open(
+            QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            return Header::Unreadable;
+        }
+        struct stat st = {};
+        char bytes[16] = {};
+        Header header = Header::Other;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            const ssize_t n = ::read(fd, bytes, sizeof bytes);
+            // SQLite treats an empty file as an empty database.
+            if (n == 0
+                || (n == ssize_t(sizeof bytes)
+                    && std::memcmp(bytes, "SQLite format 3\0", sizeof bytes) == 0)) {
+                header = Header::Database;
+            } else if (n < 0) {
+                header = Header::Unreadable;
+            }
+        }
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return header;
+    }
+
+    bool DiskIsFull(const QString &folder)
+    {
+        struct statvfs fs = {};
+        return ::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_bavail == 0;
     }
 
     QByteArray packSamples(const QList<qint32> &samples)
@@ -155,18 +252,48 @@ QString ModeName(GameMode mode)
     return mode == GameMode::Strength ? QStringLiteral("strength") : QStringLiteral("speed");
 }
 
-ResultsStore::ResultsStore(const QString &folder)
-    : m_connectionName(
-        QStringLiteral("rotavex-results-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
+ResultsStore::ResultsStore(const QString &folder, Access access)
+    : m_access(access)
+    , m_connectionName(
+          QStringLiteral("rotavex-results-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
+    , m_folder(folder)
+    , m_filePath(QDir(folder).filePath(QLatin1String(kFileName)))
 {
-    openFile(folder);
+    if (access == Access::ReadOnly) {
+        openForReading();
+        return;
+    }
+    openFile();
+    if (!m_writable) {
+        m_notices.append(QStringLiteral("Results cannot be saved to %1 (%2). Games of this run are "
+                                        "kept and written as soon as the file accepts writes "
+                                        "again; earlier results are untouched.")
+                             .arg(m_filePath, m_why));
+        m_toldWaiting = true;
+    }
 }
 
-ResultsStore::~ResultsStore() { closeConnection(); }
+ResultsStore::~ResultsStore()
+{
+    // The last chance for games that waited: the program is ending.
+    if (m_access == Access::ReadWrite && !m_pending.isEmpty()) {
+        writePending();
+    }
+    closeConnection();
+}
 
 QString ResultsStore::defaultFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+std::optional<ResultsStore::FileId> ResultsStore::fileIdOf(const QString &path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId { quint64(st.st_dev), quint64(st.st_ino) };
 }
 
 void ResultsStore::closeConnection()
@@ -180,13 +307,14 @@ void ResultsStore::closeConnection()
     }
 }
 
-bool ResultsStore::openConnection(const QString &databaseName)
+bool ResultsStore::openConnection(const QString &databaseName, const QString &options)
 {
     closeConnection();
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_db.setDatabaseName(databaseName);
+    m_db.setConnectOptions(options);
     if (!m_db.open()) {
-        m_lastError = m_db.lastError().text();
+        m_lastError = describe(m_db.lastError());
         return false;
     }
     return true;
@@ -196,63 +324,80 @@ bool ResultsStore::exec(const QString &sql)
 {
     QSqlQuery query(m_db);
     if (!query.exec(sql)) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return false;
     }
     return true;
 }
 
-void ResultsStore::openFile(const QString &folder)
+QString ResultsStore::describe(const QSqlError &error) const
 {
-    m_filePath = QDir(folder).filePath(QLatin1String(kFileName));
-    if (!QDir().mkpath(folder)) {
-        useMemory(QStringLiteral("the folder %1 could not be created").arg(folder), false);
-        return;
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    // The driver drops the code of a failed commit; a full file system still says what it is.
+    const bool mayBeFull = !ok || code == kSqliteFull || code == kSqliteIoError;
+    if (mayBeFull && DiskIsFull(m_folder)) {
+        return QString::fromLocal8Bit(std::strerror(ENOSPC));
     }
-    const QFileInfo info(m_filePath);
-    if (info.exists() && (info.isDir() || !hasDatabaseHeader(m_filePath))) {
-        if (!info.isDir() && !info.isReadable()) {
-            useMemory(QStringLiteral("%1 cannot be read").arg(m_filePath), false);
-            return;
-        }
-        moveAsideAndStartAgain(info.isDir() ? QStringLiteral("it is a folder")
-                                            : QStringLiteral("it is not a database"));
-        return;
+    if (ok && (code == kSqliteBusy || code == kSqliteLocked)) {
+        return QStringLiteral("another program is using the file");
     }
-    if (!openConnection(m_filePath)) {
-        useMemory(m_lastError, false);
-        return;
-    }
-    QString why;
-    bool unreadable = false;
-    if (configureAndMigrate(why, unreadable)) {
-        m_saved = true;
-        return;
-    }
-    if (unreadable) {
-        moveAsideAndStartAgain(why);
-    } else {
-        useMemory(why, true);
+    // SQLite's own words; Qt's driver text ("Unable to fetch row") only adds noise.
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+void ResultsStore::noteError(const QSqlError &error) const
+{
+    m_lastError = describe(error);
+    if (isDamage(error)) {
+        m_damageSeen = true;
     }
 }
 
-bool ResultsStore::configureAndMigrate(QString &why, bool &unreadable)
+bool ResultsStore::readSchema(int &version, QString &why, bool &unreadable)
 {
     QSqlQuery query(m_db);
     auto failed = [&](const QSqlError &error) {
-        why = error.text();
+        why = describe(error);
         unreadable = isDamage(error);
         return false;
     };
-    if (!query.exec(QStringLiteral("PRAGMA integrity_check"))) {
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
         return failed(query.lastError());
     }
-    if (!query.next() || query.value(0).toString() != QLatin1String("ok")) {
-        why = QStringLiteral("it failed its integrity check");
+    version = query.value(0).toInt();
+    query.finish();
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        return failed(query.lastError());
+    }
+    QStringList tables;
+    while (query.next()) {
+        tables.append(query.value(0).toString());
+    }
+    if (query.lastError().isValid()) {
+        return failed(query.lastError());
+    }
+    // A database of another program, or one that lost our tables: never ours to change.
+    const bool ours = version == 0
+        ? tables.isEmpty()
+        : tables.contains(QLatin1String("games")) && tables.contains(QLatin1String("game_players"));
+    if (!ours) {
+        why = QStringLiteral("it is not a Rotavex results file");
         unreadable = true;
         return false;
     }
-    query.finish();
+    return true;
+}
+
+bool ResultsStore::configureAndMigrate(int version, QString &why, bool &unreadable)
+{
+    QSqlQuery query(m_db);
+    auto failed = [&](const QSqlError &error) {
+        why = describe(error);
+        unreadable = isDamage(error);
+        return false;
+    };
     // A short wait for another instance of the program, never long enough to stall the board.
     // NORMAL synchronisation is safe with WAL and keeps a commit free of disk flushes.
     for (const char *pragma : { "PRAGMA foreign_keys = ON", "PRAGMA busy_timeout = 250",
@@ -261,15 +406,6 @@ bool ResultsStore::configureAndMigrate(QString &why, bool &unreadable)
             return failed(query.lastError());
         }
         query.finish();
-    }
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        return failed(query.lastError());
-    }
-    int version = query.value(0).toInt();
-    query.finish();
-    if (version > kSchemaVersion) {
-        why = QStringLiteral("it was written by a newer version of Rotavex and is left as it is");
-        return false;
     }
     auto step = [&](auto &statements, int to) {
         if (!m_db.transaction()) {
@@ -300,24 +436,168 @@ bool ResultsStore::configureAndMigrate(QString &why, bool &unreadable)
     if (version == 1 && !step(kMigrationTo2, 2)) {
         return false;
     }
+    if (version == 2 && !step(kMigrationTo3, 3)) {
+        return false;
+    }
     return true;
 }
 
-void ResultsStore::moveAsideAndStartAgain(const QString &why)
+void ResultsStore::openFile(bool movedAside)
+{
+    closeConnection();
+    m_writable = false;
+    m_fileId.reset();
+    m_walId.reset();
+    m_damageSeen = false;
+    if (!QDir().mkpath(m_folder)) {
+        m_why = QStringLiteral("the folder %1 could not be created").arg(m_folder);
+        return;
+    }
+    // Nothing here opens the file blocking: a FIFO or a device in its place is only renamed.
+    switch (KindOf(m_filePath)) {
+    case FileKind::Missing:
+        break;
+    case FileKind::Folder:
+        if (!movedAside && moveAside(QStringLiteral("it is a folder"))) {
+            return openFile(true);
+        }
+        return;
+    case FileKind::Other:
+        if (!movedAside && moveAside(QStringLiteral("it is not a regular file"))) {
+            return openFile(true);
+        }
+        return;
+    case FileKind::Regular:
+        switch (DatabaseHeader(m_filePath)) {
+        case Header::Unreadable:
+            m_why = QStringLiteral("%1 cannot be read").arg(m_filePath);
+            return;
+        case Header::Other:
+            if (!movedAside && moveAside(QStringLiteral("it is not a database"))) {
+                return openFile(true);
+            }
+            return;
+        case Header::Database:
+            break;
+        }
+        break;
+    }
+    QString why;
+    bool unreadable = false;
+    int version = 0;
+    if (openConnection(m_filePath) && readSchema(version, why, unreadable)) {
+        if (version > kSchemaVersion) {
+            // Left exactly as it is; this build only reads what it can of it.
+            m_why = QStringLiteral("it was written by a newer version of Rotavex and is left as "
+                                   "it is");
+            exec(QStringLiteral("PRAGMA query_only = ON"));
+            return;
+        }
+        if (configureAndMigrate(version, why, unreadable)) {
+            m_writable = true;
+            m_why.clear();
+            m_fileId = fileIdOf(m_filePath);
+            m_walId = fileIdOf(m_filePath + QStringLiteral("-wal"));
+            return;
+        }
+    } else if (why.isEmpty()) {
+        why = m_lastError;
+    }
+    if (unreadable && !movedAside && moveAside(why)) {
+        return openFile(true);
+    }
+    m_why = why;
+    // Cannot write (a read-only folder, say): the games already recorded are still shown.
+    openForReading();
+    m_readFailure.clear();
+}
+
+void ResultsStore::openForReading()
+{
+    closeConnection();
+    m_readFailure.clear();
+    switch (KindOf(m_filePath)) {
+    case FileKind::Missing:
+        return;
+    case FileKind::Folder:
+    case FileKind::Other:
+        m_readFailure = QStringLiteral("it is not a regular file");
+        return;
+    case FileKind::Regular:
+        switch (DatabaseHeader(m_filePath)) {
+        case Header::Unreadable:
+            m_readFailure = QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        case Header::Other:
+            m_readFailure = QStringLiteral("it is not a database");
+            return;
+        case Header::Database:
+            break;
+        }
+    }
+    // Without a journal beside it the file alone holds every game, and "immutable" reads it
+    // without creating anything next to it. With one, another instance is writing: read through
+    // its journal, as a reader that never writes.
+    const bool journal = QFileInfo::exists(m_filePath + QStringLiteral("-wal"));
+    QString why;
+    bool unreadable = false;
+    int version = 0;
+    bool opened = false;
+    if (journal) {
+        opened = openConnection(m_filePath, QStringLiteral("QSQLITE_OPEN_READONLY"))
+            && readSchema(version, why, unreadable);
+    }
+    if (!opened && !unreadable) {
+        why.clear();
+        const QString uri = QUrl::fromLocalFile(QFileInfo(m_filePath).absoluteFilePath())
+                                .toString(QUrl::FullyEncoded)
+            + QStringLiteral("?immutable=1");
+        opened = openConnection(uri, QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"))
+            && readSchema(version, why, unreadable);
+    }
+    if (!opened) {
+        m_readFailure = why.isEmpty() ? m_lastError : why;
+        closeConnection();
+        return;
+    }
+    exec(QStringLiteral("PRAGMA query_only = ON"));
+    if (version == 0) {
+        m_readFailure = QStringLiteral("it is not a Rotavex results file");
+        closeConnection();
+        return;
+    }
+    const auto addViews = [this](const auto &views) {
+        for (const char *view : views) {
+            if (!exec(QLatin1String(view))) {
+                m_readFailure = m_lastError;
+                closeConnection();
+                return;
+            }
+        }
+    };
+    if (version == 1) {
+        addViews(kFirstSchemaViews);
+    } else if (version == 2) {
+        addViews(kSecondSchemaViews);
+    }
+}
+
+bool ResultsStore::moveAside(const QString &why)
 {
     closeConnection();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = m_filePath + QStringLiteral(".unreadable-") + stamp;
-    for (int n = 2; QFileInfo::exists(aside); ++n) {
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n) {
         aside = m_filePath + QStringLiteral(".unreadable-%1-%2").arg(stamp).arg(n);
     }
-    if (!QFile::rename(m_filePath, aside)) {
-        useMemory(QStringLiteral("%1 cannot be read (%2) and could not be moved aside")
-                      .arg(m_filePath, why),
-            false);
-        return;
+    // A rename moves the name only: a link stays a link, a device or FIFO is never opened.
+    if (::rename(QFile::encodeName(m_filePath).constData(), QFile::encodeName(aside).constData())
+        != 0) {
+        m_why = QStringLiteral("%1 cannot be read (%2) and could not be moved aside")
+                    .arg(m_filePath, why);
+        return false;
     }
-    // Journal files of the damaged database must not be replayed into the fresh one.
+    // Journal files of the old file must not be replayed into the fresh one.
     for (const char *suffix : { "-wal", "-shm" }) {
         const QString companion = m_filePath + QLatin1String(suffix);
         if (QFileInfo::exists(companion)) {
@@ -327,49 +607,7 @@ void ResultsStore::moveAsideAndStartAgain(const QString &why)
     m_notices.append(QStringLiteral("The results file could not be read (%1). It was moved to %2 "
                                     "and a new results file was started.")
                          .arg(why, aside));
-    QString why2;
-    bool unreadable = false;
-    if (openConnection(m_filePath) && configureAndMigrate(why2, unreadable)) {
-        m_saved = true;
-        return;
-    }
-    useMemory(why2.isEmpty() ? m_lastError : why2, false);
-}
-
-void ResultsStore::useMemory(const QString &why, bool copyFromFile)
-{
-    m_saved = false;
-    closeConnection();
-    m_notices.append(QStringLiteral("Results cannot be saved to %1 (%2). This session's games are "
-                                    "kept until the program ends; earlier results are untouched.")
-                         .arg(m_filePath, why));
-    QString ignored;
-    bool unreadable = false;
-    if (!openConnection(QStringLiteral(":memory:")) || !configureAndMigrate(ignored, unreadable)) {
-        return;
-    }
-    if (!copyFromFile) {
-        return;
-    }
-    // Show the earlier games too when the file can still be read; if not, they stay on disk.
-    QSqlQuery attach(m_db);
-    attach.prepare(QStringLiteral("ATTACH DATABASE ? AS disk"));
-    attach.addBindValue(m_filePath);
-    if (!attach.exec()) {
-        return;
-    }
-    if (m_db.transaction()) {
-        const bool copied =
-            exec(QStringLiteral("INSERT INTO games (id, started_at, started_ms, mode, preset_s, "
-                                "ticks, complete) SELECT id, started_at, started_ms, mode, "
-                                "preset_s, ticks, complete FROM disk.games"))
-            && exec(QStringLiteral("INSERT INTO game_players (game_id, player, name, port, "
-                                   "best_rpm, revolutions, mean_rpm, samples) SELECT game_id, "
-                                   "player, name, port, best_rpm, revolutions, mean_rpm, samples "
-                                   "FROM disk.game_players"));
-        copied ? m_db.commit() : m_db.rollback();
-    }
-    exec(QStringLiteral("DETACH DATABASE disk"));
+    return true;
 }
 
 QString ResultsStore::takeNotice()
@@ -382,12 +620,12 @@ QString ResultsStore::takeNotice()
 bool ResultsStore::insertGame(GameRecord &game)
 {
     if (!m_db.transaction()) {
-        m_lastError = m_db.lastError().text();
+        noteError(m_db.lastError());
         return false;
     }
     QSqlQuery query(m_db);
     auto fail = [&](const QSqlError &error) {
-        m_lastError = error.text();
+        noteError(error);
         query.finish();
         m_db.rollback();
         return false;
@@ -406,7 +644,8 @@ bool ResultsStore::insertGame(GameRecord &game)
     const qint64 id = query.lastInsertId().toLongLong();
     query.prepare(
         QStringLiteral("INSERT INTO game_players (game_id, player, name, port, best_rpm, "
-                       "revolutions, mean_rpm, samples) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+                       "revolutions, mean_rpm, samples, list) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const std::optional<BestList> list = ListOf(game);
     for (const PlayerResult &player : game.players) {
         query.addBindValue(id);
         query.addBindValue(int(player.player));
@@ -417,6 +656,7 @@ bool ResultsStore::insertGame(GameRecord &game)
                                               : QVariant(QMetaType(QMetaType::Double)));
         query.addBindValue(nullable(player.meanRpm));
         query.addBindValue(packSamples(player.samples));
+        query.addBindValue(list ? QVariant(int(*list)) : QVariant(QMetaType(QMetaType::Int)));
         if (!query.exec()) {
             return fail(query.lastError());
         }
@@ -429,16 +669,131 @@ bool ResultsStore::insertGame(GameRecord &game)
     return true;
 }
 
+bool ResultsStore::ensureWritable()
+{
+    if (m_writable && !m_damageSeen && fileIdOf(m_filePath) == m_fileId) {
+        return true;
+    }
+    if (m_writable && !m_damageSeen) {
+        // Our journal, if it is still at its place, holds pages of the file that is gone. SQLite
+        // leaves the journal of a moved file behind, and the new file would read those pages as
+        // its own: they go into the old file now and the journal is emptied.
+        if (m_walId && fileIdOf(m_filePath + QStringLiteral("-wal")) == m_walId) {
+            exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        // Writing on would go into a file nobody can find any more.
+        const bool removed = !QFileInfo::exists(m_filePath);
+        m_notices.append(removed
+                ? QStringLiteral("The results file %1 was removed while Rotavex was running; a "
+                                 "new one was started.")
+                      .arg(m_filePath)
+                : QStringLiteral("The results file %1 was replaced while Rotavex was running; "
+                                 "games are now recorded in the new file.")
+                      .arg(m_filePath));
+    }
+    if (m_damageSeen && KindOf(m_filePath) == FileKind::Regular) {
+        moveAside(QStringLiteral("it is damaged"));
+    }
+    openFile();
+    return m_writable;
+}
+
+void ResultsStore::gameWritten(qint64 provisionalId, qint64 id)
+{
+    m_writtenAs[provisionalId] = id;
+    for (auto &[list, mark] : m_newBests) {
+        if (mark.first == provisionalId) {
+            mark.first = id;
+        }
+    }
+}
+
+bool ResultsStore::writePending()
+{
+    if (m_pending.isEmpty()) {
+        return true;
+    }
+    if (!ensureWritable()) {
+        return false;
+    }
+    while (!m_pending.isEmpty()) {
+        GameRecord game = m_pending.first();
+        const qint64 provisionalId = game.id;
+        if (!insertGame(game)) {
+            // A file found damaged by the write is moved aside and the game goes to the new one.
+            if (!m_damageSeen || !ensureWritable() || !insertGame(game)) {
+                m_why = m_lastError;
+                m_writable = false;
+                return false;
+            }
+        }
+        m_pending.removeFirst();
+        gameWritten(provisionalId, game.id);
+    }
+    m_backoff = kFirstRetry;
+    if (m_retry) {
+        m_retry->stop();
+    }
+    if (m_toldWaiting) {
+        m_toldWaiting = false;
+        m_notices.append(
+            QStringLiteral("The games that waited are now saved in %1.").arg(m_filePath));
+    }
+    return true;
+}
+
+void ResultsStore::scheduleRetry()
+{
+    if (!m_retry) {
+        m_retry = std::make_unique<QTimer>();
+        m_retry->setSingleShot(true);
+        m_retry->callOnTimeout([this] {
+            if (!writePending()) {
+                scheduleRetry();
+            }
+            if (m_changed) {
+                m_changed();
+            }
+        });
+    }
+    if (!m_retry->isActive()) {
+        m_retry->start(m_backoff);
+        m_backoff = std::min(m_backoff * 2, kLastRetry);
+    }
+}
+
+void ResultsStore::refresh()
+{
+    if (m_access == Access::ReadOnly) {
+        return;
+    }
+    if (!m_pending.isEmpty()) {
+        if (!writePending()) {
+            scheduleRetry();
+        }
+        return;
+    }
+    if (m_damageSeen || (m_writable && fileIdOf(m_filePath) != m_fileId)) {
+        ensureWritable();
+    }
+}
+
 QList<BestList> ResultsStore::addGame(GameRecord &game)
 {
-    if (!insertGame(game)) {
-        if (!m_saved) {
-            return {};
+    const qint64 provisionalId = m_nextProvisionalId--;
+    game.id = provisionalId;
+    m_pending.append(game);
+    if (writePending()) {
+        game.id = m_writtenAs[provisionalId];
+    } else {
+        if (!m_toldWaiting) {
+            m_notices.append(QStringLiteral("Results cannot be saved to %1 right now (%2). The "
+                                            "game is kept and written as soon as the file "
+                                            "accepts writes again.")
+                                 .arg(m_filePath, m_why));
+            m_toldWaiting = true;
         }
-        useMemory(m_lastError, true);
-        if (!insertGame(game)) {
-            return {};
-        }
+        scheduleRetry();
     }
     m_lastError.clear();
     QList<BestList> bests;
@@ -454,17 +809,43 @@ QList<BestList> ResultsStore::addGame(GameRecord &game)
 
 int ResultsStore::gameCount() const
 {
+    const int waiting = int(m_pending.size());
+    if (!m_db.isOpen()) {
+        return waiting;
+    }
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM games")) || !query.next()) {
-        m_lastError = query.lastError().text();
-        return 0;
+        noteError(query.lastError());
+        return waiting;
     }
-    return query.value(0).toInt();
+    return query.value(0).toInt() + waiting;
 }
 
 QList<GameSummary> ResultsStore::recentGames(int offset, int limit) const
 {
     QList<GameSummary> games;
+    // Waiting games are this run's, so the newest: they come first, newest first.
+    const int waiting = int(m_pending.size());
+    for (int i = offset; i < waiting && games.size() < limit; ++i) {
+        const GameRecord &record = m_pending[waiting - 1 - i];
+        GameSummary game;
+        game.id = record.id;
+        game.startedAt = record.startedAt;
+        game.mode = record.mode;
+        game.presetSeconds = record.presetSeconds;
+        game.ticks = record.ticks;
+        game.complete = record.complete;
+        for (const PlayerResult &player : record.players) {
+            game.playerNames.append(player.name);
+        }
+        games.append(game);
+    }
+    limit -= int(games.size());
+    offset = std::max(0, offset - waiting);
+    if (limit <= 0 || !m_db.isOpen()) {
+        return games;
+    }
+    const qsizetype firstStored = games.size();
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT id, started_at, mode, preset_s, ticks, complete FROM "
@@ -472,7 +853,7 @@ QList<GameSummary> ResultsStore::recentGames(int offset, int limit) const
     query.addBindValue(limit);
     query.addBindValue(offset);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return games;
     }
     while (query.next()) {
@@ -489,11 +870,11 @@ QList<GameSummary> ResultsStore::recentGames(int offset, int limit) const
     names.setForwardOnly(true);
     names.prepare(
         QStringLiteral("SELECT name FROM game_players WHERE game_id = ? ORDER BY player"));
-    for (GameSummary &game : games) {
-        names.addBindValue(game.id);
+    for (qsizetype i = firstStored; i < games.size(); ++i) {
+        names.addBindValue(games[i].id);
         if (names.exec()) {
             while (names.next()) {
-                game.playerNames.append(names.value(0).toString());
+                games[i].playerNames.append(names.value(0).toString());
             }
         }
     }
@@ -502,13 +883,25 @@ QList<GameSummary> ResultsStore::recentGames(int offset, int limit) const
 
 std::optional<GameRecord> ResultsStore::game(qint64 id) const
 {
+    if (id < 0) {
+        for (const GameRecord &waiting : m_pending) {
+            if (waiting.id == id) {
+                return waiting;
+            }
+        }
+        const auto written = m_writtenAs.find(id);
+        if (written == m_writtenAs.end()) {
+            return std::nullopt;
+        }
+        id = written->second;
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
         "SELECT started_at, mode, preset_s, ticks, complete FROM games WHERE id = ?"));
     query.addBindValue(id);
     if (!query.exec() || !query.next()) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return std::nullopt;
     }
     GameRecord game;
@@ -523,7 +916,7 @@ std::optional<GameRecord> ResultsStore::game(qint64 id) const
                                  "samples FROM game_players WHERE game_id = ? ORDER BY player"));
     query.addBindValue(id);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return std::nullopt;
     }
     while (query.next()) {
@@ -540,7 +933,53 @@ std::optional<GameRecord> ResultsStore::game(qint64 id) const
     return game;
 }
 
+QList<RankEntry> ResultsStore::pendingRanking(BestList list) const
+{
+    QList<RankEntry> entries;
+    for (const GameRecord &game : m_pending) {
+        if (ListOf(game) != list) {
+            continue;
+        }
+        for (const PlayerResult &player : game.players) {
+            const bool ranks = list == BestList::Speed
+                ? player.bestRpm > 0
+                : player.revolutions && *player.revolutions >= 0.5;
+            if (!ranks) {
+                continue;
+            }
+            RankEntry entry;
+            entry.gameId = game.id;
+            entry.player = player.player;
+            entry.name = player.name;
+            entry.startedAt = game.startedAt;
+            entry.bestRpm = player.bestRpm;
+            entry.revolutions = player.revolutions.value_or(0.0);
+            entry.meanRpm = player.meanRpm.value_or(0);
+            entries.append(entry);
+        }
+    }
+    return entries;
+}
+
 QList<RankEntry> ResultsStore::ranking(BestList list, int limit) const
+{
+    QList<RankEntry> entries = m_db.isOpen() ? storedRanking(list, limit) : QList<RankEntry> {};
+    if (m_pending.isEmpty()) {
+        return entries;
+    }
+    entries.append(pendingRanking(list));
+    // The order of the stored lists; a waiting game is written after every stored one.
+    const auto order = [list](const RankEntry &e) {
+        const qint64 result = list == BestList::Speed ? e.bestRpm : std::llround(e.revolutions);
+        const qint64 written = e.gameId > 0 ? e.gameId : LLONG_MAX / 2 - e.gameId;
+        return std::tuple(-result, e.startedAt.toMSecsSinceEpoch(), written, int(e.player));
+    };
+    std::stable_sort(entries.begin(), entries.end(),
+        [&order](const RankEntry &a, const RankEntry &b) { return order(a) < order(b); });
+    return entries.mid(0, limit);
+}
+
+QList<RankEntry> ResultsStore::storedRanking(BestList list, int limit) const
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
@@ -550,15 +989,14 @@ QList<RankEntry> ResultsStore::ranking(BestList list, int limit) const
     if (list == BestList::Speed) {
         // A player who never turned has no speed to rank.
         query.prepare(select
-            + QStringLiteral("WHERE g.mode = 1 AND p.best_rpm > 0 "
+            + QStringLiteral("WHERE p.list = 0 AND p.best_rpm > 0 "
                              "ORDER BY p.best_rpm DESC, g.started_ms, g.id, p.player LIMIT ?"));
         query.addBindValue(limit);
     } else {
         // Ranked by whole revolutions, as the board shows them, so equal-looking results are
         // equal and the earlier one goes first.
         query.prepare(select
-            + QStringLiteral("WHERE g.mode = 2 AND g.complete = 1 AND g.preset_s = ? "
-                             "AND p.revolutions >= 0.5 "
+            + QStringLiteral("WHERE p.list = ? AND p.revolutions >= 0.5 "
                              "ORDER BY CAST(ROUND(p.revolutions) AS INTEGER) DESC, g.started_ms, "
                              "g.id, p.player LIMIT ?"));
         query.addBindValue(int(list));
@@ -566,7 +1004,7 @@ QList<RankEntry> ResultsStore::ranking(BestList list, int limit) const
     }
     QList<RankEntry> entries;
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return entries;
     }
     while (query.next()) {
@@ -591,11 +1029,24 @@ bool ResultsStore::isNewBest(BestList list, qint64 gameId, rotavex::PlayerSlot p
 
 bool ResultsStore::removeGame(qint64 id)
 {
+    if (id < 0) {
+        const auto waiting = std::find_if(m_pending.begin(), m_pending.end(),
+            [id](const GameRecord &game) { return game.id == id; });
+        if (waiting != m_pending.end()) {
+            m_pending.erase(waiting);
+            return true;
+        }
+        const auto written = m_writtenAs.find(id);
+        if (written == m_writtenAs.end()) {
+            return true;
+        }
+        id = written->second;
+    }
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("DELETE FROM games WHERE id = ?"));
     query.addBindValue(id);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return false;
     }
     return true;
@@ -603,8 +1054,13 @@ bool ResultsStore::removeGame(qint64 id)
 
 bool ResultsStore::removeAll()
 {
+    m_pending.clear();
+    if (!m_db.isOpen()) {
+        m_newBests.clear();
+        return true;
+    }
     if (!m_db.transaction()) {
-        m_lastError = m_db.lastError().text();
+        noteError(m_db.lastError());
         return false;
     }
     if (!exec(QStringLiteral("DELETE FROM game_players"))
@@ -613,7 +1069,7 @@ bool ResultsStore::removeAll()
         return false;
     }
     if (!m_db.commit()) {
-        m_lastError = m_db.lastError().text();
+        noteError(m_db.lastError());
         return false;
     }
     m_newBests.clear();
@@ -622,6 +1078,9 @@ bool ResultsStore::removeAll()
 
 bool ResultsStore::forEachGame(const std::function<bool(const GameRecord &)> &visit) const
 {
+    if (!m_db.isOpen()) {
+        return visitPending(visit);
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral(
@@ -629,7 +1088,7 @@ bool ResultsStore::forEachGame(const std::function<bool(const GameRecord &)> &vi
             "p.name, p.port, p.best_rpm, p.revolutions, p.mean_rpm FROM games g "
             "LEFT JOIN game_players p ON p.game_id = g.id "
             "ORDER BY g.started_ms, g.id, p.player"))) {
-        m_lastError = query.lastError().text();
+        noteError(query.lastError());
         return false;
     }
     std::optional<GameRecord> current;
@@ -659,8 +1118,26 @@ bool ResultsStore::forEachGame(const std::function<bool(const GameRecord &)> &vi
         player.meanRpm = optionalInt(query.value(11));
         current->players.append(player);
     }
-    if (current) {
-        visit(*current);
+    // A page that cannot be read ends the scan early: that is a failure, not the last game.
+    if (query.lastError().isValid()) {
+        noteError(query.lastError());
+        return false;
+    }
+    if (current && !visit(*current)) {
+        return true;
+    }
+    return visitPending(visit);
+}
+
+bool ResultsStore::visitPending(const std::function<bool(const GameRecord &)> &visit) const
+{
+    for (GameRecord game : m_pending) {
+        for (PlayerResult &player : game.players) {
+            player.samples.clear();
+        }
+        if (!visit(game)) {
+            break;
+        }
     }
     return true;
 }

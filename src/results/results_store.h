@@ -7,27 +7,40 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
+
+class QSqlError;
+class QTimer;
 
 namespace results
 {
 
 /// The recorded games in an SQLite file, `results.sqlite` in a folder. It never fails to
-/// open: a file that is not a database (or fails its integrity check) is moved aside and a
-/// fresh one started; a file or folder that cannot be written keeps this run's games in
-/// memory. Either way notice() tells the user once. UI thread only.
+/// open: anything in the file's place that is not a database of ours (a folder, a FIFO, a
+/// device, another program's database, a file found damaged) is moved aside and a fresh one
+/// started. A game that cannot be written now (the file locked, read-only, removed, the disk
+/// full) waits in memory, still listed and ranked, and is written as soon as the file takes it:
+/// retried with back-off, at the next game, when the board is shown and when the store ends.
+/// takeNotice() tells the user each such event once. UI thread only.
 class ResultsStore
 {
 public:
     /// The schema this build writes; older files are migrated step by step when opened.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr auto kFileName = "results.sqlite";
 
-    /// Opens or creates `folder`/results.sqlite (creating the folder when missing).
-    explicit ResultsStore(const QString &folder);
+    /// ReadWrite keeps the file up to date (creating folder and file when missing). ReadOnly
+    /// only reads: it creates, migrates, moves and changes nothing; readFailure() says why the
+    /// games cannot be read.
+    enum class Access { ReadWrite, ReadOnly };
+
+    /// Opens (or, for ReadWrite, creates) `folder`/results.sqlite.
+    explicit ResultsStore(const QString &folder, Access access = Access::ReadWrite);
     ~ResultsStore();
     ResultsStore(const ResultsStore &) = delete;
     ResultsStore &operator=(const ResultsStore &) = delete;
@@ -36,14 +49,32 @@ public:
     static QString defaultFolder();
 
     QString filePath() const { return m_filePath; }
-    /// False while this run's games live in memory only.
-    bool isSaved() const { return m_saved; }
+    /// True when the file takes writes and no game waits to be written.
+    bool isSaved() const { return m_writable && m_pending.isEmpty(); }
+    /// ReadOnly: why the recorded games cannot be read ("" when they can, or no file exists).
+    QString readFailure() const { return m_readFailure; }
+
+    /// Games finished but not yet in the file, oldest first; they carry provisional negative
+    /// ids until written.
+    const QList<GameRecord> &pendingGames() const { return m_pending; }
+    /// Why the file does not take games ("" while it does).
+    QString whyNotSaved() const { return m_writable ? QString() : m_why; }
+    /// Tries to write the waiting games now (reopening or recreating the file when it was
+    /// replaced or removed). True when none waits any longer.
+    bool writePending();
+    /// Looks at the file again before it is shown: a file replaced, removed or found damaged is
+    /// dealt with, waiting games are retried. Changes of other programs need nothing more,
+    /// since every read goes to the file.
+    void refresh();
+    /// Called after a retry in the background wrote games or has something to tell.
+    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
     /// A plain-text message about the results file that the user has not been given yet
     /// ("" when there is none); each message is returned once.
     QString takeNotice();
 
-    /// Records the game in one transaction and sets its id. Falls back to memory (with a
-    /// notice) when the file cannot take it. Returns the lists it is the new best of.
+    /// Records the game in one transaction and sets its id. When the file cannot take it the
+    /// game waits (provisional id, one notice while games wait) and is retried. Returns the
+    /// lists it is the new best of.
     QList<BestList> addGame(GameRecord &game);
 
     int gameCount() const;
@@ -69,22 +100,52 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
-    void openFile(const QString &folder);
-    bool openConnection(const QString &databaseName);
-    bool configureAndMigrate(QString &why, bool &unreadable);
-    void moveAsideAndStartAgain(const QString &why);
-    void useMemory(const QString &why, bool copyFromFile);
+    struct FileId {
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileId &) const = default;
+    };
+    static std::optional<FileId> fileIdOf(const QString &path);
+
+    void openFile(bool movedAside = false);
+    void openForReading();
+    bool openConnection(const QString &databaseName, const QString &options = {});
+    bool configureAndMigrate(int version, QString &why, bool &unreadable);
+    bool readSchema(int &version, QString &why, bool &unreadable);
+    bool moveAside(const QString &why);
+    bool ensureWritable();
     bool insertGame(GameRecord &game);
+    void gameWritten(qint64 provisionalId, qint64 id);
+    void scheduleRetry();
     bool exec(const QString &sql);
     void closeConnection();
+    QString describe(const QSqlError &error) const;
+    void noteError(const QSqlError &error) const;
+    QList<RankEntry> pendingRanking(BestList list) const;
+    QList<RankEntry> storedRanking(BestList list, int limit) const;
+    bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
 
+    Access m_access = Access::ReadWrite;
     QString m_connectionName;
+    QString m_folder;
     QString m_filePath;
     QSqlDatabase m_db;
-    bool m_saved = false;
+    bool m_writable = false;
+    std::optional<FileId> m_fileId;
+    std::optional<FileId> m_walId; ///< the journal beside the file while it is ours
+    QString m_why; ///< why the file does not take writes, while it does not
+    QString m_readFailure;
     QStringList m_notices;
     mutable QString m_lastError;
+    mutable bool m_damageSeen = false;
     std::map<int, std::pair<qint64, int>> m_newBests; ///< list -> (game, player)
+    QList<GameRecord> m_pending;
+    std::map<qint64, qint64> m_writtenAs; ///< provisional id -> id in the file
+    qint64 m_nextProvisionalId = -1;
+    bool m_toldWaiting = false;
+    std::unique_ptr<QTimer> m_retry;
+    std::chrono::milliseconds m_backoff { 1000 };
+    std::function<void()> m_changed;
 };
 
 } // namespace results

@@ -2,6 +2,7 @@
 #include "scores/frm_score.h"
 
 #include "results/csv.h"
+#include "results/export_target.h"
 #include "results/results_store.h"
 #include "scores/board_text.h"
 #include "scores/chart_axis.h"
@@ -11,6 +12,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -24,7 +26,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
@@ -281,6 +282,11 @@ void frmScore::buildControls()
     for (QPushButton *button : { m_exportGame, m_exportAll, m_deleteGame, m_deleteAll }) {
         buttons->addWidget(button);
     }
+    m_rawNames = new QCheckBox(QStringLiteral("Export names exactly as typed"));
+    m_rawNames->setObjectName(QStringLiteral("chkRawNames"));
+    m_rawNames->setToolTip(QStringLiteral(
+        "Off: a name that begins with =, +, -, @, a tab or a carriage return is written with an "
+        "apostrophe in front, so a spreadsheet shows it instead of running it as a formula."));
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setTextFormat(Qt::PlainText);
@@ -306,6 +312,7 @@ void frmScore::buildControls()
     right->addWidget(m_chart, 3);
     right->addWidget(m_players, 1);
     right->addLayout(buttons);
+    right->addWidget(m_rawNames);
     right->addLayout(statusRow);
 
     // The lists on the left take the width their columns need; the games and the chart the rest.
@@ -323,7 +330,7 @@ void frmScore::buildTabOrder()
         order << table;
     }
     order << m_recent << m_players << m_exportGame << m_exportAll << m_deleteGame << m_deleteAll
-          << m_undo << m_bestSpeed; // and round again
+          << m_rawNames << m_undo << m_bestSpeed; // and round again
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -518,11 +525,10 @@ bool frmScore::writeCsvFile(
         return false;
     }
     storeSetting("ExportFolder", QFileInfo(path).absolutePath());
-    QSaveFile file(path);
     QString error;
-    if (!file.open(QIODevice::WriteOnly) || !write(file, &error) || !file.commit()) {
-        setStatus(QStringLiteral("Could not export to %1: %2")
-                      .arg(path, error.isEmpty() ? file.errorString() : error));
+    if (!results::WriteExport(
+            path, m_store.filePath(), write, &error, results::ExportOpen::NoWait)) {
+        setStatus(QStringLiteral("Could not export to %1: %2").arg(path, error));
         return false;
     }
     setStatus(QStringLiteral("Exported to %1").arg(path));
@@ -536,32 +542,38 @@ void frmScore::exportSelectedGame()
     }
     const results::GameRecord game = *m_shown;
     writeCsvFile(QStringLiteral("rotavex-game-%1.csv").arg(game.id),
-        [&game](QIODevice &device, QString *error) {
-            return results::WriteCsv(device, { game }, error);
+        [&game, style = csvText()](QIODevice &device, QString *error) {
+            return results::WriteCsv(device, { game }, error, style);
         });
 }
 
 void frmScore::exportAllGames()
 {
-    writeCsvFile(QStringLiteral("rotavex-results.csv"), [this](QIODevice &device, QString *error) {
-        if (!m_pendingDelete) {
-            return results::WriteCsv(device, m_store, error);
-        }
-        // The export holds what the board shows: not the game waiting for its deletion.
-        QList<results::GameRecord> games;
-        if (!m_store.forEachGame([this, &games](const results::GameRecord &game) {
-                if (game.id != m_pendingDelete) {
-                    games.append(game);
-                }
-                return true;
-            })) {
-            if (error) {
-                *error = m_store.lastError();
+    writeCsvFile(QStringLiteral("rotavex-results.csv"),
+        [this, style = csvText()](QIODevice &device, QString *error) {
+            if (!m_pendingDelete) {
+                return results::WriteCsv(device, m_store, error, style);
             }
-            return false;
-        }
-        return results::WriteCsv(device, games, error);
-    });
+            // The export holds what the board shows: not the game waiting for its deletion.
+            QList<results::GameRecord> games;
+            if (!m_store.forEachGame([this, &games](const results::GameRecord &game) {
+                    if (game.id != m_pendingDelete) {
+                        games.append(game);
+                    }
+                    return true;
+                })) {
+                if (error) {
+                    *error = m_store.lastError();
+                }
+                return false;
+            }
+            return results::WriteCsv(device, games, error, style);
+        });
+}
+
+results::CsvText frmScore::csvText() const
+{
+    return m_rawNames->isChecked() ? results::CsvText::Raw : results::CsvText::SpreadsheetSafe;
 }
 
 void frmScore::setStatus(const QString &text, bool undoable)

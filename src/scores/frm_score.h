@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "results/csv.h"
 #include "results/game_record.h"
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <optional>
 
 class QChartView;
+class QCheckBox;
 class QCloseEvent;
 class QLabel;
 class QPushButton;
@@ -77,6 +79,8 @@ private:
     bool fillRanking(results::BestList list);
     void showGame(const std::optional<results::GameRecord> &game);
     void updateTitle(const QStringList &newBests);
+    /// How the export writes names: as the check box chkRawNames says.
+    results::CsvText csvText() const;
     bool writeCsvFile(
         const QString &suggestedName, const std::function<bool(QIODevice &, QString *)> &write);
     /// Removes the hidden game from the file; the undo window closes.
@@ -96,6 +100,7 @@ private:
     QTableWidget *m_players = nullptr;
     QPushButton *m_exportGame = nullptr;
     QPushButton *m_exportAll = nullptr;
+    QCheckBox *m_rawNames = nullptr; ///< export names exactly as typed (no formula guard)
     QPushButton *m_deleteGame = nullptr;
     QPushButton *m_deleteAll = nullptr;
     QLabel *m_status = nullptr;

@@ -50,10 +50,12 @@ RecentGamesModel::RecentGamesModel(results::ResultsStore &store, QObject *parent
 void RecentGamesModel::reload()
 {
     beginResetModel();
-    m_total = m_store.gameCount();
+    // No count of all games: that would read the whole history each time the board opens.
     m_games.clear();
     m_read = 0;
-    append(m_store.recentGames(0, kPageSize));
+    const QList<results::GameSummary> page = m_store.recentGames(0, kPageSize);
+    m_more = page.size() == kPageSize;
+    append(page);
     endResetModel();
 }
 
@@ -148,7 +150,7 @@ void RecentGamesModel::append(const QList<results::GameSummary> &page)
 
 bool RecentGamesModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_read < m_total;
+    return !parent.isValid() && m_more;
 }
 
 void RecentGamesModel::fetchMore(const QModelIndex &parent)
@@ -157,10 +159,7 @@ void RecentGamesModel::fetchMore(const QModelIndex &parent)
         return;
     }
     const QList<results::GameSummary> page = m_store.recentGames(m_read, kPageSize);
-    if (page.isEmpty()) {
-        m_total = m_read;
-        return;
-    }
+    m_more = page.size() == kPageSize;
     qsizetype shown = page.size();
     for (const results::GameSummary &game : page) {
         shown -= game.id == m_hidden ? 1 : 0;

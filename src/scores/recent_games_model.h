@@ -46,7 +46,7 @@ private:
     QList<results::GameSummary> m_games;
     std::optional<qint64> m_hidden;
     int m_read = 0; ///< games read from the store, the hidden one included
-    int m_total = 0;
+    bool m_more = false; ///< the last page read was full, so more games may follow
 };
 
 /// A name as the lists show it: at most a few hundred characters (never half a surrogate

@@ -26,7 +26,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <climits>
 #include <optional>
 
 using namespace std::chrono_literals;
@@ -151,7 +150,7 @@ void frmSetup::buildControls()
 
         c.txtName = new QLineEdit(c.fr);
         c.txtName->setObjectName(QStringLiteral("txtName") + number);
-        c.txtName->setMaxLength(INT_MAX);
+        c.txtName->setMaxLength(int(settings_store::kMaxNameLength));
         c.txtName->setGeometry(designPixels("txtName#"));
         c.txtName->setAccessibleName(QStringLiteral("Player %1 name").arg(player));
 

@@ -3,11 +3,16 @@
 
 #include "shared/decimal_text.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
+
+#include <cstdio>
+#include <sys/stat.h>
 
 namespace settings_store
 {
@@ -35,6 +40,62 @@ namespace
         return files;
     }
 
+    QStringList &storeNotices()
+    {
+        static QStringList notices;
+        return notices;
+    }
+
+    // The settings object reads its files as it is made, and reading a FIFO or a device in a
+    // file's place would block start-up for good. So before the first one is made, anything in
+    // those places that is not a regular file or a folder is moved aside, as a damaged file is.
+    void guardStoreFiles()
+    {
+        static bool guarded = false;
+        if (guarded) {
+            return;
+        }
+        guarded = true;
+        const QString base =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/';
+        const QString app = QString::fromLatin1(kApplication);
+        for (const QString &path : { base + app + u'/' + app + QStringLiteral(".conf"),
+                 base + app + QStringLiteral(".conf") }) {
+            const QByteArray name = QFile::encodeName(path);
+            struct stat st = {};
+            if (::lstat(name.constData(), &st) != 0) {
+                continue;
+            }
+            const bool target = ::stat(name.constData(), &st) == 0;
+            if (target && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+                continue;
+            }
+            const QString aside = path + QStringLiteral(".unreadable-")
+                + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            if (std::rename(name.constData(), QFile::encodeName(aside).constData()) == 0) {
+                storeNotices() << QStringLiteral("The settings file %1 was not a regular file. It "
+                                                 "was moved to %2 and the settings start afresh.")
+                                      .arg(QDir::toNativeSeparators(path),
+                                          QDir::toNativeSeparators(aside));
+            } else {
+                storeNotices() << QStringLiteral("The settings file %1 is not a regular file and "
+                                                 "could not be moved aside.")
+                                      .arg(QDir::toNativeSeparators(path));
+            }
+        }
+    }
+
+    QString boundedName(const QString &name)
+    {
+        if (name.size() <= kMaxNameLength) {
+            return name;
+        }
+        // Never split a surrogate pair.
+        const qsizetype cut =
+            name.at(kMaxNameLength - 1).isHighSurrogate() ? kMaxNameLength - 1 : kMaxNameLength;
+        return name.left(cut);
+    }
+
     void noteFormatError(const QSettings &settings)
     {
         if (settings.status() == QSettings::FormatError
@@ -48,6 +109,7 @@ namespace
 QString ReadSetting(const QString &application, const QString &section, const QString &key,
     const QVariant &fallback)
 {
+    guardStoreFiles();
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), application);
     noteFormatError(settings);
@@ -70,6 +132,7 @@ QString ReadSetting(const QString &application, const QString &section, const QS
 std::optional<QString> WriteSetting(
     const QString &application, const QString &section, const QString &key, const QString &value)
 {
+    guardStoreFiles();
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), application);
     noteFormatError(settings);
@@ -88,6 +151,7 @@ std::optional<QString> WriteSetting(
 
 QString StoreFile()
 {
+    guardStoreFiles();
     return QSettings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), QString::fromLatin1(kApplication))
         .fileName();
@@ -122,6 +186,7 @@ QString WriteFailureReason(const QString &file, bool formatError)
 std::optional<QString> KeepUnreadableCopy(const QDateTime &now)
 {
     static QStringList copied;
+    guardStoreFiles();
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
         QString::fromLatin1(kApplication), QString::fromLatin1(kApplication));
     noteFormatError(settings);
@@ -149,8 +214,16 @@ QString PortKey(PlayerSlot player) { return QStringLiteral("CommPort%1").arg(pla
 
 QString ReadPlayerName(PlayerSlot player)
 {
-    return ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-        NameKey(player), QStringLiteral("PLAYER %1").arg(player));
+    return boundedName(ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+        NameKey(player), QStringLiteral("PLAYER %1").arg(player)));
+}
+
+QString TakeStoreNotice()
+{
+    guardStoreFiles();
+    const QString notice = storeNotices().join(u'\n');
+    storeNotices().clear();
+    return notice;
 }
 
 std::optional<QString> WritePlayerName(PlayerSlot player, const QString &name)

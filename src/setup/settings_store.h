@@ -43,11 +43,20 @@ QString WriteFailureReason(const QString &file, bool formatError);
 /// message that says so. nullopt when the file reads cleanly, is absent or was copied already.
 std::optional<QString> KeepUnreadableCopy(const QDateTime &now);
 
+/// The longest name the setup dialog's field takes; a longer stored name is cut to it on load,
+/// so no longer text ever reaches a label or a layout.
+inline constexpr qsizetype kMaxNameLength = 32767;
+
+/// A plain-text message, given once, about a settings file that stood in the way (a FIFO or a
+/// device in its place, moved aside before anything read it); "" when there is none.
+QString TakeStoreNotice();
+
 /// "Name1".."Name4" and "CommPort1".."CommPort4".
 QString NameKey(PlayerSlot player);
 QString PortKey(PlayerSlot player);
 
-/// The stored name of a player, "PLAYER n" when none is stored.
+/// The stored name of a player, "PLAYER n" when none is stored; at most kMaxNameLength
+/// characters.
 QString ReadPlayerName(PlayerSlot player);
 std::optional<QString> WritePlayerName(PlayerSlot player, const QString &name);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
+#include "main_window/stop_signals.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "support/pty_pair.h"
@@ -24,7 +25,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QTimer>
+
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 using namespace results;
 
@@ -74,8 +79,13 @@ private Q_SLOTS:
     void strengthGameEnd();
     void gameWithoutAcceptedTickNotRecorded();
     void unwritableFileKeepsTheGameForTheRun();
+    void closeAsksWhileGamesWait_data();
+    void closeAsksWhileGamesWait();
     void scoreButtonOpensTheBoard();
     void unreadableFileToldOnceWithoutBlocking();
+    // Last: ending by a signal ends the application's event loops for the rest of the run.
+    void stopSignalEndsTheGame_data();
+    void stopSignalEndsTheGame();
 
 private:
     std::unique_ptr<TempSettings> m_settings;
@@ -191,10 +201,14 @@ void tst_GameRecording::gameWithoutAcceptedTickNotRecorded()
 
 void tst_GameRecording::unwritableFileKeepsTheGameForTheRun()
 {
+    TempRuntimeDir runtime;
+    PtyPair device;
+    QVERIFY(device.exposeAs(runtime.portDir(), 1));
     QTemporaryDir dir;
     ResultsStore store(dir.path());
     frmMain w(nullptr, &store);
     w.show();
+    QCOMPARE(w.links().open(1, 1), std::nullopt);
     QSqlDatabase other =
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
     other.setDatabaseName(dir.filePath(QStringLiteral("results.sqlite")));
@@ -203,7 +217,7 @@ void tst_GameRecording::unwritableFileKeepsTheGameForTheRun()
 
     for (int game = 0; game < 2; ++game) {
         button(w, "CmdStart")->click();
-        w.tmrRefresh_Timer();
+        tickWithFrames(w, { { 1, &device } });
         button(w, "CmdStart")->click();
     }
     QTRY_COMPARE(noticeBoxes(w).size(), 1);
@@ -227,6 +241,109 @@ void tst_GameRecording::unwritableFileKeepsTheGameForTheRun()
     QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
     other.close();
     other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    // Once the lock is gone the waiting games are written by themselves, and the user hears so.
+    QTRY_VERIFY_WITH_TIMEOUT(store.isSaved(), 20000);
+    QTRY_COMPARE(noticeBoxes(w).size(), 2);
+    QCOMPARE(ResultsStore(dir.path()).gameCount(), 2);
+}
+
+void tst_GameRecording::stopSignalEndsTheGame_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void tst_GameRecording::stopSignalEndsTheGame()
+{
+    QFETCH(int, signal);
+    TempRuntimeDir runtime;
+    PtyPair device;
+    QVERIFY(device.exposeAs(runtime.portDir(), 1));
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    main_window::StopSignals stopSignals;
+    connect(&stopSignals, &main_window::StopSignals::received, &w, &frmMain::endBySignal);
+    w.show();
+    QCOMPARE(w.links().open(1, 1), std::nullopt);
+    // Strength: a signal mid-countdown leaves an incomplete game.
+    control<QAbstractButton>(w, QStringLiteral("OptMode1"))->click();
+    button(w, "CmdStart")->click();
+    tickWithFrames(w, { { 1, &device } });
+    QCOMPARE(store.gameCount(), 0);
+    QVERIFY(::kill(::getpid(), signal) == 0);
+    QTRY_COMPARE(store.gameCount(), 1);
+    const std::optional<GameRecord> game = store.game(store.recentGames(0, 1).first().id);
+    QVERIFY(game);
+    QCOMPARE(game->mode, GameMode::Strength);
+    QVERIFY(!game->complete);
+    QCOMPARE(game->players.size(), 1);
+    QVERIFY(!w.links().isOpen(1));
+}
+
+void tst_GameRecording::closeAsksWhileGamesWait_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("try again once the lock is gone") << "cmdTryAgain" << true;
+    QTest::newRow("go back") << "cancel" << false;
+}
+
+void tst_GameRecording::closeAsksWhileGamesWait()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, written);
+    TempRuntimeDir runtime;
+    PtyPair device;
+    QVERIFY(device.exposeAs(runtime.portDir(), 1));
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    frmMain w(nullptr, &store);
+    w.show();
+    QCOMPARE(w.links().open(1, 1), std::nullopt);
+    auto other = std::make_unique<QSqlDatabase>(
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other")));
+    other->setDatabaseName(dir.filePath(QStringLiteral("results.sqlite")));
+    QVERIFY(other->open());
+    QVERIFY(QSqlQuery(*other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    button(w, "CmdStart")->click();
+    tickWithFrames(w, { { 1, &device } });
+    button(w, "CmdStart")->click();
+    QCOMPARE(store.pendingGames().size(), 1);
+
+    // The question is modal: it is answered from inside its own event loop.
+    QString asked;
+    QTimer answerer;
+    answerer.setInterval(20);
+    connect(&answerer, &QTimer::timeout, &w, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || box->objectName() != QLatin1String("msgWaitingGames")) {
+            return;
+        }
+        answerer.stop();
+        asked = box->text();
+        if (answer == QLatin1String("cancel")) {
+            box->button(QMessageBox::Cancel)->click();
+            return;
+        }
+        QSqlQuery(*other).exec(QStringLiteral("ROLLBACK"));
+        box->findChild<QPushButton *>(answer)->click();
+    });
+    answerer.start();
+    // Closing the window asks as Quit does (Quit would also end the test's event loops).
+    w.close();
+    QVERIFY2(asked.contains(dir.filePath(QStringLiteral("results.sqlite"))), qPrintable(asked));
+    QCOMPARE(w.isVisible(), !written);
+    QCOMPARE(store.isSaved(), written);
+    QCOMPARE(store.pendingGames().size(), written ? 0 : 1);
+    if (!written) {
+        QSqlQuery(*other).exec(QStringLiteral("ROLLBACK"));
+    }
+    other->close();
+    other.reset();
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 

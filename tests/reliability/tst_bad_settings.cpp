@@ -3,15 +3,18 @@
 // as stored (never as markup), the setup dialog loads them, and its save writes every name
 // back unchanged. A stored port that names no list entry loads as "no selection" and is
 // saved back as "0", as the dialog does for any empty selection.
+#include "display/frm_display.h"
 #include "main_window/frm_main.h"
 #include "main_window/player_chart.h"
 #include "main_window/tag_label.h"
 #include "setup/frm_setup.h"
+#include "setup/settings_store.h"
 #include "support/pty_pair.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 
@@ -34,6 +37,12 @@ QSettings store()
 QString nameOf(const QString &name, PlayerSlot player)
 {
     return name.isEmpty() ? name : name + QString::number(player);
+}
+
+// What the program holds of a stored name: no more than the setup dialog's field takes.
+QString loadedName(const QString &name, PlayerSlot player)
+{
+    return nameOf(name, player).left(settings_store::kMaxNameLength);
 }
 
 } // namespace
@@ -67,6 +76,8 @@ void tst_BadSettings::hostileStoredValues_data()
     QTest::newRow("last port kept") << plain << QStringLiteral("16") << 15 << "16";
     QTest::newRow("100000-character name")
         << QString(100'000, u'W') << QStringLiteral("2") << 1 << "2";
+    QTest::newRow("a million-character name")
+        << QString(1'000'000, u'M') << QStringLiteral("2") << 1 << "2";
     QTest::newRow("markup name") << QStringLiteral("<b>Bold</b> &amp; <i>co</i><img src=x>")
                                  << QStringLiteral("1") << 0 << "1";
     QTest::newRow("control characters in name")
@@ -109,12 +120,19 @@ void tst_BadSettings::hostileStoredValues()
         const auto *label =
             window.findChild<main_window::TagLabel *>(QStringLiteral("lblName%1").arg(p));
         QCOMPARE(label->textFormat(), Qt::PlainText);
-        QCOMPARE(label->text(), nameOf(name, p));
-        QCOMPARE(chart->columnLabel(p), nameOf(name, p));
+        QCOMPARE(window.playerName()[p], loadedName(name, p));
+        QCOMPARE(label->text(), loadedName(name, p));
+        QCOMPARE(chart->columnLabel(p), loadedName(name, p));
         // The legend fits a name in time quadratic in its length; it must only ever get what
         // it can show, or a long name stalls the program for seconds.
         QVERIFY(chart->columnSeries(p)->name().size() <= 2000);
     }
+    // The spectators' display draws the names too, every second while it is open.
+    window.findChild<QPushButton *>(QStringLiteral("CmdDisplay"))->click();
+    QVERIFY(window.display());
+    QVERIFY(QTest::qWaitForWindowExposed(window.display()));
+    window.display()->repaint();
+    window.findChild<QPushButton *>(QStringLiteral("CmdDisplay"))->click();
 
     rotavex::PlayerName names;
     {
@@ -123,7 +141,7 @@ void tst_BadSettings::hostileStoredValues()
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
             QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("txtName%1").arg(p))->text(),
-                nameOf(name, p));
+                loadedName(name, p));
             QCOMPARE(
                 dialog.findChild<QComboBox *>(QStringLiteral("cboPort%1").arg(p))->currentIndex(),
                 selectedIndex);
@@ -135,9 +153,9 @@ void tst_BadSettings::hostileStoredValues()
     QSettings raw = store();
     raw.beginGroup(QStringLiteral("Properties"));
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        QCOMPARE(raw.value(QStringLiteral("Name%1").arg(p)).toString(), nameOf(name, p));
+        QCOMPARE(raw.value(QStringLiteral("Name%1").arg(p)).toString(), loadedName(name, p));
         QCOMPARE(raw.value(QStringLiteral("CommPort%1").arg(p)).toString(), portSaved);
-        QCOMPARE(names[p], nameOf(name, p));
+        QCOMPARE(names[p], loadedName(name, p));
     }
 }
 

@@ -78,7 +78,8 @@ void tst_GameLog::whoGetsAResult_data()
         << QList<bool> { true, false, true, false } << 0 << QList<int> { 1, 3 };
     QTest::newRow("a link opened during the game")
         << QList<bool> { false, false, false, false } << 4 << QList<int> { 4 };
-    QTest::newRow("no link at all: a game without players")
+    // Nobody played: nothing to record, no empty line on the board or in the export.
+    QTest::newRow("no link at all: not recorded")
         << QList<bool> { false, false, false, false } << 0 << QList<int> {};
 }
 
@@ -99,7 +100,10 @@ void tst_GameLog::whoGetsAResult()
     speed_mode::MeasurementState state;
     RecordingBoard board;
     const std::optional<GameRecord> game = log.finish(true, kNames, kPorts, state, board);
-    QVERIFY(game);
+    QCOMPARE(game.has_value(), !players.isEmpty());
+    if (!game) {
+        return;
+    }
     QList<int> seen;
     for (const PlayerResult &p : game->players) {
         seen.append(p.player);

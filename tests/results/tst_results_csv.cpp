@@ -24,6 +24,8 @@ private Q_SLOTS:
     void cellsByMode_data();
     void cellsByMode();
     void hostileNamesRoundTrip();
+    void formulaGuard_data();
+    void formulaGuard();
 };
 
 void tst_ResultsCsv::field_data()
@@ -124,6 +126,48 @@ void tst_ResultsCsv::hostileNamesRoundTrip()
         QCOMPARE(row[8], hostile[(i + 1) % hostile.size()]);
         QCOMPARE(row[9], QString::number(1000 + i));
     }
+}
+
+void tst_ResultsCsv::formulaGuard_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("safe");
+    QTest::newRow("equals") << "=1+1"
+                            << "'=1+1";
+    QTest::newRow("plus") << "+1"
+                          << "'+1";
+    QTest::newRow("minus") << "-2+3"
+                           << "'-2+3";
+    QTest::newRow("at sign") << "@SUM(A1)"
+                             << "'@SUM(A1)";
+    QTest::newRow("tab") << "\t=1"
+                         << "'\t=1";
+    QTest::newRow("carriage return, quoted as well") << "\r=1"
+                                                     << "\"'\r=1\"";
+    QTest::newRow("formula with a comma, quoted after the apostrophe")
+        << "=HYPERLINK(\"a\",\"b\")"
+        << "\"'=HYPERLINK(\"\"a\"\",\"\"b\"\")\"";
+    QTest::newRow("empty stays empty") << ""
+                                       << "";
+    QTest::newRow("a space before the sign is no formula") << " =1"
+                                                           << " =1";
+    QTest::newRow("sign later in the name") << "Ann-Marie"
+                                            << "Ann-Marie";
+    QTest::newRow("line feed first is no formula") << "\n=1"
+                                                   << "\"\n=1\"";
+}
+
+void tst_ResultsCsv::formulaGuard()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, safe);
+    QCOMPARE(CsvTextCell(text, CsvText::SpreadsheetSafe), safe);
+    QCOMPARE(CsvTextCell(text, CsvText::Raw), CsvField(text));
+    // The whole line: the name and the port cells are both guarded.
+    GameRecord game = fixtures::Speed(At(1, 20), { { text, 1000 } });
+    game.players[0].port = text;
+    const QString line = CsvLines(game);
+    QVERIFY(line.contains(u',' + safe + u',' + safe + u','));
 }
 
 QTEST_GUILESS_MAIN(tst_ResultsCsv)

@@ -15,8 +15,10 @@
 #include <QAccessibleTableInterface>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -38,6 +40,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace results;
 using fixtures::At;
@@ -125,6 +129,9 @@ private Q_SLOTS:
     void selectingAGameDrawsIt();
     void exportRoundTrip_data();
     void exportRoundTrip();
+    void exportGuardsFormulas_data();
+    void exportGuardsFormulas();
+    void exportToFifoWithoutReader();
     void deletedGameComesBackWithUndo();
     void deletionReachesTheFileWhenUndoEnds_data();
     void deletionReachesTheFileWhenUndoEnds();
@@ -622,6 +629,60 @@ void tst_frmScore::manyGamesArriveByPages()
     QCOMPARE(model->rowCount(), count);
     QCOMPARE(model->index(count - 1, scores::RecentGamesModel::Players).data().toString(),
         QStringLiteral("0"));
+}
+
+void tst_frmScore::exportGuardsFormulas_data()
+{
+    QTest::addColumn<bool>("raw");
+    QTest::addColumn<bool>("ontoResults");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("spreadsheet-safe unless asked") << false << false << "'=1+1";
+    QTest::newRow("names as typed with the box checked") << true << false << "=1+1";
+    QTest::newRow("the results file is never a target") << false << true << "";
+}
+
+void tst_frmScore::exportGuardsFormulas()
+{
+    QFETCH(bool, raw);
+    QFETCH(bool, ontoResults);
+    QFETCH(QString, written);
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    GameRecord game = fixtures::Speed(At(1, 20), { { "=1+1", 2000 } });
+    store.addGame(game);
+    frmScore w(store);
+    const QString target = ontoResults ? store.filePath() : dir.filePath(QStringLiteral("x.csv"));
+    w.setFileChooser([&](QWidget *, const QString &) { return target; });
+    child<QCheckBox>(w, "chkRawNames")->setChecked(raw);
+    w.exportAllGames();
+    if (ontoResults) {
+        QVERIFY(child<QLabel>(w, "lblStatus")->text().contains(QLatin1String("results file")));
+        QCOMPARE(ResultsStore(dir.path()).gameCount(), 1);
+        return;
+    }
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::optional<QList<QStringList>> records = ReadCsv(QString::fromUtf8(file.readAll()));
+    QVERIFY(records);
+    QCOMPARE(records->at(1).at(7), written);
+}
+
+void tst_frmScore::exportToFifoWithoutReader()
+{
+    // The window never waits for a reader, and never puts a file in the FIFO's place.
+    QTemporaryDir dir;
+    ResultsStore store(dir.path());
+    GameRecord game = fixtures::Speed(At(1, 20), { { "Ann", 2000 } });
+    store.addGame(game);
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    frmScore w(store);
+    w.setFileChooser([&](QWidget *, const QString &) { return fifo; });
+    w.exportAllGames();
+    QVERIFY2(child<QLabel>(w, "lblStatus")->text().contains(fifo),
+        qPrintable(child<QLabel>(w, "lblStatus")->text()));
+    QVERIFY(!QFileInfo(fifo).isFile());
+    QVERIFY(QFileInfo::exists(fifo));
 }
 
 QTEST_MAIN(tst_frmScore)

@@ -25,7 +25,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <functional>
 #include <memory>
 
@@ -386,7 +385,7 @@ void tst_frm_setup::windowAndKeyboard()
     QCOMPARE(child<QLabel>(&dialog, "Label5")->parentWidget()->objectName(), QStringLiteral("fr3"));
     QCOMPARE(
         child<QLabel>(&dialog, "Label72")->parentWidget()->objectName(), QStringLiteral("fr3"));
-    QCOMPARE(txtName(&dialog, 2)->maxLength(), INT_MAX);
+    QCOMPARE(txtName(&dialog, 2)->maxLength(), int(settings_store::kMaxNameLength));
     QVERIFY(!cboPort(&dialog, 2)->isEditable());
 }
 

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void emptyNameIsNotAbsent();
     void nameRoundTrip_data();
     void nameRoundTrip();
+    void longNameCutOnLoad_data();
+    void longNameCutOnLoad();
     void valuesLiveAtTheAgreedAddress();
     void storedPortText_data();
     void storedPortText();
@@ -81,7 +83,7 @@ void tst_SettingsStore::nameRoundTrip_data()
     QTest::newRow("type marker lookalike") << QStringLiteral("@Invalid()");
     QTest::newRow("unicode and emoji") << QStringLiteral("Zoë Ωmega 李 🚀");
     QTest::newRow("right to left with override") << QString::fromUtf8("\u202Eשלום\u202C مرحبا");
-    QTest::newRow("huge name") << QString(100000, QChar(u'x')) + QStringLiteral("end");
+    QTest::newRow("as long as the field takes") << QString(kMaxNameLength, QChar(u'x'));
 }
 
 void tst_SettingsStore::nameRoundTrip()
@@ -89,6 +91,28 @@ void tst_SettingsStore::nameRoundTrip()
     QFETCH(QString, name);
     WritePlayerName(2, name);
     QCOMPARE(ReadPlayerName(2), name);
+}
+
+void tst_SettingsStore::longNameCutOnLoad_data()
+{
+    const QString emoji = QStringLiteral("🚀");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("loaded");
+    QTest::newRow("one past the field's limit")
+        << QString(kMaxNameLength + 1, QChar(u'x')) << QString(kMaxNameLength, QChar(u'x'));
+    QTest::newRow("a million characters")
+        << QString(1000000, QChar(u'm')) << QString(kMaxNameLength, QChar(u'm'));
+    // The limit falls between the two halves of an emoji: the whole emoji goes.
+    QTest::newRow("cut never splits a character") << QString(kMaxNameLength - 1, QChar(u'a'))
+            + emoji << QString(kMaxNameLength - 1, QChar(u'a'));
+}
+
+void tst_SettingsStore::longNameCutOnLoad()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, loaded);
+    WritePlayerName(3, stored);
+    QCOMPARE(ReadPlayerName(3), loaded);
 }
 
 void tst_SettingsStore::valuesLiveAtTheAgreedAddress()
