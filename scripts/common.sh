@@ -7,8 +7,12 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev qt6-charts-dev
           libgl-dev libqt6opengl6-dev qt6-qpa-plugins)
 # What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
-# keep compiling, and the package tools the package check uses (lintian among them).
-TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian)
+# keep compiling, the package tools the package check uses (lintian among them), and the D-Bus
+# daemon for the private bus the Bluetooth tests run their fake Bluetooth service on.
+TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian
+               dbus-daemon)
+# What `./scripts/run --demo --bluetooth` needs on top: the same private bus.
+BLUETOOTH_DEMO_PACKAGES=(dbus-daemon)
 
 # fuzz_soak_runs <fuzz target>: inputs a soak gives the target; the smoke run in scripts/test
 # gives each a fixed few.

@@ -22,22 +22,37 @@ bool IsWaiting(LinkState state)
     return state == LinkState::Lost || state == LinkState::StartFailed;
 }
 
+QString LinkName(const LinkStatus &status)
+{
+    if (status.device.isEmpty()) {
+        return QStringLiteral("COM%1").arg(status.port);
+    }
+    return status.deviceName.isEmpty() ? status.device : status.deviceName;
+}
+
 QString Describe(const LinkStatus &status)
 {
-    const QString port = QStringLiteral("COM%1").arg(status.port);
+    const QString port = LinkName(status);
+    const bool bluetooth = !status.device.isEmpty();
     switch (status.state) {
     case LinkState::Open:
-        return port + QStringLiteral(" open since ") + timeText(status.at);
+        return port
+            + (bluetooth ? QStringLiteral(" connected since ") : QStringLiteral(" open since "))
+            + timeText(status.at);
     case LinkState::Lost:
+        // A Bluetooth device is tried on a clock, not only when it shows up again.
         return port + QStringLiteral(" lost at ") + timeText(status.at) + QStringLiteral(": ")
-            + sentence(status.reason) + QStringLiteral(" Reconnecting when it returns.");
+            + sentence(status.reason)
+            + (bluetooth ? QStringLiteral(" Reconnecting.")
+                         : QStringLiteral(" Reconnecting when it returns."));
     case LinkState::StartFailed:
         return port + QStringLiteral(" could not be opened at start-up: ") + sentence(status.reason)
             + QStringLiteral(" Retrying.");
     case LinkState::Closed:
         break;
     }
-    return status.port > 0 ? port + QStringLiteral(" closed") : QStringLiteral("No port");
+    return status.port > 0 || bluetooth ? port + QStringLiteral(" closed")
+                                        : QStringLiteral("No port");
 }
 
 } // namespace link_status

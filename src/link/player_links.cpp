@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "link/player_links.h"
 
+#include "link/bluetooth_devices.h"
+#include "link/bluetooth_inventory.h"
+#include "link/bluetooth_transport.h"
 #include "link/port_events.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
@@ -24,6 +27,9 @@ constexpr qint16 kReceiveThreshold = 1;
 PlayerLinks::PlayerLinks(QObject *parent)
     : QObject(parent)
     , m_watch(new QTimer(this))
+    , m_bluetoothRetry(new QTimer(this))
+    , m_devices(new BluetoothDevices(this))
+    , m_transport(new BluetoothTransport(this))
 {
     setObjectName(QStringLiteral("PlayerLinks"));
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
@@ -36,6 +42,18 @@ PlayerLinks::PlayerLinks(QObject *parent)
     }
     m_watch->setInterval(kWatchInterval);
     connect(m_watch, &QTimer::timeout, this, &PlayerLinks::watchTick);
+    m_bluetoothRetry->setInterval(m_timing.retry);
+    connect(m_bluetoothRetry, &QTimer::timeout, this, &PlayerLinks::retryTick);
+    connect(m_devices, &BluetoothDevices::changed, this, &PlayerLinks::devicesChanged);
+    connect(m_transport, &BluetoothTransport::connecting, this,
+        [this](PlayerSlot player, quint32 attempt) {
+            if (m_links[player].attempt == attempt) {
+                m_links[player].attemptReachedService = true;
+            }
+        });
+    connect(m_transport, &BluetoothTransport::connected, this, &PlayerLinks::handleConnected);
+    connect(m_transport, &BluetoothTransport::received, this, &PlayerLinks::handleReceived);
+    connect(m_transport, &BluetoothTransport::ended, this, &PlayerLinks::handleEnded);
 }
 
 PlayerLinks::~PlayerLinks() = default;
@@ -43,8 +61,10 @@ PlayerLinks::~PlayerLinks() = default;
 std::optional<QString> PlayerLinks::open(PlayerSlot player, qint16 port)
 {
     const link_status::LinkStatus before = m_links[player].status;
-    const bool waitingHere = link_status::IsWaiting(before.state) && before.port == port;
+    const bool waitingHere =
+        link_status::IsWaiting(before.state) && before.port == port && before.device.isEmpty();
     if (link_status::IsWaiting(before.state) && !waitingHere) {
+        endBluetooth(player);
         setStatus(player, LinkState::Closed, QString());
     }
     std::optional<QString> failure = openPort(player, port);
@@ -68,13 +88,19 @@ void PlayerLinks::close(PlayerSlot player)
     const bool wasOpen = isOpen(player);
     // Closing cannot usefully fail: whatever happens, the link ends up closed.
     static_cast<void>(m_links[player].control->setPortOpen(false));
+    if (isBluetooth(player)) {
+        endBluetooth(player);
+    }
     setStatus(player, LinkState::Closed, QString());
     if (wasOpen) {
         Q_EMIT openChanged(player, false);
     }
 }
 
-bool PlayerLinks::isOpen(PlayerSlot player) const { return m_links[player].control->portOpen(); }
+bool PlayerLinks::isOpen(PlayerSlot player) const
+{
+    return m_links[player].control->portOpen() || m_links[player].bluetoothOpen;
+}
 
 link_status::LinkStatus PlayerLinks::status(PlayerSlot player) const
 {
@@ -89,9 +115,12 @@ std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
 {
     for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
         const qint16 held = m_links[holder].status.port;
-        if (isOpen(holder) && (held == port || holder == player)) {
+        const bool heldHere = held == port && !isBluetooth(holder);
+        if (isOpen(holder) && (heldHere || holder == player)) {
             // The serial layer would only guess at "another program"; we know who holds it.
-            return QStringLiteral("COM%1 is already open for player %2.").arg(held).arg(holder);
+            return QStringLiteral("%1 is already open for player %2.")
+                .arg(link_status::LinkName(m_links[holder].status))
+                .arg(holder);
         }
     }
     SerialControl &control = *m_links[player].control;
@@ -106,6 +135,8 @@ std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
         return QString();
     }
     m_links[player].status.port = port;
+    m_links[player].status.device.clear();
+    m_links[player].status.deviceName.clear();
     return std::nullopt;
 }
 
@@ -115,8 +146,9 @@ void PlayerLinks::setStatus(PlayerSlot player, LinkState state, const QString &r
     status.state = state;
     status.reason = reason;
     status.at = QTime::currentTime();
-    if (link_status::IsWaiting(state) && !m_watch->isActive()) {
-        m_watch->start();
+    QTimer *watch = status.device.isEmpty() ? m_watch : m_bluetoothRetry;
+    if (link_status::IsWaiting(state) && !watch->isActive()) {
+        watch->start();
     }
     Q_EMIT statusChanged(player);
 }
@@ -144,7 +176,7 @@ void PlayerLinks::watchTick()
     bool stillWaiting = false;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         const link_status::LinkStatus status = m_links[player].status;
-        if (!link_status::IsWaiting(status.state)) {
+        if (!link_status::IsWaiting(status.state) || !status.device.isEmpty()) {
             continue;
         }
         // Only a stat until the device is back: nothing is opened, so nothing is held.
@@ -158,5 +190,228 @@ void PlayerLinks::watchTick()
     }
     if (!stillWaiting) {
         m_watch->stop();
+    }
+}
+
+std::optional<QString> PlayerLinks::beginOpenDevice(PlayerSlot player, const QString &address)
+{
+    const QString device = address.toUpper();
+    for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
+        const bool heldHere =
+            m_links[holder].bluetoothOpen && m_links[holder].status.device == device;
+        if (isOpen(holder) && (heldHere || holder == player)) {
+            return QStringLiteral("%1 is already open for player %2.")
+                .arg(link_status::LinkName(m_links[holder].status))
+                .arg(holder);
+        }
+    }
+    Link &link = m_links[player];
+    if (link_status::IsWaiting(link.status.state)) {
+        endBluetooth(player);
+        setStatus(player, LinkState::Closed, QString());
+    }
+    link.status.device = device;
+    link.status.deviceName = m_devices->nameOf(device);
+    if (m_devices->isLoaded()) {
+        if (const std::optional<QString> obstacle =
+                bluetooth_inventory::Obstacle(m_devices->snapshot(), device)) {
+            return *obstacle;
+        }
+    }
+    startAttempt(player, AttemptKind::UserOpen);
+    return std::nullopt;
+}
+
+void PlayerLinks::openDeviceAtStart(PlayerSlot player, const QString &address)
+{
+    Link &link = m_links[player];
+    link.status.device = address.toUpper();
+    link.status.deviceName = m_devices->nameOf(link.status.device);
+    // The service's answer about adapters and devices may not be in yet; the first one starts
+    // the attempt then.
+    link.attemptKind = AttemptKind::AtStart;
+    link.startPending = !m_devices->isLoaded();
+    if (!link.startPending) {
+        startAttempt(player, AttemptKind::AtStart);
+    }
+}
+
+void PlayerLinks::setBluetoothTiming(const BluetoothTiming &timing)
+{
+    m_timing = timing;
+    m_bluetoothRetry->setInterval(m_timing.retry);
+}
+
+bool PlayerLinks::isBluetooth(PlayerSlot player) const
+{
+    return !m_links[player].status.device.isEmpty();
+}
+
+void PlayerLinks::startAttempt(PlayerSlot player, AttemptKind kind)
+{
+    Link &link = m_links[player];
+    link.attempt = ++m_lastAttempt;
+    link.busyAttempt = link.attempt;
+    link.attemptKind = kind;
+    link.attemptReachedService = false;
+    m_transport->connectDevice(player, m_devices->pathOf(link.status.device), link.attempt);
+    const auto timeout =
+        kind == AttemptKind::UserOpen ? m_timing.openTimeout : m_timing.retryTimeout;
+    const quint32 attempt = link.attempt;
+    QTimer::singleShot(
+        timeout, this, [this, player, attempt] { handleAttemptTimeout(player, attempt); });
+}
+
+void PlayerLinks::endBluetooth(PlayerSlot player)
+{
+    Link &link = m_links[player];
+    link.startPending = false;
+    if (link.attempt != 0 || link.bluetoothOpen) {
+        m_transport->drop(player, link.attempt);
+    }
+    link.attempt = 0;
+    link.bluetoothOpen = false;
+}
+
+void PlayerLinks::handleConnected(PlayerSlot player, quint32 attempt)
+{
+    Link &link = m_links[player];
+    if (attempt != link.attempt) {
+        // An abandoned attempt got through after all; it is not wanted any more.
+        m_transport->drop(player, attempt);
+        return;
+    }
+    const bool reconnect = link_status::IsWaiting(link.status.state);
+    const AttemptKind kind = link.attemptKind;
+    link.bluetoothOpen = true;
+    link.decoder = comm::PacketState {};
+    link.status.deviceName = m_devices->nameOf(link.status.device);
+    setStatus(player, LinkState::Open, QString());
+    Q_EMIT openChanged(player, true);
+    if (kind == AttemptKind::UserOpen) {
+        Q_EMIT bluetoothOpenFinished(player, QString());
+    } else if (reconnect) {
+        Q_EMIT reconnected(player);
+    }
+}
+
+void PlayerLinks::handleReceived(PlayerSlot player, quint32 attempt, const QByteArray &bytes)
+{
+    Link &link = m_links[player];
+    if (attempt != link.attempt || !link.bluetoothOpen) {
+        return;
+    }
+    port_events::OnComm(link.decoder, bytes, player, m_playerRpm, m_linkSeen);
+}
+
+void PlayerLinks::handleEnded(PlayerSlot player, quint32 attempt)
+{
+    Link &link = m_links[player];
+    if (attempt == link.busyAttempt) {
+        link.busyAttempt = 0;
+    }
+    if (attempt != link.attempt) {
+        return;
+    }
+    link.attempt = 0;
+    if (link.bluetoothOpen) {
+        link.bluetoothOpen = false;
+        const QString reason = failureReason(player);
+        setStatus(player, LinkState::Lost, reason);
+        Q_EMIT openChanged(player, false);
+        Q_EMIT linkLost(player, reason);
+        // The device may be back before the next tick; no reason to wait the whole interval.
+        return;
+    }
+    attemptFailed(player, failureReason(player));
+}
+
+void PlayerLinks::handleAttemptTimeout(PlayerSlot player, quint32 attempt)
+{
+    Link &link = m_links[player];
+    if (attempt != link.attempt || link.bluetoothOpen) {
+        return;
+    }
+    // Qt never reports a page that failed; silence this long means the device did not answer,
+    // or the service itself did not take the request.
+    const QString reason = link.attemptReachedService ? failureReason(player)
+                                                      : bluetooth_inventory::NotAnsweringReason();
+    m_transport->drop(player, attempt);
+    link.attempt = 0;
+    attemptFailed(player, reason);
+}
+
+void PlayerLinks::attemptFailed(PlayerSlot player, const QString &reason)
+{
+    Link &link = m_links[player];
+    switch (link.attemptKind) {
+    case AttemptKind::UserOpen:
+        link.attemptKind = AttemptKind::Retry;
+        setStatus(player, LinkState::Closed, QString());
+        Q_EMIT bluetoothOpenFinished(player, reason);
+        break;
+    case AttemptKind::AtStart:
+        link.attemptKind = AttemptKind::Retry;
+        setStatus(player, LinkState::StartFailed, reason);
+        break;
+    case AttemptKind::Retry:
+        // Quietly: the state and its time stay as they were when the link was lost.
+        break;
+    }
+}
+
+QString PlayerLinks::failureReason(PlayerSlot player) const
+{
+    if (m_devices->isLoaded() && !m_devices->isHung()) {
+        if (const std::optional<QString> obstacle = bluetooth_inventory::Obstacle(
+                m_devices->snapshot(), m_links[player].status.device)) {
+            return *obstacle;
+        }
+    }
+    return bluetooth_inventory::OutOfReachReason();
+}
+
+void PlayerLinks::retryTick()
+{
+    bool stillWaiting = false;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        const Link &link = m_links[player];
+        if (!isBluetooth(player) || !link_status::IsWaiting(link.status.state)) {
+            continue;
+        }
+        stillWaiting = true;
+        // One attempt at a time: a request still pending with the service is not piled upon.
+        if (link.attempt == 0 && link.busyAttempt == 0) {
+            startAttempt(player, AttemptKind::Retry);
+        }
+    }
+    if (!stillWaiting) {
+        m_bluetoothRetry->stop();
+    }
+}
+
+void PlayerLinks::devicesChanged()
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        Link &link = m_links[player];
+        if (!isBluetooth(player)) {
+            continue;
+        }
+        if (link.startPending && m_devices->isLoaded()) {
+            link.startPending = false;
+            startAttempt(player, AttemptKind::AtStart);
+        }
+        const QString name = m_devices->nameOf(link.status.device);
+        if (!name.isEmpty() && name != link.status.deviceName) {
+            link.status.deviceName = name;
+            Q_EMIT statusChanged(player);
+        }
+        // A device that has just come back is tried at once rather than at the next tick.
+        const bool reachable = m_devices->isLoaded() && !m_devices->isHung()
+            && !bluetooth_inventory::Obstacle(m_devices->snapshot(), link.status.device);
+        if (reachable && link_status::IsWaiting(link.status.state) && link.attempt == 0
+            && link.busyAttempt == 0) {
+            startAttempt(player, AttemptKind::Retry);
+        }
     }
 }

@@ -3,6 +3,7 @@
 
 #include "display/forwarding_board.h"
 #include "display/frm_display.h"
+#include "link/bluetooth_devices.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "main_window/accessible.h"
@@ -321,8 +322,11 @@ void frmMain::Form_Load()
         // Four message boxes at start-up would be a storm: a link that cannot open waits for
         // its device instead, and its tooltip says so.
         for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+            const QString device = settings_store::ReadPlayerDevice(n);
             const qint16 port = settings_store::ReadPlayerPort(n);
-            if (port >= 1 && port <= kLastPort) {
+            if (!device.isEmpty()) {
+                m_links->openDeviceAtStart(n, device);
+            } else if (port >= 1 && port <= kLastPort) {
                 m_links->openAtStart(n, port);
             }
         }
@@ -346,9 +350,11 @@ void frmMain::applyPlayerNames()
 void frmMain::updateNameToolTip(PlayerSlot player)
 {
     link_status::LinkStatus status = m_links->status(player);
-    if (status.port == 0) {
-        // Never opened yet: the port it would open is the stored one.
+    if (status.port == 0 && status.device.isEmpty()) {
+        // Never opened yet: the port or device it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);
+        status.device = settings_store::ReadPlayerDevice(player);
+        status.deviceName = m_links->bluetoothDevices().nameOf(status.device);
     }
     // The whole name first: the label may show it cut short. Tooltips guess at markup; the name
     // comes from the user and the reason from the serial layer, and both must show as written.
@@ -645,8 +651,9 @@ void frmMain::endGame(bool complete)
     }
     rotavex::PerPlayer<QString> ports;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        const qint16 port = m_links->status(n).port;
-        ports[n] = port > 0 ? QStringLiteral("COM%1").arg(port) : QString();
+        const link_status::LinkStatus status = m_links->status(n);
+        ports[n] =
+            status.port > 0 || !status.device.isEmpty() ? link_status::LinkName(status) : QString();
     }
     std::optional<results::GameRecord> game =
         m_gameLog.finish(complete, m_playerName, ports, m_measurement, *m_board);

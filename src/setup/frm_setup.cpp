@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "setup/frm_setup.h"
 
+#include "link/bluetooth_devices.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "main_window/tag_label.h"
 #include "main_window/twips_adapter.h"
+#include "setup/port_list.h"
 #include "setup/settings_store.h"
 #include "setup/setup_layout.h"
 #include "widgets/focus_ring.h"
@@ -16,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +40,19 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-constexpr int kPortCount = 16;
+constexpr int kPortCount = port_list::kPortCount;
+// Whether a COM entry's device was there at the last look; apart from the roles the device
+// entries use.
+constexpr int kPresentRole = Qt::UserRole + 8;
+
+// Reasons come as parts of a sentence; a message box shows them as one.
+QString asSentence(QString text)
+{
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper();
+    }
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
 
 // A green dot for an entry whose device is there, an empty square of the same size for one
 // whose device is not, so the captions stay in line.
@@ -90,6 +105,8 @@ frmSetup::frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget
     m_portWatch->start();
     // A device can vanish or come back while the dialog is up; the buttons must follow.
     connect(&m_links, &PlayerLinks::statusChanged, this, &frmSetup::RefreshPortControls);
+    connect(&m_links.bluetoothDevices(), &BluetoothDevices::changed, this,
+        &frmSetup::RefreshDeviceEntries);
     m_players[kFirstPlayer].txtName->setFocus();
 }
 
@@ -164,6 +181,8 @@ void frmSetup::buildControls()
         main_window::FitCaption(static_cast<main_window::TagLabel *>(c.Label7));
         main_window::FitCaption(static_cast<main_window::TagLabel *>(c.nameLabel));
 
+        connect(c.cboPort, &QComboBox::currentIndexChanged, this,
+            [list = c.cboPort] { port_list::ShowSelection(*list); });
         connect(c.cmdOpen, &QPushButton::clicked, this, [this, player] { OpenAction(player); });
         connect(c.cmdClose, &QPushButton::clicked, this, [this, player] { CloseAction(player); });
     }
@@ -205,6 +224,7 @@ void frmSetup::Form_Load()
     // All stored ports are read before any list is filled.
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         m_storedPort[player] = settings_store::ReadPlayerPort(player);
+        m_storedDevice[player] = settings_store::ReadPlayerDevice(player);
     }
     for (int port = 1; port <= kPortCount; ++port) {
         const QString entry = QStringLiteral("COM%1").arg(port);
@@ -217,6 +237,13 @@ void frmSetup::Form_Load()
         // A list selects its first entry as soon as it has one; 0 or a number that names no
         // entry leaves the list without a selection instead.
         m_players[player].cboPort->setCurrentIndex(port >= 1 && port <= kPortCount ? port - 1 : -1);
+    }
+    RefreshDeviceEntries();
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (!m_storedDevice[player].isEmpty()) {
+            port_list::SelectDevice(*m_players[player].cboPort, m_storedDevice[player],
+                m_links.bluetoothDevices().nameOf(m_storedDevice[player]));
+        }
     }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         m_players[player].txtName->setText(m_names[player]);
@@ -240,8 +267,12 @@ rotavex::PlayerName frmSetup::Unload()
         }
     };
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        note(
-            settings_store::WritePlayerPort(player, m_players[player].cboPort->currentIndex() + 1));
+        const QComboBox &list = *m_players[player].cboPort;
+        const QString device = port_list::DeviceAt(list, list.currentIndex());
+        // A device chosen instead of a port keeps the port for when it is chosen again.
+        note(settings_store::WritePlayerPort(
+            player, device.isEmpty() ? list.currentIndex() + 1 : m_storedPort[player]));
+        note(settings_store::WritePlayerDevice(player, device));
     }
     rotavex::PlayerName names;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
@@ -269,8 +300,10 @@ void frmSetup::RefreshPortControls()
         // Close also ends a wait for a device that went away.
         c.cmdClose->setEnabled(open || link_status::IsWaiting(status.state));
         c.cboPort->setEnabled(!open);
-        if (status.port == 0) {
+        if (status.port == 0 && status.device.isEmpty()) {
             status.port = m_storedPort[player];
+            status.device = m_storedDevice[player];
+            status.deviceName = m_links.bluetoothDevices().nameOf(status.device);
         }
         // Tooltips guess at markup; the reason comes from the serial layer.
         c.fr->setToolTip(widgets::ToolTipText(link_status::Describe(status)));
@@ -281,6 +314,12 @@ void frmSetup::OpenAction(PlayerSlot player)
 {
     const int selected = m_players[player].cboPort->currentIndex();
     const auto port = static_cast<qint16>(selected + 1);
+    const QString device = port_list::DeviceAt(*m_players[player].cboPort, selected);
+    if (!device.isEmpty()) {
+        OpenDeviceAction(player, device,
+            m_players[player].cboPort->itemData(selected, Qt::UserRole + 1).toString());
+        return;
+    }
 
     BeginBusy();
     std::optional<QString> error;
@@ -295,6 +334,42 @@ void frmSetup::OpenAction(PlayerSlot player)
     EndBusy();
 
     RefreshPortControls();
+}
+
+void frmSetup::OpenDeviceAction(PlayerSlot player, const QString &address, const QString &name)
+{
+    BeginBusy();
+    QString failure;
+    if (const std::optional<QString> refused = m_links.beginOpenDevice(player, address)) {
+        failure = *refused;
+    } else {
+        // The connection is made off this thread; waiting here keeps the board and its timers
+        // running while the dialog stays greyed, as it does for a port.
+        QEventLoop wait;
+        connect(&m_links, &PlayerLinks::bluetoothOpenFinished, &wait,
+            [&wait, &failure, player](PlayerSlot finished, const QString &result) {
+                if (finished == player) {
+                    failure = result;
+                    wait.quit();
+                }
+            });
+        wait.exec();
+    }
+    if (!failure.isEmpty()) {
+        ShowOpenFailure(name.isEmpty() ? address : name, asSentence(failure));
+    }
+    EndBusy();
+
+    RefreshPortControls();
+}
+
+void frmSetup::RefreshDeviceEntries()
+{
+    const QList<bluetooth_inventory::SerialDevice> devices =
+        m_links.bluetoothDevices().serialDevices();
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        port_list::SetDevices(*m_players[player].cboPort, devices);
+    }
 }
 
 void frmSetup::CloseAction(PlayerSlot player)
@@ -322,9 +397,13 @@ void frmSetup::EndBusy()
 
 void frmSetup::ShowOpenFailure(int port, const QString &description)
 {
-    const QString text = QStringLiteral("Cannot open COM%1 !\r\n").arg(port) + description;
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication), text,
-        QMessageBox::Ok, this);
+    ShowOpenFailure(QStringLiteral("COM%1").arg(port), description);
+}
+
+void frmSetup::ShowOpenFailure(const QString &linkName, const QString &description)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
+        QStringLiteral("Cannot open %1 !\r\n").arg(linkName) + description, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     // The device path it names stays on one line.
     widgets::KeepLinesWhole(box);
@@ -341,11 +420,11 @@ void frmSetup::markPresentPorts()
         const bool there = !port_names::Resolve(port).device.isEmpty();
         for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
             QComboBox *list = m_players[player].cboPort;
-            if (list->count() < port || list->itemData(port - 1, Qt::UserRole) == there) {
+            if (list->count() < port || list->itemData(port - 1, kPresentRole) == there) {
                 continue;
             }
             list->setItemIcon(port - 1, there ? present : absent);
-            list->setItemData(port - 1, there, Qt::UserRole);
+            list->setItemData(port - 1, there, kPresentRole);
             list->setItemData(port - 1,
                 there ? QStringLiteral("A device is there") : QStringLiteral("No device"),
                 Qt::ToolTipRole);

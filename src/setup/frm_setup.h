@@ -58,11 +58,17 @@ private:
     /// Buttons and lists follow each link's state; each frame's tooltip states its link.
     void RefreshPortControls();
     void OpenAction(rotavex::PlayerSlot player);
+    /// Opens a Bluetooth device: the dialog stays greyed (the board keeps running) until the
+    /// connection stands or fails.
+    void OpenDeviceAction(rotavex::PlayerSlot player, const QString &address, const QString &name);
+    /// The lists follow the paired devices while the dialog is up.
+    void RefreshDeviceEntries();
     void CloseAction(rotavex::PlayerSlot player);
     void cmdClose_Click();
     void BeginBusy();
     void EndBusy();
     void ShowOpenFailure(int port, const QString &description);
+    void ShowOpenFailure(const QString &linkName, const QString &description);
     /// Marks the COM entries whose device exists now with a green dot beside the unchanged
     /// caption; other entries of the lists are left alone. Runs at load and once a second.
     void markPresentPorts();
@@ -74,6 +80,7 @@ private:
     QStringList m_storeMessages;
     rotavex::PlayerName m_names; // as the dialog was given them; shown at load
     rotavex::PerPlayer<qint16> m_storedPort; // as loaded
+    rotavex::PerPlayer<QString> m_storedDevice; // as loaded; empty: the port
     rotavex::PerPlayer<PlayerControls> m_players;
     QCheckBox *chkOpenAtStart = nullptr;
     QPushButton *cmdClose = nullptr; ///< the OK button

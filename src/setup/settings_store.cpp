@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "setup/settings_store.h"
 
+#include "link/bluetooth_inventory.h"
 #include "shared/decimal_text.h"
 
 #include <QDateTime>
@@ -242,6 +243,29 @@ std::optional<QString> WritePlayerPort(PlayerSlot player, int port)
 {
     return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
         PortKey(player), QString::number(port));
+}
+
+QString DeviceKey(PlayerSlot player) { return QStringLiteral("Device%1").arg(player); }
+
+QString ReadPlayerDevice(PlayerSlot player)
+{
+    const QString text = ReadSetting(QString::fromLatin1(kApplication),
+        QString::fromLatin1(kSection), DeviceKey(player), QString())
+                             .trimmed();
+    return bluetooth_inventory::IsAddress(text) ? text.toUpper() : QString();
+}
+
+std::optional<QString> WritePlayerDevice(PlayerSlot player, const QString &address)
+{
+    const QString absent = QStringLiteral("\n<absent>");
+    if (address.isEmpty()
+        && ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+               DeviceKey(player), absent)
+            == absent) {
+        return std::nullopt;
+    }
+    return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
+        DeviceKey(player), address);
 }
 
 bool ReadOpenAtStart()

@@ -66,6 +66,15 @@ qint16 ReadPlayerPort(PlayerSlot player);
 /// Stores a port number 0..16 (0 = no selection) as decimal text.
 std::optional<QString> WritePlayerPort(PlayerSlot player, int port);
 
+/// "Device1".."Device4": the Bluetooth address of the device a player uses instead of a port.
+QString DeviceKey(PlayerSlot player);
+/// The stored device address of a player, upper case; empty when none is stored (or the text
+/// is not an address): the player uses the stored port.
+QString ReadPlayerDevice(PlayerSlot player);
+/// Stores the device address, or "" for the port. A player that never had a device keeps the
+/// file as it was when `address` is empty.
+std::optional<QString> WritePlayerDevice(PlayerSlot player, const QString &address);
+
 /// "OpenAtStart": whether start-up opens the stored links. Only a stored "1" means yes; absent
 /// or anything else means no.
 bool ReadOpenAtStart();

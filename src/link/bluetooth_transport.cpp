@@ -1,0 +1,280 @@
+// SPDX-License-Identifier: MIT
+#include "link/bluetooth_transport.h"
+
+#include "link/bluetooth_inventory.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+
+#include <unistd.h>
+
+using rotavex::kFirstPlayer;
+using rotavex::kLastPlayer;
+using rotavex::PlayerSlot;
+
+namespace
+{
+
+const QString kService = QStringLiteral("org.bluez");
+const QString kProfilePath = QStringLiteral("/io/github/rotavex/serial_port");
+const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
+
+QString serialUuid() { return QString::fromLatin1(bluetooth_inventory::kSerialPortUuid); }
+
+// A call nobody waits for: its answer, if any, is dropped.
+void callAndForget(const QString &path, const QString &interface, const QString &method,
+    const QList<QVariant> &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, path, interface, method);
+    call.setArguments(arguments);
+    QDBusConnection::systemBus().call(call, QDBus::NoBlock);
+}
+
+} // namespace
+
+BluetoothTransport::BluetoothTransport(QObject *parent)
+    : QObject(parent)
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        return;
+    }
+    // The registration dies with the service; a new service needs a new one.
+    auto *owner =
+        new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        &BluetoothTransport::serviceOwnerChanged);
+}
+
+BluetoothTransport::~BluetoothTransport()
+{
+    // Nothing here waits for the service: the requests go out and the program moves on.
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        Attempt &attempt = m_attempts[player];
+        if (attempt.fd >= 0) {
+            attempt.input->setEnabled(false);
+            ::close(attempt.fd);
+            callAndForget(attempt.devicePath, kDeviceInterface, QStringLiteral("DisconnectProfile"),
+                { serialUuid() });
+        }
+    }
+    if (m_registration == Registration::Done) {
+        callAndForget(QStringLiteral("/org/bluez"), QStringLiteral("org.bluez.ProfileManager1"),
+            QStringLiteral("UnregisterProfile"),
+            { QVariant::fromValue(QDBusObjectPath(kProfilePath)) });
+    }
+    if (m_exported) {
+        QDBusConnection::systemBus().unregisterObject(kProfilePath);
+    }
+}
+
+void BluetoothTransport::connectDevice(
+    PlayerSlot player, const QString &devicePath, quint32 attempt)
+{
+    drop(player, 0);
+    m_attempts[player] = Attempt { attempt, devicePath, false, -1, nullptr };
+    if (devicePath.isEmpty() || !QDBusConnection::systemBus().isConnected()) {
+        finish(player, false);
+        return;
+    }
+    if (m_registration == Registration::Done) {
+        request(player);
+    } else {
+        ensureRegistered();
+    }
+}
+
+void BluetoothTransport::drop(PlayerSlot player, quint32 attempt)
+{
+    const Attempt &current = m_attempts[player];
+    if (current.number == 0 || (attempt != 0 && current.number != attempt)) {
+        return;
+    }
+    finish(player, true);
+}
+
+void BluetoothTransport::ensureRegistered()
+{
+    if (m_registration != Registration::None) {
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!m_exported) {
+        m_exported = bus.registerObject(kProfilePath, this, QDBusConnection::ExportAllSlots);
+    }
+    m_registration = Registration::Pending;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/bluez"),
+        QStringLiteral("org.bluez.ProfileManager1"), QStringLiteral("RegisterProfile"));
+    call << QVariant::fromValue(QDBusObjectPath(kProfilePath)) << serialUuid()
+         << QVariantMap { { QStringLiteral("Role"), QStringLiteral("client") },
+                { QStringLiteral("Name"), QStringLiteral("Rotavex serial port") },
+                // Connections only when a player asks, never because a device came near.
+                { QStringLiteral("AutoConnect"), false } };
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, &BluetoothTransport::handleRegistered);
+}
+
+void BluetoothTransport::handleRegistered(QDBusPendingCallWatcher *watcher)
+{
+    watcher->deleteLater();
+    if (m_registration != Registration::Pending) {
+        return; // the service changed hands meanwhile
+    }
+    const bool already = watcher->isError()
+        && watcher->error().name() == QStringLiteral("org.bluez.Error.AlreadyExists");
+    m_registration = !watcher->isError() || already ? Registration::Done : Registration::None;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        const Attempt &attempt = m_attempts[player];
+        if (attempt.number == 0 || attempt.requested) {
+            continue;
+        }
+        if (m_registration == Registration::Done) {
+            request(player);
+        } else {
+            finish(player, false);
+        }
+    }
+}
+
+void BluetoothTransport::request(PlayerSlot player)
+{
+    Attempt &attempt = m_attempts[player];
+    attempt.requested = true;
+    const quint32 number = attempt.number;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, attempt.devicePath, kDeviceInterface, QStringLiteral("ConnectProfile"));
+    call << serialUuid();
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::systemBus().asyncCall(call, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, player, number](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            const Attempt &current = m_attempts[player];
+            // The service answers once the connection stands or failed; a connection already
+            // handed over needs nothing more.
+            if (done->isError() && current.number == number && current.fd < 0) {
+                finish(player, false);
+            }
+        });
+    // The service answers ConnectProfile only when the page is over, so silence tells nothing;
+    // a quick question about the device tells whether the service is answering at all.
+    QDBusMessage probe = QDBusMessage::createMethodCall(kService, attempt.devicePath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    probe << kDeviceInterface << QStringLiteral("Address");
+    auto *probeWatcher = new QDBusPendingCallWatcher(
+        QDBusConnection::systemBus().asyncCall(probe, kCallTimeoutMs), this);
+    connect(probeWatcher, &QDBusPendingCallWatcher::finished, this,
+        [this, player, number](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            if (!done->isError() && m_attempts[player].number == number) {
+                Q_EMIT connecting(player, number);
+            }
+        });
+}
+
+void BluetoothTransport::NewConnection(
+    const QDBusObjectPath &device, const QDBusUnixFileDescriptor &fd, const QVariantMap &)
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        Attempt &attempt = m_attempts[player];
+        if (attempt.number == 0 || attempt.fd >= 0 || attempt.devicePath != device.path()) {
+            continue;
+        }
+        // The message keeps its own descriptor; the link gets one of its own, read as bytes
+        // arrive and never waited on.
+        attempt.fd = ::fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+        if (attempt.fd < 0
+            || ::fcntl(attempt.fd, F_SETFL, ::fcntl(attempt.fd, F_GETFL) | O_NONBLOCK) != 0) {
+            finish(player, true);
+            return;
+        }
+        attempt.input = new QSocketNotifier(attempt.fd, QSocketNotifier::Read, this);
+        connect(attempt.input, &QSocketNotifier::activated, this,
+            [this, player] { readInput(player); });
+        Q_EMIT connected(player, attempt.number);
+        return;
+    }
+    // Nobody asks for this device now (an attempt given up meanwhile): the service is told
+    // to close it.
+    callAndForget(
+        device.path(), kDeviceInterface, QStringLiteral("DisconnectProfile"), { serialUuid() });
+}
+
+void BluetoothTransport::readInput(PlayerSlot player)
+{
+    const Attempt &attempt = m_attempts[player];
+    const quint32 number = attempt.number;
+    QByteArray bytes;
+    char buffer[1024];
+    for (;;) {
+        const ssize_t count = ::read(attempt.fd, buffer, sizeof buffer);
+        if (count > 0) {
+            bytes.append(buffer, count);
+            continue;
+        }
+        const bool closed =
+            count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        if (!bytes.isEmpty()) {
+            Q_EMIT received(player, number, bytes);
+        }
+        if (closed && m_attempts[player].number == number) {
+            finish(player, true);
+        }
+        return;
+    }
+}
+
+void BluetoothTransport::RequestDisconnection(const QDBusObjectPath &device)
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (m_attempts[player].number != 0 && m_attempts[player].devicePath == device.path()) {
+            finish(player, false);
+        }
+    }
+}
+
+void BluetoothTransport::Release() { m_registration = Registration::None; }
+
+void BluetoothTransport::finish(PlayerSlot player, bool disconnectProfile)
+{
+    const Attempt attempt = m_attempts[player];
+    if (attempt.number == 0) {
+        return;
+    }
+    m_attempts[player] = Attempt {};
+    if (attempt.fd >= 0) {
+        // The notifier may be the caller: it goes once control is back in the event loop.
+        if (attempt.input != nullptr) {
+            attempt.input->setEnabled(false);
+            attempt.input->deleteLater();
+        }
+        ::close(attempt.fd);
+        if (disconnectProfile) {
+            // Closing our descriptor alone leaves the service's end of the link up.
+            callAndForget(attempt.devicePath, kDeviceInterface, QStringLiteral("DisconnectProfile"),
+                { serialUuid() });
+        }
+    }
+    const quint32 number = attempt.number;
+    QMetaObject::invokeMethod(
+        this, [this, player, number] { Q_EMIT ended(player, number); }, Qt::QueuedConnection);
+}
+
+void BluetoothTransport::serviceOwnerChanged()
+{
+    m_registration = Registration::None;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        if (m_attempts[player].number != 0 && m_attempts[player].fd < 0) {
+            finish(player, false);
+        }
+    }
+}

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "shared/player_tables.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QDBusMessage;
+class QDBusObjectPath;
+class QDBusPendingCallWatcher;
+class QDBusUnixFileDescriptor;
+class QSocketNotifier;
+
+/// The players' Bluetooth serial connections (RFCOMM, Serial Port Profile) through the
+/// system's Bluetooth service: the program registers one client profile for the serial port
+/// service class, asks for each device with Device1.ConnectProfile, and the service hands over
+/// each connection, naming its device, through Profile1.NewConnection. Every call is
+/// asynchronous, so a service that hangs never holds up the caller's thread. Reports are tagged
+/// with the caller's attempt number, so a late report of an abandoned attempt is easy to
+/// ignore; every attempt ends with exactly one ended() (always queued), after at most one
+/// connected().
+class BluetoothTransport : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.bluez.Profile1")
+public:
+    /// How long one call to the service may take before it counts as failed.
+    static constexpr int kCallTimeoutMs = 25000;
+
+    explicit BluetoothTransport(QObject *parent = nullptr);
+    ~BluetoothTransport() override;
+
+    /// Starts connecting `player` to the device at object path `devicePath` (from the service's
+    /// object tree; empty when the service does not list it) as attempt `attempt` (non-zero),
+    /// ending that player's previous attempt first.
+    void connectDevice(rotavex::PlayerSlot player, const QString &devicePath, quint32 attempt);
+    /// Ends the player's attempt `attempt` (0: whichever it has), connected or not.
+    void drop(rotavex::PlayerSlot player, quint32 attempt = 0);
+
+Q_SIGNALS:
+    /// The Bluetooth service answers while it pages the device (it is not hung).
+    void connecting(rotavex::PlayerSlot player, quint32 attempt);
+    /// The connection stands; bytes follow as received().
+    void connected(rotavex::PlayerSlot player, quint32 attempt);
+    /// Bytes from the device, in order.
+    void received(rotavex::PlayerSlot player, quint32 attempt, const QByteArray &bytes);
+    /// The attempt is over: it failed, the connection closed, or it was dropped.
+    void ended(rotavex::PlayerSlot player, quint32 attempt);
+
+public Q_SLOTS:
+    // org.bluez.Profile1, called by the service; exported on the system bus.
+    void NewConnection(const QDBusObjectPath &device, const QDBusUnixFileDescriptor &fd,
+        const QVariantMap &properties);
+    void RequestDisconnection(const QDBusObjectPath &device);
+    void Release();
+
+private:
+    struct Attempt {
+        quint32 number = 0; ///< 0: none
+        QString devicePath;
+        bool requested = false; ///< ConnectProfile sent
+        int fd = -1; ///< our descriptor of the connection, once connected; owned
+        QSocketNotifier *input = nullptr; ///< watches fd; owned (child)
+        bool operator==(const Attempt &) const = default; // PerPlayer compares its items
+    };
+
+    void ensureRegistered();
+    void handleRegistered(QDBusPendingCallWatcher *watcher);
+    void request(rotavex::PlayerSlot player);
+    void finish(rotavex::PlayerSlot player, bool disconnectProfile);
+    void readInput(rotavex::PlayerSlot player);
+    void serviceOwnerChanged();
+
+    rotavex::PerPlayer<Attempt> m_attempts;
+    enum class Registration { None, Pending, Done } m_registration = Registration::None;
+    bool m_exported = false;
+};
