@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
+//                              [--setup] [--open-failed]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
 // read from or written to the user's settings.
@@ -9,18 +10,24 @@
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
+#include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "virtual_port.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cmath>
 #include <memory>
@@ -40,6 +47,18 @@ qint32 sampleRpm(rotavex::PlayerSlot player, int tick)
         return 0;
     }
     return static_cast<qint32>(base[player - 1] * rise + wave * rise);
+}
+
+// The windows drawn one over the other where they stand, as a screen would show them.
+QImage composite(const QList<QWidget *> &windows)
+{
+    QImage picture = windows.first()->grab().toImage();
+    QPainter painter(&picture);
+    for (QWidget *window : windows.mid(1)) {
+        painter.drawPixmap(
+            window->geometry().topLeft() - windows.first()->geometry().topLeft(), window->grab());
+    }
+    return picture;
 }
 
 } // namespace
@@ -69,7 +88,12 @@ int main(int argc, char *argv[])
                        "that runs out shows its result"));
     const QCommandLineOption scores(QStringLiteral("scores"),
         QStringLiteral("play a few sample games and picture the high-score window instead"));
-    parser.addOptions({ ticks, strength, board, width, height, display, scores });
+    const QCommandLineOption setup(QStringLiteral("setup"),
+        QStringLiteral("picture the Setup dialog with the sample links open"));
+    const QCommandLineOption openFailed(QStringLiteral("open-failed"),
+        QStringLiteral("picture the message of an Open without a device, over Setup"));
+    parser.addOptions(
+        { ticks, strength, board, width, height, display, scores, setup, openFailed });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -139,10 +163,34 @@ int main(int argc, char *argv[])
         }
         click("CmdScore");
         frmScore *board = window.scoreWindow();
-        board->resize(1100, 700);
+        board->resize(1000, 640); // the size it opens with
         QApplication::processEvents();
         const QString output = parser.positionalArguments().constFirst();
         if (!board->grab().save(output, "PNG")) {
+            QTextStream(stderr) << "could not write " << output << '\n';
+            return 1;
+        }
+        QTextStream(stdout) << output << '\n';
+        return 0;
+    }
+    if (parser.isSet(setup) || parser.isSet(openFailed)) {
+        frmSetup dialog(window.links(), window.playerName(), &window);
+        dialog.show();
+        QApplication::processEvents();
+        const QString output = parser.positionalArguments().constFirst();
+        QImage picture = dialog.grab().toImage();
+        if (parser.isSet(openFailed)) {
+            // Player 3 opens COM5, where no device is: the message comes up over the dialog.
+            QTimer::singleShot(200, &dialog, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    picture = composite({ &window, &dialog, box });
+                    box->accept();
+                }
+            });
+            dialog.findChild<QComboBox *>(QStringLiteral("cboPort3"))->setCurrentIndex(4);
+            dialog.findChild<QPushButton *>(QStringLiteral("cmdOpen3"))->click();
+        }
+        if (!picture.save(output, "PNG")) {
             QTextStream(stderr) << "could not write " << output << '\n';
             return 1;
         }
