@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "display/frm_display.h"
 
+#include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
 
 #include <QCloseEvent>
@@ -57,6 +58,7 @@ frmDisplay::frmDisplay(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmDisplay"));
     setWindowTitle(QStringLiteral("Rotavex Scoreboard"));
+    display::InstallAccessibleFactory();
     // The whole picture is painted each time; nothing behind it needs to be drawn first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);

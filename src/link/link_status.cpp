@@ -31,6 +31,11 @@ QString LinkName(const LinkStatus &status)
     return status.deviceName.isEmpty() ? status.device : status.deviceName;
 }
 
+QString RecordedName(const LinkStatus &status)
+{
+    return status.port > 0 || !status.device.isEmpty() ? LinkName(status) : QString();
+}
+
 QString Describe(const LinkStatus &status)
 {
     const QString port = LinkName(status);

@@ -39,5 +39,8 @@ QString Describe(const LinkStatus &status);
 
 /// What a link is called in messages: "COM3", the device's name, or its address.
 QString LinkName(const LinkStatus &status);
+/// The name a game records for the link: LinkName(), or empty when it was never given a port
+/// or a device.
+QString RecordedName(const LinkStatus &status);
 
 } // namespace link_status

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/port_names.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -17,8 +18,20 @@ namespace
 
 QString VirtualPortDir()
 {
+#ifndef Q_OS_WIN
+    // Looked up once a second for every waiting link and every port Setup marks: read the
+    // variable itself, since without it Qt would warn on every lookup. Its own fallback (with
+    // its one warning) is taken once.
+    if (const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"); !runtime.isEmpty()) {
+        return QFile::decodeName(runtime) + QStringLiteral("/rotavex");
+    }
+    static const QString fallback =
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return fallback + QStringLiteral("/rotavex");
+#else
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
         + QStringLiteral("/rotavex");
+#endif
 }
 
 QStringList Candidates(int port)

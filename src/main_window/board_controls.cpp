@@ -10,6 +10,7 @@
 #include "main_window/speed_bar.h"
 #include "twips/twips.h"
 #include "twips/twips_adapter.h"
+#include "widgets/focus_ring.h"
 #include "widgets/tag_label.h"
 
 #include <QButtonGroup>
@@ -239,6 +240,16 @@ QSize MinimumSize(const BoardControls &c, const QWidget &window)
     // Whole pixels that cover the twips, so nothing is short by a rounding.
     return QSize(twips::TwipsToPixelsCovering(outer.Width, window.logicalDpiX()) - frame.width(),
         twips::TwipsToPixelsCovering(outer.Height, window.logicalDpiY()) - frame.height());
+}
+
+void BuildKeyboardOrder(const BoardControls &c, QWidget &window)
+{
+    const QList<QWidget *> order { c.cmdSetup, c.cmdQuit, c.CmdStart, c.CmdClear, c.CmdVisual,
+        c.CmdDisplay, c.CmdScore, c.OptMode[0], c.OptMode[1], c.cmdStr, c.cmdSetup };
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+    widgets::FocusRing::install(&window);
 }
 
 } // namespace main_window

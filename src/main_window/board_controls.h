@@ -58,6 +58,9 @@ struct BoardControls {
 /// Builds every control of the board as children of `window` (named "frmMain"), at their
 /// design places, and sizes the window to its design size.
 BoardControls BuildBoardControls(QWidget &window);
+/// Tab goes through the controls in screen order (the toolbar left to right, then the Play
+/// Mode panel top to bottom), and a ring shows where it is.
+void BuildKeyboardOrder(const BoardControls &c, QWidget &window);
 
 /// Moves the controls to where `geometry` (in twips) puts them and fits the columns.
 void ApplyGeometry(const BoardControls &c, const layout::BoardGeometry &geometry, QWidget &window);

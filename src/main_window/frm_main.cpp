@@ -16,6 +16,8 @@
 #include "twips/twips.h"
 #include "version.h"
 #include "widgets/tag_label.h"
+#include "widgets/tool_tip.h"
+#include "widgets/whole_lines.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -49,6 +51,7 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     }
     setWindowIcon(icon);
     c = main_window::BuildBoardControls(*this);
+    main_window::BuildKeyboardOrder(c, *this);
     m_links = new PlayerLinks(this);
     tmrStrenght = new QTimer(this);
     tmrStrenght->setObjectName(QStringLiteral("tmrStrenght"));
@@ -97,7 +100,7 @@ void frmMain::connectControls()
     // link shows at once, two watchdog ticks before its speed drops to 0.
     connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
         c.lblName[player]->setBold(open);
-        m_session->setLink(player, open, recordedLinkName(player));
+        m_session->setLink(player, open, link_status::RecordedName(m_links->status(player)));
     });
     connect(m_links, &PlayerLinks::statusChanged, this, &frmMain::updateNameToolTip);
 }
@@ -137,7 +140,7 @@ bool frmMain::nameBold(PlayerSlot player) const { return c.lblName[player]->bold
 void frmMain::updateNameToolTip(PlayerSlot player)
 {
     link_status::LinkStatus status = m_links->status(player);
-    m_session->setLink(player, m_links->isOpen(player), recordedLinkName(player));
+    m_session->setLink(player, m_links->isOpen(player), link_status::RecordedName(m_links->status(player)));
     if (status.port == 0 && status.device.isEmpty()) {
         // Never opened yet: the port or device it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);
@@ -146,7 +149,7 @@ void frmMain::updateNameToolTip(PlayerSlot player)
     }
     // The whole name first: the label may show it cut short. Tooltips guess at markup; the name
     // comes from the user and the reason from the serial layer, and both must show as written.
-    c.lblName[player]->setToolTip(Qt::convertFromPlainText(
+    c.lblName[player]->setToolTip(widgets::ToolTipText(
         playerName()[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
@@ -237,6 +240,7 @@ void frmMain::cmdSetup_Click()
         // The file name comes from the user's environment: shown as written.
         box.setTextFormat(Qt::PlainText);
         box.setObjectName(QStringLiteral("msgSettings"));
+        widgets::KeepLinesWhole(box);
         box.exec();
     }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
@@ -293,12 +297,6 @@ void frmMain::Form_Resize()
 frmScore *frmMain::scoreWindow() const { return m_results->scoreWindow(); }
 
 void frmMain::CmdScore_Click() { m_results->showScores(); }
-
-QString frmMain::recordedLinkName(PlayerSlot player) const
-{
-    const link_status::LinkStatus status = m_links->status(player);
-    return status.port > 0 || !status.device.isEmpty() ? link_status::LinkName(status) : QString();
-}
 
 void frmMain::CmdCompetition_Click()
 {

@@ -97,8 +97,6 @@ private:
     void Form_Resize();
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
-    /// The name a game records for the player's link: "COM3" or a Bluetooth device's name.
-    QString recordedLinkName(rotavex::PlayerSlot player) const;
 
     main_window::BoardControls c;
     QTimer *tmrStrenght = nullptr;

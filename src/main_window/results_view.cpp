@@ -6,6 +6,7 @@
 #include "scores/frm_score.h"
 #include "setup/settings_store.h"
 #include "widgets/tag_label.h"
+#include "widgets/whole_lines.h"
 
 #include <QMessageBox>
 
@@ -94,6 +95,7 @@ void ResultsView::showNotice()
         QMessageBox::Warning, QStringLiteral("Rotavex"), notice, QMessageBox::Ok, &m_window);
     box->setObjectName(QStringLiteral("msgResults"));
     box->setTextFormat(Qt::PlainText);
+    widgets::KeepLinesWhole(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

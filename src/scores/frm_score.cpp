@@ -4,12 +4,18 @@
 #include "results/csv.h"
 #include "results/export_target.h"
 #include "results/results_store.h"
+#include "scores/board_text.h"
+#include "scores/chart_axis.h"
 #include "scores/recent_games_model.h"
 #include "shared/bgr_colour.h"
+#include "setup/settings_store.h"
+#include "widgets/focus_ring.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +27,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -35,6 +45,10 @@ namespace
 {
 
 constexpr int kListLength = 10;
+constexpr QSize kDefaultSize(1000, 640);
+constexpr QSize kSmallestRememberedSize(400, 300);
+// Names longer than this many average characters are cut with "…" (the tooltip has them whole).
+constexpr int kNameColumnChars = 20;
 constexpr std::array<BestList, 3> kStrengthLists { BestList::Strength30, BestList::Strength60,
     BestList::Strength90 };
 
@@ -46,10 +60,48 @@ QString listName(BestList list)
 
 QString shortDate(const QDateTime &time)
 {
-    return QLocale().toString(time.toLocalTime(), QLocale::ShortFormat);
+    return board_text::CompactDate(time, QDateTime::currentDateTime(), QLocale());
+}
+
+QString setting(const char *key)
+{
+    return settings_store::ReadSetting(QLatin1String(settings_store::kApplication),
+        QLatin1String(settings_store::kSection), QLatin1String(key), QString());
+}
+
+void storeSetting(const char *key, const QString &value)
+{
+    // The board works on without the setting; the next export just starts elsewhere.
+    settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
+        QLatin1String(settings_store::kSection), QLatin1String(key), value);
+}
+
+// Where a file dialog starts: the folder of the last export while it exists, else Documents.
+QString exportFolder()
+{
+    const QString last = setting("ExportFolder");
+    if (!last.isEmpty() && QFileInfo(last).isDir()) {
+        return last;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QSize storedSize()
+{
+    const QSize size(setting("ScoreWidth").toInt(), setting("ScoreHeight").toInt());
+    return size.expandedTo(kSmallestRememberedSize) == size ? size : kDefaultSize;
 }
 
 QString wholeNumber(double value) { return QLocale().toString(std::llround(value)); }
+
+// Rows one line of text high, so a list of ten reads without scrolling.
+void compactRows(QTableView *table)
+{
+    const int height = table->fontMetrics().height() + 6;
+    table->verticalHeader()->setMinimumSectionSize(height);
+    table->verticalHeader()->setDefaultSectionSize(height);
+}
 
 QTableWidget *makeTable(const QString &objectName, const QStringList &headers)
 {
@@ -61,8 +113,13 @@ QTableWidget *makeTable(const QString &objectName, const QStringList &headers)
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setWordWrap(false);
     table->setTextElideMode(Qt::ElideRight);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab moves on to the next control; the arrow keys move within the list.
+    table->setTabKeyNavigation(false);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    table->setAccessibleName(objectName);
+    compactRows(table);
     return table;
 }
 
@@ -73,6 +130,9 @@ void setRow(QTableWidget *table, int row, const QStringList &cells, bool marked)
         auto *item = new QTableWidgetItem(cells[column]);
         if (column != 1) {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        } else {
+            // A name cut short by its column is whole in the tooltip.
+            item->setToolTip(scores::ToolTip(cells[column]));
         }
         if (marked) {
             QFont bold = item->font();
@@ -93,30 +153,53 @@ frmScore::frmScore(results::ResultsStore &store, QWidget *parent)
             QStringLiteral("CSV files (*.csv);;All files (*)"));
     })
     , m_confirm([](QWidget *owner, const QString &question) {
-        return QMessageBox::question(owner, QStringLiteral("Hight Score"), question)
-            == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Hight Score"), question,
+            QMessageBox::Yes | QMessageBox::No, owner);
+        box.setObjectName(QStringLiteral("msgDeleteAll"));
+        box.setTextFormat(Qt::PlainText);
+        // Wiping the history takes a deliberate Yes: Enter and Escape both keep it.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     })
 {
     setObjectName(QStringLiteral("frmScore"));
     buildControls();
+    buildTabOrder();
+    widgets::FocusRing::install(this);
+    m_bestSpeed->setFocus(); // where the screen order begins
     reload();
-    resize(1000, 640);
+    m_storedSize = storedSize();
+    resize(m_storedSize);
 }
 
-frmScore::~frmScore() = default;
+frmScore::~frmScore()
+{
+    finishDeletion();
+    if (!isMaximized() && !isFullScreen() && size() != m_storedSize) {
+        storeSetting("ScoreWidth", QString::number(width()));
+        storeSetting("ScoreHeight", QString::number(height()));
+    }
+}
+
+void frmScore::closeEvent(QCloseEvent *event)
+{
+    finishDeletion();
+    QWidget::closeEvent(event);
+}
 
 void frmScore::buildControls()
 {
     m_bestSpeed = makeTable(QStringLiteral("lstBestSpeed"),
         { QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("rpm"),
-            QStringLiteral("Date"), QString() });
+            QStringLiteral("Date"), QStringLiteral("New") });
     m_strengthTabs = new QTabWidget;
     m_strengthTabs->setObjectName(QStringLiteral("tabBestStrength"));
     for (std::size_t i = 0; i < kStrengthLists.size(); ++i) {
         m_bestStrength[i] =
             makeTable(QStringLiteral("lstBestStrength%1").arg(int(kStrengthLists[i])),
                 { QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("rev"),
-                    QStringLiteral("mean rpm"), QStringLiteral("Date"), QString() });
+                    QStringLiteral("mean rpm"), QStringLiteral("Date"), QStringLiteral("New") });
         m_strengthTabs->addTab(
             m_bestStrength[i], QStringLiteral("%1 s").arg(int(kStrengthLists[i])));
     }
@@ -126,7 +209,12 @@ void frmScore::buildControls()
     (new QVBoxLayout(speedBox))->addWidget(m_bestSpeed);
     auto *strengthBox = new QGroupBox(QStringLiteral("Best Strength"));
     (new QVBoxLayout(strengthBox))->addWidget(m_strengthTabs);
-    auto *left = new QVBoxLayout;
+    // Two panels, so the keyboard and assistive technology go through the lists on the left
+    // before the games on the right, as the eye does.
+    auto *leftPanel = new QWidget;
+    leftPanel->setObjectName(QStringLiteral("pnlBest"));
+    auto *left = new QVBoxLayout(leftPanel);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(speedBox);
     left->addWidget(strengthBox);
 
@@ -138,11 +226,12 @@ void frmScore::buildControls()
     m_recent->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_recent->setSelectionMode(QAbstractItemView::SingleSelection);
     m_recent->setWordWrap(false);
-    m_recent->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_recent->setAccessibleName(QStringLiteral("Games, newest first"));
+    m_recent->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_recent->setTabKeyNavigation(false);
+    compactRows(m_recent);
+    m_recent->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_recent->horizontalHeader()->setStretchLastSection(true);
-    m_recent->setColumnWidth(scores::RecentGamesModel::Started, 130);
-    m_recent->setColumnWidth(scores::RecentGamesModel::Mode, 150);
-    m_recent->setColumnWidth(scores::RecentGamesModel::Seconds, 60);
     connect(m_recent->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) {
             const qint64 id = m_recentModel->gameId(current.row());
@@ -162,10 +251,19 @@ void frmScore::buildControls()
     m_chart->setObjectName(QStringLiteral("chtGame"));
     m_chart->setRenderHint(QPainter::Antialiasing);
     m_chart->setMinimumHeight(200);
+    // The chart shows, it takes no input: no Tab stop.
+    m_chart->setFocusPolicy(Qt::NoFocus);
+    m_chart->setAccessibleName(QStringLiteral("Chart of the selected game"));
     m_players = makeTable(QStringLiteral("lstPlayers"),
         { QStringLiteral("Player"), QStringLiteral("Name"), QStringLiteral("Port"),
             QStringLiteral("best rpm"), QStringLiteral("rev"), QStringLiteral("mean rpm") });
     m_players->setMaximumHeight(140);
+    m_bestSpeed->setAccessibleName(QStringLiteral("Best Speed"));
+    for (std::size_t i = 0; i < kStrengthLists.size(); ++i) {
+        m_bestStrength[i]->setAccessibleName(
+            QStringLiteral("Best Strength %1 s").arg(int(kStrengthLists[i])));
+    }
+    m_players->setAccessibleName(QStringLiteral("Players of the selected game"));
 
     m_exportGame = new QPushButton(QStringLiteral("Export game…"));
     m_exportGame->setObjectName(QStringLiteral("cmdExportGame"));
@@ -191,20 +289,69 @@ void frmScore::buildControls()
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setTextFormat(Qt::PlainText);
-    m_status->setWordWrap(true);
+    // One line that never breaks inside a path; a long one is whole in the tooltip, and it
+    // never widens the window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_status->setAccessibleName(QStringLiteral("Status"));
+    m_undo = new QPushButton(QStringLiteral("Undo"));
+    m_undo->setObjectName(QStringLiteral("cmdUndo"));
+    m_undo->setAccessibleName(QStringLiteral("Undo the deletion"));
+    m_undo->hide();
+    connect(m_undo, &QPushButton::clicked, this, &frmScore::undoDeletion);
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_status, 1);
+    statusRow->addWidget(m_undo);
 
-    auto *right = new QVBoxLayout;
+    auto *rightPanel = new QWidget;
+    rightPanel->setObjectName(QStringLiteral("pnlGames"));
+    auto *right = new QVBoxLayout(rightPanel);
+    right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(gamesBox, 2);
     right->addWidget(m_gameCaption);
     right->addWidget(m_chart, 3);
     right->addWidget(m_players, 1);
     right->addLayout(buttons);
     right->addWidget(m_rawNames);
-    right->addWidget(m_status);
+    right->addLayout(statusRow);
 
+    // The lists on the left take the width their columns need; the games and the chart the rest.
     auto *root = new QHBoxLayout(this);
-    root->addLayout(left, 2);
-    root->addLayout(right, 3);
+    root->addWidget(leftPanel, 0);
+    root->addWidget(rightPanel, 1);
+}
+
+void frmScore::buildTabOrder()
+{
+    // Screen order: the lists on the left top to bottom, then the right column top to bottom,
+    // the buttons left to right and Undo at the end of the status line.
+    QList<QWidget *> order { m_bestSpeed, m_strengthTabs->tabBar() };
+    for (QTableWidget *table : m_bestStrength) {
+        order << table;
+    }
+    order << m_recent << m_players << m_exportGame << m_exportAll << m_deleteGame << m_deleteAll
+          << m_rawNames << m_undo << m_bestSpeed; // and round again
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void frmScore::fitColumns(QTableView *table, int nameColumn)
+{
+    QHeaderView *header = table->horizontalHeader();
+    const QFontMetrics metrics(table->font());
+    int total = 0;
+    for (int column = 0; column < header->count(); ++column) {
+        const QAbstractItemView *view = table; // the hint is public only here
+        int needed = std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column));
+        if (column == nameColumn) {
+            // Every ordinary name whole; only a really long one is cut, whole in its tooltip.
+            needed = std::min(needed, metrics.averageCharWidth() * kNameColumnChars);
+        }
+        total += needed;
+    }
+    // Room for the columns beside the scroll bar, so nothing is cut or scrolled out of sight.
+    table->setMinimumWidth(total + 2 * table->frameWidth()
+        + table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table) + 2);
 }
 
 void frmScore::reload()
@@ -228,7 +375,9 @@ void frmScore::reload()
         }
     }
     m_strengthTabs->setCurrentIndex(shownTab);
+    m_recentModel->setHiddenGame(m_pendingDelete);
     m_recentModel->reload();
+    fitColumns(m_recent, scores::RecentGamesModel::Players);
     const bool any = m_recentModel->rowCount() > 0;
     m_exportAll->setEnabled(any);
     m_deleteAll->setEnabled(any);
@@ -240,7 +389,10 @@ void frmScore::reload()
 
 bool frmScore::fillRanking(BestList list)
 {
-    const QList<results::RankEntry> entries = m_store.ranking(list, kListLength);
+    // A game waiting for its deletion is left out; it may hold one entry per player.
+    QList<results::RankEntry> entries = m_store.ranking(list, kListLength + rotavex::kLastPlayer);
+    entries.removeIf([this](const results::RankEntry &e) { return e.gameId == m_pendingDelete; });
+    entries = entries.mid(0, kListLength);
     QTableWidget *table = list == BestList::Speed
         ? m_bestSpeed
         : m_bestStrength[std::size_t(std::find(kStrengthLists.begin(), kStrengthLists.end(), list)
@@ -262,6 +414,7 @@ bool frmScore::fillRanking(BestList list)
                 marked);
         }
     }
+    fitColumns(table, 1);
     return !entries.isEmpty()
         && m_store.isNewBest(list, entries.first().gameId, entries.first().player);
 }
@@ -322,8 +475,8 @@ void frmScore::showGame(const std::optional<results::GameRecord> &game)
     rpm->setTitleText(QStringLiteral("rpm"));
     chart->addAxis(seconds, Qt::AlignBottom);
     chart->addAxis(rpm, Qt::AlignLeft);
-    qint32 top = 1000;
-    int longest = 1;
+    qint32 top = 0;
+    int longest = 0;
     m_players->setRowCount(int(game->players.size()));
     for (int row = 0; row < game->players.size(); ++row) {
         const results::PlayerResult &p = game->players[row];
@@ -352,24 +505,32 @@ void frmScore::showGame(const std::optional<results::GameRecord> &game)
                 strength && p.meanRpm ? QLocale().toString(*p.meanRpm) : QString() },
             false);
     }
-    seconds->setRange(1, std::max(2, longest));
-    rpm->setRange(0, (top + 999) / 1000 * 1000);
+    // Round steps on both axes (1, 2 or 5 times a power of ten), whole seconds even in a game
+    // of one or two seconds.
+    const chart_axis::RoundAxis x = chart_axis::SecondsAxis(longest);
+    seconds->setRange(double(x.min), double(x.max));
+    seconds->setTickCount(x.tickCount());
+    const chart_axis::RoundAxis y = chart_axis::RpmAxis(top);
+    rpm->setRange(double(y.min), double(y.max));
+    rpm->setTickCount(y.tickCount());
+    fitColumns(m_players, 1);
 }
 
 bool frmScore::writeCsvFile(
     const QString &suggestedName, const std::function<bool(QIODevice &, QString *)> &write)
 {
-    const QString path = m_chooseFile(this, suggestedName);
+    const QString path = m_chooseFile(this, QDir(exportFolder()).filePath(suggestedName));
     if (path.isEmpty()) {
         return false;
     }
+    storeSetting("ExportFolder", QFileInfo(path).absolutePath());
     QString error;
     if (!results::WriteExport(
             path, m_store.filePath(), write, &error, results::ExportOpen::NoWait)) {
-        m_status->setText(QStringLiteral("Could not export to %1: %2").arg(path, error));
+        setStatus(QStringLiteral("Could not export to %1: %2").arg(path, error));
         return false;
     }
-    m_status->setText(QStringLiteral("Exported to %1").arg(path));
+    setStatus(QStringLiteral("Exported to %1").arg(path));
     return true;
 }
 
@@ -389,7 +550,23 @@ void frmScore::exportAllGames()
 {
     writeCsvFile(QStringLiteral("rotavex-results.csv"),
         [this, style = csvText()](QIODevice &device, QString *error) {
-            return results::WriteCsv(device, m_store, error, style);
+            if (!m_pendingDelete) {
+                return results::WriteCsv(device, m_store, error, style);
+            }
+            // The export holds what the board shows: not the game waiting for its deletion.
+            QList<results::GameRecord> games;
+            if (!m_store.forEachGame([this, &games](const results::GameRecord &game) {
+                    if (game.id != m_pendingDelete) {
+                        games.append(game);
+                    }
+                    return true;
+                })) {
+                if (error) {
+                    *error = m_store.lastError();
+                }
+                return false;
+            }
+            return results::WriteCsv(device, games, error, style);
         });
 }
 
@@ -398,38 +575,79 @@ results::CsvText frmScore::csvText() const
     return m_rawNames->isChecked() ? results::CsvText::Raw : results::CsvText::SpreadsheetSafe;
 }
 
+void frmScore::setStatus(const QString &text, bool undoable)
+{
+    m_status->setText(text);
+    m_status->setToolTip(text.isEmpty() ? QString() : scores::ToolTip(text));
+    m_status->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
+    m_undo->setVisible(undoable);
+}
+
+void frmScore::finishDeletion()
+{
+    if (!m_pendingDelete) {
+        return;
+    }
+    const qint64 id = *m_pendingDelete;
+    m_pendingDelete.reset();
+    m_recentModel->setHiddenGame(std::nullopt);
+    m_undo->hide();
+    if (!m_store.removeGame(id)) {
+        setStatus(QStringLiteral("Could not delete the game: %1").arg(m_store.lastError()));
+        reload();
+    }
+}
+
 void frmScore::deleteSelectedGame()
 {
     if (!m_shown) {
         return;
     }
-    const int row = m_recentModel->rowOf(m_shown->id);
-    if (!m_store.removeGame(m_shown->id)) {
-        m_status->setText(QStringLiteral("Could not delete the game: %1").arg(m_store.lastError()));
-        return;
-    }
+    // One deletion can be undone: the one before leaves the file now.
+    finishDeletion();
+    const results::GameRecord gone = *m_shown;
+    const int row = m_recentModel->rowOf(gone.id);
+    m_pendingDelete = gone.id;
     m_shown.reset();
     reload();
     // Keep the place in the list: the game that moved up into the deleted one's row.
-    if (row >= 0 && row < m_recentModel->rowCount()) {
-        selectGame(m_recentModel->gameId(row));
+    const int rows = m_recentModel->rowCount();
+    if (rows > 0) {
+        selectGame(m_recentModel->gameId(std::clamp(row, 0, rows - 1)));
     }
-    m_status->setText(QStringLiteral("Game deleted."));
+    setStatus(QStringLiteral("Deleted the game of %1 (%2).")
+                  .arg(shortDate(gone.startedAt),
+                      scores::ModeCaption(gone.mode, gone.presetSeconds, gone.complete)),
+        true);
+}
+
+void frmScore::undoDeletion()
+{
+    if (!m_pendingDelete) {
+        return;
+    }
+    const qint64 id = *m_pendingDelete;
+    m_pendingDelete.reset();
+    reload();
+    selectGame(id);
+    setStatus(QStringLiteral("The deleted game is back."));
 }
 
 void frmScore::deleteAllGames()
 {
-    const int count = m_store.gameCount();
-    if (!m_confirm(this,
-            QStringLiteral("Delete all %1 recorded games? This cannot be undone.").arg(count))) {
+    const int count = m_store.gameCount() - (m_pendingDelete ? 1 : 0);
+    const QString question = count == 1
+        ? QStringLiteral("Delete the 1 recorded game? This cannot be undone.")
+        : QStringLiteral("Delete all %1 recorded games? This cannot be undone.").arg(count);
+    if (!m_confirm(this, question)) {
         return;
     }
     if (!m_store.removeAll()) {
-        m_status->setText(
-            QStringLiteral("Could not delete the games: %1").arg(m_store.lastError()));
+        setStatus(QStringLiteral("Could not delete the games: %1").arg(m_store.lastError()));
         return;
     }
+    m_pendingDelete.reset();
     m_shown.reset();
     reload();
-    m_status->setText(QStringLiteral("All games deleted."));
+    setStatus(QStringLiteral("All games deleted."));
 }

@@ -12,6 +12,7 @@
 
 class QChartView;
 class QCheckBox;
+class QCloseEvent;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -39,10 +40,13 @@ public:
     explicit frmScore(results::ResultsStore &store, QWidget *parent = nullptr);
     ~frmScore() override;
 
-    /// Asks for a file to save CSV into; "" cancels. Defaults to a save-file dialog.
-    using FileChooser = std::function<QString(QWidget *parent, const QString &suggestedName)>;
+    /// Asks for a file to save CSV into, starting at `suggestedPath` (a file name in the folder
+    /// last exported to, or in Documents the first time); "" cancels. Defaults to a save-file
+    /// dialog. The folder of the chosen file is remembered in the settings.
+    using FileChooser = std::function<QString(QWidget *parent, const QString &suggestedPath)>;
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
-    /// Asks before everything is deleted; false cancels. Defaults to a question box.
+    /// Asks before everything is deleted; false cancels. Defaults to a question box whose
+    /// default answer is No, so Enter and Escape both keep the games.
     using Confirmation = std::function<bool(QWidget *parent, const QString &question)>;
     void setConfirmation(Confirmation confirm) { m_confirm = std::move(confirm); }
 
@@ -52,12 +56,22 @@ public:
     bool selectGame(qint64 id);
     /// The game whose chart and players are shown.
     std::optional<qint64> selectedGame() const;
+    /// The game deleted last, hidden from every list but still in the file until the next
+    /// deletion, the window's close or its end; Undo brings it back.
+    std::optional<qint64> pendingDeletion() const { return m_pendingDelete; }
 
 public Q_SLOTS:
     void exportSelectedGame();
     void exportAllGames();
+    /// Hides the selected game and offers Undo in the status line; the game deleted before it
+    /// leaves the file now.
     void deleteSelectedGame();
     void deleteAllGames();
+    /// Brings the game deleted last back and selects it.
+    void undoDeletion();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
@@ -69,6 +83,11 @@ private:
     results::CsvText csvText() const;
     bool writeCsvFile(
         const QString &suggestedName, const std::function<bool(QIODevice &, QString *)> &write);
+    /// Removes the hidden game from the file; the undo window closes.
+    void finishDeletion();
+    void fitColumns(QTableView *table, int nameColumn);
+    void setStatus(const QString &text, bool undoable = false);
+    void buildTabOrder();
 
     results::ResultsStore &m_store;
     QTableWidget *m_bestSpeed = nullptr;
@@ -85,7 +104,10 @@ private:
     QPushButton *m_deleteGame = nullptr;
     QPushButton *m_deleteAll = nullptr;
     QLabel *m_status = nullptr;
+    QPushButton *m_undo = nullptr;
     std::optional<results::GameRecord> m_shown;
+    std::optional<qint64> m_pendingDelete;
+    QSize m_storedSize;
     FileChooser m_chooseFile;
     Confirmation m_confirm;
 };

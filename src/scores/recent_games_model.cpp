@@ -2,6 +2,8 @@
 #include "scores/recent_games_model.h"
 
 #include "results/results_store.h"
+#include "scores/board_text.h"
+#include "widgets/tool_tip.h"
 
 #include <QLocale>
 
@@ -22,6 +24,8 @@ QString ShownName(const QString &name)
         name.at(kShownChars - 1).isHighSurrogate() ? kShownChars - 1 : kShownChars;
     return name.left(cut) + QChar(0x2026);
 }
+
+QString ToolTip(const QString &plain) { return widgets::ToolTipText(ShownName(plain)); }
 
 QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete)
 {
@@ -47,8 +51,11 @@ void RecentGamesModel::reload()
 {
     beginResetModel();
     // No count of all games: that would read the whole history each time the board opens.
-    m_games = m_store.recentGames(0, kPageSize);
-    m_more = m_games.size() == kPageSize;
+    m_games.clear();
+    m_read = 0;
+    const QList<results::GameSummary> page = m_store.recentGames(0, kPageSize);
+    m_more = page.size() == kPageSize;
+    append(page);
     endResetModel();
 }
 
@@ -86,12 +93,16 @@ QVariant RecentGamesModel::data(const QModelIndex &index, int role) const
     if (role == Qt::TextAlignmentRole && index.column() == Seconds) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
     }
+    if (role == Qt::ToolTipRole && index.column() == Players) {
+        // A cell cut short by its column still tells every name.
+        return ToolTip(game.playerNames.join(QStringLiteral(", ")));
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
     switch (index.column()) {
     case Started:
-        return QLocale().toString(game.startedAt.toLocalTime(), QLocale::ShortFormat);
+        return board_text::CompactDate(game.startedAt, QDateTime::currentDateTime(), QLocale());
     case Mode:
         return ModeCaption(game.mode, game.presetSeconds, game.complete);
     case Seconds:
@@ -127,6 +138,16 @@ QVariant RecentGamesModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
+void RecentGamesModel::append(const QList<results::GameSummary> &page)
+{
+    m_read += int(page.size());
+    for (const results::GameSummary &game : page) {
+        if (game.id != m_hidden) {
+            m_games.append(game);
+        }
+    }
+}
+
 bool RecentGamesModel::canFetchMore(const QModelIndex &parent) const
 {
     return !parent.isValid() && m_more;
@@ -137,13 +158,18 @@ void RecentGamesModel::fetchMore(const QModelIndex &parent)
     if (parent.isValid()) {
         return;
     }
-    const QList<results::GameSummary> page = m_store.recentGames(int(m_games.size()), kPageSize);
+    const QList<results::GameSummary> page = m_store.recentGames(m_read, kPageSize);
     m_more = page.size() == kPageSize;
-    if (page.isEmpty()) {
+    qsizetype shown = page.size();
+    for (const results::GameSummary &game : page) {
+        shown -= game.id == m_hidden ? 1 : 0;
+    }
+    if (shown == 0) {
+        m_read += int(page.size());
         return;
     }
-    beginInsertRows(QModelIndex(), int(m_games.size()), int(m_games.size() + page.size() - 1));
-    m_games.append(page);
+    beginInsertRows(QModelIndex(), int(m_games.size()), int(m_games.size() + shown - 1));
+    append(page);
     endInsertRows();
 }
 

@@ -26,6 +26,9 @@ public:
 
     /// Starts again from the newest game.
     void reload();
+    /// A game the list leaves out (one deleted with Undo still possible); takes effect at the
+    /// next reload().
+    void setHiddenGame(std::optional<qint64> gameId) { m_hidden = gameId; }
     qint64 gameId(int row) const;
     int rowOf(qint64 gameId) const;
 
@@ -38,7 +41,11 @@ public:
 
 private:
     results::ResultsStore &m_store;
+    void append(const QList<results::GameSummary> &page);
+
     QList<results::GameSummary> m_games;
+    std::optional<qint64> m_hidden;
+    int m_read = 0; ///< games read from the store, the hidden one included
     bool m_more = false; ///< the last page read was full, so more games may follow
 };
 
@@ -46,6 +53,9 @@ private:
 /// pair), with an ellipsis when shortened. Lists never need more, and laying out ten thousand
 /// characters on every repaint would slow the window down.
 QString ShownName(const QString &name);
+
+/// Up to 200 characters of `plain` as a tooltip that breaks only at blanks.
+QString ToolTip(const QString &plain);
 
 /// "Speed" or "Strength 60 s" (with "stopped" for a Strength game stopped early).
 QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete);

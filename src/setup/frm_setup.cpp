@@ -9,7 +9,10 @@
 #include "setup/settings_store.h"
 #include "setup/setup_layout.h"
 #include "twips/twips_adapter.h"
+#include "widgets/focus_ring.h"
 #include "widgets/tag_label.h"
+#include "widgets/tool_tip.h"
+#include "widgets/whole_lines.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,10 +23,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
 
+#include <chrono>
 #include <optional>
+
+using namespace std::chrono_literals;
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
@@ -32,6 +40,10 @@ using rotavex::PlayerSlot;
 namespace
 {
 
+// Whether a COM entry's device was there at the last look; apart from the roles the device
+// entries use.
+constexpr int kPresentRole = Qt::UserRole + 8;
+
 // Reasons come as parts of a sentence; a message box shows them as one.
 QString asSentence(QString text)
 {
@@ -39,6 +51,22 @@ QString asSentence(QString text)
         text[0] = text[0].toUpper();
     }
     return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
+// A green dot for an entry whose device is there, an empty square of the same size for one
+// whose device is not, so the captions stay in line.
+QIcon presenceIcon(bool present, int size)
+{
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    if (present) {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0, 90, 30), 1));
+        painter.setBrush(QColor(30, 170, 60));
+        painter.drawEllipse(QRectF(1.5, 1.5, size - 3.0, size - 3.0));
+    }
+    return QIcon(picture);
 }
 
 QString nameLabelObjectName(PlayerSlot player)
@@ -65,7 +93,15 @@ frmSetup::frmSetup(PlayerLinks &links, const rotavex::PlayerName &names, QWidget
 
     buildControls();
     buildTabOrder();
+    widgets::FocusRing::install(this);
     Form_Load();
+    markPresentPorts();
+    // A device comes and goes while the dialog is up (a paired phone, a plugged adapter).
+    m_portWatch = new QTimer(this);
+    m_portWatch->setObjectName(QStringLiteral("tmrPorts"));
+    m_portWatch->setInterval(1s);
+    connect(m_portWatch, &QTimer::timeout, this, &frmSetup::markPresentPorts);
+    m_portWatch->start();
     // A device can vanish or come back while the dialog is up; the buttons must follow.
     connect(&m_links, &PlayerLinks::statusChanged, this, &frmSetup::RefreshPortControls);
     connect(&m_links.bluetoothDevices(), &BluetoothDevices::changed, this,
@@ -169,19 +205,20 @@ void frmSetup::buildControls()
 
 void frmSetup::buildTabOrder()
 {
+    // Every name first, so a roster is typed in one go; then the links.
     QList<QWidget *> order;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         order << m_players[player].txtName;
     }
-    order << m_players[1].cmdOpen;
+    order << m_players[kFirstPlayer].cmdOpen;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         order << m_players[player].cboPort;
     }
-    order << m_players[1].cmdClose;
-    for (PlayerSlot player = 2; player <= kLastPlayer; ++player) {
+    order << m_players[kFirstPlayer].cmdClose;
+    for (PlayerSlot player = kFirstPlayer + 1; player <= kLastPlayer; ++player) {
         order << m_players[player].cmdOpen << m_players[player].cmdClose;
     }
-    order << chkOpenAtStart << cmdClose;
+    order << chkOpenAtStart << cmdClose << m_players[kFirstPlayer].txtName;
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -275,7 +312,7 @@ void frmSetup::RefreshPortControls()
             status.deviceName = m_links.bluetoothDevices().nameOf(status.device);
         }
         // Tooltips guess at markup; the reason comes from the serial layer.
-        c.fr->setToolTip(Qt::convertFromPlainText(link_status::Describe(status)));
+        c.fr->setToolTip(widgets::ToolTipText(link_status::Describe(status)));
     }
 }
 
@@ -374,5 +411,29 @@ void frmSetup::ShowOpenFailure(const QString &linkName, const QString &descripti
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
         QStringLiteral("Cannot open %1 !\r\n").arg(linkName) + description, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
+    // The device path it names stays on one line.
+    widgets::KeepLinesWhole(box);
     box.exec();
+}
+
+void frmSetup::markPresentPorts()
+{
+    const int size = QFontMetrics(font()).height() * 3 / 4;
+    const QIcon present = presenceIcon(true, size);
+    const QIcon absent = presenceIcon(false, size);
+    for (int port = 1; port <= port_names::kPortCount; ++port) {
+        // Only a look at the file system: whether the port's device path exists now.
+        const bool there = !port_names::Resolve(port).device.isEmpty();
+        for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+            QComboBox *list = m_players[player].cboPort;
+            if (list->count() < port || list->itemData(port - 1, kPresentRole) == there) {
+                continue;
+            }
+            list->setItemIcon(port - 1, there ? present : absent);
+            list->setItemData(port - 1, there, kPresentRole);
+            list->setItemData(port - 1,
+                there ? QStringLiteral("A device is there") : QStringLiteral("No device"),
+                Qt::ToolTipRole);
+        }
+    }
 }

@@ -16,6 +16,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 /// The setup dialog: a port and a name per player, Open/Close of each player's link, and
 /// whether the links open at start-up. Made afresh for every showing over the owner's links
@@ -68,6 +69,9 @@ private:
     void EndBusy();
     void ShowOpenFailure(int port, const QString &description);
     void ShowOpenFailure(const QString &linkName, const QString &description);
+    /// Marks the COM entries whose device exists now with a green dot beside the unchanged
+    /// caption; other entries of the lists are left alone. Runs at load and once a second.
+    void markPresentPorts();
     /// A design rectangle in twips as pixels at this dialog's logical DPI.
     // The pixels of a control listed in the dialog's design inventory.
     QRect designPixels(QAnyStringView objectName) const;
@@ -80,4 +84,5 @@ private:
     rotavex::PerPlayer<PlayerControls> m_players;
     QCheckBox *chkOpenAtStart = nullptr;
     QPushButton *cmdClose = nullptr; ///< the OK button
+    QTimer *m_portWatch = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "twips/twips.h"
 #include "twips/twips_adapter.h"
 #include "setup/settings_store.h"
+#include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 
@@ -112,6 +113,7 @@ private Q_SLOTS:
     void openCloseAndFullScreen();
     void closingTheMainWindowClosesTheDisplay();
     void namesFromSetupShowAtOnce();
+    void keyboardAndAssistiveTechnology();
 };
 
 void tst_FrmDisplay::everyTextFits_data()
@@ -321,6 +323,33 @@ void tst_FrmDisplay::namesFromSetupShowAtOnce()
     w.cmdSetup_Click();
     QVERIFY(edited);
     QCOMPARE(display.shown().players[3].name, QStringLiteral("Ada"));
+}
+
+// The display paints everything itself: no control takes Tab, and assistive technology reads
+// the window by its title with every text it shows as its value.
+void tst_FrmDisplay::keyboardAndAssistiveTechnology()
+{
+    frmMain w;
+    w.show();
+    frmDisplay &display = openDisplay(w);
+    startGame(w, 0);
+    for (int tick = 0; tick < 3; ++tick) {
+        w.links().storeSample(2, 7500);
+        w.tmrRefresh_Timer();
+    }
+    QVERIFY(test_support::ScreenOrder(&display).isEmpty());
+    QCOMPARE(test_support::UnnamedControls(&display), QStringList());
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(&display);
+    QVERIFY(node);
+    QCOMPARE(node->text(QAccessible::Name), QStringLiteral("Rotavex Scoreboard"));
+    const QStringList value = node->text(QAccessible::Value).split(u'\n');
+    QStringList drawn;
+    for (const frmDisplay::DrawnText &text : display.drawnTexts()) {
+        drawn << text.item.text;
+    }
+    QCOMPARE(value, drawn);
+    QVERIFY(value.contains(QStringLiteral("PLAYER 2")));
+    QVERIFY2(value.contains(QStringLiteral("7500")), qPrintable(value.join(u'|')));
 }
 
 QTEST_MAIN(tst_FrmDisplay)

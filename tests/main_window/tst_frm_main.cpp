@@ -10,6 +10,7 @@
 #include "twips/twips.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
+#include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 #include "version.h"
@@ -131,8 +132,8 @@ private Q_SLOTS:
             QVERIFY(control<TagLabel>(w, named("lblHI", n))->font().bold());
             QVERIFY(!w.links().isOpen(n));
             QCOMPARE(control<SerialControl>(w, named("MSComm", n))->parent(), &w.links());
-            QCOMPARE(
-                label->toolTip(), Qt::convertFromPlainText(name + QStringLiteral("\nCOM1 closed")));
+            QCOMPARE(QTextDocumentFragment::fromHtml(label->toolTip()).toPlainText(),
+                name + QStringLiteral("\nCOM1 closed"));
             QCOMPARE(control<SpeedBar>(w, named("pbar", n))->maximum(), 20000.0);
         }
         // The legend renders markup, so the name must reach it escaped to show literally.
@@ -188,10 +189,14 @@ private Q_SLOTS:
         // The bar is drawn over the label's right end; the name stays left of it.
         QVERIFY(label->x() + label->room() <= control<QWidget>(w, "pbar2")->x());
         // The whole name, then the link's state on a line of its own.
-        const QString tip = QTextDocumentFragment::fromHtml(label->toolTip()).toPlainText();
-        // "Whole" as far as the setup dialog's field would take it.
+        // (in lines that break at blanks, and inside a word only when it is wider than a line);
+        // "whole" as far as the setup dialog's field would take it.
+        const QStringList tip =
+            QTextDocumentFragment::fromHtml(label->toolTip()).toPlainText().split(u'\n');
         const QString held = name.left(settings_store::kMaxNameLength);
-        QVERIFY2(tip.startsWith(held + QLatin1Char('\n')), qPrintable(tip.left(200)));
+        QVERIFY2(tip.last() == QLatin1String("COM1 closed"), qPrintable(tip.last()));
+        QCOMPARE(
+            tip.mid(0, tip.size() - 1).join(QString()).remove(u' '), QString(held).remove(u' '));
 
         auto *chart = control<PlayerChart>(w, "MSChart1");
         const QString legend = chart->legendName(2);
@@ -659,7 +664,11 @@ private Q_SLOTS:
             }
         });
         w.cmdSetup_Click();
-        QVERIFY2(message.contains(said.arg(QDir::toNativeSeparators(file))), qPrintable(message));
+        // (broken into lines at blanks when it is wider than a box can be)
+        QVERIFY2(QString(message)
+                     .replace(u'\n', u' ')
+                     .contains(said.arg(QDir::toNativeSeparators(file))),
+            qPrintable(message));
         QCOMPARE(format, Qt::PlainText);
         // Whatever the file did, the edited name is on the board for this run.
         QCOMPARE(w.playerName()[1], QStringLiteral("Zoe"));
@@ -694,6 +703,26 @@ private Q_SLOTS:
                 qPrintable(stop->objectName() + u' ' + stop->metaObject()->className() + u' '
                     + stop->parentWidget()->objectName()));
         }
+    }
+
+    // Tab used to reach "Hight Score" before the screen button to its left; now it goes as the
+    // eye does, in either mode, and the ring shows where it is.
+    void tabFollowsTheScreen_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("Speed: the countdown panel hidden") << 0;
+        QTest::newRow("Strength: with the preset button") << 1;
+    }
+    void tabFollowsTheScreen()
+    {
+        QFETCH(int, mode);
+        frmMain w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        control<QRadioButton>(w, named("OptMode", mode))->click();
+        const QString faults = test_support::KeyboardWalkFaults(&w);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults));
     }
 
     void enterPressesFocusedButton_data()
@@ -866,8 +895,8 @@ private Q_SLOTS:
         const auto toolTipLine = [label] {
             QTextDocument document;
             document.setHtml(label->toolTip());
-            // The name's line, then the link's.
-            return document.toPlainText().section(QLatin1Char('\n'), 1);
+            // The name's line, then the link's (wrapped at blanks).
+            return document.toPlainText().section(QLatin1Char('\n'), 1).replace(u'\n', u' ');
         };
         QCOMPARE(w.links().open(2, 2), std::nullopt);
         QVERIFY(w.nameBold(2));
@@ -931,11 +960,14 @@ private Q_SLOTS:
         if (opens) {
             QTextDocument document;
             document.setHtml(control<TagLabel>(w, "lblName2")->toolTip());
-            QCOMPARE(document.toPlainText(),
-                QStringLiteral("PLAYER 2\nCOM2 could not be opened at start-up: No device for "
+            QCOMPARE(document.toPlainText().replace(u'\n', u' '),
+                QStringLiteral("PLAYER 2 COM2 could not be opened at start-up: No device for "
                                "COM2: looked for "
                                "%1/COM2 and /dev/rfcomm1. Retrying.")
                     .arg(runtime.portDir()));
+            // The paths and "start-up" stay whole on their lines in the tooltip as shown.
+            const QString breaks = test_support::ToolTipBreaks(control<TagLabel>(w, "lblName2"));
+            QVERIFY2(breaks.isEmpty(), qPrintable(breaks));
         }
         QCOMPARE(w.links().status(3).state, link_status::LinkState::Closed);
 

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -273,6 +274,13 @@ void tst_GameRecording::unwritableFileKeepsTheGameForTheRun()
     QTRY_COMPARE(noticeBoxes(w).size(), 1);
     QVERIFY(
         noticeBoxes(w).first()->text().contains(dir.filePath(QStringLiteral("results.sqlite"))));
+    // Wide enough for each of its lines: the file's path is never broken after a "/".
+    const auto *label = noticeBoxes(w).first()->findChild<QLabel *>("qt_msgbox_label");
+    QVERIFY(label);
+    for (const QString &line : noticeBoxes(w).first()->text().split(u'\n')) {
+        QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(line) <= label->width(),
+            qPrintable(line));
+    }
     QCOMPARE(store.gameCount(), 2);
     button(w, "CmdScore")->click();
     QCOMPARE(w.scoreWindow()

@@ -6,6 +6,7 @@
 #include "main_window/speed_bar.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
+#include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 
 #include <QApplication>
@@ -96,7 +97,8 @@ QString frameLine(QWidget *dialog, PlayerSlot player)
     static constexpr const char *kFrames[] = { "fr0", "fr1", "fr3", "fr2" };
     QTextDocument document;
     document.setHtml(child<QGroupBox>(dialog, QLatin1String(kFrames[player - 1]))->toolTip());
-    return document.toPlainText();
+    // One line of text, which the tooltip wraps at blanks.
+    return document.toPlainText().replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
 /// What the failure message looked like while it was up.
@@ -109,6 +111,9 @@ struct MessageSeen {
     Qt::TextFormat format = Qt::AutoText;
     bool busyCursor = false;
     bool dialogEnabled = true;
+    /// The widest line of the text in the box's font, and the room the box gives it.
+    int widestLine = 0;
+    int room = 0;
 };
 
 } // namespace
@@ -148,6 +153,7 @@ private Q_SLOTS:
     void openFailureIsReported_data();
     void openFailureIsReported();
     void gamesThroughSetupLinks();
+    void presentPortsAreMarked();
 
 private:
     /// Runs `act` on the next modal window of type T as soon as it is up, from a short poll
@@ -198,6 +204,13 @@ private:
             seen.busyCursor = QApplication::overrideCursor() != nullptr
                 && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             seen.dialogEnabled = dialog->isEnabled();
+            if (const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+                for (const QString &line : seen.text.split(QStringLiteral("\r\n"))) {
+                    seen.widestLine = std::max(
+                        seen.widestLine, QFontMetrics(label->font()).horizontalAdvance(line));
+                }
+                seen.room = label->contentsRect().width();
+            }
             // click() does nothing on a disabled button, so this also proves the box takes
             // input while the dialog behind it is greyed.
             box->button(QMessageBox::Ok)->click();
@@ -303,6 +316,7 @@ void tst_frm_setup::windowAndKeyboard()
 {
     QString focusAtStart;
     QStringList tabOrder;
+    QString walkFaults;
     QPoint dialogCentre;
     bool openedByReturn = true;
     bool stillShownAfterReturn = false;
@@ -314,6 +328,21 @@ void tst_frm_setup::windowAndKeyboard()
                 tabOrder << w->objectName();
             }
         }
+        // Round the chain from player 1's name, where the focus starts.
+        const qsizetype first = tabOrder.indexOf(QLatin1String("txtName1"));
+        tabOrder = tabOrder.mid(first) + tabOrder.mid(0, first);
+        // Tab itself, over the controls enabled now, with the focus ring on each.
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        // The order is the names first, not the screen's: the walk follows the chain read above.
+        QList<QWidget *> stops;
+        for (const QString &name : std::as_const(tabOrder)) {
+            if (auto *stop = dialog->findChild<QWidget *>(name); stop->isEnabled()) {
+                stops << stop;
+            }
+        }
+        walkFaults = test_support::KeyboardWalkFaults(dialog, stops);
+        txtName(dialog, 1)->setFocus();
         // Return in a name field must not press Open or OK.
         QTest::keyClick(txtName(dialog, 1), Qt::Key_Return);
         openedByReturn = m_links->isOpen(1);
@@ -322,10 +351,12 @@ void tst_frm_setup::windowAndKeyboard()
     });
 
     QCOMPARE(focusAtStart, QStringLiteral("txtName1"));
+    // Every name first, then the links; OK last.
     QCOMPARE(tabOrder,
         QStringList({ "txtName1", "txtName2", "txtName3", "txtName4", "cmdOpen1", "cboPort1",
             "cboPort2", "cboPort3", "cboPort4", "cmdClose1", "cmdOpen2", "cmdClose2", "cmdOpen3",
             "cmdClose3", "cmdOpen4", "cmdClose4", "chkOpenAtStart", "cmdClose" }));
+    QVERIFY2(walkFaults.isEmpty(), qPrintable(walkFaults));
     QVERIFY(!openedByReturn);
     QVERIFY(stillShownAfterReturn);
     const QPoint ownerCentre = m_owner->geometry().center();
@@ -677,6 +708,10 @@ void tst_frm_setup::openFailureIsReported()
 
     QVERIFY2(message.text.startsWith(firstLine + QStringLiteral("\r\n")), qPrintable(message.text));
     const QString description = message.text.mid(firstLine.size() + 2);
+    // Each line fits as it is: the box never breaks the device path ("/dev/" and "rfcomm8").
+    QVERIFY(message.widestLine > 0);
+    QVERIFY2(message.widestLine <= message.room,
+        qPrintable(QStringLiteral("%1 > %2").arg(message.widestLine).arg(message.room)));
     if (secondLine.contains(QStringLiteral("%1"))) {
         QVERIFY2(
             description.contains(secondLine.arg(m_runtime->portDir())), qPrintable(description));
@@ -798,6 +833,56 @@ void tst_frm_setup::gamesThroughSetupLinks()
     devices[2] = owned[2].get();
     QTRY_VERIFY(window.nameBold(3));
     QVERIFY(deliver(window.links(), devices, { 7500, 3750, 2500, 1875 }));
+}
+
+// Which ports have a device behind them shows beside the captions, and follows devices that
+// come and go while the dialog is up.
+void tst_frm_setup::presentPortsAreMarked()
+{
+    const auto com2 = device(2);
+    QVERIFY(com2);
+    std::unique_ptr<PtyPair> com5;
+    const auto marked = [](const QComboBox *list) {
+        QList<int> ports;
+        for (int i = 0; i < list->count(); ++i) {
+            // A mark is a picture with something drawn in it; the others are blank.
+            const QImage picture = list->itemIcon(i).pixmap(list->iconSize()).toImage();
+            bool drawn = false;
+            for (int y = 0; y < picture.height() && !drawn; ++y) {
+                for (int x = 0; x < picture.width() && !drawn; ++x) {
+                    drawn = picture.pixelColor(x, y).alpha() > 0;
+                }
+            }
+            if (drawn) {
+                ports << i + 1;
+            }
+        }
+        return ports;
+    };
+    QList<int> atLoad;
+    bool followed = false;
+    QStringList captions;
+    runSetup([&](frmSetup *dialog) {
+        atLoad = marked(cboPort(dialog, 3));
+        com5 = device(5);
+        followed = QTest::qWaitFor(
+            [&] {
+                return marked(cboPort(dialog, 1)) == QList<int> { 2, 5 }
+                && marked(cboPort(dialog, 4)) == QList<int> { 2, 5 };
+            },
+            10000);
+        for (int i = 0; i < cboPort(dialog, 2)->count(); ++i) {
+            captions << cboPort(dialog, 2)->itemText(i);
+        }
+        dialog->accept();
+    });
+    QCOMPARE(atLoad, QList<int> { 2 });
+    QVERIFY(followed);
+    QStringList expected;
+    for (int port = 1; port <= 16; ++port) {
+        expected << QStringLiteral("COM%1").arg(port);
+    }
+    QCOMPARE(captions, expected);
 }
 
 QTEST_MAIN(tst_frm_setup)

@@ -9,8 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -39,8 +41,10 @@ qint32 decode(comm::PacketState &state, QByteArrayView bytes)
 class Devsim
 {
 public:
-    explicit Devsim(const QStringList &arguments)
+    explicit Devsim(const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
+        m_process.setProcessEnvironment(environment);
         m_process.setProgram(QStringLiteral(ROTAVEX_DEVSIM_PATH));
         m_process.setArguments(arguments);
         m_process.start();
@@ -169,6 +173,7 @@ private Q_SLOTS:
     void dropsFramesNobodyRead();
     void stopsCleanly_data();
     void stopsCleanly();
+    void privateRuntimeWithoutXdgRuntimeDir();
 };
 
 void tst_devsim::countForRpm_data()
@@ -599,6 +604,34 @@ void tst_devsim::stopsCleanly()
     QCOMPARE(devsim.process().exitCode(), 0);
     QVERIFY(devsim.output().contains("links removed"));
     QCOMPARE(comEntries(runtime.portDir()), QStringList());
+}
+
+// Without XDG_RUNTIME_DIR the simulator makes a private folder for the run, says once where the
+// ports are, and removes the folder when it stops; nothing is warned about again and again.
+void tst_devsim::privateRuntimeWithoutXdgRuntimeDir()
+{
+    QTemporaryDir temp;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    Devsim devsim({ "--profile", "steady", "--players", "2" }, environment);
+    QVERIFY(devsim.waitUntilServing());
+    const QStringList made = QDir(temp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(made.size(), 1);
+    const QString runtime = temp.filePath(made.first());
+    QCOMPARE(QFileInfo(runtime).permissions()
+            & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther
+                | QFile::ExeGroup | QFile::ExeOther),
+        QFile::Permissions());
+    QCOMPARE(comEntries(runtime + QStringLiteral("/rotavex")), (QStringList { "COM1", "COM2" }));
+    QCOMPARE(devsim.output().count("XDG_RUNTIME_DIR is not set"), 1);
+    QVERIFY(devsim.output().contains(QFile::encodeName(runtime)));
+
+    QVERIFY(devsim.stop(SIGTERM));
+    QCOMPARE(devsim.process().exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(runtime));
+    const QByteArray errors = devsim.process().readAllStandardError();
+    QVERIFY2(!errors.contains("XDG_RUNTIME_DIR"), errors.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_devsim)

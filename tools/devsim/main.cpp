@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -97,6 +99,39 @@ std::optional<QString> readOptions(const QCommandLineParser &parser,
     }
     return std::nullopt;
 }
+
+// Without XDG_RUNTIME_DIR (a root shell, a container, ssh) there is no runtime folder, and Qt
+// would warn about it on every lookup: make a private one (mode 0700) for this run and tell
+// where it is, so Rotavex can be pointed at it. Removed again when the simulator ends.
+class PrivateRuntime
+{
+public:
+    PrivateRuntime()
+    {
+        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            return;
+        }
+        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/rotavex-runtime-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            return;
+        }
+        m_path = pattern;
+        qputenv("XDG_RUNTIME_DIR", m_path);
+    }
+    ~PrivateRuntime()
+    {
+        if (!m_path.isEmpty()) {
+            QDir(QFile::decodeName(m_path)).removeRecursively();
+        }
+    }
+    PrivateRuntime(const PrivateRuntime &) = delete;
+    PrivateRuntime &operator=(const PrivateRuntime &) = delete;
+    /// The folder made for this run, "" when XDG_RUNTIME_DIR was set.
+    QString path() const { return QFile::decodeName(m_path); }
+
+private:
+    QByteArray m_path;
+};
 
 // The folder the program looks for virtual ports in, created private to the user.
 std::optional<QString> portFolder(QString *error)
@@ -193,6 +228,7 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("cannot watch for signals"));
         return kExitFailure;
     }
+    const PrivateRuntime privateRuntime;
     QString error;
     const auto folder = portFolder(&error);
     if (!folder) {
@@ -217,6 +253,11 @@ int main(int argc, char *argv[])
         out << "  COM" << port.number() << ": " << port.linkPath() << " -> " << port.devicePath()
             << "  (" << describe(options, i + 1) << ")"
             << (port.replacedExisting() ? "  [replaced an existing link]" : "") << "\n";
+    }
+    if (!privateRuntime.path().isEmpty()) {
+        out << "XDG_RUNTIME_DIR is not set: the virtual ports are in " << *folder
+            << " until the simulator stops; start Rotavex with XDG_RUNTIME_DIR="
+            << privateRuntime.path() << " to find them.\n";
     }
     out << "Serving; press Ctrl+C to stop.\n";
     out.flush();

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
-//                    [--competition]
+//                              [--setup] [--open-failed] [--competition]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
 // read from or written to the user's settings.
@@ -13,6 +13,7 @@
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
+#include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "virtual_port.h"
 
@@ -23,12 +24,16 @@
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cmath>
 #include <memory>
@@ -48,6 +53,18 @@ qint32 sampleRpm(rotavex::PlayerSlot player, int tick)
         return 0;
     }
     return static_cast<qint32>(base[player - 1] * rise + wave * rise);
+}
+
+// The windows drawn one over the other where they stand, as a screen would show them.
+QImage composite(const QList<QWidget *> &windows)
+{
+    QImage picture = windows.first()->grab().toImage();
+    QPainter painter(&picture);
+    for (QWidget *window : windows.mid(1)) {
+        painter.drawPixmap(
+            window->geometry().topLeft() - windows.first()->geometry().topLeft(), window->grab());
+    }
+    return picture;
 }
 
 } // namespace
@@ -77,10 +94,15 @@ int main(int argc, char *argv[])
                        "that runs out shows its result"));
     const QCommandLineOption scores(QStringLiteral("scores"),
         QStringLiteral("play a few sample games and picture the high-score window instead"));
+    const QCommandLineOption setup(QStringLiteral("setup"),
+        QStringLiteral("picture the Setup dialog with the sample links open"));
+    const QCommandLineOption openFailed(QStringLiteral("open-failed"),
+        QStringLiteral("picture the message of an Open without a device, over Setup"));
     const QCommandLineOption competition(QStringLiteral("competition"),
         QStringLiteral("play the first round of a sample competition of ten and picture the "
                        "spectators' display with the next heat and the standings"));
-    parser.addOptions({ ticks, strength, board, width, height, display, scores, competition });
+    parser.addOptions({ ticks, strength, board, width, height, display, scores, setup, openFailed,
+        competition });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -151,7 +173,7 @@ int main(int argc, char *argv[])
         }
         click("CmdScore");
         frmScore *board = window.scoreWindow();
-        board->resize(1100, 700);
+        board->resize(1000, 640); // the size it opens with
         QApplication::processEvents();
         const QString output = parser.positionalArguments().constFirst();
         if (!board->grab().save(output, "PNG")) {
@@ -203,6 +225,30 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
         const QString output = parser.positionalArguments().constFirst();
         if (!spectators->grab().save(output, "PNG")) {
+            QTextStream(stderr) << "could not write " << output << '\n';
+            return 1;
+        }
+        QTextStream(stdout) << output << '\n';
+        return 0;
+    }
+    if (parser.isSet(setup) || parser.isSet(openFailed)) {
+        frmSetup dialog(window.links(), window.playerName(), &window);
+        dialog.show();
+        QApplication::processEvents();
+        const QString output = parser.positionalArguments().constFirst();
+        QImage picture = dialog.grab().toImage();
+        if (parser.isSet(openFailed)) {
+            // Player 3 opens COM5, where no device is: the message comes up over the dialog.
+            QTimer::singleShot(200, &dialog, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    picture = composite({ &window, &dialog, box });
+                    box->accept();
+                }
+            });
+            dialog.findChild<QComboBox *>(QStringLiteral("cboPort3"))->setCurrentIndex(4);
+            dialog.findChild<QPushButton *>(QStringLiteral("cmdOpen3"))->click();
+        }
+        if (!picture.save(output, "PNG")) {
             QTextStream(stderr) << "could not write " << output << '\n';
             return 1;
         }

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: MIT
+#include "scores/board_text.h"
+
+namespace board_text
+{
+
+QString CompactDate(const QDateTime &started, const QDateTime &now, const QLocale &locale)
+{
+    const QDateTime local = started.toLocalTime();
+    // Within the year the time tells games of one evening apart; older games need the year.
+    return local.date().year() == now.toLocalTime().date().year()
+        ? locale.toString(local, QStringLiteral("d MMM HH:mm"))
+        : locale.toString(local, QStringLiteral("d MMM yyyy"));
+}
+
+} // namespace board_text
