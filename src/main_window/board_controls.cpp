@@ -245,7 +245,8 @@ QSize MinimumSize(const BoardControls &c, const QWidget &window)
 void BuildKeyboardOrder(const BoardControls &c, QWidget &window)
 {
     const QList<QWidget *> order { c.cmdSetup, c.cmdQuit, c.CmdStart, c.CmdClear, c.CmdVisual,
-        c.CmdDisplay, c.CmdScore, c.OptMode[0], c.OptMode[1], c.cmdStr, c.cmdSetup };
+        c.CmdDisplay, c.CmdCompetition, c.CmdScore, c.OptMode[0], c.OptMode[1], c.cmdStr,
+        c.cmdSetup };
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
