@@ -125,10 +125,12 @@ void CompetitionHost::gameRecorded(const results::GameRecord &game)
     }
     // Only the competition's game, played out, is the heat's result: a Strength heat stopped
     // early stays on the board (Start goes on with it), so does a Speed heat stopped by hand.
+    // A Strength game that was stopped and went on counts once its countdown has run out: its
+    // record then holds the whole game, though the high-score lists take it as not complete.
     const Settings &settings = m_window->current()->settings;
     bool counts = false;
     if (settings.scoring == Scoring::Strength) {
-        counts = game.mode == results::GameMode::Strength && game.complete
+        counts = game.mode == results::GameMode::Strength && m_session.snapshot().ranOut
             && game.presetSeconds == settings.seconds;
     } else {
         counts = game.mode == results::GameMode::Speed && m_speedTicks

@@ -88,14 +88,13 @@ void frmMain::connectControls()
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
-    connect(m_session, &game::GameSession::ended, this,
-        [this](const results::GameRecord &game) {
-            // A competition's heat takes its result from the game as recorded, with its id.
-            const results::GameRecord recorded = m_results->record(game);
-            if (m_competition) {
-                m_competition->gameRecorded(recorded);
-            }
-        });
+    connect(m_session, &game::GameSession::ended, this, [this](const results::GameRecord &game) {
+        // A competition's heat takes its result from the game as recorded, with its id.
+        const results::GameRecord recorded = m_results->record(game);
+        if (m_competition) {
+            m_competition->gameRecorded(recorded);
+        }
+    });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
     connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
@@ -140,7 +139,8 @@ bool frmMain::nameBold(PlayerSlot player) const { return c.lblName[player]->bold
 void frmMain::updateNameToolTip(PlayerSlot player)
 {
     link_status::LinkStatus status = m_links->status(player);
-    m_session->setLink(player, m_links->isOpen(player), link_status::RecordedName(m_links->status(player)));
+    m_session->setLink(
+        player, m_links->isOpen(player), link_status::RecordedName(m_links->status(player)));
     if (status.port == 0 && status.device.isEmpty()) {
         // Never opened yet: the port or device it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);

@@ -101,8 +101,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption competition(QStringLiteral("competition"),
         QStringLiteral("play the first round of a sample competition of ten and picture the "
                        "spectators' display with the next heat and the standings"));
-    parser.addOptions({ ticks, strength, board, width, height, display, scores, setup, openFailed,
-        competition });
+    parser.addOptions(
+        { ticks, strength, board, width, height, display, scores, setup, openFailed, competition });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
