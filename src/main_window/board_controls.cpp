@@ -10,11 +10,13 @@
 #include "main_window/speed_bar.h"
 #include "twips/twips.h"
 #include "twips/twips_adapter.h"
+#include "version.h"
 #include "widgets/focus_ring.h"
 #include "widgets/tag_label.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QIcon>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -97,6 +99,11 @@ BoardControls BuildBoardControls(QWidget &window)
     BoardControls c;
     InstallAccessibleFactory();
     window.setObjectName(QStringLiteral("frmMain"));
+    QIcon icon;
+    for (const int size : rotavex::kIconSizes) {
+        icon.addFile(QStringLiteral(":/icons/rotavex-%1.png").arg(size), QSize(size, size));
+    }
+    window.setWindowIcon(icon);
     setPanelBackground(&window);
     window.resize(
         twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, window)

@@ -25,7 +25,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,11 +44,6 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
 {
-    QIcon icon;
-    for (const int size : rotavex::kIconSizes) {
-        icon.addFile(QStringLiteral(":/icons/rotavex-%1.png").arg(size), QSize(size, size));
-    }
-    setWindowIcon(icon);
     c = main_window::BuildBoardControls(*this);
     main_window::BuildKeyboardOrder(c, *this);
     m_links = new PlayerLinks(this);
@@ -139,8 +133,7 @@ bool frmMain::nameBold(PlayerSlot player) const { return c.lblName[player]->bold
 void frmMain::updateNameToolTip(PlayerSlot player)
 {
     link_status::LinkStatus status = m_links->status(player);
-    m_session->setLink(
-        player, m_links->isOpen(player), link_status::RecordedName(m_links->status(player)));
+    m_session->setLink(player, m_links->isOpen(player), link_status::RecordedName(status));
     if (status.port == 0 && status.device.isEmpty()) {
         // Never opened yet: the port or device it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);
