@@ -11,6 +11,7 @@
 #include "twips/twips.h"
 #include "twips/twips_adapter.h"
 #include "version.h"
+#include "widgets/enter_presses_button.h"
 #include "widgets/focus_ring.h"
 #include "widgets/tag_label.h"
 
@@ -258,6 +259,7 @@ void BuildKeyboardOrder(const BoardControls &c, QWidget &window)
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
     widgets::FocusRing::install(&window);
+    widgets::InstallEnterPressesButton(&window);
 }
 
 } // namespace main_window

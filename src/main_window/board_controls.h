@@ -59,7 +59,8 @@ struct BoardControls {
 /// design places, and sizes the window to its design size.
 BoardControls BuildBoardControls(QWidget &window);
 /// Tab goes through the controls in screen order (the toolbar left to right, then the Play
-/// Mode panel top to bottom), and a ring shows where it is.
+/// Mode panel top to bottom), a ring shows where it is, and Enter or Return press the focused
+/// button as Space does.
 void BuildKeyboardOrder(const BoardControls &c, QWidget &window);
 
 /// Moves the controls to where `geometry` (in twips) puts them and fits the columns.

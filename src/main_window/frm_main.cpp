@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/frm_main.h"
 
-#include "competition/competition_host.h"
 #include "display/frm_display.h"
 #include "link/bluetooth_devices.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "main_window/board_view.h"
+#include "main_window/competition_view.h"
 #include "main_window/player_chart.h"
 #include "main_window/results_view.h"
 #include "scores/frm_score.h"
@@ -19,18 +19,14 @@
 #include "widgets/tool_tip.h"
 #include "widgets/whole_lines.h"
 
-#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <chrono>
@@ -57,6 +53,8 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     m_board = std::make_unique<main_window::BoardView>(main_window::BoardView::Widgets {
         c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed, c.CurTimer, c.MSChart1 });
     m_results = std::make_unique<main_window::ResultsView>(results, *this, c.lblHI);
+    m_competition =
+        std::make_unique<main_window::CompetitionView>(c, *m_session, *m_links, results, *this);
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
@@ -82,12 +80,9 @@ void frmMain::connectControls()
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
+    // A competition's heat takes its result from the game as recorded, with its id.
     connect(m_session, &game::GameSession::ended, this, [this](const results::GameRecord &game) {
-        // A competition's heat takes its result from the game as recorded, with its id.
-        const results::GameRecord recorded = m_results->record(game);
-        if (m_competition) {
-            m_competition->gameRecorded(recorded);
-        }
+        m_competition->gameRecorded(m_results->record(game));
     });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
@@ -171,9 +166,7 @@ void frmMain::CmdStart_Click()
 void frmMain::tmrRefresh_Timer()
 {
     m_session->refreshTick(m_links->latestSamples());
-    if (m_competition) {
-        m_competition->refreshed();
-    }
+    m_competition->refreshed();
 }
 
 void frmMain::cmdStr_Click() { m_session->nextPreset(); }
@@ -219,22 +212,13 @@ void frmMain::endBySignal()
 void frmMain::cmdSetup_Click()
 {
     // During a competition the board shows a heat's names; Setup keeps its own.
-    frmSetup dialog(*m_links, m_competition ? m_competition->setupNames() : playerName(), this);
+    frmSetup dialog(*m_links, m_competition->setupNames(), this);
     dialog.exec();
-    const rotavex::PlayerName names = dialog.Unload();
-    if (m_competition) {
-        m_competition->setSetupNames(names);
-    } else {
-        m_session->setPlayerNames(names);
-    }
+    m_competition->setSetupNames(dialog.Unload());
     if (const QStringList messages = dialog.storeMessages(); !messages.isEmpty()) {
-        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(settings_store::kApplication),
-            messages.join(QStringLiteral("\n\n")), QMessageBox::Ok, this);
         // The file name comes from the user's environment: shown as written.
-        box.setTextFormat(Qt::PlainText);
-        box.setObjectName(QStringLiteral("msgSettings"));
-        widgets::KeepLinesWhole(box);
-        box.exec();
+        widgets::ShowPlainMessage(this, QString::fromLatin1(settings_store::kApplication),
+            messages.join(QStringLiteral("\n\n")), QStringLiteral("msgSettings"));
     }
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         updateNameToolTip(n); // the name, or a closed link's port, may have changed
@@ -257,11 +241,7 @@ void frmMain::CmdDisplay_Click()
         connect(m_session, &game::GameSession::updated, m_display, &frmDisplay::showSnapshot);
         connect(m_display, &frmDisplay::closed, c.CmdDisplay,
             [this] { c.CmdDisplay->setChecked(false); });
-        if (m_competition) {
-            m_display->showCompetition(m_competition->board());
-            connect(m_competition, &competition::CompetitionHost::boardChanged, m_display,
-                &frmDisplay::showCompetition);
-        }
+        m_competition->attach(m_display);
     }
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));
 }
@@ -291,46 +271,9 @@ frmScore *frmMain::scoreWindow() const { return m_results->scoreWindow(); }
 
 void frmMain::CmdScore_Click() { m_results->showScores(); }
 
-void frmMain::CmdCompetition_Click()
-{
-    if (!m_competition) {
-        // The competition chooses its game as the buttons do, and ends a Speed heat as Stop.
-        competition::CompetitionHost::Board board;
-        board.prepare = [this](game::PlayMode mode, int presetSeconds) {
-            c.OptMode[mode == game::PlayMode::Strength ? 1 : 0]->click();
-            for (int i = 0; i < 3 && m_session->snapshot().presetSeconds != presetSeconds; ++i) {
-                cmdStr_Click();
-            }
-        };
-        board.stop = [this] {
-            if (m_session->snapshot().running) {
-                c.CmdStart->click();
-            }
-        };
-        m_competition = new competition::CompetitionHost(
-            *m_session, *m_links, m_results->store(), std::move(board), this);
-        if (m_display) {
-            connect(m_competition, &competition::CompetitionHost::boardChanged, m_display,
-                &frmDisplay::showCompetition);
-        }
-    }
-    m_competition->open();
-}
+void frmMain::CmdCompetition_Click() { m_competition->open(); }
 
-void frmMain::keyPressEvent(QKeyEvent *event)
-{
-    // Buttons outside a dialog take only Space; Enter and Return reach the window unhandled.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
-    if (enter && button != nullptr && isAncestorOf(button) && button->isEnabled()) {
-        if (!event->isAutoRepeat()) {
-            button->click();
-        }
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
+competition::CompetitionHost *frmMain::competition() const { return m_competition->host(); }
 
 void frmMain::closeEvent(QCloseEvent *event)
 {

@@ -12,7 +12,6 @@
 
 class PlayerLinks;
 class QCloseEvent;
-class QKeyEvent;
 class QResizeEvent;
 class QShowEvent;
 class QTimer;
@@ -27,6 +26,7 @@ class ResultsStore;
 namespace main_window
 {
 class BoardView;
+class CompetitionView;
 class ResultsView;
 } // namespace main_window
 
@@ -65,7 +65,7 @@ public:
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
     /// The competition on the board, nullptr until CmdCompetition first opens its window.
-    competition::CompetitionHost *competition() const { return m_competition; }
+    competition::CompetitionHost *competition() const;
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -88,8 +88,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    /// Enter and Return press the focused button, as Space does.
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void connectControls();
@@ -107,5 +105,5 @@ private:
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;
     std::unique_ptr<main_window::ResultsView> m_results;
-    competition::CompetitionHost *m_competition = nullptr;
+    std::unique_ptr<main_window::CompetitionView> m_competition;
 };

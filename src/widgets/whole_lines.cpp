@@ -48,4 +48,14 @@ void KeepLinesWhole(QMessageBox &box)
     label->setMinimumWidth(std::min(widest + 2, limit));
 }
 
+void ShowPlainMessage(
+    QWidget *owner, const QString &title, const QString &text, const QString &objectName)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(objectName);
+    KeepLinesWhole(box);
+    box.exec();
+}
+
 } // namespace widgets

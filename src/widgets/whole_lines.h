@@ -2,6 +2,8 @@
 #pragma once
 
 class QMessageBox;
+class QString;
+class QWidget;
 
 namespace widgets
 {
@@ -12,5 +14,10 @@ namespace widgets
 /// most 1000) is broken at blanks into the text itself. Call after the text is set, before the
 /// box is shown.
 void KeepLinesWhole(QMessageBox &box);
+
+/// Shows `text` as written (plain text, lines whole) in a modal box over `owner` with an OK
+/// button, and returns when it is closed. `objectName` names the box for tests and tools.
+void ShowPlainMessage(
+    QWidget *owner, const QString &title, const QString &text, const QString &objectName);
 
 } // namespace widgets

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "shared/player_tables.h"
+
+#include <QPointer>
+
+class PlayerLinks;
+class QWidget;
+class frmDisplay;
+
+namespace game
+{
+class GameSession;
+} // namespace game
+
+namespace results
+{
+class ResultsStore;
+struct GameRecord;
+} // namespace results
+
+namespace competition
+{
+class CompetitionHost;
+} // namespace competition
+
+namespace main_window
+{
+
+struct BoardControls;
+
+/// The main window's side of a competition: the host is made when the Competition window first
+/// opens; until then every call passes straight through (Setup's names are the board's).
+class CompetitionView
+{
+public:
+    /// Everything given must outlive the view; `results` may be nullptr.
+    CompetitionView(const BoardControls &controls, game::GameSession &session, PlayerLinks &links,
+        results::ResultsStore *results, QWidget &window);
+
+    /// Opens (or raises) the Competition window.
+    void open();
+    /// The competition on the board, nullptr until its window first opened.
+    competition::CompetitionHost *host() const;
+    /// The names Setup edits: its own, also while a heat's names are on the board.
+    rotavex::PlayerName setupNames() const;
+    /// Setup handed back `names`: the board shows them unless a heat's names are on it.
+    void setSetupNames(const rotavex::PlayerName &names);
+    /// A game was recorded (with its id): a heat's result when a heat was on the board.
+    void gameRecorded(const results::GameRecord &game);
+    /// One refresh tick of the board went by.
+    void refreshed();
+    /// The spectators' display shows the competition between heats from now on.
+    void attach(frmDisplay *display);
+
+private:
+    void connectDisplay();
+
+    const BoardControls &m_controls;
+    game::GameSession &m_session;
+    PlayerLinks &m_links;
+    results::ResultsStore *m_results;
+    QWidget &m_window;
+    QPointer<competition::CompetitionHost> m_host;
+    QPointer<frmDisplay> m_display;
+};
+
+} // namespace main_window
