@@ -4,13 +4,13 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "widgets/tag_label.h"
-#include "twips/twips.h"
-#include "twips/twips_adapter.h"
 #include "setup/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
+#include "twips/twips.h"
+#include "twips/twips_adapter.h"
+#include "widgets/tag_label.h"
 
 #include <QApplication>
 #include <QDialog>

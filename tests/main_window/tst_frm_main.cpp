@@ -6,14 +6,14 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "widgets/tag_label.h"
-#include "twips/twips.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
+#include "twips/twips.h"
 #include "version.h"
+#include "widgets/tag_label.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -45,8 +45,8 @@
 using main_window::LedDisplay;
 using main_window::PlayerChart;
 using main_window::SpeedBar;
-using widgets::TagLabel;
 using rotavex::PlayerSlot;
+using widgets::TagLabel;
 
 namespace
 {

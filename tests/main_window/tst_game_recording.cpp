@@ -218,8 +218,8 @@ void tst_GameRecording::stoppedAndResumedIsOneGame()
     const QString atStop = speed->text();
 
     button(w, "CmdStart")->click();
-    QCOMPARE(control<widgets::TagLabel>(w, QStringLiteral("lblHI1"))->text(),
-        QStringLiteral("0 rpm"));
+    QCOMPARE(
+        control<widgets::TagLabel>(w, QStringLiteral("lblHI1"))->text(), QStringLiteral("0 rpm"));
     QCOMPARE(speed->text(), QStringLiteral("0 rev"));
     for (int i = 0; i < 25; ++i) {
         second();

@@ -6,10 +6,10 @@
 #include "display/frm_display.h"
 #include "main_window/frm_main.h"
 #include "main_window/player_chart.h"
-#include "widgets/tag_label.h"
 #include "setup/frm_setup.h"
 #include "setup/settings_store.h"
 #include "support/pty_pair.h"
+#include "widgets/tag_label.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "widgets/caption_fit.h"
 #include "main_window/layout.h"
+#include "widgets/caption_fit.h"
 
 #include <QTest>
 
