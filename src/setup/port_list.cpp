@@ -27,7 +27,7 @@ namespace
 
 QString DeviceAt(const QComboBox &list, int index)
 {
-    return index >= kPortCount ? list.itemData(index).toString() : QString();
+    return index >= port_names::kPortCount ? list.itemData(index).toString() : QString();
 }
 
 void SetDevices(QComboBox &list, const QList<SerialDevice> &devices)
@@ -42,7 +42,7 @@ void SetDevices(QComboBox &list, const QList<SerialDevice> &devices)
     }
     // The entries are rebuilt, not the choice: no one listening should see a change of it.
     const QSignalBlocker quiet(&list);
-    while (list.count() > kPortCount) {
+    while (list.count() > port_names::kPortCount) {
         list.removeItem(list.count() - 1);
     }
     for (const SerialDevice &device : wanted) {
@@ -55,7 +55,7 @@ void SetDevices(QComboBox &list, const QList<SerialDevice> &devices)
 void SelectDevice(QComboBox &list, const QString &address, const QString &name)
 {
     int index = list.findData(address);
-    if (index < kPortCount) {
+    if (index < port_names::kPortCount) {
         addDevice(list, SerialDevice { address, name.isEmpty() ? address : name });
         index = list.count() - 1;
     }

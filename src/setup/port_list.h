@@ -14,9 +14,6 @@ class QComboBox;
 namespace port_list
 {
 
-/// The COM entries come first: COM1 .. COM16.
-inline constexpr int kPortCount = port_names::kPortCount;
-
 /// The device address of entry `index`; empty for a COM entry or no entry.
 QString DeviceAt(const QComboBox &list, int index);
 
