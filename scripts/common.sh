@@ -60,6 +60,8 @@ build() {
     local opts=() targets=()
     while [ $# -gt 0 ] && [ "$1" != "--" ]; do opts+=("$1"); shift; done
     [ "${1:-}" = "--" ] && shift && targets=("$@")
+    # ccache, where installed, keeps rebuilds of the three trees (and of other checkouts) quick.
+    command -v ccache >/dev/null && opts+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     if [ ! -f "$dir/CMakeCache.txt" ]; then
         cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${opts[@]}" >/dev/null
     else
