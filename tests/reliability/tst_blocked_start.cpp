@@ -68,7 +68,7 @@ void tst_BlockedStart::strangeFilesNeverBlock()
         20000);
     // Past its start-up: the stop signal must end it normally, not kill it.
     QVERIFY(::kill(pid_t(program.processId()), signal) == 0);
-    if (!program.waitForFinished(20000)) {
+    if (!program.waitForFinished(kProcessCapMs)) {
         program.kill();
         program.waitForFinished();
         QFAIL("the program did not end on the signal");
@@ -79,3 +79,4 @@ void tst_BlockedStart::strangeFilesNeverBlock()
 
 QTEST_GUILESS_MAIN(tst_BlockedStart)
 #include "tst_blocked_start.moc"
+#include "support/process_wait.h"
