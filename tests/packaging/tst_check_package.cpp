@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "support/process_wait.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
@@ -333,4 +335,3 @@ void tst_check_package::refusesMissingPackage()
 
 QTEST_GUILESS_MAIN(tst_check_package)
 #include "tst_check_package.moc"
-#include "support/process_wait.h"

@@ -3,6 +3,8 @@
 // file should be: start-up goes on (the FIFO is never opened, only moved aside), and a stop
 // signal ends it as Quit does. A start-up that blocks fails here after a timeout; it never hangs
 // the suite.
+#include "support/process_wait.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -79,4 +81,3 @@ void tst_BlockedStart::strangeFilesNeverBlock()
 
 QTEST_GUILESS_MAIN(tst_BlockedStart)
 #include "tst_blocked_start.moc"
-#include "support/process_wait.h"
