@@ -58,7 +58,8 @@ void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
         if (repaint) {
             window.repaint();
             if (display) {
-                window.display()->repaint();
+                // The display repaints what the tick changed, as the event loop would have it.
+                QCoreApplication::sendPostedEvents(window.display(), QEvent::UpdateRequest);
             }
         }
     }

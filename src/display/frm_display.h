@@ -2,23 +2,20 @@
 #pragma once
 
 #include "competition/competition_scene.h"
+#include "display/display_picture.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
 
-#include <QCache>
-#include <QFont>
-#include <QPixmap>
-#include <QPoint>
-#include <QString>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QCloseEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
-class QPainter;
+class QResizeEvent;
 
 /// The spectators' display: a second top-level window that shows the game large enough to be
 /// read across a room. It shows the game session's snapshot, as the board does, and keeps no
@@ -38,11 +35,7 @@ public:
     const scoreboard::Shown &shown() const { return m_shown; }
 
     /// One text as it is drawn: the font fitted to its area, the text after elision.
-    struct DrawnText {
-        scoreboard::TextItem item;
-        QFont font;
-        QString text;
-    };
+    using DrawnText = display::DrawnText;
     /// Every text of the current picture, in drawing order.
     std::vector<DrawnText> drawnTexts() const;
 
@@ -60,28 +53,23 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // A text drawn once into a picture; offset is where its top left lies from the origin of
-    // the baseline.
-    struct RenderedText {
-        QPixmap pixmap;
-        QPoint offset;
-    };
-
-    std::vector<DrawnText> fitTexts(const scoreboard::Scene &scene) const;
     scoreboard::Scene scene() const;
-    void drawText(QPainter &painter, const DrawnText &drawn) const;
-    const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
+    // The picture of what is shown now, laid out if it is not yet.
+    const display::Picture &picture() const;
+    // Lays out what is shown now and asks for a repaint of only what it changed.
+    void refresh();
     void rememberPlacement() const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
     std::optional<competition::BoardShown> m_competition;
-    // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
-    mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
-    mutable RenderedText m_uncached;
+    // Unset while the window is hidden or has a new size: laid out again when next needed.
+    mutable std::optional<display::Picture> m_picture;
+    mutable display::PieceStore m_pieces;
 };

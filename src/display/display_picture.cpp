@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: MIT
+#include "display/display_picture.h"
+
+#include "shared/bgr_colour.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace display
+{
+
+namespace
+{
+
+    // A font every Debian desktop has; its digits are all one width, so numbers do not jitter.
+    const QString kFontFamily = QStringLiteral("DejaVu Sans");
+
+    QFont fontOf(const scoreboard::TextItem &item, int pixelSize)
+    {
+        QFont font(kFontFamily);
+        font.setPixelSize(pixelSize);
+        font.setBold(item.bold);
+        return font;
+    }
+
+    // The same text in the same place, size and colour looks the same.
+    bool sameLook(const scoreboard::TextItem &a, const scoreboard::TextItem &b)
+    {
+        return a.area == b.area && a.text == b.text && a.pixelSize == b.pixelSize
+            && a.bold == b.bold && a.elide == b.elide && a.alignment == b.alignment
+            && a.colour == b.colour;
+    }
+
+} // namespace
+
+DrawnText FitText(const scoreboard::TextItem &item)
+{
+    int pixelSize = item.pixelSize;
+    QFont font = fontOf(item, pixelSize);
+    // Shrink until the line fits the area's height, then (unless it is cut instead) its
+    // width: each step measures the real font, which does not scale exactly linearly.
+    for (QFontMetrics metrics(font); metrics.height() > item.area.height() && pixelSize > 1;
+         metrics = QFontMetrics(font)) {
+        pixelSize = std::min(pixelSize - 1,
+            scoreboard::FitPixelSize(pixelSize, metrics.height(), item.area.height()));
+        font.setPixelSize(pixelSize);
+    }
+    QString text = item.text;
+    if (item.elide) {
+        text = QFontMetrics(font).elidedText(
+            item.text, Qt::ElideRight, item.area.width(), Qt::TextSingleLine);
+    } else {
+        for (QFontMetrics metrics(font);
+             metrics.horizontalAdvance(text) > item.area.width() && pixelSize > 1;
+             metrics = QFontMetrics(font)) {
+            pixelSize = std::min(pixelSize - 1,
+                scoreboard::FitPixelSize(
+                    pixelSize, metrics.horizontalAdvance(text), item.area.width()));
+            font.setPixelSize(pixelSize);
+        }
+    }
+    return { item, font, text };
+}
+
+namespace
+{
+
+    bool isNumber(const QString &text)
+    {
+        return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.isDigit() || c.isSpace() || c.category() == QChar::Punctuation_Other;
+        });
+    }
+
+    void drawStar(QPainter &painter, const QRectF &area, const QColor &colour)
+    {
+        const QPointF centre = area.center();
+        const double outer = std::min(area.width(), area.height()) / 2.0;
+        const double inner = outer * 0.45;
+        QPainterPath star;
+        for (int i = 0; i < 10; ++i) {
+            const double angle = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
+            const double radius = i % 2 == 0 ? outer : inner;
+            const QPointF point =
+                centre + QPointF(std::cos(angle) * radius, std::sin(angle) * radius);
+            if (i == 0) {
+                star.moveTo(point);
+            } else {
+                star.lineTo(point);
+            }
+        }
+        star.closeSubpath();
+        painter.fillPath(star, colour);
+    }
+
+    int filledWidth(const scoreboard::BarItem &bar)
+    {
+        return static_cast<int>(std::lround(bar.fraction * bar.area.width()));
+    }
+
+} // namespace
+
+Piece PieceStore::piece(const QString &group, const QString &text, const QFont &font,
+    quint32 colour, qreal ratio, bool character)
+{
+    const QString key = group + QLatin1Char('|') + text;
+    auto kept = m_kept.find(key);
+    if (kept == m_kept.end()) {
+        const QFontMetrics metrics(font);
+        // The ink may reach past the advance and above the ascent; the picture holds all of it.
+        const QRect box = metrics.boundingRect(text).united(QRect(
+            0, -metrics.ascent(), std::max(1, metrics.horizontalAdvance(text)), metrics.height()));
+        Kept made;
+        made.offset = box.topLeft();
+        made.group = character ? group : QString();
+        made.pixmap = QPixmap((QSizeF(box.size()) * ratio).toSize());
+        made.pixmap.setDevicePixelRatio(ratio);
+        made.pixmap.fill(Qt::transparent);
+        QPainter painter(&made.pixmap);
+        painter.setFont(font);
+        painter.setPen(rotavex::ColourFromBgr(colour));
+        painter.drawText(-box.topLeft(), text);
+        painter.end();
+        kept = m_kept.insert(key, made);
+    }
+    const QSize size = (QSizeF(kept->pixmap.size()) / ratio).toSize();
+    return { kept->pixmap, QRect(kept->offset, size), key };
+}
+
+void PieceStore::use(const Piece &piece)
+{
+    m_used.insert(piece.key, true);
+    if (const auto kept = m_kept.constFind(piece.key);
+        kept != m_kept.cend() && !kept->group.isEmpty()) {
+        m_used.insert(kept->group, true);
+    }
+}
+
+void PieceStore::keepOnlyUsed()
+{
+    for (auto it = m_kept.begin(); it != m_kept.end();) {
+        const bool used =
+            m_used.contains(it.key()) || (!it->group.isEmpty() && m_used.contains(it->group));
+        it = used ? std::next(it) : m_kept.erase(it);
+    }
+    m_used.clear();
+}
+
+namespace
+{
+
+    // The pieces of `drawn` where they lie on the window.
+    std::vector<Piece> place(const DrawnText &drawn, qreal ratio, PieceStore &store)
+    {
+        const QFontMetrics metrics(drawn.font);
+        const QRect &area = drawn.item.area;
+        const int width = metrics.horizontalAdvance(drawn.text);
+        int left = area.left();
+        if (drawn.item.alignment & Qt::AlignRight) {
+            left = area.right() + 1 - width;
+        } else if (drawn.item.alignment & Qt::AlignHCenter) {
+            left = area.left() + (area.width() - width) / 2;
+        }
+        int top = area.top() + (area.height() - metrics.height()) / 2;
+        if (drawn.item.alignment & Qt::AlignBottom) {
+            top = area.bottom() + 1 - metrics.height();
+        } else if (drawn.item.alignment & Qt::AlignTop) {
+            top = area.top();
+        }
+        const QPoint baseline(left, top + metrics.ascent());
+        const QString group = QStringLiteral("%1 %2 %3 %4")
+                                  .arg(drawn.font.pixelSize())
+                                  .arg(drawn.font.bold() ? 'b' : 'n')
+                                  .arg(drawn.item.colour)
+                                  .arg(qRound(ratio * 100));
+        std::vector<Piece> pieces;
+        // Numbers are pieced together from their characters: they change every tick, their
+        // digits do not. Any other text is one piece.
+        if (!isNumber(drawn.text)) {
+            pieces.push_back(
+                store.piece(group, drawn.text, drawn.font, drawn.item.colour, ratio, false));
+            pieces.back().box.translate(baseline);
+            return pieces;
+        }
+        for (qsizetype i = 0; i < drawn.text.size(); ++i) {
+            pieces.push_back(store.piece(
+                group, QString(drawn.text.at(i)), drawn.font, drawn.item.colour, ratio, true));
+            pieces.back().box.translate(
+                baseline + QPoint(metrics.horizontalAdvance(drawn.text.left(i)), 0));
+        }
+        return pieces;
+    }
+
+    // The text of `previous` with the id of `item`: usually at the same place in the list.
+    const PlacedText *earlier(
+        const std::vector<PlacedText> &previous, std::size_t index, const QString &id)
+    {
+        if (index < previous.size() && previous[index].drawn.item.id == id) {
+            return &previous[index];
+        }
+        const auto found = std::find_if(previous.cbegin(), previous.cend(),
+            [&id](const PlacedText &text) { return text.drawn.item.id == id; });
+        return found == previous.cend() ? nullptr : &*found;
+    }
+
+    void addPieces(
+        QRegion &region, const std::vector<Piece> &pieces, const std::vector<Piece> &others)
+    {
+        for (const Piece &piece : pieces) {
+            if (std::find(others.cbegin(), others.cend(), piece) == others.cend()) {
+                region += piece.box;
+            }
+        }
+    }
+
+    // Adds the areas of the items that differ between `before` and `after`, item by item.
+    template <typename Item, typename Same, typename Area>
+    void addChanged(QRegion &region, const std::vector<Item> &before,
+        const std::vector<Item> &after, Same same, Area area)
+    {
+        for (std::size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
+            if (i < before.size() && i < after.size() && same(before[i], after[i])) {
+                continue;
+            }
+            if (i < before.size()) {
+                region += area(before[i]);
+            }
+            if (i < after.size()) {
+                region += area(after[i]);
+            }
+        }
+    }
+
+} // namespace
+
+Picture LayOut(
+    scoreboard::Scene scene, QSize size, qreal ratio, const Picture &previous, PieceStore &store)
+{
+    Picture picture;
+    picture.size = size;
+    picture.ratio = ratio;
+    picture.texts.reserve(scene.texts.size());
+    const bool sameScale = ratio == previous.ratio;
+    bool drawn = false;
+    for (std::size_t i = 0; i < scene.texts.size(); ++i) {
+        const scoreboard::TextItem &item = scene.texts[i];
+        const PlacedText *before = earlier(previous.texts, i, item.id);
+        if (before && sameScale && sameLook(before->drawn.item, item)) {
+            picture.texts.push_back(*before);
+            picture.texts.back().drawn.item = item;
+            continue;
+        }
+        PlacedText placed;
+        placed.drawn = FitText(item);
+        placed.pieces = place(placed.drawn, ratio, store);
+        picture.texts.push_back(std::move(placed));
+        drawn = true;
+    }
+    // Pieces no longer shown are let go; nothing new was drawn when every text was as before.
+    if (drawn || picture.texts.size() != previous.texts.size()) {
+        for (const PlacedText &text : picture.texts) {
+            for (const Piece &piece : text.pieces) {
+                store.use(piece);
+            }
+        }
+        store.keepOnlyUsed();
+    }
+    picture.scene = std::move(scene);
+    return picture;
+}
+
+QRegion ChangedRegion(const Picture &before, const Picture &after)
+{
+    if (before.size != after.size || before.ratio != after.ratio
+        || before.scene.background != after.scene.background
+        || before.scene.markColour != after.scene.markColour) {
+        return QRegion(QRect(QPoint(0, 0), after.size));
+    }
+    QRegion region;
+    addChanged(
+        region, before.scene.panels, after.scene.panels,
+        [](const scoreboard::PanelItem &a, const scoreboard::PanelItem &b) {
+            return a.area == b.area && a.colour == b.colour;
+        },
+        [](const scoreboard::PanelItem &panel) { return panel.area; });
+    // A bar is the same as long as its pixels are.
+    addChanged(
+        region, before.scene.bars, after.scene.bars,
+        [](const scoreboard::BarItem &a, const scoreboard::BarItem &b) {
+            return a.area == b.area && filledWidth(a) == filledWidth(b) && a.colour == b.colour
+                && a.track == b.track;
+        },
+        [](const scoreboard::BarItem &bar) { return bar.area; });
+    addChanged(
+        region, before.scene.leaderMarks, after.scene.leaderMarks,
+        [](const QRect &a, const QRect &b) { return a == b; },
+        [](const QRect &mark) { return mark; });
+    // Texts by id, down to the characters of a number that changed.
+    for (std::size_t i = 0; i < after.texts.size(); ++i) {
+        const PlacedText &text = after.texts[i];
+        const PlacedText *old = earlier(before.texts, i, text.drawn.item.id);
+        if (!old) {
+            addPieces(region, text.pieces, {});
+        } else if (old->pieces != text.pieces) {
+            addPieces(region, text.pieces, old->pieces);
+            addPieces(region, old->pieces, text.pieces);
+        }
+    }
+    for (std::size_t i = 0; i < before.texts.size(); ++i) {
+        const PlacedText &text = before.texts[i];
+        if (!earlier(after.texts, i, text.drawn.item.id)) {
+            addPieces(region, text.pieces, {});
+        }
+    }
+    return region;
+}
+
+void Paint(QPainter &painter, const Picture &picture, const QRegion &region)
+{
+    const scoreboard::Scene &scene = picture.scene;
+    // Only what lies in the region is drawn: everything else on the window is still as the
+    // last picture left it.
+    for (const QRect &part : region) {
+        painter.fillRect(part, rotavex::ColourFromBgr(scene.background));
+    }
+    for (const scoreboard::PanelItem &panel : scene.panels) {
+        if (region.intersects(panel.area)) {
+            painter.fillRect(panel.area, rotavex::ColourFromBgr(panel.colour));
+        }
+    }
+    for (const scoreboard::BarItem &bar : scene.bars) {
+        if (!region.intersects(bar.area)) {
+            continue;
+        }
+        painter.fillRect(bar.area, rotavex::ColourFromBgr(bar.track));
+        QRect filled = bar.area;
+        filled.setWidth(filledWidth(bar));
+        if (filled.width() > 0) {
+            painter.fillRect(filled, rotavex::ColourFromBgr(bar.colour));
+        }
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const QRect &mark : scene.leaderMarks) {
+        if (region.intersects(mark)) {
+            drawStar(painter, mark, rotavex::ColourFromBgr(scene.markColour));
+        }
+    }
+    for (const PlacedText &text : picture.texts) {
+        for (const Piece &piece : text.pieces) {
+            if (region.intersects(piece.box)) {
+                painter.drawPixmap(piece.box.topLeft(), piece.pixmap);
+            }
+        }
+    }
+}
+
+} // namespace display

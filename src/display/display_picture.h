@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "display/scoreboard.h"
+
+#include <QFont>
+#include <QHash>
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+#include <QRegion>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+namespace display
+{
+
+/// One text as it is drawn: the font fitted to its area, the text after elision.
+struct DrawnText {
+    scoreboard::TextItem item;
+    QFont font;
+    QString text;
+};
+
+/// Fits `item` to its area: the font shrunk until the line fits the area's height and, unless
+/// the text is cut with "…" instead, its width.
+DrawnText FitText(const scoreboard::TextItem &item);
+
+/// A text (or one character of a number) drawn once into a picture of its own, all of its ink
+/// included. Pictures are implicitly shared: copies cost nothing.
+struct Piece {
+    QPixmap pixmap;
+    QRect box; ///< where it lies on the window, in device-independent pixels
+    QString key; ///< what it shows: font, colour, scale and text
+    bool operator==(const Piece &other) const { return box == other.box && key == other.key; }
+};
+
+/// Rendered texts for the display's pictures. It keeps exactly what the current picture needs,
+/// whatever its size: every text shown, and for each number font every character drawn in it so
+/// far (digits change every tick, the set of digits does not grow past a dozen).
+class PieceStore
+{
+public:
+    /// The rendered `text` in the font, colour and scale that `group` names; drawn now unless
+    /// it is kept. A character of a number stays as long as its group is used.
+    Piece piece(const QString &group, const QString &text, const QFont &font, quint32 colour,
+        qreal ratio, bool character);
+    /// Marks `piece` as used by the current picture.
+    void use(const Piece &piece);
+    /// Forgets everything not used since the last call: texts no longer shown and the
+    /// characters of number fonts no longer in use.
+    void keepOnlyUsed();
+
+private:
+    struct Kept {
+        QPixmap pixmap;
+        QPoint offset; ///< top left of the picture from the origin of the baseline
+        QString group; ///< font, colour and scale of a character; empty for a whole text
+    };
+    QHash<QString, Kept> m_kept;
+    QHash<QString, bool> m_used; ///< keys and groups used since the last keepOnlyUsed
+};
+
+/// One text of a picture with its pieces where they lie.
+struct PlacedText {
+    DrawnText drawn;
+    std::vector<Piece> pieces;
+};
+
+/// The whole display as laid out for one scene: the scene and its texts' pieces where they
+/// lie, in drawing order after the panels, bars and marks.
+struct Picture {
+    scoreboard::Scene scene;
+    QSize size;
+    qreal ratio = 1.0;
+    std::vector<PlacedText> texts;
+};
+
+/// Lays `scene` out for a window of `size` at `ratio` device pixels per pixel. A text that is
+/// as it was in `previous` keeps its fit and pieces; only new or changed texts are measured.
+Picture LayOut(
+    scoreboard::Scene scene, QSize size, qreal ratio, const Picture &previous, PieceStore &store);
+
+/// Where `after` looks different from `before`: the places of everything that was added,
+/// removed, moved or changed. Empty when the two pictures look the same.
+QRegion ChangedRegion(const Picture &before, const Picture &after);
+
+/// Paints what of `picture` lies in `region`, background included, with a painter already
+/// clipped to `region` (as a paint event's is).
+void Paint(QPainter &painter, const Picture &picture, const QRegion &region);
+
+} // namespace display
