@@ -11,6 +11,9 @@ PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite qt6-serialport-de
 # daemon for the private bus the Bluetooth tests run their fake Bluetooth service on.
 TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian
                dbus-daemon)
+# What `./scripts/bench` needs on top: Google Benchmark, the private bus, and an X server of its
+# own (Xvfb) for the figures taken as on a user's desktop.
+BENCH_PACKAGES=(libbenchmark-dev dbus-daemon xvfb xauth)
 # What `./scripts/run --demo --bluetooth` needs on top: the same private bus.
 BLUETOOTH_DEMO_PACKAGES=(dbus-daemon)
 
