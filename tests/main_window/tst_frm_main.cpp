@@ -6,8 +6,8 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "setup/frm_setup.h"
 #include "settings/settings_store.h"
+#include "setup/frm_setup.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
@@ -118,7 +118,9 @@ private Q_SLOTS:
                 .arg(rotavex::kVersionMajor)
                 .arg(rotavex::kVersionMinor)
                 .arg(rotavex::kVersionPatch));
-        QVERIFY(!w.windowIcon().pixmap(QSize(32, 32)).isNull());
+        // The icon comes once the window has shown its first picture.
+        w.show();
+        QTRY_VERIFY(!w.windowIcon().pixmap(QSize(32, 32)).isNull());
         const QStringList expectedNames { "<b>Ann</b>", "PLAYER 2", "", "PLAYER 4" };
         auto *chart = control<PlayerChart>(w, "MSChart1");
         for (const PlayerSlot n : kPlayers) {
