@@ -242,11 +242,8 @@ std::optional<QString> PlayerLinks::beginOpenDevice(PlayerSlot player, const QSt
     }
     link.status.device = device;
     link.status.deviceName = m_devices->nameOf(device);
-    if (m_devices->isLoaded()) {
-        if (const std::optional<QString> obstacle =
-                bluetooth_inventory::Obstacle(m_devices->snapshot(), device)) {
-            return *obstacle;
-        }
+    if (const std::optional<QString> obstacle = m_devices->obstacle(device)) {
+        return *obstacle;
     }
     startAttempt(player, AttemptKind::UserOpen);
     return std::nullopt;
@@ -395,8 +392,8 @@ void PlayerLinks::attemptFailed(PlayerSlot player, const QString &reason)
 QString PlayerLinks::failureReason(PlayerSlot player) const
 {
     if (m_devices->isLoaded() && !m_devices->isHung()) {
-        if (const std::optional<QString> obstacle = bluetooth_inventory::Obstacle(
-                m_devices->snapshot(), m_links[player].status.device)) {
+        if (const std::optional<QString> obstacle =
+                m_devices->obstacle(m_links[player].status.device)) {
             return *obstacle;
         }
     }
@@ -438,9 +435,18 @@ void PlayerLinks::devicesChanged()
             link.status.deviceName = name;
             Q_EMIT statusChanged(player);
         }
+        const bool known = m_devices->isLoaded() && !m_devices->isHung();
+        // A waiting link says what stands in its way now (the adapter switched off after the
+        // link was lost, say); its state and time stay.
+        if (known && link_status::IsWaiting(link.status.state)) {
+            const QString reason = failureReason(player);
+            if (reason != link.status.reason) {
+                link.status.reason = reason;
+                Q_EMIT statusChanged(player);
+            }
+        }
         // A device that has just come back is tried at once rather than at the next tick.
-        const bool reachable = m_devices->isLoaded() && !m_devices->isHung()
-            && !bluetooth_inventory::Obstacle(m_devices->snapshot(), link.status.device);
+        const bool reachable = known && !m_devices->obstacle(link.status.device);
         if (reachable && link_status::IsWaiting(link.status.state) && link.attempt == 0
             && link.busyAttempt == 0) {
             startAttempt(player, AttemptKind::Retry);
