@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 
 using bluetooth_inventory::Snapshot;
 
@@ -293,9 +292,7 @@ void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 gen
         } else {
             if (!m_warned) {
                 m_warned = true;
-                std::fprintf(stderr,
-                    "rotavex: ignoring a Bluetooth device list of signature \"%s\"; asking "
-                    "again later\n",
+                qWarning("Ignoring a Bluetooth device list of signature \"%s\"; asking again later",
                     qPrintable(reply.signature()));
             }
             readFailed(true);
