@@ -334,13 +334,18 @@ void tst_bluetooth_links::strangerChangesNothing_data()
     QTest::addColumn<QString>("lose"); // before the call; empty: the link stays up
     QTest::addColumn<QString>("call");
 
-    QTest::newRow("stranger drops a live link") << "" << "foreign disconnect 1";
-    QTest::newRow("stranger hands over a connected device") << "" << "foreign new 1 socket";
-    QTest::newRow("stranger hands over a device being reconnected")
-        << "out 1" << "foreign new 1 socket";
-    QTest::newRow("stranger hands over a file") << "out 1" << "foreign new 1 file";
-    QTest::newRow("stranger releases the profile") << "" << "foreign release";
-    QTest::newRow("service hands over a file for a live link") << "" << "hand-file 1";
+    QTest::newRow("stranger drops a live link") << ""
+                                                << "foreign disconnect 1";
+    QTest::newRow("stranger hands over a connected device") << ""
+                                                            << "foreign new 1 socket";
+    QTest::newRow("stranger hands over a device being reconnected") << "out 1"
+                                                                    << "foreign new 1 socket";
+    QTest::newRow("stranger hands over a file") << "out 1"
+                                                << "foreign new 1 file";
+    QTest::newRow("stranger releases the profile") << ""
+                                                   << "foreign release";
+    QTest::newRow("service hands over a file for a live link") << ""
+                                                               << "hand-file 1";
 }
 
 // Profile calls from anyone but the service, or with anything but a socket, are refused with
