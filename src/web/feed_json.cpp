@@ -57,7 +57,7 @@ namespace
             return QJsonValue::Null;
         }
         QJsonArray places;
-        for (const scoreboard::RankEntry &entry : scoreboard::RankShown(shown)) {
+        for (const scoreboard::RankEntry &entry : *shown.ranking) {
             places.append(QJsonObject {
                 { QStringLiteral("rank"), entry.rank },
                 { QStringLiteral("seat"), entry.player },
