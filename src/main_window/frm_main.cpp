@@ -13,7 +13,7 @@
 #include "main_window/web_view.h"
 #include "scores/frm_score.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "twips/twips.h"
 #include "version.h"
 #include "widgets/tag_label.h"
