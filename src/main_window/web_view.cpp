@@ -3,7 +3,7 @@
 
 #include "display/frm_display.h"
 #include "game/game_session.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "web/web_scoreboard.h"
 #include "widgets/whole_lines.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "web/web_settings.h"
 
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "shared/decimal_text.h"
 
 namespace web

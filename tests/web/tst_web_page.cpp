@@ -4,7 +4,7 @@
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "main_window/web_view.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/pty_pair.h"
 #include "web/web_settings.h"
 
@@ -89,7 +89,8 @@ void tst_WebPage::followsTheGame()
         const scoreboard::Shown shown = scoreboard::ShownFrom(w.session().snapshot());
         const QString revolutions = QLocale(QLocale::English).toString(shown.players[2].live);
         QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("#player2 .value")), revolutions, 2000);
-        QCOMPARE(text(QStringLiteral("#countdown")), QString::number(shown.countdownSeconds));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            text(QStringLiteral("#countdown")), QString::number(shown.countdownSeconds), 2000);
     }
     QVERIFY(w.session().snapshot().players[2].revolutions > 0);
     QCOMPARE(text(QStringLiteral("#player2 .name")), QStringLiteral("Ben"));
