@@ -57,7 +57,7 @@ namespace
             return QJsonValue::Null;
         }
         QJsonArray places;
-        for (const scoreboard::RankEntry &entry : *shown.ranking) {
+        for (const scoreboard::Place &entry : *shown.ranking) {
             places.append(QJsonObject {
                 { QStringLiteral("rank"), entry.rank },
                 { QStringLiteral("seat"), entry.player },
@@ -90,7 +90,7 @@ namespace
             { QStringLiteral("seats"), QJsonArray::fromStringList(board.seats) },
             { QStringLiteral("next"), board.onDeck },
             { QStringLiteral("scoring"),
-                board.scoring == competition::Scoring::Speed ? QStringLiteral("speed")
+                board.scoring == rotavex::PlayMode::Speed ? QStringLiteral("speed")
                                                              : QStringLiteral("strength") },
             { QStringLiteral("standings"), standings },
         };

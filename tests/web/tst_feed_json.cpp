@@ -117,7 +117,7 @@ void tst_FeedJson::format()
         ann.score = 1234;
         shown = competition::BoardShown { QStringLiteral("Friday cup"),
             QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo" }, QStringLiteral("Next: Di, Ed"),
-            competition::Scoring::Strength, { ann } };
+            rotavex::PlayMode::Strength, { ann } };
     }
     const QJsonObject feed = QJsonDocument::fromJson(web::FeedJson(snapshot, shown)).object();
     for (const QString &check : expected) {
