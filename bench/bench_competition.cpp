@@ -34,7 +34,7 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
 {
     QTemporaryDir dir;
     results::ResultsStore games(dir.path());
-    CompetitionStore store(games.filePath());
+    CompetitionStore store(&games);
     Competition c;
     c.settings = Settings { QStringLiteral("Big night"), Scoring::Strength, 60, 8 };
     QStringList names;

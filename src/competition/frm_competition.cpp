@@ -92,14 +92,27 @@ frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
     if (const std::optional<qint64> open = m_store.openCompetition()) {
         m_competition = m_store.load(*open);
     }
-    if (!m_store.isSaved()) {
+    if (!m_store.skipped().isEmpty()) {
+        m_status->setText(QStringLiteral("Damaged parts of the saved competition were left out: "
+                                         "%1.")
+                              .arg(m_store.skipped()));
+    } else if (m_store.filePath().isEmpty()) {
         m_status->setText(QStringLiteral("The results file cannot be used: this competition is "
                                          "kept for this run only."));
     }
+    // A change that waited for the file and met another instance's newer one there.
+    m_store.setConflictHandler([this](const Competition &stored) {
+        m_competition = stored;
+        m_called.reset();
+        m_status->setText(QStringLiteral("Another Rotavex changed this competition while a "
+                                         "change here waited to be saved; it shows theirs now."));
+        showCompetition();
+        Q_EMIT competitionChanged();
+    });
     showCompetition();
 }
 
-frmCompetition::~frmCompetition() = default;
+frmCompetition::~frmCompetition() { m_store.setConflictHandler({}); }
 
 const Competition *frmCompetition::current() const
 {
@@ -291,14 +304,25 @@ bool frmCompetition::createCompetition()
 
 bool frmCompetition::save(const QString &what)
 {
-    if (!m_store.save(*m_competition)) {
-        m_status->setText(QStringLiteral("The competition could not be saved (%1); it stays open "
-                                         "in this window.")
-                              .arg(m_store.lastError()));
-        return false;
+    switch (m_store.save(*m_competition)) {
+    case CompetitionStore::Saved::Written:
+        m_status->setText(QStringLiteral("Competition %1.").arg(what));
+        return true;
+    case CompetitionStore::Saved::Waiting:
+        m_status->setText(QStringLiteral("Competition %1; it cannot be written to the results "
+                                         "file yet (%2) and is kept until it can.")
+                              .arg(what, m_store.lastError()));
+        return true;
+    case CompetitionStore::Saved::Conflict:
+        break;
     }
-    m_status->setText(QStringLiteral("Competition %1.").arg(what));
-    return true;
+    // Another instance changed it first: its state stands, this change is not made.
+    m_called.reset();
+    m_status->setText(QStringLiteral("Another Rotavex changed this competition first; it shows "
+                                     "theirs now and this change was not made."));
+    showCompetition();
+    Q_EMIT competitionChanged();
+    return false;
 }
 
 void frmCompetition::showCompetition()

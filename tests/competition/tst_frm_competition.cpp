@@ -90,7 +90,7 @@ void tst_frmCompetition::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_games = std::make_unique<results::ResultsStore>(m_dir->path());
-    m_store = std::make_unique<CompetitionStore>(m_games->filePath());
+    m_store = std::make_unique<CompetitionStore>(m_games.get());
 }
 
 void tst_frmCompetition::cleanup()
