@@ -41,14 +41,25 @@ QTableWidget *makeTable(const QString &objectName, const QStringList &headers, Q
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // One line a row: a fixed height, so ten thousand rows are not measured one by one.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     return table;
 }
 
 QTableWidgetItem *cell(const QString &text)
 {
-    // Names are shown as typed: QTableWidgetItem never interprets markup.
-    return new QTableWidgetItem(text);
+    // Names are shown as typed: QTableWidgetItem never interprets markup. A name of thousands of
+    // characters would be laid out whole for every column width: the cell shows its start and
+    // the tooltip all of it.
+    constexpr qsizetype kShown = 100;
+    if (text.size() <= kShown) {
+        return new QTableWidgetItem(text);
+    }
+    const qsizetype cut = text.at(kShown - 1).isHighSurrogate() ? kShown - 1 : kShown;
+    auto *item = new QTableWidgetItem(text.left(cut) + QStringLiteral("…"));
+    item->setToolTip(text);
+    return item;
 }
 
 QString gameText(const Settings &settings)
@@ -178,6 +189,7 @@ void frmCompetition::buildRunPage(QWidget *page)
     auto *rosterLayout = new QVBoxLayout(rosterBox);
     m_players = new QListWidget(rosterBox);
     m_players->setObjectName(QStringLiteral("lstPlayers"));
+    m_players->setUniformItemSizes(true);
     m_players->setEditTriggers(
         QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     rosterLayout->addWidget(m_players);
