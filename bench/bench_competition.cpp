@@ -38,7 +38,7 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
     results::ResultsStore games(dir.path());
     CompetitionStore store(&games);
     Competition c;
-    c.settings = Settings { QStringLiteral("Big night"), Scoring::Strength, 60, 8 };
+    c.settings = Settings { QStringLiteral("Big night"), PlayMode::Strength, 60, 8 };
     QStringList names;
     for (int i = 1; i <= 40; ++i) {
         names.append(QStringLiteral("Player %1").arg(i));
@@ -88,7 +88,7 @@ void BM_Roster10000Create(benchmark::State &state)
     const QString roster = bigRoster();
     for (auto _ : state) {
         Competition c;
-        c.settings = Settings { QStringLiteral("Huge night"), Scoring::Strength, 60, 4 };
+        c.settings = Settings { QStringLiteral("Huge night"), PlayMode::Strength, 60, 4 };
         AddPlayers(c, ParseRoster(roster));
         benchmark::DoNotOptimize(store.save(c));
     }
@@ -97,7 +97,7 @@ void BM_Roster10000Create(benchmark::State &state)
 Competition savedBigCompetition(CompetitionStore &store)
 {
     Competition c;
-    c.settings = Settings { QStringLiteral("Huge night"), Scoring::Strength, 60, 4 };
+    c.settings = Settings { QStringLiteral("Huge night"), PlayMode::Strength, 60, 4 };
     AddPlayers(c, ParseRoster(bigRoster()));
     store.save(c);
     return c;

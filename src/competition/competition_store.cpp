@@ -76,12 +76,12 @@ namespace
         const qint64 scoring = query.value(1).toLongLong();
         const qint64 seconds = query.value(2).toLongLong();
         const qint64 rounds = query.value(3).toLongLong();
-        if ((scoring != int(Scoring::Speed) && scoring != int(Scoring::Strength))
+        if ((scoring != int(PlayMode::Speed) && scoring != int(PlayMode::Strength))
             || (seconds != 30 && seconds != 60 && seconds != 90) || rounds < kMinRounds
             || rounds > kMaxRounds) {
             skipped.note("settings out of range, replaced");
         }
-        settings.scoring = scoring == int(Scoring::Speed) ? Scoring::Speed : Scoring::Strength;
+        settings.scoring = scoring == int(PlayMode::Speed) ? PlayMode::Speed : PlayMode::Strength;
         settings.seconds = seconds == 30 || seconds == 90 ? int(seconds) : 60;
         settings.rounds = int(std::clamp<qint64>(rounds, kMinRounds, kMaxRounds));
         if (query.value(0).toString().size() > kMaxNameLength) {

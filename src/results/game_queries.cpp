@@ -57,9 +57,9 @@ namespace
         return QDateTime::fromString(text, Qt::ISODate);
     }
 
-    GameMode modeFrom(const QVariant &value)
+    PlayMode modeFrom(const QVariant &value)
     {
-        return value.toInt() == int(GameMode::Strength) ? GameMode::Strength : GameMode::Speed;
+        return value.toInt() == int(PlayMode::Strength) ? PlayMode::Strength : PlayMode::Speed;
     }
 
 } // namespace

@@ -54,7 +54,7 @@ namespace
 
 std::optional<BestList> ListOf(const GameRecord &game)
 {
-    if (game.mode == GameMode::Speed) {
+    if (game.mode == PlayMode::Speed) {
         return BestList::Speed;
     }
     if (!game.complete || !game.presetSeconds) {
@@ -72,9 +72,9 @@ std::optional<BestList> ListOf(const GameRecord &game)
     }
 }
 
-QString ModeName(GameMode mode)
+QString ModeName(PlayMode mode)
 {
-    return mode == GameMode::Strength ? QStringLiteral("strength") : QStringLiteral("speed");
+    return mode == PlayMode::Strength ? QStringLiteral("strength") : QStringLiteral("speed");
 }
 
 ResultsStore::ResultsStore(const QString &folder, Access access)

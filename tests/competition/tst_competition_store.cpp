@@ -116,7 +116,7 @@ void tst_CompetitionStore::resumesAfterRestart()
         CompetitionStore store(&games);
         QVERIFY(store.isSaved());
         expected.settings =
-            Settings { QStringLiteral("Friday \"Spin\" night"), Scoring::Strength, 90, 3 };
+            Settings { QStringLiteral("Friday \"Spin\" night"), PlayMode::Strength, 90, 3 };
         AddPlayers(expected, { "Ann", "Bob", "Cem", "Dai", "Eve", "Fay", "Gus", "Hal", "Ida" });
         QCOMPARE(store.save(expected), CompetitionStore::Saved::Written);
         QVERIFY(expected.id > 0);

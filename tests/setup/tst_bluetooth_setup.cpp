@@ -4,7 +4,7 @@
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/private_bus.h"
 #include "support/pty_pair.h"
 
@@ -130,7 +130,12 @@ private:
             box->button(QMessageBox::Ok)->click();
         });
         cmdOpen(dialog, player)->click();
+        // The dialog stays greyed until the open has ended and its message is closed.
+        const bool ended = QTest::qWaitFor([dialog] { return dialog->isEnabled(); }, 20000);
         delete poll.data();
+        if (!ended) {
+            return QStringLiteral("<still greyed>");
+        }
         return text;
     }
 
