@@ -32,19 +32,9 @@ void BM_Lineup(benchmark::State &state)
     }
 }
 
-void BM_OpenCompetitionWindow(benchmark::State &state)
+// Half the heats played, every fifth heat redone, someone absent now and then.
+void playHalf(Competition &c)
 {
-    QTemporaryDir dir;
-    results::ResultsStore games(dir.path());
-    CompetitionStore store(&games);
-    Competition c;
-    c.settings = Settings { QStringLiteral("Big night"), PlayMode::Strength, 60, 8 };
-    QStringList names;
-    for (int i = 1; i <= 40; ++i) {
-        names.append(QStringLiteral("Player %1").arg(i));
-    }
-    AddPlayers(c, names);
-    // Half the heats played, every fifth heat redone, someone absent now and then.
     const int half = int(c.heats.size()) / 2;
     for (int h = 0; h < half; ++h) {
         for (int attempt = 0; attempt < (h % 5 == 0 ? 2 : 1); ++attempt) {
@@ -59,6 +49,21 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
             RecordAttempt(c, seats, 0, attempt > 0);
         }
     }
+}
+
+void BM_OpenCompetitionWindow(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    results::ResultsStore games(dir.path());
+    CompetitionStore store(&games);
+    Competition c;
+    c.settings = Settings { QStringLiteral("Big night"), PlayMode::Strength, 60, 8 };
+    QStringList names;
+    for (int i = 1; i <= 40; ++i) {
+        names.append(QStringLiteral("Player %1").arg(i));
+    }
+    AddPlayers(c, names);
+    playHalf(c);
     store.save(c);
     for (auto _ : state) {
         frmCompetition window(store);
@@ -99,11 +104,13 @@ Competition savedBigCompetition(CompetitionStore &store)
     Competition c;
     c.settings = Settings { QStringLiteral("Huge night"), PlayMode::Strength, 60, 4 };
     AddPlayers(c, ParseRoster(bigRoster()));
+    playHalf(c);
     store.save(c);
     return c;
 }
 
-// One late player joins the 10 000 and the competition is saved, as Add players does.
+// One late player joins the 10 000, half their heats played, and the competition is saved, as
+// Add players does.
 void BM_Roster10000AddOne(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -117,7 +124,8 @@ void BM_Roster10000AddOne(benchmark::State &state)
     }
 }
 
-// The Competition window opened on the 10 000, read from the file, to its first painted frame.
+// The Competition window opened on the 10 000, half their heats played, read from the file, to
+// its first painted frame.
 void BM_Roster10000OpenWindow(benchmark::State &state)
 {
     QTemporaryDir dir;

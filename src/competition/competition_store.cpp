@@ -147,6 +147,9 @@ namespace
                     skipped.note("heat seats out of the rounds' order");
                     continue;
                 }
+                if (number != c.heats.size() + 1) {
+                    skipped.note("heats renumbered in their order");
+                }
                 found = heatIndex.insert(number, int(c.heats.size()));
                 Heat heat;
                 heat.round = int(round);
@@ -210,8 +213,10 @@ namespace
     }
 
     // Writes the competition's rows under `id` (0: a new row, whose id is returned in `id`).
-    std::optional<QSqlError> writeRows(
-        QSqlDatabase &db, const Competition &competition, bool closed, qint64 &id)
+    // With `stored`, the undamaged state the file holds, only what differs from it is written:
+    // a late arrival rewrites the heats it moved, not ten thousand players.
+    std::optional<QSqlError> writeRows(QSqlDatabase &db, const Competition &competition,
+        bool closed, qint64 &id, const Competition *stored)
     {
         QSqlQuery query(db);
         auto run = [&]() { return query.exec() ? std::nullopt : std::optional(query.lastError()); };
@@ -240,17 +245,24 @@ namespace
                 return error;
             }
         }
-        for (const char *sql : { "DELETE FROM competition_players WHERE competition_id = ?",
-                 "DELETE FROM competition_heats WHERE competition_id = ?" }) {
-            query.prepare(QLatin1String(sql));
+        const Competition empty;
+        const bool samePlayers = stored && stored->players.size() <= competition.players.size();
+        const Competition &before = stored ? *stored : empty;
+        if (!samePlayers) {
+            query.prepare(
+                QStringLiteral("DELETE FROM competition_players WHERE competition_id = ?"));
             query.addBindValue(id);
             if (const auto error = run()) {
                 return error;
             }
         }
-        query.prepare(QStringLiteral("INSERT INTO competition_players (competition_id, player, "
-                                     "name, retired) VALUES (?, ?, ?, ?)"));
-        for (const Player &player : competition.players) {
+        query.prepare(QStringLiteral("INSERT OR REPLACE INTO competition_players (competition_id, "
+                                     "player, name, retired) VALUES (?, ?, ?, ?)"));
+        for (qsizetype i = 0; i < competition.players.size(); ++i) {
+            const Player &player = competition.players[i];
+            if (samePlayers && i < before.players.size() && before.players[i] == player) {
+                continue;
+            }
             query.addBindValue(id);
             query.addBindValue(player.id);
             query.addBindValue(text(player.name));
@@ -259,9 +271,32 @@ namespace
                 return error;
             }
         }
+        QSqlQuery remove(db);
+        remove.prepare(
+            QStringLiteral("DELETE FROM competition_heats WHERE competition_id = ? AND heat = ?"));
+        if (!stored) {
+            remove.prepare(QStringLiteral("DELETE FROM competition_heats WHERE competition_id = ? "
+                                          "AND heat >= ?"));
+        }
         query.prepare(QStringLiteral("INSERT INTO competition_heats (competition_id, heat, round, "
                                      "device, player) VALUES (?, ?, ?, ?, ?)"));
-        for (int h = 0; h < competition.heats.size(); ++h) {
+        const qsizetype heats = std::max(competition.heats.size(), before.heats.size());
+        for (qsizetype h = stored ? 0 : -1; h < heats; ++h) {
+            if (h >= 0 && h < competition.heats.size() && h < before.heats.size()
+                && competition.heats[h] == before.heats[h]) {
+                continue;
+            }
+            // Without a stored state every heat goes, whatever its number: one delete.
+            if (stored || h < 0) {
+                remove.addBindValue(id);
+                remove.addBindValue(std::max<qsizetype>(h + 1, 0));
+                if (!remove.exec()) {
+                    return remove.lastError();
+                }
+            }
+            if (h < 0 || h >= competition.heats.size()) {
+                continue;
+            }
             const Heat &heat = competition.heats[h];
             for (int d = 0; d < kDevices; ++d) {
                 if (heat.seats[std::size_t(d)] == kNoPlayer) {
@@ -277,12 +312,19 @@ namespace
                 }
             }
         }
+        QSet<std::pair<int, int>> written;
+        for (const Attempt &attempt : before.attempts) {
+            written.insert({ attempt.heat, attempt.attempt });
+        }
         // Attempts are history: written once, never replaced.
         query.prepare(
             QStringLiteral("INSERT OR IGNORE INTO competition_results (competition_id, heat, "
                            "attempt, device, player, absent, revolutions, best_rpm, game_id) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         for (const Attempt &attempt : competition.attempts) {
+            if (written.contains({ attempt.heat, attempt.attempt })) {
+                continue;
+            }
             for (const SeatResult &seat : attempt.seats) {
                 query.addBindValue(id);
                 query.addBindValue(attempt.heat + 1);
@@ -365,10 +407,11 @@ void CompetitionStore::submit(qint64 id)
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
             return std::optional(error);
         };
+        std::optional<Competition> stored;
         if (real > 0) {
             Skipped skipped;
             QSqlError error;
-            const std::optional<Competition> stored = readCompetition(db, real, skipped, error);
+            stored = readCompetition(db, real, skipped, error);
             if (error.isValid()) {
                 return fail(error);
             }
@@ -390,12 +433,16 @@ void CompetitionStore::submit(qint64 id)
             if (!stored) {
                 real = 0;
             }
+            // Rows left out as damaged are only cleared by writing everything again.
+            if (!skipped.text().isEmpty()) {
+                stored.reset();
+            }
         }
         Competition written = state;
         for (Attempt &attempt : written.attempts) {
             attempt.gameId = keeper->idInFile(attempt.gameId);
         }
-        if (const auto error = writeRows(db, written, closed, real)) {
+        if (const auto error = writeRows(db, written, closed, real, stored ? &*stored : nullptr)) {
             return fail(*error);
         }
         QSqlQuery commit(db);

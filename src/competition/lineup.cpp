@@ -90,7 +90,7 @@ namespace
     // How far apart (in a device's column, or in the round's heats) two players may be for the
     // improving exchanges to look at them: every pair in a small round, neighbours in a big one,
     // so a round costs time in proportion to its players.
-    constexpr std::size_t kReach = 64;
+    constexpr std::size_t kReach = 24;
 
     using Columns = std::array<std::vector<int>, kDevices>;
 
