@@ -141,8 +141,33 @@ void BM_Roster10000OpenWindow(benchmark::State &state)
     }
 }
 
+// The window opened on 40 players whose names are as long as a name may be (32 767 characters),
+// in a competition of such a name.
+void BM_LongNamesOpenWindow(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    results::ResultsStore games(dir.path());
+    CompetitionStore store(&games);
+    Competition c;
+    c.settings = Settings { QString(kMaxNameLength, u'C'), PlayMode::Strength, 60, 4 };
+    QStringList names;
+    for (int i = 0; i < 40; ++i) {
+        names.append(QString(kMaxNameLength - 3, QChar(u'a' + i % 26)) + QString::number(100 + i));
+    }
+    AddPlayers(c, names);
+    store.save(c);
+    for (auto _ : state) {
+        CompetitionStore reader(&games);
+        frmCompetition window(reader);
+        window.show();
+        window.repaint();
+        benchmark::DoNotOptimize(window.current());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_LongNamesOpenWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Roster10000Create)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Roster10000AddOne)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Roster10000OpenWindow)->Unit(benchmark::kMillisecond)->Iterations(3);

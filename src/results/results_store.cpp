@@ -472,7 +472,7 @@ bool ResultsStore::submit(qint64 key, WriteQueue::Change change)
         m_lastError.clear();
         return true;
     }
-    tellWaiting(QStringLiteral("The change is"));
+    tellWaiting(QStringLiteral("The competition's change is"));
     return false;
 }
 
