@@ -355,8 +355,11 @@ struct CompetitionStore::Book {
     std::set<qint64> closed;
     /// Competitions whose latest change waits for the file.
     std::set<qint64> waiting;
-    /// Id here (negative: made in this run before the file took it) -> id in the file.
+    /// Id here -> id in the file, where they differ: one made in this run before the file took
+    /// it (negative here), or one the file held before it was replaced (0: not in it yet).
     std::map<qint64, qint64> inFile;
+    /// The keeper's file the ids and states above belong to.
+    int generation = 0;
     /// Id in the file -> the state this run last read or wrote there.
     std::map<qint64, Competition> base;
     /// Set by a write that found the competition changed by another instance.
@@ -364,6 +367,26 @@ struct CompetitionStore::Book {
     bool saving = false;
     qint64 nextId = -1;
     std::function<void(const Competition &)> conflictHandler;
+
+    /// The file's id of a competition; 0 when the file does not hold it yet.
+    qint64 realId(qint64 id) const
+    {
+        const auto found = inFile.find(id);
+        return found != inFile.end() ? found->second : std::max<qint64>(id, 0);
+    }
+    /// A file started anew (the old one removed, replaced or damaged) holds none of this run's
+    /// competitions, whatever its ids say: each is written there as a new one.
+    void follow(int fileGeneration)
+    {
+        if (fileGeneration == generation) {
+            return;
+        }
+        generation = fileGeneration;
+        base.clear();
+        for (const auto &[id, state] : states) {
+            inFile[id] = 0;
+        }
+    }
 };
 
 CompetitionStore::CompetitionStore(results::ResultsStore *keeper)
@@ -396,8 +419,8 @@ void CompetitionStore::submit(qint64 id)
     const std::shared_ptr<Book> shared = m_book;
     m_keeper->submit(id, [shared, keeper, state, closed, id](QSqlDatabase &db) {
         Book &book = *shared;
-        const auto found = book.inFile.find(id);
-        qint64 real = id > 0 ? id : found == book.inFile.end() ? 0 : found->second;
+        book.follow(keeper->fileGeneration());
+        qint64 real = book.realId(id);
         QSqlQuery transaction(db);
         // Read and write under one write lock, so no other instance comes in between.
         if (!transaction.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
@@ -449,7 +472,7 @@ void CompetitionStore::submit(qint64 id)
         if (!commit.exec(QStringLiteral("COMMIT"))) {
             return fail(commit.lastError());
         }
-        if (id <= 0) {
+        if (real != id) {
             book.inFile[id] = real;
         }
         written.id = real;
@@ -487,7 +510,8 @@ CompetitionStore::Saved CompetitionStore::save(Competition &competition)
         return Saved::Waiting;
     }
     // Written at once: from now on it goes by the file's id.
-    if (const auto real = book.inFile.find(competition.id); real != book.inFile.end()) {
+    if (const auto real = book.inFile.find(competition.id);
+        competition.id < 0 && real != book.inFile.end()) {
         book.states[real->second] = std::move(book.states[competition.id]);
         book.savedOrder[real->second] = book.savedOrder[competition.id];
         book.states.erase(competition.id);
@@ -502,17 +526,18 @@ std::optional<Competition> CompetitionStore::load(qint64 id) const
 {
     m_lastError.clear();
     m_skipped.clear();
-    const Book &book = *m_book;
+    Book &book = *m_book;
+    if (m_keeper) {
+        book.follow(m_keeper->fileGeneration());
+    }
     const auto state = book.states.find(id);
-    const auto real = id > 0         ? std::optional(id)
-        : book.inFile.count(id) != 0 ? std::optional(book.inFile.at(id))
-                                     : std::nullopt;
-    if (!m_keeper || book.waiting.count(id) != 0 || !real || !m_keeper->database().isOpen()) {
+    const qint64 real = book.realId(id);
+    if (!m_keeper || book.waiting.count(id) != 0 || real == 0 || !m_keeper->database().isOpen()) {
         return state == book.states.end() ? std::nullopt : std::optional(state->second);
     }
     Skipped skipped;
     QSqlError error;
-    std::optional<Competition> read = readCompetition(m_keeper->database(), *real, skipped, error);
+    std::optional<Competition> read = readCompetition(m_keeper->database(), real, skipped, error);
     m_skipped = skipped.text();
     if (error.isValid()) {
         m_lastError = error.text();
@@ -520,7 +545,7 @@ std::optional<Competition> CompetitionStore::load(qint64 id) const
     if (!read) {
         return state == book.states.end() ? std::nullopt : std::optional(state->second);
     }
-    m_book->base[*real] = *read;
+    book.base[real] = *read;
     read->id = id;
     return read;
 }

@@ -326,6 +326,7 @@ bool ResultsStore::moveAside(const QString &why)
                     .arg(m_filePath, why);
         return false;
     }
+    ++m_fileGeneration;
     m_notices.append(QStringLiteral("The results file could not be read (%1). It was moved to %2 "
                                     "and a new results file was started.")
                          .arg(why, aside));
@@ -352,6 +353,7 @@ bool ResultsStore::ensureWritable()
             QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         }
         // Writing on would go into a file nobody can find any more.
+        ++m_fileGeneration;
         const bool removed = !QFileInfo::exists(m_filePath);
         m_notices.append(removed
                 ? QStringLiteral("The results file %1 was removed while Rotavex was running; a "

@@ -10,10 +10,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
-#include <chrono>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <utility>
 
@@ -105,6 +103,9 @@ public:
     const QSqlDatabase &database() const { return m_db; }
     /// A game's id in the file: a written game's own id, a waiting game's 0.
     qint64 idInFile(qint64 gameId) const;
+    /// Counts the files started: it changes when the file was found removed, replaced or
+    /// damaged and a new one was begun, whose ids mean nothing of the old one's.
+    int fileGeneration() const { return m_fileGeneration; }
 
     /// Calls `visit` with every game (players without samples), oldest first; stops when it
     /// returns false. Returns false when the games could not be read.
@@ -147,6 +148,7 @@ private:
     std::map<qint64, qint64> m_writtenAs; ///< provisional id -> id in the file
     qint64 m_nextProvisionalId = -1;
     bool m_toldWaiting = false;
+    int m_fileGeneration = 0;
     std::function<void()> m_changed;
 };
 

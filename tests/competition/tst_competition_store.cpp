@@ -280,7 +280,12 @@ void tst_CompetitionStore::fileGoneMidCompetition()
         QVERIFY(QFile::remove(games.filePath()));
         if (replaced) {
             {
+                // Another evening's file, whose competition has the same id as ours.
                 results::ResultsStore other(elsewhere.path());
+                Competition theirs;
+                AddPlayers(theirs, { QStringLiteral("Theirs") });
+                QCOMPARE(CompetitionStore(&other).save(theirs), CompetitionStore::Saved::Written);
+                QCOMPARE(theirs.id, c.id);
             }
             QVERIFY(QFile::rename(
                 elsewhere.filePath(QStringLiteral("results.sqlite")), games.filePath()));
@@ -288,12 +293,15 @@ void tst_CompetitionStore::fileGoneMidCompetition()
         AddPlayers(c, { QStringLiteral("Late") });
         QCOMPARE(store.save(c), CompetitionStore::Saved::Written);
     }
-    // What a restart finds: the whole competition, in the file at the place.
+    // What a restart finds: the whole competition, in the file at the place, beside the other.
     results::ResultsStore games(dir.path());
     CompetitionStore store(&games);
     const std::optional<qint64> open = store.openCompetition();
     QVERIFY(open);
     QCOMPARE(store.load(*open)->players.size(), 4);
+    if (replaced) {
+        QCOMPARE(store.load(1)->players.first().name, QStringLiteral("Theirs"));
+    }
 }
 
 void tst_CompetitionStore::secondInstanceChangedItFirst()
