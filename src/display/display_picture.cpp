@@ -17,15 +17,9 @@ namespace display
 namespace
 {
 
-    // A font every Debian desktop has; its digits are all one width, so numbers do not jitter.
-    const QString kFontFamily = QStringLiteral("DejaVu Sans");
-
     QFont fontOf(const scoreboard::TextItem &item, int pixelSize)
     {
-        QFont font(kFontFamily);
-        font.setPixelSize(pixelSize);
-        font.setBold(item.bold);
-        return font;
+        return Font(pixelSize, item.bold);
     }
 
     // The same text in the same place, size and colour looks the same.
@@ -37,6 +31,14 @@ namespace
     }
 
 } // namespace
+
+QFont Font(int pixelSize, bool bold)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
 
 DrawnText FitText(const scoreboard::TextItem &item)
 {

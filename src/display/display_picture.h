@@ -18,6 +18,10 @@ class QPainter;
 namespace display
 {
 
+/// The display's typeface at `pixelSize`: every Debian desktop has it, and its digits are all
+/// one width, so numbers do not jitter.
+QFont Font(int pixelSize, bool bold = false);
+
 /// One text as it is drawn: the font fitted to its area, the text after elision.
 struct DrawnText {
     scoreboard::TextItem item;

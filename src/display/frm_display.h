@@ -5,13 +5,17 @@
 #include "display/display_picture.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
+#include "web/web_settings.h"
 
+#include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <optional>
 #include <vector>
 
 class QCloseEvent;
+class QContextMenuEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
@@ -46,10 +50,17 @@ public Q_SLOTS:
     /// Between the heats of a competition (no game running) the display shows `board`: the
     /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
     void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// The web scoreboard's address, shown in a corner with its QR code so phones join by
+    /// camera; "" shows none.
+    void showWebAddress(const QString &address);
+    /// The web scoreboard's set-up as the window's menu offers to change it.
+    void setWebSettings(const web::WebSettings &settings);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
     void closed();
+    /// The user chose a new set-up of the web scoreboard from the window's menu.
+    void webSettingsChosen(const web::WebSettings &settings);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -57,6 +68,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     scoreboard::Scene scene() const;
@@ -65,10 +77,14 @@ private:
     // Lays out what is shown now and asks for a repaint of only what it changed.
     void refresh();
     void rememberPlacement() const;
+    void drawWebAddress(QPainter &painter, const QRegion &region) const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
     std::optional<competition::BoardShown> m_competition;
+    QString m_webAddress;
+    QImage m_webCode; ///< one pixel a module, within its white quiet zone
+    web::WebSettings m_webSettings;
     // Unset while the window is hidden or has a new size: laid out again when next needed.
     mutable std::optional<display::Picture> m_picture;
     mutable display::PieceStore m_pieces;
