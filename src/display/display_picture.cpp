@@ -117,40 +117,38 @@ Piece PieceStore::piece(const QString &group, const QString &text, const QFont &
         // The ink may reach past the advance and above the ascent; the picture holds all of it.
         const QRect box = metrics.boundingRect(text).united(QRect(
             0, -metrics.ascent(), std::max(1, metrics.horizontalAdvance(text)), metrics.height()));
-        Kept made;
-        made.offset = box.topLeft();
-        made.group = character ? group : QString();
-        made.pixmap = QPixmap((QSizeF(box.size()) * ratio).toSize());
-        made.pixmap.setDevicePixelRatio(ratio);
-        made.pixmap.fill(Qt::transparent);
-        QPainter painter(&made.pixmap);
+        auto made = std::make_shared<Rendering>();
+        made->offset = box.topLeft();
+        made->size = box.size();
+        made->group = character ? group : QString();
+        made->pixmap = QPixmap((QSizeF(box.size()) * ratio).toSize());
+        made->pixmap.setDevicePixelRatio(ratio);
+        made->pixmap.fill(Qt::transparent);
+        QPainter painter(&made->pixmap);
         painter.setFont(font);
         painter.setPen(rotavex::ColourFromBgr(colour));
         painter.drawText(-box.topLeft(), text);
         painter.end();
-        kept = m_kept.insert(key, made);
+        kept = m_kept.insert(key, std::move(made));
     }
-    const QSize size = (QSizeF(kept->pixmap.size()) / ratio).toSize();
-    return { kept->pixmap, QRect(kept->offset, size), key };
-}
-
-void PieceStore::use(const Piece &piece)
-{
-    m_used.insert(piece.key, true);
-    if (const auto kept = m_kept.constFind(piece.key);
-        kept != m_kept.cend() && !kept->group.isEmpty()) {
-        m_used.insert(kept->group, true);
-    }
+    const Rendering &rendering = **kept;
+    return { *kept, QRect(rendering.offset, rendering.size) };
 }
 
 void PieceStore::keepOnlyUsed()
 {
-    for (auto it = m_kept.begin(); it != m_kept.end();) {
-        const bool used =
-            m_used.contains(it.key()) || (!it->group.isEmpty() && m_used.contains(it->group));
-        it = used ? std::next(it) : m_kept.erase(it);
+    // A rendering that only this store holds is shown nowhere.
+    QHash<QString, bool> groupsShown;
+    for (const auto &kept : std::as_const(m_kept)) {
+        if (kept.use_count() > 1 && !kept->group.isEmpty()) {
+            groupsShown.insert(kept->group, true);
+        }
     }
-    m_used.clear();
+    m_kept.removeIf([&groupsShown](const auto &kept) {
+        const Rendering &rendering = *kept.value();
+        return kept.value().use_count() == 1
+            && (rendering.group.isEmpty() || !groupsShown.contains(rendering.group));
+    });
 }
 
 namespace
@@ -248,7 +246,6 @@ Picture LayOut(
     picture.ratio = ratio;
     picture.texts.reserve(scene.texts.size());
     const bool sameScale = ratio == previous.ratio;
-    bool drawn = false;
     for (std::size_t i = 0; i < scene.texts.size(); ++i) {
         const scoreboard::TextItem &item = scene.texts[i];
         const PlacedText *before = earlier(previous.texts, i, item.id);
@@ -261,16 +258,6 @@ Picture LayOut(
         placed.drawn = FitText(item);
         placed.pieces = place(placed.drawn, ratio, store);
         picture.texts.push_back(std::move(placed));
-        drawn = true;
-    }
-    // Pieces no longer shown are let go; nothing new was drawn when every text was as before.
-    if (drawn || picture.texts.size() != previous.texts.size()) {
-        for (const PlacedText &text : picture.texts) {
-            for (const Piece &piece : text.pieces) {
-                store.use(piece);
-            }
-        }
-        store.keepOnlyUsed();
     }
     picture.scene = std::move(scene);
     return picture;
@@ -355,7 +342,7 @@ void Paint(QPainter &painter, const Picture &picture, const QRegion &region)
     for (const PlacedText &text : picture.texts) {
         for (const Piece &piece : text.pieces) {
             if (region.intersects(piece.box)) {
-                painter.drawPixmap(piece.box.topLeft(), piece.pixmap);
+                painter.drawPixmap(piece.box.topLeft(), piece.rendering->pixmap);
             }
         }
     }

@@ -11,6 +11,7 @@
 #include <QRegion>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -34,38 +35,40 @@ struct DrawnText {
 DrawnText FitText(const scoreboard::TextItem &item);
 
 /// A text (or one character of a number) drawn once into a picture of its own, all of its ink
-/// included. Pictures are implicitly shared: copies cost nothing.
-struct Piece {
+/// included.
+struct Rendering {
     QPixmap pixmap;
-    QRect box; ///< where it lies on the window, in device-independent pixels
-    QString key; ///< what it shows: font, colour, scale and text
-    bool operator==(const Piece &other) const { return box == other.box && key == other.key; }
+    QPoint offset; ///< top left of the picture from the origin of the baseline
+    QSize size; ///< in device-independent pixels
+    QString group; ///< font, colour and scale of a number's character; empty for a whole text
 };
 
-/// Rendered texts for the display's pictures. It keeps exactly what the current picture needs,
-/// whatever its size: every text shown, and for each number font every character drawn in it so
-/// far (digits change every tick, the set of digits does not grow past a dozen).
+/// A rendering where it lies on the window, in device-independent pixels.
+struct Piece {
+    std::shared_ptr<const Rendering> rendering;
+    QRect box;
+    bool operator==(const Piece &other) const
+    {
+        return rendering == other.rendering && box == other.box;
+    }
+};
+
+/// Rendered texts for the display's pictures. It keeps exactly what the pictures still hold,
+/// whatever its size, and for each number font in use every character drawn in it so far
+/// (digits change every tick, the set of digits does not grow past a dozen).
 class PieceStore
 {
 public:
-    /// The rendered `text` in the font, colour and scale that `group` names; drawn now unless
-    /// it is kept. A character of a number stays as long as its group is used.
+    /// The rendered `text` in the font, colour and scale that `group` names, its origin at the
+    /// baseline's; drawn now unless it is kept. `character`: one character of a number.
     Piece piece(const QString &group, const QString &text, const QFont &font, quint32 colour,
         qreal ratio, bool character);
-    /// Marks `piece` as used by the current picture.
-    void use(const Piece &piece);
-    /// Forgets everything not used since the last call: texts no longer shown and the
-    /// characters of number fonts no longer in use.
+    /// Forgets every rendering no picture holds any more, except the characters of the number
+    /// fonts that are still in use.
     void keepOnlyUsed();
 
 private:
-    struct Kept {
-        QPixmap pixmap;
-        QPoint offset; ///< top left of the picture from the origin of the baseline
-        QString group; ///< font, colour and scale of a character; empty for a whole text
-    };
-    QHash<QString, Kept> m_kept;
-    QHash<QString, bool> m_used; ///< keys and groups used since the last keepOnlyUsed
+    QHash<QString, std::shared_ptr<const Rendering>> m_kept;
 };
 
 /// One text of a picture with its pieces where they lie.

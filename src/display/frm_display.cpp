@@ -92,6 +92,7 @@ const display::Picture &frmDisplay::picture() const
     if (!m_picture || m_picture->ratio != devicePixelRatioF()) {
         m_picture = display::LayOut(
             scene(), size(), devicePixelRatioF(), m_picture.value_or(display::Picture()), m_pieces);
+        m_pieces.keepOnlyUsed();
     }
     return *m_picture;
 }
@@ -185,6 +186,7 @@ void frmDisplay::refresh()
     if (!isVisible() || !m_picture) {
         // Hidden, or not painted since it was shown or resized: laid out when it is needed.
         m_picture.reset();
+        m_pieces.keepOnlyUsed();
         update();
         return;
     }
@@ -192,6 +194,7 @@ void frmDisplay::refresh()
         display::LayOut(scene(), size(), devicePixelRatioF(), *m_picture, m_pieces);
     const QRegion changed = display::ChangedRegion(*m_picture, next);
     m_picture = std::move(next);
+    m_pieces.keepOnlyUsed();
     if (!changed.isEmpty()) {
         update(changed);
     }
