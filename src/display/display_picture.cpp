@@ -277,12 +277,20 @@ QRegion ChangedRegion(const Picture &before, const Picture &after)
             return a.area == b.area && a.colour == b.colour;
         },
         [](const scoreboard::PanelItem &panel) { return panel.area; });
-    // A bar is the same as long as its pixels are.
+    // A bar that only grew or shrank changes between its two ends.
+    for (std::size_t i = 0; i < std::min(before.scene.bars.size(), after.scene.bars.size()); ++i) {
+        const scoreboard::BarItem &a = before.scene.bars[i];
+        const scoreboard::BarItem &b = after.scene.bars[i];
+        if (a.area == b.area && a.colour == b.colour && a.track == b.track) {
+            const int from = std::min(filledWidth(a), filledWidth(b));
+            const int to = std::max(filledWidth(a), filledWidth(b));
+            region += QRect(a.area.left() + from, a.area.top(), to - from, a.area.height());
+        }
+    }
     addChanged(
         region, before.scene.bars, after.scene.bars,
         [](const scoreboard::BarItem &a, const scoreboard::BarItem &b) {
-            return a.area == b.area && filledWidth(a) == filledWidth(b) && a.colour == b.colour
-                && a.track == b.track;
+            return a.area == b.area && a.colour == b.colour && a.track == b.track;
         },
         [](const scoreboard::BarItem &bar) { return bar.area; });
     addChanged(
