@@ -32,6 +32,8 @@ namespace
 
     // A font's line is about 1.17 times its pixel size; this leaves room above and below.
     constexpr double kTextFill = 0.78;
+    // An empty seat shows a dash, not a 0 it never played.
+    constexpr QChar kEmptySeat(0x2014);
 
     int scaled(double fraction, int length)
     {
@@ -148,14 +150,16 @@ namespace
 
             scene.texts.push_back(text(indexed("record", p),
                 box(nameLeft, y + 0.48 * rowHeight, 0.46 * width, y + 0.80 * rowHeight),
-                QStringLiteral("Best %1 rpm").arg(player.record), kSubText, panel,
-                Qt::AlignLeft | Qt::AlignVCenter));
+                player.seated ? QStringLiteral("Best %1 rpm").arg(player.record) : QString(),
+                kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
 
             // Revolutions are grouped as on the board; speeds are not.
-            TextItem number = text(indexed("live", p),
-                box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
-                player.revolutions ? QLocale().toString(player.live) : QString::number(player.live),
-                kText, panel, Qt::AlignRight | Qt::AlignVCenter);
+            TextItem number =
+                text(indexed("live", p), box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
+                    !player.seated           ? QString(kEmptySeat)
+                        : player.revolutions ? QLocale().toString(player.live)
+                                             : QString::number(player.live),
+                    kText, panel, Qt::AlignRight | Qt::AlignVCenter);
             number.pixelSize = std::max(1, scaled(0.82, number.area.height()));
             number.bold = true;
             number.live = true;
@@ -263,6 +267,7 @@ Shown ShownFrom(const game::Snapshot &snapshot)
         player.barValue = from.bar;
         player.barColour = from.barColour.value_or(speed_mode::SpeedColour(0.0));
         player.participating = from.participating;
+        player.seated = from.seated;
     }
     if (snapshot.ranOut && snapshot.mode == PlayMode::Strength) {
         shown.ranking = RankShown(shown);

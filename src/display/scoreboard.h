@@ -33,6 +33,7 @@ struct PlayerShown {
     double barValue = 0.0; ///< rpm
     quint32 barColour = 0x00E0E0E0; ///< 0x00BBGGRR, the board's colour band
     bool participating = false; ///< took part in the running or last game
+    bool seated = true; ///< has a seat in the running or last game; an empty one shows no value
     bool operator==(const PlayerShown &) const = default;
 };
 

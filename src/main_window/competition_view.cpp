@@ -3,19 +3,14 @@
 
 #include "competition/competition_host.h"
 #include "display/frm_display.h"
-#include "game/game_session.h"
-#include "main_window/board_controls.h"
-
-#include <QPushButton>
-#include <QRadioButton>
+#include "game/game_clock.h"
 
 namespace main_window
 {
 
-CompetitionView::CompetitionView(const BoardControls &controls, game::GameSession &session,
-    PlayerLinks &links, results::ResultsStore *results, QWidget &window)
-    : m_controls(controls)
-    , m_session(session)
+CompetitionView::CompetitionView(
+    game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results, QWidget &window)
+    : m_clock(clock)
     , m_links(links)
     , m_results(results)
     , m_window(window)
@@ -27,21 +22,7 @@ competition::CompetitionHost *CompetitionView::host() const { return m_host; }
 void CompetitionView::open()
 {
     if (!m_host) {
-        // The competition chooses its game as the buttons do, and ends a Speed heat as Stop.
-        competition::CompetitionHost::Board board;
-        board.prepare = [this](game::PlayMode mode, int presetSeconds) {
-            m_controls.OptMode[mode == game::PlayMode::Strength ? 1 : 0]->click();
-            for (int i = 0; i < 3 && m_session.snapshot().presetSeconds != presetSeconds; ++i) {
-                m_session.nextPreset();
-            }
-        };
-        board.stop = [this] {
-            if (m_session.snapshot().running) {
-                m_controls.CmdStart->click();
-            }
-        };
-        m_host = new competition::CompetitionHost(
-            m_session, m_links, m_results, std::move(board), &m_window);
+        m_host = new competition::CompetitionHost(m_clock, m_links, m_results, &m_window);
         connectDisplay();
     }
     m_host->open();
@@ -49,7 +30,7 @@ void CompetitionView::open()
 
 rotavex::PlayerName CompetitionView::setupNames() const
 {
-    return m_host ? m_host->setupNames() : m_session.playerNames();
+    return m_host ? m_host->setupNames() : m_clock.session().playerNames();
 }
 
 void CompetitionView::setSetupNames(const rotavex::PlayerName &names)
@@ -57,7 +38,7 @@ void CompetitionView::setSetupNames(const rotavex::PlayerName &names)
     if (m_host) {
         m_host->setSetupNames(names);
     } else {
-        m_session.setPlayerNames(names);
+        m_clock.session().setPlayerNames(names);
     }
 }
 
@@ -65,13 +46,6 @@ void CompetitionView::gameRecorded(const results::GameRecord &game)
 {
     if (m_host) {
         m_host->gameRecorded(game);
-    }
-}
-
-void CompetitionView::refreshed()
-{
-    if (m_host) {
-        m_host->refreshed();
     }
 }
 
