@@ -4,6 +4,7 @@
 #include "competition/competition_host.h"
 #include "display/frm_display.h"
 #include "game/game_clock.h"
+#include "web/web_scoreboard.h"
 
 namespace main_window
 {
@@ -55,8 +56,19 @@ void CompetitionView::attach(frmDisplay *display)
     connectDisplay();
 }
 
+void CompetitionView::attachWeb(web::WebScoreboard *web)
+{
+    m_web = web;
+    connectDisplay();
+}
+
 void CompetitionView::connectDisplay()
 {
+    if (m_host && m_web) {
+        m_web->showCompetition(m_host->board());
+        QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
+            &web::WebScoreboard::showCompetition, Qt::UniqueConnection);
+    }
     if (!m_host || !m_display) {
         return;
     }

@@ -25,6 +25,11 @@ namespace competition
 class CompetitionHost;
 } // namespace competition
 
+namespace web
+{
+class WebScoreboard;
+} // namespace web
+
 namespace main_window
 {
 
@@ -49,6 +54,8 @@ public:
     void gameRecorded(const results::GameRecord &game);
     /// The spectators' display shows the competition between heats from now on.
     void attach(frmDisplay *display);
+    /// The web scoreboard shows the competition between heats from now on.
+    void attachWeb(web::WebScoreboard *web);
 
 private:
     void connectDisplay();
@@ -59,6 +66,7 @@ private:
     QWidget &m_window;
     QPointer<competition::CompetitionHost> m_host;
     QPointer<frmDisplay> m_display;
+    QPointer<web::WebScoreboard> m_web;
 };
 
 } // namespace main_window
