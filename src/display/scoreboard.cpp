@@ -20,15 +20,7 @@ namespace
     using rotavex::kFirstPlayer;
     using rotavex::kLastPlayer;
 
-    // Colours as 0x00BBGGRR. Every text colour stands at least 7:1 against every panel it is
-    // drawn on; the tests check each pair.
-    constexpr quint32 kBackground = 0x00201410; // RGB(16, 20, 32)
-    constexpr quint32 kLeaderPanel = 0x0058342C; // RGB(44, 52, 88)
-    constexpr quint32 kRankPanel = 0x0038241E; // RGB(30, 36, 56)
-    constexpr quint32 kText = 0x00FFFFFF;
-    constexpr quint32 kSubText = 0x00DACEC8; // RGB(200, 206, 218)
-    constexpr quint32 kGold = 0x0000D0FF; // RGB(255, 208, 0)
-    constexpr quint32 kTrack = 0x0052403A; // RGB(58, 64, 82)
+    using namespace palette;
 
     // A font's line is about 1.17 times its pixel size; this leaves room above and below.
     constexpr double kTextFill = 0.78;
@@ -53,15 +45,7 @@ namespace
     TextItem text(const QString &id, const QRect &area, const QString &content, quint32 colour,
         quint32 background, Qt::Alignment alignment)
     {
-        TextItem item;
-        item.id = id;
-        item.area = area;
-        item.text = content;
-        item.pixelSize = fill(area);
-        item.alignment = alignment;
-        item.colour = colour;
-        item.background = background;
-        return item;
+        return FittedText(id, area, content, colour, background, alignment);
     }
 
     QString modeTitle(PlayMode mode)
@@ -273,6 +257,20 @@ Shown ShownFrom(const game::Snapshot &snapshot)
         shown.ranking = RankShown(shown);
     }
     return shown;
+}
+
+TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
+    quint32 background, Qt::Alignment alignment)
+{
+    TextItem item;
+    item.id = id;
+    item.area = area;
+    item.text = content;
+    item.pixelSize = fill(area);
+    item.alignment = alignment;
+    item.colour = colour;
+    item.background = background;
+    return item;
 }
 
 Ranking RankByRevolutions(Ranking ranking)

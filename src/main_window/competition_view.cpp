@@ -72,9 +72,12 @@ void CompetitionView::connectDisplay()
     if (!m_host || !m_display) {
         return;
     }
-    m_display->showCompetition(m_host->board());
-    QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_display,
-        &frmDisplay::showCompetition, Qt::UniqueConnection);
+    m_display->showBetweenHeats(competition::BetweenHeats(m_host->board()));
+    QObject::disconnect(m_toDisplay);
+    m_toDisplay = QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_display,
+        [display = m_display](const std::optional<competition::BoardShown> &shown) {
+            display->showBetweenHeats(competition::BetweenHeats(shown));
+        });
 }
 
 } // namespace main_window

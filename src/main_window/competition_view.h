@@ -3,6 +3,7 @@
 
 #include "shared/player_tables.h"
 
+#include <QObject>
 #include <QPointer>
 
 class PlayerLinks;
@@ -66,6 +67,7 @@ private:
     QWidget &m_window;
     QPointer<competition::CompetitionHost> m_host;
     QPointer<frmDisplay> m_display;
+    QMetaObject::Connection m_toDisplay;
     QPointer<web::WebScoreboard> m_web;
 };
 
