@@ -46,7 +46,8 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     m_board = std::make_unique<main_window::BoardView>(
         main_window::BoardView::Widgets { c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed,
             c.CurTimer, c.MSChart1, c.CmdStart, c.OptMode, c.pctBase });
-    m_results = std::make_unique<main_window::ResultsView>(results, *this, c.lblHI);
+    m_recorder = new results::GameRecorder(results, this);
+    m_results = std::make_unique<main_window::ResultsView>(results, *m_recorder, *this, c.lblHI);
     m_competition =
         std::make_unique<main_window::CompetitionView>(*m_clock, *m_links, results, *this);
     m_web = std::make_unique<main_window::WebView>(*m_session, *this);
@@ -93,10 +94,11 @@ void frmMain::connectControls()
                     ? tip
                     : tip + QStringLiteral("\nOn the local network: ") + address);
         });
-    // A competition's heat takes its result from the game as recorded, with its id.
-    connect(m_session, &game::GameSession::ended, this, [this](const results::GameRecord &game) {
-        m_competition->gameRecorded(m_results->record(game));
-    });
+    // A finished game is recorded; the record marks, the high-score window and a
+    // competition's heat (its result, with the game's id) take it from the recorder.
+    connect(m_session, &game::GameSession::ended, m_recorder, &results::GameRecorder::take);
+    connect(m_recorder, &results::GameRecorder::recorded, this,
+        [this](const results::GameRecord &game) { m_competition->gameRecorded(game); });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
     connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {

@@ -20,6 +20,7 @@ class frmScore;
 
 namespace results
 {
+class GameRecorder;
 class ResultsStore;
 } // namespace results
 
@@ -105,6 +106,7 @@ private:
     PlayerLinks *m_links = nullptr;
     game::GameSession *m_session = nullptr;
     game::GameClock *m_clock = nullptr;
+    results::GameRecorder *m_recorder = nullptr;
     std::unique_ptr<main_window::BoardView> m_board;
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;
