@@ -6,8 +6,8 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "setup/frm_setup.h"
 #include "settings/settings_store.h"
+#include "setup/frm_setup.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
@@ -514,7 +514,6 @@ private Q_SLOTS:
         auto *bar = control<SpeedBar>(w, "pbar3");
         bar->setFillColour(bgr);
         QCOMPARE(bar->fillColour(), colour);
-        QCOMPARE(bar->fillColourBgr(), bgr);
         // The bar paints its value in that colour from its left edge.
         bar->setValue(20000);
         bar->resize(100, 20);
