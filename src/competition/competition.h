@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "shared/play_mode.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,6 +20,10 @@ inline constexpr int kMinRounds = 1;
 inline constexpr int kMaxRounds = 8;
 inline constexpr int kDefaultRounds = 4;
 
+/// The longest name of a competition or of one of its players, as long as Setup takes a
+/// player's name; longer ones are cut.
+inline constexpr qsizetype kMaxNameLength = 32767;
+
 /// A contestant's number within one competition, 1 upwards; 0 is an empty seat.
 using PlayerId = int;
 inline constexpr PlayerId kNoPlayer = 0;
@@ -25,12 +31,11 @@ inline constexpr PlayerId kNoPlayer = 0;
 /// Who sits at each device of a heat: index 0 is device 1.
 using Seats = std::array<PlayerId, kDevices>;
 
-/// What a heat is scored on; the numbers match the game modes the results file stores.
-enum class Scoring { Speed = 1, Strength = 2 };
+using rotavex::PlayMode;
 
 struct Settings {
     QString name;
-    Scoring scoring = Scoring::Strength;
+    PlayMode scoring = PlayMode::Strength; ///< the kind of game every heat is
     /// The countdown of every heat: 30, 60 or 90 s (Speed is played over the same length).
     int seconds = 60;
     int rounds = kDefaultRounds;
@@ -85,12 +90,17 @@ struct Competition {
     bool operator==(const Competition &) const = default;
 };
 
-/// The roster as typed or pasted: one name a line, trimmed, blank lines skipped. A name
-/// already taken (in `taken` or earlier in the text, ignoring case) gets " (2)", " (3)" ...
+/// `name` cut to kMaxNameLength characters (never between the halves of a surrogate pair).
+QString BoundName(const QString &name);
+
+/// The roster as typed or pasted: one name a line, trimmed and bounded, blank lines skipped. A
+/// name already taken (in `taken` or earlier in the text, ignoring case) gets " (2)", " (3)" ...
+/// Linear in the number of names, however many are the same.
 QStringList ParseRoster(const QString &text, const QStringList &taken = {});
 
 /// The players who are not retired, in joining order.
 QList<PlayerId> ActivePlayers(const Competition &competition);
+/// The player with the id; a binary search, as the players' ids ascend.
 const Player *FindPlayer(const Competition &competition, PlayerId id);
 
 /// Heats are played in order, so the played ones are the first PlayedHeats() of the list.

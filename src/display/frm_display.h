@@ -4,9 +4,11 @@
 #include "competition/competition_scene.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
+#include "web/web_settings.h"
 
 #include <QCache>
 #include <QFont>
+#include <QImage>
 #include <QPixmap>
 #include <QPoint>
 #include <QString>
@@ -15,6 +17,7 @@
 #include <vector>
 
 class QCloseEvent;
+class QContextMenuEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
@@ -53,16 +56,24 @@ public Q_SLOTS:
     /// Between the heats of a competition (no game running) the display shows `board`: the
     /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
     void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// The web scoreboard's address, shown in a corner with its QR code so phones join by
+    /// camera; "" shows none.
+    void showWebAddress(const QString &address);
+    /// The web scoreboard's set-up as the window's menu offers to change it.
+    void setWebSettings(const web::WebSettings &settings);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
     void closed();
+    /// The user chose a new set-up of the web scoreboard from the window's menu.
+    void webSettingsChosen(const web::WebSettings &settings);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     // A text drawn once into a picture; offset is where its top left lies from the origin of
@@ -77,10 +88,14 @@ private:
     void drawText(QPainter &painter, const DrawnText &drawn) const;
     const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
     void rememberPlacement() const;
+    void drawWebAddress(QPainter &painter) const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
     std::optional<competition::BoardShown> m_competition;
+    QString m_webAddress;
+    QImage m_webCode; ///< one pixel a module, within its white quiet zone
+    web::WebSettings m_webSettings;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

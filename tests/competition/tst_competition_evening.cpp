@@ -10,7 +10,7 @@
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 #include "virtual_port.h"
@@ -230,7 +230,7 @@ void tst_CompetitionEvening::heatResult()
         const std::optional<results::GameRecord> recorded = store.game(result->gameId);
         QVERIFY(recorded);
         QCOMPARE(
-            recorded->mode, game == 0 ? results::GameMode::Strength : results::GameMode::Speed);
+            recorded->mode, game == 0 ? rotavex::PlayMode::Strength : rotavex::PlayMode::Speed);
         for (const SeatResult &seat : result->seats) {
             QVERIFY(!seat.absent);
         }

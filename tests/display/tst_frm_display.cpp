@@ -4,7 +4,7 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
@@ -233,7 +233,7 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     QVERIFY(!control<QPushButton>(w, "CmdStart")->isChecked());
     QVERIFY(display.shown().ranking);
     QStringList order;
-    for (const scoreboard::RankEntry &entry : *display.shown().ranking) {
+    for (const scoreboard::Place &entry : *display.shown().ranking) {
         order << QStringLiteral("%1:%2").arg(entry.player).arg(entry.rank);
         QCOMPARE(double(entry.meanRpm),
             control<main_window::SpeedBar>(w, named("pbar", entry.player))->value());
