@@ -34,4 +34,7 @@ BoardShown BoardShownFor(const Competition &competition, std::optional<int> call
 /// line. Texts use the scoreboard's palette, every one at least 7:1 against its background.
 scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size);
 
+/// The display's picture between heats of `shown`; empty without a competition.
+scoreboard::SceneSource BetweenHeats(const std::optional<BoardShown> &shown);
+
 } // namespace competition

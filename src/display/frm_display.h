@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
 #include "web/web_settings.h"
@@ -53,9 +52,10 @@ public Q_SLOTS:
     /// Shows the game as `snapshot` has it: the players' rows, or the result once a Strength
     /// countdown has run out (until the next Start or Clear).
     void showSnapshot(const game::Snapshot &snapshot);
-    /// Between the heats of a competition (no game running) the display shows `board`: the
-    /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
-    void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// Between the heats of a competition (no game running) the display shows the picture
+    /// `betweenHeats` draws: the heat, the heat on deck and the standings. Empty: no
+    /// competition, the game only.
+    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
     /// The web scoreboard's address, shown in a corner with its QR code so phones join by
     /// camera; "" shows none.
     void showWebAddress(const QString &address);
@@ -92,7 +92,7 @@ private:
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
-    std::optional<competition::BoardShown> m_competition;
+    scoreboard::SceneSource m_betweenHeats;
     QString m_webAddress;
     QImage m_webCode; ///< one pixel a module, within its white quiet zone
     web::WebSettings m_webSettings;

@@ -70,7 +70,7 @@ void tst_CompetitionScene::legibleFromAcrossTheRoom()
     QFETCH(bool, called);
     frmDisplay display;
     display.resize(size);
-    display.showCompetition(evening(players, called));
+    display.showBetweenHeats(BetweenHeats(evening(players, called)));
     QCOMPARE(display.size(), size);
     const std::vector<frmDisplay::DrawnText> texts = display.drawnTexts();
     const QRect window(QPoint(0, 0), size);
