@@ -209,8 +209,7 @@ void BluetoothDevices::onBusSignal(const QDBusMessage &message)
         }
         if (const auto device = interfaces.constFind(kDeviceInterface);
             device != interfaces.cend()) {
-            putDevice(path, *device);
-            changed = true;
+            changed = putDevice(path, *device) || changed;
         }
         if (changed) {
             noteChange();
@@ -219,7 +218,9 @@ void BluetoothDevices::onBusSignal(const QDBusMessage &message)
         && message.signature() == kRemovedSignature) {
         const QString path = arguments.at(0).value<QDBusObjectPath>().path();
         const QStringList interfaces = qdbus_cast<QStringList>(arguments.at(1));
-        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path);
+        const auto it = m_byPath.constFind(path);
+        const bool paired = it != m_byPath.cend() && m_snapshot.devices.at(*it).paired;
+        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path) && paired;
         if (interfaces.contains(kAdapterInterface)) {
             changed = m_snapshot.adapters.removeIf([&path](const bluetooth_inventory::Adapter &a) {
                 return a.path == path;
@@ -399,21 +400,25 @@ BluetoothDevices::Listing BluetoothDevices::indexed(Snapshot snapshot)
     return listing;
 }
 
-void BluetoothDevices::putDevice(const QString &path, const QVariantMap &properties)
+bool BluetoothDevices::putDevice(const QString &path, const QVariantMap &properties)
 {
+    bool paired = false;
     if (const auto it = m_byPath.constFind(path); it != m_byPath.cend()) {
+        paired = m_snapshot.devices.at(*it).paired;
         removeDevice(path);
     }
     m_snapshot.devices << deviceFrom(path, properties);
     const qsizetype at = m_snapshot.devices.size() - 1;
     m_byPath.insert(path, at);
     m_byAddress.insert(m_snapshot.devices.at(at).address, at);
+    return paired || m_snapshot.devices.at(at).paired;
 }
 
 bool BluetoothDevices::updateDevice(qsizetype at, const QVariantMap &properties)
 {
     bluetooth_inventory::Device &device = m_snapshot.devices[at];
     const QString address = device.address;
+    const bool paired = device.paired;
     if (!merge(device, properties)) {
         return false;
     }
@@ -423,7 +428,7 @@ bool BluetoothDevices::updateDevice(qsizetype at, const QVariantMap &properties)
         }
         m_byAddress.insert(device.address, at);
     }
-    return true;
+    return paired || device.paired;
 }
 
 bool BluetoothDevices::removeDevice(const QString &path)

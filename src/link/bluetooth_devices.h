@@ -54,7 +54,8 @@ public:
     std::optional<QString> obstacle(const QString &address) const;
 
 Q_SIGNALS:
-    /// The snapshot changed (or was read for the first time).
+    /// The snapshot changed (or was read for the first time); changes to devices that are not
+    /// paired (and were not) are kept without a word.
     void changed();
 
 private Q_SLOTS:
@@ -76,7 +77,9 @@ private:
     void handleReply(QDBusPendingCallWatcher *watcher, quint64 generation);
     void readFailed(bool hung);
     void apply(Listing listing);
-    void putDevice(const QString &path, const QVariantMap &properties);
+    // Each returns whether the change concerns a paired device: a crowd of strangers coming,
+    // going and renaming themselves changes nothing anyone is shown, so nobody is told.
+    bool putDevice(const QString &path, const QVariantMap &properties);
     bool updateDevice(qsizetype at, const QVariantMap &properties);
     bool removeDevice(const QString &path);
     void noteChange();
