@@ -29,6 +29,30 @@ int Heat::deviceOf(PlayerId player) const
     return 0;
 }
 
+QList<RankingRule> RulesFor(Scoring scoring)
+{
+    if (scoring == Scoring::Speed) {
+        return { RankingRule::Best, RankingRule::Mean };
+    }
+    return { RankingRule::Total, RankingRule::Mean, RankingRule::Best };
+}
+
+RankingRule RuleOf(const Settings &settings)
+{
+    return RulesFor(settings.scoring).contains(settings.ranking)
+        ? settings.ranking
+        : RulesFor(settings.scoring).first();
+}
+
+bool SetRankingRule(Competition &competition, RankingRule rule)
+{
+    if (PlayedHeats(competition) > 0 || !RulesFor(competition.settings.scoring).contains(rule)) {
+        return false;
+    }
+    competition.settings.ranking = rule;
+    return true;
+}
+
 QStringList ParseRoster(const QString &text, const QStringList &taken)
 {
     QSet<QString> used;

@@ -47,6 +47,7 @@ BoardShown BoardShownFor(const Competition &competition, std::optional<int> call
     BoardShown shown;
     shown.competition = competition.settings.name;
     shown.scoring = competition.settings.scoring;
+    shown.rankedBy = RuleText(competition.settings);
     shown.standings = Standings(competition);
     const std::optional<int> heat = called ? called : NextHeat(competition);
     if (!heat) {
@@ -157,6 +158,11 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
                 kBackground, columns[c].alignment));
         }
     }
+    // The rule the standings follow, over the rank and name columns.
+    const QRect ruleArea = columnArea(0, top, headHeight).united(columnArea(1, top, headHeight));
+    scene.texts.push_back(text(QStringLiteral("head_rule"), ruleArea,
+        QStringLiteral("Standings: %1").arg(shown.rankedBy), kSubText, kBackground,
+        Qt::AlignLeft | Qt::AlignVCenter));
     top += headHeight;
     for (int row = 0; row < shownRows; ++row) {
         const Standing &line = shown.standings[row];

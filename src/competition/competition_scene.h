@@ -20,6 +20,7 @@ struct BoardShown {
     QStringList seats; ///< the called heat's names at devices 1..4 ("" free); empty: none called
     QString onDeck; ///< "Next: …", "" after the last heat
     Scoring scoring = Scoring::Strength;
+    QString rankedBy; ///< the ranking rule in words, "total revolutions" ...
     QList<Standing> standings;
     bool operator==(const BoardShown &) const = default;
 };

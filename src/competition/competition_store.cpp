@@ -35,8 +35,8 @@ CompetitionStore::CompetitionStore(const QString &filePath)
         QSqlQuery query(m_db);
         // The results store migrates the file; a file it left in an older version (or one from
         // a newer program) is not ours to change.
-        if (query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                      "AND name = 'competition_results'"))
+        if (query.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('competitions') "
+                                      "WHERE name = 'ranking'"))
             && query.next() && query.value(0).toInt() == 1) {
             m_saved = true;
             return;
@@ -84,10 +84,13 @@ bool CompetitionStore::open(const QString &databaseName)
 bool CompetitionStore::createTables()
 {
     QSqlQuery query(m_db);
-    for (const char *sql : results::CompetitionTablesMigration()) {
-        if (!query.exec(QLatin1String(sql))) {
-            m_lastError = query.lastError().text();
-            return false;
+    for (const auto &step :
+        { results::CompetitionTablesMigration(), results::CompetitionRankingMigration() }) {
+        for (const char *sql : step) {
+            if (!query.exec(QLatin1String(sql))) {
+                m_lastError = query.lastError().text();
+                return false;
+            }
         }
     }
     return true;
@@ -128,19 +131,21 @@ bool CompetitionStore::writeCompetition(Competition &competition)
     const Settings &settings = competition.settings;
     if (competition.id == 0) {
         query.prepare(QStringLiteral("INSERT INTO competitions (name, scoring, seconds, rounds, "
-                                     "created_at) VALUES (?, ?, ?, ?, ?)"));
+                                     "created_at, ranking) VALUES (?, ?, ?, ?, ?, ?)"));
         query.addBindValue(text(settings.name));
         query.addBindValue(int(settings.scoring));
         query.addBindValue(settings.seconds);
         query.addBindValue(settings.rounds);
         query.addBindValue(results::IsoWithOffset(QDateTime::currentDateTime()));
+        query.addBindValue(int(settings.ranking));
         if (!run()) {
             return false;
         }
         competition.id = query.lastInsertId().toLongLong();
     } else {
-        query.prepare(QStringLiteral("UPDATE competitions SET name = ? WHERE id = ?"));
+        query.prepare(QStringLiteral("UPDATE competitions SET name = ?, ranking = ? WHERE id = ?"));
         query.addBindValue(text(settings.name));
+        query.addBindValue(int(settings.ranking));
         query.addBindValue(competition.id);
         if (!run()) {
             return false;
@@ -215,8 +220,8 @@ std::optional<Competition> CompetitionStore::load(qint64 id) const
         m_lastError = query.lastError().text();
         return std::nullopt;
     };
-    query.prepare(QStringLiteral("SELECT name, scoring, seconds, rounds FROM competitions "
-                                 "WHERE id = ?"));
+    query.prepare(QStringLiteral("SELECT name, scoring, seconds, rounds, ranking FROM "
+                                 "competitions WHERE id = ?"));
     query.addBindValue(id);
     if (!query.exec()) {
         return fail();
@@ -231,6 +236,10 @@ std::optional<Competition> CompetitionStore::load(qint64 id) const
         query.value(1).toInt() == int(Scoring::Speed) ? Scoring::Speed : Scoring::Strength;
     competition.settings.seconds = query.value(2).toInt();
     competition.settings.rounds = query.value(3).toInt();
+    const int ranking = query.value(4).toInt();
+    competition.settings.ranking = ranking == int(RankingRule::Mean) ? RankingRule::Mean
+        : ranking == int(RankingRule::Best)                          ? RankingRule::Best
+                                                                     : RankingRule::Total;
 
     query.prepare(QStringLiteral("SELECT player, name, retired FROM competition_players "
                                  "WHERE competition_id = ? ORDER BY player"));

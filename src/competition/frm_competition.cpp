@@ -25,6 +25,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace competition;
 
 namespace
@@ -49,6 +51,19 @@ QTableWidgetItem *cell(const QString &text)
 {
     // Names are shown as typed: QTableWidgetItem never interprets markup.
     return new QTableWidgetItem(text);
+}
+
+QString ruleName(RankingRule rule)
+{
+    switch (rule) {
+    case RankingRule::Total:
+        break;
+    case RankingRule::Mean:
+        return QStringLiteral("Mean per heat played");
+    case RankingRule::Best:
+        return QStringLiteral("Best heat");
+    }
+    return QStringLiteral("Total");
 }
 
 QString gameText(const Settings &settings)
@@ -130,6 +145,17 @@ void frmCompetition::buildCreatePage(QWidget *page)
     auto *gameLabel = new QLabel(QStringLiteral("&Game"), page);
     gameLabel->setBuddy(m_game);
     form->addRow(gameLabel, gameRow);
+
+    m_ranking = new QComboBox(page);
+    m_ranking->setObjectName(QStringLiteral("cboRanking"));
+    fillRules(m_ranking, Scoring::Strength, RankingRule::Total);
+    auto *rankingLabel = new QLabel(QStringLiteral("Ran&ked by"), page);
+    rankingLabel->setBuddy(m_ranking);
+    form->addRow(rankingLabel, m_ranking);
+    connect(m_game, &QComboBox::currentIndexChanged, this, [this] {
+        fillRules(m_ranking, Scoring(m_game->currentData().toInt()),
+            RankingRule(m_ranking->currentData().toInt()));
+    });
 
     m_rounds = new QSpinBox(page);
     m_rounds->setObjectName(QStringLiteral("spnRounds"));
@@ -218,7 +244,17 @@ void frmCompetition::buildRunPage(QWidget *page)
     grid->addWidget(heatsBox, 1, 1, 2, 1);
 
     auto *standingsBox = new QGroupBox(QStringLiteral("Standings"), page);
+    m_standingsBox = standingsBox;
     auto *standingsLayout = new QVBoxLayout(standingsBox);
+    auto *ruleRow = new QHBoxLayout;
+    m_rankedBy = new QComboBox(standingsBox);
+    m_rankedBy->setObjectName(QStringLiteral("cboRankedBy"));
+    m_rankedBy->setToolTip(QStringLiteral("Can be changed until the first heat is played."));
+    auto *rankedByLabel = new QLabel(QStringLiteral("Ranked &by"), standingsBox);
+    rankedByLabel->setBuddy(m_rankedBy);
+    ruleRow->addWidget(rankedByLabel);
+    ruleRow->addWidget(m_rankedBy, 1);
+    standingsLayout->addLayout(ruleRow);
     m_standings = makeTable(QStringLiteral("tblStandings"),
         { QStringLiteral("Rank"), QStringLiteral("Name"), QStringLiteral("Score"),
             QStringLiteral("Rounds"), QStringLiteral("Note") },
@@ -255,6 +291,8 @@ void frmCompetition::buildRunPage(QWidget *page)
     connect(m_exportHeats, &QPushButton::clicked, this, &frmCompetition::exportHeats);
     connect(m_close, &QPushButton::clicked, this, &frmCompetition::closeCompetition);
     connect(m_players, &QListWidget::itemChanged, this, &frmCompetition::renamed);
+    connect(m_rankedBy, &QComboBox::activated, this,
+        [this] { setRankingRule(RankingRule(m_rankedBy->currentData().toInt())); });
     connect(m_swapOut, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_filling) {
             fillSwap();
@@ -269,6 +307,7 @@ bool frmCompetition::createCompetition()
     competition.settings.scoring = Scoring(m_game->currentData().toInt());
     competition.settings.seconds = m_seconds->currentData().toInt();
     competition.settings.rounds = m_rounds->value();
+    competition.settings.ranking = RankingRule(m_ranking->currentData().toInt());
     if (competition.settings.name.isEmpty()) {
         m_status->setText(QStringLiteral("Give the competition a name."));
         return false;
@@ -383,6 +422,9 @@ void frmCompetition::fillStandings()
 {
     const Competition &c = *m_competition;
     const QList<Standing> standings = Standings(c);
+    m_standingsBox->setTitle(QStringLiteral("Standings: %1").arg(RuleText(c.settings)));
+    fillRules(m_rankedBy, c.settings.scoring, RuleOf(c.settings));
+    m_standings->setHorizontalHeaderItem(2, cell(ruleName(RuleOf(c.settings))));
     m_standings->setRowCount(int(standings.size()));
     for (int row = 0; row < standings.size(); ++row) {
         const Standing &s = standings[row];
@@ -399,6 +441,18 @@ void frmCompetition::fillStandings()
         m_standings->setItem(row, 3, cell(QString::number(s.roundsPlayed)));
         m_standings->setItem(row, 4, cell(note));
     }
+}
+
+void frmCompetition::fillRules(QComboBox *box, Scoring scoring, RankingRule chosen)
+{
+    const bool wasFilling = m_filling;
+    m_filling = true;
+    box->clear();
+    for (const RankingRule rule : RulesFor(scoring)) {
+        box->addItem(ruleName(rule), int(rule));
+    }
+    box->setCurrentIndex(std::max(0, box->findData(int(chosen))));
+    m_filling = wasFilling;
 }
 
 void frmCompetition::fillSwap()
@@ -434,6 +488,7 @@ void frmCompetition::updateButtons()
     const bool waiting = m_called.has_value();
     m_next->setEnabled(!waiting && NextHeat(*m_competition).has_value());
     m_redoButton->setEnabled(!waiting && PlayedHeats(*m_competition) > 0);
+    m_rankedBy->setEnabled(PlayedHeats(*m_competition) == 0);
     // A called heat is on the board: its line-up stays as announced.
     m_swap->setEnabled(!waiting && m_swapIn->count() > 0);
 }
@@ -554,6 +609,24 @@ bool frmCompetition::swapPlayers()
     save(QStringLiteral("saved: %1 and %2 swapped")
              .arg(FindPlayer(*m_competition, out)->name, FindPlayer(*m_competition, in)->name));
     showCompetition();
+    Q_EMIT competitionChanged();
+    return true;
+}
+
+bool frmCompetition::setRankingRule(RankingRule rule)
+{
+    if (!m_competition) {
+        return false;
+    }
+    const Settings before = m_competition->settings;
+    if (!SetRankingRule(*m_competition, rule)) {
+        fillStandings();
+        return false;
+    }
+    if (m_competition->settings != before) {
+        save(QStringLiteral("ranked by %1").arg(RuleText(m_competition->settings)));
+    }
+    fillStandings();
     Q_EMIT competitionChanged();
     return true;
 }

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -64,6 +65,8 @@ public Q_SLOTS:
     bool addPlayers(const QString &roster);
     bool retireSelectedPlayer();
     bool swapPlayers();
+    /// Changes the ranking rule of the competition shown; refused once a heat is played.
+    bool setRankingRule(competition::RankingRule rule);
     bool exportStandings();
     bool exportHeats();
     /// Closes the competition (after asking); it stays in the file with its results.
@@ -86,6 +89,7 @@ private:
     void fillHeats();
     void fillStandings();
     void fillSwap();
+    void fillRules(QComboBox *box, competition::Scoring scoring, competition::RankingRule chosen);
     void updateButtons();
     bool save(const QString &what);
     void renamed(QListWidgetItem *item);
@@ -102,6 +106,7 @@ private:
     QComboBox *m_game = nullptr;
     QComboBox *m_seconds = nullptr;
     QSpinBox *m_rounds = nullptr;
+    QComboBox *m_ranking = nullptr;
     QPlainTextEdit *m_roster = nullptr;
     QPushButton *m_create = nullptr;
 
@@ -112,6 +117,8 @@ private:
     QPushButton *m_addButton = nullptr;
     QPushButton *m_retire = nullptr;
     QTableWidget *m_heats = nullptr;
+    QGroupBox *m_standingsBox = nullptr;
+    QComboBox *m_rankedBy = nullptr;
     QTableWidget *m_standings = nullptr;
     QPushButton *m_next = nullptr;
     QPushButton *m_redoButton = nullptr;

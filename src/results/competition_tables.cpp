@@ -43,8 +43,15 @@ namespace
         " PRIMARY KEY (competition_id, heat, attempt, device))",
     };
 
+    const char *const kCompetitionRanking[] = {
+        "ALTER TABLE competitions ADD COLUMN ranking INTEGER NOT NULL DEFAULT 1"
+        " CHECK (ranking IN (1, 2, 3))",
+    };
+
 } // namespace
 
 std::span<const char *const> CompetitionTablesMigration() { return kCompetitionTables; }
+
+std::span<const char *const> CompetitionRankingMigration() { return kCompetitionRanking; }
 
 } // namespace results

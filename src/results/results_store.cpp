@@ -444,6 +444,10 @@ bool ResultsStore::configureAndMigrate(int version, QString &why, bool &unreadab
     if (version == 3 && !step(competitionTables, 4)) {
         return false;
     }
+    const auto competitionRanking = CompetitionRankingMigration();
+    if (version == 4 && !step(competitionRanking, 5)) {
+        return false;
+    }
     return true;
 }
 

@@ -31,7 +31,7 @@ class ResultsStore
 {
 public:
     /// The schema this build writes; older files are migrated step by step when opened.
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
     static constexpr auto kFileName = "results.sqlite";
 
     /// ReadWrite keeps the file up to date (creating folder and file when missing). ReadOnly
