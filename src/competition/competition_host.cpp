@@ -5,6 +5,9 @@
 #include "competition/frm_competition.h"
 #include "link/player_links.h"
 #include "results/results_store.h"
+#include "widgets/remembered_place.h"
+
+#include <QWidget>
 
 namespace competition
 {
@@ -33,6 +36,11 @@ void CompetitionHost::open()
 {
     if (!m_window) {
         m_window = new frmCompetition(*m_store, m_windowParent);
+        // The first time beside the board, not over its buttons, where the screen has room.
+        m_window->place().setFirstPlace([this] {
+            const QRect board = m_windowParent ? m_windowParent->frameGeometry() : QRect();
+            return QRect(board.topRight() + QPoint(1, 0), m_window->size());
+        });
         connect(m_window, &frmCompetition::heatCalled, this,
             [this](const QStringList &names) { heatCalled(names); });
         connect(m_window, &frmCompetition::competitionChanged, this,

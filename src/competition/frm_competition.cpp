@@ -6,6 +6,7 @@
 #include "competition/heat_text.h"
 #include "competition/standings.h"
 #include "results/export_target.h"
+#include "widgets/remembered_place.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -103,6 +104,7 @@ frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
     m_status->setTextFormat(Qt::PlainText);
     layout->addWidget(m_status);
     resize(1180, 660);
+    m_place = new widgets::RememberedPlace(*this, QStringLiteral("CompetitionPlace"));
 
     if (const std::optional<qint64> open = m_store.openCompetition()) {
         m_competition = m_store.load(*open);

@@ -27,6 +27,10 @@ namespace competition
 {
 class CompetitionStore;
 }
+namespace widgets
+{
+class RememberedPlace;
+}
 
 /// The competition window: creating a competition, its roster (add, rename, retire at any
 /// time), the heats, calling the next heat or a redo, swaps, the standings and CSV export.
@@ -46,6 +50,9 @@ public:
     /// Asks before the competition is closed; false cancels. Defaults to a question box.
     using Confirmation = std::function<bool(QWidget *parent, const QString &question)>;
     void setConfirmation(Confirmation confirm) { m_confirm = std::move(confirm); }
+
+    /// Where the window is kept between showings and runs.
+    widgets::RememberedPlace &place() const { return *m_place; }
 
     /// The competition shown, nullptr when none is open.
     const competition::Competition *current() const;
@@ -129,6 +136,7 @@ private:
     QPushButton *m_exportHeats = nullptr;
     QPushButton *m_close = nullptr;
     QLabel *m_status = nullptr;
+    widgets::RememberedPlace *m_place = nullptr;
     FileChooser m_chooseFile;
     Confirmation m_confirm;
 };

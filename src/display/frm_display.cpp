@@ -3,6 +3,7 @@
 
 #include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
+#include "widgets/remembered_place.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -63,6 +64,7 @@ frmDisplay::frmDisplay(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
     resize(1280, 720);
+    m_place = new widgets::RememberedPlace(*this, QStringLiteral("DisplayPlace"));
 }
 
 void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
@@ -91,10 +93,16 @@ void frmDisplay::open(int mainWindowScreen)
     const QList<QScreen *> screens = QGuiApplication::screens();
     const int index =
         scoreboard::ChooseScreen(stored.screen, static_cast<int>(screens.size()), mainWindowScreen);
-    if (QScreen *target = screens.value(index); target && target != screen()) {
-        const QRect available = target->availableGeometry();
-        resize(size().boundedTo(available.size()));
-        move(available.center() - rect().center());
+    if (QScreen *target = screens.value(index)) {
+        const QRect area = target->availableGeometry();
+        // Where it was left on that screen; centred there the first time, or when it was left
+        // on another screen.
+        QRect place = m_place->stored().value_or(QRect());
+        if (!place.isValid() || !area.intersects(place)) {
+            place = QRect(QPoint(0, 0), size());
+            place.moveCenter(area.center());
+        }
+        m_place->placeAt(place, { area });
     }
     if (scoreboard::OpenFullScreen(stored.fullScreen, static_cast<int>(screens.size()))) {
         showFullScreen();

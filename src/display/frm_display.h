@@ -20,6 +20,11 @@ class QMouseEvent;
 class QPaintEvent;
 class QPainter;
 
+namespace widgets
+{
+class RememberedPlace;
+}
+
 /// The spectators' display: a second top-level window that shows the game large enough to be
 /// read across a room. It shows the game session's snapshot, as the board does, and keeps no
 /// measurement of its own. F11 or a double-click toggles full screen, Esc leaves it.
@@ -29,8 +34,9 @@ class frmDisplay : public QWidget
 public:
     explicit frmDisplay(QWidget *parent = nullptr);
 
-    /// Shows the window on the screen and in the state remembered from the last time; a new
-    /// display goes to a screen other than `mainWindowScreen` when there is one.
+    /// Shows the window on the screen, at the place and in the state remembered from the last
+    /// time, fully inside the screen; a new display goes to a screen other than
+    /// `mainWindowScreen` when there is one.
     void open(int mainWindowScreen);
     /// Full screen on the screen the window is on, or back to an ordinary window.
     void toggleFullScreen();
@@ -81,6 +87,7 @@ private:
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
     std::optional<competition::BoardShown> m_competition;
+    widgets::RememberedPlace *m_place = nullptr;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

@@ -10,6 +10,7 @@
 #include "setup/settings_store.h"
 #include "shared/bgr_colour.h"
 #include "widgets/focus_ring.h"
+#include "widgets/remembered_place.h"
 
 #include <QChart>
 #include <QChartView>
@@ -171,6 +172,7 @@ frmScore::frmScore(results::ResultsStore &store, QWidget *parent)
     reload();
     m_storedSize = storedSize();
     resize(m_storedSize);
+    new widgets::RememberedPlace(*this, QStringLiteral("ScorePlace"));
 }
 
 frmScore::~frmScore()
