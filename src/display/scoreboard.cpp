@@ -2,7 +2,7 @@
 #include "display/scoreboard.h"
 
 #include "measurement/colour_bands.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "shared/decimal_text.h"
 
 #include <QLocale>

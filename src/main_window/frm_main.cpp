@@ -12,7 +12,7 @@
 #include "main_window/results_view.h"
 #include "scores/frm_score.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "twips/twips.h"
 #include "version.h"
 #include "widgets/tag_label.h"

@@ -4,7 +4,7 @@
 #include "main_window/waiting_games_prompt.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "widgets/tag_label.h"
 #include "widgets/whole_lines.h"
 

@@ -7,7 +7,7 @@
 #include "scores/board_text.h"
 #include "scores/chart_axis.h"
 #include "scores/recent_games_model.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "shared/bgr_colour.h"
 #include "widgets/focus_ring.h"
 #include "widgets/remembered_place.h"

@@ -6,7 +6,7 @@
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "setup/port_list.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "setup/setup_layout.h"
 #include "twips/twips_adapter.h"
 #include "widgets/focus_ring.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/remembered_place.h"
 
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "widgets/window_place.h"
 
 #include <QEvent>

@@ -10,7 +10,7 @@
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 #include "virtual_port.h"

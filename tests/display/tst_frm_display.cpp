@@ -4,7 +4,7 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "display/scoreboard.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/pty_pair.h"
 
 #include <QTest>

@@ -7,7 +7,7 @@
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"

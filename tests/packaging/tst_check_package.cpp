@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "support/process_wait.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
@@ -67,7 +69,7 @@ QString hostArchitecture()
 {
     QProcess dpkg;
     dpkg.start(QStringLiteral("dpkg"), { QStringLiteral("--print-architecture") });
-    dpkg.waitForFinished(30000);
+    dpkg.waitForFinished(kProcessCapMs);
     return QString::fromLatin1(dpkg.readAllStandardOutput()).trimmed();
 }
 
@@ -77,7 +79,7 @@ QByteArray gzipped(const QByteArray &text)
     gzip.start(QStringLiteral("gzip"), { QStringLiteral("-9nc") });
     gzip.write(text);
     gzip.closeWriteChannel();
-    gzip.waitForFinished(30000);
+    gzip.waitForFinished(kProcessCapMs);
     return gzip.readAllStandardOutput();
 }
 
@@ -177,7 +179,7 @@ QString buildPackage(const QString &dir, Fault fault)
     dpkgDeb.start(QStringLiteral("dpkg-deb"),
         { QStringLiteral("--root-owner-group"), QStringLiteral("-Zgzip"), QStringLiteral("--build"),
             root, deb });
-    if (!dpkgDeb.waitForFinished(60000) || dpkgDeb.exitCode() != 0) {
+    if (!dpkgDeb.waitForFinished(kProcessCapMs) || dpkgDeb.exitCode() != 0) {
         qWarning().noquote() << dpkgDeb.readAllStandardError();
         return {};
     }
@@ -199,7 +201,7 @@ CheckRun runCheck(const QString &deb, bool lintian = true)
     check.setProcessChannelMode(QProcess::MergedChannels);
     check.start(
         QStringLiteral("bash"), { kSourceDir + QStringLiteral("/scripts/check-package"), deb });
-    if (!check.waitForFinished(120000)) {
+    if (!check.waitForFinished(kProcessCapMs)) {
         return {};
     }
     return { check.exitCode(), QString::fromUtf8(check.readAll()) };

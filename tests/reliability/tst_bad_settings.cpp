@@ -7,7 +7,7 @@
 #include "main_window/frm_main.h"
 #include "main_window/player_chart.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/pty_pair.h"
 #include "widgets/tag_label.h"
 

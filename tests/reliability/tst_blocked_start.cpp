@@ -3,6 +3,8 @@
 // file should be: start-up goes on (the FIFO is never opened, only moved aside), and a stop
 // signal ends it as Quit does. A start-up that blocks fails here after a timeout; it never hangs
 // the suite.
+#include "support/process_wait.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -68,7 +70,7 @@ void tst_BlockedStart::strangeFilesNeverBlock()
         20000);
     // Past its start-up: the stop signal must end it normally, not kill it.
     QVERIFY(::kill(pid_t(program.processId()), signal) == 0);
-    if (!program.waitForFinished(20000)) {
+    if (!program.waitForFinished(kProcessCapMs)) {
         program.kill();
         program.waitForFinished();
         QFAIL("the program did not end on the signal");

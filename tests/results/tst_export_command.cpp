@@ -6,6 +6,7 @@
 #include "game_fixtures.h"
 #include "support/pty_pair.h"
 #include "support/read_only_path.h"
+#include "support/process_wait.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -100,7 +101,7 @@ tst_ExportCommand::Run tst_ExportCommand::run(
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(ROTAVEX_PATH), arguments);
     // A hang (a FIFO opened blocking, say) is a failure, not a stuck suite.
-    if (!process.waitForFinished(20000)) {
+    if (!process.waitForFinished(kProcessCapMs)) {
         process.kill();
         process.waitForFinished();
     }
@@ -249,7 +250,7 @@ void tst_ExportCommand::straightThroughTargets()
     }
     const QByteArray expected = expectedCsv();
     if (kind.endsWith(QLatin1String("fifo"))) {
-        QVERIFY(reader.waitForFinished(20000));
+        QVERIFY(reader.waitForFinished(kProcessCapMs));
         QCOMPARE(reader.readAllStandardOutput(), expected);
         QCOMPARE(KindAt(target), kind == QLatin1String("fifo") ? S_IFIFO : S_IFLNK);
     } else if (kind == QLatin1String("pty")) {

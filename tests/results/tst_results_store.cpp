@@ -3,6 +3,7 @@
 
 #include "game_fixtures.h"
 #include "support/read_only_path.h"
+#include "support/process_wait.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -639,7 +640,7 @@ void tst_ResultsStore::fullDiskSaysSo()
             QStringLiteral("mount -t tmpfs -o size=256k tmpfs \"$ROTAVEX_FULL_DISK_DIR\" && exec "
                            "\"$0\" fullDiskInChild"),
             QCoreApplication::applicationFilePath() });
-    if (!child.waitForFinished(60000)) {
+    if (!child.waitForFinished(kProcessCapMs)) {
         child.kill();
         child.waitForFinished();
         QFAIL("the child did not finish");

@@ -4,7 +4,7 @@
 #include "scores/board_text.h"
 #include "scores/frm_score.h"
 #include "scores/recent_games_model.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "widgets/focus_ring.h"

@@ -4,7 +4,7 @@
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/private_bus.h"
 #include "support/pty_pair.h"
 

@@ -5,7 +5,7 @@
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "support/private_bus.h"
+#include "support/process_wait.h"
 
 #include <QElapsedTimer>
 
@@ -9,7 +10,7 @@
 namespace
 {
 
-constexpr int kStartTimeoutMs = 10000;
+constexpr int kStartTimeoutMs = kProcessCapMs;
 
 // Reads one line from `process`, waiting at most kStartTimeoutMs; empty on failure.
 QByteArray readLine(QProcess &process)

@@ -6,6 +6,7 @@
 #include "link/port_names.h"
 #include "link/serial_control.h"
 #include "support/pty_pair.h"
+#include "support/process_wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +64,7 @@ public:
     bool waitUntilServing()
     {
         while (!m_output.contains("Serving")) {
-            if (!m_process.waitForReadyRead(10'000)) {
+            if (!m_process.waitForReadyRead(kProcessCapMs)) {
                 return false;
             }
             m_output += m_process.readAllStandardOutput();
@@ -74,7 +75,7 @@ public:
     bool stop(int signalNumber)
     {
         ::kill(static_cast<pid_t>(m_process.processId()), signalNumber);
-        return m_process.waitForFinished(10'000);
+        return m_process.waitForFinished(kProcessCapMs);
     }
 
     QByteArray output()
@@ -440,7 +441,7 @@ void tst_devsim::noisyStreamMixesFaultsIntoTheBase()
 void tst_devsim::helpExitsZero()
 {
     Devsim devsim({ QStringLiteral("--help") });
-    QVERIFY(devsim.process().waitForFinished(10'000));
+    QVERIFY(devsim.process().waitForFinished(kProcessCapMs));
     QCOMPARE(devsim.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(devsim.process().exitCode(), 0);
     const QByteArray help = devsim.output();
@@ -472,7 +473,7 @@ void tst_devsim::rejectsBadArguments()
     QFETCH(QStringList, arguments);
     TempRuntimeDir runtime;
     Devsim devsim(arguments);
-    QVERIFY(devsim.process().waitForFinished(10'000));
+    QVERIFY(devsim.process().waitForFinished(kProcessCapMs));
     QCOMPARE(devsim.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(devsim.process().exitCode(), 2);
     QVERIFY(!devsim.process().readAllStandardError().isEmpty());
@@ -598,7 +599,7 @@ void tst_devsim::stopsCleanly()
     if (signalNumber != 0) {
         QVERIFY(devsim.stop(signalNumber));
     } else {
-        QVERIFY(devsim.process().waitForFinished(10'000));
+        QVERIFY(devsim.process().waitForFinished(kProcessCapMs));
     }
     QCOMPARE(devsim.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(devsim.process().exitCode(), 0);

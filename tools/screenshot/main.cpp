@@ -14,7 +14,7 @@
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "setup/frm_setup.h"
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 #include "virtual_port.h"
 
 #include <QAbstractButton>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "setup/settings_store.h"
+#include "settings/settings_store.h"
 
 #include "support/pty_pair.h"
 
