@@ -13,13 +13,19 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
 namespace
 {
+
+// Long enough to find one's own name on a page of standings, short enough to see every page
+// between two heats.
+constexpr std::chrono::milliseconds kPageTurn { 6000 };
 
 // A font every Debian desktop has; its digits are all one width, so numbers do not jitter.
 const QString kFontFamily = QStringLiteral("DejaVu Sans");
@@ -65,6 +71,14 @@ frmDisplay::frmDisplay(QWidget *parent)
     setMinimumSize(320, 240);
     resize(1280, 720);
     m_place = new widgets::RememberedPlace(*this, QStringLiteral("DisplayPlace"));
+    auto *pageTimer = new QTimer(this);
+    pageTimer->setInterval(kPageTurn);
+    connect(pageTimer, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            turnPage();
+        }
+    });
+    pageTimer->start();
 }
 
 void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
@@ -72,6 +86,15 @@ void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
     m_shown = scoreboard::ShownFrom(snapshot);
     m_gameRunning = snapshot.running;
     update();
+}
+
+void frmDisplay::turnPage()
+{
+    // Only a picture that has pages changes; the game's picture is left alone.
+    if (scene().pages > 1) {
+        ++m_page;
+        update();
+    }
 }
 
 void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &board)
@@ -83,7 +106,7 @@ void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &b
 scoreboard::Scene frmDisplay::scene() const
 {
     return m_competition && !m_gameRunning
-        ? competition::BuildCompetitionScene(*m_competition, size())
+        ? competition::BuildCompetitionScene(*m_competition, size(), m_page)
         : scoreboard::BuildScene(m_shown, size());
 }
 

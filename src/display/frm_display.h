@@ -59,6 +59,9 @@ public Q_SLOTS:
     /// Between the heats of a competition (no game running) the display shows `board`: the
     /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
     void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// Shows the next page of standings too long for one picture, after the last the first;
+    /// called every few seconds while the window is up.
+    void turnPage();
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
@@ -88,6 +91,7 @@ private:
     bool m_gameRunning = false;
     std::optional<competition::BoardShown> m_competition;
     widgets::RememberedPlace *m_place = nullptr;
+    int m_page = 0;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

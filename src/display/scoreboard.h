@@ -119,6 +119,8 @@ struct Scene {
     std::vector<QRect> leaderMarks; ///< a star in each
     quint32 markColour = 0;
     std::vector<TextItem> texts;
+    /// How many pictures the scene turns through (a competition's long standings); 1 else.
+    int pages = 1;
 };
 
 /// Lays the display out: a header (the mode, the best rpm of all and, in Strength, the large
