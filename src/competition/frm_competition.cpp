@@ -635,10 +635,11 @@ bool frmCompetition::setRankingRule(RankingRule rule)
 
 bool frmCompetition::writeCsv(const QString &suggestedName, const QString &text)
 {
-    const QString path = m_chooseFile(this, suggestedName);
+    const QString path = m_chooseFile(this, results::SuggestedExportPath(suggestedName));
     if (path.isEmpty()) {
         return false;
     }
+    results::RememberExportFolder(path);
     QString error;
     const QByteArray bytes = text.toUtf8();
     const bool written = results::WriteExport(

@@ -43,12 +43,14 @@ bool MayEndWithWaitingGames(QWidget *parent, results::ResultsStore &store)
             return true;
         }
         if (box.clickedButton() == exportGames) {
-            const QString path = QFileDialog::getSaveFileName(parent,
-                QStringLiteral("Export the unsaved games"), QStringLiteral("rotavex-unsaved.csv"),
-                QStringLiteral("CSV files (*.csv);;All files (*)"));
+            const QString path =
+                QFileDialog::getSaveFileName(parent, QStringLiteral("Export the unsaved games"),
+                    results::SuggestedExportPath(QStringLiteral("rotavex-unsaved.csv")),
+                    QStringLiteral("CSV files (*.csv);;All files (*)"));
             if (path.isEmpty()) {
                 continue;
             }
+            results::RememberExportFolder(path);
             const QList<results::GameRecord> games = store.pendingGames();
             QString why;
             if (results::WriteExport(
