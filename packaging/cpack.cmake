@@ -26,6 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ROTAVEX_PACKAGE_MAINTAINER}")
 # Not "games": Debian keeps that section for packages whose programs live in /usr/games.
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries the program links (Qt's, among them HTTP server and WebSockets, and libqrencode)
+# come into Depends from the program itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without a platform plugin Qt cannot open a window, and without the SQLite driver plugin the
 # results are kept for one run only; no library links either plugin directly.

@@ -3,14 +3,17 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What building and running the program and the simulator need (Qt Charts' CMake package also
-# wants Qt's OpenGL development files on a fresh machine).
-PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev qt6-charts-dev
-          libgl-dev libqt6opengl6-dev qt6-qpa-plugins)
+# wants Qt's OpenGL development files on a fresh machine); the web scoreboard adds Qt's HTTP
+# server and WebSockets and libqrencode for its QR code.
+PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev
+          qt6-charts-dev libgl-dev libqt6opengl6-dev qt6-qpa-plugins qt6-httpserver-dev
+          qt6-websockets-dev libqrencode-dev)
 # What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
 # keep compiling, the package tools the package check uses (lintian among them), and the D-Bus
-# daemon for the private bus the Bluetooth tests run their fake Bluetooth service on.
+# daemon for the private bus the Bluetooth tests run their fake Bluetooth service on, and
+# Chromium, the real browser the web scoreboard's page is read in.
 TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian
-               dbus-daemon)
+               dbus-daemon chromium)
 # What `./scripts/run --demo --bluetooth` needs on top: the same private bus.
 BLUETOOTH_DEMO_PACKAGES=(dbus-daemon)
 

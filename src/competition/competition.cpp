@@ -29,9 +29,9 @@ int Heat::deviceOf(PlayerId player) const
     return 0;
 }
 
-QList<RankingRule> RulesFor(Scoring scoring)
+QList<RankingRule> RulesFor(PlayMode scoring)
 {
-    if (scoring == Scoring::Speed) {
+    if (scoring == PlayMode::Speed) {
         return { RankingRule::Best, RankingRule::Mean };
     }
     return { RankingRule::Total, RankingRule::Mean, RankingRule::Best };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "shared/play_mode.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,8 +27,7 @@ inline constexpr PlayerId kNoPlayer = 0;
 /// Who sits at each device of a heat: index 0 is device 1.
 using Seats = std::array<PlayerId, kDevices>;
 
-/// What a heat is scored on; the numbers match the game modes the results file stores.
-enum class Scoring { Speed = 1, Strength = 2 };
+using rotavex::PlayMode;
 
 /// How the standings put together the heats a player played (a heat's score is its revolutions
 /// in Strength, its best rpm in Speed); the numbers are stored. In Speed, Total means Best: rpm
@@ -35,7 +36,7 @@ enum class RankingRule { Total = 1, Mean = 2, Best = 3 };
 
 struct Settings {
     QString name;
-    Scoring scoring = Scoring::Strength;
+    PlayMode scoring = PlayMode::Strength; ///< the kind of game every heat is
     /// The countdown of every heat: 30, 60 or 90 s (Speed is played over the same length).
     int seconds = 60;
     int rounds = kDefaultRounds;
@@ -44,7 +45,7 @@ struct Settings {
 };
 
 /// The rules that make sense for a game, the usual one first.
-QList<RankingRule> RulesFor(Scoring scoring);
+QList<RankingRule> RulesFor(PlayMode scoring);
 /// The rule the standings apply: the chosen one, Best for a Speed competition set to Total.
 RankingRule RuleOf(const Settings &settings);
 

@@ -166,7 +166,7 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
     const Column columns[] = {
         { "rank", 0.11, "", Qt::AlignRight | Qt::AlignVCenter },
         { "name", 0.43, "", Qt::AlignLeft | Qt::AlignVCenter },
-        { "score", 0.22, shown.scoring == Scoring::Strength ? "revolutions" : "rpm",
+        { "score", 0.22, shown.scoring == PlayMode::Strength ? "revolutions" : "rpm",
             Qt::AlignRight | Qt::AlignVCenter },
         { "rounds", 0.11, "rounds", Qt::AlignRight | Qt::AlignVCenter },
         { "note", 0.13, "", Qt::AlignRight | Qt::AlignVCenter },

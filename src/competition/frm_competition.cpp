@@ -69,7 +69,7 @@ QString ruleName(RankingRule rule)
 
 QString gameText(const Settings &settings)
 {
-    return settings.scoring == Scoring::Strength
+    return settings.scoring == PlayMode::Strength
         ? QStringLiteral("Strength %1 s").arg(settings.seconds)
         : QStringLiteral("Speed, best rpm over %1 s").arg(settings.seconds);
 }
@@ -134,8 +134,8 @@ void frmCompetition::buildCreatePage(QWidget *page)
     auto *gameRow = new QHBoxLayout;
     m_game = new QComboBox(page);
     m_game->setObjectName(QStringLiteral("cboGame"));
-    m_game->addItem(QStringLiteral("Strength: total revolutions"), int(Scoring::Strength));
-    m_game->addItem(QStringLiteral("Speed: best rpm"), int(Scoring::Speed));
+    m_game->addItem(QStringLiteral("Strength: total revolutions"), int(PlayMode::Strength));
+    m_game->addItem(QStringLiteral("Speed: best rpm"), int(PlayMode::Speed));
     m_seconds = new QComboBox(page);
     m_seconds->setObjectName(QStringLiteral("cboSeconds"));
     for (const int seconds : { 30, 60, 90 }) {
@@ -150,12 +150,12 @@ void frmCompetition::buildCreatePage(QWidget *page)
 
     m_ranking = new QComboBox(page);
     m_ranking->setObjectName(QStringLiteral("cboRanking"));
-    fillRules(m_ranking, Scoring::Strength, RankingRule::Total);
+    fillRules(m_ranking, PlayMode::Strength, RankingRule::Total);
     auto *rankingLabel = new QLabel(QStringLiteral("Ran&ked by"), page);
     rankingLabel->setBuddy(m_ranking);
     form->addRow(rankingLabel, m_ranking);
     connect(m_game, &QComboBox::currentIndexChanged, this, [this] {
-        fillRules(m_ranking, Scoring(m_game->currentData().toInt()),
+        fillRules(m_ranking, PlayMode(m_game->currentData().toInt()),
             RankingRule(m_ranking->currentData().toInt()));
     });
 
@@ -306,7 +306,7 @@ bool frmCompetition::createCompetition()
 {
     Competition competition;
     competition.settings.name = m_name->text().simplified();
-    competition.settings.scoring = Scoring(m_game->currentData().toInt());
+    competition.settings.scoring = PlayMode(m_game->currentData().toInt());
     competition.settings.seconds = m_seconds->currentData().toInt();
     competition.settings.rounds = m_rounds->value();
     competition.settings.ranking = RankingRule(m_ranking->currentData().toInt());
@@ -445,7 +445,7 @@ void frmCompetition::fillStandings()
     }
 }
 
-void frmCompetition::fillRules(QComboBox *box, Scoring scoring, RankingRule chosen)
+void frmCompetition::fillRules(QComboBox *box, PlayMode scoring, RankingRule chosen)
 {
     const bool wasFilling = m_filling;
     m_filling = true;

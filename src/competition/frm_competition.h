@@ -96,7 +96,7 @@ private:
     void fillHeats();
     void fillStandings();
     void fillSwap();
-    void fillRules(QComboBox *box, competition::Scoring scoring, competition::RankingRule chosen);
+    void fillRules(QComboBox *box, rotavex::PlayMode scoring, competition::RankingRule chosen);
     void updateButtons();
     bool save(const QString &what);
     void renamed(QListWidgetItem *item);

@@ -29,7 +29,7 @@ namespace
 
 QList<Standing> Standings(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == Scoring::Strength;
+    const bool strength = competition.settings.scoring == PlayMode::Strength;
     const RankingRule rule = RuleOf(competition.settings);
     QHash<PlayerId, Tally> tallies;
     const int played = PlayedHeats(competition);
@@ -107,7 +107,7 @@ QList<Standing> Standings(const Competition &competition)
 
 QString RuleText(const Settings &settings)
 {
-    const bool strength = settings.scoring == Scoring::Strength;
+    const bool strength = settings.scoring == PlayMode::Strength;
     switch (RuleOf(settings)) {
     case RankingRule::Total:
         break;
@@ -134,10 +134,10 @@ QString RuleKey(const Settings &settings)
     return QStringLiteral("total");
 }
 
-QString ScoreText(Scoring scoring, double score)
+QString ScoreText(PlayMode scoring, double score)
 {
     const QLocale locale = QLocale::c();
-    if (scoring == Scoring::Strength) {
+    if (scoring == PlayMode::Strength) {
         QLocale grouped(QLocale::English, QLocale::UnitedStates);
         return QStringLiteral("%1 rev").arg(grouped.toString(comparable(score)));
     }

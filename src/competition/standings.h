@@ -39,6 +39,6 @@ QString RuleText(const Settings &settings);
 QString RuleKey(const Settings &settings);
 
 /// The score as the standings show it: "1,234 rev" style whole revolutions or "7500 rpm".
-QString ScoreText(Scoring scoring, double score);
+QString ScoreText(PlayMode scoring, double score);
 
 } // namespace competition

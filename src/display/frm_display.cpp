@@ -3,12 +3,16 @@
 
 #include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
+#include "web/qr_code.h"
 #include "widgets/remembered_place.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -203,6 +207,87 @@ void frmDisplay::paintEvent(QPaintEvent *)
     for (const DrawnText &drawn : fitTexts(scene)) {
         drawText(painter, drawn);
     }
+    drawWebAddress(painter);
+}
+
+void frmDisplay::showWebAddress(const QString &address)
+{
+    m_webAddress = address;
+    m_webCode = QImage();
+    const web::QrCode code = web::EncodeQr(address.toUtf8());
+    if (code.size > 0) {
+        // Four light modules all round, as a camera needs to find the code.
+        const int quiet = 4;
+        m_webCode = QImage(code.size + 2 * quiet, code.size + 2 * quiet, QImage::Format_RGB32);
+        m_webCode.fill(Qt::white);
+        for (int y = 0; y < code.size; ++y) {
+            for (int x = 0; x < code.size; ++x) {
+                m_webCode.setPixel(x + quiet, y + quiet, code.at(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
+            }
+        }
+    }
+    update();
+}
+
+void frmDisplay::setWebSettings(const web::WebSettings &settings) { m_webSettings = settings; }
+
+void frmDisplay::drawWebAddress(QPainter &painter) const
+{
+    if (m_webAddress.isEmpty()) {
+        return;
+    }
+    // Bottom right, small enough to leave the players' rows readable, large enough for a phone
+    // a few metres away: whole modules, so the camera sees sharp edges.
+    const int side = std::min(width(), height()) / 6;
+    const int module = std::max(1, side / std::max(1, m_webCode.width()));
+    const int codeSide = module * m_webCode.width();
+    QFont font(kFontFamily);
+    font.setPixelSize(std::max(10, side / 9));
+    const QFontMetrics metrics(font);
+    const int margin = side / 12;
+    const QRect code(width() - margin - codeSide, height() - margin - metrics.height() - codeSide,
+        codeSide, codeSide);
+    if (!m_webCode.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(code, m_webCode);
+    }
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    const QRect line(0, code.bottom() + 1, width() - margin, metrics.height());
+    painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter, m_webAddress);
+}
+
+void frmDisplay::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *on = menu.addAction(tr("Show the scoreboard on the local network"));
+    on->setObjectName(QStringLiteral("actWebScoreboard"));
+    on->setCheckable(true);
+    on->setChecked(m_webSettings.on);
+    QAction *all = menu.addAction(tr("Reachable from other devices (all interfaces)"));
+    all->setObjectName(QStringLiteral("actWebAllInterfaces"));
+    all->setCheckable(true);
+    all->setChecked(m_webSettings.allInterfaces);
+    QAction *port = menu.addAction(tr("Port %1…").arg(m_webSettings.port));
+    port->setObjectName(QStringLiteral("actWebPort"));
+    QAction *chosen = menu.exec(event->globalPos());
+    web::WebSettings settings = m_webSettings;
+    if (chosen == on) {
+        settings.on = on->isChecked();
+    } else if (chosen == all) {
+        settings.allInterfaces = all->isChecked();
+    } else if (chosen == port) {
+        bool ok = false;
+        const int number = QInputDialog::getInt(this, tr("Web scoreboard"),
+            tr("Port of the web scoreboard (1–65535):"), settings.port, 1, 65535, 1, &ok);
+        if (!ok) {
+            return;
+        }
+        settings.port = static_cast<quint16>(number);
+    } else {
+        return;
+    }
+    Q_EMIT webSettingsChosen(settings);
 }
 
 // Text this large is not in Qt's glyph cache: every frame would fill each glyph's outline

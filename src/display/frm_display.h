@@ -4,9 +4,11 @@
 #include "competition/competition_scene.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
+#include "web/web_settings.h"
 
 #include <QCache>
 #include <QFont>
+#include <QImage>
 #include <QPixmap>
 #include <QPoint>
 #include <QString>
@@ -15,6 +17,7 @@
 #include <vector>
 
 class QCloseEvent;
+class QContextMenuEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
@@ -62,16 +65,24 @@ public Q_SLOTS:
     /// Shows the next page of standings too long for one picture, after the last the first;
     /// called every few seconds while the window is up.
     void turnPage();
+    /// The web scoreboard's address, shown in a corner with its QR code so phones join by
+    /// camera; "" shows none.
+    void showWebAddress(const QString &address);
+    /// The web scoreboard's set-up as the window's menu offers to change it.
+    void setWebSettings(const web::WebSettings &settings);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
     void closed();
+    /// The user chose a new set-up of the web scoreboard from the window's menu.
+    void webSettingsChosen(const web::WebSettings &settings);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     // A text drawn once into a picture; offset is where its top left lies from the origin of
@@ -86,12 +97,16 @@ private:
     void drawText(QPainter &painter, const DrawnText &drawn) const;
     const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
     void rememberPlacement() const;
+    void drawWebAddress(QPainter &painter) const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
     std::optional<competition::BoardShown> m_competition;
     widgets::RememberedPlace *m_place = nullptr;
     int m_page = 0;
+    QString m_webAddress;
+    QImage m_webCode; ///< one pixel a module, within its white quiet zone
+    web::WebSettings m_webSettings;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

@@ -5,6 +5,7 @@
 #include "display/frm_display.h"
 #include "game/game_session.h"
 #include "main_window/board_controls.h"
+#include "web/web_scoreboard.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -81,8 +82,19 @@ void CompetitionView::attach(frmDisplay *display)
     connectDisplay();
 }
 
+void CompetitionView::attachWeb(web::WebScoreboard *web)
+{
+    m_web = web;
+    connectDisplay();
+}
+
 void CompetitionView::connectDisplay()
 {
+    if (m_host && m_web) {
+        m_web->showCompetition(m_host->board());
+        QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
+            &web::WebScoreboard::showCompetition, Qt::UniqueConnection);
+    }
     if (!m_host || !m_display) {
         return;
     }

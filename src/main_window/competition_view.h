@@ -25,6 +25,11 @@ namespace competition
 class CompetitionHost;
 } // namespace competition
 
+namespace web
+{
+class WebScoreboard;
+} // namespace web
+
 namespace main_window
 {
 
@@ -53,6 +58,8 @@ public:
     void refreshed();
     /// The spectators' display shows the competition between heats from now on.
     void attach(frmDisplay *display);
+    /// The web scoreboard shows the competition between heats from now on.
+    void attachWeb(web::WebScoreboard *web);
 
 private:
     void connectDisplay();
@@ -64,6 +71,7 @@ private:
     QWidget &m_window;
     QPointer<competition::CompetitionHost> m_host;
     QPointer<frmDisplay> m_display;
+    QPointer<web::WebScoreboard> m_web;
 };
 
 } // namespace main_window

@@ -10,6 +10,7 @@
 #include "main_window/competition_view.h"
 #include "main_window/player_chart.h"
 #include "main_window/results_view.h"
+#include "main_window/web_view.h"
 #include "scores/frm_score.h"
 #include "setup/frm_setup.h"
 #include "settings/settings_store.h"
@@ -55,6 +56,8 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     m_results = std::make_unique<main_window::ResultsView>(results, *this, c.lblHI);
     m_competition =
         std::make_unique<main_window::CompetitionView>(c, *m_session, *m_links, results, *this);
+    m_web = std::make_unique<main_window::WebView>(*m_session, *this);
+    m_competition->attachWeb(&m_web->scoreboard());
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
@@ -80,6 +83,14 @@ void frmMain::connectControls()
     connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
+    // The display button tells where the web scoreboard is, while it is served.
+    connect(m_web.get(), &main_window::WebView::addressChanged, c.CmdDisplay,
+        [this](const QString &address) {
+            const QString tip = QStringLiteral("Scoreboard for spectators");
+            c.CmdDisplay->setToolTip(address.isEmpty()
+                    ? tip
+                    : tip + QStringLiteral("\nOn the local network: ") + address);
+        });
     // A competition's heat takes its result from the game as recorded, with its id.
     connect(m_session, &game::GameSession::ended, this, [this](const results::GameRecord &game) {
         m_competition->gameRecorded(m_results->record(game));
@@ -242,6 +253,7 @@ void frmMain::CmdDisplay_Click()
         connect(m_display, &frmDisplay::closed, c.CmdDisplay,
             [this] { c.CmdDisplay->setChecked(false); });
         m_competition->attach(m_display);
+        m_web->attach(m_display);
     }
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));
 }

@@ -28,6 +28,7 @@ namespace main_window
 class BoardView;
 class CompetitionView;
 class ResultsView;
+class WebView;
 } // namespace main_window
 
 namespace competition
@@ -66,6 +67,8 @@ public:
     frmDisplay *display() const { return m_display; }
     /// The competition on the board, nullptr until CmdCompetition first opens its window.
     competition::CompetitionHost *competition() const;
+    /// The web scoreboard's side of the board: its set-up and address.
+    main_window::WebView &web() { return *m_web; }
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -106,4 +109,5 @@ private:
     layout::BoardGeometry m_geometry;
     std::unique_ptr<main_window::ResultsView> m_results;
     std::unique_ptr<main_window::CompetitionView> m_competition;
+    std::unique_ptr<main_window::WebView> m_web;
 };

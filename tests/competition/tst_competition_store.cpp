@@ -77,7 +77,7 @@ void tst_CompetitionStore::resumesAfterRestart()
         results::ResultsStore games(dir.path());
         CompetitionStore store(games.filePath());
         QVERIFY(store.isSaved());
-        expected.settings = Settings { QStringLiteral("Friday \"Spin\" night"), Scoring::Strength,
+        expected.settings = Settings { QStringLiteral("Friday \"Spin\" night"), PlayMode::Strength,
             90, 3, RankingRule::Best };
         AddPlayers(expected, { "Ann", "Bob", "Cem", "Dai", "Eve", "Fay", "Gus", "Hal", "Ida" });
         QVERIFY(store.save(expected));

@@ -11,7 +11,7 @@ namespace
 // A competition written compactly. `heats`: one string per heat, "round:name,name,..." in
 // device order. `attempts`: "heat:name=value,name=absent,..." with heats numbered from 1;
 // value is revolutions (Strength) or best rpm (Speed).
-Competition build(Scoring scoring, const QStringList &players, const QStringList &retired,
+Competition build(PlayMode scoring, const QStringList &players, const QStringList &retired,
     const QStringList &heats, const QStringList &attempts)
 {
     Competition c;
@@ -97,8 +97,8 @@ void tst_Standings::standings_data()
     QTest::addColumn<QStringList>("heats");
     QTest::addColumn<QStringList>("attempts");
     QTest::addColumn<QStringList>("expected");
-    const int strength = int(Scoring::Strength);
-    const int speed = int(Scoring::Speed);
+    const int strength = int(PlayMode::Strength);
+    const int speed = int(PlayMode::Speed);
 
     QTest::newRow("equal totals share a rank, the next skips")
         << strength << QStringList { "Ann", "Bob", "Cem", "Dai" } << QStringList {}
@@ -156,7 +156,7 @@ void tst_Standings::standings()
     QFETCH(QStringList, heats);
     QFETCH(QStringList, attempts);
     QFETCH(QStringList, expected);
-    const Competition c = build(Scoring(scoring), players, retired, heats, attempts);
+    const Competition c = build(PlayMode(scoring), players, retired, heats, attempts);
     QCOMPARE(describe(Standings(c)), expected);
 }
 
@@ -167,7 +167,7 @@ void tst_Standings::rankingRules_data()
     QTest::addColumn<QStringList>("heats");
     QTest::addColumn<QStringList>("attempts");
     QTest::addColumn<QStringList>("expected");
-    const int strength = int(Scoring::Strength);
+    const int strength = int(PlayMode::Strength);
     const int mean = int(RankingRule::Mean);
     const int best = int(RankingRule::Best);
     const QStringList twoRounds { "1:Ann,Bob", "2:Late,Ann,Bob" };
@@ -193,7 +193,7 @@ void tst_Standings::rankingRules_data()
         << QStringList { "1:Ann=500,Bob=100", "1:Ann=90,Bob=110", "2:Late=120,Ann=100,Bob=40" }
         << QStringList { "1 Late 120 1 1", "2 Bob 110 2 0", "3 Ann 100 2 0" };
     QTest::newRow("speed, mean of the heats' best rpm")
-        << int(Scoring::Speed) << mean << twoRounds
+        << int(PlayMode::Speed) << mean << twoRounds
         << QStringList { "1:Ann=7000,Bob=9000", "2:Late=8000,Ann=9000,Bob=6000" }
         << QStringList { "1 Ann 8000 2 0", "1 Late 8000 1 1", "3 Bob 7500 2 0" };
 }
@@ -206,9 +206,9 @@ void tst_Standings::rankingRules()
     QFETCH(QStringList, attempts);
     QFETCH(QStringList, expected);
     const QStringList players { "Ann", "Bob", "Late" };
-    Competition c = build(Scoring(scoring), players, {}, heats, {});
+    Competition c = build(PlayMode(scoring), players, {}, heats, {});
     QVERIFY(SetRankingRule(c, RankingRule(rule)));
-    c.attempts = build(Scoring(scoring), players, {}, heats, attempts).attempts;
+    c.attempts = build(PlayMode(scoring), players, {}, heats, attempts).attempts;
     QCOMPARE(describe(Standings(c)), expected);
     // Once a heat is played the rule stays.
     QVERIFY(!SetRankingRule(c, RankingRule::Total));
@@ -221,10 +221,10 @@ void tst_Standings::scoreText_data()
     QTest::addColumn<double>("score");
     QTest::addColumn<QString>("text");
     QTest::newRow("revolutions grouped by thousands")
-        << int(Scoring::Strength) << 12345.6 << QStringLiteral("12,346 rev");
-    QTest::newRow("no revolutions") << int(Scoring::Strength) << 0.0 << QStringLiteral("0 rev");
+        << int(PlayMode::Strength) << 12345.6 << QStringLiteral("12,346 rev");
+    QTest::newRow("no revolutions") << int(PlayMode::Strength) << 0.0 << QStringLiteral("0 rev");
     QTest::newRow("rpm as the board writes it")
-        << int(Scoring::Speed) << 12000.0 << QStringLiteral("12000 rpm");
+        << int(PlayMode::Speed) << 12000.0 << QStringLiteral("12000 rpm");
 }
 
 void tst_Standings::scoreText()
@@ -232,7 +232,7 @@ void tst_Standings::scoreText()
     QFETCH(int, scoring);
     QFETCH(double, score);
     QFETCH(QString, text);
-    QCOMPARE(ScoreText(Scoring(scoring), score), text);
+    QCOMPARE(ScoreText(PlayMode(scoring), score), text);
 }
 
 QTEST_GUILESS_MAIN(tst_Standings)

@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: MIT
+// The live scoreboard: follows the program's feed and writes every text with textContent, so
+// a player's name is always shown as typed and never read as markup.
+'use strict';
+
+const byId = (id) => document.getElementById(id);
+
+function element(tag, className, text) {
+    const e = document.createElement(tag);
+    if (className) {
+        e.className = className;
+    }
+    if (text !== undefined) {
+        e.textContent = String(text);
+    }
+    return e;
+}
+
+const playerRows = [];
+
+function playerRow(seat) {
+    if (!playerRows[seat]) {
+        const row = element('div', 'player');
+        row.id = 'player' + seat;
+        const head = element('div', 'head');
+        const star = element('span', 'star', '★');
+        const name = element('span', 'name');
+        head.append(star, name);
+        const live = element('div', 'live');
+        const value = element('span', 'value');
+        const unit = element('span', 'unit');
+        live.append(value, unit);
+        const best = element('div', 'best');
+        const track = element('div', 'track');
+        const bar = element('div', 'bar');
+        track.append(bar);
+        row.append(head, live, best, track);
+        byId('players').append(row);
+        playerRows[seat] = { row, star, name, value, unit, best, bar };
+    }
+    return playerRows[seat];
+}
+
+function showPlayers(feed) {
+    for (const p of feed.players) {
+        const r = playerRow(p.seat);
+        r.row.classList.toggle('leader', p.leader);
+        r.row.classList.toggle('seated', p.seated !== false);
+        r.star.style.visibility = p.leader ? 'visible' : 'hidden';
+        r.name.textContent = p.name;
+        r.value.textContent = p.live.toLocaleString('en-US');
+        r.unit.textContent = p.unit === 'rev' ? ' rev' : ' rpm';
+        r.best.textContent = (feed.mode === 'strength' ? 'rpm max ' : 'best ') + p.best + ' rpm';
+        r.bar.style.width = (100 * p.bar).toFixed(1) + '%';
+        r.bar.style.backgroundColor = p.colour;
+    }
+}
+
+function table(head, rows) {
+    const t = element('table');
+    const tr = element('tr');
+    for (const h of head) {
+        tr.append(element('th', '', h));
+    }
+    t.append(tr);
+    for (const row of rows) {
+        const line = element('tr');
+        for (const cell of row) {
+            line.append(element('td', '', cell));
+        }
+        t.append(line);
+    }
+    return t;
+}
+
+function showResult(feed) {
+    const section = byId('result');
+    section.hidden = !feed.result;
+    if (!feed.result) {
+        return;
+    }
+    section.replaceChildren(element('h2', '', 'Result'),
+        table(['', 'Name', 'rev', 'mean rpm', 'best rpm'],
+            feed.result.map((e) => [e.rank, e.name, e.revolutions, e.meanRpm, e.bestRpm])));
+}
+
+function showCompetition(c) {
+    const section = byId('competition');
+    section.hidden = !c;
+    if (!c) {
+        return;
+    }
+    const parts = [element('h2', 'title', c.title), element('p', 'event', c.name)];
+    if (c.seats.length) {
+        const seats = element('ol', 'seats');
+        c.seats.forEach((name) => seats.append(element('li', name ? '' : 'free', name || '—')));
+        parts.push(seats);
+    }
+    if (c.next) {
+        parts.push(element('p', 'next', c.next));
+    }
+    parts.push(table(['', 'Name', c.scoring === 'speed' ? 'best' : 'total', 'rounds'],
+        c.standings.map((s) => [s.rank || '', s.name, s.scoreText,
+            s.missed ? s.rounds + ' (' + s.missed + ' missed)' : s.rounds])));
+    section.replaceChildren(...parts);
+}
+
+function show(feed) {
+    const between = !!feed.competition;
+    document.body.dataset.mode = feed.mode;
+    byId('mode').textContent = between ? 'Competition'
+        : feed.mode === 'strength' ? 'Strength' : feed.mode === 'speed' ? 'Speed' : '';
+    byId('countdown').textContent = feed.mode === 'strength' && !between ? feed.countdown : '';
+    byId('top').textContent = between ? '' : 'Best ' + feed.topRpm + ' rpm';
+    showPlayers(feed);
+    byId('players').hidden = between || !!feed.result;
+    showResult(between ? { result: null } : feed);
+    showCompetition(feed.competition);
+}
+
+function connect() {
+    const socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://')
+        + location.host + '/feed');
+    socket.onopen = () => { byId('status').textContent = ''; };
+    socket.onmessage = (event) => {
+        const feed = JSON.parse(event.data);
+        if (feed.version === 1) {
+            show(feed);
+        }
+    };
+    socket.onclose = () => {
+        byId('status').textContent = 'Connection lost, trying again…';
+        setTimeout(connect, 2000);
+    };
+}
+
+connect();

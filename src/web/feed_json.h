@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "competition/competition_scene.h"
+#include "game/game_session.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace web
+{
+
+/// The version of the live feed's format; raised only when a field changes meaning or goes.
+inline constexpr int kFeedVersion = 1;
+
+/// The live feed's message for the game as `snapshot` has it: one compact JSON object with the
+/// same content and rules as the spectators' display (live values, leaders, the result once a
+/// Strength countdown has run out) and, between heats (`board` set, no game running), the
+/// competition's heat, seats, next heat and standings. Names are plain strings.
+QByteArray FeedJson(
+    const game::Snapshot &snapshot, const std::optional<competition::BoardShown> &board);
+
+/// "#rrggbb" of a 0x00BBGGRR colour.
+QString CssColour(quint32 bgr);
+
+} // namespace web

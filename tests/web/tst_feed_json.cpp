@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: MIT
+#include "web/feed_json.h"
+#include "web/web_settings.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+Q_DECLARE_METATYPE(game::PlayMode)
+Q_DECLARE_METATYPE(game::Reading)
+
+namespace
+{
+
+// "a/2/b" -> the value at that path of the feed: object keys and array indexes.
+QJsonValue at(QJsonValue value, const QString &path)
+{
+    for (const QString &step : path.split(QLatin1Char('/'))) {
+        bool index = false;
+        const int n = step.toInt(&index);
+        value = index ? value.toArray().at(n) : value.toObject().value(step);
+    }
+    return value;
+}
+
+} // namespace
+
+class tst_FeedJson : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void format_data();
+    void format();
+    void port_data();
+    void port();
+};
+
+void tst_FeedJson::format_data()
+{
+    QTest::addColumn<game::PlayMode>("mode");
+    QTest::addColumn<game::Reading>("reading");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<bool>("ranOut");
+    QTest::addColumn<bool>("board");
+    QTest::addColumn<QStringList>("expected"); // "path=JSON value"
+
+    using game::PlayMode;
+    using game::Reading;
+    QTest::newRow("start-up: nothing played, no result, no competition")
+        << PlayMode::Unset << Reading::Rest << false << false << false
+        << QStringList { "version=1", "mode=\"none\"", "players/0/live=0", "players/0/unit=\"rpm\"",
+               "players/0/leader=false", "result=null", "competition=null" };
+    QTest::newRow("speed game: live rpm, the best record leads, names as typed")
+        << PlayMode::Speed << Reading::Speed << true << false << false
+        << QStringList { "mode=\"speed\"", "running=true", "players/1/live=7600",
+               "players/1/leader=true", "players/0/leader=false", "players/2/name=\"<b>Cy</b>\"",
+               "players/1/bar=0.25", "topRpm=9000", "players/3/seat=4",
+               "players/0/colour=\"#ff0000\"" };
+    QTest::newRow("strength game: whole revolutions lead, the countdown goes along")
+        << PlayMode::Strength << Reading::Strength << true << false << false
+        << QStringList { "players/0/live=313", "players/0/unit=\"rev\"", "players/0/leader=true",
+               "players/3/leader=true", "countdown=17", "result=null" };
+    QTest::newRow("countdown ran out: participants ranked, ties share a place")
+        << PlayMode::Strength << Reading::Strength << false << true << false
+        << QStringList { "result/0/rank=1", "result/1/rank=1", "result/0/seat=1", "result/1/seat=4",
+               "result/2/rank=3", "result/2/name=\"Bo\"", "result/2/meanRpm=5000",
+               "result/2/bestRpm=7600", "result/3=absent" };
+    QTest::newRow("between heats: the competition, the game's values stay")
+        << PlayMode::Strength << Reading::Strength << false << true << true
+        << QStringList { "competition/title=\"Heat 2 of 3\"", "competition/seats/1=\"\"",
+               "competition/next=\"Next: Di, Ed\"",
+               "competition/standings/0/scoreText=\"1,234 rev\"",
+               "competition/standings/0/name=\"Ann\"", "competition/scoring=\"strength\"",
+               "players/0/live=313" };
+    QTest::newRow("a heat's game running: the game, not the competition")
+        << PlayMode::Strength << Reading::Strength << true << false << true
+        << QStringList { "competition=null", "running=true" };
+}
+
+void tst_FeedJson::format()
+{
+    QFETCH(game::PlayMode, mode);
+    QFETCH(game::Reading, reading);
+    QFETCH(bool, running);
+    QFETCH(bool, ranOut);
+    QFETCH(bool, board);
+    QFETCH(QStringList, expected);
+
+    game::Snapshot snapshot;
+    snapshot.mode = mode;
+    snapshot.reading = reading;
+    snapshot.running = running;
+    snapshot.ranOut = ranOut;
+    snapshot.countdownSeconds = 17;
+    snapshot.topRpm = 9000;
+    const QStringList names { "Ann", "Bo", "<b>Cy</b>", "Di" };
+    const double revolutions[] { 312.6, 120.0, 40.0, 313.4 };
+    const qint32 records[] { 7000, 7600, 5000, 6800 };
+    for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
+        game::PlayerSnapshot &p = snapshot.players[n];
+        p.name = names[n - 1];
+        p.rpm = records[n - 1];
+        p.revolutions = revolutions[n - 1];
+        p.record = records[n - 1];
+        p.bar = n == 2 ? 5000.0 : 4000.0;
+        p.participating = n != 3;
+    }
+    snapshot.players[1].barColour = 0x000000FF; // red in the low byte
+    snapshot.players[2].rpm = 7600;
+    std::optional<competition::BoardShown> shown;
+    if (board) {
+        competition::Standing ann;
+        ann.name = QStringLiteral("Ann");
+        ann.rank = 1;
+        ann.score = 1234;
+        shown = competition::BoardShown { QStringLiteral("Friday cup"),
+            QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo" }, QStringLiteral("Next: Di, Ed"),
+            rotavex::PlayMode::Strength, { ann } };
+    }
+    const QJsonObject feed = QJsonDocument::fromJson(web::FeedJson(snapshot, shown)).object();
+    for (const QString &check : expected) {
+        const QString path = check.section(QLatin1Char('='), 0, 0);
+        const QJsonValue want =
+            QJsonDocument::fromJson("[" + check.section(QLatin1Char('='), 1).toUtf8() + "]")
+                .array()
+                .at(0);
+        QJsonValue got = at(feed, path);
+        if (check.endsWith(QLatin1String("=absent"))) {
+            QVERIFY2(got.isUndefined(), qPrintable(check));
+        } else if (got.isDouble() && want.isDouble()) {
+            QVERIFY2(qAbs(got.toDouble() - want.toDouble()) < 0.005, qPrintable(check));
+        } else {
+            QVERIFY2(got == want,
+                qPrintable(check + QStringLiteral(" got ")
+                    + QString::fromUtf8(
+                        QJsonDocument(QJsonArray { got }).toJson(QJsonDocument::Compact))));
+        }
+    }
+}
+
+void tst_FeedJson::port_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("port");
+
+    QTest::newRow("a port") << "8081" << 8081;
+    QTest::newRow("spaces around") << " 9000 " << 9000;
+    QTest::newRow("zero is no port") << "0" << -1;
+    QTest::newRow("beyond the range") << "65536" << -1;
+    QTest::newRow("not a number") << "http" << -1;
+    QTest::newRow("signed") << "+80" << -1;
+}
+
+void tst_FeedJson::port()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, port);
+    QCOMPARE(web::PortFromText(stored).value_or(0), port < 0 ? 0 : port);
+}
+
+QTEST_GUILESS_MAIN(tst_FeedJson)
+#include "tst_feed_json.moc"

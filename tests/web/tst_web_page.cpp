@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+#include "display/scoreboard.h"
+#include "headless_browser.h"
+#include "link/player_links.h"
+#include "main_window/frm_main.h"
+#include "main_window/web_view.h"
+#include "settings/settings_store.h"
+#include "support/pty_pair.h"
+#include "web/web_settings.h"
+
+#include <QAbstractButton>
+#include <QTcpServer>
+#include <QTest>
+
+namespace
+{
+
+const QString kHostileName = QStringLiteral("<img src=x onerror=alert(1)>");
+// One revolution in 1000 × 8 µs: 7500 rpm.
+const QByteArray kFrame7500("<\x03\xE8>", 4);
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+class tst_WebPage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void followsTheGame_data();
+    void followsTheGame();
+};
+
+void tst_WebPage::followsTheGame_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("viewport");
+    QTest::addColumn<bool>("mobile");
+
+    QTest::newRow("the page on a portrait phone") << "/" << QSize(390, 844) << true;
+    QTest::newRow("the overlay in a landscape browser source")
+        << "/overlay" << QSize(1920, 1080) << false;
+}
+
+// The real program with two devices on pseudo-terminals serves its game; Chromium shows every
+// tick within 2 s, and a name made of markup as plain text that runs nothing.
+void tst_WebPage::followsTheGame()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, viewport);
+    QFETCH(bool, mobile);
+    TempSettings settings;
+    TempRuntimeDir runtime;
+    settings_store::WritePlayerName(1, kHostileName);
+    settings_store::WritePlayerName(2, QStringLiteral("Ben"));
+    web::WriteWebSettings({ true, freePort(), false });
+    std::array<PtyPair, 2> devices;
+    frmMain w;
+    for (rotavex::PlayerSlot n = 1; n <= 2; ++n) {
+        QVERIFY(devices[n - 1].exposeAs(runtime.portDir(), n));
+        QCOMPARE(w.links().open(n, n), std::nullopt);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!w.web().address().isEmpty(), 10000);
+
+    HeadlessBrowser browser(viewport, mobile);
+    QVERIFY2(browser.isReady(), qPrintable(browser.error()));
+    QVERIFY(browser.open(QUrl(w.web().address()).resolved(QUrl(path))));
+    w.findChild<QAbstractButton *>(QStringLiteral("OptMode1"))->click(); // Strength
+    w.findChild<QAbstractButton *>(QStringLiteral("CmdStart"))->click();
+    const auto text = [&](const QString &selector) {
+        return browser
+            .evaluate(QStringLiteral("document.querySelector('%1').textContent").arg(selector))
+            .toString();
+    };
+    for (int tick = 0; tick < 4; ++tick) {
+        for (rotavex::PlayerSlot n = 1; n <= 2; ++n) {
+            w.links().linkSeen()[n] = -1;
+            QVERIFY(devices[n - 1].write(kFrame7500));
+            QTRY_COMPARE(w.links().linkSeen()[n], qint16(0));
+        }
+        w.tmrRefresh_Timer();
+        w.tmrStrenght_Timer();
+        const scoreboard::Shown shown = scoreboard::ShownFrom(w.session().snapshot());
+        const QString revolutions = QLocale(QLocale::English).toString(shown.players[2].live);
+        QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("#player2 .value")), revolutions, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            text(QStringLiteral("#countdown")), QString::number(shown.countdownSeconds), 2000);
+    }
+    QVERIFY(w.session().snapshot().players[2].revolutions > 0);
+    QCOMPARE(text(QStringLiteral("#player2 .name")), QStringLiteral("Ben"));
+    QCOMPARE(text(QStringLiteral("#player1 .name")), kHostileName);
+    QCOMPARE(browser.evaluate(QStringLiteral("document.images.length")).toInt(-1), 0);
+    QVERIFY(!browser.events().contains(QStringLiteral("Page.javascriptDialogOpening")));
+}
+
+QTEST_MAIN(tst_WebPage)
+#include "tst_web_page.moc"
