@@ -3,6 +3,7 @@
 
 #include "competition/competition_csv.h"
 #include "competition/competition_store.h"
+#include "competition/heat_console.h"
 #include "competition/heat_text.h"
 #include "competition/standings.h"
 #include "results/export_target.h"
@@ -211,6 +212,11 @@ void frmCompetition::buildRunPage(QWidget *page)
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
     m_title->setFont(titleFont);
     grid->addWidget(m_title, 0, 0, 1, 3);
+    // The console: the heat of the moment and its commands, above everything else.
+    m_console = new HeatConsole(page);
+    m_next = m_console->nextButton();
+    m_redoButton = m_console->redoButton();
+    grid->addWidget(m_console, 1, 0, 1, 3);
 
     // Roster: rename in place, retire, add late arrivals.
     auto *rosterBox = new QGroupBox(QStringLiteral("Players"), page);
@@ -232,29 +238,16 @@ void frmCompetition::buildRunPage(QWidget *page)
     m_addButton = new QPushButton(QStringLiteral("&Add players"), rosterBox);
     m_addButton->setObjectName(QStringLiteral("cmdAddPlayers"));
     rosterLayout->addWidget(m_addButton);
-    grid->addWidget(rosterBox, 1, 0, 2, 1);
+    grid->addWidget(rosterBox, 2, 0, 2, 1);
 
     auto *heatsBox = new QGroupBox(QStringLiteral("Heats"), page);
     auto *heatsLayout = new QVBoxLayout(heatsBox);
-    m_heatCaption = new QLabel(heatsBox);
-    m_heatCaption->setObjectName(QStringLiteral("lblHeat"));
-    m_heatCaption->setTextFormat(Qt::PlainText);
-    heatsLayout->addWidget(m_heatCaption);
     m_heats = makeTable(QStringLiteral("tblHeats"),
         { QStringLiteral("Heat"), QStringLiteral("Round"), QStringLiteral("Device 1"),
             QStringLiteral("Device 2"), QStringLiteral("Device 3"), QStringLiteral("Device 4"),
             QStringLiteral("State") },
         heatsBox);
     heatsLayout->addWidget(m_heats);
-    auto *heatButtons = new QHBoxLayout;
-    m_next = new QPushButton(QStringLiteral("&Next heat"), heatsBox);
-    m_next->setObjectName(QStringLiteral("cmdNextHeat"));
-    m_redoButton = new QPushButton(QStringLiteral("&Redo heat"), heatsBox);
-    m_redoButton->setObjectName(QStringLiteral("cmdRedoHeat"));
-    heatButtons->addWidget(m_next);
-    heatButtons->addWidget(m_redoButton);
-    heatButtons->addStretch();
-    heatsLayout->addLayout(heatButtons);
     auto *swapRow = new QHBoxLayout;
     m_swapOut = new QComboBox(heatsBox);
     m_swapOut->setObjectName(QStringLiteral("cboSwapOut"));
@@ -268,7 +261,7 @@ void frmCompetition::buildRunPage(QWidget *page)
     swapRow->addWidget(m_swapIn, 1);
     swapRow->addWidget(m_swap);
     heatsLayout->addLayout(swapRow);
-    grid->addWidget(heatsBox, 1, 1, 2, 1);
+    grid->addWidget(heatsBox, 2, 1, 2, 1);
 
     auto *standingsBox = new QGroupBox(QStringLiteral("Standings"), page);
     m_standingsBox = standingsBox;
@@ -298,12 +291,12 @@ void frmCompetition::buildRunPage(QWidget *page)
     m_close = new QPushButton(QStringLiteral("C&lose competition"), standingsBox);
     m_close->setObjectName(QStringLiteral("cmdCloseCompetition"));
     standingsLayout->addWidget(m_close);
-    grid->addWidget(standingsBox, 1, 2, 2, 1);
+    grid->addWidget(standingsBox, 2, 2, 2, 1);
     rosterBox->setMaximumWidth(240);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(2, 2);
-    grid->setRowStretch(1, 1);
     grid->setRowStretch(2, 1);
+    grid->setRowStretch(3, 1);
 
     connect(m_next, &QPushButton::clicked, this, &frmCompetition::callNextHeat);
     connect(m_redoButton, &QPushButton::clicked, this, &frmCompetition::callRedo);
@@ -441,15 +434,6 @@ void frmCompetition::fillHeats()
         m_heats->setItem(h, 6, cell(state));
     }
     const std::optional<int> next = NextHeat(c);
-    if (m_called) {
-        m_heatCaption->setText(QStringLiteral("%1 on the board: %2. Press Start.")
-                                   .arg(HeatTitle(c, *m_called), HeatNames(c, c.heats[*m_called])));
-    } else if (next) {
-        m_heatCaption->setText(QStringLiteral("Up next: %1: %2")
-                                   .arg(HeatTitle(c, *next), HeatNames(c, c.heats[*next])));
-    } else {
-        m_heatCaption->setText(QStringLiteral("Every heat is played."));
-    }
     const int focus = m_called.value_or(next.value_or(int(c.heats.size()) - 1));
     if (focus >= 0 && focus < m_heats->rowCount()) {
         m_heats->scrollToItem(m_heats->item(focus, 0));
@@ -546,6 +530,8 @@ bool frmCompetition::callNextHeat()
     updateButtons();
     const Competition &c = *m_competition;
     Q_EMIT heatCalled(SeatNames(c, c.heats[*next]), HeatTitle(c, *next), OnDeckText(c, *next));
+    // Space or Enter now plays it.
+    m_console->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -561,6 +547,7 @@ bool frmCompetition::callRedo()
     const Competition &c = *m_competition;
     Q_EMIT heatCalled(
         SeatNames(c, c.heats[*m_called]), HeatTitle(c, *m_called), OnDeckText(c, *m_called));
+    m_console->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

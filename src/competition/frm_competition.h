@@ -26,7 +26,8 @@ class QTableWidget;
 namespace competition
 {
 class CompetitionStore;
-}
+class HeatConsole;
+} // namespace competition
 namespace widgets
 {
 class RememberedPlace;
@@ -53,6 +54,11 @@ public:
 
     /// Where the window is kept between showings and runs.
     widgets::RememberedPlace &place() const { return *m_place; }
+
+    /// The heat console at the top of the running competition's page.
+    competition::HeatConsole &console() const { return *m_console; }
+    /// Whether the called heat is the last one played again.
+    bool redoCalled() const { return m_redo; }
 
     /// The competition shown, nullptr when none is open.
     const competition::Competition *current() const;
@@ -118,7 +124,7 @@ private:
     QPushButton *m_create = nullptr;
 
     QLabel *m_title = nullptr;
-    QLabel *m_heatCaption = nullptr;
+    competition::HeatConsole *m_console = nullptr;
     QListWidget *m_players = nullptr;
     QPlainTextEdit *m_add = nullptr;
     QPushButton *m_addButton = nullptr;

@@ -17,6 +17,14 @@ namespace window_place
 /// far as it fits. No areas at all: `wanted` as it is.
 QRect FitInside(const QRect &wanted, const QList<QRect> &areas);
 
+/// Where a window of `size` opens the first time beside its owner's frame `owner` without
+/// covering it, on the owner's screen: on the side (right, below, left, above, in that order
+/// when equal) where it keeps most of its size, shrunk to the room there but never below
+/// `minimum`. When no side has that much room it goes right of the owner as far as the screen
+/// allows, over the owner's edge.
+QRect BesideOwner(
+    const QRect &owner, const QSize &size, const QSize &minimum, const QList<QRect> &areas);
+
 /// A remembered place as stored: "x,y,width,height" (x and y may be negative).
 QString PlaceText(const QRect &place);
 /// The place `text` holds; nullopt when it is not four whole numbers with a width and height of

@@ -12,6 +12,8 @@ class tst_WindowPlace : public QObject
 private Q_SLOTS:
     void fitInside_data();
     void fitInside();
+    void besideOwner_data();
+    void besideOwner();
     void storedText_data();
     void storedText();
 };
@@ -52,6 +54,29 @@ void tst_WindowPlace::fitInside()
     QFETCH(Areas, areas);
     QFETCH(QRect, expected);
     const QRect placed = window_place::FitInside(wanted, areas);
+    QCOMPARE(placed, expected);
+}
+
+void tst_WindowPlace::besideOwner_data()
+{
+    QTest::addColumn<QRect>("owner");
+    QTest::addColumn<QRect>("expected");
+    // A 1180x660 window (at least 700x400) beside a 665x526 board on one 1920x1080 screen.
+    QTest::newRow("room on the right") << QRect(0, 0, 665, 526) << QRect(665, 0, 1180, 660);
+    QTest::newRow("board on the right: room on its left")
+        << QRect(1255, 100, 665, 526) << QRect(75, 100, 1180, 660);
+    QTest::newRow("board in the middle: below it, shrunk to the room")
+        << QRect(600, 100, 665, 526) << QRect(600, 626, 1180, 454);
+    QTest::newRow("board filling the screen: over its right edge")
+        << QRect(0, 0, 1920, 1080) << QRect(740, 0, 1180, 660);
+}
+
+void tst_WindowPlace::besideOwner()
+{
+    QFETCH(QRect, owner);
+    QFETCH(QRect, expected);
+    const QRect placed = window_place::BesideOwner(
+        owner, QSize(1180, 660), QSize(700, 400), { QRect(0, 0, 1920, 1080) });
     QCOMPARE(placed, expected);
 }
 
