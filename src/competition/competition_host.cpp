@@ -12,12 +12,12 @@
 namespace competition
 {
 
-CompetitionHost::CompetitionHost(game::GameSession &session, PlayerLinks &links,
-    results::ResultsStore *results, Board board, QWidget *windowParent)
+CompetitionHost::CompetitionHost(game::GameClock &clock, PlayerLinks &links,
+    results::ResultsStore *results, QWidget *windowParent)
     : QObject(windowParent)
-    , m_session(session)
+    , m_clock(clock)
+    , m_session(clock.session())
     , m_links(links)
-    , m_board(std::move(board))
     , m_windowParent(windowParent)
     , m_store(std::make_unique<CompetitionStore>(results))
 {
@@ -87,10 +87,29 @@ void CompetitionHost::heatCalled(const QStringList &names)
     }
     m_session.setPlayerNames(heatNames);
     const Settings &settings = m_window->current()->settings;
-    if (m_board.prepare) {
-        m_board.prepare(settings.scoring, settings.seconds);
-    }
+    m_clock.choose(settings.scoring, settings.seconds);
+    seatCalledHeat();
     Q_EMIT boardChanged(board());
+}
+
+void CompetitionHost::seatCalledHeat()
+{
+    const Competition *shown = m_window ? m_window->current() : nullptr;
+    const std::optional<int> called = m_window ? m_window->calledHeat() : std::nullopt;
+    if (!shown || !called || *called < 0 || *called >= shown->heats.size()) {
+        m_clock.setSeats(game::AllSeated());
+        m_clock.setTimeLimit(std::nullopt);
+        return;
+    }
+    game::Seats seats;
+    const Heat &heat = shown->heats[*called];
+    for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
+        seats[p] = heat.seats[std::size_t(p - rotavex::kFirstPlayer)] != kNoPlayer;
+    }
+    m_clock.setSeats(seats);
+    m_clock.setTimeLimit(shown->settings.scoring == PlayMode::Speed
+            ? std::optional<int>(shown->settings.seconds)
+            : std::nullopt);
 }
 
 void CompetitionHost::competitionClosed()
@@ -99,7 +118,7 @@ void CompetitionHost::competitionClosed()
         m_session.setPlayerNames(*m_setupNames);
         m_setupNames.reset();
     }
-    m_speedTicks.reset();
+    seatCalledHeat();
     Q_EMIT boardChanged(std::nullopt);
 }
 
@@ -107,20 +126,6 @@ void CompetitionHost::started()
 {
     for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
         m_openAtStart[std::size_t(p - rotavex::kFirstPlayer)] = m_links.isOpen(p);
-    }
-    const bool speedHeat = m_window && m_window->calledHeat() && m_window->current()
-        && m_window->current()->settings.scoring == PlayMode::Speed
-        && m_session.snapshot().mode == PlayMode::Speed;
-    m_speedTicks = speedHeat ? std::optional<int>(0) : std::nullopt;
-}
-
-void CompetitionHost::refreshed()
-{
-    if (!m_speedTicks || !m_session.snapshot().running) {
-        return;
-    }
-    if (++*m_speedTicks >= m_window->current()->settings.seconds && m_board.stop) {
-        m_board.stop();
     }
 }
 
@@ -139,11 +144,11 @@ void CompetitionHost::gameRecorded(const results::GameRecord &game)
         counts = game.mode == PlayMode::Strength && m_session.snapshot().ranOut
             && game.presetSeconds == settings.seconds;
     } else {
-        counts = game.mode == PlayMode::Speed && m_speedTicks && *m_speedTicks >= settings.seconds;
+        counts = game.mode == PlayMode::Speed && m_clock.playedItsTime();
     }
-    m_speedTicks.reset();
     if (counts) {
         m_window->takeGame(game, m_openAtStart);
+        seatCalledHeat();
     }
 }
 

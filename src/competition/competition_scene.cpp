@@ -12,14 +12,7 @@ namespace competition
 namespace
 {
 
-    // The scoreboard's palette (0x00BBGGRR), so both scenes look like one display.
-    constexpr quint32 kBackground = 0x00201410;
-    constexpr quint32 kLeaderPanel = 0x0058342C;
-    constexpr quint32 kRowPanel = 0x0038241E;
-    constexpr quint32 kText = 0x00FFFFFF;
-    constexpr quint32 kSubText = 0x00DACEC8;
-    constexpr quint32 kGold = 0x0000D0FF;
-    constexpr double kTextFill = 0.78;
+    using namespace scoreboard::palette;
     // The standings' first lines, shown on every page.
     constexpr int kLeadersOnEveryPage = 3;
 
@@ -29,15 +22,9 @@ namespace
         quint32 colour, quint32 background, Qt::Alignment alignment, bool bold = false,
         bool elide = false)
     {
-        scoreboard::TextItem item;
-        item.id = id;
-        item.area = area;
-        item.text = value;
-        item.pixelSize = std::max(1, scaled(kTextFill, area.height()));
+        scoreboard::TextItem item =
+            scoreboard::FittedText(id, area, value, colour, background, alignment);
         item.bold = bold;
-        item.alignment = alignment;
-        item.colour = colour;
-        item.background = background;
         item.elide = elide;
         return item;
     }
@@ -94,16 +81,16 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
         for (int d = 0; d < kDevices; ++d) {
             const QRect panel(margin + (d % 2) * (seatWidth + gap),
                 top + (d / 2) * (seatHeight + gap), seatWidth, seatHeight);
-            scene.panels.push_back({ panel, kRowPanel });
+            scene.panels.push_back({ panel, kRankPanel });
             const QString name = shown.seats[d];
             const QRect numberArea(panel.left() + gap, panel.top(), seatHeight, seatHeight);
             scene.texts.push_back(text(QStringLiteral("seatDevice%1").arg(d + 1), numberArea,
-                QString::number(d + 1), kSubText, kRowPanel, Qt::AlignLeft | Qt::AlignVCenter));
+                QString::number(d + 1), kSubText, kRankPanel, Qt::AlignLeft | Qt::AlignVCenter));
             const QRect nameArea(numberArea.right() + 1, panel.top(),
                 panel.right() - numberArea.right() - gap, seatHeight);
             scene.texts.push_back(text(QStringLiteral("seatName%1").arg(d + 1), nameArea,
                 name.isEmpty() ? QStringLiteral("–") : name, name.isEmpty() ? kSubText : kText,
-                kRowPanel, Qt::AlignLeft | Qt::AlignVCenter, true, true));
+                kRankPanel, Qt::AlignLeft | Qt::AlignVCenter, true, true));
         }
         top += 2 * seatHeight + gap + margin / 2;
     }
@@ -204,7 +191,7 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
         const int block = slot / rowsPerBlock;
         const int row = slot % rowsPerBlock;
         const bool leader = line.rank == 1;
-        const quint32 panel = leader ? kLeaderPanel : (index % 2 == 0 ? kRowPanel : kBackground);
+        const quint32 panel = leader ? kLeaderPanel : (index % 2 == 0 ? kRankPanel : kBackground);
         const int y = top + row * rowHeight;
         if (panel != kBackground) {
             scene.panels.push_back(
@@ -242,6 +229,15 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
         }
     }
     return scene;
+}
+
+scoreboard::SceneSource BetweenHeats(const std::optional<BoardShown> &shown)
+{
+    if (!shown) {
+        return {};
+    }
+    return
+        [shown = *shown](QSize size, int page) { return BuildCompetitionScene(shown, size, page); };
 }
 
 } // namespace competition

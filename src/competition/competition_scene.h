@@ -38,4 +38,7 @@ BoardShown BoardShownFor(const Competition &competition, std::optional<int> call
 /// against its background.
 scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int page = 0);
 
+/// The display's picture between heats of `shown`; empty without a competition.
+scoreboard::SceneSource BetweenHeats(const std::optional<BoardShown> &shown);
+
 } // namespace competition

@@ -101,17 +101,16 @@ void frmDisplay::turnPage()
     }
 }
 
-void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &board)
+void frmDisplay::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
 {
-    m_competition = board;
+    m_betweenHeats = betweenHeats;
     update();
 }
 
 scoreboard::Scene frmDisplay::scene() const
 {
-    return m_competition && !m_gameRunning
-        ? competition::BuildCompetitionScene(*m_competition, size(), m_page)
-        : scoreboard::BuildScene(m_shown, size());
+    return m_betweenHeats && !m_gameRunning ? m_betweenHeats(size(), m_page)
+                                            : scoreboard::BuildScene(m_shown, size());
 }
 
 void frmDisplay::open(int mainWindowScreen)

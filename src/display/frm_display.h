@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
 #include "web/web_settings.h"
@@ -59,9 +58,10 @@ public Q_SLOTS:
     /// Shows the game as `snapshot` has it: the players' rows, or the result once a Strength
     /// countdown has run out (until the next Start or Clear).
     void showSnapshot(const game::Snapshot &snapshot);
-    /// Between the heats of a competition (no game running) the display shows `board`: the
-    /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
-    void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// Between the heats of a competition (no game running) the display shows the picture
+    /// `betweenHeats` draws: the heat, the heat on deck and the standings. Empty: no
+    /// competition, the game only.
+    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
     /// Shows the next page of standings too long for one picture, after the last the first;
     /// called every few seconds while the window is up.
     void turnPage();
@@ -101,7 +101,7 @@ private:
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
-    std::optional<competition::BoardShown> m_competition;
+    scoreboard::SceneSource m_betweenHeats;
     widgets::RememberedPlace *m_place = nullptr;
     int m_page = 0;
     QString m_webAddress;

@@ -14,6 +14,7 @@
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 #include "virtual_port.h"
+#include "widgets/tag_label.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -331,8 +332,25 @@ void tst_CompetitionEvening::threeRoundsOfNine()
                 absentPlayer = expected[missing - 1];
                 evening.main().links().close(missing);
             }
+            const auto emptySeat =
+                PlayerSlot(std::find(called.seats.begin(), called.seats.end(), kNoPlayer)
+                    - called.seats.begin() + 1);
             evening.playHeat();
             ++gamesPlayed;
+            if (heat == 0) {
+                // Three players on four open links: the empty seat's device spins fastest
+                // (12000 rpm) yet shows, leads and records nothing.
+                QCOMPARE(control<widgets::TagLabel>(
+                             evening.main(), QStringLiteral("lblRPM%1").arg(emptySeat))
+                             ->text(),
+                    QString(QChar(0x2014)));
+                const auto game = store.game(CountedAttempt(*window.current(), 0)->gameId);
+                QVERIFY(game);
+                QCOMPARE(game->players.size(), 3);
+                for (const results::PlayerResult &player : game->players) {
+                    QVERIFY(player.player != emptySeat && !player.name.isEmpty());
+                }
+            }
             if (heat == 1) {
                 QCOMPARE(evening.main().links().open(missing, missing), std::nullopt);
             }

@@ -78,7 +78,7 @@ void tst_CompetitionScene::legibleFromAcrossTheRoom()
     QFETCH(Moment, moment);
     frmDisplay display;
     display.resize(size);
-    display.showCompetition(evening(players, moment));
+    display.showBetweenHeats(BetweenHeats(evening(players, moment)));
     QCOMPARE(display.size(), size);
     const QRect window(QPoint(0, 0), size);
     QSet<QString> seen;
