@@ -563,6 +563,10 @@ void frmCompetition::takeGame(const results::GameRecord &game, const OpenLinks &
     m_redo = false;
     save(QStringLiteral("saved after %1").arg(HeatTitle(*m_competition, heat)));
     showCompetition();
+    // Space or Enter now calls the next heat, and again plays it.
+    if (m_next->isEnabled()) {
+        m_next->setFocus(Qt::OtherFocusReason);
+    }
     Q_EMIT competitionChanged();
 }
 
