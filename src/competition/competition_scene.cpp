@@ -191,7 +191,7 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
         const int block = slot / rowsPerBlock;
         const int row = slot % rowsPerBlock;
         const bool leader = line.rank == 1;
-        const quint32 panel = leader ? kLeaderPanel : (index % 2 == 0 ? kRankPanel : kBackground);
+        const quint32 panel = leader ? kLeaderPanel : (slot % 2 == 0 ? kRankPanel : kBackground);
         const int y = top + row * rowHeight;
         if (panel != kBackground) {
             scene.panels.push_back(
