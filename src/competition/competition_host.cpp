@@ -3,8 +3,13 @@
 
 #include "competition/competition_store.h"
 #include "competition/frm_competition.h"
+#include "competition/heat_console.h"
 #include "link/player_links.h"
 #include "results/results_store.h"
+#include "widgets/remembered_place.h"
+#include "widgets/window_place.h"
+
+#include <QWidget>
 
 namespace competition
 {
@@ -33,12 +38,32 @@ void CompetitionHost::open()
 {
     if (!m_window) {
         m_window = new frmCompetition(*m_store, m_windowParent);
+        // The first time beside the board, not over its buttons, where the screen has room.
+        m_window->place().setFirstPlace([this] {
+            const QRect board = m_windowParent ? m_windowParent->frameGeometry() : QRect();
+            return window_place::BesideOwner(board, m_window->size(), m_window->minimumSizeHint(),
+                widgets::RememberedPlace::availableAreas());
+        });
         connect(m_window, &frmCompetition::heatCalled, this,
             [this](const QStringList &names) { heatCalled(names); });
-        connect(m_window, &frmCompetition::competitionChanged, this,
-            [this] { Q_EMIT boardChanged(board()); });
+        connect(m_window, &frmCompetition::competitionChanged, this, [this] {
+            showConsole();
+            Q_EMIT boardChanged(board());
+        });
         connect(m_window, &frmCompetition::competitionClosed, this,
             &CompetitionHost::competitionClosed);
+        // The console plays the called heat through the clock, as the board's Start does.
+        HeatConsole &console = m_window->console();
+        connect(&console, &HeatConsole::startRequested, this, [this] { m_clock.start(); });
+        connect(&console, &HeatConsole::stopRequested, this, [this] { m_clock.stop(); });
+        connect(&m_session, &game::GameSession::updated, this, &CompetitionHost::showConsole);
+        connect(&m_links, &PlayerLinks::statusChanged, this, [this](rotavex::PlayerSlot p) {
+            m_window->console().showLinked(p, m_links.isOpen(p));
+        });
+        for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
+            console.showLinked(p, m_links.isOpen(p));
+        }
+        showConsole();
         Q_EMIT boardChanged(board());
     }
     m_window->show();
@@ -57,6 +82,14 @@ void CompetitionHost::setSetupNames(const rotavex::PlayerName &names)
         m_setupNames = names;
     } else {
         m_session.setPlayerNames(names);
+    }
+}
+
+void CompetitionHost::showConsole()
+{
+    if (m_window) {
+        m_window->console().showView(ConsoleViewFor(m_window->current(), m_window->calledHeat(),
+            m_window->redoCalled(), m_session.snapshot().running));
     }
 }
 
@@ -81,6 +114,7 @@ void CompetitionHost::heatCalled(const QStringList &names)
     const Settings &settings = m_window->current()->settings;
     m_clock.choose(settings.scoring, settings.seconds);
     seatCalledHeat();
+    showConsole();
     Q_EMIT boardChanged(board());
 }
 
@@ -111,6 +145,7 @@ void CompetitionHost::competitionClosed()
         m_setupNames.reset();
     }
     seatCalledHeat();
+    showConsole();
     Q_EMIT boardChanged(std::nullopt);
 }
 

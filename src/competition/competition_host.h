@@ -68,6 +68,8 @@ private:
     /// The clock plays the called heat's seats (and a Speed heat's seconds); everyone, with
     /// no limit, when no heat is called.
     void seatCalledHeat();
+    /// The heat console shows the competition's heat of the moment and whether it plays.
+    void showConsole();
 
     game::GameClock &m_clock;
     game::GameSession &m_session;

@@ -134,6 +134,8 @@ struct Scene {
     std::vector<QRect> leaderMarks; ///< a star in each
     quint32 markColour = 0;
     std::vector<TextItem> texts;
+    /// How many pictures the scene turns through (a competition's long standings); 1 else.
+    int pages = 1;
 };
 
 /// A text filling its area's height as the display's texts do (a font's line is about 1.17
@@ -141,8 +143,9 @@ struct Scene {
 TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
     quint32 background, Qt::Alignment alignment);
 
-/// Another picture for the display (a competition between heats) at a window size.
-using SceneSource = std::function<Scene(QSize size)>;
+/// Another picture for the display (a competition between heats) at a window size; `page`
+/// counts on every few seconds and picks the page of a picture that has several (Scene::pages).
+using SceneSource = std::function<Scene(QSize size, int page)>;
 
 /// Lays the display out: a header (the mode, the best rpm of all and, in Strength, the large
 /// countdown in the middle), then either four player rows (mark, name, record, live number
