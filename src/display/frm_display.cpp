@@ -4,6 +4,7 @@
 #include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
 #include "web/qr_code.h"
+#include "widgets/remembered_place.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -17,6 +18,18 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
+
+#include <chrono>
+
+namespace
+{
+
+// Long enough to find one's own name on a page of standings, short enough to see every page
+// between two heats.
+constexpr std::chrono::milliseconds kPageTurn { 6000 };
+
+} // namespace
 
 frmDisplay::frmDisplay(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -28,6 +41,15 @@ frmDisplay::frmDisplay(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
     resize(1280, 720);
+    m_place = new widgets::RememberedPlace(*this, QStringLiteral("DisplayPlace"));
+    auto *pageTimer = new QTimer(this);
+    pageTimer->setInterval(kPageTurn);
+    connect(pageTimer, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            turnPage();
+        }
+    });
+    pageTimer->start();
 }
 
 void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
@@ -37,17 +59,25 @@ void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
     refresh();
 }
 
-void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &board)
+void frmDisplay::turnPage()
 {
-    m_competition = board;
+    // Only a picture that has pages changes; the game's picture is left alone.
+    if (scene().pages > 1) {
+        ++m_page;
+        refresh();
+    }
+}
+
+void frmDisplay::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
+{
+    m_betweenHeats = betweenHeats;
     refresh();
 }
 
 scoreboard::Scene frmDisplay::scene() const
 {
-    return m_competition && !m_gameRunning
-        ? competition::BuildCompetitionScene(*m_competition, size())
-        : scoreboard::BuildScene(m_shown, size());
+    return m_betweenHeats && !m_gameRunning ? m_betweenHeats(size(), m_page)
+                                            : scoreboard::BuildScene(m_shown, size());
 }
 
 void frmDisplay::open(int mainWindowScreen)
@@ -56,10 +86,16 @@ void frmDisplay::open(int mainWindowScreen)
     const QList<QScreen *> screens = QGuiApplication::screens();
     const int index =
         scoreboard::ChooseScreen(stored.screen, static_cast<int>(screens.size()), mainWindowScreen);
-    if (QScreen *target = screens.value(index); target && target != screen()) {
-        const QRect available = target->availableGeometry();
-        resize(size().boundedTo(available.size()));
-        move(available.center() - rect().center());
+    if (QScreen *target = screens.value(index)) {
+        const QRect area = target->availableGeometry();
+        // Where it was left on that screen; centred there the first time, or when it was left
+        // on another screen.
+        QRect place = m_place->stored().value_or(QRect());
+        if (!place.isValid() || !area.intersects(place)) {
+            place = QRect(QPoint(0, 0), size());
+            place.moveCenter(area.center());
+        }
+        m_place->placeAt(place, { area });
     }
     if (scoreboard::OpenFullScreen(stored.fullScreen, static_cast<int>(screens.size()))) {
         showFullScreen();

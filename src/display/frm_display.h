@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
 #include "display/display_picture.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
@@ -21,6 +20,11 @@ class QMouseEvent;
 class QPaintEvent;
 class QResizeEvent;
 
+namespace widgets
+{
+class RememberedPlace;
+}
+
 /// The spectators' display: a second top-level window that shows the game large enough to be
 /// read across a room. It shows the game session's snapshot, as the board does, and keeps no
 /// measurement of its own. F11 or a double-click toggles full screen, Esc leaves it.
@@ -30,8 +34,9 @@ class frmDisplay : public QWidget
 public:
     explicit frmDisplay(QWidget *parent = nullptr);
 
-    /// Shows the window on the screen and in the state remembered from the last time; a new
-    /// display goes to a screen other than `mainWindowScreen` when there is one.
+    /// Shows the window on the screen, at the place and in the state remembered from the last
+    /// time, fully inside the screen; a new display goes to a screen other than
+    /// `mainWindowScreen` when there is one.
     void open(int mainWindowScreen);
     /// Full screen on the screen the window is on, or back to an ordinary window.
     void toggleFullScreen();
@@ -47,9 +52,13 @@ public Q_SLOTS:
     /// Shows the game as `snapshot` has it: the players' rows, or the result once a Strength
     /// countdown has run out (until the next Start or Clear).
     void showSnapshot(const game::Snapshot &snapshot);
-    /// Between the heats of a competition (no game running) the display shows `board`: the
-    /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
-    void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// Between the heats of a competition (no game running) the display shows the picture
+    /// `betweenHeats` draws: the heat, the heat on deck and the standings. Empty: no
+    /// competition, the game only.
+    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
+    /// Shows the next page of standings too long for one picture, after the last the first;
+    /// called every few seconds while the window is up.
+    void turnPage();
     /// The web scoreboard's address, shown in a corner with its QR code so phones join by
     /// camera; "" shows none.
     void showWebAddress(const QString &address);
@@ -81,7 +90,9 @@ private:
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
-    std::optional<competition::BoardShown> m_competition;
+    scoreboard::SceneSource m_betweenHeats;
+    widgets::RememberedPlace *m_place = nullptr;
+    int m_page = 0;
     QString m_webAddress;
     QImage m_webCode; ///< one pixel a module, within its white quiet zone
     web::WebSettings m_webSettings;
