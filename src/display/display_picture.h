@@ -95,8 +95,7 @@ Picture LayOut(
 /// removed, moved or changed. Empty when the two pictures look the same.
 QRegion ChangedRegion(const Picture &before, const Picture &after);
 
-/// Paints what of `picture` lies in `region`, background included, with a painter already
-/// clipped to `region` (as a paint event's is).
+/// Paints what of `picture` lies in `region`, background included, and nothing outside it.
 void Paint(QPainter &painter, const Picture &picture, const QRegion &region);
 
 } // namespace display
