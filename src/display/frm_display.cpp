@@ -85,8 +85,8 @@ void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &b
 scoreboard::Scene frmDisplay::scene() const
 {
     return m_competition && !m_gameRunning
-        ? competition::BuildCompetitionScene(*m_competition, size())
-        : scoreboard::BuildScene(m_shown, size());
+        ? competition::BuildCompetitionScene(*m_competition, sceneSize())
+        : scoreboard::BuildScene(m_shown, sceneSize());
 }
 
 void frmDisplay::open(int mainWindowScreen)
@@ -200,18 +200,28 @@ void frmDisplay::showWebAddress(const QString &address)
 
 void frmDisplay::setWebSettings(const web::WebSettings &settings) { m_webSettings = settings; }
 
+int frmDisplay::webStripWidth() const
+{
+    // A strip on the right, so the code never covers a player's row.
+    return m_webAddress.isEmpty() ? 0 : std::min(width(), height()) / 5;
+}
+
+QSize frmDisplay::sceneSize() const { return size() - QSize(webStripWidth(), 0); }
+
 void frmDisplay::drawWebAddress(QPainter &painter) const
 {
     if (m_webAddress.isEmpty()) {
         return;
     }
-    // Bottom right, small enough to leave the players' rows readable, large enough for a phone
-    // a few metres away: whole modules, so the camera sees sharp edges.
-    const int side = std::min(width(), height()) / 6;
+    // Bottom right, in its own strip, large enough for a phone a few metres away: whole
+    // modules, so the camera sees sharp edges.
+    const int side = webStripWidth() * 9 / 10;
     const int module = std::max(1, side / std::max(1, m_webCode.width()));
     const int codeSide = module * m_webCode.width();
     QFont font(kFontFamily);
-    font.setPixelSize(std::max(10, side / 9));
+    font.setPixelSize(std::max(8, side / 10));
+    font.setPixelSize(scoreboard::FitPixelSize(font.pixelSize(),
+        QFontMetrics(font).horizontalAdvance(m_webAddress), webStripWidth() - side / 12));
     const QFontMetrics metrics(font);
     const int margin = side / 12;
     const QRect code(width() - margin - codeSide, height() - margin - metrics.height() - codeSide,

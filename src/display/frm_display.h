@@ -89,6 +89,8 @@ private:
     const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
     void rememberPlacement() const;
     void drawWebAddress(QPainter &painter) const;
+    int webStripWidth() const;
+    QSize sceneSize() const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;

@@ -87,7 +87,7 @@ void tst_WebPage::followsTheGame()
         w.tmrRefresh_Timer();
         w.tmrStrenght_Timer();
         const scoreboard::Shown shown = scoreboard::ShownFrom(w.session().snapshot());
-        const QString revolutions = QLocale(QLocale::English).toString(shown.players[2].live);
+        const QString revolutions = QString::number(shown.players[2].live);
         QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("#player2 .value")), revolutions, 2000);
         QTRY_COMPARE_WITH_TIMEOUT(
             text(QStringLiteral("#countdown")), QString::number(shown.countdownSeconds), 2000);

@@ -48,9 +48,9 @@ function showPlayers(feed) {
         r.row.classList.toggle('seated', p.seated !== false);
         r.star.style.visibility = p.leader ? 'visible' : 'hidden';
         r.name.textContent = p.name;
-        r.value.textContent = p.live.toLocaleString('en-US');
+        r.value.textContent = String(p.live);
         r.unit.textContent = p.unit === 'rev' ? ' rev' : ' rpm';
-        r.best.textContent = (feed.mode === 'strength' ? 'rpm max ' : 'best ') + p.best + ' rpm';
+        r.best.textContent = 'Best ' + p.best + ' rpm';
         r.bar.style.width = (100 * p.bar).toFixed(1) + '%';
         r.bar.style.backgroundColor = p.colour;
     }
@@ -111,7 +111,7 @@ function show(feed) {
     byId('mode').textContent = between ? 'Competition'
         : feed.mode === 'strength' ? 'Strength' : feed.mode === 'speed' ? 'Speed' : '';
     byId('countdown').textContent = feed.mode === 'strength' && !between ? feed.countdown : '';
-    byId('top').textContent = between ? '' : 'Best ' + feed.topRpm + ' rpm';
+    byId('top').textContent = between ? '' : 'Top ' + feed.topRpm + ' rpm';
     showPlayers(feed);
     byId('players').hidden = between || !!feed.result;
     showResult(between ? { result: null } : feed);
