@@ -36,7 +36,7 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
     results::ResultsStore games(dir.path());
     CompetitionStore store(games.filePath());
     Competition c;
-    c.settings = Settings { QStringLiteral("Big night"), Scoring::Strength, 60, 8 };
+    c.settings = Settings { QStringLiteral("Big night"), PlayMode::Strength, 60, 8 };
     QStringList names;
     for (int i = 1; i <= 40; ++i) {
         names.append(QStringLiteral("Player %1").arg(i));

@@ -38,7 +38,7 @@ struct EndedGame {
 
 void playGame(EndedGame &game, const QDateTime &start, int seed = 0)
 {
-    game.log.begin({ start, results::GameMode::Strength, 90 },
+    game.log.begin({ start, rotavex::PlayMode::Strength, 90 },
         rotavex::PerPlayer<bool>(std::array { true, true, true, true }));
     for (int tick = 0; tick < 90; ++tick) {
         rotavex::PlayerRpm rpm;
@@ -96,14 +96,14 @@ QString filledFolder(int games)
             std::optional<results::GameRecord> record =
                 game.log.finish(i % 5 != 0, game.names, game.ports, game.state);
             if (i % 2 == 0) {
-                record->mode = results::GameMode::Speed;
+                record->mode = rotavex::PlayMode::Speed;
                 record->presetSeconds.reset();
                 for (results::PlayerResult &p : record->players) {
                     p.revolutions.reset();
                     p.meanRpm.reset();
                 }
             }
-            record->presetSeconds = record->mode == results::GameMode::Strength
+            record->presetSeconds = record->mode == rotavex::PlayMode::Strength
                 ? std::optional<int>(30 * (1 + i % 3))
                 : std::nullopt;
             kinds.append(*record);

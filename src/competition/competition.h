@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "shared/play_mode.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,12 +27,11 @@ inline constexpr PlayerId kNoPlayer = 0;
 /// Who sits at each device of a heat: index 0 is device 1.
 using Seats = std::array<PlayerId, kDevices>;
 
-/// What a heat is scored on; the numbers match the game modes the results file stores.
-enum class Scoring { Speed = 1, Strength = 2 };
+using rotavex::PlayMode;
 
 struct Settings {
     QString name;
-    Scoring scoring = Scoring::Strength;
+    PlayMode scoring = PlayMode::Strength; ///< the kind of game every heat is
     /// The countdown of every heat: 30, 60 or 90 s (Speed is played over the same length).
     int seconds = 60;
     int rounds = kDefaultRounds;

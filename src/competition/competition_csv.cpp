@@ -38,7 +38,7 @@ namespace
 
 QString StandingsCsv(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == Scoring::Strength;
+    const bool strength = competition.settings.scoring == PlayMode::Strength;
     QString text = QLatin1String(kStandingsCsvHeader) + kLineEnd;
     for (const Standing &s : Standings(competition)) {
         const QString status = s.retired ? QStringLiteral("retired")
@@ -54,7 +54,7 @@ QString StandingsCsv(const Competition &competition)
 
 QString HeatsCsv(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == Scoring::Strength;
+    const bool strength = competition.settings.scoring == PlayMode::Strength;
     QString text = QLatin1String(kHeatsCsvHeader) + kLineEnd;
     for (int h = 0; h < competition.heats.size(); ++h) {
         const Heat &heat = competition.heats[h];

@@ -80,9 +80,7 @@ void CompetitionHost::heatCalled(const QStringList &names)
     m_session.setPlayerNames(heatNames);
     const Settings &settings = m_window->current()->settings;
     if (m_board.prepare) {
-        m_board.prepare(settings.scoring == Scoring::Strength ? game::PlayMode::Strength
-                                                              : game::PlayMode::Speed,
-            settings.seconds);
+        m_board.prepare(settings.scoring, settings.seconds);
     }
     Q_EMIT boardChanged(board());
 }
@@ -103,8 +101,8 @@ void CompetitionHost::started()
         m_openAtStart[std::size_t(p - rotavex::kFirstPlayer)] = m_links.isOpen(p);
     }
     const bool speedHeat = m_window && m_window->calledHeat() && m_window->current()
-        && m_window->current()->settings.scoring == Scoring::Speed
-        && m_session.snapshot().mode == game::PlayMode::Speed;
+        && m_window->current()->settings.scoring == PlayMode::Speed
+        && m_session.snapshot().mode == PlayMode::Speed;
     m_speedTicks = speedHeat ? std::optional<int>(0) : std::nullopt;
 }
 
@@ -129,12 +127,11 @@ void CompetitionHost::gameRecorded(const results::GameRecord &game)
     // record then holds the whole game, though the high-score lists take it as not complete.
     const Settings &settings = m_window->current()->settings;
     bool counts = false;
-    if (settings.scoring == Scoring::Strength) {
-        counts = game.mode == results::GameMode::Strength && m_session.snapshot().ranOut
+    if (settings.scoring == PlayMode::Strength) {
+        counts = game.mode == PlayMode::Strength && m_session.snapshot().ranOut
             && game.presetSeconds == settings.seconds;
     } else {
-        counts = game.mode == results::GameMode::Speed && m_speedTicks
-            && *m_speedTicks >= settings.seconds;
+        counts = game.mode == PlayMode::Speed && m_speedTicks && *m_speedTicks >= settings.seconds;
     }
     m_speedTicks.reset();
     if (counts) {

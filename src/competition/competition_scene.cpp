@@ -135,7 +135,7 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
     const Column columns[] = {
         { "rank", 0.09, "", Qt::AlignRight | Qt::AlignVCenter },
         { "name", 0.45, "", Qt::AlignLeft | Qt::AlignVCenter },
-        { "score", 0.22, shown.scoring == Scoring::Strength ? "revolutions" : "best",
+        { "score", 0.22, shown.scoring == PlayMode::Strength ? "revolutions" : "best",
             Qt::AlignRight | Qt::AlignVCenter },
         { "rounds", 0.11, "rounds", Qt::AlignRight | Qt::AlignVCenter },
         { "note", 0.13, "", Qt::AlignRight | Qt::AlignVCenter },

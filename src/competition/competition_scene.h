@@ -19,7 +19,7 @@ struct BoardShown {
     QString title; ///< "Heat 3 of 12", or "Standings" once every heat is played
     QStringList seats; ///< the called heat's names at devices 1..4 ("" free); empty: none called
     QString onDeck; ///< "Next: …", "" after the last heat
-    Scoring scoring = Scoring::Strength;
+    PlayMode scoring = PlayMode::Strength;
     QList<Standing> standings;
     bool operator==(const BoardShown &) const = default;
 };

@@ -228,7 +228,7 @@ std::optional<Competition> CompetitionStore::load(qint64 id) const
     competition.id = id;
     competition.settings.name = query.value(0).toString();
     competition.settings.scoring =
-        query.value(1).toInt() == int(Scoring::Speed) ? Scoring::Speed : Scoring::Strength;
+        query.value(1).toInt() == int(PlayMode::Speed) ? PlayMode::Speed : PlayMode::Strength;
     competition.settings.seconds = query.value(2).toInt();
     competition.settings.rounds = query.value(3).toInt();
 

@@ -53,7 +53,7 @@ QTableWidgetItem *cell(const QString &text)
 
 QString gameText(const Settings &settings)
 {
-    return settings.scoring == Scoring::Strength
+    return settings.scoring == PlayMode::Strength
         ? QStringLiteral("Strength %1 s").arg(settings.seconds)
         : QStringLiteral("Speed, best rpm over %1 s").arg(settings.seconds);
 }
@@ -117,8 +117,8 @@ void frmCompetition::buildCreatePage(QWidget *page)
     auto *gameRow = new QHBoxLayout;
     m_game = new QComboBox(page);
     m_game->setObjectName(QStringLiteral("cboGame"));
-    m_game->addItem(QStringLiteral("Strength: total revolutions"), int(Scoring::Strength));
-    m_game->addItem(QStringLiteral("Speed: best rpm"), int(Scoring::Speed));
+    m_game->addItem(QStringLiteral("Strength: total revolutions"), int(PlayMode::Strength));
+    m_game->addItem(QStringLiteral("Speed: best rpm"), int(PlayMode::Speed));
     m_seconds = new QComboBox(page);
     m_seconds->setObjectName(QStringLiteral("cboSeconds"));
     for (const int seconds : { 30, 60, 90 }) {
@@ -266,7 +266,7 @@ bool frmCompetition::createCompetition()
 {
     Competition competition;
     competition.settings.name = m_name->text().simplified();
-    competition.settings.scoring = Scoring(m_game->currentData().toInt());
+    competition.settings.scoring = PlayMode(m_game->currentData().toInt());
     competition.settings.seconds = m_seconds->currentData().toInt();
     competition.settings.rounds = m_rounds->value();
     if (competition.settings.name.isEmpty()) {

@@ -27,7 +27,7 @@ namespace
 
 QList<Standing> Standings(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == Scoring::Strength;
+    const bool strength = competition.settings.scoring == PlayMode::Strength;
     QHash<PlayerId, Tally> tallies;
     const int played = PlayedHeats(competition);
     for (int h = 0; h < played; ++h) {
@@ -90,10 +90,10 @@ QList<Standing> Standings(const Competition &competition)
     return lines;
 }
 
-QString ScoreText(Scoring scoring, double score)
+QString ScoreText(PlayMode scoring, double score)
 {
     const QLocale locale = QLocale::c();
-    if (scoring == Scoring::Strength) {
+    if (scoring == PlayMode::Strength) {
         QLocale grouped(QLocale::English, QLocale::UnitedStates);
         return QStringLiteral("%1 rev").arg(grouped.toString(comparable(score)));
     }

@@ -32,6 +32,6 @@ struct Standing {
 QList<Standing> Standings(const Competition &competition);
 
 /// The score as the standings show it: "1,234 rev" style whole revolutions or "7500 rpm".
-QString ScoreText(Scoring scoring, double score);
+QString ScoreText(PlayMode scoring, double score);
 
 } // namespace competition

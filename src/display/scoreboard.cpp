@@ -195,7 +195,7 @@ namespace
             scene.texts.push_back(title);
         }
         for (std::size_t i = 0; i < ranking.size(); ++i) {
-            const RankEntry &entry = ranking[i];
+            const Place &entry = ranking[i];
             const double y = top + titleHeight + static_cast<double>(i) * rowHeight;
             const quint32 panel = entry.rank == 1 ? kLeaderPanel : kRankPanel;
             scene.panels.push_back({ box(margin / 2.0, y + 0.04 * rowHeight, width - margin / 2.0,
@@ -273,7 +273,7 @@ Shown ShownFrom(const game::Snapshot &snapshot)
 Ranking RankByRevolutions(Ranking ranking)
 {
     std::stable_sort(ranking.begin(), ranking.end(),
-        [](const RankEntry &a, const RankEntry &b) { return a.revolutions > b.revolutions; });
+        [](const Place &a, const Place &b) { return a.revolutions > b.revolutions; });
     for (std::size_t i = 0; i < ranking.size(); ++i) {
         const bool tied = i > 0 && ranking[i].revolutions == ranking[i - 1].revolutions;
         ranking[i].rank = tied ? ranking[i - 1].rank : static_cast<int>(i) + 1;
@@ -289,7 +289,7 @@ Ranking RankShown(const Shown &shown)
         if (!player.participating) {
             continue;
         }
-        RankEntry entry;
+        Place entry;
         entry.player = p;
         entry.revolutions = player.live;
         entry.meanRpm = static_cast<qint64>(std::floor(std::max(0.0, player.barValue)));

@@ -38,16 +38,16 @@ struct PlayerShown {
 
 /// One place in a Strength result. Players with equal revolutions share a rank, so after two
 /// players on rank 1 the next is rank 3.
-struct RankEntry {
+struct Place {
     PlayerSlot player = rotavex::kFirstPlayer;
     int rank = 1;
     qint64 revolutions = 0;
     qint64 meanRpm = 0;
     qint64 bestRpm = 0;
-    bool operator==(const RankEntry &) const = default;
+    bool operator==(const Place &) const = default;
 };
 /// The ranked places, best first; at most one per player.
-using Ranking = std::vector<RankEntry>;
+using Ranking = std::vector<Place>;
 
 /// Everything the display shows.
 struct Shown {

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "shared/play_mode.h"
+
 #include <array>
 
 namespace game
 {
 
-/// The running play mode. Unset until the first start: the refresh tick then does nothing.
-enum class PlayMode { Unset = 0, Speed = 1, Strength = 2 };
+using rotavex::PlayMode;
 
 /// The countdown presets in seconds, in the order the preset button steps through them.
 inline constexpr std::array<int, 3> kPresetSeconds { 30, 60, 90 };

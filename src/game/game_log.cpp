@@ -7,12 +7,12 @@
 namespace game
 {
 
-using results::GameMode;
 using results::GameRecord;
 using results::PlayerResult;
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
+using rotavex::PlayMode;
 
 std::optional<GameRecord> BuildGameRecord(const GameStart &start,
     const QList<rotavex::PlayerRpm> &rows, const rotavex::PerPlayer<bool> &linkWasOpen,
@@ -27,7 +27,7 @@ std::optional<GameRecord> BuildGameRecord(const GameStart &start,
     game.mode = start.mode;
     game.ticks = int(rows.size());
     game.complete = complete;
-    const bool strength = start.mode == GameMode::Strength;
+    const bool strength = start.mode == PlayMode::Strength;
     if (strength) {
         game.presetSeconds = start.presetSeconds;
     }

@@ -16,7 +16,7 @@ namespace game
 /// What is known about a game when it starts.
 struct GameStart {
     QDateTime startedAt; ///< local time with its offset from UTC
-    results::GameMode mode = results::GameMode::Speed;
+    rotavex::PlayMode mode = rotavex::PlayMode::Speed;
     std::optional<int> presetSeconds; ///< Strength only
 };
 

@@ -47,7 +47,7 @@ void GameSession::start(PlayMode mode, const QDateTime &startedAt)
         && m_countdown >= 1 && m_countdown != m_preset;
     m_resumable = false;
     clear();
-    GameStart start { startedAt, results::GameMode::Speed, std::nullopt };
+    GameStart start { startedAt, rotavex::PlayMode::Speed, std::nullopt };
     if (mode == PlayMode::Strength) {
         m_countdown = StrengthStartSeconds(m_countdown, m_preset);
         if (resume) {
@@ -57,7 +57,7 @@ void GameSession::start(PlayMode mode, const QDateTime &startedAt)
             m_startSeconds = m_countdown;
         }
         m_pace = {};
-        start.mode = results::GameMode::Strength;
+        start.mode = rotavex::PlayMode::Strength;
         start.presetSeconds = m_preset;
     }
     m_mode = mode;

@@ -3,7 +3,6 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -11,10 +10,14 @@
 #include <QDBusServiceWatcher>
 #include <QTimer>
 
+#include <algorithm>
+
 using bluetooth_inventory::Snapshot;
 
 namespace
 {
+
+using InterfaceMap = QMap<QString, QVariantMap>;
 
 const QString kService = QStringLiteral("org.bluez");
 const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
@@ -22,16 +25,71 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kAdapterInterface = QStringLiteral("org.bluez.Adapter1");
 const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
 
-// A burst of announcements (a device appearing brings several) becomes one read.
-constexpr int kDebounceMs = 50;
+// The shapes the service's list and announcements have; anything else is not read at all,
+// since reading a value of another shape is undefined.
+const QString kListSignature = QStringLiteral("a{oa{sa{sv}}}");
+const QString kAddedSignature = QStringLiteral("oa{sa{sv}}");
+const QString kRemovedSignature = QStringLiteral("oas");
+const QString kChangedSignature = QStringLiteral("sa{sv}as");
 
-QString nameOf(const QVariantMap &properties)
+// A burst of announcements (a device appearing brings several) becomes one changed().
+constexpr int kNotifyMs = 50;
+
+QStringList lowerUuids(const QVariant &value)
 {
-    const QString alias = properties.value(QStringLiteral("Alias")).toString();
-    return alias.isEmpty() ? properties.value(QStringLiteral("Name")).toString() : alias;
+    QStringList uuids = value.toStringList();
+    for (QString &uuid : uuids) {
+        uuid = uuid.toLower();
+    }
+    return uuids;
 }
 
-// a{oa{sa{sv}}} as the service sends it, read into plain values.
+bluetooth_inventory::Adapter adapterFrom(const QString &path, const QVariantMap &properties)
+{
+    return { path, properties.value(QStringLiteral("Powered")).toBool() };
+}
+
+// Only the properties the program uses are looked at; each one present replaces ours.
+bool merge(bluetooth_inventory::Device &device, const QVariantMap &properties)
+{
+    const bluetooth_inventory::Device before = device;
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
+        const QString &key = it.key();
+        if (key == QStringLiteral("Address")) {
+            device.address = it.value().toString().toUpper();
+        } else if (key == QStringLiteral("Alias")) {
+            const QString alias = it.value().toString();
+            if (!alias.isEmpty()) {
+                device.name = bluetooth_inventory::BoundedName(alias);
+            }
+        } else if (key == QStringLiteral("Name")) {
+            if (device.name.isEmpty() && !properties.contains(QStringLiteral("Alias"))) {
+                device.name = bluetooth_inventory::BoundedName(it.value().toString());
+            }
+        } else if (key == QStringLiteral("Adapter")) {
+            device.adapter = it.value().value<QDBusObjectPath>().path();
+        } else if (key == QStringLiteral("Paired")) {
+            device.paired = it.value().toBool();
+        } else if (key == QStringLiteral("UUIDs")) {
+            device.uuids = lowerUuids(it.value());
+        }
+    }
+    return !(device == before);
+}
+
+bluetooth_inventory::Device deviceFrom(const QString &path, const QVariantMap &properties)
+{
+    bluetooth_inventory::Device device;
+    device.path = path;
+    merge(device, properties);
+    if (device.name.isEmpty()) {
+        device.name =
+            bluetooth_inventory::BoundedName(properties.value(QStringLiteral("Name")).toString());
+    }
+    return device;
+}
+
+// a{oa{sa{sv}}} as the service sends it (the signature checked), read into plain values.
 Snapshot snapshotFrom(const QDBusArgument &argument)
 {
     Snapshot snapshot;
@@ -39,26 +97,17 @@ Snapshot snapshotFrom(const QDBusArgument &argument)
     argument.beginMap();
     while (!argument.atEnd()) {
         QDBusObjectPath path;
-        QMap<QString, QVariantMap> interfaces;
+        InterfaceMap interfaces;
         argument.beginMapEntry();
         argument >> path >> interfaces;
         argument.endMapEntry();
-        if (interfaces.contains(kAdapterInterface)) {
-            const QVariantMap properties = interfaces.value(kAdapterInterface);
-            snapshot.adapters << bluetooth_inventory::Adapter { path.path(),
-                properties.value(QStringLiteral("Powered")).toBool() };
+        if (const auto adapter = interfaces.constFind(kAdapterInterface);
+            adapter != interfaces.cend()) {
+            snapshot.adapters << adapterFrom(path.path(), *adapter);
         }
-        if (interfaces.contains(kDeviceInterface)) {
-            const QVariantMap properties = interfaces.value(kDeviceInterface);
-            QStringList uuids = properties.value(QStringLiteral("UUIDs")).toStringList();
-            for (QString &uuid : uuids) {
-                uuid = uuid.toLower();
-            }
-            snapshot.devices << bluetooth_inventory::Device { path.path(),
-                properties.value(QStringLiteral("Address")).toString().toUpper(),
-                nameOf(properties),
-                properties.value(QStringLiteral("Adapter")).value<QDBusObjectPath>().path(),
-                properties.value(QStringLiteral("Paired")).toBool(), uuids };
+        if (const auto device = interfaces.constFind(kDeviceInterface);
+            device != interfaces.cend()) {
+            snapshot.devices << deviceFrom(path.path(), *device);
         }
     }
     argument.endMap();
@@ -69,11 +118,14 @@ Snapshot snapshotFrom(const QDBusArgument &argument)
 
 BluetoothDevices::BluetoothDevices(QObject *parent)
     : QObject(parent)
-    , m_debounce(new QTimer(this))
+    , m_notify(new QTimer(this))
+    , m_retry(new QTimer(this))
 {
-    m_debounce->setSingleShot(true);
-    m_debounce->setInterval(kDebounceMs);
-    connect(m_debounce, &QTimer::timeout, this, &BluetoothDevices::read);
+    m_notify->setSingleShot(true);
+    m_notify->setInterval(kNotifyMs);
+    connect(m_notify, &QTimer::timeout, this, &BluetoothDevices::changed);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &BluetoothDevices::read);
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
@@ -83,8 +135,9 @@ BluetoothDevices::BluetoothDevices(QObject *parent)
     }
     auto *owner =
         new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(
-        owner, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluetoothDevices::scheduleRead);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        [this](
+            const QString &, const QString &, const QString &newOwner) { ownerChanged(newOwner); });
     const char *slot = SLOT(onBusSignal(QDBusMessage));
     bus.connect(kService, QString(), kObjectManager, QStringLiteral("InterfacesAdded"), this, slot);
     bus.connect(
@@ -102,40 +155,107 @@ QList<bluetooth_inventory::SerialDevice> BluetoothDevices::serialDevices() const
 
 QString BluetoothDevices::nameOf(const QString &address) const
 {
-    for (const bluetooth_inventory::Device &device : m_snapshot.devices) {
-        if (device.address.compare(address, Qt::CaseInsensitive) == 0) {
-            return device.name;
-        }
-    }
-    return QString();
+    const auto it = m_byAddress.constFind(address.toUpper());
+    return it == m_byAddress.cend() ? QString() : m_snapshot.devices.at(*it).name;
 }
 
 QString BluetoothDevices::pathOf(const QString &address) const
 {
-    for (const bluetooth_inventory::Device &device : m_snapshot.devices) {
-        if (device.address.compare(address, Qt::CaseInsensitive) == 0) {
-            return device.path;
-        }
+    const auto it = m_byAddress.constFind(address.toUpper());
+    return it == m_byAddress.cend() ? QString() : m_snapshot.devices.at(*it).path;
+}
+
+std::optional<QString> BluetoothDevices::obstacle(const QString &address) const
+{
+    if (!m_loaded) {
+        return std::nullopt;
     }
-    return QString();
+    if (m_hung && !m_snapshot.running) {
+        return bluetooth_inventory::NotAnsweringReason();
+    }
+    // The rules look at the adapters and at this one device only.
+    Snapshot one { m_snapshot.running, m_snapshot.adapters, {} };
+    if (const auto it = m_byAddress.constFind(address.toUpper()); it != m_byAddress.cend()) {
+        one.devices << m_snapshot.devices.at(*it);
+    }
+    return bluetooth_inventory::Obstacle(one, address);
 }
 
 void BluetoothDevices::onBusSignal(const QDBusMessage &message)
 {
-    if (message.member() == QStringLiteral("PropertiesChanged")) {
-        const QString interface = message.arguments().value(0).toString();
-        if (interface != kAdapterInterface && interface != kDeviceInterface) {
-            return;
+    if (!m_snapshot.running) {
+        return; // the read under way (or the next) brings everything
+    }
+    const QString member = message.member();
+    const QList<QVariant> arguments = message.arguments();
+    if (member == QStringLiteral("InterfacesAdded") && message.signature() == kAddedSignature) {
+        const QString path = arguments.at(0).value<QDBusObjectPath>().path();
+        const auto interfaces = qdbus_cast<InterfaceMap>(arguments.at(1));
+        bool changed = false;
+        if (const auto adapter = interfaces.constFind(kAdapterInterface);
+            adapter != interfaces.cend()) {
+            m_snapshot.adapters.removeIf(
+                [&path](const bluetooth_inventory::Adapter &a) { return a.path == path; });
+            m_snapshot.adapters << adapterFrom(path, *adapter);
+            changed = true;
+        }
+        if (const auto device = interfaces.constFind(kDeviceInterface);
+            device != interfaces.cend()) {
+            putDevice(path, *device);
+            changed = true;
+        }
+        if (changed) {
+            noteChange();
+        }
+    } else if (member == QStringLiteral("InterfacesRemoved")
+        && message.signature() == kRemovedSignature) {
+        const QString path = arguments.at(0).value<QDBusObjectPath>().path();
+        const QStringList interfaces = qdbus_cast<QStringList>(arguments.at(1));
+        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path);
+        if (interfaces.contains(kAdapterInterface)) {
+            changed = m_snapshot.adapters.removeIf([&path](const bluetooth_inventory::Adapter &a) {
+                return a.path == path;
+            }) > 0
+                || changed;
+        }
+        if (changed) {
+            noteChange();
+        }
+    } else if (member == QStringLiteral("PropertiesChanged")
+        && message.signature() == kChangedSignature) {
+        const QString interface = arguments.at(0).toString();
+        const auto properties = qdbus_cast<QVariantMap>(arguments.at(1));
+        const QString path = message.path();
+        if (interface == kDeviceInterface) {
+            if (const auto it = m_byPath.constFind(path);
+                it != m_byPath.cend() && updateDevice(*it, properties)) {
+                noteChange();
+            }
+        } else if (interface == kAdapterInterface
+            && properties.contains(QStringLiteral("Powered"))) {
+            for (bluetooth_inventory::Adapter &adapter : m_snapshot.adapters) {
+                const bool powered = properties.value(QStringLiteral("Powered")).toBool();
+                if (adapter.path == path && adapter.powered != powered) {
+                    adapter.powered = powered;
+                    noteChange();
+                }
+            }
         }
     }
-    scheduleRead();
 }
 
-void BluetoothDevices::scheduleRead()
+void BluetoothDevices::ownerChanged(const QString &owner)
 {
-    if (!m_debounce->isActive()) {
-        m_debounce->start();
+    ++m_generation;
+    m_retry->stop();
+    m_retryMs = kRetryFirstMs;
+    m_warned = false;
+    if (owner.isEmpty()) {
+        m_hung = false;
+        apply(Snapshot {});
+        return;
     }
+    read();
 }
 
 void BluetoothDevices::read()
@@ -149,33 +269,68 @@ void BluetoothDevices::read()
         kService, QStringLiteral("/"), kObjectManager, QStringLiteral("GetManagedObjects"));
     auto *watcher = new QDBusPendingCallWatcher(
         QDBusConnection::systemBus().asyncCall(call, kReadTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, &BluetoothDevices::handleReply);
+    const quint64 generation = m_generation;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, generation](QDBusPendingCallWatcher *done) { handleReply(done, generation); });
 }
 
-void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher)
+void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 generation)
 {
     watcher->deleteLater();
     m_reading = false;
+    if (generation != m_generation) {
+        // The service changed hands meanwhile: only a read of the new one counts.
+        read();
+        return;
+    }
     const QDBusMessage reply = watcher->reply();
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-        m_hung = false;
-        apply(snapshotFrom(reply.arguments().constFirst().value<QDBusArgument>()));
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        if (reply.signature() == kListSignature) {
+            m_hung = false;
+            m_retryMs = kRetryFirstMs;
+            apply(snapshotFrom(reply.arguments().constFirst().value<QDBusArgument>()));
+        } else {
+            if (!m_warned) {
+                m_warned = true;
+                qWarning("Ignoring a Bluetooth device list of signature \"%s\"; asking again later",
+                    qPrintable(reply.signature()));
+            }
+            readFailed(true);
+        }
     } else {
         const QDBusError::ErrorType error = watcher->error().type();
-        m_hung = error == QDBusError::NoReply || error == QDBusError::Timeout
-            || error == QDBusError::TimedOut;
-        if (!m_hung) {
-            // Nobody owns the name (or it refuses the call): as good as no service.
+        if (error == QDBusError::ServiceUnknown) {
+            // Nobody owns the name: no service until someone does (the watcher says when).
+            m_hung = false;
             apply(Snapshot {});
-        } else if (!m_loaded) {
-            m_loaded = true;
-            Q_EMIT changed();
+        } else {
+            const bool hung = error == QDBusError::NoReply || error == QDBusError::Timeout
+                || error == QDBusError::TimedOut;
+            readFailed(hung);
         }
     }
     if (m_readAgain) {
         m_readAgain = false;
         read();
     }
+}
+
+void BluetoothDevices::readFailed(bool hung)
+{
+    if (hung) {
+        m_hung = true;
+        if (!m_loaded) {
+            m_loaded = true;
+            Q_EMIT changed();
+        }
+    } else {
+        // A service that refuses the call is as good as none, for now.
+        apply(Snapshot {});
+    }
+    // A service that is slow to start (or answers nonsense) gets asked again, less and less
+    // often, until it answers.
+    m_retry->start(m_retryMs);
+    m_retryMs = std::min(m_retryMs * 2, kRetryLongestMs);
 }
 
 void BluetoothDevices::apply(const Snapshot &snapshot)
@@ -185,5 +340,78 @@ void BluetoothDevices::apply(const Snapshot &snapshot)
     }
     m_loaded = true;
     m_snapshot = snapshot;
+    index();
+    m_notify->stop();
     Q_EMIT changed();
+}
+
+void BluetoothDevices::index()
+{
+    m_byPath.clear();
+    m_byAddress.clear();
+    for (qsizetype i = 0; i < m_snapshot.devices.size(); ++i) {
+        m_byPath.insert(m_snapshot.devices.at(i).path, i);
+        m_byAddress.insert(m_snapshot.devices.at(i).address, i);
+    }
+}
+
+void BluetoothDevices::putDevice(const QString &path, const QVariantMap &properties)
+{
+    if (const auto it = m_byPath.constFind(path); it != m_byPath.cend()) {
+        removeDevice(path);
+    }
+    m_snapshot.devices << deviceFrom(path, properties);
+    const qsizetype at = m_snapshot.devices.size() - 1;
+    m_byPath.insert(path, at);
+    m_byAddress.insert(m_snapshot.devices.at(at).address, at);
+}
+
+bool BluetoothDevices::updateDevice(qsizetype at, const QVariantMap &properties)
+{
+    bluetooth_inventory::Device &device = m_snapshot.devices[at];
+    const QString address = device.address;
+    if (!merge(device, properties)) {
+        return false;
+    }
+    if (device.address != address) {
+        if (m_byAddress.value(address, -1) == at) {
+            m_byAddress.remove(address);
+        }
+        m_byAddress.insert(device.address, at);
+    }
+    return true;
+}
+
+bool BluetoothDevices::removeDevice(const QString &path)
+{
+    const auto it = m_byPath.constFind(path);
+    if (it == m_byPath.cend()) {
+        return false;
+    }
+    const qsizetype at = *it;
+    const qsizetype last = m_snapshot.devices.size() - 1;
+    m_byPath.remove(path);
+    const QString address = m_snapshot.devices.at(at).address;
+    if (m_byAddress.value(address, -1) == at) {
+        m_byAddress.remove(address);
+    }
+    // The order of the devices means nothing (the lists sort them), so the last one takes the
+    // place of the removed one and nothing else moves.
+    if (at != last) {
+        m_snapshot.devices.swapItemsAt(at, last);
+        const bluetooth_inventory::Device &moved = m_snapshot.devices.at(at);
+        m_byPath.insert(moved.path, at);
+        if (m_byAddress.value(moved.address, -1) == last) {
+            m_byAddress.insert(moved.address, at);
+        }
+    }
+    m_snapshot.devices.removeLast();
+    return true;
+}
+
+void BluetoothDevices::noteChange()
+{
+    if (!m_notify->isActive()) {
+        m_notify->start();
+    }
 }

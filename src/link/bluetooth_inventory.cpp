@@ -86,6 +86,16 @@ QString OutOfReachReason() { return QStringLiteral("the device is out of range o
 
 QString NotAnsweringReason() { return QStringLiteral("the Bluetooth service is not answering"); }
 
+QString BoundedName(const QString &name)
+{
+    if (name.size() <= kMaxNameLength) {
+        return name;
+    }
+    const qsizetype cut =
+        name.at(kMaxNameLength - 1).isHighSurrogate() ? kMaxNameLength - 1 : kMaxNameLength;
+    return name.left(cut);
+}
+
 bool IsAddress(const QString &text)
 {
     static const QRegularExpression pattern(QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));

@@ -14,6 +14,8 @@ namespace bluetooth_inventory
 
 /// The Serial Port Profile's service class, as the service lists it in a device's UUIDs.
 inline constexpr auto kSerialPortUuid = "00001101-0000-1000-8000-00805f9b34fb";
+/// The longest device name kept, in UTF-16 units: a device can only announce 248 bytes.
+inline constexpr qsizetype kMaxNameLength = 248;
 
 /// One adapter (org.bluez.Adapter1) at `path`.
 struct Adapter {
@@ -66,6 +68,9 @@ std::optional<QString> Obstacle(const Snapshot &snapshot, const QString &address
 QString OutOfReachReason();
 /// The reason given when the service took too long to take a connection request at all.
 QString NotAnsweringReason();
+
+/// `name` cut to kMaxNameLength, never inside a surrogate pair.
+QString BoundedName(const QString &name);
 
 /// Whether `text` is a Bluetooth address in the colon form (case-insensitive).
 bool IsAddress(const QString &text);

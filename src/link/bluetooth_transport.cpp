@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -51,7 +52,24 @@ BluetoothTransport::BluetoothTransport(QObject *parent)
     auto *owner =
         new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this,
-        &BluetoothTransport::serviceOwnerChanged);
+        [this](const QString &, const QString &, const QString &newOwner) {
+            serviceOwnerChanged(newOwner);
+        });
+    // Who owns the name now; the watcher reports every change after this.
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("GetNameOwner"));
+    ask << kService;
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask, kCallTimeoutMs), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            const QDBusMessage reply = done->reply();
+            if (!m_ownerKnown && reply.type() == QDBusMessage::ReplyMessage
+                && reply.signature() == QStringLiteral("s")) {
+                m_owner = reply.arguments().constFirst().toString();
+            }
+        });
 }
 
 BluetoothTransport::~BluetoothTransport()
@@ -181,9 +199,34 @@ void BluetoothTransport::request(PlayerSlot player)
         });
 }
 
+bool BluetoothTransport::acceptCall(const char *what)
+{
+    if (!calledFromDBus()) {
+        return true;
+    }
+    if (!m_owner.isEmpty() && message().service() == m_owner) {
+        return true;
+    }
+    // Anyone else on the bus could drop a player's link or feed it frames of their own.
+    sendErrorReply(QStringLiteral("org.bluez.Error.Rejected"),
+        QStringLiteral("%1 is taken only from the Bluetooth service").arg(QLatin1String(what)));
+    return false;
+}
+
 void BluetoothTransport::NewConnection(
     const QDBusObjectPath &device, const QDBusUnixFileDescriptor &fd, const QVariantMap &)
 {
+    if (!acceptCall("NewConnection")) {
+        return;
+    }
+    // Only a socket is a connection: a file or a pipe would be read as a device's frames.
+    struct stat about {
+    };
+    if (!fd.isValid() || ::fstat(fd.fileDescriptor(), &about) != 0 || !S_ISSOCK(about.st_mode)) {
+        sendErrorReply(QStringLiteral("org.bluez.Error.Rejected"),
+            QStringLiteral("A connection must be a socket"));
+        return;
+    }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         Attempt &attempt = m_attempts[player];
         if (attempt.number == 0 || attempt.fd >= 0 || attempt.devicePath != device.path()) {
@@ -214,27 +257,32 @@ void BluetoothTransport::readInput(PlayerSlot player)
     const Attempt &attempt = m_attempts[player];
     const quint32 number = attempt.number;
     QByteArray bytes;
-    char buffer[1024];
-    for (;;) {
+    char buffer[4096];
+    bool closed = false;
+    // A sender faster than the decoder must not hold the loop: what is left waits for the next
+    // turn, when the notifier fires again.
+    while (bytes.size() < kReadLimit) {
         const ssize_t count = ::read(attempt.fd, buffer, sizeof buffer);
         if (count > 0) {
             bytes.append(buffer, count);
             continue;
         }
-        const bool closed =
-            count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
-        if (!bytes.isEmpty()) {
-            Q_EMIT received(player, number, bytes);
-        }
-        if (closed && m_attempts[player].number == number) {
-            finish(player, true);
-        }
-        return;
+        closed = count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        break;
+    }
+    if (!bytes.isEmpty()) {
+        Q_EMIT received(player, number, bytes);
+    }
+    if (closed && m_attempts[player].number == number) {
+        finish(player, true);
     }
 }
 
 void BluetoothTransport::RequestDisconnection(const QDBusObjectPath &device)
 {
+    if (!acceptCall("RequestDisconnection")) {
+        return;
+    }
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         if (m_attempts[player].number != 0 && m_attempts[player].devicePath == device.path()) {
             finish(player, false);
@@ -242,7 +290,12 @@ void BluetoothTransport::RequestDisconnection(const QDBusObjectPath &device)
     }
 }
 
-void BluetoothTransport::Release() { m_registration = Registration::None; }
+void BluetoothTransport::Release()
+{
+    if (acceptCall("Release")) {
+        m_registration = Registration::None;
+    }
+}
 
 void BluetoothTransport::finish(PlayerSlot player, bool disconnectProfile)
 {
@@ -269,8 +322,10 @@ void BluetoothTransport::finish(PlayerSlot player, bool disconnectProfile)
         this, [this, player, number] { Q_EMIT ended(player, number); }, Qt::QueuedConnection);
 }
 
-void BluetoothTransport::serviceOwnerChanged()
+void BluetoothTransport::serviceOwnerChanged(const QString &owner)
 {
+    m_owner = owner;
+    m_ownerKnown = true;
     m_registration = Registration::None;
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         if (m_attempts[player].number != 0 && m_attempts[player].fd < 0) {

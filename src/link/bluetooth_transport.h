@@ -4,6 +4,7 @@
 #include "shared/player_tables.h"
 
 #include <QByteArray>
+#include <QDBusContext>
 #include <QObject>
 #include <QString>
 
@@ -20,14 +21,19 @@ class QSocketNotifier;
 /// asynchronous, so a service that hangs never holds up the caller's thread. Reports are tagged
 /// with the caller's attempt number, so a late report of an abandoned attempt is easy to
 /// ignore; every attempt ends with exactly one ended() (always queued), after at most one
-/// connected().
-class BluetoothTransport : public QObject
+/// connected(). Profile calls are taken only from the service itself (the current owner of its
+/// bus name), and a connection only as a socket; anything else is refused with a D-Bus error
+/// and changes nothing.
+class BluetoothTransport : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.bluez.Profile1")
 public:
     /// How long one call to the service may take before it counts as failed.
     static constexpr int kCallTimeoutMs = 25000;
+    /// The most bytes read from one connection each time the event loop turns; the rest waits
+    /// for the next turn.
+    static constexpr qsizetype kReadLimit = 64 * 1024;
 
     explicit BluetoothTransport(QObject *parent = nullptr);
     ~BluetoothTransport() override;
@@ -71,9 +77,13 @@ private:
     void request(rotavex::PlayerSlot player);
     void finish(rotavex::PlayerSlot player, bool disconnectProfile);
     void readInput(rotavex::PlayerSlot player);
-    void serviceOwnerChanged();
+    void serviceOwnerChanged(const QString &owner);
+    /// Whether the Profile1 call being handled comes from the service; refuses it otherwise.
+    bool acceptCall(const char *what);
 
     rotavex::PerPlayer<Attempt> m_attempts;
     enum class Registration { None, Pending, Done } m_registration = Registration::None;
     bool m_exported = false;
+    QString m_owner; ///< the service's unique bus name; empty while nobody owns it
+    bool m_ownerKnown = false; ///< the watcher has spoken: a late first look at the owner is old
 };

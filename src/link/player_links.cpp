@@ -2,10 +2,8 @@
 #include "link/player_links.h"
 
 #include "link/bluetooth_devices.h"
-#include "link/bluetooth_inventory.h"
 #include "link/bluetooth_transport.h"
 #include "link/port_events.h"
-#include "link/port_names.h"
 #include "link/serial_control.h"
 
 #include <QTime>
@@ -19,19 +17,17 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-constexpr auto kLineSettings = "9600,n,8,1";
-constexpr qint16 kReceiveThreshold = 1;
 constexpr std::chrono::milliseconds kWatchdogInterval { 2000 };
+
+QString portKey(qint16 port) { return QStringLiteral("port %1").arg(port); }
 
 } // namespace
 
 PlayerLinks::PlayerLinks(QObject *parent)
     : QObject(parent)
-    , m_watch(new QTimer(this))
     , m_watchdog(new QTimer(this))
-    , m_bluetoothRetry(new QTimer(this))
     , m_devices(new BluetoothDevices(this))
-    , m_transport(new BluetoothTransport(this))
+    , m_profile(new BluetoothTransport(this))
 {
     setObjectName(QStringLiteral("PlayerLinks"));
     m_watchdog->setObjectName(QStringLiteral("tmrTimeout"));
@@ -39,44 +35,92 @@ PlayerLinks::PlayerLinks(QObject *parent)
     connect(m_watchdog, &QTimer::timeout, this, &PlayerLinks::watchdogTick);
     m_watchdog->start();
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        auto *control = new SerialControl(this);
-        control->setObjectName(QStringLiteral("MSComm%1").arg(player));
-        m_links[player].control = control;
-        connect(control, &SerialControl::OnComm, this, [this, player] { handleOnComm(player); });
-        connect(control, &SerialControl::linkLost, this,
-            [this, player](const QString &description) { handleLost(player, description); });
+        Link &link = m_links[player];
+        link.control = new SerialControl(this);
+        link.control->setObjectName(QStringLiteral("MSComm%1").arg(player));
+        link.serial = new SerialLink(*link.control, this);
+        link.bluetooth = new BluetoothLink(player, *m_profile, *m_devices, this);
+        for (LinkTransport *transport : { static_cast<LinkTransport *>(link.serial),
+                 static_cast<LinkTransport *>(link.bluetooth) }) {
+            // A quiet try never takes what another player's open link holds.
+            transport->setMayOpen([this, player] {
+                const QString what = holdsWhat(player);
+                for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
+                    if (holder != player && isOpen(holder) && holdsWhat(holder) == what) {
+                        return false;
+                    }
+                }
+                return true;
+            });
+            // Only the transport the player uses now is heard.
+            const auto inUse = [this, player, transport] {
+                return m_links[player].transport == transport;
+            };
+            connect(transport, &LinkTransport::opened, this, [this, player, inUse] {
+                if (inUse()) {
+                    handleOpened(player);
+                }
+            });
+            connect(transport, &LinkTransport::failed, this,
+                [this, player, inUse](const QString &reason) {
+                    if (inUse()) {
+                        handleFailed(player, reason);
+                    }
+                });
+            connect(transport, &LinkTransport::lost, this,
+                [this, player, inUse](const QString &reason) {
+                    if (inUse()) {
+                        handleLost(player, reason);
+                    }
+                });
+            connect(transport, &LinkTransport::received, this,
+                [this, player, inUse](const QByteArray &bytes) {
+                    if (inUse()) {
+                        handleReceived(player, bytes);
+                    }
+                });
+            connect(transport, &LinkTransport::reasonChanged, this,
+                [this, player, inUse](const QString &reason) {
+                    link_status::LinkStatus &status = m_links[player].status;
+                    if (inUse() && link_status::IsWaiting(status.state)
+                        && status.reason != reason) {
+                        status.reason = reason; // the state and its time stay
+                        Q_EMIT statusChanged(player);
+                    }
+                });
+            connect(transport, &LinkTransport::renamed, this,
+                [this, player, inUse](const QString &name) {
+                    if (inUse() && m_links[player].status.deviceName != name) {
+                        m_links[player].status.deviceName = name;
+                        Q_EMIT statusChanged(player);
+                    }
+                });
+        }
     }
-    m_watch->setInterval(kWatchInterval);
-    connect(m_watch, &QTimer::timeout, this, &PlayerLinks::watchTick);
-    m_bluetoothRetry->setInterval(m_timing.retry);
-    connect(m_bluetoothRetry, &QTimer::timeout, this, &PlayerLinks::retryTick);
-    connect(m_devices, &BluetoothDevices::changed, this, &PlayerLinks::devicesChanged);
-    connect(m_transport, &BluetoothTransport::connecting, this,
-        [this](PlayerSlot player, quint32 attempt) {
-            if (m_links[player].attempt == attempt) {
-                m_links[player].attemptReachedService = true;
-            }
-        });
-    connect(m_transport, &BluetoothTransport::connected, this, &PlayerLinks::handleConnected);
-    connect(m_transport, &BluetoothTransport::received, this, &PlayerLinks::handleReceived);
-    connect(m_transport, &BluetoothTransport::ended, this, &PlayerLinks::handleEnded);
 }
 
 PlayerLinks::~PlayerLinks() = default;
 
 std::optional<QString> PlayerLinks::open(PlayerSlot player, qint16 port)
 {
-    const link_status::LinkStatus before = m_links[player].status;
-    const bool waitingHere =
-        link_status::IsWaiting(before.state) && before.port == port && before.device.isEmpty();
-    if (link_status::IsWaiting(before.state) && !waitingHere) {
-        endBluetooth(player);
+    if (std::optional<QString> busy = heldBy(player, portKey(port))) {
+        return busy;
+    }
+    Link &link = m_links[player];
+    const bool waitingHere = link_status::IsWaiting(link.status.state)
+        && link.transport == link.serial && link.serial->port() == port;
+    if (link_status::IsWaiting(link.status.state) && !waitingHere) {
+        stop(player);
         setStatus(player, LinkState::Closed, QString());
     }
-    std::optional<QString> failure = openPort(player, port);
-    if (!failure) {
-        setStatus(player, LinkState::Open, QString());
-        Q_EMIT openChanged(player, true);
+    link.serial->setPort(port);
+    link.transport = link.serial;
+    link.asked = Asked::UserOpen;
+    std::optional<QString> failure = link.serial->open(LinkTransport::Opening::ByUser);
+    if (failure) {
+        // A link that waited for this port goes on waiting; any other is left unused.
+        link.asked = Asked::Nothing;
+        link.transport = waitingHere ? link.serial : nullptr;
     }
     return failure;
 }
@@ -84,19 +128,65 @@ std::optional<QString> PlayerLinks::open(PlayerSlot player, qint16 port)
 void PlayerLinks::openAtStart(PlayerSlot player, qint16 port)
 {
     if (const std::optional<QString> failure = open(player, port)) {
-        m_links[player].status.port = port;
+        Link &link = m_links[player];
+        link.status.port = port;
+        link.status.device.clear();
+        link.serial->setPort(port);
+        link.transport = link.serial;
         setStatus(player, LinkState::StartFailed, *failure);
+        link.serial->keepTrying();
+    }
+}
+
+std::optional<QString> PlayerLinks::beginOpenDevice(PlayerSlot player, const QString &address)
+{
+    const QString device = address.toUpper();
+    if (std::optional<QString> busy = heldBy(player, device)) {
+        return busy;
+    }
+    Link &link = m_links[player];
+    if (link_status::IsWaiting(link.status.state)) {
+        stop(player);
+        setStatus(player, LinkState::Closed, QString());
+    }
+    link.status.device = device;
+    link.status.deviceName = m_devices->nameOf(device);
+    link.bluetooth->setDevice(device);
+    link.transport = link.bluetooth;
+    link.asked = Asked::UserOpen;
+    std::optional<QString> failure = link.bluetooth->open(LinkTransport::Opening::ByUser);
+    if (failure) {
+        link.asked = Asked::Nothing;
+        link.transport = nullptr;
+    }
+    return failure;
+}
+
+void PlayerLinks::openDeviceAtStart(PlayerSlot player, const QString &address)
+{
+    Link &link = m_links[player];
+    link.status.device = address.toUpper();
+    link.status.deviceName = m_devices->nameOf(link.status.device);
+    link.bluetooth->setDevice(link.status.device);
+    link.transport = link.bluetooth;
+    link.asked = Asked::StartOpen;
+    if (const std::optional<QString> failure =
+            link.bluetooth->open(LinkTransport::Opening::AtStart)) {
+        handleFailed(player, *failure);
+    }
+}
+
+void PlayerLinks::setBluetoothTiming(const BluetoothTiming &timing)
+{
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        m_links[player].bluetooth->setTiming(timing);
     }
 }
 
 void PlayerLinks::close(PlayerSlot player)
 {
     const bool wasOpen = isOpen(player);
-    // Closing cannot usefully fail: whatever happens, the link ends up closed.
-    static_cast<void>(m_links[player].control->setPortOpen(false));
-    if (isBluetooth(player)) {
-        endBluetooth(player);
-    }
+    stop(player);
     setStatus(player, LinkState::Closed, QString());
     if (wasOpen) {
         Q_EMIT openChanged(player, false);
@@ -114,7 +204,7 @@ void PlayerLinks::closeAll()
 
 bool PlayerLinks::isOpen(PlayerSlot player) const
 {
-    return m_links[player].control->portOpen() || m_links[player].bluetoothOpen;
+    return m_links[player].serial->isOpen() || m_links[player].bluetooth->isOpen();
 }
 
 link_status::LinkStatus PlayerLinks::status(PlayerSlot player) const
@@ -138,33 +228,38 @@ void PlayerLinks::storeSample(PlayerSlot player, qint32 rpm)
     ++m_latest.stored[player];
 }
 
-std::optional<QString> PlayerLinks::openPort(PlayerSlot player, qint16 port)
+std::optional<QString> PlayerLinks::heldBy(PlayerSlot player, const QString &what) const
 {
     for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
-        const qint16 held = m_links[holder].status.port;
-        const bool heldHere = held == port && !isBluetooth(holder);
-        if (isOpen(holder) && (heldHere || holder == player)) {
+        if (isOpen(holder) && (holder == player || holdsWhat(holder) == what)) {
             // The serial layer would only guess at "another program"; we know who holds it.
             return QStringLiteral("%1 is already open for player %2.")
                 .arg(link_status::LinkName(m_links[holder].status))
                 .arg(holder);
         }
     }
-    SerialControl &control = *m_links[player].control;
-    control.setCommPort(port);
-    control.setSettings(QString::fromLatin1(kLineSettings));
-    control.setRThreshold(kReceiveThreshold);
-    const std::optional<QString> error = control.setPortOpen(true);
-    if (error) {
-        return error;
-    }
-    if (!control.portOpen()) {
-        return QString();
-    }
-    m_links[player].status.port = port;
-    m_links[player].status.device.clear();
-    m_links[player].status.deviceName.clear();
     return std::nullopt;
+}
+
+QString PlayerLinks::holdsWhat(PlayerSlot player) const
+{
+    const Link &link = m_links[player];
+    if (link.transport == link.serial) {
+        return portKey(link.serial->port());
+    }
+    if (link.transport == link.bluetooth) {
+        return link.bluetooth->device();
+    }
+    return QString();
+}
+
+void PlayerLinks::stop(PlayerSlot player)
+{
+    Link &link = m_links[player];
+    link.serial->close();
+    link.bluetooth->close();
+    link.transport = nullptr;
+    link.asked = Asked::Nothing;
 }
 
 void PlayerLinks::setStatus(PlayerSlot player, LinkState state, const QString &reason)
@@ -173,277 +268,66 @@ void PlayerLinks::setStatus(PlayerSlot player, LinkState state, const QString &r
     status.state = state;
     status.reason = reason;
     status.at = QTime::currentTime();
-    QTimer *watch = status.device.isEmpty() ? m_watch : m_bluetoothRetry;
-    if (link_status::IsWaiting(state) && !watch->isActive()) {
-        watch->start();
-    }
     Q_EMIT statusChanged(player);
 }
 
-void PlayerLinks::handleOnComm(PlayerSlot player)
+void PlayerLinks::handleOpened(PlayerSlot player)
 {
     Link &link = m_links[player];
-    if (port_events::OnComm(
-            link.decoder, link.control->input(), player, m_latest.rpm, m_linkSeen)) {
-        ++m_latest.stored[player];
+    const Asked asked = link.asked;
+    link.asked = Asked::Nothing;
+    const bool reconnect = link_status::IsWaiting(link.status.state) && asked == Asked::Nothing;
+    if (link.transport == link.bluetooth) {
+        link.decoder = comm::PacketState {};
+        link.status.deviceName = m_devices->nameOf(link.status.device);
+    } else {
+        link.status.port = link.serial->port();
+        link.status.device.clear();
+        link.status.deviceName.clear();
     }
-}
-
-void PlayerLinks::handleLost(PlayerSlot player, const QString &description)
-{
-    const qint16 port = m_links[player].status.port;
-    // A device that went away is the usual case and the one a user can act on; anything else
-    // keeps the serial layer's own words.
-    const bool deviceGone = port_names::Resolve(port).device.isEmpty();
-    const QString reason = deviceGone ? QStringLiteral("the device disconnected") : description;
-    setStatus(player, LinkState::Lost, reason);
-    Q_EMIT openChanged(player, false);
-    Q_EMIT linkLost(player, reason);
-}
-
-void PlayerLinks::watchTick()
-{
-    bool stillWaiting = false;
-    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        const link_status::LinkStatus status = m_links[player].status;
-        if (!link_status::IsWaiting(status.state) || !status.device.isEmpty()) {
-            continue;
-        }
-        // Only a stat until the device is back: nothing is opened, so nothing is held.
-        if (port_names::Resolve(status.port).device.isEmpty() || openPort(player, status.port)) {
-            stillWaiting = true;
-            continue;
-        }
-        setStatus(player, LinkState::Open, QString());
-        Q_EMIT openChanged(player, true);
-        Q_EMIT reconnected(player);
-    }
-    if (!stillWaiting) {
-        m_watch->stop();
-    }
-}
-
-std::optional<QString> PlayerLinks::beginOpenDevice(PlayerSlot player, const QString &address)
-{
-    const QString device = address.toUpper();
-    for (PlayerSlot holder = kFirstPlayer; holder <= kLastPlayer; ++holder) {
-        const bool heldHere =
-            m_links[holder].bluetoothOpen && m_links[holder].status.device == device;
-        if (isOpen(holder) && (heldHere || holder == player)) {
-            return QStringLiteral("%1 is already open for player %2.")
-                .arg(link_status::LinkName(m_links[holder].status))
-                .arg(holder);
-        }
-    }
-    Link &link = m_links[player];
-    if (link_status::IsWaiting(link.status.state)) {
-        endBluetooth(player);
-        setStatus(player, LinkState::Closed, QString());
-    }
-    link.status.device = device;
-    link.status.deviceName = m_devices->nameOf(device);
-    if (m_devices->isLoaded()) {
-        if (const std::optional<QString> obstacle =
-                bluetooth_inventory::Obstacle(m_devices->snapshot(), device)) {
-            return *obstacle;
-        }
-    }
-    startAttempt(player, AttemptKind::UserOpen);
-    return std::nullopt;
-}
-
-void PlayerLinks::openDeviceAtStart(PlayerSlot player, const QString &address)
-{
-    Link &link = m_links[player];
-    link.status.device = address.toUpper();
-    link.status.deviceName = m_devices->nameOf(link.status.device);
-    // The service's answer about adapters and devices may not be in yet; the first one starts
-    // the attempt then.
-    link.attemptKind = AttemptKind::AtStart;
-    link.startPending = !m_devices->isLoaded();
-    if (!link.startPending) {
-        startAttempt(player, AttemptKind::AtStart);
-    }
-}
-
-void PlayerLinks::setBluetoothTiming(const BluetoothTiming &timing)
-{
-    m_timing = timing;
-    m_bluetoothRetry->setInterval(m_timing.retry);
-}
-
-bool PlayerLinks::isBluetooth(PlayerSlot player) const
-{
-    return !m_links[player].status.device.isEmpty();
-}
-
-void PlayerLinks::startAttempt(PlayerSlot player, AttemptKind kind)
-{
-    Link &link = m_links[player];
-    link.attempt = ++m_lastAttempt;
-    link.busyAttempt = link.attempt;
-    link.attemptKind = kind;
-    link.attemptReachedService = false;
-    m_transport->connectDevice(player, m_devices->pathOf(link.status.device), link.attempt);
-    const auto timeout =
-        kind == AttemptKind::UserOpen ? m_timing.openTimeout : m_timing.retryTimeout;
-    const quint32 attempt = link.attempt;
-    QTimer::singleShot(
-        timeout, this, [this, player, attempt] { handleAttemptTimeout(player, attempt); });
-}
-
-void PlayerLinks::endBluetooth(PlayerSlot player)
-{
-    Link &link = m_links[player];
-    link.startPending = false;
-    if (link.attempt != 0 || link.bluetoothOpen) {
-        m_transport->drop(player, link.attempt);
-    }
-    link.attempt = 0;
-    link.bluetoothOpen = false;
-}
-
-void PlayerLinks::handleConnected(PlayerSlot player, quint32 attempt)
-{
-    Link &link = m_links[player];
-    if (attempt != link.attempt) {
-        // An abandoned attempt got through after all; it is not wanted any more.
-        m_transport->drop(player, attempt);
-        return;
-    }
-    const bool reconnect = link_status::IsWaiting(link.status.state);
-    const AttemptKind kind = link.attemptKind;
-    link.bluetoothOpen = true;
-    link.decoder = comm::PacketState {};
-    link.status.deviceName = m_devices->nameOf(link.status.device);
     setStatus(player, LinkState::Open, QString());
     Q_EMIT openChanged(player, true);
-    if (kind == AttemptKind::UserOpen) {
+    if (asked == Asked::UserOpen && link.transport == link.bluetooth) {
         Q_EMIT bluetoothOpenFinished(player, QString());
     } else if (reconnect) {
         Q_EMIT reconnected(player);
     }
 }
 
-void PlayerLinks::handleReceived(PlayerSlot player, quint32 attempt, const QByteArray &bytes)
+void PlayerLinks::handleFailed(PlayerSlot player, const QString &reason)
 {
     Link &link = m_links[player];
-    if (attempt != link.attempt || !link.bluetoothOpen) {
-        return;
-    }
-    if (port_events::OnComm(link.decoder, bytes, player, m_latest.rpm, m_linkSeen)) {
-        ++m_latest.stored[player];
-    }
-}
-
-void PlayerLinks::handleEnded(PlayerSlot player, quint32 attempt)
-{
-    Link &link = m_links[player];
-    if (attempt == link.busyAttempt) {
-        link.busyAttempt = 0;
-    }
-    if (attempt != link.attempt) {
-        return;
-    }
-    link.attempt = 0;
-    if (link.bluetoothOpen) {
-        link.bluetoothOpen = false;
-        const QString reason = failureReason(player);
-        setStatus(player, LinkState::Lost, reason);
-        Q_EMIT openChanged(player, false);
-        Q_EMIT linkLost(player, reason);
-        // The device may be back before the next tick; no reason to wait the whole interval.
-        return;
-    }
-    attemptFailed(player, failureReason(player));
-}
-
-void PlayerLinks::handleAttemptTimeout(PlayerSlot player, quint32 attempt)
-{
-    Link &link = m_links[player];
-    if (attempt != link.attempt || link.bluetoothOpen) {
-        return;
-    }
-    // Qt never reports a page that failed; silence this long means the device did not answer,
-    // or the service itself did not take the request.
-    const QString reason = link.attemptReachedService ? failureReason(player)
-                                                      : bluetooth_inventory::NotAnsweringReason();
-    m_transport->drop(player, attempt);
-    link.attempt = 0;
-    attemptFailed(player, reason);
-}
-
-void PlayerLinks::attemptFailed(PlayerSlot player, const QString &reason)
-{
-    Link &link = m_links[player];
-    switch (link.attemptKind) {
-    case AttemptKind::UserOpen:
-        link.attemptKind = AttemptKind::Retry;
+    const Asked asked = link.asked;
+    link.asked = Asked::Nothing;
+    switch (asked) {
+    case Asked::UserOpen:
+        link.transport = nullptr;
         setStatus(player, LinkState::Closed, QString());
         Q_EMIT bluetoothOpenFinished(player, reason);
         break;
-    case AttemptKind::AtStart:
-        link.attemptKind = AttemptKind::Retry;
+    case Asked::StartOpen:
         setStatus(player, LinkState::StartFailed, reason);
+        link.transport->keepTrying();
         break;
-    case AttemptKind::Retry:
-        // Quietly: the state and its time stay as they were when the link was lost.
+    case Asked::Nothing:
         break;
     }
 }
 
-QString PlayerLinks::failureReason(PlayerSlot player) const
+void PlayerLinks::handleLost(PlayerSlot player, const QString &reason)
 {
-    if (m_devices->isLoaded() && !m_devices->isHung()) {
-        if (const std::optional<QString> obstacle = bluetooth_inventory::Obstacle(
-                m_devices->snapshot(), m_links[player].status.device)) {
-            return *obstacle;
-        }
-    }
-    return bluetooth_inventory::OutOfReachReason();
-}
-
-void PlayerLinks::retryTick()
-{
-    bool stillWaiting = false;
-    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        const Link &link = m_links[player];
-        if (!isBluetooth(player) || !link_status::IsWaiting(link.status.state)) {
-            continue;
-        }
-        stillWaiting = true;
-        // One attempt at a time: a request still pending with the service is not piled upon.
-        if (link.attempt == 0 && link.busyAttempt == 0) {
-            startAttempt(player, AttemptKind::Retry);
-        }
-    }
-    if (!stillWaiting) {
-        m_bluetoothRetry->stop();
+    setStatus(player, LinkState::Lost, reason);
+    Q_EMIT openChanged(player, false);
+    Q_EMIT linkLost(player, reason);
+    if (LinkTransport *transport = m_links[player].transport) {
+        transport->keepTrying();
     }
 }
 
-void PlayerLinks::devicesChanged()
+void PlayerLinks::handleReceived(PlayerSlot player, const QByteArray &bytes)
 {
-    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
-        Link &link = m_links[player];
-        if (!isBluetooth(player)) {
-            continue;
-        }
-        if (link.startPending && m_devices->isLoaded()) {
-            link.startPending = false;
-            startAttempt(player, AttemptKind::AtStart);
-        }
-        const QString name = m_devices->nameOf(link.status.device);
-        if (!name.isEmpty() && name != link.status.deviceName) {
-            link.status.deviceName = name;
-            Q_EMIT statusChanged(player);
-        }
-        // A device that has just come back is tried at once rather than at the next tick.
-        const bool reachable = m_devices->isLoaded() && !m_devices->isHung()
-            && !bluetooth_inventory::Obstacle(m_devices->snapshot(), link.status.device);
-        if (reachable && link_status::IsWaiting(link.status.state) && link.attempt == 0
-            && link.busyAttempt == 0) {
-            startAttempt(player, AttemptKind::Retry);
-        }
+    Link &link = m_links[player];
+    if (port_events::OnComm(link.decoder, bytes, player, m_latest.rpm, m_linkSeen)) {
+        ++m_latest.stored[player];
     }
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "link/bluetooth_link.h"
 #include "link/comm.h"
 #include "link/link_status.h"
 #include "link/port_events.h"
+#include "link/serial_link.h"
 #include "shared/player_tables.h"
 
 #include <QObject>
@@ -17,26 +19,22 @@ class BluetoothTransport;
 class QTimer;
 class SerialControl;
 
-/// The four players' serial links MSComm1..MSComm4 (its children), their decoders, the samples
-/// and link flags they write, and the watch that reopens a link whose device has come back.
-/// A player may use a paired Bluetooth device instead of a port; its bytes go through the same
-/// decoder. The only place that opens a link. Nothing here waits on a system service.
+/// The four players' links, serial or Bluetooth, over one transport interface: their
+/// decoders, the samples and link flags they write, one guard against two players holding one
+/// device, and one rule for a lost link (it waits, and the transport keeps trying at its own
+/// pace until it is back or closed). The serial controls MSComm1..MSComm4 and the watchdog
+/// timer are its children. The only place that opens a link. Nothing here waits on a system
+/// service.
 class PlayerLinks : public QObject
 {
     Q_OBJECT
 public:
-    /// How often a waiting link looks for its device (one stat of its path, no descriptor).
-    static constexpr std::chrono::milliseconds kWatchInterval { 1000 };
+    /// How often a waiting serial link looks for its device (one stat of its path, no
+    /// descriptor).
+    static constexpr std::chrono::milliseconds kWatchInterval = SerialLink::kWatchInterval;
 
     /// The pace of Bluetooth connection attempts.
-    struct BluetoothTiming {
-        /// How often a lost link tries its device again (one attempt at a time).
-        std::chrono::milliseconds retry { 5000 };
-        /// How long a retry may take before it counts as failed (abandoned, not waited for).
-        std::chrono::milliseconds retryTimeout { 4500 };
-        /// How long a user's Open may take before it is reported as failed.
-        std::chrono::milliseconds openTimeout { 10000 };
-    };
+    using BluetoothTiming = BluetoothLink::Timing;
 
     explicit PlayerLinks(QObject *parent = nullptr);
     ~PlayerLinks() override;
@@ -100,47 +98,38 @@ Q_SIGNALS:
     void bluetoothOpenFinished(rotavex::PlayerSlot player, const QString &failure);
 
 private:
-    /// Where a Bluetooth attempt comes from, which decides what its failure does.
-    enum class AttemptKind { UserOpen, AtStart, Retry };
+    /// What the player's link was last asked to do, which decides what its outcome means.
+    enum class Asked { Nothing, UserOpen, StartOpen };
 
     struct Link {
         SerialControl *control = nullptr;
+        SerialLink *serial = nullptr;
+        BluetoothLink *bluetooth = nullptr;
+        LinkTransport *transport = nullptr; ///< the one in use or waited for; null: none
+        Asked asked = Asked::Nothing;
         comm::PacketState decoder;
         link_status::LinkStatus status;
-        bool bluetoothOpen = false;
-        quint32 attempt = 0; ///< the attempt whose reports count; 0: none
-        quint32 busyAttempt = 0; ///< the attempt the transport still holds; 0: none
-        bool attemptReachedService = false;
-        bool startPending = false; ///< a start-up open waits for the first device list
-        AttemptKind attemptKind = AttemptKind::Retry;
         bool operator==(const Link &) const = default; // PerPlayer compares its items
     };
 
-    std::optional<QString> openPort(rotavex::PlayerSlot player, qint16 port);
+    /// "<link> is already open for player p." when another open link holds `what` (as
+    /// holdsWhat() names it), or the player's own link is open.
+    std::optional<QString> heldBy(rotavex::PlayerSlot player, const QString &what) const;
+    /// What the player's link takes or waits for: its port or its device; empty: nothing.
+    QString holdsWhat(rotavex::PlayerSlot player) const;
+    /// Ends whatever the player's link is doing, quietly.
+    void stop(rotavex::PlayerSlot player);
+    void use(rotavex::PlayerSlot player, LinkTransport *transport, Asked asked);
     void setStatus(rotavex::PlayerSlot player, link_status::LinkState state, const QString &reason);
-    void handleOnComm(rotavex::PlayerSlot player);
-    void handleLost(rotavex::PlayerSlot player, const QString &description);
-    void watchTick();
-    bool isBluetooth(rotavex::PlayerSlot player) const;
-    void startAttempt(rotavex::PlayerSlot player, AttemptKind kind);
-    void endBluetooth(rotavex::PlayerSlot player);
-    void handleConnected(rotavex::PlayerSlot player, quint32 attempt);
-    void handleReceived(rotavex::PlayerSlot player, quint32 attempt, const QByteArray &bytes);
-    void handleEnded(rotavex::PlayerSlot player, quint32 attempt);
-    void handleAttemptTimeout(rotavex::PlayerSlot player, quint32 attempt);
-    void attemptFailed(rotavex::PlayerSlot player, const QString &reason);
-    QString failureReason(rotavex::PlayerSlot player) const;
-    void retryTick();
-    void devicesChanged();
+    void handleOpened(rotavex::PlayerSlot player);
+    void handleFailed(rotavex::PlayerSlot player, const QString &reason);
+    void handleLost(rotavex::PlayerSlot player, const QString &reason);
+    void handleReceived(rotavex::PlayerSlot player, const QByteArray &bytes);
 
     rotavex::PerPlayer<Link> m_links;
     port_events::LatestSamples m_latest;
     rotavex::LinkSeen m_linkSeen;
-    QTimer *m_watch;
     QTimer *m_watchdog;
-    QTimer *m_bluetoothRetry;
     BluetoothDevices *m_devices;
-    BluetoothTransport *m_transport;
-    quint32 m_lastAttempt = 0;
-    BluetoothTiming m_timing;
+    BluetoothTransport *m_profile;
 };

@@ -71,7 +71,7 @@ QString CsvTextCell(const QString &text, CsvText style)
 
 QString CsvLines(const GameRecord &game, CsvText style)
 {
-    const bool strength = game.mode == GameMode::Strength;
+    const bool strength = game.mode == PlayMode::Strength;
     const QString gameCells = QString::number(game.id) + u',' + IsoWithOffset(game.startedAt) + u','
         + ModeName(game.mode) + u',' + (strength ? number(game.presetSeconds) : QString()) + u','
         + QString::number(game.ticks) + u',' + (game.complete ? u'1' : u'0') + u',';

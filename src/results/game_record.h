@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "shared/play_mode.h"
 #include "shared/player_tables.h"
 
 #include <QDateTime>
@@ -13,8 +14,7 @@
 namespace results
 {
 
-/// The play mode a game ran in; the numbers are what the results file stores.
-enum class GameMode { Speed = 1, Strength = 2 };
+using rotavex::PlayMode;
 
 /// One player's result in a game. Only players whose link was open at some time in the game
 /// have one.
@@ -34,7 +34,7 @@ struct PlayerResult {
 struct GameRecord {
     qint64 id = 0; ///< assigned by the store; 0 until recorded
     QDateTime startedAt; ///< local time with its offset from UTC
-    GameMode mode = GameMode::Speed;
+    PlayMode mode = PlayMode::Speed;
     std::optional<int> presetSeconds; ///< Strength only: the countdown preset, 30/60/90
     int ticks = 0; ///< accepted refresh ticks
     bool complete = false; ///< Strength: the countdown ran out; Speed: always once stopped
@@ -49,7 +49,7 @@ struct GameRecord {
 struct GameSummary {
     qint64 id = 0;
     QDateTime startedAt;
-    GameMode mode = GameMode::Speed;
+    PlayMode mode = PlayMode::Speed;
     std::optional<int> presetSeconds;
     int ticks = 0;
     bool complete = false;
@@ -76,6 +76,6 @@ struct RankEntry {
 std::optional<BestList> ListOf(const GameRecord &game);
 
 /// "speed" or "strength", as written to CSV.
-QString ModeName(GameMode mode);
+QString ModeName(PlayMode mode);
 
 } // namespace results

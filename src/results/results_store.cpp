@@ -221,16 +221,16 @@ namespace
         return QDateTime::fromString(text, Qt::ISODate);
     }
 
-    GameMode modeFrom(const QVariant &value)
+    PlayMode modeFrom(const QVariant &value)
     {
-        return value.toInt() == int(GameMode::Strength) ? GameMode::Strength : GameMode::Speed;
+        return value.toInt() == int(PlayMode::Strength) ? PlayMode::Strength : PlayMode::Speed;
     }
 
 } // namespace
 
 std::optional<BestList> ListOf(const GameRecord &game)
 {
-    if (game.mode == GameMode::Speed) {
+    if (game.mode == PlayMode::Speed) {
         return BestList::Speed;
     }
     if (!game.complete || !game.presetSeconds) {
@@ -248,9 +248,9 @@ std::optional<BestList> ListOf(const GameRecord &game)
     }
 }
 
-QString ModeName(GameMode mode)
+QString ModeName(PlayMode mode)
 {
-    return mode == GameMode::Strength ? QStringLiteral("strength") : QStringLiteral("speed");
+    return mode == PlayMode::Strength ? QStringLiteral("strength") : QStringLiteral("speed");
 }
 
 ResultsStore::ResultsStore(const QString &folder, Access access)

@@ -4,9 +4,9 @@
 #include "results/csv.h"
 #include "results/export_target.h"
 #include "results/results_store.h"
-#include "scores/board_text.h"
 #include "scores/chart_axis.h"
 #include "scores/recent_games_model.h"
+#include "scores/score_text.h"
 #include "settings/settings_store.h"
 #include "shared/bgr_colour.h"
 #include "widgets/focus_ring.h"
@@ -60,7 +60,7 @@ QString listName(BestList list)
 
 QString shortDate(const QDateTime &time)
 {
-    return board_text::CompactDate(time, QDateTime::currentDateTime(), QLocale());
+    return score_text::CompactDate(time, QDateTime::currentDateTime(), QLocale());
 }
 
 QString setting(const char *key)
@@ -497,7 +497,7 @@ void frmScore::showGame(const std::optional<results::GameRecord> &game)
         series->attachAxis(seconds);
         series->attachAxis(rpm);
 
-        const bool strength = game->mode == results::GameMode::Strength;
+        const bool strength = game->mode == rotavex::PlayMode::Strength;
         setRow(m_players, row,
             { QString::number(p.player), scores::ShownName(p.name), p.port,
                 QLocale().toString(p.bestRpm),

@@ -2,7 +2,7 @@
 #include "scores/recent_games_model.h"
 
 #include "results/results_store.h"
-#include "scores/board_text.h"
+#include "scores/score_text.h"
 #include "widgets/tool_tip.h"
 
 #include <QLocale>
@@ -27,9 +27,9 @@ QString ShownName(const QString &name)
 
 QString ToolTip(const QString &plain) { return widgets::ToolTipText(ShownName(plain)); }
 
-QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete)
+QString ModeCaption(rotavex::PlayMode mode, std::optional<int> presetSeconds, bool complete)
 {
-    if (mode == results::GameMode::Speed) {
+    if (mode == rotavex::PlayMode::Speed) {
         return QStringLiteral("Speed");
     }
     QString caption = presetSeconds ? QStringLiteral("Strength %1 s").arg(*presetSeconds)
@@ -102,7 +102,7 @@ QVariant RecentGamesModel::data(const QModelIndex &index, int role) const
     }
     switch (index.column()) {
     case Started:
-        return board_text::CompactDate(game.startedAt, QDateTime::currentDateTime(), QLocale());
+        return score_text::CompactDate(game.startedAt, QDateTime::currentDateTime(), QLocale());
     case Mode:
         return ModeCaption(game.mode, game.presetSeconds, game.complete);
     case Seconds:

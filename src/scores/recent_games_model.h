@@ -58,6 +58,6 @@ QString ShownName(const QString &name);
 QString ToolTip(const QString &plain);
 
 /// "Speed" or "Strength 60 s" (with "stopped" for a Strength game stopped early).
-QString ModeCaption(results::GameMode mode, std::optional<int> presetSeconds, bool complete);
+QString ModeCaption(rotavex::PlayMode mode, std::optional<int> presetSeconds, bool complete);
 
 } // namespace scores

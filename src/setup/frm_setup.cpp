@@ -18,7 +18,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -345,22 +344,25 @@ void frmSetup::OpenAction(PlayerSlot player)
 void frmSetup::OpenDeviceAction(PlayerSlot player, const QString &address, const QString &name)
 {
     BeginBusy();
-    QString failure;
     if (const std::optional<QString> refused = m_links.beginOpenDevice(player, address)) {
-        failure = *refused;
-    } else {
-        // The connection is made off this thread; waiting here keeps the board and its timers
-        // running while the dialog stays greyed, as it does for a port.
-        QEventLoop wait;
-        connect(&m_links, &PlayerLinks::bluetoothOpenFinished, &wait,
-            [&wait, &failure, player](PlayerSlot finished, const QString &result) {
-                if (finished == player) {
-                    failure = result;
-                    wait.quit();
-                }
-            });
-        wait.exec();
+        OpenDeviceFinished(player, address, name, *refused);
+        return;
     }
+    // The connection is made without this thread waiting: the dialog stays greyed (the board
+    // and its timers keep running) until the links say how it went.
+    auto *once = new QObject(this);
+    connect(&m_links, &PlayerLinks::bluetoothOpenFinished, once,
+        [this, once, player, address, name](PlayerSlot finished, const QString &failure) {
+            if (finished == player) {
+                delete once;
+                OpenDeviceFinished(player, address, name, failure);
+            }
+        });
+}
+
+void frmSetup::OpenDeviceFinished(
+    PlayerSlot, const QString &address, const QString &name, const QString &failure)
+{
     if (!failure.isEmpty()) {
         ShowOpenFailure(name.isEmpty() ? address : name, asSentence(failure));
     }

@@ -58,9 +58,12 @@ private:
     /// Buttons and lists follow each link's state; each frame's tooltip states its link.
     void RefreshPortControls();
     void OpenAction(rotavex::PlayerSlot player);
-    /// Opens a Bluetooth device: the dialog stays greyed (the board keeps running) until the
-    /// connection stands or fails.
+    /// Starts opening a Bluetooth device: the dialog stays greyed (the board keeps running)
+    /// until the connection stands or fails, then OpenDeviceFinished() follows.
     void OpenDeviceAction(rotavex::PlayerSlot player, const QString &address, const QString &name);
+    /// Says why the open failed (`failure` empty: it did not) and ends the greyed wait.
+    void OpenDeviceFinished(rotavex::PlayerSlot player, const QString &address, const QString &name,
+        const QString &failure);
     /// The lists follow the paired devices while the dialog is up.
     void RefreshDeviceEntries();
     void CloseAction(rotavex::PlayerSlot player);

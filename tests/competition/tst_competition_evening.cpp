@@ -230,7 +230,7 @@ void tst_CompetitionEvening::heatResult()
         const std::optional<results::GameRecord> recorded = store.game(result->gameId);
         QVERIFY(recorded);
         QCOMPARE(
-            recorded->mode, game == 0 ? results::GameMode::Strength : results::GameMode::Speed);
+            recorded->mode, game == 0 ? rotavex::PlayMode::Strength : rotavex::PlayMode::Speed);
         for (const SeatResult &seat : result->seats) {
             QVERIFY(!seat.absent);
         }

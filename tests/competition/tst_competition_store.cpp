@@ -78,7 +78,7 @@ void tst_CompetitionStore::resumesAfterRestart()
         CompetitionStore store(games.filePath());
         QVERIFY(store.isSaved());
         expected.settings =
-            Settings { QStringLiteral("Friday \"Spin\" night"), Scoring::Strength, 90, 3 };
+            Settings { QStringLiteral("Friday \"Spin\" night"), PlayMode::Strength, 90, 3 };
         AddPlayers(expected, { "Ann", "Bob", "Cem", "Dai", "Eve", "Fay", "Gus", "Hal", "Ida" });
         QVERIFY(store.save(expected));
         QVERIFY(expected.id > 0);

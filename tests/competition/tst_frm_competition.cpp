@@ -31,7 +31,7 @@ results::GameRecord gameFor(const QStringList &names, const OpenLinks &open, dou
 {
     results::GameRecord game;
     game.id = 1000;
-    game.mode = results::GameMode::Strength;
+    game.mode = rotavex::PlayMode::Strength;
     game.presetSeconds = 30;
     game.complete = true;
     game.startedAt = QDateTime::currentDateTime();

@@ -11,7 +11,7 @@ namespace
 // A competition written compactly. `heats`: one string per heat, "round:name,name,..." in
 // device order. `attempts`: "heat:name=value,name=absent,..." with heats numbered from 1;
 // value is revolutions (Strength) or best rpm (Speed).
-Competition build(Scoring scoring, const QStringList &players, const QStringList &retired,
+Competition build(PlayMode scoring, const QStringList &players, const QStringList &retired,
     const QStringList &heats, const QStringList &attempts)
 {
     Competition c;
@@ -95,8 +95,8 @@ void tst_Standings::standings_data()
     QTest::addColumn<QStringList>("heats");
     QTest::addColumn<QStringList>("attempts");
     QTest::addColumn<QStringList>("expected");
-    const int strength = int(Scoring::Strength);
-    const int speed = int(Scoring::Speed);
+    const int strength = int(PlayMode::Strength);
+    const int speed = int(PlayMode::Speed);
 
     QTest::newRow("equal totals share a rank, the next skips")
         << strength << QStringList { "Ann", "Bob", "Cem", "Dai" } << QStringList {}
@@ -154,7 +154,7 @@ void tst_Standings::standings()
     QFETCH(QStringList, heats);
     QFETCH(QStringList, attempts);
     QFETCH(QStringList, expected);
-    const Competition c = build(Scoring(scoring), players, retired, heats, attempts);
+    const Competition c = build(PlayMode(scoring), players, retired, heats, attempts);
     QCOMPARE(describe(Standings(c)), expected);
 }
 
@@ -164,10 +164,10 @@ void tst_Standings::scoreText_data()
     QTest::addColumn<double>("score");
     QTest::addColumn<QString>("text");
     QTest::newRow("revolutions grouped by thousands")
-        << int(Scoring::Strength) << 12345.6 << QStringLiteral("12,346 rev");
-    QTest::newRow("no revolutions") << int(Scoring::Strength) << 0.0 << QStringLiteral("0 rev");
+        << int(PlayMode::Strength) << 12345.6 << QStringLiteral("12,346 rev");
+    QTest::newRow("no revolutions") << int(PlayMode::Strength) << 0.0 << QStringLiteral("0 rev");
     QTest::newRow("rpm as the board writes it")
-        << int(Scoring::Speed) << 12000.0 << QStringLiteral("12000 rpm");
+        << int(PlayMode::Speed) << 12000.0 << QStringLiteral("12000 rpm");
 }
 
 void tst_Standings::scoreText()
@@ -175,7 +175,7 @@ void tst_Standings::scoreText()
     QFETCH(int, scoring);
     QFETCH(double, score);
     QFETCH(QString, text);
-    QCOMPARE(ScoreText(Scoring(scoring), score), text);
+    QCOMPARE(ScoreText(PlayMode(scoring), score), text);
 }
 
 QTEST_GUILESS_MAIN(tst_Standings)

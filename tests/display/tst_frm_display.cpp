@@ -233,7 +233,7 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     QVERIFY(!control<QPushButton>(w, "CmdStart")->isChecked());
     QVERIFY(display.shown().ranking);
     QStringList order;
-    for (const scoreboard::RankEntry &entry : *display.shown().ranking) {
+    for (const scoreboard::Place &entry : *display.shown().ranking) {
         order << QStringLiteral("%1:%2").arg(entry.player).arg(entry.rank);
         QCOMPARE(double(entry.meanRpm),
             control<main_window::SpeedBar>(w, named("pbar", entry.player))->value());

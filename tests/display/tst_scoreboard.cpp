@@ -149,7 +149,7 @@ void tst_Scoreboard::resultRanksParticipantsOnly()
     QVERIFY(shown.ranking);
     QStringList players;
     QStringList ranks;
-    for (const scoreboard::RankEntry &entry : *shown.ranking) {
+    for (const scoreboard::Place &entry : *shown.ranking) {
         players << QString::number(entry.player);
         ranks << QString::number(entry.rank);
         QCOMPARE(entry.bestRpm, 1000 * entry.player);
@@ -185,7 +185,7 @@ void tst_Scoreboard::ranking()
     const PerPlayer<qint64> revs = numbers(revolutions);
     scoreboard::Ranking results(4);
     for (PlayerSlot p = 1; p <= 4; ++p) {
-        scoreboard::RankEntry &entry = results[std::size_t(p - 1)];
+        scoreboard::Place &entry = results[std::size_t(p - 1)];
         entry.player = p;
         entry.revolutions = revs[p];
         entry.meanRpm = 1000 * p;
@@ -194,7 +194,7 @@ void tst_Scoreboard::ranking()
     const scoreboard::Ranking ranking = scoreboard::RankByRevolutions(results);
     QStringList players;
     QStringList ranks;
-    for (const scoreboard::RankEntry &entry : ranking) {
+    for (const scoreboard::Place &entry : ranking) {
         players << QString::number(entry.player);
         ranks << QString::number(entry.rank);
         // Mean and best travel with their player.

@@ -202,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(!game.resumed || !game.complete);
         check(game.ticks > 0 && game.players.size() <= rotavex::kPlayerCount);
         ++records;
-        replaceable = game.mode == results::GameMode::Strength;
+        replaceable = game.mode == rotavex::PlayMode::Strength;
     });
 
     for (int operations = 0; operations < kMaxOperations && !in.atEnd(); ++operations) {

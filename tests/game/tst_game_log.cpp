@@ -5,17 +5,17 @@
 #include <QTimeZone>
 
 using namespace game;
-using results::GameMode;
 using results::GameRecord;
 using results::PlayerResult;
 using rotavex::PerPlayer;
 using rotavex::PlayerRpm;
+using rotavex::PlayMode;
 
 namespace
 {
 
 const GameStart kStrength60 { QDateTime(QDate(2026, 11, 8), QTime(20, 0), QTimeZone(3600)),
-    GameMode::Strength, 60 };
+    PlayMode::Strength, 60 };
 const rotavex::PlayerName kNames(std::array<QString, 4> { "Ann", "Bob", "Cy", "Di" });
 const PerPlayer<QString> kPorts(std::array<QString, 4> { "ttyS1", "ttyS2", "ttyS3", "ttyS4" });
 
@@ -89,7 +89,7 @@ void tst_GameLog::whoGetsAResult()
     QFETCH(int, openedDuringGame);
     QFETCH(QList<int>, players);
     GameLog log;
-    log.begin(GameStart { kStrength60.startedAt, GameMode::Speed, std::nullopt },
+    log.begin(GameStart { kStrength60.startedAt, PlayMode::Speed, std::nullopt },
         PerPlayer<bool>(
             std::array { openAtStart[0], openAtStart[1], openAtStart[2], openAtStart[3] }));
     log.acceptedTick(PlayerRpm(std::array { 5000, 0, 4000, 7000 }));

@@ -116,7 +116,7 @@ void tst_GameSession::speedGame()
     QVERIFY(!g.shown().running);
     QCOMPARE(g.records.size(), 1);
     const GameRecord &record = g.records.first();
-    QCOMPARE(record.mode, results::GameMode::Speed);
+    QCOMPARE(record.mode, rotavex::PlayMode::Speed);
     QVERIFY(record.complete);
     QVERIFY(!record.resumed);
     QCOMPARE(record.ticks, 5);

@@ -54,6 +54,12 @@ private Q_SLOTS:
     void startUpKeepsTrying();
     void closeEndsTheWait();
     void hungServiceNeverBlocks();
+    void strangerChangesNothing_data();
+    void strangerChangesNothing();
+    void malformedListIsIgnored_data();
+    void malformedListIsIgnored();
+    void slowStartStillOpensStoredDevices();
+    void adapterOffAndHugeNameSaidPlainly();
 
 private:
     bool startFake(const QStringList &arguments)
@@ -321,6 +327,111 @@ void tst_bluetooth_links::hungServiceNeverBlocks()
     qInfo("longest event-loop stall with a hung service: %lld ms", meter.longestMs());
     // Destroyed while calls to the service are pending: nothing waits for them.
     m_links.reset();
+}
+
+void tst_bluetooth_links::strangerChangesNothing_data()
+{
+    QTest::addColumn<QString>("lose"); // before the call; empty: the link stays up
+    QTest::addColumn<QString>("call");
+
+    QTest::newRow("stranger drops a live link") << ""
+                                                << "foreign disconnect 1";
+    QTest::newRow("stranger hands over a connected device") << ""
+                                                            << "foreign new 1 socket";
+    QTest::newRow("stranger hands over a device being reconnected") << "out 1"
+                                                                    << "foreign new 1 socket";
+    QTest::newRow("stranger hands over a file") << "out 1"
+                                                << "foreign new 1 file";
+    QTest::newRow("stranger releases the profile") << ""
+                                                   << "foreign release";
+    QTest::newRow("service hands over a file for a live link") << ""
+                                                               << "hand-file 1";
+}
+
+// Profile calls from anyone but the service, or with anything but a socket, are refused with
+// an error, and the link goes on as it was: no frames of theirs, no dropped link.
+void tst_bluetooth_links::strangerChangesNothing()
+{
+    QFETCH(QString, lose);
+    QFETCH(QString, call);
+
+    m_links->setBluetoothTiming(quickTiming());
+    QVERIFY(startFake(steadyArguments()));
+    QVERIFY(waitForService(true, 4));
+    QVERIFY(open(1));
+    const bool live = lose.isEmpty();
+    if (!live) {
+        QVERIFY(m_fake->command(lose));
+        QTRY_COMPARE(m_links->status(1).state, LinkState::Lost);
+    }
+    QVERIFY(m_fake->command(call));
+    QTRY_VERIFY(m_fake->command(QStringLiteral("refused")));
+    m_links->storeSample(1, 0);
+    QTest::qWait(500);
+    QCOMPARE(m_links->isOpen(1), live);
+    QCOMPARE(m_links->status(1).state, live ? LinkState::Open : LinkState::Lost);
+    if (live) {
+        QTRY_COMPARE(m_links->playerRpm()[1], kRpm[0]);
+    } else {
+        QCOMPARE(m_links->playerRpm()[1], 0);
+    }
+}
+
+void tst_bluetooth_links::malformedListIsIgnored_data()
+{
+    QTest::addColumn<QString>("signature");
+    QTest::newRow("a dictionary") << "a{sv}";
+    QTest::newRow("a structure") << "(is)";
+    QTest::newRow("paths to lists") << "a{oas}";
+    QTest::newRow("paths to properties") << "a{oa{sv}}";
+}
+
+// A device list of the wrong shape at start-up: one warning, no devices, Open says the
+// service is not answering, and nothing crashes.
+void tst_bluetooth_links::malformedListIsIgnored()
+{
+    QFETCH(QString, signature);
+    QTest::ignoreMessage(QtWarningMsg,
+        qPrintable(QStringLiteral("Ignoring a Bluetooth device list of signature \"%1\"; "
+                                  "asking again later")
+                       .arg(signature)));
+    QVERIFY(startFake({ QStringLiteral("--malformed"), signature }));
+    QTRY_VERIFY(m_links->bluetoothDevices().isHung());
+    QVERIFY(m_links->bluetoothDevices().serialDevices().isEmpty());
+    QCOMPARE(m_links->beginOpenDevice(1, FakeBluezProcess::address(1)),
+        bluetooth_inventory::NotAnsweringReason());
+}
+
+// A service silent for its first seconds: Open says so meanwhile, and once it answers the
+// devices are listed and the stored device opens by itself.
+void tst_bluetooth_links::slowStartStillOpensStoredDevices()
+{
+    m_links.reset();
+    QVERIFY(startFake(steadyArguments({ QStringLiteral("--slow-start"), QStringLiteral("6000") })));
+    m_links = std::make_unique<PlayerLinks>();
+    m_links->setBluetoothTiming(quickTiming());
+    m_links->openDeviceAtStart(1, FakeBluezProcess::address(1));
+    QTRY_VERIFY_WITH_TIMEOUT(m_links->bluetoothDevices().isHung(), 10000);
+    QCOMPARE(m_links->beginOpenDevice(2, FakeBluezProcess::address(2)),
+        bluetooth_inventory::NotAnsweringReason());
+    QVERIFY(waitForService(true, 4));
+    QTRY_VERIFY_WITH_TIMEOUT(m_links->isOpen(1), 10000);
+    QTRY_COMPARE(m_links->playerRpm()[1], kRpm[0]);
+}
+
+// The adapter switched off mid-game is named as such, not as four devices out of range; a
+// device's huge name is cut short.
+void tst_bluetooth_links::adapterOffAndHugeNameSaidPlainly()
+{
+    m_links->setBluetoothTiming(quickTiming());
+    QVERIFY(startFake(steadyArguments()));
+    QVERIFY(waitForService(true, 4));
+    QVERIFY(open(1));
+    QVERIFY(m_fake->command(QStringLiteral("rename 1 ") + QString(100000, u'N')));
+    QTRY_COMPARE(m_links->status(1).deviceName.size(), bluetooth_inventory::kMaxNameLength);
+    QVERIFY(m_fake->command(QStringLiteral("power off")));
+    QTRY_COMPARE(m_links->status(1).reason, QStringLiteral("Bluetooth is switched off"));
+    QCOMPARE(m_links->status(1).state, LinkState::Lost);
 }
 
 QTEST_GUILESS_MAIN(tst_bluetooth_links)

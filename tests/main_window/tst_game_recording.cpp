@@ -131,7 +131,7 @@ void tst_GameRecording::speedGameRecordedWhenStopped()
     ResultsStore restarted(dir.path());
     const std::optional<GameRecord> game = restarted.game(id);
     QVERIFY(game);
-    QCOMPARE(game->mode, GameMode::Speed);
+    QCOMPARE(game->mode, PlayMode::Speed);
     QVERIFY(game->complete);
     QVERIFY(!game->presetSeconds);
     QVERIFY(game->ticks >= 4);
@@ -181,7 +181,7 @@ void tst_GameRecording::strengthGameEnd()
     QVERIFY(!button(w, "CmdStart")->isChecked());
     QCOMPARE(store.gameCount(), 1);
     const std::optional<GameRecord> game = store.game(store.recentGames(0, 1).first().id);
-    QCOMPARE(game->mode, GameMode::Strength);
+    QCOMPARE(game->mode, PlayMode::Strength);
     QCOMPARE(game->presetSeconds, 30);
     QCOMPARE(game->complete, runOut);
     QCOMPARE(game->players.size(), 1);
@@ -329,7 +329,7 @@ void tst_GameRecording::stopSignalEndsTheGame()
     QTRY_COMPARE(store.gameCount(), 1);
     const std::optional<GameRecord> game = store.game(store.recentGames(0, 1).first().id);
     QVERIFY(game);
-    QCOMPARE(game->mode, GameMode::Strength);
+    QCOMPARE(game->mode, PlayMode::Strength);
     QVERIFY(!game->complete);
     QCOMPARE(game->players.size(), 1);
     QVERIFY(!w.links().isOpen(1));

@@ -20,7 +20,7 @@ inline QDateTime At(int dayOfMonth, int hour, int offsetHours = 1)
     return QDateTime(QDate(2026, 11, dayOfMonth), QTime(hour, 0), QTimeZone(offsetHours * 3600));
 }
 
-inline results::GameRecord Game(results::GameMode mode, const QDateTime &start,
+inline results::GameRecord Game(rotavex::PlayMode mode, const QDateTime &start,
     const QList<Player> &players, std::optional<int> preset = std::nullopt, bool complete = true)
 {
     results::GameRecord game;
@@ -37,7 +37,7 @@ inline results::GameRecord Game(results::GameMode mode, const QDateTime &start,
         result.port = QStringLiteral("ttyS%1").arg(result.player);
         result.bestRpm = p.bestRpm;
         result.samples = { p.bestRpm / 2, p.bestRpm, 0 };
-        if (mode == results::GameMode::Strength) {
+        if (mode == rotavex::PlayMode::Strength) {
             result.revolutions = p.revolutions;
             result.meanRpm = p.bestRpm / 2;
         }
@@ -48,13 +48,13 @@ inline results::GameRecord Game(results::GameMode mode, const QDateTime &start,
 
 inline results::GameRecord Speed(const QDateTime &start, const QList<Player> &players)
 {
-    return Game(results::GameMode::Speed, start, players);
+    return Game(rotavex::PlayMode::Speed, start, players);
 }
 
 inline results::GameRecord Strength(
     const QDateTime &start, int preset, const QList<Player> &players, bool complete = true)
 {
-    return Game(results::GameMode::Strength, start, players, preset, complete);
+    return Game(rotavex::PlayMode::Strength, start, players, preset, complete);
 }
 
 /// Names that have broken CSV writers, markup views and databases.

@@ -14,7 +14,7 @@ GameRecord strengthGame(int ticks, bool complete, bool resumed)
 {
     GameRecord game;
     game.startedAt = QDateTime(QDate(2026, 12, 8), QTime(20, 0));
-    game.mode = GameMode::Strength;
+    game.mode = PlayMode::Strength;
     game.presetSeconds = 30;
     game.ticks = ticks;
     game.complete = complete;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "scores/board_text.h"
 #include "scores/chart_axis.h"
+#include "scores/score_text.h"
 
 #include <QTest>
 
@@ -150,7 +150,7 @@ void tst_chart_axis::compactDate()
     QFETCH(QDateTime, started);
     QFETCH(QString, shown);
     QFETCH(QDateTime, now);
-    QCOMPARE(board_text::CompactDate(started, now, QLocale::c()), shown);
+    QCOMPARE(score_text::CompactDate(started, now, QLocale::c()), shown);
 }
 
 QTEST_GUILESS_MAIN(tst_chart_axis)

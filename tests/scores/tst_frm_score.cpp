@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "results/csv.h"
 #include "results/results_store.h"
-#include "scores/board_text.h"
 #include "scores/frm_score.h"
 #include "scores/recent_games_model.h"
+#include "scores/score_text.h"
 #include "settings/settings_store.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
@@ -165,7 +165,7 @@ void tst_frmScore::listsShowTheBestWithDates()
     QCOMPARE(
         column(speed, 2), (QStringList { QLocale().toString(9000), QLocale().toString(7000) }));
     QCOMPARE(speed->item(0, 3)->text(),
-        board_text::CompactDate(At(1, 20), QDateTime::currentDateTime(), QLocale()));
+        score_text::CompactDate(At(1, 20), QDateTime::currentDateTime(), QLocale()));
     QCOMPARE(column(child<QTableWidget>(w, "lstBestStrength60"), 1), QStringList { "Cy" });
     QCOMPARE(column(child<QTableWidget>(w, "lstBestStrength60"), 2),
         QStringList { QLocale().toString(3000) });

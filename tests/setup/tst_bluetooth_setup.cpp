@@ -130,7 +130,12 @@ private:
             box->button(QMessageBox::Ok)->click();
         });
         cmdOpen(dialog, player)->click();
+        // The dialog stays greyed until the open has ended and its message is closed.
+        const bool ended = QTest::qWaitFor([dialog] { return dialog->isEnabled(); }, 20000);
         delete poll.data();
+        if (!ended) {
+            return QStringLiteral("<still greyed>");
+        }
         return text;
     }
 

@@ -4,10 +4,15 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
+#include <QFile>
+#include <QTemporaryFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -18,6 +23,27 @@ namespace
 
 using InterfaceMap = QMap<QString, QVariantMap>;
 using ObjectMap = QMap<QDBusObjectPath, InterfaceMap>;
+// The wrong shapes a broken service could list its objects in.
+using PathLists = QMap<QDBusObjectPath, QStringList>;
+using PathProperties = QMap<QDBusObjectPath, QVariantMap>;
+struct NumberAndText {
+    int number = 0;
+    QString text;
+};
+QDBusArgument &operator<<(QDBusArgument &argument, const NumberAndText &value)
+{
+    argument.beginStructure();
+    argument << value.number << value.text;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument &operator>>(const QDBusArgument &argument, NumberAndText &value)
+{
+    argument.beginStructure();
+    argument >> value.number >> value.text;
+    argument.endStructure();
+    return argument;
+}
 
 const QString kAdapterInterface = QStringLiteral("org.bluez.Adapter1");
 const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
@@ -31,17 +57,22 @@ constexpr std::chrono::milliseconds kTick { 4 };
 // A major device class of "toy", non-zero as Qt expects of a classic device.
 constexpr quint32 kDeviceClass = 0x000804;
 
+// What a foreign caller feeds the program: frames of a speed no test device runs at.
+constexpr double kInjectedRpm = 15000;
+
 } // namespace
+
+Q_DECLARE_METATYPE(NumberAndText)
 
 QString FakeBluez::Device::path() const
 {
-    return QStringLiteral("/org/bluez/hci0/dev_") + FakeBluez::address(number).replace(u':', u'_');
+    return QStringLiteral("/org/bluez/hci0/dev_") + QString(address).replace(u':', u'_');
 }
 
 QVariantMap FakeBluez::Device::properties(const QString &adapterPath) const
 {
     return {
-        { QStringLiteral("Address"), FakeBluez::address(number) },
+        { QStringLiteral("Address"), address },
         { QStringLiteral("AddressType"), QStringLiteral("public") },
         { QStringLiteral("Name"), name },
         { QStringLiteral("Alias"), name },
@@ -53,6 +84,7 @@ QVariantMap FakeBluez::Device::properties(const QString &adapterPath) const
         { QStringLiteral("Connected"), fd >= 0 },
         { QStringLiteral("LegacyPairing"), false },
         { QStringLiteral("UUIDs"), QStringList { serial ? kSerialPortUuid : kAudioSinkUuid } },
+        { QStringLiteral("RSSI"), rssi },
     };
 }
 
@@ -61,29 +93,66 @@ FakeBluez::FakeBluez(QDBusConnection bus, Options options, QObject *parent)
     , m_bus(std::move(bus))
     , m_options(std::move(options))
     , m_timer(new QTimer(this))
+    , m_clients(new QDBusServiceWatcher(
+          QString(), m_bus, QDBusServiceWatcher::WatchForUnregistration, this))
 {
     qDBusRegisterMetaType<InterfaceMap>();
     qDBusRegisterMetaType<ObjectMap>();
+    qDBusRegisterMetaType<PathLists>();
+    qDBusRegisterMetaType<PathProperties>();
+    qDBusRegisterMetaType<NumberAndText>();
     int number = 1;
     for (int i = 0; i < m_options.pairedDevices; ++i, ++number) {
         Device device;
         device.number = number;
         device.name = QStringLiteral("SPINNER-%1").arg(number);
-        m_devices.push_back(device);
+        addDevice(device);
     }
     for (int i = 0; i < m_options.unpairedDevices; ++i, ++number) {
         Device device;
         device.number = number;
         device.name = QStringLiteral("SPINNER-%1").arg(number);
         device.paired = false;
-        m_devices.push_back(device);
+        addDevice(device);
     }
     if (m_options.headset) {
         Device device;
         device.number = number;
         device.name = QStringLiteral("HEADSET");
         device.serial = false;
-        m_devices.push_back(device);
+        addDevice(device);
+        ++number;
+    }
+    for (int i = 0; i < m_options.nearbyDevices; ++i, ++number) {
+        Device device;
+        device.number = number;
+        device.address = QStringLiteral("02:00:00:%1:%2:%3")
+                             .arg((number >> 16) & 0xff, 2, 16, QLatin1Char('0'))
+                             .arg((number >> 8) & 0xff, 2, 16, QLatin1Char('0'))
+                             .arg(number & 0xff, 2, 16, QLatin1Char('0'))
+                             .toUpper();
+        device.name = QStringLiteral("NEARBY-%1").arg(number);
+        device.paired = false;
+        device.serial = false;
+        addDevice(device);
+    }
+    // A program that leaves the bus (ended, crashed) leaves no profile behind, as with the
+    // real service.
+    connect(
+        m_clients, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString &client) {
+            m_clients->removeWatchedService(client);
+            m_profiles.removeIf(
+                [&client](const ProfileRegistration &profile) { return profile.owner == client; });
+        });
+    if (m_options.slowStartMs > 0) {
+        m_hung = true;
+        QTimer::singleShot(m_options.slowStartMs, this, [this] { m_hung = false; });
+    }
+    if (m_options.churnMs > 0) {
+        auto *churn = new QTimer(this);
+        churn->setInterval(m_options.churnMs);
+        connect(churn, &QTimer::timeout, this, &FakeBluez::churn);
+        churn->start();
     }
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timer->setInterval(kTick);
@@ -100,6 +169,24 @@ FakeBluez::~FakeBluez()
             ::close(device.fd);
         }
     }
+    for (const int fd : m_injected) {
+        ::close(fd);
+    }
+}
+
+QStringList FakeBluez::malformedSignatures()
+{
+    return { QStringLiteral("a{sv}"), QStringLiteral("(is)"), QStringLiteral("a{oas}"),
+        QStringLiteral("a{oa{sv}}") };
+}
+
+void FakeBluez::addDevice(Device device)
+{
+    if (device.address.isEmpty()) {
+        device.address = address(device.number);
+    }
+    m_byPath.insert(device.path(), m_devices.size());
+    m_devices.push_back(std::move(device));
 }
 
 QString FakeBluez::address(int number)
@@ -127,12 +214,11 @@ QVariantMap FakeBluez::adapterProperties() const
 
 FakeBluez::Device *FakeBluez::deviceAt(const QString &path)
 {
-    for (Device &device : m_devices) {
-        if (device.present && device.path() == path && m_options.adapter) {
-            return &device;
-        }
+    const auto it = m_byPath.constFind(path);
+    if (it == m_byPath.cend() || !m_devices[*it].present || !m_options.adapter) {
+        return nullptr;
     }
-    return nullptr;
+    return &m_devices[*it];
 }
 
 FakeBluez::Device *FakeBluez::deviceNumber(int number)
@@ -171,6 +257,9 @@ bool FakeBluez::handleMessage(const QDBusMessage &message, const QDBusConnection
         const QString path = args.value(0).value<QDBusObjectPath>().path();
         if (member == QStringLiteral("RegisterProfile")) {
             m_profiles << ProfileRegistration { message.service(), path, args.value(1).toString() };
+            if (!m_clients->watchedServices().contains(message.service())) {
+                m_clients->addWatchedService(message.service());
+            }
         } else {
             m_profiles.removeIf([&](const ProfileRegistration &profile) {
                 return profile.owner == message.service() && profile.path == path;
@@ -199,6 +288,21 @@ bool FakeBluez::handleMessage(const QDBusMessage &message, const QDBusConnection
 
 QDBusMessage FakeBluez::managedObjects(const QDBusMessage &call) const
 {
+    const QString path = QStringLiteral("/org/bluez/hci0");
+    if (m_options.malformed == QStringLiteral("a{sv}")) {
+        return call.createReply(QVariantMap { { path, true } });
+    }
+    if (m_options.malformed == QStringLiteral("(is)")) {
+        return call.createReply(QVariant::fromValue(NumberAndText { 1, path }));
+    }
+    if (m_options.malformed == QStringLiteral("a{oas}")) {
+        return call.createReply(
+            QVariant::fromValue(PathLists { { QDBusObjectPath(path), { kAdapterInterface } } }));
+    }
+    if (m_options.malformed == QStringLiteral("a{oa{sv}}")) {
+        return call.createReply(
+            QVariant::fromValue(PathProperties { { QDBusObjectPath(path), adapterProperties() } }));
+    }
     ObjectMap objects;
     objects.insert(
         QDBusObjectPath(QStringLiteral("/org/bluez")), InterfaceMap { { kProfileManager, {} } });
@@ -354,6 +458,32 @@ QString FakeBluez::command(const QString &line)
             adapterPath(), kAdapterInterface, QStringLiteral("Powered"), m_options.powered);
         return QString();
     }
+    if (verb == QStringLiteral("refused")) {
+        return m_lastCall == QStringLiteral("refused")
+            ? QString()
+            : QStringLiteral("the last call was %1")
+                  .arg(m_lastCall.isEmpty() ? QStringLiteral("not answered") : m_lastCall);
+    }
+    if (verb == QStringLiteral("foreign")) {
+        // Another client on the bus, not the service: it has a name of its own.
+        const QDBusConnection foreign = QDBusConnection::connectToBus(
+            QDBusConnection::SystemBus, QStringLiteral("rotavex-fakebluez-foreign"));
+        const QString member = words.value(1);
+        if (member == QStringLiteral("release")) {
+            return callProfile(foreign, QStringLiteral("Release"), nullptr, QString());
+        }
+        Device *device = deviceNumber(words.value(2).toInt());
+        if (device == nullptr) {
+            return QStringLiteral("no device %1").arg(words.value(2));
+        }
+        if (member == QStringLiteral("disconnect")) {
+            return callProfile(foreign, QStringLiteral("RequestDisconnection"), device, QString());
+        }
+        if (member == QStringLiteral("new")) {
+            return callProfile(foreign, QStringLiteral("NewConnection"), device, words.value(3));
+        }
+        return QStringLiteral("unknown foreign call %1").arg(member);
+    }
     bool ok = false;
     Device *device = deviceNumber(words.value(1).toInt(&ok));
     if (!ok || device == nullptr) {
@@ -381,6 +511,8 @@ QString FakeBluez::command(const QString &line)
             closeConnection(*device);
         }
         propertyChanged(device->path(), kDeviceInterface, QStringLiteral("Paired"), device->paired);
+    } else if (verb == QStringLiteral("hand-file")) {
+        return callProfile(m_bus, QStringLiteral("NewConnection"), device, QStringLiteral("file"));
     } else if (verb == QStringLiteral("rename")) {
         device->name = words.mid(2).join(u' ');
         propertyChanged(device->path(), kDeviceInterface, QStringLiteral("Alias"), device->name);
@@ -420,4 +552,75 @@ void FakeBluez::stream()
             closeConnection(device);
         }
     }
+}
+
+QString FakeBluez::callProfile(
+    QDBusConnection caller, const QString &member, Device *device, const QString &handOver)
+{
+    const auto profile = std::find_if(m_profiles.cbegin(), m_profiles.cend(),
+        [](const ProfileRegistration &p) { return p.uuid.toLower() == kSerialPortUuid; });
+    if (profile == m_profiles.cend()) {
+        return QStringLiteral("no profile registered");
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        profile->owner, profile->path, QStringLiteral("org.bluez.Profile1"), member);
+    if (device != nullptr) {
+        call << QVariant::fromValue(QDBusObjectPath(device->path()));
+    }
+    if (member == QStringLiteral("NewConnection")) {
+        QByteArray frames;
+        for (quint64 i = 0; i < 40; ++i) {
+            frames += devsim::frameBytes(m_options.profile, device->number, i, kInjectedRpm);
+        }
+        int fd = -1;
+        if (handOver == QStringLiteral("file")) {
+            m_file = std::make_unique<QTemporaryFile>();
+            if (!m_file->open() || m_file->write(frames) != frames.size() || !m_file->flush()) {
+                return QStringLiteral("cannot write a file to hand over");
+            }
+            fd = ::open(QFile::encodeName(m_file->fileName()).constData(), O_RDONLY | O_CLOEXEC);
+        } else if (handOver == QStringLiteral("socket")) {
+            int fds[2] = { -1, -1 };
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+                return QString::fromLocal8Bit(strerror(errno));
+            }
+            static_cast<void>(::send(fds[0], frames.constData(), size_t(frames.size()), 0));
+            m_injected << fds[0];
+            fd = fds[1];
+        } else {
+            return QStringLiteral("hand over a socket or a file");
+        }
+        if (fd < 0) {
+            return QString::fromLocal8Bit(strerror(errno));
+        }
+        call << QVariant::fromValue(QDBusUnixFileDescriptor(fd)) << QVariantMap {};
+        ::close(fd); // the message holds its own copy
+    }
+    m_lastCall.clear();
+    auto *watcher = new QDBusPendingCallWatcher(caller.asyncCall(call), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            m_lastCall = done->isError() ? QStringLiteral("refused") : QStringLiteral("accepted");
+        });
+    return QString();
+}
+
+void FakeBluez::churn()
+{
+    // Nearby devices come and go and every device's signal strength wanders, as in a crowd.
+    const std::size_t first = std::size_t(
+        m_options.pairedDevices + m_options.unpairedDevices + (m_options.headset ? 1 : 0));
+    if (m_devices.size() > first) {
+        Device &nearby = m_devices[first + m_churned % (m_devices.size() - first)];
+        nearby.present = !nearby.present;
+        announce(nearby, nearby.present);
+    }
+    if (m_devices.empty()) {
+        return;
+    }
+    Device &device = m_devices[m_churned % m_devices.size()];
+    device.rssi = qint16(-40 - int(m_churned % 50));
+    propertyChanged(device.path(), kDeviceInterface, QStringLiteral("RSSI"), device.rssi);
+    ++m_churned;
 }

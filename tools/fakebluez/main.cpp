@@ -33,6 +33,10 @@ Options:
   --powered-off      the adapter is switched off
   --profile NAME     demo (default), steady or noisy, as rotavex-devsim
   --rpm LIST         steady and noisy speeds, as rotavex-devsim
+  --nearby N         further devices seen nearby, neither paired nor serial (up to 200000)
+  --churn MS         every MS ms a nearby device leaves or returns and a signal strength changes
+  --slow-start MS    answers no call made in the first MS ms
+  --malformed SIG    lists its objects as SIG instead: a{sv}, (is), a{oas} or a{oa{sv}}
   --version          prints the service version it stands for
 
 Commands on standard input, one a line (each answered "ok" or "error ..."):
@@ -42,6 +46,12 @@ Commands on standard input, one a line (each answered "ok" or "error ..."):
   rename N NAME           device N gets a new name
   power off | power on    switches the adapter
   hang | answer           stops answering every call / answers again
+  foreign new N socket|file  a second client on the bus hands the program's profile a connection
+                          for device N (a socket or a regular file, holding frames of 15000 rpm)
+  foreign disconnect N    a second client asks the profile to drop device N
+  foreign release         a second client releases the profile
+  hand-file N             the service itself hands device N's connection over as a regular file
+  refused                 "ok" when the program answered the last of these calls with an error
   quit
 )";
 
@@ -77,7 +87,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption profile(
         QStringLiteral("profile"), QString(), QStringLiteral("name"), QStringLiteral("demo"));
     const QCommandLineOption rpm(QStringLiteral("rpm"), QString(), QStringLiteral("list"));
-    parser.addOptions({ devices, unpaired, headset, noAdapter, poweredOff, profile, rpm });
+    const QCommandLineOption nearby(
+        QStringLiteral("nearby"), QString(), QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption churn(
+        QStringLiteral("churn"), QString(), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption slowStart(
+        QStringLiteral("slow-start"), QString(), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption malformed(
+        QStringLiteral("malformed"), QString(), QStringLiteral("signature"));
+    parser.addOptions({ devices, unpaired, headset, noAdapter, poweredOff, profile, rpm, nearby,
+        churn, slowStart, malformed });
     if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
         return fail("bad arguments (see --help)");
     }
@@ -91,6 +110,22 @@ int main(int argc, char *argv[])
     if (!ok || options.unpairedDevices < 0
         || options.pairedDevices + options.unpairedDevices > 16) {
         return fail("--unpaired takes 0 to 16 minus the paired devices");
+    }
+    options.nearbyDevices = parser.value(nearby).toInt(&ok);
+    if (!ok || options.nearbyDevices < 0 || options.nearbyDevices > 200000) {
+        return fail("--nearby takes 0 to 200000");
+    }
+    options.churnMs = parser.value(churn).toInt(&ok);
+    if (!ok || options.churnMs < 0) {
+        return fail("--churn takes a number of ms");
+    }
+    options.slowStartMs = parser.value(slowStart).toInt(&ok);
+    if (!ok || options.slowStartMs < 0) {
+        return fail("--slow-start takes a number of ms");
+    }
+    options.malformed = parser.value(malformed);
+    if (parser.isSet(malformed) && !FakeBluez::malformedSignatures().contains(options.malformed)) {
+        return fail("--malformed takes a{sv}, (is), a{oas} or a{oa{sv}}");
     }
     options.headset = parser.isSet(headset);
     options.adapter = !parser.isSet(noAdapter);

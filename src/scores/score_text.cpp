@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "scores/board_text.h"
+#include "scores/score_text.h"
 
-namespace board_text
+namespace score_text
 {
 
 QString CompactDate(const QDateTime &started, const QDateTime &now, const QLocale &locale)
@@ -13,4 +13,4 @@ QString CompactDate(const QDateTime &started, const QDateTime &now, const QLocal
         : locale.toString(local, QStringLiteral("d MMM yyyy"));
 }
 
-} // namespace board_text
+} // namespace score_text

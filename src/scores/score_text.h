@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QString>
 
-namespace board_text
+namespace score_text
 {
 
 /// A game's start as the high-score board lists it: day, short month and time ("8 Dec 03:38")
@@ -13,4 +13,4 @@ namespace board_text
 /// the month names of `locale`.
 QString CompactDate(const QDateTime &started, const QDateTime &now, const QLocale &locale);
 
-} // namespace board_text
+} // namespace score_text
