@@ -15,14 +15,14 @@ namespace web
 
 namespace
 {
-    QString ModeName(game::PlayMode mode)
+    QString ModeName(rotavex::PlayMode mode)
     {
         switch (mode) {
-        case game::PlayMode::Speed:
+        case rotavex::PlayMode::Speed:
             return QStringLiteral("speed");
-        case game::PlayMode::Strength:
+        case rotavex::PlayMode::Strength:
             return QStringLiteral("strength");
-        case game::PlayMode::Unset:
+        case rotavex::PlayMode::Unset:
             break;
         }
         return QStringLiteral("none");
@@ -57,7 +57,7 @@ namespace
             return QJsonValue::Null;
         }
         QJsonArray places;
-        for (const scoreboard::RankEntry &entry : *shown.ranking) {
+        for (const scoreboard::Place &entry : *shown.ranking) {
             places.append(QJsonObject {
                 { QStringLiteral("rank"), entry.rank },
                 { QStringLiteral("seat"), entry.player },
@@ -90,8 +90,8 @@ namespace
             { QStringLiteral("seats"), QJsonArray::fromStringList(board.seats) },
             { QStringLiteral("next"), board.onDeck },
             { QStringLiteral("scoring"),
-                board.scoring == competition::Scoring::Speed ? QStringLiteral("speed")
-                                                             : QStringLiteral("strength") },
+                board.scoring == rotavex::PlayMode::Speed ? QStringLiteral("speed")
+                                                          : QStringLiteral("strength") },
             { QStringLiteral("standings"), standings },
         };
     }

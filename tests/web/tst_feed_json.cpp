@@ -7,7 +7,7 @@
 #include <QJsonObject>
 #include <QTest>
 
-Q_DECLARE_METATYPE(game::PlayMode)
+Q_DECLARE_METATYPE(rotavex::PlayMode)
 Q_DECLARE_METATYPE(game::Reading)
 
 namespace
@@ -39,15 +39,15 @@ private Q_SLOTS:
 
 void tst_FeedJson::format_data()
 {
-    QTest::addColumn<game::PlayMode>("mode");
+    QTest::addColumn<rotavex::PlayMode>("mode");
     QTest::addColumn<game::Reading>("reading");
     QTest::addColumn<bool>("running");
     QTest::addColumn<bool>("ranOut");
     QTest::addColumn<bool>("board");
     QTest::addColumn<QStringList>("expected"); // "path=JSON value"
 
-    using game::PlayMode;
     using game::Reading;
+    using rotavex::PlayMode;
     QTest::newRow("start-up: nothing played, no result, no competition")
         << PlayMode::Unset << Reading::Rest << false << false << false
         << QStringList { "version=1", "mode=\"none\"", "players/0/live=0", "players/0/unit=\"rpm\"",
@@ -81,7 +81,7 @@ void tst_FeedJson::format_data()
 
 void tst_FeedJson::format()
 {
-    QFETCH(game::PlayMode, mode);
+    QFETCH(rotavex::PlayMode, mode);
     QFETCH(game::Reading, reading);
     QFETCH(bool, running);
     QFETCH(bool, ranOut);
@@ -117,7 +117,7 @@ void tst_FeedJson::format()
         ann.score = 1234;
         shown = competition::BoardShown { QStringLiteral("Friday cup"),
             QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo" }, QStringLiteral("Next: Di, Ed"),
-            competition::Scoring::Strength, { ann } };
+            rotavex::PlayMode::Strength, { ann } };
     }
     const QJsonObject feed = QJsonDocument::fromJson(web::FeedJson(snapshot, shown)).object();
     for (const QString &check : expected) {
