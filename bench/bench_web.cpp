@@ -189,16 +189,6 @@ int main(int argc, char *argv[])
             return 1;
         }
         rssClients = statusKib("VmRSS");
-        // Big snapshots (long names) fill the stalled client's queue until it is dropped.
-        game::Snapshot big = w.session().snapshot();
-        for (rotavex::PlayerSlot n = 2; n <= 4; ++n) {
-            big.players[n].name = QString(8000, QLatin1Char('x'));
-        }
-        for (int i = 0; i < 40; ++i) {
-            big.players[1].name = QStringLiteral("big%1").arg(i);
-            w.web().scoreboard().showSnapshot(big);
-            QTest::qWait(50);
-        }
         stallMs = double(meter.longestMs());
     }
     const double cpuClients = cpuPerSecond();
@@ -208,6 +198,20 @@ int main(int argc, char *argv[])
         stamped.players[1].name = QStringLiteral("t%1").arg(nowUs());
         w.web().scoreboard().showSnapshot(stamped);
         QTest::qWait(50);
+    }
+    {
+        // Big snapshots (long names) fill the stalled client's queue until it is dropped.
+        StallMeter meter;
+        game::Snapshot big = w.session().snapshot();
+        for (rotavex::PlayerSlot n = 2; n <= 4; ++n) {
+            big.players[n].name = QString(8000, QLatin1Char('x'));
+        }
+        for (int i = 0; i < 40; ++i) {
+            big.players[1].name = QStringLiteral("big%1").arg(i);
+            w.web().scoreboard().showSnapshot(big);
+            QTest::qWait(50);
+        }
+        stallMs = std::max(stallMs, double(meter.longestMs()));
     }
     QTest::qWait(2000);
     clients.kill();
