@@ -164,6 +164,34 @@ int main(int argc, char *argv[])
             button->click();
         }
     };
+    // The web page as Chromium shows it, once it shows the game's (or the heat's) names.
+    const auto savePage = [&](const QString &output) {
+        const QSize size = parser.isSet(phone)
+            ? QSize(390, 844)
+            : QSize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
+                parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
+        HeadlessBrowser browser(size, parser.isSet(phone));
+        const auto shows = [&] {
+            return browser.evaluate(QStringLiteral("document.body.textContent"))
+                .toString()
+                .contains(names[1]);
+        };
+        for (int i = 0; i < 100 && window.web().address().isEmpty(); ++i) {
+            QTest::qWait(50);
+        }
+        if (!browser.open(QUrl(window.web().address())) || !QTest::qWaitFor(shows, 10000)) {
+            QTextStream(stderr) << "the web page did not show: " << browser.error() << '\n';
+            return false;
+        }
+        QTest::qWait(300); // the last message drawn
+        QFile file(output);
+        if (!file.open(QIODevice::WriteOnly) || file.write(browser.screenshot()) <= 0) {
+            QTextStream(stderr) << "could not write " << output << '\n';
+            return false;
+        }
+        QTextStream(stdout) << output << '\n';
+        return true;
+    };
     if (parser.isSet(scores)) {
         click("cmdStr"); // Strength games of 30 s
         for (int game = 0; game < 6; ++game) {
@@ -233,6 +261,9 @@ int main(int argc, char *argv[])
             }
         }
         organiser->callNextHeat();
+        if (parser.isSet(webPage)) {
+            return savePage(parser.positionalArguments().constFirst()) ? 0 : 1;
+        }
         frmDisplay *spectators = window.display();
         spectators->resize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
             parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
@@ -299,32 +330,7 @@ int main(int argc, char *argv[])
 
     const QString output = parser.positionalArguments().constFirst();
     if (parser.isSet(webPage) && !parser.isSet(display)) {
-        const QSize size = parser.isSet(phone)
-            ? QSize(390, 844)
-            : QSize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
-                parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
-        HeadlessBrowser browser(size, parser.isSet(phone));
-        const auto shows = [&] {
-            return browser
-                       .evaluate(
-                           QStringLiteral("document.querySelector('#player1 .name')?.textContent"))
-                       .toString()
-                == names[0];
-        };
-        for (int i = 0; i < 100 && window.web().address().isEmpty(); ++i) {
-            QTest::qWait(50);
-        }
-        if (!browser.open(QUrl(window.web().address())) || !QTest::qWaitFor(shows, 10000)) {
-            QTextStream(stderr) << "the web page did not show: " << browser.error() << '\n';
-            return 1;
-        }
-        QFile file(output);
-        if (!file.open(QIODevice::WriteOnly) || file.write(browser.screenshot()) <= 0) {
-            QTextStream(stderr) << "could not write " << output << '\n';
-            return 1;
-        }
-        QTextStream(stdout) << output << '\n';
-        return 0;
+        return savePage(output) ? 0 : 1;
     }
     if (parser.isSet(webPage)) {
         for (int i = 0; i < 100 && window.web().address().isEmpty(); ++i) {
