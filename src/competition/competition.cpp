@@ -3,6 +3,7 @@
 
 #include "competition/lineup.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -29,23 +30,43 @@ int Heat::deviceOf(PlayerId player) const
     return 0;
 }
 
+QString BoundName(const QString &name)
+{
+    if (name.size() <= kMaxNameLength) {
+        return name;
+    }
+    return name.left(
+        name.at(kMaxNameLength - 1).isHighSurrogate() ? kMaxNameLength - 1 : kMaxNameLength);
+}
+
 QStringList ParseRoster(const QString &text, const QStringList &taken)
 {
     QSet<QString> used;
+    used.reserve(taken.size());
     for (const QString &name : taken) {
         used.insert(name.toCaseFolded());
     }
+    // The next number worth trying for each name, so a thousand copies of one name count on
+    // instead of trying every taken number again.
+    QHash<QString, int> nextNumber;
     QStringList names;
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
-        const QString name = line.simplified();
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        const QString name = BoundName(line.toString().simplified());
         if (name.isEmpty()) {
             continue;
         }
+        const QString folded = name.toCaseFolded();
         QString unique = name;
-        for (int n = 2; used.contains(unique.toCaseFolded()); ++n) {
-            unique = QStringLiteral("%1 (%2)").arg(name).arg(n);
+        QString uniqueFolded = folded;
+        if (used.contains(folded)) {
+            int &n = nextNumber[folded];
+            n = std::max(n, 2);
+            do {
+                unique = QStringLiteral("%1 (%2)").arg(name).arg(n++);
+                uniqueFolded = unique.toCaseFolded();
+            } while (used.contains(uniqueFolded));
         }
-        used.insert(unique.toCaseFolded());
+        used.insert(uniqueFolded);
         names.append(unique);
     }
     return names;
@@ -64,6 +85,12 @@ QList<PlayerId> ActivePlayers(const Competition &competition)
 
 const Player *FindPlayer(const Competition &competition, PlayerId id)
 {
+    const auto found = std::lower_bound(competition.players.begin(), competition.players.end(), id,
+        [](const Player &player, PlayerId wanted) { return player.id < wanted; });
+    if (found != competition.players.end() && found->id == id) {
+        return &*found;
+    }
+    // A list built out of order still finds its players, only slower.
     for (const Player &player : competition.players) {
         if (player.id == id) {
             return &player;
@@ -144,7 +171,7 @@ bool RetirePlayer(Competition &competition, PlayerId id, int keepHeats)
 
 bool RenamePlayer(Competition &competition, PlayerId id, const QString &name)
 {
-    const QString plain = name.simplified();
+    const QString plain = BoundName(name.simplified());
     if (plain.isEmpty()) {
         return false;
     }

@@ -20,6 +20,10 @@ inline constexpr int kMinRounds = 1;
 inline constexpr int kMaxRounds = 8;
 inline constexpr int kDefaultRounds = 4;
 
+/// The longest name of a competition or of one of its players, as long as Setup takes a
+/// player's name; longer ones are cut.
+inline constexpr qsizetype kMaxNameLength = 32767;
+
 /// A contestant's number within one competition, 1 upwards; 0 is an empty seat.
 using PlayerId = int;
 inline constexpr PlayerId kNoPlayer = 0;
@@ -86,12 +90,17 @@ struct Competition {
     bool operator==(const Competition &) const = default;
 };
 
-/// The roster as typed or pasted: one name a line, trimmed, blank lines skipped. A name
-/// already taken (in `taken` or earlier in the text, ignoring case) gets " (2)", " (3)" ...
+/// `name` cut to kMaxNameLength characters (never between the halves of a surrogate pair).
+QString BoundName(const QString &name);
+
+/// The roster as typed or pasted: one name a line, trimmed and bounded, blank lines skipped. A
+/// name already taken (in `taken` or earlier in the text, ignoring case) gets " (2)", " (3)" ...
+/// Linear in the number of names, however many are the same.
 QStringList ParseRoster(const QString &text, const QStringList &taken = {});
 
 /// The players who are not retired, in joining order.
 QList<PlayerId> ActivePlayers(const Competition &competition);
+/// The player with the id; a binary search, as the players' ids ascend.
 const Player *FindPlayer(const Competition &competition, PlayerId id);
 
 /// Heats are played in order, so the played ones are the first PlayedHeats() of the list.

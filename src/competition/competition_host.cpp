@@ -16,7 +16,7 @@ CompetitionHost::CompetitionHost(game::GameSession &session, PlayerLinks &links,
     , m_links(links)
     , m_board(std::move(board))
     , m_windowParent(windowParent)
-    , m_store(std::make_unique<CompetitionStore>(results ? results->filePath() : QString()))
+    , m_store(std::make_unique<CompetitionStore>(results))
 {
     connect(&m_session, &game::GameSession::started, this, &CompetitionHost::started);
 }

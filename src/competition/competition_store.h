@@ -3,51 +3,73 @@
 
 #include "competition/competition.h"
 
-#include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+namespace results
+{
+class ResultsStore;
+} // namespace results
 
 namespace competition
 {
 
-/// The competitions in the results file, beside the recorded games, through a connection of
-/// its own. The file must have been opened (and so migrated) by a results::ResultsStore first;
-/// when it cannot be used the competitions of this run live in memory and isSaved() is false.
-/// UI thread only.
+/// The competitions in the results file, beside the recorded games, read and written through
+/// the file's one keeper: a change that cannot be written now waits with the games and is
+/// retried with them, never written into a removed or replaced file. Every row read is checked;
+/// what is damaged is left out and named by skipped(). A change made against an older state of
+/// a competition than the file's (another instance changed it) is refused. UI thread only.
 class CompetitionStore
 {
 public:
-    explicit CompetitionStore(const QString &filePath);
+    /// `keeper` (which must outlive the store) owns the results file; without one (nullptr) the
+    /// competitions of this run live in memory and isSaved() is false.
+    explicit CompetitionStore(results::ResultsStore *keeper);
     ~CompetitionStore();
     CompetitionStore(const CompetitionStore &) = delete;
     CompetitionStore &operator=(const CompetitionStore &) = delete;
 
-    bool isSaved() const { return m_saved; }
-    /// The results file given at construction (even when it could not be used).
-    QString filePath() const { return m_filePath; }
+    /// True when the file takes writes and no change of a competition waits.
+    bool isSaved() const;
+    /// The results file ("" without a keeper).
+    QString filePath() const;
 
+    enum class Saved {
+        Written, ///< in the file
+        Waiting, ///< kept, and written as soon as the file takes it
+        Conflict, ///< another instance changed it first: nothing written, the file's state loaded
+    };
     /// Writes the whole competition in one transaction, giving it an id when it has none.
-    /// Played heats and attempts already written are never rewritten.
-    bool save(Competition &competition);
+    /// Played heats and attempts already written are never rewritten. On Conflict `competition`
+    /// is replaced by the state in the file.
+    Saved save(Competition &competition);
+    /// The competition as this run last saved it or as the file holds it; rows the file holds
+    /// damaged are left out (see skipped()).
     std::optional<Competition> load(qint64 id) const;
     /// The latest competition not closed, the one to resume.
     std::optional<qint64> openCompetition() const;
     /// Marks the competition closed; it is kept with its results.
     bool close(qint64 id);
 
-    /// Why the last operation failed, for messages; "" after success.
+    /// What the last load() left out or cut because the file's rows were damaged, in words; ""
+    /// when nothing.
+    QString skipped() const { return m_skipped; }
+    /// Why the last operation failed or waits, for messages; "" after success.
     QString lastError() const { return m_lastError; }
+    /// Called with the file's state when a change that waited is refused at its retry because
+    /// another instance changed the competition meanwhile.
+    void setConflictHandler(std::function<void(const Competition &stored)> handler);
 
 private:
-    bool open(const QString &databaseName);
-    bool createTables();
-    bool writeCompetition(Competition &competition);
+    struct Book;
+    void submit(qint64 id);
 
-    QString m_connectionName;
-    QString m_filePath;
-    QSqlDatabase m_db;
-    bool m_saved = false;
+    results::ResultsStore *m_keeper;
+    std::shared_ptr<Book> m_book;
+    mutable QString m_skipped;
     mutable QString m_lastError;
 };
 

@@ -41,14 +41,25 @@ QTableWidget *makeTable(const QString &objectName, const QStringList &headers, Q
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // One line a row: a fixed height, so ten thousand rows are not measured one by one.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     return table;
 }
 
 QTableWidgetItem *cell(const QString &text)
 {
-    // Names are shown as typed: QTableWidgetItem never interprets markup.
-    return new QTableWidgetItem(text);
+    // Names are shown as typed: QTableWidgetItem never interprets markup. A name of thousands of
+    // characters would be laid out whole for every column width: the cell shows its start and
+    // the tooltip all of it.
+    constexpr qsizetype kShown = 100;
+    if (text.size() <= kShown) {
+        return new QTableWidgetItem(text);
+    }
+    const qsizetype cut = text.at(kShown - 1).isHighSurrogate() ? kShown - 1 : kShown;
+    auto *item = new QTableWidgetItem(text.left(cut) + QStringLiteral("…"));
+    item->setToolTip(text);
+    return item;
 }
 
 QString gameText(const Settings &settings)
@@ -92,14 +103,27 @@ frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
     if (const std::optional<qint64> open = m_store.openCompetition()) {
         m_competition = m_store.load(*open);
     }
-    if (!m_store.isSaved()) {
+    if (!m_store.skipped().isEmpty()) {
+        m_status->setText(QStringLiteral("Damaged parts of the saved competition were left out: "
+                                         "%1.")
+                              .arg(m_store.skipped()));
+    } else if (m_store.filePath().isEmpty()) {
         m_status->setText(QStringLiteral("The results file cannot be used: this competition is "
                                          "kept for this run only."));
     }
+    // A change that waited for the file and met another instance's newer one there.
+    m_store.setConflictHandler([this](const Competition &stored) {
+        m_competition = stored;
+        m_called.reset();
+        m_status->setText(QStringLiteral("Another Rotavex changed this competition while a "
+                                         "change here waited to be saved; it shows theirs now."));
+        showCompetition();
+        Q_EMIT competitionChanged();
+    });
     showCompetition();
 }
 
-frmCompetition::~frmCompetition() = default;
+frmCompetition::~frmCompetition() { m_store.setConflictHandler({}); }
 
 const Competition *frmCompetition::current() const
 {
@@ -165,6 +189,7 @@ void frmCompetition::buildRunPage(QWidget *page)
     auto *rosterLayout = new QVBoxLayout(rosterBox);
     m_players = new QListWidget(rosterBox);
     m_players->setObjectName(QStringLiteral("lstPlayers"));
+    m_players->setUniformItemSizes(true);
     m_players->setEditTriggers(
         QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     rosterLayout->addWidget(m_players);
@@ -291,14 +316,25 @@ bool frmCompetition::createCompetition()
 
 bool frmCompetition::save(const QString &what)
 {
-    if (!m_store.save(*m_competition)) {
-        m_status->setText(QStringLiteral("The competition could not be saved (%1); it stays open "
-                                         "in this window.")
-                              .arg(m_store.lastError()));
-        return false;
+    switch (m_store.save(*m_competition)) {
+    case CompetitionStore::Saved::Written:
+        m_status->setText(QStringLiteral("Competition %1.").arg(what));
+        return true;
+    case CompetitionStore::Saved::Waiting:
+        m_status->setText(QStringLiteral("Competition %1; it cannot be written to the results "
+                                         "file yet (%2) and is kept until it can.")
+                              .arg(what, m_store.lastError()));
+        return true;
+    case CompetitionStore::Saved::Conflict:
+        break;
     }
-    m_status->setText(QStringLiteral("Competition %1.").arg(what));
-    return true;
+    // Another instance changed it first: its state stands, this change is not made.
+    m_called.reset();
+    m_status->setText(QStringLiteral("Another Rotavex changed this competition first; it shows "
+                                     "theirs now and this change was not made."));
+    showCompetition();
+    Q_EMIT competitionChanged();
+    return false;
 }
 
 void frmCompetition::showCompetition()

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <queue>
+#include <tuple>
 #include <vector>
 
 namespace competition
@@ -17,24 +19,36 @@ namespace
 
     constexpr int kUnset = -1;
 
-    // What the planner knows of everyone's past heats, indexed densely.
+    // What the planner knows of everyone's past heats, indexed densely. Each person meets at
+    // most three others a heat, so the meetings are short lists per person, not a square table.
     class History
     {
     public:
         explicit History(int people)
             : m_people(people)
             , m_devices(std::size_t(people) * kDevices, 0)
-            , m_met(std::size_t(people) * std::size_t(people), 0)
+            , m_met(std::size_t(people))
         {
         }
 
+        int people() const { return m_people; }
         int used(int person, int device) const
         {
             return m_devices[std::size_t(person) * kDevices + std::size_t(device)];
         }
         int met(int a, int b) const
         {
-            return m_met[std::size_t(a) * std::size_t(m_people) + std::size_t(b)];
+            for (const auto &[other, times] : m_met[std::size_t(a)]) {
+                if (other == b) {
+                    return times;
+                }
+            }
+            return 0;
+        }
+        // Everyone `person` has met, with how often.
+        const std::vector<std::pair<int, int>> &meetings(int person) const
+        {
+            return m_met[std::size_t(person)];
         }
 
         // `seats` holds dense indices, kUnset for an empty seat.
@@ -49,51 +63,86 @@ namespace
                 for (int e = d + 1; e < kDevices; ++e) {
                     const int b = seats[std::size_t(e)];
                     if (b != kUnset) {
-                        ++m_met[std::size_t(a) * std::size_t(m_people) + std::size_t(b)];
-                        ++m_met[std::size_t(b) * std::size_t(m_people) + std::size_t(a)];
+                        meet(a, b);
+                        meet(b, a);
                     }
                 }
             }
         }
 
     private:
+        void meet(int a, int b)
+        {
+            for (auto &[other, times] : m_met[std::size_t(a)]) {
+                if (other == b) {
+                    ++times;
+                    return;
+                }
+            }
+            m_met[std::size_t(a)].emplace_back(b, 1);
+        }
+
         int m_people;
         std::vector<int> m_devices;
-        std::vector<int> m_met;
+        std::vector<std::vector<std::pair<int, int>>> m_met;
     };
+
+    // How far apart (in a device's column, or in the round's heats) two players may be for the
+    // improving exchanges to look at them: every pair in a small round, neighbours in a big one,
+    // so a round costs time in proportion to its players.
+    constexpr std::size_t kReach = 24;
 
     using Columns = std::array<std::vector<int>, kDevices>;
 
     // Puts every player on a device, at most capacity[d] on device d, at the least total cost:
     // players are added one by one along a cheapest path that may move earlier players to
-    // another device (successive shortest paths over the four devices).
+    // another device (successive shortest paths over the four devices). The cheapest player to
+    // move from one device to another is kept in a heap per pair of devices (the earliest to
+    // arrive among equals), so each step costs a few heap operations, not a pass over everyone.
     template <typename Cost>
     qint64 assignDevices(const std::vector<int> &people, const std::array<int, kDevices> &capacity,
         const Cost &cost, Columns &columns)
     {
         constexpr qint64 kInfinite = std::numeric_limits<qint64>::max() / 4;
-        for (auto &column : columns) {
-            column.clear();
-        }
+        // (cost of the move, arrival on the device, person); stale once the person moved on.
+        using Entry = std::tuple<qint64, qint64, int>;
+        using Heap = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
+        std::array<std::array<Heap, kDevices>, kDevices> movers;
+        // person -> (device, arrival)
+        std::vector<std::pair<int, qint64>> where(
+            std::size_t(people.empty() ? 0 : *std::max_element(people.begin(), people.end()) + 1),
+            { kUnset, 0 });
+        std::array<int, kDevices> sizes {};
+        qint64 arrivals = 0;
+        auto place = [&](int person, int device) {
+            where[std::size_t(person)] = { device, ++arrivals };
+            ++sizes[std::size_t(device)];
+            for (int b = 0; b < kDevices; ++b) {
+                if (b != device) {
+                    movers[std::size_t(device)][std::size_t(b)].emplace(
+                        cost(person, b) - cost(person, device), arrivals, person);
+                }
+            }
+        };
+        auto cheapest = [&](int a, int b) -> const Entry * {
+            Heap &heap = movers[std::size_t(a)][std::size_t(b)];
+            while (!heap.empty()) {
+                const auto &[delta, arrival, person] = heap.top();
+                const auto &at = where[std::size_t(person)];
+                if (at.first == a && at.second == arrival) {
+                    return &heap.top();
+                }
+                heap.pop();
+            }
+            return nullptr;
+        };
         qint64 total = 0;
         for (const int person : people) {
-            // Cheapest move of someone on device a over to device b, and who it would be.
             std::array<std::array<qint64, kDevices>, kDevices> move {};
-            std::array<std::array<std::size_t, kDevices>, kDevices> mover {};
             for (int a = 0; a < kDevices; ++a) {
                 for (int b = 0; b < kDevices; ++b) {
-                    move[a][b] = kInfinite;
-                    if (a == b) {
-                        continue;
-                    }
-                    const auto &column = columns[std::size_t(a)];
-                    for (std::size_t i = 0; i < column.size(); ++i) {
-                        const qint64 delta = cost(column[i], b) - cost(column[i], a);
-                        if (delta < move[a][b]) {
-                            move[a][b] = delta;
-                            mover[a][b] = i;
-                        }
-                    }
+                    const Entry *entry = a == b ? nullptr : cheapest(a, b);
+                    move[a][b] = entry ? std::get<0>(*entry) : kInfinite;
                 }
             }
             std::array<qint64, kDevices> distance {};
@@ -115,7 +164,7 @@ namespace
             }
             int target = kUnset;
             for (int d = 0; d < kDevices; ++d) {
-                if (int(columns[std::size_t(d)].size()) < capacity[std::size_t(d)]
+                if (sizes[std::size_t(d)] < capacity[std::size_t(d)]
                     && (target == kUnset
                         || distance[std::size_t(d)] < distance[std::size_t(target)])) {
                     target = d;
@@ -129,40 +178,58 @@ namespace
             int to = target;
             while (previous[std::size_t(to)] != kUnset) {
                 const int from = previous[std::size_t(to)];
-                auto &source = columns[std::size_t(from)];
-                const std::size_t i = mover[from][to];
-                columns[std::size_t(to)].push_back(source[i]);
-                source.erase(source.begin() + qsizetype(i));
+                const int mover = std::get<2>(*cheapest(from, to));
+                --sizes[std::size_t(from)];
+                place(mover, to);
                 to = from;
             }
-            columns[std::size_t(to)].push_back(person);
+            place(person, to);
+        }
+        // Each device's players in the order they arrived there.
+        std::vector<std::tuple<int, qint64, int>> order;
+        order.reserve(people.size());
+        for (const int person : people) {
+            const auto &at = where[std::size_t(person)];
+            order.emplace_back(at.first, at.second, person);
+        }
+        std::sort(order.begin(), order.end());
+        for (auto &column : columns) {
+            column.clear();
+        }
+        for (const auto &[device, arrival, person] : order) {
+            columns[std::size_t(device)].push_back(person);
         }
         return total;
     }
 
     // Players on the same device never meet in this round, so the device columns should hold
     // players who have met before and split those who have not. Exchanges that keep the device
-    // cost move players between columns while that gathers more past meetings per column.
+    // cost move players between columns while that gathers more past meetings per column; in a
+    // big round only players near each other in their columns are tried.
     template <typename Cost>
-    void mixColumns(Columns &columns, const Cost &cost, const History &history)
+    void mixColumns(Columns &columns, const Cost &cost, const History &history, int people)
     {
-        std::vector<int> people;
-        for (const auto &column : columns) {
-            people.insert(people.end(), column.begin(), column.end());
+        // metInColumn[person][d]: past meetings of the person with the players on device d.
+        std::vector<int> column(std::size_t(people), kUnset);
+        std::vector<std::array<int, kDevices>> metInColumn(std::size_t(people), { 0, 0, 0, 0 });
+        int count = 0;
+        for (int d = 0; d < kDevices; ++d) {
+            for (const int p : columns[std::size_t(d)]) {
+                column[std::size_t(p)] = d;
+                ++count;
+            }
         }
-        if (people.size() < 2) {
+        if (count < 2) {
             return;
         }
-        // metInColumn[person][d]: past meetings of the person with the players on device d.
-        QHash<int, std::array<int, kDevices>> metInColumn;
-        for (const int p : people) {
-            std::array<int, kDevices> sums {};
-            for (int d = 0; d < kDevices; ++d) {
-                for (const int q : columns[std::size_t(d)]) {
-                    sums[std::size_t(d)] += history.met(p, q);
+        for (int d = 0; d < kDevices; ++d) {
+            for (const int p : columns[std::size_t(d)]) {
+                for (const auto &[q, times] : history.meetings(p)) {
+                    if (column[std::size_t(q)] != kUnset) {
+                        metInColumn[std::size_t(p)][std::size_t(column[std::size_t(q)])] += times;
+                    }
                 }
             }
-            metInColumn.insert(p, sums);
         }
         for (int pass = 0; pass < 3; ++pass) {
             bool improved = false;
@@ -171,14 +238,16 @@ namespace
                     auto &first = columns[std::size_t(a)];
                     auto &second = columns[std::size_t(b)];
                     for (std::size_t i = 0; i < first.size(); ++i) {
-                        for (std::size_t j = 0; j < second.size(); ++j) {
+                        const std::size_t from = i > kReach ? i - kReach : 0;
+                        const std::size_t to = std::min(second.size(), i + kReach);
+                        for (std::size_t j = from; j < to; ++j) {
                             const int x = first[i];
                             const int y = second[j];
                             if (cost(x, b) + cost(y, a) != cost(x, a) + cost(y, b)) {
                                 continue;
                             }
-                            const auto &mx = metInColumn[x];
-                            const auto &my = metInColumn[y];
+                            const auto &mx = metInColumn[std::size_t(x)];
+                            const auto &my = metInColumn[std::size_t(y)];
                             const int together = history.met(x, y);
                             const int before = mx[std::size_t(a)] + my[std::size_t(b)];
                             const int after =
@@ -186,11 +255,17 @@ namespace
                             if (after <= before) {
                                 continue;
                             }
-                            for (const int p : people) {
-                                auto &sums = metInColumn[p];
-                                sums[std::size_t(a)] += history.met(p, y) - history.met(p, x);
-                                sums[std::size_t(b)] += history.met(p, x) - history.met(p, y);
+                            // Only those who met x or y count them differently now.
+                            for (const auto &[p, times] : history.meetings(y)) {
+                                metInColumn[std::size_t(p)][std::size_t(a)] += times;
+                                metInColumn[std::size_t(p)][std::size_t(b)] -= times;
                             }
+                            for (const auto &[p, times] : history.meetings(x)) {
+                                metInColumn[std::size_t(p)][std::size_t(a)] -= times;
+                                metInColumn[std::size_t(p)][std::size_t(b)] += times;
+                            }
+                            column[std::size_t(x)] = b;
+                            column[std::size_t(y)] = a;
                             std::swap(first[i], second[j]);
                             improved = true;
                         }
@@ -262,7 +337,7 @@ namespace
             }
         }
 
-        mixColumns(best, cost, history);
+        mixColumns(best, cost, history, history.people());
 
         // Empty seats go to the last heats, one per heat while there are enough heats, so the
         // sizes differ by one at most.
@@ -293,6 +368,7 @@ namespace
         // Fill heat by heat, each seat with the player of that device who has met the heat's
         // players least.
         std::array<std::vector<bool>, kDevices> placed;
+        std::array<std::size_t, kDevices> firstOpen {};
         for (int d = 0; d < kDevices; ++d) {
             placed[std::size_t(d)].assign(best[std::size_t(d)].size(), false);
         }
@@ -303,16 +379,25 @@ namespace
                     continue;
                 }
                 const auto &column = best[std::size_t(d)];
+                auto &first = firstOpen[std::size_t(d)];
+                while (first < column.size() && placed[std::size_t(d)][first]) {
+                    ++first;
+                }
                 int choice = kUnset;
                 int choiceMet = 0;
-                for (std::size_t i = 0; i < column.size(); ++i) {
+                std::size_t tried = 0;
+                for (std::size_t i = first; i < column.size() && tried < kReach; ++i) {
                     if (placed[std::size_t(d)][i]) {
                         continue;
                     }
+                    ++tried;
                     const int met = metInRow(column[i], row, d);
                     if (choice == kUnset || met < choiceMet) {
                         choice = int(i);
                         choiceMet = met;
+                    }
+                    if (met == 0) {
+                        break;
                     }
                 }
                 if (choice != kUnset) {
@@ -327,7 +412,7 @@ namespace
             bool improved = false;
             for (int d = 0; d < kDevices; ++d) {
                 for (int r = 0; r < heats; ++r) {
-                    for (int s = r + 1; s < heats; ++s) {
+                    for (int s = r + 1; s < std::min(heats, r + 1 + int(kReach)); ++s) {
                         auto &first = rows[std::size_t(r)];
                         auto &second = rows[std::size_t(s)];
                         const int x = first[std::size_t(d)];

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/results_view.h"
 
-#include "main_window/waiting_games_prompt.h"
+#include "main_window/unsaved_results_prompt.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "settings/settings_store.h"
@@ -41,7 +41,7 @@ ResultsView::~ResultsView()
     }
 }
 
-bool ResultsView::mayEnd() { return !m_store || MayEndWithWaitingGames(&m_window, *m_store); }
+bool ResultsView::mayEnd() { return !m_store || MayEndWithUnsavedResults(&m_window, *m_store); }
 
 results::GameRecord ResultsView::record(const results::GameRecord &ended)
 {

@@ -1,37 +1,38 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "results/file_custody.h"
 #include "results/game_record.h"
+#include "results/results_schema.h"
+#include "results/write_queue.h"
 
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
-#include <chrono>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <utility>
-
-class QSqlError;
-class QTimer;
 
 namespace results
 {
 
-/// The recorded games in an SQLite file, `results.sqlite` in a folder. It never fails to
-/// open: anything in the file's place that is not a database of ours (a folder, a FIFO, a
-/// device, another program's database, a file found damaged) is moved aside and a fresh one
-/// started. A game that cannot be written now (the file locked, read-only, removed, the disk
-/// full) waits in memory, still listed and ranked, and is written as soon as the file takes it:
-/// retried with back-off, at the next game, when the board is shown and when the store ends.
-/// takeNotice() tells the user each such event once. UI thread only.
+/// The one keeper of `results.sqlite` in a folder: it owns the file and its only connection,
+/// looks after it (file_custody), migrates it (results_schema), queues what cannot be written
+/// yet (write_queue) and answers the reads of games (game_queries). It never fails to open:
+/// anything in the file's place that is not a database of ours (a folder, a FIFO, a device,
+/// another program's database, a file found damaged) is moved aside and a fresh one started.
+/// A game or other change (a competition's) that cannot be written now (the file locked,
+/// read-only, removed, replaced, the disk full, a newer version's file) waits in memory, games
+/// still listed and ranked, and is written as soon as the file takes it: retried with back-off,
+/// at the next write, when the board is shown and when the store ends; never into a file that
+/// was removed or replaced. takeNotice() tells the user each such event once. UI thread only.
 class ResultsStore
 {
 public:
     /// The schema this build writes; older files are migrated step by step when opened.
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = schema::kVersion;
     static constexpr auto kFileName = "results.sqlite";
 
     /// ReadWrite keeps the file up to date (creating folder and file when missing). ReadOnly
@@ -49,18 +50,20 @@ public:
     static QString defaultFolder();
 
     QString filePath() const { return m_filePath; }
-    /// True when the file takes writes and no game waits to be written.
-    bool isSaved() const { return m_writable && m_pending.isEmpty(); }
+    /// True when the file takes writes and nothing waits to be written.
+    bool isSaved() const { return m_writable && m_queue.isEmpty(); }
     /// ReadOnly: why the recorded games cannot be read ("" when they can, or no file exists).
     QString readFailure() const { return m_readFailure; }
 
     /// Games finished but not yet in the file, oldest first; they carry provisional negative
     /// ids until written.
-    const QList<GameRecord> &pendingGames() const { return m_pending; }
+    const QList<GameRecord> &pendingGames() const { return m_queue.games(); }
+    /// Changes other than games (a competition's) waiting to be written.
+    int pendingChanges() const { return m_queue.changeCount(); }
     /// Why the file does not take games ("" while it does).
     QString whyNotSaved() const { return m_writable ? QString() : m_why; }
-    /// Tries to write the waiting games now (reopening or recreating the file when it was
-    /// replaced or removed). True when none waits any longer.
+    /// Tries to write the waiting games and changes now (reopening or recreating the file when
+    /// it was replaced or removed). True when nothing waits any longer.
     bool writePending();
     /// Looks at the file again before it is shown: a file replaced, removed or found damaged is
     /// dealt with, waiting games are retried. Changes of other programs need nothing more,
@@ -92,6 +95,18 @@ public:
     bool removeGame(qint64 id);
     bool removeAll();
 
+    /// Writes `change` now, or queues it under `key` (in the place of a waiting change with the
+    /// same key) after the games that wait. True when it was written now.
+    bool submit(qint64 key, WriteQueue::Change change);
+    /// The connection other parts read through (the competitions); it may be closed. Its file
+    /// is the one the next write goes to once refresh() or a write has looked at it.
+    const QSqlDatabase &database() const { return m_db; }
+    /// A game's id in the file: a written game's own id, a waiting game's 0.
+    qint64 idInFile(qint64 gameId) const;
+    /// Counts the files started: it changes when the file was found removed, replaced or
+    /// damaged and a new one was begun, whose ids mean nothing of the old one's.
+    int fileGeneration() const { return m_fileGeneration; }
+
     /// Calls `visit` with every game (players without samples), oldest first; stops when it
     /// returns false. Returns false when the games could not be read.
     bool forEachGame(const std::function<bool(const GameRecord &)> &visit) const;
@@ -100,29 +115,19 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
-    struct FileId {
-        quint64 device = 0;
-        quint64 inode = 0;
-        bool operator==(const FileId &) const = default;
-    };
-    static std::optional<FileId> fileIdOf(const QString &path);
-
     void openFile(bool movedAside = false);
     void openForReading();
     bool openConnection(const QString &databaseName, const QString &options = {});
-    bool configureAndMigrate(int version, QString &why, bool &unreadable);
-    bool readSchema(int &version, QString &why, bool &unreadable);
     bool moveAside(const QString &why);
     bool ensureWritable();
-    bool insertGame(GameRecord &game);
+    bool writeOne(const std::function<std::optional<QSqlError>()> &write);
     void gameWritten(qint64 provisionalId, qint64 id);
+    void tellWaiting(const QString &what);
     void scheduleRetry();
-    bool exec(const QString &sql);
     void closeConnection();
     QString describe(const QSqlError &error) const;
     void noteError(const QSqlError &error) const;
     QList<RankEntry> pendingRanking(BestList list) const;
-    QList<RankEntry> storedRanking(BestList list, int limit) const;
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
 
     Access m_access = Access::ReadWrite;
@@ -131,20 +136,19 @@ private:
     QString m_filePath;
     QSqlDatabase m_db;
     bool m_writable = false;
-    std::optional<FileId> m_fileId;
-    std::optional<FileId> m_walId; ///< the journal beside the file while it is ours
+    std::optional<custody::FileId> m_fileId;
+    std::optional<custody::FileId> m_walId; ///< the journal beside the file while it is ours
     QString m_why; ///< why the file does not take writes, while it does not
     QString m_readFailure;
     QStringList m_notices;
     mutable QString m_lastError;
     mutable bool m_damageSeen = false;
     std::map<int, std::pair<qint64, int>> m_newBests; ///< list -> (game, player)
-    QList<GameRecord> m_pending;
+    WriteQueue m_queue;
     std::map<qint64, qint64> m_writtenAs; ///< provisional id -> id in the file
     qint64 m_nextProvisionalId = -1;
     bool m_toldWaiting = false;
-    std::unique_ptr<QTimer> m_retry;
-    std::chrono::milliseconds m_backoff { 1000 };
+    int m_fileGeneration = 0;
     std::function<void()> m_changed;
 };
 

@@ -15,14 +15,14 @@ namespace web
 
 namespace
 {
-    QString ModeName(rotavex::PlayMode mode)
+    QString ModeName(game::PlayMode mode)
     {
         switch (mode) {
-        case rotavex::PlayMode::Speed:
+        case game::PlayMode::Speed:
             return QStringLiteral("speed");
-        case rotavex::PlayMode::Strength:
+        case game::PlayMode::Strength:
             return QStringLiteral("strength");
-        case rotavex::PlayMode::Unset:
+        case game::PlayMode::Unset:
             break;
         }
         return QStringLiteral("none");
@@ -91,7 +91,7 @@ namespace
             { QStringLiteral("next"), board.onDeck },
             { QStringLiteral("scoring"),
                 board.scoring == rotavex::PlayMode::Speed ? QStringLiteral("speed")
-                                                          : QStringLiteral("strength") },
+                                                             : QStringLiteral("strength") },
             { QStringLiteral("standings"), standings },
         };
     }

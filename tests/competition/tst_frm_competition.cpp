@@ -3,6 +3,7 @@
 
 #include "competition/competition_csv.h"
 #include "competition/competition_store.h"
+#include "competition/heat_text.h"
 #include "results/results_store.h"
 #include "support/widget_lookup.h"
 
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +80,8 @@ private Q_SLOTS:
     void createNeedsNameAndPlayers();
     void anEveningInTheWindow();
     void gameWithoutCalledHeatIsNotTheCompetitions();
+    void damagedRowsOpenWithAMessage_data();
+    void damagedRowsOpenWithAMessage();
 
 private:
     frmCompetition *create(const QString &roster, int rounds);
@@ -90,7 +95,7 @@ void tst_frmCompetition::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_games = std::make_unique<results::ResultsStore>(m_dir->path());
-    m_store = std::make_unique<CompetitionStore>(m_games->filePath());
+    m_store = std::make_unique<CompetitionStore>(m_games.get());
 }
 
 void tst_frmCompetition::cleanup()
@@ -256,6 +261,79 @@ void tst_frmCompetition::gameWithoutCalledHeatIsNotTheCompetitions()
     QVERIFY(window->callNextHeat());
     QVERIFY(!window->callNextHeat());
     QVERIFY(!window->callRedo());
+}
+
+void tst_frmCompetition::damagedRowsOpenWithAMessage_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("a heat naming player 999")
+        << "UPDATE competition_heats SET player = 999 WHERE rowid = (SELECT max(rowid) FROM "
+           "competition_heats)"
+        << "not in the competition";
+    QTest::newRow("a result of heat 500")
+        << "INSERT INTO competition_results SELECT competition_id, 500, attempt, device, player, "
+           "absent, revolutions, best_rpm, game_id FROM competition_results"
+        << "heat that does not exist";
+    QTest::newRow("a heat numbered fifty million")
+        << "UPDATE competition_heats SET heat = 50000000 WHERE heat = 3"
+        << "";
+    QTest::newRow("huge numbers in a result")
+        << "UPDATE competition_results SET revolutions = 1e300, best_rpm = 9000000000000000000"
+        << "impossible numbers";
+    QTest::newRow("a seat at device 9")
+        << "UPDATE competition_heats SET device = 9 WHERE rowid = (SELECT max(rowid) FROM "
+           "competition_heats)"
+        << "device that does not exist";
+    QTest::newRow("a player numbered -5")
+        << "UPDATE competition_players SET player = -5 WHERE player = 1"
+        << "bad number";
+    QTest::newRow("a round of its own") << "UPDATE competition_heats SET round = 77"
+                                        << "round";
+}
+
+void tst_frmCompetition::damagedRowsOpenWithAMessage()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, named);
+    int heats = 0;
+    {
+        std::unique_ptr<frmCompetition> window(create(QStringLiteral("A\nB\nC\nD\nE\nF"), 2));
+        heats = int(window->current()->heats.size());
+        const QStringList names = SeatNames(*window->current(), window->current()->heats[0]);
+        QVERIFY(window->callNextHeat());
+        window->takeGame(gameFor(names, { true, true, true, true }), { true, true, true, true });
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("x"));
+        db.setDatabaseName(m_games->filePath());
+        QVERIFY(db.open());
+        // As damage would: past the file's own checks.
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("PRAGMA ignore_check_constraints = ON")));
+        QVERIFY(QSqlQuery(db).exec(damage));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("x"));
+    // A restart: the window opens the damaged competition from the file.
+    m_store.reset();
+    m_games = std::make_unique<results::ResultsStore>(m_dir->path());
+    m_store = std::make_unique<CompetitionStore>(m_games.get());
+    frmCompetition window(*m_store);
+    window.show();
+    const Competition *c = window.current();
+    QVERIFY(c);
+    QVERIFY2(control<QLabel>(window, QStringLiteral("lblStatus"))->text().contains(named),
+        qPrintable(control<QLabel>(window, QStringLiteral("lblStatus"))->text()));
+    QVERIFY(c->heats.size() <= heats);
+    for (const Heat &heat : c->heats) {
+        for (const PlayerId id : heat.seats) {
+            QVERIFY(id == kNoPlayer || FindPlayer(*c, id));
+        }
+    }
+    for (const Attempt &attempt : c->attempts) {
+        QVERIFY(attempt.heat >= 0 && attempt.heat < c->heats.size());
+    }
+    window.callNextHeat();
+    window.repaint();
 }
 
 QTEST_MAIN(tst_frmCompetition)

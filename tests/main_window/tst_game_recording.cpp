@@ -371,7 +371,7 @@ void tst_GameRecording::closeAsksWhileGamesWait()
     answerer.setInterval(20);
     connect(&answerer, &QTimer::timeout, &w, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || box->objectName() != QLatin1String("msgWaitingGames")) {
+        if (!box || box->objectName() != QLatin1String("msgUnsavedResults")) {
             return;
         }
         answerer.stop();

@@ -75,6 +75,8 @@ private Q_SLOTS:
     void readOnlyFolder();
     void formulaCells_data();
     void formulaCells();
+    void olderFileVersions_data();
+    void olderFileVersions();
 
 private:
     struct Run {
@@ -435,6 +437,58 @@ void tst_ExportCommand::formulaCells()
         QCOMPARE(records->size(), 2);
         QCOMPARE(records->at(1).at(7), raw ? name : safe);
     }
+}
+
+void tst_ExportCommand::olderFileVersions_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("the first file version") << 1;
+    QTest::newRow("the second, without the list column") << 2;
+    QTest::newRow("the third, before the competitions") << 3;
+}
+
+void tst_ExportCommand::olderFileVersions()
+{
+    QFETCH(int, version);
+    QTemporaryDir home;
+    const QString data = home.filePath(QStringLiteral("Rotavex"));
+    QVERIFY(QDir().mkpath(data));
+    {
+        // The tables as each earlier release left them, with one game.
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(data + QStringLiteral("/results.sqlite"));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QStringList sql { "CREATE TABLE games (id INTEGER PRIMARY KEY, started_at TEXT NOT NULL, "
+                          "mode INTEGER NOT NULL, preset_s INTEGER, ticks INTEGER NOT NULL, "
+                          "complete INTEGER NOT NULL)",
+            "CREATE TABLE game_players (game_id INTEGER NOT NULL, player INTEGER NOT NULL, "
+            "name TEXT NOT NULL, best_rpm INTEGER NOT NULL, revolutions REAL, mean_rpm INTEGER, "
+            "PRIMARY KEY (game_id, player))",
+            "INSERT INTO games VALUES (7, '2026-11-02T21:30:00+02:00', 2, 60, 60, 1)",
+            "INSERT INTO game_players VALUES (7, 2, 'Old Timer', 6100, 3050.5, 3050)" };
+        if (version >= 2) {
+            sql << "ALTER TABLE games ADD COLUMN started_ms INTEGER NOT NULL DEFAULT 0"
+                << "ALTER TABLE game_players ADD COLUMN port TEXT NOT NULL DEFAULT 'COM2'"
+                << "ALTER TABLE game_players ADD COLUMN samples BLOB NOT NULL DEFAULT x''";
+        }
+        if (version >= 3) {
+            sql << "ALTER TABLE game_players ADD COLUMN list INTEGER DEFAULT 60";
+        }
+        sql << QStringLiteral("PRAGMA user_version = %1").arg(version);
+        for (const QString &statement : sql) {
+            QVERIFY2(query.exec(statement), qPrintable(statement));
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    const QStringList before = Snapshot(data);
+    const Run result =
+        run({ QStringLiteral("--export-results"), QStringLiteral("-") }, home.path());
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains("Old Timer,"), result.out.constData());
+    QCOMPARE(Snapshot(data), before);
 }
 
 QTEST_GUILESS_MAIN(tst_ExportCommand)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "main_window/waiting_games_prompt.h"
+#include "main_window/unsaved_results_prompt.h"
 
 #include "results/csv.h"
 #include "results/export_target.h"
@@ -12,26 +12,37 @@
 namespace main_window
 {
 
-bool MayEndWithWaitingGames(QWidget *parent, results::ResultsStore &store)
+bool MayEndWithUnsavedResults(QWidget *parent, results::ResultsStore &store)
 {
     QString exportFailure;
     while (!store.writePending()) {
         const int count = int(store.pendingGames().size());
+        QStringList what;
+        if (count > 0) {
+            what.append(count == 1 ? QStringLiteral("A finished game")
+                                   : QStringLiteral("%1 finished games").arg(count));
+        }
+        if (store.pendingChanges() > 0) {
+            what.append(what.isEmpty() ? QStringLiteral("The latest changes of the competition")
+                                       : QStringLiteral("the latest changes of the competition"));
+        }
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Rotavex"),
-            (count == 1 ? QStringLiteral("A finished game")
-                        : QStringLiteral("%1 finished games").arg(count))
+            what.join(QStringLiteral(" and "))
                 + QStringLiteral(" could not be written to %1 (%2) and will be lost when Rotavex "
                                  "ends.")
                       .arg(store.filePath(), store.whyNotSaved()),
             QMessageBox::NoButton, parent);
-        box.setObjectName(QStringLiteral("msgWaitingGames"));
+        box.setObjectName(QStringLiteral("msgUnsavedResults"));
         box.setTextFormat(Qt::PlainText);
         box.setInformativeText(exportFailure);
         QPushButton *retry = box.addButton(QStringLiteral("Try again"), QMessageBox::AcceptRole);
         retry->setObjectName(QStringLiteral("cmdTryAgain"));
-        QPushButton *exportGames =
-            box.addButton(QStringLiteral("Export to CSV…"), QMessageBox::ActionRole);
-        exportGames->setObjectName(QStringLiteral("cmdExportWaiting"));
+        QPushButton *exportGames = count == 0
+            ? nullptr
+            : box.addButton(QStringLiteral("Export games to CSV…"), QMessageBox::ActionRole);
+        if (exportGames) {
+            exportGames->setObjectName(QStringLiteral("cmdExportWaiting"));
+        }
         QPushButton *discard =
             box.addButton(QStringLiteral("Quit without them"), QMessageBox::DestructiveRole);
         discard->setObjectName(QStringLiteral("cmdDiscardWaiting"));
@@ -42,7 +53,7 @@ bool MayEndWithWaitingGames(QWidget *parent, results::ResultsStore &store)
         if (box.clickedButton() == discard) {
             return true;
         }
-        if (box.clickedButton() == exportGames) {
+        if (exportGames && box.clickedButton() == exportGames) {
             const QString path = QFileDialog::getSaveFileName(parent,
                 QStringLiteral("Export the unsaved games"), QStringLiteral("rotavex-unsaved.csv"),
                 QStringLiteral("CSV files (*.csv);;All files (*)"));
