@@ -91,7 +91,7 @@ namespace
             { QStringLiteral("next"), board.onDeck },
             { QStringLiteral("scoring"),
                 board.scoring == rotavex::PlayMode::Speed ? QStringLiteral("speed")
-                                                             : QStringLiteral("strength") },
+                                                          : QStringLiteral("strength") },
             { QStringLiteral("standings"), standings },
         };
     }
