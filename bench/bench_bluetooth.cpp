@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Bluetooth links against serial ones in the same run, and how long the event loop is ever
-// held while Bluetooth connects, retries an absent device, or faces a service that hangs.
+// held while Bluetooth connects, retries an absent device, faces a service that hangs, or
+// follows a crowd of 100 000 devices that keeps changing.
 // The fake Bluetooth service runs on a private bus; the serial streams come from the device
 // simulator on virtual ports. Prints one line per figure; nothing is asserted.
 #include "link/bluetooth_devices.h"
@@ -247,6 +248,41 @@ int main(int argc, char *argv[])
     }
     // The service leaving answers whatever calls it still holds.
     fake.stop();
+
+    // A crowd: 100 000 devices nearby, one coming or going and one signal strength changing
+    // every 100 ms, while the four players stream. The first read of the whole list is its own
+    // figure; the stall is measured after it.
+    FakeBluezProcess crowd(kStreams
+        + QStringList { QStringLiteral("--nearby"), QStringLiteral("100000"),
+            QStringLiteral("--churn"), QStringLiteral("100") });
+    if (!crowd.isReady()) {
+        std::fprintf(stderr, "bench_bluetooth: the crowded fake service did not start\n");
+        return 1;
+    }
+    qint64 loadStall = 0;
+    {
+        StallMeter meter;
+        links = std::make_unique<PlayerLinks>();
+        if (!QTest::qWaitFor(
+                [&] { return links->bluetoothDevices().serialDevices().size() == 4; }, 60000)) {
+            std::fprintf(stderr, "bench_bluetooth: the crowd's devices were not listed\n");
+            return 1;
+        }
+        loadStall = meter.longestMs();
+    }
+    if (!openDevices(*links)) {
+        return 1;
+    }
+    {
+        StallMeter meter;
+        runEvents(seconds);
+        std::printf("bt-crowd devices=%lld longest_stall_ms=%lld first_read_stall_ms=%lld "
+                    "open_links=%d\n",
+            qint64(links->bluetoothDevices().snapshot().devices.size()), meter.longestMs(),
+            loadStall, int(allOpen(*links)));
+    }
+    links.reset();
+    crowd.stop();
     devsim.terminate();
     devsim.waitForFinished();
     return 0;

@@ -30,6 +30,30 @@ int Heat::deviceOf(PlayerId player) const
     return 0;
 }
 
+QList<RankingRule> RulesFor(PlayMode scoring)
+{
+    if (scoring == PlayMode::Speed) {
+        return { RankingRule::Best, RankingRule::Mean };
+    }
+    return { RankingRule::Total, RankingRule::Mean, RankingRule::Best };
+}
+
+RankingRule RuleOf(const Settings &settings)
+{
+    return RulesFor(settings.scoring).contains(settings.ranking)
+        ? settings.ranking
+        : RulesFor(settings.scoring).first();
+}
+
+bool SetRankingRule(Competition &competition, RankingRule rule)
+{
+    if (PlayedHeats(competition) > 0 || !RulesFor(competition.settings.scoring).contains(rule)) {
+        return false;
+    }
+    competition.settings.ranking = rule;
+    return true;
+}
+
 QString BoundName(const QString &name)
 {
     if (name.size() <= kMaxNameLength) {

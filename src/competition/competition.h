@@ -33,14 +33,25 @@ using Seats = std::array<PlayerId, kDevices>;
 
 using rotavex::PlayMode;
 
+/// How the standings put together the heats a player played (a heat's score is its revolutions
+/// in Strength, its best rpm in Speed); the numbers are stored. In Speed, Total means Best: rpm
+/// do not add up.
+enum class RankingRule { Total = 1, Mean = 2, Best = 3 };
+
 struct Settings {
     QString name;
     PlayMode scoring = PlayMode::Strength; ///< the kind of game every heat is
     /// The countdown of every heat: 30, 60 or 90 s (Speed is played over the same length).
     int seconds = 60;
     int rounds = kDefaultRounds;
+    RankingRule ranking = RankingRule::Total;
     bool operator==(const Settings &) const = default;
 };
+
+/// The rules that make sense for a game, the usual one first.
+QList<RankingRule> RulesFor(PlayMode scoring);
+/// The rule the standings apply: the chosen one, Best for a Speed competition set to Total.
+RankingRule RuleOf(const Settings &settings);
 
 struct Player {
     PlayerId id = kNoPlayer;
@@ -120,6 +131,10 @@ bool RenamePlayer(Competition &competition, PlayerId id, const QString &name);
 /// Plans every heat not yet played again for the active players; played heats and the first
 /// `keepHeats` heats stay as they are.
 void Replan(Competition &competition, int keepHeats = 0);
+
+/// Chooses how the standings rank; false once a heat has been played (the standings so far
+/// would change under the players) or when the rule does not fit the game.
+bool SetRankingRule(Competition &competition, RankingRule rule);
 
 /// Exchanges `player`, seated in an unplayed heat, with `other`, seated in another unplayed heat
 /// of the same round; each takes the other's device. False when the swap is not allowed.

@@ -39,6 +39,7 @@ namespace
 QString StandingsCsv(const Competition &competition)
 {
     const bool strength = competition.settings.scoring == PlayMode::Strength;
+    const QString rule = RuleKey(competition.settings);
     QString text = QLatin1String(kStandingsCsvHeader) + kLineEnd;
     for (const Standing &s : Standings(competition)) {
         const QString status = s.retired ? QStringLiteral("retired")
@@ -47,7 +48,7 @@ QString StandingsCsv(const Competition &competition)
         text += line({ s.rank > 0 ? QString::number(s.rank) : QString(), s.name,
             QString::number(std::llround(s.score)),
             strength ? QStringLiteral("rev") : QStringLiteral("rpm"),
-            QString::number(s.roundsPlayed), QString::number(s.roundsMissed), status });
+            QString::number(s.roundsPlayed), QString::number(s.roundsMissed), status, rule });
     }
     return text;
 }

@@ -3,18 +3,23 @@
 
 #include "competition/competition_store.h"
 #include "competition/frm_competition.h"
+#include "competition/heat_console.h"
 #include "link/player_links.h"
 #include "results/results_store.h"
+#include "widgets/remembered_place.h"
+#include "widgets/window_place.h"
+
+#include <QWidget>
 
 namespace competition
 {
 
-CompetitionHost::CompetitionHost(game::GameSession &session, PlayerLinks &links,
-    results::ResultsStore *results, Board board, QWidget *windowParent)
+CompetitionHost::CompetitionHost(game::GameClock &clock, PlayerLinks &links,
+    results::ResultsStore *results, QWidget *windowParent)
     : QObject(windowParent)
-    , m_session(session)
+    , m_clock(clock)
+    , m_session(clock.session())
     , m_links(links)
-    , m_board(std::move(board))
     , m_windowParent(windowParent)
     , m_store(std::make_unique<CompetitionStore>(results))
 {
@@ -33,12 +38,32 @@ void CompetitionHost::open()
 {
     if (!m_window) {
         m_window = new frmCompetition(*m_store, m_windowParent);
+        // The first time beside the board, not over its buttons, where the screen has room.
+        m_window->place().setFirstPlace([this] {
+            const QRect board = m_windowParent ? m_windowParent->frameGeometry() : QRect();
+            return window_place::BesideOwner(board, m_window->size(), m_window->minimumSizeHint(),
+                widgets::RememberedPlace::availableAreas());
+        });
         connect(m_window, &frmCompetition::heatCalled, this,
             [this](const QStringList &names) { heatCalled(names); });
-        connect(m_window, &frmCompetition::competitionChanged, this,
-            [this] { Q_EMIT boardChanged(board()); });
+        connect(m_window, &frmCompetition::competitionChanged, this, [this] {
+            showConsole();
+            Q_EMIT boardChanged(board());
+        });
         connect(m_window, &frmCompetition::competitionClosed, this,
             &CompetitionHost::competitionClosed);
+        // The console plays the called heat through the clock, as the board's Start does.
+        HeatConsole &console = m_window->console();
+        connect(&console, &HeatConsole::startRequested, this, [this] { m_clock.start(); });
+        connect(&console, &HeatConsole::stopRequested, this, [this] { m_clock.stop(); });
+        connect(&m_session, &game::GameSession::updated, this, &CompetitionHost::showConsole);
+        connect(&m_links, &PlayerLinks::statusChanged, this, [this](rotavex::PlayerSlot p) {
+            m_window->console().showLinked(p, m_links.isOpen(p));
+        });
+        for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
+            console.showLinked(p, m_links.isOpen(p));
+        }
+        showConsole();
         Q_EMIT boardChanged(board());
     }
     m_window->show();
@@ -57,6 +82,14 @@ void CompetitionHost::setSetupNames(const rotavex::PlayerName &names)
         m_setupNames = names;
     } else {
         m_session.setPlayerNames(names);
+    }
+}
+
+void CompetitionHost::showConsole()
+{
+    if (m_window) {
+        m_window->console().showView(ConsoleViewFor(m_window->current(), m_window->calledHeat(),
+            m_window->redoCalled(), m_session.snapshot().running));
     }
 }
 
@@ -79,10 +112,30 @@ void CompetitionHost::heatCalled(const QStringList &names)
     }
     m_session.setPlayerNames(heatNames);
     const Settings &settings = m_window->current()->settings;
-    if (m_board.prepare) {
-        m_board.prepare(settings.scoring, settings.seconds);
-    }
+    m_clock.choose(settings.scoring, settings.seconds);
+    seatCalledHeat();
+    showConsole();
     Q_EMIT boardChanged(board());
+}
+
+void CompetitionHost::seatCalledHeat()
+{
+    const Competition *shown = m_window ? m_window->current() : nullptr;
+    const std::optional<int> called = m_window ? m_window->calledHeat() : std::nullopt;
+    if (!shown || !called || *called < 0 || *called >= shown->heats.size()) {
+        m_clock.setSeats(game::AllSeated());
+        m_clock.setTimeLimit(std::nullopt);
+        return;
+    }
+    game::Seats seats;
+    const Heat &heat = shown->heats[*called];
+    for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
+        seats[p] = heat.seats[std::size_t(p - rotavex::kFirstPlayer)] != kNoPlayer;
+    }
+    m_clock.setSeats(seats);
+    m_clock.setTimeLimit(shown->settings.scoring == PlayMode::Speed
+            ? std::optional<int>(shown->settings.seconds)
+            : std::nullopt);
 }
 
 void CompetitionHost::competitionClosed()
@@ -91,7 +144,8 @@ void CompetitionHost::competitionClosed()
         m_session.setPlayerNames(*m_setupNames);
         m_setupNames.reset();
     }
-    m_speedTicks.reset();
+    seatCalledHeat();
+    showConsole();
     Q_EMIT boardChanged(std::nullopt);
 }
 
@@ -99,20 +153,6 @@ void CompetitionHost::started()
 {
     for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
         m_openAtStart[std::size_t(p - rotavex::kFirstPlayer)] = m_links.isOpen(p);
-    }
-    const bool speedHeat = m_window && m_window->calledHeat() && m_window->current()
-        && m_window->current()->settings.scoring == PlayMode::Speed
-        && m_session.snapshot().mode == PlayMode::Speed;
-    m_speedTicks = speedHeat ? std::optional<int>(0) : std::nullopt;
-}
-
-void CompetitionHost::refreshed()
-{
-    if (!m_speedTicks || !m_session.snapshot().running) {
-        return;
-    }
-    if (++*m_speedTicks >= m_window->current()->settings.seconds && m_board.stop) {
-        m_board.stop();
     }
 }
 
@@ -131,11 +171,11 @@ void CompetitionHost::gameRecorded(const results::GameRecord &game)
         counts = game.mode == PlayMode::Strength && m_session.snapshot().ranOut
             && game.presetSeconds == settings.seconds;
     } else {
-        counts = game.mode == PlayMode::Speed && m_speedTicks && *m_speedTicks >= settings.seconds;
+        counts = game.mode == PlayMode::Speed && m_clock.playedItsTime();
     }
-    m_speedTicks.reset();
     if (counts) {
         m_window->takeGame(game, m_openAtStart);
+        seatCalledHeat();
     }
 }
 

@@ -3,13 +3,12 @@
 
 #include "competition/competition_scene.h"
 #include "competition/heat_game.h"
-#include "game/game_session.h"
+#include "game/game_clock.h"
 #include "shared/player_tables.h"
 
 #include <QObject>
 #include <QPointer>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,25 +28,18 @@ namespace competition
 class CompetitionStore;
 
 /// Runs a competition on the board: a called heat's names go to the session for its devices
-/// (the names from Setup are kept aside and come back when the competition closes), the
-/// competition's game is chosen on the board, a Speed heat is stopped when its seconds are
-/// played, and the heat's recorded game becomes its result. Players whose link is not open at
-/// the start are absent.
+/// (the names from Setup are kept aside and come back when the competition closes), the clock
+/// gets the competition's game, its preset, the heat's seats and, for Speed, its time limit;
+/// the heat's recorded game becomes its result. An empty seat takes no part; a player whose
+/// link is not open at the start is absent.
 class CompetitionHost : public QObject
 {
     Q_OBJECT
 public:
-    /// What the host asks of the board: select the mode and the countdown preset as the
-    /// buttons do, and press Stop.
-    struct Board {
-        std::function<void(game::PlayMode mode, int presetSeconds)> prepare;
-        std::function<void()> stop;
-    };
-
-    /// `session`, `links` and `results` must outlive the host; the competitions are kept in the
+    /// `clock`, `links` and `results` must outlive the host; the competitions are kept in the
     /// results file (in memory for this run when there is none).
-    CompetitionHost(game::GameSession &session, PlayerLinks &links, results::ResultsStore *results,
-        Board board, QWidget *windowParent);
+    CompetitionHost(game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results,
+        QWidget *windowParent);
     ~CompetitionHost() override;
 
     /// Opens (or raises) the Competition window.
@@ -62,8 +54,6 @@ public:
 
     /// A game was recorded (its id set): the result of the heat on the board, if it is one.
     void gameRecorded(const results::GameRecord &game);
-    /// One refresh tick of the board went by.
-    void refreshed();
 
     /// What the spectators' display shows between heats; nullopt without a competition.
     std::optional<BoardShown> board() const;
@@ -75,18 +65,21 @@ private:
     void heatCalled(const QStringList &names);
     void competitionClosed();
     void started();
+    /// The clock plays the called heat's seats (and a Speed heat's seconds); everyone, with
+    /// no limit, when no heat is called.
+    void seatCalledHeat();
+    /// The heat console shows the competition's heat of the moment and whether it plays.
+    void showConsole();
 
+    game::GameClock &m_clock;
     game::GameSession &m_session;
     PlayerLinks &m_links;
-    Board m_board;
     QWidget *m_windowParent;
     std::unique_ptr<CompetitionStore> m_store;
     QPointer<frmCompetition> m_window;
     /// Setup's names while the board shows a heat's.
     std::optional<rotavex::PlayerName> m_setupNames;
     OpenLinks m_openAtStart {};
-    /// Refresh ticks of the running Speed heat; nullopt when no Speed heat runs.
-    std::optional<int> m_speedTicks;
 };
 
 } // namespace competition

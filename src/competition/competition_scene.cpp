@@ -12,14 +12,9 @@ namespace competition
 namespace
 {
 
-    // The scoreboard's palette (0x00BBGGRR), so both scenes look like one display.
-    constexpr quint32 kBackground = 0x00201410;
-    constexpr quint32 kLeaderPanel = 0x0058342C;
-    constexpr quint32 kRowPanel = 0x0038241E;
-    constexpr quint32 kText = 0x00FFFFFF;
-    constexpr quint32 kSubText = 0x00DACEC8;
-    constexpr quint32 kGold = 0x0000D0FF;
-    constexpr double kTextFill = 0.78;
+    using namespace scoreboard::palette;
+    // The standings' first lines, shown on every page.
+    constexpr int kLeadersOnEveryPage = 3;
 
     int scaled(double fraction, int length) { return int(std::lround(fraction * length)); }
 
@@ -27,15 +22,9 @@ namespace
         quint32 colour, quint32 background, Qt::Alignment alignment, bool bold = false,
         bool elide = false)
     {
-        scoreboard::TextItem item;
-        item.id = id;
-        item.area = area;
-        item.text = value;
-        item.pixelSize = std::max(1, scaled(kTextFill, area.height()));
+        scoreboard::TextItem item =
+            scoreboard::FittedText(id, area, value, colour, background, alignment);
         item.bold = bold;
-        item.alignment = alignment;
-        item.colour = colour;
-        item.background = background;
         item.elide = elide;
         return item;
     }
@@ -47,6 +36,7 @@ BoardShown BoardShownFor(const Competition &competition, std::optional<int> call
     BoardShown shown;
     shown.competition = competition.settings.name;
     shown.scoring = competition.settings.scoring;
+    shown.rankedBy = RuleText(competition.settings);
     shown.standings = Standings(competition);
     const std::optional<int> heat = called ? called : NextHeat(competition);
     if (!heat) {
@@ -59,7 +49,7 @@ BoardShown BoardShownFor(const Competition &competition, std::optional<int> call
     return shown;
 }
 
-scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
+scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int page)
 {
     scoreboard::Scene scene;
     scene.background = kBackground;
@@ -91,16 +81,16 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
         for (int d = 0; d < kDevices; ++d) {
             const QRect panel(margin + (d % 2) * (seatWidth + gap),
                 top + (d / 2) * (seatHeight + gap), seatWidth, seatHeight);
-            scene.panels.push_back({ panel, kRowPanel });
+            scene.panels.push_back({ panel, kRankPanel });
             const QString name = shown.seats[d];
             const QRect numberArea(panel.left() + gap, panel.top(), seatHeight, seatHeight);
             scene.texts.push_back(text(QStringLiteral("seatDevice%1").arg(d + 1), numberArea,
-                QString::number(d + 1), kSubText, kRowPanel, Qt::AlignLeft | Qt::AlignVCenter));
+                QString::number(d + 1), kSubText, kRankPanel, Qt::AlignLeft | Qt::AlignVCenter));
             const QRect nameArea(numberArea.right() + 1, panel.top(),
                 panel.right() - numberArea.right() - gap, seatHeight);
             scene.texts.push_back(text(QStringLiteral("seatName%1").arg(d + 1), nameArea,
                 name.isEmpty() ? QStringLiteral("–") : name, name.isEmpty() ? kSubText : kText,
-                kRowPanel, Qt::AlignLeft | Qt::AlignVCenter, true, true));
+                kRankPanel, Qt::AlignLeft | Qt::AlignVCenter, true, true));
         }
         top += 2 * seatHeight + gap + margin / 2;
     }
@@ -112,20 +102,48 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
         top += deckHeight + margin / 2;
     }
 
-    // The standings: rows of a sixteenth of the height at least, a ninth at most.
+    // The standings: rows of a twentieth of the height at least (the text a thirtieth at
+    // least, readable from the back of the room), a ninth at most; in two columns on a wide
+    // window when one is not enough; in pages when two are not, the leaders on every page.
     const int bottom = height - margin;
     const int headHeight = scaled(0.05, height);
-    const int minRow = std::max(1, height / 16);
+    const int minRow = std::max(1, height / 20);
     const int available = bottom - top - headHeight;
     if (available < minRow) {
         return scene;
     }
     const int lines = int(shown.standings.size());
-    const int fitting = available / minRow;
-    const bool cut = lines > fitting;
-    const int shownRows = cut ? std::max(0, fitting - 1) : lines;
-    const int rowHeight =
-        std::clamp(available / std::max(1, shownRows + (cut ? 1 : 0)), minRow, height / 9);
+    const int perColumn = available / minRow;
+    const int columnCount = lines > perColumn && width * 2 >= height * 3 ? 2 : 1;
+    const int places = perColumn * columnCount;
+    // Which lines this page shows, in order: the leaders, then the page's share of the rest.
+    QList<int> shownLines;
+    if (lines <= places) {
+        for (int i = 0; i < lines; ++i) {
+            shownLines.append(i);
+        }
+    } else {
+        const int pinned = std::min(kLeadersOnEveryPage, places - 1);
+        const int perPage = places - pinned;
+        scene.pages = (lines - pinned + perPage - 1) / perPage;
+        const int first = pinned + (page % scene.pages) * perPage;
+        for (int i = 0; i < pinned; ++i) {
+            shownLines.append(i);
+        }
+        for (int i = first; i < std::min(lines, first + perPage); ++i) {
+            shownLines.append(i);
+        }
+        scene.texts.push_back(text(QStringLiteral("page"),
+            QRect(margin + titleWidth, margin + scaled(0.08, height), inner - titleWidth,
+                scaled(0.07, height)),
+            QStringLiteral("page %1 of %2").arg(page % scene.pages + 1).arg(scene.pages), kSubText,
+            kBackground, Qt::AlignRight | Qt::AlignVCenter));
+    }
+    // Pages keep one row height; a single picture shares its lines evenly between the columns.
+    const int rowsPerBlock = scene.pages > 1
+        ? perColumn
+        : std::max(1, int(shownLines.size() + columnCount - 1) / columnCount);
+    const int rowHeight = std::clamp(available / rowsPerBlock, minRow, height / 9);
     struct Column {
         const char *id;
         double share;
@@ -133,38 +151,52 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
         Qt::Alignment alignment;
     };
     const Column columns[] = {
-        { "rank", 0.09, "", Qt::AlignRight | Qt::AlignVCenter },
-        { "name", 0.45, "", Qt::AlignLeft | Qt::AlignVCenter },
-        { "score", 0.22, shown.scoring == PlayMode::Strength ? "revolutions" : "best",
+        { "rank", 0.11, "", Qt::AlignRight | Qt::AlignVCenter },
+        { "name", 0.43, "", Qt::AlignLeft | Qt::AlignVCenter },
+        { "score", 0.22, shown.scoring == PlayMode::Strength ? "revolutions" : "rpm",
             Qt::AlignRight | Qt::AlignVCenter },
         { "rounds", 0.11, "rounds", Qt::AlignRight | Qt::AlignVCenter },
         { "note", 0.13, "", Qt::AlignRight | Qt::AlignVCenter },
     };
     const int pad = std::max(1, margin / 2);
-    auto columnArea = [&](int column, int y, int h) {
-        int left = margin;
+    const int gutter = columnCount > 1 ? margin : 0;
+    const int columnWidth = (inner - gutter * (columnCount - 1)) / columnCount;
+    auto cellArea = [&](int block, int column, int y, int h) {
+        const int blockLeft = margin + block * (columnWidth + gutter);
+        int left = blockLeft;
         for (int c = 0; c < column; ++c) {
-            left += scaled(columns[c].share, inner);
+            left += scaled(columns[c].share, columnWidth);
         }
-        const int right =
-            column == 4 ? margin + inner : left + scaled(columns[column].share, inner);
+        const int right = column == 4 ? blockLeft + columnWidth
+                                      : left + scaled(columns[column].share, columnWidth);
         return QRect(left + pad, y, right - left - 2 * pad, h);
     };
-    for (int c = 0; c < 5; ++c) {
-        if (*columns[c].title != '\0') {
-            scene.texts.push_back(text(QStringLiteral("head_%1").arg(QLatin1String(columns[c].id)),
-                columnArea(c, top, headHeight), QLatin1String(columns[c].title), kSubText,
-                kBackground, columns[c].alignment));
+    // The rule the standings follow, over the first block's rank and name columns.
+    scene.texts.push_back(text(QStringLiteral("head_rule"),
+        cellArea(0, 0, top, headHeight).united(cellArea(0, 1, top, headHeight)),
+        QStringLiteral("Standings: %1").arg(shown.rankedBy), kSubText, kBackground,
+        Qt::AlignLeft | Qt::AlignVCenter));
+    for (int block = 0; block < columnCount; ++block) {
+        for (int c = 2; c < 4; ++c) {
+            scene.texts.push_back(
+                text(QStringLiteral("head_%1%2").arg(QLatin1String(columns[c].id)).arg(block + 1),
+                    cellArea(block, c, top, headHeight), QLatin1String(columns[c].title), kSubText,
+                    kBackground, columns[c].alignment));
         }
     }
     top += headHeight;
-    for (int row = 0; row < shownRows; ++row) {
-        const Standing &line = shown.standings[row];
+    for (int slot = 0; slot < shownLines.size(); ++slot) {
+        const int index = shownLines[slot];
+        const Standing &line = shown.standings[index];
+        const int block = slot / rowsPerBlock;
+        const int row = slot % rowsPerBlock;
         const bool leader = line.rank == 1;
-        const quint32 panel = leader ? kLeaderPanel : (row % 2 == 0 ? kRowPanel : kBackground);
+        const quint32 panel = leader ? kLeaderPanel : (slot % 2 == 0 ? kRankPanel : kBackground);
         const int y = top + row * rowHeight;
         if (panel != kBackground) {
-            scene.panels.push_back({ QRect(margin, y, inner, rowHeight), panel });
+            scene.panels.push_back(
+                { QRect(margin + block * (columnWidth + gutter), y, columnWidth, rowHeight),
+                    panel });
         }
         const quint32 colour = leader ? kGold : kText;
         QString note;
@@ -185,23 +217,27 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size)
                 continue;
             }
             const bool small = c == 4;
-            QRect area = columnArea(c, y, rowHeight);
+            QRect area = cellArea(block, c, y, rowHeight);
             if (small) {
                 area = QRect(area.left(), y + rowHeight / 4, area.width(), rowHeight / 2);
             }
+            // Named by the line, so a player's texts keep their names from page to page.
             scene.texts.push_back(
-                text(QStringLiteral("%1%2").arg(QLatin1String(columns[c].id)).arg(row + 1), area,
+                text(QStringLiteral("%1%2").arg(QLatin1String(columns[c].id)).arg(index + 1), area,
                     values[c], small ? kSubText : colour, panel, columns[c].alignment,
                     c == 1 && leader, c == 1));
         }
     }
-    if (cut) {
-        scene.texts.push_back(text(QStringLiteral("more"),
-            QRect(margin + pad, top + shownRows * rowHeight, inner - 2 * pad, rowHeight),
-            QStringLiteral("… and %1 more").arg(lines - shownRows), kSubText, kBackground,
-            Qt::AlignLeft | Qt::AlignVCenter));
-    }
     return scene;
+}
+
+scoreboard::SceneSource BetweenHeats(const std::optional<BoardShown> &shown)
+{
+    if (!shown) {
+        return {};
+    }
+    return
+        [shown = *shown](QSize size, int page) { return BuildCompetitionScene(shown, size, page); };
 }
 
 } // namespace competition

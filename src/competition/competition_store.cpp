@@ -60,8 +60,8 @@ namespace
             error = query.lastError();
             return std::nullopt;
         };
-        query.prepare(QStringLiteral("SELECT name, scoring, seconds, rounds FROM competitions "
-                                     "WHERE id = ?"));
+        query.prepare(QStringLiteral("SELECT name, scoring, seconds, rounds, ranking FROM "
+                                     "competitions WHERE id = ?"));
         query.addBindValue(id);
         if (!query.exec()) {
             return fail();
@@ -84,6 +84,10 @@ namespace
         settings.scoring = scoring == int(PlayMode::Speed) ? PlayMode::Speed : PlayMode::Strength;
         settings.seconds = seconds == 30 || seconds == 90 ? int(seconds) : 60;
         settings.rounds = int(std::clamp<qint64>(rounds, kMinRounds, kMaxRounds));
+        const qint64 ranking = query.value(4).toLongLong();
+        settings.ranking = ranking == int(RankingRule::Mean) ? RankingRule::Mean
+            : ranking == int(RankingRule::Best)              ? RankingRule::Best
+                                                             : RankingRule::Total;
         if (query.value(0).toString().size() > kMaxNameLength) {
             skipped.note("names cut to their length");
         }
@@ -224,22 +228,25 @@ namespace
         if (id == 0) {
             query.prepare(
                 QStringLiteral("INSERT INTO competitions (name, scoring, seconds, rounds, "
-                               "created_at, closed) VALUES (?, ?, ?, ?, ?, ?)"));
+                               "created_at, closed, ranking) VALUES (?, ?, ?, ?, ?, ?, ?)"));
             query.addBindValue(text(settings.name));
             query.addBindValue(int(settings.scoring));
             query.addBindValue(settings.seconds);
             query.addBindValue(settings.rounds);
             query.addBindValue(results::IsoWithOffset(QDateTime::currentDateTime()));
             query.addBindValue(closed ? 1 : 0);
+            query.addBindValue(int(settings.ranking));
             if (const auto error = run()) {
                 return error;
             }
             id = query.lastInsertId().toLongLong();
         } else {
             query.prepare(
-                QStringLiteral("UPDATE competitions SET name = ?, closed = ? WHERE id = ?"));
+                QStringLiteral("UPDATE competitions SET name = ?, closed = ?, ranking = ? "
+                               "WHERE id = ?"));
             query.addBindValue(text(settings.name));
             query.addBindValue(closed ? 1 : 0);
+            query.addBindValue(int(settings.ranking));
             query.addBindValue(id);
             if (const auto error = run()) {
                 return error;

@@ -3,9 +3,11 @@
 
 #include "competition/competition_csv.h"
 #include "competition/competition_store.h"
+#include "competition/heat_console.h"
 #include "competition/heat_text.h"
 #include "competition/standings.h"
 #include "results/export_target.h"
+#include "widgets/remembered_place.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -24,6 +26,8 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace competition;
 
@@ -60,6 +64,19 @@ QTableWidgetItem *cell(const QString &text)
     auto *item = new QTableWidgetItem(text.left(cut) + QStringLiteral("…"));
     item->setToolTip(text);
     return item;
+}
+
+QString ruleName(RankingRule rule)
+{
+    switch (rule) {
+    case RankingRule::Total:
+        break;
+    case RankingRule::Mean:
+        return QStringLiteral("Mean per heat played");
+    case RankingRule::Best:
+        return QStringLiteral("Best heat");
+    }
+    return QStringLiteral("Total");
 }
 
 QString gameText(const Settings &settings)
@@ -99,6 +116,7 @@ frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
     m_status->setTextFormat(Qt::PlainText);
     layout->addWidget(m_status);
     resize(1180, 660);
+    m_place = new widgets::RememberedPlace(*this, QStringLiteral("CompetitionPlace"));
 
     if (const std::optional<qint64> open = m_store.openCompetition()) {
         m_competition = m_store.load(*open);
@@ -155,6 +173,17 @@ void frmCompetition::buildCreatePage(QWidget *page)
     gameLabel->setBuddy(m_game);
     form->addRow(gameLabel, gameRow);
 
+    m_ranking = new QComboBox(page);
+    m_ranking->setObjectName(QStringLiteral("cboRanking"));
+    fillRules(m_ranking, PlayMode::Strength, RankingRule::Total);
+    auto *rankingLabel = new QLabel(QStringLiteral("Ran&ked by"), page);
+    rankingLabel->setBuddy(m_ranking);
+    form->addRow(rankingLabel, m_ranking);
+    connect(m_game, &QComboBox::currentIndexChanged, this, [this] {
+        fillRules(m_ranking, PlayMode(m_game->currentData().toInt()),
+            RankingRule(m_ranking->currentData().toInt()));
+    });
+
     m_rounds = new QSpinBox(page);
     m_rounds->setObjectName(QStringLiteral("spnRounds"));
     m_rounds->setRange(kMinRounds, kMaxRounds);
@@ -183,6 +212,11 @@ void frmCompetition::buildRunPage(QWidget *page)
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
     m_title->setFont(titleFont);
     grid->addWidget(m_title, 0, 0, 1, 3);
+    // The console: the heat of the moment and its commands, above everything else.
+    m_console = new HeatConsole(page);
+    m_next = m_console->nextButton();
+    m_redoButton = m_console->redoButton();
+    grid->addWidget(m_console, 1, 0, 1, 3);
 
     // Roster: rename in place, retire, add late arrivals.
     auto *rosterBox = new QGroupBox(QStringLiteral("Players"), page);
@@ -204,29 +238,16 @@ void frmCompetition::buildRunPage(QWidget *page)
     m_addButton = new QPushButton(QStringLiteral("&Add players"), rosterBox);
     m_addButton->setObjectName(QStringLiteral("cmdAddPlayers"));
     rosterLayout->addWidget(m_addButton);
-    grid->addWidget(rosterBox, 1, 0, 2, 1);
+    grid->addWidget(rosterBox, 2, 0, 2, 1);
 
     auto *heatsBox = new QGroupBox(QStringLiteral("Heats"), page);
     auto *heatsLayout = new QVBoxLayout(heatsBox);
-    m_heatCaption = new QLabel(heatsBox);
-    m_heatCaption->setObjectName(QStringLiteral("lblHeat"));
-    m_heatCaption->setTextFormat(Qt::PlainText);
-    heatsLayout->addWidget(m_heatCaption);
     m_heats = makeTable(QStringLiteral("tblHeats"),
         { QStringLiteral("Heat"), QStringLiteral("Round"), QStringLiteral("Device 1"),
             QStringLiteral("Device 2"), QStringLiteral("Device 3"), QStringLiteral("Device 4"),
             QStringLiteral("State") },
         heatsBox);
     heatsLayout->addWidget(m_heats);
-    auto *heatButtons = new QHBoxLayout;
-    m_next = new QPushButton(QStringLiteral("&Next heat"), heatsBox);
-    m_next->setObjectName(QStringLiteral("cmdNextHeat"));
-    m_redoButton = new QPushButton(QStringLiteral("&Redo heat"), heatsBox);
-    m_redoButton->setObjectName(QStringLiteral("cmdRedoHeat"));
-    heatButtons->addWidget(m_next);
-    heatButtons->addWidget(m_redoButton);
-    heatButtons->addStretch();
-    heatsLayout->addLayout(heatButtons);
     auto *swapRow = new QHBoxLayout;
     m_swapOut = new QComboBox(heatsBox);
     m_swapOut->setObjectName(QStringLiteral("cboSwapOut"));
@@ -240,10 +261,20 @@ void frmCompetition::buildRunPage(QWidget *page)
     swapRow->addWidget(m_swapIn, 1);
     swapRow->addWidget(m_swap);
     heatsLayout->addLayout(swapRow);
-    grid->addWidget(heatsBox, 1, 1, 2, 1);
+    grid->addWidget(heatsBox, 2, 1, 2, 1);
 
     auto *standingsBox = new QGroupBox(QStringLiteral("Standings"), page);
+    m_standingsBox = standingsBox;
     auto *standingsLayout = new QVBoxLayout(standingsBox);
+    auto *ruleRow = new QHBoxLayout;
+    m_rankedBy = new QComboBox(standingsBox);
+    m_rankedBy->setObjectName(QStringLiteral("cboRankedBy"));
+    m_rankedBy->setToolTip(QStringLiteral("Can be changed until the first heat is played."));
+    auto *rankedByLabel = new QLabel(QStringLiteral("Ranked &by"), standingsBox);
+    rankedByLabel->setBuddy(m_rankedBy);
+    ruleRow->addWidget(rankedByLabel);
+    ruleRow->addWidget(m_rankedBy, 1);
+    standingsLayout->addLayout(ruleRow);
     m_standings = makeTable(QStringLiteral("tblStandings"),
         { QStringLiteral("Rank"), QStringLiteral("Name"), QStringLiteral("Score"),
             QStringLiteral("Rounds"), QStringLiteral("Note") },
@@ -260,12 +291,12 @@ void frmCompetition::buildRunPage(QWidget *page)
     m_close = new QPushButton(QStringLiteral("C&lose competition"), standingsBox);
     m_close->setObjectName(QStringLiteral("cmdCloseCompetition"));
     standingsLayout->addWidget(m_close);
-    grid->addWidget(standingsBox, 1, 2, 2, 1);
+    grid->addWidget(standingsBox, 2, 2, 2, 1);
     rosterBox->setMaximumWidth(240);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(2, 2);
-    grid->setRowStretch(1, 1);
     grid->setRowStretch(2, 1);
+    grid->setRowStretch(3, 1);
 
     connect(m_next, &QPushButton::clicked, this, &frmCompetition::callNextHeat);
     connect(m_redoButton, &QPushButton::clicked, this, &frmCompetition::callRedo);
@@ -280,6 +311,8 @@ void frmCompetition::buildRunPage(QWidget *page)
     connect(m_exportHeats, &QPushButton::clicked, this, &frmCompetition::exportHeats);
     connect(m_close, &QPushButton::clicked, this, &frmCompetition::closeCompetition);
     connect(m_players, &QListWidget::itemChanged, this, &frmCompetition::renamed);
+    connect(m_rankedBy, &QComboBox::activated, this,
+        [this] { setRankingRule(RankingRule(m_rankedBy->currentData().toInt())); });
     connect(m_swapOut, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_filling) {
             fillSwap();
@@ -294,6 +327,7 @@ bool frmCompetition::createCompetition()
     competition.settings.scoring = PlayMode(m_game->currentData().toInt());
     competition.settings.seconds = m_seconds->currentData().toInt();
     competition.settings.rounds = m_rounds->value();
+    competition.settings.ranking = RankingRule(m_ranking->currentData().toInt());
     if (competition.settings.name.isEmpty()) {
         m_status->setText(QStringLiteral("Give the competition a name."));
         return false;
@@ -400,15 +434,6 @@ void frmCompetition::fillHeats()
         m_heats->setItem(h, 6, cell(state));
     }
     const std::optional<int> next = NextHeat(c);
-    if (m_called) {
-        m_heatCaption->setText(QStringLiteral("%1 on the board: %2. Press Start.")
-                                   .arg(HeatTitle(c, *m_called), HeatNames(c, c.heats[*m_called])));
-    } else if (next) {
-        m_heatCaption->setText(QStringLiteral("Up next: %1: %2")
-                                   .arg(HeatTitle(c, *next), HeatNames(c, c.heats[*next])));
-    } else {
-        m_heatCaption->setText(QStringLiteral("Every heat is played."));
-    }
     const int focus = m_called.value_or(next.value_or(int(c.heats.size()) - 1));
     if (focus >= 0 && focus < m_heats->rowCount()) {
         m_heats->scrollToItem(m_heats->item(focus, 0));
@@ -419,6 +444,9 @@ void frmCompetition::fillStandings()
 {
     const Competition &c = *m_competition;
     const QList<Standing> standings = Standings(c);
+    m_standingsBox->setTitle(QStringLiteral("Standings: %1").arg(RuleText(c.settings)));
+    fillRules(m_rankedBy, c.settings.scoring, RuleOf(c.settings));
+    m_standings->setHorizontalHeaderItem(2, cell(ruleName(RuleOf(c.settings))));
     m_standings->setRowCount(int(standings.size()));
     for (int row = 0; row < standings.size(); ++row) {
         const Standing &s = standings[row];
@@ -435,6 +463,18 @@ void frmCompetition::fillStandings()
         m_standings->setItem(row, 3, cell(QString::number(s.roundsPlayed)));
         m_standings->setItem(row, 4, cell(note));
     }
+}
+
+void frmCompetition::fillRules(QComboBox *box, PlayMode scoring, RankingRule chosen)
+{
+    const bool wasFilling = m_filling;
+    m_filling = true;
+    box->clear();
+    for (const RankingRule rule : RulesFor(scoring)) {
+        box->addItem(ruleName(rule), int(rule));
+    }
+    box->setCurrentIndex(std::max(0, box->findData(int(chosen))));
+    m_filling = wasFilling;
 }
 
 void frmCompetition::fillSwap()
@@ -470,6 +510,7 @@ void frmCompetition::updateButtons()
     const bool waiting = m_called.has_value();
     m_next->setEnabled(!waiting && NextHeat(*m_competition).has_value());
     m_redoButton->setEnabled(!waiting && PlayedHeats(*m_competition) > 0);
+    m_rankedBy->setEnabled(PlayedHeats(*m_competition) == 0);
     // A called heat is on the board: its line-up stays as announced.
     m_swap->setEnabled(!waiting && m_swapIn->count() > 0);
 }
@@ -489,6 +530,8 @@ bool frmCompetition::callNextHeat()
     updateButtons();
     const Competition &c = *m_competition;
     Q_EMIT heatCalled(SeatNames(c, c.heats[*next]), HeatTitle(c, *next), OnDeckText(c, *next));
+    // Space or Enter now plays it.
+    m_console->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -504,6 +547,7 @@ bool frmCompetition::callRedo()
     const Competition &c = *m_competition;
     Q_EMIT heatCalled(
         SeatNames(c, c.heats[*m_called]), HeatTitle(c, *m_called), OnDeckText(c, *m_called));
+    m_console->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -519,6 +563,10 @@ void frmCompetition::takeGame(const results::GameRecord &game, const OpenLinks &
     m_redo = false;
     save(QStringLiteral("saved after %1").arg(HeatTitle(*m_competition, heat)));
     showCompetition();
+    // Space or Enter now calls the next heat, and again plays it.
+    if (m_next->isEnabled()) {
+        m_next->setFocus(Qt::OtherFocusReason);
+    }
     Q_EMIT competitionChanged();
 }
 
@@ -594,12 +642,31 @@ bool frmCompetition::swapPlayers()
     return true;
 }
 
+bool frmCompetition::setRankingRule(RankingRule rule)
+{
+    if (!m_competition) {
+        return false;
+    }
+    const Settings before = m_competition->settings;
+    if (!SetRankingRule(*m_competition, rule)) {
+        fillStandings();
+        return false;
+    }
+    if (m_competition->settings != before) {
+        save(QStringLiteral("ranked by %1").arg(RuleText(m_competition->settings)));
+    }
+    fillStandings();
+    Q_EMIT competitionChanged();
+    return true;
+}
+
 bool frmCompetition::writeCsv(const QString &suggestedName, const QString &text)
 {
-    const QString path = m_chooseFile(this, suggestedName);
+    const QString path = m_chooseFile(this, results::SuggestedExportPath(suggestedName));
     if (path.isEmpty()) {
         return false;
     }
+    results::RememberExportFolder(path);
     QString error;
     const QByteArray bytes = text.toUtf8();
     const bool written = results::WriteExport(

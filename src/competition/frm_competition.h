@@ -12,6 +12,7 @@
 #include <optional>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -25,6 +26,11 @@ class QTableWidget;
 namespace competition
 {
 class CompetitionStore;
+class HeatConsole;
+} // namespace competition
+namespace widgets
+{
+class RememberedPlace;
 }
 
 /// The competition window: creating a competition, its roster (add, rename, retire at any
@@ -46,6 +52,14 @@ public:
     using Confirmation = std::function<bool(QWidget *parent, const QString &question)>;
     void setConfirmation(Confirmation confirm) { m_confirm = std::move(confirm); }
 
+    /// Where the window is kept between showings and runs.
+    widgets::RememberedPlace &place() const { return *m_place; }
+
+    /// The heat console at the top of the running competition's page.
+    competition::HeatConsole &console() const { return *m_console; }
+    /// Whether the called heat is the last one played again.
+    bool redoCalled() const { return m_redo; }
+
     /// The competition shown, nullptr when none is open.
     const competition::Competition *current() const;
     /// The heat called and waiting for its game, if any.
@@ -64,6 +78,8 @@ public Q_SLOTS:
     bool addPlayers(const QString &roster);
     bool retireSelectedPlayer();
     bool swapPlayers();
+    /// Changes the ranking rule of the competition shown; refused once a heat is played.
+    bool setRankingRule(competition::RankingRule rule);
     bool exportStandings();
     bool exportHeats();
     /// Closes the competition (after asking); it stays in the file with its results.
@@ -86,6 +102,7 @@ private:
     void fillHeats();
     void fillStandings();
     void fillSwap();
+    void fillRules(QComboBox *box, rotavex::PlayMode scoring, competition::RankingRule chosen);
     void updateButtons();
     bool save(const QString &what);
     void renamed(QListWidgetItem *item);
@@ -102,16 +119,19 @@ private:
     QComboBox *m_game = nullptr;
     QComboBox *m_seconds = nullptr;
     QSpinBox *m_rounds = nullptr;
+    QComboBox *m_ranking = nullptr;
     QPlainTextEdit *m_roster = nullptr;
     QPushButton *m_create = nullptr;
 
     QLabel *m_title = nullptr;
-    QLabel *m_heatCaption = nullptr;
+    competition::HeatConsole *m_console = nullptr;
     QListWidget *m_players = nullptr;
     QPlainTextEdit *m_add = nullptr;
     QPushButton *m_addButton = nullptr;
     QPushButton *m_retire = nullptr;
     QTableWidget *m_heats = nullptr;
+    QGroupBox *m_standingsBox = nullptr;
+    QComboBox *m_rankedBy = nullptr;
     QTableWidget *m_standings = nullptr;
     QPushButton *m_next = nullptr;
     QPushButton *m_redoButton = nullptr;
@@ -122,6 +142,7 @@ private:
     QPushButton *m_exportHeats = nullptr;
     QPushButton *m_close = nullptr;
     QLabel *m_status = nullptr;
+    widgets::RememberedPlace *m_place = nullptr;
     FileChooser m_chooseFile;
     Confirmation m_confirm;
 };

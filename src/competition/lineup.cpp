@@ -243,7 +243,9 @@ namespace
                         for (std::size_t j = from; j < to; ++j) {
                             const int x = first[i];
                             const int y = second[j];
-                            if (cost(x, b) + cost(y, a) != cost(x, a) + cost(y, b)) {
+                            // Two who met nobody gather nothing by changing places.
+                            if ((history.meetings(x).empty() && history.meetings(y).empty())
+                                || cost(x, b) + cost(y, a) != cost(x, a) + cost(y, b)) {
                                 continue;
                             }
                             const auto &mx = metInColumn[std::size_t(x)];
@@ -417,7 +419,8 @@ namespace
                         auto &second = rows[std::size_t(s)];
                         const int x = first[std::size_t(d)];
                         const int y = second[std::size_t(d)];
-                        if (x == kUnset || y == kUnset) {
+                        if (x == kUnset || y == kUnset
+                            || (history.meetings(x).empty() && history.meetings(y).empty())) {
                             continue;
                         }
                         const int before = metInRow(x, first, d) + metInRow(y, second, d);

@@ -15,7 +15,9 @@ namespace
 {
 
     struct Tally {
-        double score = 0.0;
+        double total = 0.0;
+        double best = 0.0;
+        int heats = 0;
         QSet<int> played;
         QSet<int> absent;
     };
@@ -28,6 +30,7 @@ namespace
 QList<Standing> Standings(const Competition &competition)
 {
     const bool strength = competition.settings.scoring == PlayMode::Strength;
+    const RankingRule rule = RuleOf(competition.settings);
     QHash<PlayerId, Tally> tallies;
     const int played = PlayedHeats(competition);
     for (int h = 0; h < played; ++h) {
@@ -43,8 +46,10 @@ QList<Standing> Standings(const Competition &competition)
                 continue;
             }
             tally.played.insert(round);
-            tally.score = strength ? tally.score + seat.revolutions
-                                   : std::max(tally.score, double(seat.bestRpm));
+            const double heatScore = strength ? seat.revolutions : double(seat.bestRpm);
+            tally.total += heatScore;
+            tally.best = std::max(tally.best, heatScore);
+            ++tally.heats;
         }
     }
     // A round is over once no unplayed heat belongs to it.
@@ -62,7 +67,17 @@ QList<Standing> Standings(const Competition &competition)
         Standing line;
         line.player = player.id;
         line.name = player.name;
-        line.score = tally.score;
+        switch (rule) {
+        case RankingRule::Total:
+            line.score = tally.total;
+            break;
+        case RankingRule::Mean:
+            line.score = tally.heats > 0 ? tally.total / tally.heats : 0.0;
+            break;
+        case RankingRule::Best:
+            line.score = tally.best;
+            break;
+        }
         line.roundsPlayed = int(tally.played.size());
         line.retired = player.retired;
         if (!player.retired) {
@@ -88,6 +103,35 @@ QList<Standing> Standings(const Competition &competition)
         lines[i].rank = tied ? lines[i - 1].rank : i + 1;
     }
     return lines;
+}
+
+QString RuleText(const Settings &settings)
+{
+    const bool strength = settings.scoring == PlayMode::Strength;
+    switch (RuleOf(settings)) {
+    case RankingRule::Total:
+        break;
+    case RankingRule::Mean:
+        return strength ? QStringLiteral("mean revolutions per heat played")
+                        : QStringLiteral("mean best rpm per heat played");
+    case RankingRule::Best:
+        return strength ? QStringLiteral("revolutions of the best heat")
+                        : QStringLiteral("best rpm of any heat");
+    }
+    return QStringLiteral("total revolutions");
+}
+
+QString RuleKey(const Settings &settings)
+{
+    switch (RuleOf(settings)) {
+    case RankingRule::Total:
+        break;
+    case RankingRule::Mean:
+        return QStringLiteral("mean");
+    case RankingRule::Best:
+        return QStringLiteral("best");
+    }
+    return QStringLiteral("total");
 }
 
 QString ScoreText(PlayMode scoring, double score)

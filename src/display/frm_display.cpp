@@ -3,7 +3,7 @@
 
 #include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
-#include "web/qr_code.h"
+#include "widgets/remembered_place.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -16,13 +16,19 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
 namespace
 {
+
+// Long enough to find one's own name on a page of standings, short enough to see every page
+// between two heats.
+constexpr std::chrono::milliseconds kPageTurn { 6000 };
 
 // A font every Debian desktop has; its digits are all one width, so numbers do not jitter.
 const QString kFontFamily = QStringLiteral("DejaVu Sans");
@@ -67,6 +73,15 @@ frmDisplay::frmDisplay(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
     resize(1280, 720);
+    m_place = new widgets::RememberedPlace(*this, QStringLiteral("DisplayPlace"));
+    auto *pageTimer = new QTimer(this);
+    pageTimer->setInterval(kPageTurn);
+    connect(pageTimer, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            turnPage();
+        }
+    });
+    pageTimer->start();
 }
 
 void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
@@ -76,17 +91,25 @@ void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
     update();
 }
 
-void frmDisplay::showCompetition(const std::optional<competition::BoardShown> &board)
+void frmDisplay::turnPage()
 {
-    m_competition = board;
+    // Only a picture that has pages changes; the game's picture is left alone.
+    if (scene().pages > 1) {
+        ++m_page;
+        update();
+    }
+}
+
+void frmDisplay::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
+{
+    m_betweenHeats = betweenHeats;
     update();
 }
 
 scoreboard::Scene frmDisplay::scene() const
 {
-    return m_competition && !m_gameRunning
-        ? competition::BuildCompetitionScene(*m_competition, sceneSize())
-        : scoreboard::BuildScene(m_shown, sceneSize());
+    return m_betweenHeats && !m_gameRunning ? m_betweenHeats(sceneSize(), m_page)
+                                            : scoreboard::BuildScene(m_shown, sceneSize());
 }
 
 void frmDisplay::open(int mainWindowScreen)
@@ -95,10 +118,16 @@ void frmDisplay::open(int mainWindowScreen)
     const QList<QScreen *> screens = QGuiApplication::screens();
     const int index =
         scoreboard::ChooseScreen(stored.screen, static_cast<int>(screens.size()), mainWindowScreen);
-    if (QScreen *target = screens.value(index); target && target != screen()) {
-        const QRect available = target->availableGeometry();
-        resize(size().boundedTo(available.size()));
-        move(available.center() - rect().center());
+    if (QScreen *target = screens.value(index)) {
+        const QRect area = target->availableGeometry();
+        // Where it was left on that screen; centred there the first time, or when it was left
+        // on another screen.
+        QRect place = m_place->stored().value_or(QRect());
+        if (!place.isValid() || !area.intersects(place)) {
+            place = QRect(QPoint(0, 0), size());
+            place.moveCenter(area.center());
+        }
+        m_place->placeAt(place, { area });
     }
     if (scoreboard::OpenFullScreen(stored.fullScreen, static_cast<int>(screens.size()))) {
         showFullScreen();
@@ -179,26 +208,19 @@ void frmDisplay::paintEvent(QPaintEvent *)
     drawWebAddress(painter);
 }
 
-void frmDisplay::showWebAddress(const QString &address)
+void frmDisplay::showWebAddress(const QString &address, const QImage &code)
 {
     m_webAddress = address;
-    m_webCode = QImage();
-    const web::QrCode code = web::EncodeQr(address.toUtf8());
-    if (code.size > 0) {
-        // Four light modules all round, as a camera needs to find the code.
-        const int quiet = 4;
-        m_webCode = QImage(code.size + 2 * quiet, code.size + 2 * quiet, QImage::Format_RGB32);
-        m_webCode.fill(Qt::white);
-        for (int y = 0; y < code.size; ++y) {
-            for (int x = 0; x < code.size; ++x) {
-                m_webCode.setPixel(x + quiet, y + quiet, code.at(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
-            }
-        }
-    }
+    m_webCode = code;
     update();
 }
 
-void frmDisplay::setWebSettings(const web::WebSettings &settings) { m_webSettings = settings; }
+void frmDisplay::setWebChoices(bool on, bool allInterfaces, quint16 port)
+{
+    m_webOn = on;
+    m_webAllInterfaces = allInterfaces;
+    m_webPort = port;
+}
 
 int frmDisplay::webStripWidth() const
 {
@@ -242,31 +264,33 @@ void frmDisplay::contextMenuEvent(QContextMenuEvent *event)
     QAction *on = menu.addAction(tr("Show the scoreboard on the local network"));
     on->setObjectName(QStringLiteral("actWebScoreboard"));
     on->setCheckable(true);
-    on->setChecked(m_webSettings.on);
+    on->setChecked(m_webOn);
     QAction *all = menu.addAction(tr("Reachable from other devices (all interfaces)"));
     all->setObjectName(QStringLiteral("actWebAllInterfaces"));
     all->setCheckable(true);
-    all->setChecked(m_webSettings.allInterfaces);
-    QAction *port = menu.addAction(tr("Port %1…").arg(m_webSettings.port));
+    all->setChecked(m_webAllInterfaces);
+    QAction *port = menu.addAction(tr("Port %1…").arg(m_webPort));
     port->setObjectName(QStringLiteral("actWebPort"));
     QAction *chosen = menu.exec(event->globalPos());
-    web::WebSettings settings = m_webSettings;
+    bool webOn = m_webOn;
+    bool allInterfaces = m_webAllInterfaces;
+    quint16 webPort = m_webPort;
     if (chosen == on) {
-        settings.on = on->isChecked();
+        webOn = on->isChecked();
     } else if (chosen == all) {
-        settings.allInterfaces = all->isChecked();
+        allInterfaces = all->isChecked();
     } else if (chosen == port) {
         bool ok = false;
         const int number = QInputDialog::getInt(this, tr("Web scoreboard"),
-            tr("Port of the web scoreboard (1–65535):"), settings.port, 1, 65535, 1, &ok);
+            tr("Port of the web scoreboard (1–65535):"), webPort, 1, 65535, 1, &ok);
         if (!ok) {
             return;
         }
-        settings.port = static_cast<quint16>(number);
+        webPort = static_cast<quint16>(number);
     } else {
         return;
     }
-    Q_EMIT webSettingsChosen(settings);
+    Q_EMIT webChoicesMade(webOn, allInterfaces, webPort);
 }
 
 // Text this large is not in Qt's glyph cache: every frame would fill each glyph's outline

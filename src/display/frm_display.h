@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
-#include "web/web_settings.h"
 
 #include <QCache>
 #include <QFont>
@@ -23,6 +21,11 @@ class QMouseEvent;
 class QPaintEvent;
 class QPainter;
 
+namespace widgets
+{
+class RememberedPlace;
+}
+
 /// The spectators' display: a second top-level window that shows the game large enough to be
 /// read across a room. It shows the game session's snapshot, as the board does, and keeps no
 /// measurement of its own. F11 or a double-click toggles full screen, Esc leaves it.
@@ -32,8 +35,9 @@ class frmDisplay : public QWidget
 public:
     explicit frmDisplay(QWidget *parent = nullptr);
 
-    /// Shows the window on the screen and in the state remembered from the last time; a new
-    /// display goes to a screen other than `mainWindowScreen` when there is one.
+    /// Shows the window on the screen, at the place and in the state remembered from the last
+    /// time, fully inside the screen; a new display goes to a screen other than
+    /// `mainWindowScreen` when there is one.
     void open(int mainWindowScreen);
     /// Full screen on the screen the window is on, or back to an ordinary window.
     void toggleFullScreen();
@@ -53,20 +57,24 @@ public Q_SLOTS:
     /// Shows the game as `snapshot` has it: the players' rows, or the result once a Strength
     /// countdown has run out (until the next Start or Clear).
     void showSnapshot(const game::Snapshot &snapshot);
-    /// Between the heats of a competition (no game running) the display shows `board`: the
-    /// heat, the heat on deck and the standings. nullopt: no competition, the game only.
-    void showCompetition(const std::optional<competition::BoardShown> &board);
-    /// The web scoreboard's address, shown in a corner with its QR code so phones join by
-    /// camera; "" shows none.
-    void showWebAddress(const QString &address);
+    /// Between the heats of a competition (no game running) the display shows the picture
+    /// `betweenHeats` draws: the heat, the heat on deck and the standings. Empty: no
+    /// competition, the game only.
+    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
+    /// Shows the next page of standings too long for one picture, after the last the first;
+    /// called every few seconds while the window is up.
+    void turnPage();
+    /// The web scoreboard's address, shown in a strip on the right under `code` (its QR code,
+    /// one pixel a module with its quiet zone) so phones join by camera; "" shows none.
+    void showWebAddress(const QString &address, const QImage &code);
     /// The web scoreboard's set-up as the window's menu offers to change it.
-    void setWebSettings(const web::WebSettings &settings);
+    void setWebChoices(bool on, bool allInterfaces, quint16 port);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
     void closed();
     /// The user chose a new set-up of the web scoreboard from the window's menu.
-    void webSettingsChosen(const web::WebSettings &settings);
+    void webChoicesMade(bool on, bool allInterfaces, quint16 port);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -94,10 +102,14 @@ private:
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
-    std::optional<competition::BoardShown> m_competition;
+    scoreboard::SceneSource m_betweenHeats;
+    widgets::RememberedPlace *m_place = nullptr;
+    int m_page = 0;
     QString m_webAddress;
     QImage m_webCode; ///< one pixel a module, within its white quiet zone
-    web::WebSettings m_webSettings;
+    bool m_webOn = false;
+    bool m_webAllInterfaces = true;
+    quint16 m_webPort = 0;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

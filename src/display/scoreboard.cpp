@@ -20,18 +20,12 @@ namespace
     using rotavex::kFirstPlayer;
     using rotavex::kLastPlayer;
 
-    // Colours as 0x00BBGGRR. Every text colour stands at least 7:1 against every panel it is
-    // drawn on; the tests check each pair.
-    constexpr quint32 kBackground = 0x00201410; // RGB(16, 20, 32)
-    constexpr quint32 kLeaderPanel = 0x0058342C; // RGB(44, 52, 88)
-    constexpr quint32 kRankPanel = 0x0038241E; // RGB(30, 36, 56)
-    constexpr quint32 kText = 0x00FFFFFF;
-    constexpr quint32 kSubText = 0x00DACEC8; // RGB(200, 206, 218)
-    constexpr quint32 kGold = 0x0000D0FF; // RGB(255, 208, 0)
-    constexpr quint32 kTrack = 0x0052403A; // RGB(58, 64, 82)
+    using namespace palette;
 
     // A font's line is about 1.17 times its pixel size; this leaves room above and below.
     constexpr double kTextFill = 0.78;
+    // An empty seat shows a dash, not a 0 it never played.
+    constexpr QChar kEmptySeat(0x2014);
 
     int scaled(double fraction, int length)
     {
@@ -51,15 +45,7 @@ namespace
     TextItem text(const QString &id, const QRect &area, const QString &content, quint32 colour,
         quint32 background, Qt::Alignment alignment)
     {
-        TextItem item;
-        item.id = id;
-        item.area = area;
-        item.text = content;
-        item.pixelSize = fill(area);
-        item.alignment = alignment;
-        item.colour = colour;
-        item.background = background;
-        return item;
+        return FittedText(id, area, content, colour, background, alignment);
     }
 
     QString modeTitle(PlayMode mode)
@@ -148,14 +134,16 @@ namespace
 
             scene.texts.push_back(text(indexed("record", p),
                 box(nameLeft, y + 0.48 * rowHeight, 0.46 * width, y + 0.80 * rowHeight),
-                QStringLiteral("Best %1 rpm").arg(player.record), kSubText, panel,
-                Qt::AlignLeft | Qt::AlignVCenter));
+                player.seated ? QStringLiteral("Best %1 rpm").arg(player.record) : QString(),
+                kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
 
             // Revolutions are grouped as on the board; speeds are not.
-            TextItem number = text(indexed("live", p),
-                box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
-                player.revolutions ? QLocale().toString(player.live) : QString::number(player.live),
-                kText, panel, Qt::AlignRight | Qt::AlignVCenter);
+            TextItem number =
+                text(indexed("live", p), box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
+                    !player.seated           ? QString(kEmptySeat)
+                        : player.revolutions ? QLocale().toString(player.live)
+                                             : QString::number(player.live),
+                    kText, panel, Qt::AlignRight | Qt::AlignVCenter);
             number.pixelSize = std::max(1, scaled(0.82, number.area.height()));
             number.bold = true;
             number.live = true;
@@ -263,11 +251,26 @@ Shown ShownFrom(const game::Snapshot &snapshot)
         player.barValue = from.bar;
         player.barColour = from.barColour.value_or(speed_mode::SpeedColour(0.0));
         player.participating = from.participating;
+        player.seated = from.seated;
     }
     if (snapshot.ranOut && snapshot.mode == PlayMode::Strength) {
         shown.ranking = RankShown(shown);
     }
     return shown;
+}
+
+TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
+    quint32 background, Qt::Alignment alignment)
+{
+    TextItem item;
+    item.id = id;
+    item.area = area;
+    item.text = content;
+    item.pixelSize = fill(area);
+    item.alignment = alignment;
+    item.colour = colour;
+    item.background = background;
+    return item;
 }
 
 Ranking RankByRevolutions(Ranking ranking)

@@ -11,6 +11,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct PlayerShown {
     double barValue = 0.0; ///< rpm
     quint32 barColour = 0x00E0E0E0; ///< 0x00BBGGRR, the board's colour band
     bool participating = false; ///< took part in the running or last game
+    bool seated = true; ///< has a seat in the running or last game; an empty one shows no value
     bool operator==(const PlayerShown &) const = default;
 };
 
@@ -84,6 +86,19 @@ double RelativeLuminance(quint32 bgr);
 /// WCAG contrast ratio of two 0x00BBGGRR colours, 1 .. 21, whichever is lighter.
 double ContrastRatio(quint32 first, quint32 second);
 
+/// The display's palette (0x00BBGGRR), for every picture it shows. Every text colour stands at
+/// least 7:1 against every panel it is drawn on; the tests check each pair.
+namespace palette
+{
+    inline constexpr quint32 kBackground = 0x00201410; // RGB(16, 20, 32)
+    inline constexpr quint32 kLeaderPanel = 0x0058342C; // RGB(44, 52, 88)
+    inline constexpr quint32 kRankPanel = 0x0038241E; // RGB(30, 36, 56)
+    inline constexpr quint32 kText = 0x00FFFFFF;
+    inline constexpr quint32 kSubText = 0x00DACEC8; // RGB(200, 206, 218)
+    inline constexpr quint32 kGold = 0x0000D0FF; // RGB(255, 208, 0)
+    inline constexpr quint32 kTrack = 0x0052403A; // RGB(58, 64, 82)
+} // namespace palette
+
 /// One text of the display: where it goes (pixels), what it says and how it is drawn. The
 /// pixel size is what the area allows; the window shrinks it further if the font is wider.
 struct TextItem {
@@ -119,7 +134,18 @@ struct Scene {
     std::vector<QRect> leaderMarks; ///< a star in each
     quint32 markColour = 0;
     std::vector<TextItem> texts;
+    /// How many pictures the scene turns through (a competition's long standings); 1 else.
+    int pages = 1;
 };
+
+/// A text filling its area's height as the display's texts do (a font's line is about 1.17
+/// times its pixel size), not bold, not cut.
+TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
+    quint32 background, Qt::Alignment alignment);
+
+/// Another picture for the display (a competition between heats) at a window size; `page`
+/// counts on every few seconds and picks the page of a picture that has several (Scene::pages).
+using SceneSource = std::function<Scene(QSize size, int page)>;
 
 /// Lays the display out: a header (the mode, the best rpm of all and, in Strength, the large
 /// countdown in the middle), then either four player rows (mark, name, record, live number

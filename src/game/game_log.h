@@ -41,6 +41,8 @@ public:
     /// marked resumed: it takes that record's place.
     void resume(const rotavex::PerPlayer<bool> &linkOpen);
     bool isRunning() const { return m_running; }
+    /// The game goes on with one stopped before: never complete.
+    bool isResumed() const { return m_resumed; }
     /// A link opened during the game: the player gets a result.
     void linkOpened(rotavex::PlayerSlot player);
     /// The players whose link was open at some time in the running or last game.

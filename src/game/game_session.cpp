@@ -3,12 +3,21 @@
 
 #include "link/port_names.h"
 
+#include <algorithm>
+
 namespace game
 {
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
+
+Seats AllSeated()
+{
+    Seats seats;
+    seats.fill(true);
+    return seats;
+}
 
 GameSession::GameSession(QObject *parent)
     : QObject(parent)
@@ -34,18 +43,44 @@ void GameSession::setLink(PlayerSlot player, bool open, const QString &linkName)
     if (!linkName.isEmpty()) {
         m_linkName[player] = linkName;
     }
-    if (open) {
+    if (open && m_seats[player]) {
         m_log.linkOpened(player);
     }
     publish();
 }
 
-void GameSession::start(PlayMode mode, const QDateTime &startedAt)
+void GameSession::choose(PlayMode mode)
+{
+    m_chosen = mode;
+    publish();
+}
+
+void GameSession::choosePreset(int seconds)
+{
+    if (seconds == m_preset
+        || std::find(kPresetSeconds.begin(), kPresetSeconds.end(), seconds)
+            == kPresetSeconds.end()) {
+        return;
+    }
+    m_preset = seconds;
+    m_countdown = seconds;
+    publish();
+    Q_EMIT countdownChanged(m_countdown);
+}
+
+void GameSession::start(PlayMode mode, const QDateTime &startedAt, const Seats &seats)
 {
     // Only a Strength game stopped part-way goes on; anything else starts from zero.
     const bool resume = mode == PlayMode::Strength && m_resumable && m_mode == PlayMode::Strength
         && m_countdown >= 1 && m_countdown != m_preset;
     m_resumable = false;
+    m_seats = seats;
+    // An empty seat's last sample must not reach the filters of the game.
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        if (!m_seats[p]) {
+            m_samples[p] = 0;
+        }
+    }
     clear();
     GameStart start { startedAt, rotavex::PlayMode::Speed, std::nullopt };
     if (mode == PlayMode::Strength) {
@@ -62,10 +97,14 @@ void GameSession::start(PlayMode mode, const QDateTime &startedAt)
     }
     m_mode = mode;
     m_running = true;
+    rotavex::PerPlayer<bool> seatedOpen;
+    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        seatedOpen[p] = m_linkOpen[p] && m_seats[p];
+    }
     if (resume) {
-        m_log.resume(m_linkOpen);
+        m_log.resume(seatedOpen);
     } else {
-        m_log.begin(start, m_linkOpen);
+        m_log.begin(start, seatedOpen);
     }
     publish();
     if (mode == PlayMode::Strength) {
@@ -154,7 +193,9 @@ void GameSession::finish(bool complete)
 void GameSession::takeSamples(const port_events::LatestSamples &latest)
 {
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        if (latest.stored[p] != m_samplesSeen[p]) {
+        if (!m_seats[p]) {
+            m_samples[p] = 0;
+        } else if (latest.stored[p] != m_samplesSeen[p]) {
             m_samplesSeen[p] = latest.stored[p];
             m_samples[p] = latest.rpm[p];
         }
@@ -165,7 +206,9 @@ void GameSession::publish()
 {
     Snapshot &s = m_snapshot;
     s.mode = m_mode;
+    s.chosen = m_chosen;
     s.running = m_running;
+    s.resumed = m_running && m_log.isResumed();
     s.reading = m_measurement.reading;
     s.topRpm = m_measurement.topRpm;
     s.countdownSeconds = m_countdown;
@@ -182,6 +225,7 @@ void GameSession::publish()
         player.bar = values.bar;
         player.barColour = values.barColour;
         player.participating = m_log.participants()[p];
+        player.seated = m_seats[p];
     }
     Q_EMIT updated(m_snapshot);
 }

@@ -18,6 +18,11 @@ namespace game
 
 using speed_mode::Reading;
 
+/// Who has a seat in a game, by player slot.
+using Seats = rotavex::PerPlayer<bool>;
+/// Every player seated, as on a board without a competition.
+Seats AllSeated();
+
 /// One player as the game has them now, in numbers; each view writes its own text.
 struct PlayerSnapshot {
     QString name; ///< display name, plain text
@@ -31,13 +36,20 @@ struct PlayerSnapshot {
     std::optional<quint32> barColour;
     /// The player's link was open at some time during the running (or last) game.
     bool participating = false;
+    /// The player has a seat in the running (or last) game. An empty seat's link feeds
+    /// nothing: its values stay at 0 and it is never a participant; views show no value.
+    bool seated = true;
     bool operator==(const PlayerSnapshot &) const = default;
 };
 
 /// The whole game at one moment, published after every change.
 struct Snapshot {
     PlayMode mode = PlayMode::Unset; ///< the mode of the running or last game
+    PlayMode chosen = PlayMode::Speed; ///< the mode the next Start begins
     bool running = false;
+    /// The running game goes on with a Strength game that was stopped: it stays in the
+    /// history but not in the complete-game lists.
+    bool resumed = false;
     /// What the values mean: at rest (start-up, Clear), a Strength game at zero, or live.
     Reading reading = Reading::Rest;
     rotavex::PerPlayer<PlayerSnapshot> players;
@@ -71,11 +83,18 @@ public:
     /// empty keeps the name last given.
     void setLink(rotavex::PlayerSlot player, bool open, const QString &linkName);
 
-    /// Start: Clear, then a game in `mode` begins at `startedAt`. A Strength game starts
+    /// The mode the next Start begins; the running game keeps its own.
+    void choose(PlayMode mode);
+    /// The countdown preset (30, 60 or 90; anything else is ignored), shown as the countdown
+    /// when it differs from the preset now.
+    void choosePreset(int seconds);
+
+    /// Start: Clear, then a game in `mode` begins at `startedAt` with the `seats` players
+    /// (an empty seat's link takes no part). A Strength game starts
     /// from the seconds left, or from the preset when it had run out; one that was stopped
     /// with seconds left (and not full) goes on: totals and means carry on and its record
     /// replaces the one made at its stop.
-    void start(PlayMode mode, const QDateTime &startedAt);
+    void start(PlayMode mode, const QDateTime &startedAt, const Seats &seats = AllSeated());
     /// Stop (or quit): ends the running game; a Speed game is complete, a Strength game not.
     void stop();
     /// Clear: records, the best of all, the bars, the chart and the live values back to 0.
@@ -109,6 +128,8 @@ private:
     rotavex::PerPlayer<bool> m_linkOpen;
     rotavex::PerPlayer<QString> m_linkName;
     PlayMode m_mode = PlayMode::Unset;
+    PlayMode m_chosen = PlayMode::Speed;
+    Seats m_seats = AllSeated();
     bool m_running = false;
     bool m_ranOut = false;
     int m_countdown = kFirstPresetSeconds;

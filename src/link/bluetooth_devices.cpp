@@ -8,9 +8,12 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 using bluetooth_inventory::Snapshot;
 
@@ -183,6 +186,11 @@ std::optional<QString> BluetoothDevices::obstacle(const QString &address) const
 
 void BluetoothDevices::onBusSignal(const QDBusMessage &message)
 {
+    if (m_parsing) {
+        // Newer than the list being read: it applies once the list is in.
+        m_later << message;
+        return;
+    }
     if (!m_snapshot.running) {
         return; // the read under way (or the next) brings everything
     }
@@ -201,8 +209,7 @@ void BluetoothDevices::onBusSignal(const QDBusMessage &message)
         }
         if (const auto device = interfaces.constFind(kDeviceInterface);
             device != interfaces.cend()) {
-            putDevice(path, *device);
-            changed = true;
+            changed = putDevice(path, *device) || changed;
         }
         if (changed) {
             noteChange();
@@ -211,7 +218,9 @@ void BluetoothDevices::onBusSignal(const QDBusMessage &message)
         && message.signature() == kRemovedSignature) {
         const QString path = arguments.at(0).value<QDBusObjectPath>().path();
         const QStringList interfaces = qdbus_cast<QStringList>(arguments.at(1));
-        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path);
+        const auto it = m_byPath.constFind(path);
+        const bool paired = it != m_byPath.cend() && m_snapshot.devices.at(*it).paired;
+        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path) && paired;
         if (interfaces.contains(kAdapterInterface)) {
             changed = m_snapshot.adapters.removeIf([&path](const bluetooth_inventory::Adapter &a) {
                 return a.path == path;
@@ -249,10 +258,11 @@ void BluetoothDevices::ownerChanged(const QString &owner)
     ++m_generation;
     m_retry->stop();
     m_retryMs = kRetryFirstMs;
+    m_readTimeoutMs = kReadTimeoutMs;
     m_warned = false;
     if (owner.isEmpty()) {
         m_hung = false;
-        apply(Snapshot {});
+        apply(Listing {});
         return;
     }
     read();
@@ -268,7 +278,7 @@ void BluetoothDevices::read()
     const QDBusMessage call = QDBusMessage::createMethodCall(
         kService, QStringLiteral("/"), kObjectManager, QStringLiteral("GetManagedObjects"));
     auto *watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::systemBus().asyncCall(call, kReadTimeoutMs), this);
+        QDBusConnection::systemBus().asyncCall(call, m_readTimeoutMs), this);
     const quint64 generation = m_generation;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, generation](QDBusPendingCallWatcher *done) { handleReply(done, generation); });
@@ -280,15 +290,40 @@ void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 gen
     m_reading = false;
     if (generation != m_generation) {
         // The service changed hands meanwhile: only a read of the new one counts.
-        read();
+        m_readAgain = true;
+        readDone();
         return;
     }
     const QDBusMessage reply = watcher->reply();
     if (reply.type() == QDBusMessage::ReplyMessage) {
         if (reply.signature() == kListSignature) {
-            m_hung = false;
-            m_retryMs = kRetryFirstMs;
-            apply(snapshotFrom(reply.arguments().constFirst().value<QDBusArgument>()));
+            // A crowd of devices around takes a while to read: off this thread, so the board
+            // keeps turning. The read is over when the listing is in.
+            m_reading = true;
+            m_parsing = true;
+            auto listing = std::make_shared<Listing>();
+            QThread *worker = QThread::create([reply, listing] {
+                *listing =
+                    indexed(snapshotFrom(reply.arguments().constFirst().value<QDBusArgument>()));
+            });
+            connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+            connect(worker, &QThread::finished, this, [this, listing, generation] {
+                m_reading = false;
+                m_parsing = false;
+                if (generation == m_generation) {
+                    m_hung = false;
+                    m_retryMs = kRetryFirstMs;
+                    m_readTimeoutMs = kReadTimeoutMs;
+                    apply(std::move(*listing));
+                }
+                const QList<QDBusMessage> later = std::exchange(m_later, {});
+                for (const QDBusMessage &message : later) {
+                    onBusSignal(message);
+                }
+                readDone();
+            });
+            worker->start();
+            return;
         } else {
             if (!m_warned) {
                 m_warned = true;
@@ -302,13 +337,18 @@ void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 gen
         if (error == QDBusError::ServiceUnknown) {
             // Nobody owns the name: no service until someone does (the watcher says when).
             m_hung = false;
-            apply(Snapshot {});
+            apply(Listing {});
         } else {
             const bool hung = error == QDBusError::NoReply || error == QDBusError::Timeout
                 || error == QDBusError::TimedOut;
             readFailed(hung);
         }
     }
+    readDone();
+}
+
+void BluetoothDevices::readDone()
+{
     if (m_readAgain) {
         m_readAgain = false;
         read();
@@ -319,13 +359,14 @@ void BluetoothDevices::readFailed(bool hung)
 {
     if (hung) {
         m_hung = true;
+        m_readTimeoutMs = std::min(m_readTimeoutMs * 2, kReadLongestMs);
         if (!m_loaded) {
             m_loaded = true;
             Q_EMIT changed();
         }
     } else {
         // A service that refuses the call is as good as none, for now.
-        apply(Snapshot {});
+        apply(Listing {});
     }
     // A service that is slow to start (or answers nonsense) gets asked again, less and less
     // often, until it answers.
@@ -333,43 +374,51 @@ void BluetoothDevices::readFailed(bool hung)
     m_retryMs = std::min(m_retryMs * 2, kRetryLongestMs);
 }
 
-void BluetoothDevices::apply(const Snapshot &snapshot)
+void BluetoothDevices::apply(Listing listing)
 {
-    if (m_loaded && snapshot == m_snapshot) {
+    if (m_loaded && listing.snapshot == m_snapshot) {
         return;
     }
     m_loaded = true;
-    m_snapshot = snapshot;
-    index();
+    m_snapshot = std::move(listing.snapshot);
+    m_byPath = std::move(listing.byPath);
+    m_byAddress = std::move(listing.byAddress);
     m_notify->stop();
     Q_EMIT changed();
 }
 
-void BluetoothDevices::index()
+BluetoothDevices::Listing BluetoothDevices::indexed(Snapshot snapshot)
 {
-    m_byPath.clear();
-    m_byAddress.clear();
-    for (qsizetype i = 0; i < m_snapshot.devices.size(); ++i) {
-        m_byPath.insert(m_snapshot.devices.at(i).path, i);
-        m_byAddress.insert(m_snapshot.devices.at(i).address, i);
+    Listing listing { std::move(snapshot), {}, {} };
+    const QList<bluetooth_inventory::Device> &devices = listing.snapshot.devices;
+    listing.byPath.reserve(devices.size());
+    listing.byAddress.reserve(devices.size());
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        listing.byPath.insert(devices.at(i).path, i);
+        listing.byAddress.insert(devices.at(i).address, i);
     }
+    return listing;
 }
 
-void BluetoothDevices::putDevice(const QString &path, const QVariantMap &properties)
+bool BluetoothDevices::putDevice(const QString &path, const QVariantMap &properties)
 {
+    bool paired = false;
     if (const auto it = m_byPath.constFind(path); it != m_byPath.cend()) {
+        paired = m_snapshot.devices.at(*it).paired;
         removeDevice(path);
     }
     m_snapshot.devices << deviceFrom(path, properties);
     const qsizetype at = m_snapshot.devices.size() - 1;
     m_byPath.insert(path, at);
     m_byAddress.insert(m_snapshot.devices.at(at).address, at);
+    return paired || m_snapshot.devices.at(at).paired;
 }
 
 bool BluetoothDevices::updateDevice(qsizetype at, const QVariantMap &properties)
 {
     bluetooth_inventory::Device &device = m_snapshot.devices[at];
     const QString address = device.address;
+    const bool paired = device.paired;
     if (!merge(device, properties)) {
         return false;
     }
@@ -379,7 +428,7 @@ bool BluetoothDevices::updateDevice(qsizetype at, const QVariantMap &properties)
         }
         m_byAddress.insert(device.address, at);
     }
-    return true;
+    return paired || device.paired;
 }
 
 bool BluetoothDevices::removeDevice(const QString &path)

@@ -3,13 +3,14 @@
 
 #include "link/bluetooth_inventory.h"
 
+#include <QDBusMessage>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QVariantMap>
 
 #include <optional>
 
-class QDBusMessage;
 class QDBusPendingCallWatcher;
 class QTimer;
 
@@ -23,8 +24,11 @@ class BluetoothDevices : public QObject
 {
     Q_OBJECT
 public:
-    /// How long one read may take before the service counts as not answering.
+    /// How long a first read may take before the service counts as not answering; each read
+    /// after one that went unanswered may take twice as long, up to kReadLongestMs (a service
+    /// with a crowd of devices around takes its time).
     static constexpr int kReadTimeoutMs = 5000;
+    static constexpr int kReadLongestMs = 40000;
     /// The pause before the first read again after an unanswered or ignored one; each further
     /// pause doubles, up to kRetryLongestMs.
     static constexpr int kRetryFirstMs = 1000;
@@ -50,7 +54,8 @@ public:
     std::optional<QString> obstacle(const QString &address) const;
 
 Q_SIGNALS:
-    /// The snapshot changed (or was read for the first time).
+    /// The snapshot changed (or was read for the first time); changes to devices that are not
+    /// paired (and were not) are kept without a word.
     void changed();
 
 private Q_SLOTS:
@@ -58,27 +63,40 @@ private Q_SLOTS:
     void onBusSignal(const QDBusMessage &message);
 
 private:
+    /// A snapshot with its lookups.
+    struct Listing {
+        bluetooth_inventory::Snapshot snapshot;
+        QHash<QString, qsizetype> byPath; ///< device object path → index in snapshot.devices
+        QHash<QString, qsizetype> byAddress; ///< upper-case address → index in snapshot.devices
+    };
+    static Listing indexed(bluetooth_inventory::Snapshot snapshot);
+
     void ownerChanged(const QString &owner);
+    void readDone();
     void read();
     void handleReply(QDBusPendingCallWatcher *watcher, quint64 generation);
     void readFailed(bool hung);
-    void apply(const bluetooth_inventory::Snapshot &snapshot);
-    void index();
-    void putDevice(const QString &path, const QVariantMap &properties);
+    void apply(Listing listing);
+    // Each returns whether the change concerns a paired device: a crowd of strangers coming,
+    // going and renaming themselves changes nothing anyone is shown, so nobody is told.
+    bool putDevice(const QString &path, const QVariantMap &properties);
     bool updateDevice(qsizetype at, const QVariantMap &properties);
     bool removeDevice(const QString &path);
     void noteChange();
 
     bluetooth_inventory::Snapshot m_snapshot;
-    QHash<QString, qsizetype> m_byPath; // device object path → index in m_snapshot.devices
-    QHash<QString, qsizetype> m_byAddress; // upper-case address → index in m_snapshot.devices
+    QHash<QString, qsizetype> m_byPath; // as Listing's
+    QHash<QString, qsizetype> m_byAddress;
     QTimer *m_notify; // one changed() for a burst of announcements
     QTimer *m_retry;
     int m_retryMs = kRetryFirstMs;
+    int m_readTimeoutMs = kReadTimeoutMs;
     quint64 m_generation = 0; // a read begun for an earlier owner of the name does not count
     bool m_loaded = false;
     bool m_hung = false;
     bool m_reading = false;
     bool m_readAgain = false;
+    bool m_parsing = false; // a list is being read off this thread
+    QList<QDBusMessage> m_later; // announcements that came while it was
     bool m_warned = false; // one line on stderr per service about a list of the wrong shape
 };

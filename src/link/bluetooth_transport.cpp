@@ -220,8 +220,7 @@ void BluetoothTransport::NewConnection(
         return;
     }
     // Only a socket is a connection: a file or a pipe would be read as a device's frames.
-    struct stat about {
-    };
+    struct stat about = {};
     if (!fd.isValid() || ::fstat(fd.fileDescriptor(), &about) != 0 || !S_ISSOCK(about.st_mode)) {
         sendErrorReply(QStringLiteral("org.bluez.Error.Rejected"),
             QStringLiteral("A connection must be a socket"));

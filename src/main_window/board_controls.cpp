@@ -13,6 +13,7 @@
 #include "version.h"
 #include "widgets/enter_presses_button.h"
 #include "widgets/focus_ring.h"
+#include "widgets/remembered_place.h"
 #include "widgets/tag_label.h"
 
 #include <QButtonGroup>
@@ -109,6 +110,7 @@ BoardControls BuildBoardControls(QWidget &window)
     window.resize(
         twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, window)
             .size());
+    new widgets::RememberedPlace(window, QStringLiteral("BoardPlace"));
 
     for (int i = 0; i < 2; ++i) {
         c.frBase[i] = new QGroupBox(&window);

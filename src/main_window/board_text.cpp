@@ -8,11 +8,20 @@
 namespace board_text
 {
 
+namespace
+{
+    // An empty seat shows a dash, not a 0 it never played.
+    constexpr QChar kEmptySeat(0x2014);
+} // namespace
+
 using speed_mode::Reading;
 
 QString SpeedCaption(const game::Snapshot &snapshot, rotavex::PlayerSlot player)
 {
     const game::PlayerSnapshot &values = snapshot.players[player];
+    if (!values.seated) {
+        return QString(kEmptySeat);
+    }
     switch (snapshot.reading) {
     case Reading::Rest:
         return QStringLiteral("0 rpm");
@@ -30,6 +39,9 @@ QString SpeedCaption(const game::Snapshot &snapshot, rotavex::PlayerSlot player)
 
 QString RecordCaption(const game::Snapshot &snapshot, rotavex::PlayerSlot player)
 {
+    if (!snapshot.players[player].seated) {
+        return QString(kEmptySeat);
+    }
     const QString digits = QString::number(snapshot.players[player].record.value_or(0));
     switch (snapshot.reading) {
     case Reading::Rest:

@@ -7,6 +7,9 @@
 #include "main_window/speed_bar.h"
 #include "widgets/tag_label.h"
 
+#include <QPushButton>
+#include <QRadioButton>
+
 namespace main_window
 {
 
@@ -45,6 +48,30 @@ void BoardView::show(const game::Snapshot &snapshot)
         }
     }
     m_labelled = true;
+    showControls(snapshot);
+}
+
+void BoardView::showControls(const game::Snapshot &snapshot)
+{
+    if (m_running != snapshot.running) {
+        m_running = snapshot.running;
+        m_widgets.CmdStart->setChecked(snapshot.running);
+        m_widgets.CmdStart->setText(
+            snapshot.running ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    }
+    if (m_resumed != snapshot.resumed) {
+        m_resumed = snapshot.resumed;
+        // The totals carry on from the stop; the organiser should not take it for a new game.
+        m_widgets.CmdStart->setToolTip(snapshot.resumed
+                ? QStringLiteral("Resumed: kept in the history, not in Best Strength")
+                : QString());
+    }
+    if (m_chosen != snapshot.chosen) {
+        m_chosen = snapshot.chosen;
+        const bool strength = snapshot.chosen == game::PlayMode::Strength;
+        m_widgets.OptMode[strength ? 1 : 0]->setChecked(true);
+        m_widgets.pctBase->setVisible(strength);
+    }
 }
 
 } // namespace main_window

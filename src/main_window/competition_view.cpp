@@ -3,20 +3,15 @@
 
 #include "competition/competition_host.h"
 #include "display/frm_display.h"
-#include "game/game_session.h"
-#include "main_window/board_controls.h"
+#include "game/game_clock.h"
 #include "web/web_scoreboard.h"
-
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace main_window
 {
 
-CompetitionView::CompetitionView(const BoardControls &controls, game::GameSession &session,
-    PlayerLinks &links, results::ResultsStore *results, QWidget &window)
-    : m_controls(controls)
-    , m_session(session)
+CompetitionView::CompetitionView(
+    game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results, QWidget &window)
+    : m_clock(clock)
     , m_links(links)
     , m_results(results)
     , m_window(window)
@@ -28,21 +23,7 @@ competition::CompetitionHost *CompetitionView::host() const { return m_host; }
 void CompetitionView::open()
 {
     if (!m_host) {
-        // The competition chooses its game as the buttons do, and ends a Speed heat as Stop.
-        competition::CompetitionHost::Board board;
-        board.prepare = [this](game::PlayMode mode, int presetSeconds) {
-            m_controls.OptMode[mode == game::PlayMode::Strength ? 1 : 0]->click();
-            for (int i = 0; i < 3 && m_session.snapshot().presetSeconds != presetSeconds; ++i) {
-                m_session.nextPreset();
-            }
-        };
-        board.stop = [this] {
-            if (m_session.snapshot().running) {
-                m_controls.CmdStart->click();
-            }
-        };
-        m_host = new competition::CompetitionHost(
-            m_session, m_links, m_results, std::move(board), &m_window);
+        m_host = new competition::CompetitionHost(m_clock, m_links, m_results, &m_window);
         connectDisplay();
     }
     m_host->open();
@@ -50,7 +31,7 @@ void CompetitionView::open()
 
 rotavex::PlayerName CompetitionView::setupNames() const
 {
-    return m_host ? m_host->setupNames() : m_session.playerNames();
+    return m_host ? m_host->setupNames() : m_clock.session().playerNames();
 }
 
 void CompetitionView::setSetupNames(const rotavex::PlayerName &names)
@@ -58,7 +39,7 @@ void CompetitionView::setSetupNames(const rotavex::PlayerName &names)
     if (m_host) {
         m_host->setSetupNames(names);
     } else {
-        m_session.setPlayerNames(names);
+        m_clock.session().setPlayerNames(names);
     }
 }
 
@@ -66,13 +47,6 @@ void CompetitionView::gameRecorded(const results::GameRecord &game)
 {
     if (m_host) {
         m_host->gameRecorded(game);
-    }
-}
-
-void CompetitionView::refreshed()
-{
-    if (m_host) {
-        m_host->refreshed();
     }
 }
 
@@ -91,16 +65,22 @@ void CompetitionView::attachWeb(web::WebScoreboard *web)
 void CompetitionView::connectDisplay()
 {
     if (m_host && m_web) {
-        m_web->showCompetition(m_host->board());
-        QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
-            &web::WebScoreboard::showCompetition, Qt::UniqueConnection);
+        m_web->showBetweenHeats(competition::BetweenHeats(m_host->board()));
+        QObject::disconnect(m_toWeb);
+        m_toWeb = QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
+            [web = m_web](const std::optional<competition::BoardShown> &shown) {
+                web->showBetweenHeats(competition::BetweenHeats(shown));
+            });
     }
     if (!m_host || !m_display) {
         return;
     }
-    m_display->showCompetition(m_host->board());
-    QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_display,
-        &frmDisplay::showCompetition, Qt::UniqueConnection);
+    m_display->showBetweenHeats(competition::BetweenHeats(m_host->board()));
+    QObject::disconnect(m_toDisplay);
+    m_toDisplay = QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_display,
+        [display = m_display](const std::optional<competition::BoardShown> &shown) {
+            display->showBetweenHeats(competition::BetweenHeats(shown));
+        });
 }
 
 } // namespace main_window

@@ -3,6 +3,7 @@
 
 #include "shared/player_tables.h"
 
+#include <QObject>
 #include <QPointer>
 
 class PlayerLinks;
@@ -11,7 +12,7 @@ class frmDisplay;
 
 namespace game
 {
-class GameSession;
+class GameClock;
 } // namespace game
 
 namespace results
@@ -33,16 +34,14 @@ class WebScoreboard;
 namespace main_window
 {
 
-struct BoardControls;
-
 /// The main window's side of a competition: the host is made when the Competition window first
 /// opens; until then every call passes straight through (Setup's names are the board's).
 class CompetitionView
 {
 public:
     /// Everything given must outlive the view; `results` may be nullptr.
-    CompetitionView(const BoardControls &controls, game::GameSession &session, PlayerLinks &links,
-        results::ResultsStore *results, QWidget &window);
+    CompetitionView(game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results,
+        QWidget &window);
 
     /// Opens (or raises) the Competition window.
     void open();
@@ -54,8 +53,6 @@ public:
     void setSetupNames(const rotavex::PlayerName &names);
     /// A game was recorded (with its id): a heat's result when a heat was on the board.
     void gameRecorded(const results::GameRecord &game);
-    /// One refresh tick of the board went by.
-    void refreshed();
     /// The spectators' display shows the competition between heats from now on.
     void attach(frmDisplay *display);
     /// The web scoreboard shows the competition between heats from now on.
@@ -64,14 +61,15 @@ public:
 private:
     void connectDisplay();
 
-    const BoardControls &m_controls;
-    game::GameSession &m_session;
+    game::GameClock &m_clock;
     PlayerLinks &m_links;
     results::ResultsStore *m_results;
     QWidget &m_window;
     QPointer<competition::CompetitionHost> m_host;
     QPointer<frmDisplay> m_display;
+    QMetaObject::Connection m_toDisplay;
     QPointer<web::WebScoreboard> m_web;
+    QMetaObject::Connection m_toWeb;
 };
 
 } // namespace main_window

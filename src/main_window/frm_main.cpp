@@ -23,19 +23,14 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QGuiApplication>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
-
-#include <chrono>
 
 using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
-using namespace std::chrono_literals;
 
 frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     : QWidget(parent)
@@ -44,18 +39,17 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     c = main_window::BuildBoardControls(*this);
     main_window::BuildKeyboardOrder(c, *this);
     m_links = new PlayerLinks(this);
-    tmrStrenght = new QTimer(this);
-    tmrStrenght->setObjectName(QStringLiteral("tmrStrenght"));
-    tmrStrenght->setInterval(1000ms);
-    tmrRefresh = new QTimer(this);
-    tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
-    tmrRefresh->setInterval(1000ms);
     m_session = new game::GameSession(this);
-    m_board = std::make_unique<main_window::BoardView>(main_window::BoardView::Widgets {
-        c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed, c.CurTimer, c.MSChart1 });
-    m_results = std::make_unique<main_window::ResultsView>(results, *this, c.lblHI);
+    // A child of the window, so its timers tmrRefresh and tmrStrenght are the window's too.
+    m_clock = new game::GameClock(
+        *m_session, [links = m_links] { return links->latestSamples(); }, this);
+    m_board = std::make_unique<main_window::BoardView>(
+        main_window::BoardView::Widgets { c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed,
+            c.CurTimer, c.MSChart1, c.CmdStart, c.OptMode, c.pctBase });
+    m_recorder = new results::GameRecorder(results, this);
+    m_results = std::make_unique<main_window::ResultsView>(results, *m_recorder, *this, c.lblHI);
     m_competition =
-        std::make_unique<main_window::CompetitionView>(c, *m_session, *m_links, results, *this);
+        std::make_unique<main_window::CompetitionView>(*m_clock, *m_links, results, *this);
     m_web = std::make_unique<main_window::WebView>(*m_session, *this);
     m_competition->attachWeb(&m_web->scoreboard());
     main_window::ApplyGeometry(c, m_geometry, *this);
@@ -78,11 +72,20 @@ void frmMain::connectControls()
     connect(c.CmdScore, &QPushButton::clicked, this, &frmMain::CmdScore_Click);
     connect(c.CmdDisplay, &QPushButton::clicked, this, &frmMain::CmdDisplay_Click);
     connect(c.CmdCompetition, &QPushButton::clicked, this, &frmMain::CmdCompetition_Click);
-    connect(c.optModeGroup, &QButtonGroup::idClicked, this, &frmMain::OptMode_Click);
-    connect(tmrRefresh, &QTimer::timeout, this, &frmMain::tmrRefresh_Timer);
-    connect(tmrStrenght, &QTimer::timeout, this, &frmMain::tmrStrenght_Timer);
+    // However an option gets checked, it chooses the next game's mode.
+    connect(c.optModeGroup, &QButtonGroup::idToggled, this, [this](int index, bool checked) {
+        if (checked) {
+            OptMode_Click(index);
+        }
+    });
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
+    // A new game's records have no marks yet.
+    connect(m_session, &game::GameSession::started, this, [this] {
+        for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+            c.lblHI[n]->setToolTip(QString());
+        }
+    });
     // The display button tells where the web scoreboard is, while it is served.
     connect(m_web.get(), &main_window::WebView::addressChanged, c.CmdDisplay,
         [this](const QString &address) {
@@ -91,10 +94,11 @@ void frmMain::connectControls()
                     ? tip
                     : tip + QStringLiteral("\nOn the local network: ") + address);
         });
-    // A competition's heat takes its result from the game as recorded, with its id.
-    connect(m_session, &game::GameSession::ended, this, [this](const results::GameRecord &game) {
-        m_competition->gameRecorded(m_results->record(game));
-    });
+    // A finished game is recorded; the record marks, the high-score window and a
+    // competition's heat (its result, with the game's id) take it from the recorder.
+    connect(m_session, &game::GameSession::ended, m_recorder, &results::GameRecorder::take);
+    connect(m_recorder, &results::GameRecorder::recorded, this,
+        [this](const results::GameRecord &game) { m_competition->gameRecorded(game); });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
     connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
@@ -115,7 +119,6 @@ void frmMain::Form_Load()
         names[n] = settings_store::ReadPlayerName(n);
     }
     m_session->setPlayerNames(names);
-    tmrRefresh->stop();
     if (settings_store::ReadOpenAtStart()) {
         // Four message boxes at start-up would be a storm: a link that cannot open waits for
         // its device instead, and its tooltip says so.
@@ -152,47 +155,18 @@ void frmMain::updateNameToolTip(PlayerSlot player)
         playerName()[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
-void frmMain::CmdStart_Click()
+void frmMain::CmdStart_Click() { m_clock->toggle(); }
+
+void frmMain::tmrRefresh_Timer() { m_clock->refreshTimer(); }
+
+void frmMain::cmdStr_Click() { m_clock->nextPreset(); }
+
+void frmMain::tmrStrenght_Timer() { m_clock->countdownTimer(); }
+
+void frmMain::OptMode_Click(int index)
 {
-    if (c.CmdStart->isChecked()) {
-        const game::PlayMode mode =
-            c.OptMode[1]->isChecked() ? game::PlayMode::Strength : game::PlayMode::Speed;
-        for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-            c.lblHI[n]->setToolTip(QString());
-        }
-        m_session->start(mode, QDateTime::currentDateTime());
-        if (mode == game::PlayMode::Strength) {
-            tmrStrenght->start();
-        }
-        c.CmdStart->setText(QStringLiteral("Stop"));
-        tmrRefresh->start();
-    } else {
-        c.CmdStart->setText(QStringLiteral("Start"));
-        tmrStrenght->stop();
-        tmrRefresh->stop();
-        m_session->stop();
-    }
+    m_clock->choose(index == 1 ? game::PlayMode::Strength : game::PlayMode::Speed);
 }
-
-void frmMain::tmrRefresh_Timer()
-{
-    m_session->refreshTick(m_links->latestSamples());
-    m_competition->refreshed();
-}
-
-void frmMain::cmdStr_Click() { m_session->nextPreset(); }
-
-void frmMain::tmrStrenght_Timer()
-{
-    if (m_session->countdownTick(m_links->latestSamples())) {
-        tmrStrenght->stop();
-        tmrRefresh->stop();
-        c.CmdStart->setChecked(false);
-        c.CmdStart->setText(QStringLiteral("Start"));
-    }
-}
-
-void frmMain::OptMode_Click(int index) { c.pctBase->setVisible(index == 1); }
 
 void frmMain::CmdClear_Click() { m_session->clear(); }
 
@@ -204,7 +178,7 @@ void frmMain::CmdVisual_Click()
 
 void frmMain::cmdQuit_Click()
 {
-    m_session->stop();
+    m_clock->stop();
     if (!m_results->mayEnd()) {
         return;
     }
@@ -214,7 +188,7 @@ void frmMain::cmdQuit_Click()
 
 void frmMain::endBySignal()
 {
-    m_session->stop();
+    m_clock->stop();
     m_links->closeAll();
     // Games that still wait get their last try as the store ends.
     QCoreApplication::exit(0);
@@ -289,7 +263,7 @@ competition::CompetitionHost *frmMain::competition() const { return m_competitio
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    m_session->stop();
+    m_clock->stop();
     if (!m_results->mayEnd()) {
         event->ignore();
         return;

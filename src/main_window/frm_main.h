@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "game/game_clock.h"
 #include "game/game_session.h"
 #include "main_window/board_controls.h"
 #include "main_window/layout.h"
@@ -14,12 +15,12 @@ class PlayerLinks;
 class QCloseEvent;
 class QResizeEvent;
 class QShowEvent;
-class QTimer;
 class frmDisplay;
 class frmScore;
 
 namespace results
 {
+class GameRecorder;
 class ResultsStore;
 } // namespace results
 
@@ -36,10 +37,10 @@ namespace competition
 class CompetitionHost;
 } // namespace competition
 
-/// The players' board and start-up window: its controls, the timers tmrRefresh and
-/// tmrStrenght, the players' links (PlayerLinks, with MSComm1..MSComm4 and tmrTimeout) and the
-/// game session they drive. The board, the spectators' display and the recorder show the
-/// session's snapshot and events.
+/// The players' board and start-up window: its controls, the players' links (PlayerLinks, with
+/// MSComm1..MSComm4 and tmrTimeout) and the game they play (the session and its clock with the
+/// timers tmrRefresh and tmrStrenght). The buttons send the clock commands; the board, the
+/// spectators' display and the recorder show the session's snapshot and events.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -53,6 +54,8 @@ public:
     PlayerLinks &links() { return *m_links; }
     /// The game the board shows.
     game::GameSession &session() { return *m_session; }
+    /// Start, Stop, the mode and the preset of the game, and its timers.
+    game::GameClock &clock() { return *m_clock; }
     /// Whether the player's name shows bold, as it does while the player's link is open.
     bool nameBold(rotavex::PlayerSlot player) const;
     /// The names shown on the board; the setup dialog hands back the edited ones.
@@ -100,10 +103,10 @@ private:
     void updateNameToolTip(rotavex::PlayerSlot player);
 
     main_window::BoardControls c;
-    QTimer *tmrStrenght = nullptr;
-    QTimer *tmrRefresh = nullptr;
     PlayerLinks *m_links = nullptr;
     game::GameSession *m_session = nullptr;
+    game::GameClock *m_clock = nullptr;
+    results::GameRecorder *m_recorder = nullptr;
     std::unique_ptr<main_window::BoardView> m_board;
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;

@@ -17,14 +17,17 @@ namespace main_window
 
 using widgets::TagLabel;
 
-ResultsView::ResultsView(results::ResultsStore *store, QWidget &window,
-    const rotavex::PerPlayer<TagLabel *> &recordLabels)
+ResultsView::ResultsView(results::ResultsStore *store, const results::GameRecorder &recorder,
+    QWidget &window, const rotavex::PerPlayer<TagLabel *> &recordLabels)
     : m_store(store)
     , m_window(window)
     , m_recordLabels(recordLabels)
 {
+    QObject::connect(&recorder, &results::GameRecorder::newBest, &window,
+        [this](const results::GameRecorder::NewBest &best) { markNewBest(best); });
+    QObject::connect(&recorder, &results::GameRecorder::recorded, &window,
+        [this](const results::GameRecord &game) { recorded(game); });
     if (m_store) {
-        m_recorder = std::make_unique<results::GameRecorder>(*m_store);
         m_store->setChangeHandler([this] {
             showNotice();
             if (m_score) {
@@ -43,25 +46,25 @@ ResultsView::~ResultsView()
 
 bool ResultsView::mayEnd() { return !m_store || MayEndWithUnsavedResults(&m_window, *m_store); }
 
-results::GameRecord ResultsView::record(const results::GameRecord &ended)
+void ResultsView::markNewBest(const results::GameRecorder::NewBest &best)
 {
-    results::GameRecord game = ended;
-    if (!m_recorder) {
-        return game;
-    }
-    for (const results::GameRecorder::NewBest &best : m_recorder->record(game)) {
-        m_recordLabels[best.entry.player]->setToolTip(best.list == results::BestList::Speed
-                ? QStringLiteral("New best speed: %1 rpm. See Hight Score.").arg(best.entry.bestRpm)
-                : QStringLiteral("New best of Strength %1 s: %2 revolutions. See Hight Score.")
-                      .arg(int(best.list))
-                      .arg(std::llround(best.entry.revolutions)));
+    m_recordLabels[best.entry.player]->setToolTip(best.list == results::BestList::Speed
+            ? QStringLiteral("New best speed: %1 rpm. See Hight Score.").arg(best.entry.bestRpm)
+            : QStringLiteral("New best of Strength %1 s: %2 revolutions. See Hight Score.")
+                  .arg(int(best.list))
+                  .arg(std::llround(best.entry.revolutions)));
+}
+
+void ResultsView::recorded(const results::GameRecord &game)
+{
+    if (!m_store) {
+        return;
     }
     showNotice();
     if (m_score) {
         m_score->reload();
         m_score->selectGame(game.id);
     }
-    return game;
 }
 
 void ResultsView::showScores()

@@ -26,20 +26,18 @@ namespace main_window
 
 using widgets::TagLabel;
 
-/// What the main window shows of the results file: each ended game recorded (a new best marked
-/// on the record label's tooltip), the high-score window, and any notice about the file.
+/// What the main window shows of the results file: the recorder's new bests marked on the
+/// record labels' tooltips, each recorded game in the open high-score window, and any notice
+/// about the file.
 class ResultsView
 {
 public:
     /// `store` may be nullptr: nothing is recorded and the high-score window never opens.
     /// Games that waited and were written later, or news about the file, reach the user too.
-    ResultsView(results::ResultsStore *store, QWidget &window,
-        const rotavex::PerPlayer<TagLabel *> &recordLabels);
+    ResultsView(results::ResultsStore *store, const results::GameRecorder &recorder,
+        QWidget &window, const rotavex::PerPlayer<TagLabel *> &recordLabels);
     ~ResultsView();
 
-    /// Records the game and marks its new bests; the open high-score window shows it. Returns
-    /// the game as recorded, with its id (0 when there is no results file).
-    results::GameRecord record(const results::GameRecord &game);
     /// The results file the games go to; nullptr without one.
     results::ResultsStore *store() const { return m_store; }
     /// Opens the high-score window, or brings it up to date and to the front.
@@ -52,10 +50,12 @@ public:
     bool mayEnd();
 
 private:
+    void markNewBest(const results::GameRecorder::NewBest &best);
+    void recorded(const results::GameRecord &game);
+
     results::ResultsStore *m_store;
     QWidget &m_window;
     rotavex::PerPlayer<TagLabel *> m_recordLabels;
-    std::unique_ptr<results::GameRecorder> m_recorder;
     QPointer<frmScore> m_score;
 };
 

@@ -54,12 +54,14 @@ bool MayEndWithUnsavedResults(QWidget *parent, results::ResultsStore &store)
             return true;
         }
         if (exportGames && box.clickedButton() == exportGames) {
-            const QString path = QFileDialog::getSaveFileName(parent,
-                QStringLiteral("Export the unsaved games"), QStringLiteral("rotavex-unsaved.csv"),
-                QStringLiteral("CSV files (*.csv);;All files (*)"));
+            const QString path =
+                QFileDialog::getSaveFileName(parent, QStringLiteral("Export the unsaved games"),
+                    results::SuggestedExportPath(QStringLiteral("rotavex-unsaved.csv")),
+                    QStringLiteral("CSV files (*.csv);;All files (*)"));
             if (path.isEmpty()) {
                 continue;
             }
+            results::RememberExportFolder(path);
             const QList<results::GameRecord> games = store.pendingGames();
             QString why;
             if (results::WriteExport(

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "results/export_target.h"
 
+#include "settings/settings_store.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -179,6 +182,36 @@ bool WriteExport(const QString &target, const QString &resultsFile, const Export
         return writeStraight(target, write, error, open);
     }
     return writeReplacing(target, write, error);
+}
+
+namespace
+{
+
+    const QString kExportFolderKey = QStringLiteral("ExportFolder");
+
+} // namespace
+
+QString ExportFolder()
+{
+    const QString last = settings_store::ReadSetting(QLatin1String(settings_store::kApplication),
+        QLatin1String(settings_store::kSection), kExportFolderKey, QString());
+    if (!last.isEmpty() && QFileInfo(last).isDir()) {
+        return last;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString SuggestedExportPath(const QString &fileName)
+{
+    return QDir(ExportFolder()).filePath(fileName);
+}
+
+void RememberExportFolder(const QString &path)
+{
+    // Exports work on without the setting; the next one just starts elsewhere.
+    settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
+        QLatin1String(settings_store::kSection), kExportFolderKey, QFileInfo(path).absolutePath());
 }
 
 } // namespace results

@@ -29,4 +29,12 @@ bool WriteExport(const QString &target, const QString &resultsFile, const Export
 /// through links, whether or not it exists yet.
 bool IsResultsFile(const QString &target, const QString &resultsFile);
 
+/// Where every export's file dialog starts: the folder of the last export (`ExportFolder` in the
+/// settings) while it exists, else Documents, else the home folder.
+QString ExportFolder();
+/// `fileName` in ExportFolder(): what an export dialog suggests.
+QString SuggestedExportPath(const QString &fileName);
+/// Remembers the folder of the chosen `path` as the one the next export starts in.
+void RememberExportFolder(const QString &path);
+
 } // namespace results

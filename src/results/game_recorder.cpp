@@ -8,18 +8,30 @@ namespace results
 
 QList<GameRecorder::NewBest> GameRecorder::record(GameRecord &game)
 {
+    if (!m_store) {
+        return {};
+    }
     if (game.resumed && m_lastId > 0) {
-        m_store.removeGame(m_lastId);
+        m_store->removeGame(m_lastId);
     }
     QList<NewBest> bests;
-    for (const BestList list : m_store.addGame(game)) {
-        const QList<RankEntry> top = m_store.ranking(list, 1);
+    for (const BestList list : m_store->addGame(game)) {
+        const QList<RankEntry> top = m_store->ranking(list, 1);
         if (!top.isEmpty()) {
             bests.append({ list, top.first() });
         }
     }
     m_lastId = game.id;
     return bests;
+}
+
+void GameRecorder::take(const GameRecord &ended)
+{
+    GameRecord game = ended;
+    for (const NewBest &best : record(game)) {
+        Q_EMIT newBest(best);
+    }
+    Q_EMIT recorded(game);
 }
 
 } // namespace results

@@ -4,20 +4,24 @@
 #include "results/game_record.h"
 
 #include <QList>
+#include <QObject>
 
 namespace results
 {
 
 class ResultsStore;
 
-/// Records the games a session ends into a store. A record marked resumed takes the place of
-/// the one recorded before it (the same game, stopped), so the history holds the game once.
-class GameRecorder
+/// Records the games a session ends into a store and tells who listens: the record marks, the
+/// high-score window and the competition. A record marked resumed takes the place of the one
+/// recorded before it (the same game, stopped), so the history holds the game once.
+class GameRecorder : public QObject
 {
+    Q_OBJECT
 public:
-    /// `store` must outlive the recorder.
-    explicit GameRecorder(ResultsStore &store)
-        : m_store(store)
+    /// `store` must outlive the recorder; without one games are passed on unrecorded (id 0).
+    explicit GameRecorder(ResultsStore *store, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_store(store)
     {
     }
 
@@ -30,8 +34,17 @@ public:
     /// Records `game` (setting its id) and returns the lists it is the new best of.
     QList<NewBest> record(GameRecord &game);
 
+public Q_SLOTS:
+    /// A game ended: records it, then tells newBest() for each list it leads and recorded().
+    void take(const results::GameRecord &ended);
+
+Q_SIGNALS:
+    void newBest(const results::GameRecorder::NewBest &best);
+    /// The game as recorded, with its id (0 when there is no results file).
+    void recorded(const results::GameRecord &game);
+
 private:
-    ResultsStore &m_store;
+    ResultsStore *m_store;
     qint64 m_lastId = 0;
 };
 

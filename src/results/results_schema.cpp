@@ -105,6 +105,13 @@ namespace
         " PRIMARY KEY (competition_id, heat, attempt, device))",
     };
 
+    // Version 5: each competition's ranking rule (1 total, 2 mean per heat played, 3 best
+    // heat); the competitions from before keep total, the only rule there was.
+    const char *const kMigrationTo5[] = {
+        "ALTER TABLE competitions ADD COLUMN ranking INTEGER NOT NULL DEFAULT 1"
+        " CHECK (ranking IN (1, 2, 3))",
+    };
+
     // What a read of an older file needs, as the migrations would add it.
     const char *const kFirstSchemaViews[] = {
         "CREATE TEMP VIEW games AS SELECT *, CAST(ROUND((julianday(started_at) - 2440587.5) "
@@ -119,6 +126,10 @@ namespace
         "CASE WHEN g.mode = 1 THEN 0 WHEN g.complete = 1 AND g.preset_s IN (30, 60, 90) "
         "THEN g.preset_s END AS list FROM main.game_players p JOIN main.games g "
         "ON g.id = p.game_id",
+    };
+
+    const char *const kFourthSchemaViews[] = {
+        "CREATE TEMP VIEW competitions AS SELECT *, 1 AS ranking FROM main.competitions",
     };
 
     QStringList tableNames(QSqlDatabase &db, QSqlError &error)
@@ -279,7 +290,7 @@ std::optional<QSqlError> Migrate(QSqlDatabase &db, int version, QStringList &not
         return std::nullopt;
     };
     const std::span<const char *const> steps[] = { kSchemaV1, kMigrationTo2, kMigrationTo3,
-        kMigrationTo4 };
+        kMigrationTo4, kMigrationTo5 };
     for (int from = version; from < kVersion; ++from) {
         if (const auto error = step(steps[from], from + 1)) {
             return error;
@@ -295,6 +306,8 @@ std::optional<QSqlError> AddReadViews(QSqlDatabase &db, int version)
         views = kFirstSchemaViews;
     } else if (version == 2) {
         views = kSecondSchemaViews;
+    } else if (version == 4) {
+        views = kFourthSchemaViews;
     }
     QSqlQuery query(db);
     for (const char *view : views) {

@@ -12,7 +12,7 @@ namespace results::schema
 {
 
 /// The schema this build writes; older files are migrated step by step when opened.
-inline constexpr int kVersion = 4;
+inline constexpr int kVersion = 5;
 
 /// Why a file cannot be taken as a results file: an SQL error, or (notOurs) a database of
 /// another program or one that lost our tables.

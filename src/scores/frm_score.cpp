@@ -10,6 +10,7 @@
 #include "settings/settings_store.h"
 #include "shared/bgr_colour.h"
 #include "widgets/focus_ring.h"
+#include "widgets/remembered_place.h"
 
 #include <QChart>
 #include <QChartView>
@@ -21,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
@@ -28,7 +30,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStandardPaths>
+#include <QShortcut>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -74,17 +76,6 @@ void storeSetting(const char *key, const QString &value)
     // The board works on without the setting; the next export just starts elsewhere.
     settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
         QLatin1String(settings_store::kSection), QLatin1String(key), value);
-}
-
-// Where a file dialog starts: the folder of the last export while it exists, else Documents.
-QString exportFolder()
-{
-    const QString last = setting("ExportFolder");
-    if (!last.isEmpty() && QFileInfo(last).isDir()) {
-        return last;
-    }
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 QSize storedSize()
@@ -171,6 +162,10 @@ frmScore::frmScore(results::ResultsStore &store, QWidget *parent)
     reload();
     m_storedSize = storedSize();
     resize(m_storedSize);
+    new widgets::RememberedPlace(*this, QStringLiteral("ScorePlace"));
+    // A window to look something up in: Escape puts it away, as it does a dialog.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+        &QWidget::close);
 }
 
 frmScore::~frmScore()
@@ -519,11 +514,11 @@ void frmScore::showGame(const std::optional<results::GameRecord> &game)
 bool frmScore::writeCsvFile(
     const QString &suggestedName, const std::function<bool(QIODevice &, QString *)> &write)
 {
-    const QString path = m_chooseFile(this, QDir(exportFolder()).filePath(suggestedName));
+    const QString path = m_chooseFile(this, results::SuggestedExportPath(suggestedName));
     if (path.isEmpty()) {
         return false;
     }
-    storeSetting("ExportFolder", QFileInfo(path).absolutePath());
+    results::RememberExportFolder(path);
     QString error;
     if (!results::WriteExport(
             path, m_store.filePath(), write, &error, results::ExportOpen::NoWait)) {

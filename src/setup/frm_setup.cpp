@@ -5,8 +5,8 @@
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
-#include "setup/port_list.h"
 #include "settings/settings_store.h"
+#include "setup/port_list.h"
 #include "setup/setup_layout.h"
 #include "twips/twips_adapter.h"
 #include "widgets/focus_ring.h"
@@ -301,6 +301,13 @@ void frmSetup::RefreshPortControls()
         const bool open = m_links.isOpen(player);
         link_status::LinkStatus status = m_links.status(player);
         PlayerControls &c = m_players[player];
+        // A link that opens (a device that came back, say) greys its port list and Open; Qt
+        // would pass their focus on down the dialog, to another player's button. It stays with
+        // the player instead, in the name field, where a stray key does no harm.
+        const QWidget *focused = focusWidget();
+        if (open && (focused == c.cmdOpen || focused == c.cboPort)) {
+            c.txtName->setFocus(Qt::OtherFocusReason);
+        }
         c.cmdOpen->setEnabled(!open);
         // Close also ends a wait for a device that went away.
         c.cmdClose->setEnabled(open || link_status::IsWaiting(status.state));

@@ -4,6 +4,7 @@
 // redo, a late arrival, the spectators' display between heats, and a restart mid-evening.
 #include "competition/competition_host.h"
 #include "competition/frm_competition.h"
+#include "competition/heat_console.h"
 #include "competition/standings.h"
 #include "display/frm_display.h"
 #include "link/comm.h"
@@ -14,11 +15,13 @@
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 #include "virtual_port.h"
+#include "widgets/tag_label.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -98,11 +101,13 @@ public:
         return ticks;
     }
 
-    // Presses Start and plays the countdown out.
-    void playHeat()
+    // Starts the called heat from the console by keyboard (Space, or Enter) and plays the
+    // countdown out; the board's Start only shows the game.
+    void playHeat(Qt::Key key = Qt::Key_Space)
     {
         auto *start = control<QPushButton>(*m_window, QStringLiteral("CmdStart"));
-        start->click();
+        QCOMPARE(competition().focusWidget(), &competition().console());
+        QTest::keyClick(&competition().console(), key);
         QVERIFY(start->isChecked());
         // While the heat plays, the spectators see the game itself.
         if (const frmDisplay *display = m_window->display()) {
@@ -311,10 +316,20 @@ void tst_CompetitionEvening::threeRoundsOfNine()
         QVERIFY(display);
         QVERIFY(displayShows(*display, QStringLiteral("heatTitle"), QStringLiteral("Heat 1 of 9")));
 
-        // Round 1, played as three ordinary games; in the second heat device 2's link is
-        // closed at the start, so its player is absent.
+        // The Competition window opens beside the board, not over it.
+        QVERIFY(!window.frameGeometry().intersects(evening.main().frameGeometry()));
+        auto *next = control<QPushButton>(window, QStringLiteral("cmdNextHeat"));
+
+        // Round 1, played as three ordinary games from the console, by keyboard after the first
+        // click; in the second heat device 2's link is closed at the start, so its player is
+        // absent.
         for (int heat = 0; heat < 3; ++heat) {
-            control<QPushButton>(window, QStringLiteral("cmdNextHeat"))->click();
+            if (heat == 0) {
+                next->click();
+            } else {
+                QCOMPARE(window.focusWidget(), next);
+                QTest::keyClick(next, Qt::Key_Space);
+            }
             const Heat &called = window.current()->heats[heat];
             QStringList expected;
             for (const PlayerId id : called.seats) {
@@ -331,8 +346,32 @@ void tst_CompetitionEvening::threeRoundsOfNine()
                 absentPlayer = expected[missing - 1];
                 evening.main().links().close(missing);
             }
-            evening.playHeat();
+            const auto emptySeat =
+                PlayerSlot(std::find(called.seats.begin(), called.seats.end(), kNoPlayer)
+                    - called.seats.begin() + 1);
+            // The console names the heat's players by device, bold while the link is open.
+            for (PlayerSlot p = 1; p <= 4; ++p) {
+                const auto *seat =
+                    control<QLabel>(window, QStringLiteral("lblConsoleSeat%1").arg(p));
+                QVERIFY(seat->text().endsWith(expected[p - 1].isEmpty() ? "–" : expected[p - 1]));
+                QCOMPARE(seat->font().bold(), evening.main().links().isOpen(p));
+            }
+            evening.playHeat(heat == 2 ? Qt::Key_Enter : Qt::Key_Space);
             ++gamesPlayed;
+            if (heat == 0) {
+                // Three players on four open links: the empty seat's device spins fastest
+                // (12000 rpm) yet shows, leads and records nothing.
+                QCOMPARE(control<widgets::TagLabel>(
+                             evening.main(), QStringLiteral("lblRPM%1").arg(emptySeat))
+                             ->text(),
+                    QString(QChar(0x2014)));
+                const auto game = store.game(CountedAttempt(*window.current(), 0)->gameId);
+                QVERIFY(game);
+                QCOMPARE(game->players.size(), 3);
+                for (const results::PlayerResult &player : game->players) {
+                    QVERIFY(player.player != emptySeat && !player.name.isEmpty());
+                }
+            }
             if (heat == 1) {
                 QCOMPARE(evening.main().links().open(missing, missing), std::nullopt);
             }
@@ -343,6 +382,8 @@ void tst_CompetitionEvening::threeRoundsOfNine()
         }
         // Redo the last heat of the round; its first result stays in the history.
         control<QPushButton>(window, QStringLiteral("cmdRedoHeat"))->click();
+        QCOMPARE(control<QLabel>(window, QStringLiteral("lblConsoleHeat"))->text(),
+            QStringLiteral("Heat 3 of 9 again: press Start"));
         evening.playHeat();
         ++gamesPlayed;
         QCOMPARE(window.current()->attempts.size(), 4);

@@ -3,6 +3,7 @@
 #include "display/frm_display.h"
 
 #include <QFontMetrics>
+#include <QSet>
 #include <QTest>
 
 using namespace competition;
@@ -10,16 +11,22 @@ using namespace competition;
 namespace
 {
 
-BoardShown evening(int players, bool called)
+enum class Moment { HeatCalled, BetweenHeats, Final };
+
+BoardShown evening(int players, Moment moment)
 {
     BoardShown shown;
     shown.competition = QStringLiteral("Friday night at the Rotavex club, autumn cup");
-    shown.title = QStringLiteral("Heat 13 of 24");
-    if (called) {
+    shown.title = moment == Moment::Final ? QStringLiteral("Final standings")
+                                          : QStringLiteral("Heat 13 of 24");
+    shown.rankedBy = QStringLiteral("mean revolutions per heat played");
+    if (moment == Moment::HeatCalled) {
         shown.seats = { QStringLiteral("<b>Maximilian-Alexander Wolkenstein</b>"),
             QStringLiteral("Bob"), QString(), QStringLiteral("Zoë") };
     }
-    shown.onDeck = QStringLiteral("Next: Ann, Cem, Dai, Eve");
+    if (moment != Moment::Final) {
+        shown.onDeck = QStringLiteral("Next: Ann, Cem, Dai, Eve");
+    }
     for (int i = 0; i < players; ++i) {
         Standing line;
         line.player = i + 1;
@@ -50,14 +57,15 @@ void tst_CompetitionScene::legibleFromAcrossTheRoom_data()
 {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("players");
-    QTest::addColumn<bool>("called");
+    QTest::addColumn<Moment>("moment");
+    const std::pair<Moment, const char *> moments[] = { { Moment::HeatCalled, "heat called" },
+        { Moment::BetweenHeats, "between heats" }, { Moment::Final, "final standings" } };
     for (const QSize size :
         { QSize(1920, 1080), QSize(1280, 720), QSize(1024, 768), QSize(640, 360) }) {
         for (const int players : { 3, 9, 40 }) {
-            for (const bool called : { true, false }) {
-                QTest::addRow("%dx%d, %d players, %s", size.width(), size.height(), players,
-                    called ? "heat called" : "between heats")
-                    << size << players << called;
+            for (const auto &[moment, name] : moments) {
+                QTest::addRow("%dx%d, %d players, %s", size.width(), size.height(), players, name)
+                    << size << players << moment;
             }
         }
     }
@@ -67,52 +75,71 @@ void tst_CompetitionScene::legibleFromAcrossTheRoom()
 {
     QFETCH(QSize, size);
     QFETCH(int, players);
-    QFETCH(bool, called);
+    QFETCH(Moment, moment);
     frmDisplay display;
     display.resize(size);
-    display.showCompetition(evening(players, called));
+    display.showBetweenHeats(BetweenHeats(evening(players, moment)));
     QCOMPARE(display.size(), size);
-    const std::vector<frmDisplay::DrawnText> texts = display.drawnTexts();
     const QRect window(QPoint(0, 0), size);
-    int rows = 0;
-    int more = 0;
-    bool seatsShown = false;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        const frmDisplay::DrawnText &drawn = texts[i];
-        const scoreboard::TextItem &item = drawn.item;
-        const QString id = item.id;
-        QVERIFY2(window.contains(item.area), qPrintable(id));
-        for (std::size_t j = i + 1; j < texts.size(); ++j) {
-            QVERIFY2(!item.area.intersects(texts[j].item.area),
-                qPrintable(id + QStringLiteral(" overlaps ") + texts[j].item.id));
+    QSet<QString> seen;
+    int pages = 1;
+    for (int page = 1; page <= pages; ++page, display.turnPage()) {
+        const std::vector<frmDisplay::DrawnText> texts = display.drawnTexts();
+        QSet<QString> names;
+        bool seatsShown = false;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const frmDisplay::DrawnText &drawn = texts[i];
+            const scoreboard::TextItem &item = drawn.item;
+            const QString id = item.id;
+            QVERIFY2(window.contains(item.area), qPrintable(id));
+            for (std::size_t j = i + 1; j < texts.size(); ++j) {
+                QVERIFY2(!item.area.intersects(texts[j].item.area),
+                    qPrintable(id + QStringLiteral(" overlaps ") + texts[j].item.id));
+            }
+            QVERIFY2(
+                scoreboard::ContrastRatio(item.colour, item.background) >= 7.0, qPrintable(id));
+            const QFontMetrics metrics(drawn.font);
+            QVERIFY2(metrics.horizontalAdvance(drawn.text) <= item.area.width(), qPrintable(id));
+            QVERIFY2(metrics.height() <= item.area.height(), qPrintable(id));
+            if (id == QLatin1String("heatTitle") && moment != Moment::Final) {
+                // The heat number reads across a room: digits at least a twelfth of the height.
+                const int digits = metrics.tightBoundingRect(QStringLiteral("0123456789")).height();
+                QVERIFY2(digits * 12 >= size.height(), qPrintable(QString::number(digits)));
+            }
+            if (id.startsWith(QLatin1String("name"))) {
+                names.insert(id);
+                // A standings line is at least a thirtieth of the height: readable from the back.
+                QVERIFY2(drawn.font.pixelSize() * 30 >= size.height(),
+                    qPrintable(id + QString::number(drawn.font.pixelSize())));
+            }
+            if (id == QLatin1String("name2") || id == QLatin1String("seatName1")) {
+                QVERIFY2(drawn.text.startsWith(QStringLiteral("<b>")), qPrintable(drawn.text));
+            }
+            if (id == QLatin1String("page")) {
+                QCOMPARE(item.text.section(QLatin1Char(' '), 1, 1).toInt(), page);
+                pages = item.text.section(QLatin1Char(' '), 3, 3).toInt();
+            }
+            if (id == QLatin1String("head_rule")) {
+                QVERIFY(item.text.endsWith(QStringLiteral("mean revolutions per heat played")));
+            }
+            seatsShown = seatsShown || id.startsWith(QLatin1String("seatName"));
         }
-        QVERIFY2(scoreboard::ContrastRatio(item.colour, item.background) >= 7.0, qPrintable(id));
-        const QFontMetrics metrics(drawn.font);
-        QVERIFY2(metrics.horizontalAdvance(drawn.text) <= item.area.width(), qPrintable(id));
-        QVERIFY2(metrics.height() <= item.area.height(), qPrintable(id));
-        if (id == QLatin1String("heatTitle")) {
-            // The heat number reads across a room: digits at least a twelfth of the height.
-            const int digits = metrics.tightBoundingRect(QStringLiteral("0123456789")).height();
-            QVERIFY2(digits * 12 >= size.height(), qPrintable(QString::number(digits)));
+        QCOMPARE(seatsShown, moment == Moment::HeatCalled);
+        if (page == 1) {
+            QVERIFY2(
+                names.size() >= std::min(players, 5), qPrintable(QString::number(names.size())));
         }
-        if (id.startsWith(QLatin1String("name"))) {
-            ++rows;
-            // A standings line is at least a thirtieth of the height: readable from the back.
-            QVERIFY2(drawn.font.pixelSize() * 30 >= size.height(),
-                qPrintable(id + QString::number(drawn.font.pixelSize())));
+        // The leaders are on every page.
+        for (int leader = 1; leader <= std::min(players, 3); ++leader) {
+            QVERIFY(names.contains(QStringLiteral("name%1").arg(leader)));
         }
-        if (id == QLatin1String("name2") || id == QLatin1String("seatName1")) {
-            QVERIFY2(drawn.text.startsWith(QStringLiteral("<b>")), qPrintable(drawn.text));
-        }
-        if (id == QLatin1String("more")) {
-            more = item.text.section(QLatin1Char(' '), 2, 2).toInt();
-        }
-        seatsShown = seatsShown || id.startsWith(QLatin1String("seatName"));
+        seen.unite(names);
     }
-    QCOMPARE(seatsShown, called);
-    // Every player is either on a line or counted in the last one.
-    QCOMPARE(rows + more, players);
-    QVERIFY(rows >= std::min(players, 5));
+    // Every player is on a page.
+    QCOMPARE(seen.size(), players);
+    if (size == QSize(1920, 1080)) {
+        QVERIFY(pages <= 3);
+    }
 }
 
 QTEST_MAIN(tst_CompetitionScene)

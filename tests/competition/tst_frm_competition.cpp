@@ -5,10 +5,12 @@
 #include "competition/competition_store.h"
 #include "competition/heat_text.h"
 #include "results/results_store.h"
+#include "support/pty_pair.h"
 #include "support/widget_lookup.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -86,6 +88,7 @@ private Q_SLOTS:
 private:
     frmCompetition *create(const QString &roster, int rounds);
 
+    std::unique_ptr<TempSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<results::ResultsStore> m_games;
     std::unique_ptr<CompetitionStore> m_store;
@@ -93,6 +96,7 @@ private:
 
 void tst_frmCompetition::init()
 {
+    m_settings = std::make_unique<TempSettings>();
     m_dir = std::make_unique<QTemporaryDir>();
     m_games = std::make_unique<results::ResultsStore>(m_dir->path());
     m_store = std::make_unique<CompetitionStore>(m_games.get());
@@ -103,6 +107,7 @@ void tst_frmCompetition::cleanup()
     m_store.reset();
     m_games.reset();
     m_dir.reset();
+    m_settings.reset();
 }
 
 frmCompetition *tst_frmCompetition::create(const QString &roster, int rounds)
@@ -218,11 +223,15 @@ void tst_frmCompetition::anEveningInTheWindow()
     QVERIFY(nextHeat.contains(in));
     QVERIFY(!nextHeat.contains(out));
 
-    // Export both files where the user chose.
-    window->setFileChooser(
-        [this](QWidget *, const QString &suggested) { return m_dir->filePath(suggested); });
+    // Export both files where the user chose; the second dialog starts where the first ended.
+    QStringList suggested;
+    window->setFileChooser([&](QWidget *, const QString &path) {
+        suggested << path;
+        return m_dir->filePath(QFileInfo(path).fileName());
+    });
     QVERIFY(window->exportStandings());
     QVERIFY(window->exportHeats());
+    QCOMPARE(suggested.last(), m_dir->filePath(QStringLiteral("rotavex-heats.csv")));
     QVERIFY(fileText(m_dir->filePath(QStringLiteral("rotavex-standings.csv")))
                 .startsWith(QLatin1String(kStandingsCsvHeader)));
     QVERIFY(fileText(m_dir->filePath(QStringLiteral("rotavex-heats.csv")))

@@ -83,6 +83,8 @@ class tst_Standings : public QObject
 private Q_SLOTS:
     void standings_data();
     void standings();
+    void rankingRules_data();
+    void rankingRules();
     void scoreText_data();
     void scoreText();
 };
@@ -156,6 +158,61 @@ void tst_Standings::standings()
     QFETCH(QStringList, expected);
     const Competition c = build(PlayMode(scoring), players, retired, heats, attempts);
     QCOMPARE(describe(Standings(c)), expected);
+}
+
+void tst_Standings::rankingRules_data()
+{
+    QTest::addColumn<int>("scoring");
+    QTest::addColumn<int>("rule");
+    QTest::addColumn<QStringList>("heats");
+    QTest::addColumn<QStringList>("attempts");
+    QTest::addColumn<QStringList>("expected");
+    const int strength = int(PlayMode::Strength);
+    const int mean = int(RankingRule::Mean);
+    const int best = int(RankingRule::Best);
+    const QStringList twoRounds { "1:Ann,Bob", "2:Late,Ann,Bob" };
+
+    QTest::newRow("mean: a late arrival level with two full rounds shares the lead")
+        << strength << mean << twoRounds
+        << QStringList { "1:Ann=100,Bob=200", "2:Late=150,Ann=100,Bob=100" }
+        << QStringList { "1 Bob 150 2 0", "1 Late 150 1 1", "3 Ann 100 2 0" };
+    QTest::newRow("mean: a missed heat is not a zero")
+        << strength << mean << twoRounds
+        << QStringList { "1:Ann=300,Bob=200", "2:Late=absent,Ann=absent,Bob=200" }
+        << QStringList { "1 Ann 300 1 1", "2 Bob 200 2 0", "- Late 0 0 2" };
+    QTest::newRow("mean: compared in whole revolutions, as shown")
+        << strength << mean << twoRounds
+        << QStringList { "1:Ann=100,Bob=100.6", "2:Late=100.6,Ann=101,Bob=100.6" }
+        << QStringList { "1 Ann 101 2 0", "1 Bob 101 2 0", "1 Late 101 1 1" };
+    QTest::newRow("mean: a redone heat counts once, with its latest playing")
+        << strength << mean << twoRounds
+        << QStringList { "1:Ann=900,Bob=100", "1:Ann=90,Bob=110", "2:Late=100,Ann=110,Bob=100" }
+        << QStringList { "1 Bob 105 2 0", "2 Ann 100 2 0", "2 Late 100 1 1" };
+    QTest::newRow("best heat: a redo replaces the earlier best")
+        << strength << best << twoRounds
+        << QStringList { "1:Ann=500,Bob=100", "1:Ann=90,Bob=110", "2:Late=120,Ann=100,Bob=40" }
+        << QStringList { "1 Late 120 1 1", "2 Bob 110 2 0", "3 Ann 100 2 0" };
+    QTest::newRow("speed, mean of the heats' best rpm")
+        << int(PlayMode::Speed) << mean << twoRounds
+        << QStringList { "1:Ann=7000,Bob=9000", "2:Late=8000,Ann=9000,Bob=6000" }
+        << QStringList { "1 Ann 8000 2 0", "1 Late 8000 1 1", "3 Bob 7500 2 0" };
+}
+
+void tst_Standings::rankingRules()
+{
+    QFETCH(int, scoring);
+    QFETCH(int, rule);
+    QFETCH(QStringList, heats);
+    QFETCH(QStringList, attempts);
+    QFETCH(QStringList, expected);
+    const QStringList players { "Ann", "Bob", "Late" };
+    Competition c = build(PlayMode(scoring), players, {}, heats, {});
+    QVERIFY(SetRankingRule(c, RankingRule(rule)));
+    c.attempts = build(PlayMode(scoring), players, {}, heats, attempts).attempts;
+    QCOMPARE(describe(Standings(c)), expected);
+    // Once a heat is played the rule stays.
+    QVERIFY(!SetRankingRule(c, RankingRule::Total));
+    QCOMPARE(c.settings.ranking, RankingRule(rule));
 }
 
 void tst_Standings::scoreText_data()

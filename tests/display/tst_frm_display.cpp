@@ -19,11 +19,13 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <array>
 #include <memory>
+#include <numeric>
 
 using rotavex::PlayerSlot;
 using scoreboard::PlayMode;
@@ -209,6 +211,7 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     for (PlayerSlot p = 1; p <= 3; ++p) {
         w.session().setLink(p, true, p);
     }
+    QSignalSpy ended(&w.session(), &game::GameSession::ended);
     startGame(w, mode);
     QCOMPARE(display.shown().mode, mode == 0 ? PlayMode::Speed : PlayMode::Strength);
     compareWithBoard(w, display, false);
@@ -233,10 +236,14 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     QVERIFY(!control<QPushButton>(w, "CmdStart")->isChecked());
     QVERIFY(display.shown().ranking);
     QStringList order;
+    QCOMPARE(ended.size(), 1);
+    const auto game = ended.first().first().value<results::GameRecord>();
     for (const scoreboard::Place &entry : *display.shown().ranking) {
         order << QStringLiteral("%1:%2").arg(entry.player).arg(entry.rank);
-        QCOMPARE(double(entry.meanRpm),
-            control<main_window::SpeedBar>(w, named("pbar", entry.player))->value());
+        // The mean of the speeds the game recorded for the player, second by second.
+        const QList<qint32> &samples = game.players[entry.player - 1].samples;
+        QCOMPARE(
+            entry.meanRpm, std::accumulate(samples.begin(), samples.end(), 0LL) / samples.size());
         QCOMPARE(QString::number(entry.bestRpm),
             control<widgets::TagLabel>(w, named("lblHI", entry.player))->tag());
     }

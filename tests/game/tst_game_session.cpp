@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "display/scoreboard.h"
 #include "game/game_session.h"
 #include "main_window/board_text.h"
 
@@ -78,6 +79,8 @@ private Q_SLOTS:
     void participants_data();
     void participants();
     void staleSamplesGoThroughTheFilterAgain();
+    void seats_data();
+    void seats();
 };
 
 void tst_GameSession::initTestCase()
@@ -327,6 +330,54 @@ void tst_GameSession::staleSamplesGoThroughTheFilterAgain()
     g.feed({ 5000, 3000, 3000, 3000 });
     g.session.refreshTick(g.latest);
     QCOMPARE(g.shown().players[1].rpm, 5000);
+}
+
+void tst_GameSession::seats_data()
+{
+    QTest::addColumn<QList<bool>>("seated");
+    QTest::addColumn<QList<bool>>("open");
+    QTest::addColumn<QList<int>>("recorded");
+    QTest::addColumn<qint32>("top");
+    // Device 4 spins fastest (9000 rpm) on every row.
+    QTest::newRow("all seated") << QList<bool> { true, true, true, true }
+                                << QList<bool> { true, true, true, true }
+                                << QList<int> { 1, 2, 3, 4 } << 9000;
+    QTest::newRow("empty seat on an open link")
+        << QList<bool> { true, true, true, false } << QList<bool> { true, true, true, true }
+        << QList<int> { 1, 2, 3 } << 7000;
+    QTest::newRow("absent player beside an empty seat")
+        << QList<bool> { true, false, true, true } << QList<bool> { true, true, false, true }
+        << QList<int> { 1, 4 } << 9000;
+}
+
+// An empty seat scores, shows, leads and records nothing, whatever its link streams.
+void tst_GameSession::seats()
+{
+    QFETCH(QList<bool>, seated);
+    QFETCH(QList<bool>, open);
+    QFETCH(QList<int>, recorded);
+    QFETCH(qint32, top);
+    Game g;
+    game::Seats seats;
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        seats[p] = seated[p - 1];
+        g.session.setLink(p, open[p - 1], p);
+    }
+    g.session.start(PlayMode::Strength, QDateTime(), seats);
+    for (int second = 0; second < 4; ++second) {
+        g.strengthSecond({ 5000, 6000, 7000, 9000 });
+    }
+    const scoreboard::Shown shown = scoreboard::ShownFrom(g.shown());
+    const rotavex::PerPlayer<bool> leaders = scoreboard::LeadersShown(shown);
+    QCOMPARE(g.shown().topRpm, top);
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        QCOMPARE(g.shown().players[p].seated, seated[p - 1]);
+        QCOMPARE(g.shown().players[p].participating, recorded.contains(p));
+        QCOMPARE(g.speedCaption(p) == QString(QChar(0x2014)), !seated[p - 1]);
+        QCOMPARE(leaders[p], p == (top == 9000 ? 4 : 3));
+    }
+    g.session.stop();
+    QCOMPARE(playersOf(g.records.first()), recorded);
 }
 
 QTEST_GUILESS_MAIN(tst_GameSession)

@@ -6,8 +6,8 @@
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
 #include "main_window/speed_bar.h"
-#include "setup/frm_setup.h"
 #include "settings/settings_store.h"
+#include "setup/frm_setup.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
@@ -358,34 +358,6 @@ private Q_SLOTS:
         QCOMPARE(control<TagLabel>(w, "lblHI1")->text(), QStringLiteral("6000 rpm max"));
     }
 
-    void strengthRestart_data()
-    {
-        QTest::addColumn<int>("ticksBeforeStop");
-        QTest::addColumn<double>("shownAfterRestart");
-        QTest::newRow("after run-out reloads the preset") << 30 << 30.0;
-        QTest::newRow("stopped with seconds left goes on from them") << 5 << 25.0;
-    }
-    void strengthRestart()
-    {
-        QFETCH(int, ticksBeforeStop);
-        QFETCH(double, shownAfterRestart);
-        frmMain w;
-        control<QPushButton>(w, "cmdStr")->click();
-        startGame(w, 1);
-        for (int i = 0; i < ticksBeforeStop; ++i) {
-            w.tmrStrenght_Timer();
-        }
-        if (cmdStart(w)->isChecked()) {
-            cmdStart(w)->click();
-        }
-        cmdStart(w)->click();
-        QCOMPARE(curTimer(w)->number(), shownAfterRestart);
-        QVERIFY(timer(w, "tmrStrenght")->isActive());
-        w.tmrStrenght_Timer();
-        QCOMPARE(curTimer(w)->number(), shownAfterRestart - 1);
-        QVERIFY(cmdStart(w)->isChecked());
-    }
-
     void presetCycling_data()
     {
         QTest::addColumn<int>("clicks");
@@ -542,7 +514,6 @@ private Q_SLOTS:
         auto *bar = control<SpeedBar>(w, "pbar3");
         bar->setFillColour(bgr);
         QCOMPARE(bar->fillColour(), colour);
-        QCOMPARE(bar->fillColourBgr(), bgr);
         // The bar paints its value in that colour from its left edge.
         bar->setValue(20000);
         bar->resize(100, 20);

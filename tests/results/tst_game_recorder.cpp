@@ -59,7 +59,7 @@ void tst_GameRecorder::resumedGameTakesThePlaceOfItsStop()
     QFETCH(QList<int>, history);
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    GameRecorder recorder(store);
+    GameRecorder recorder(&store);
     for (const int t : ticks) {
         GameRecord game = strengthGame(std::abs(t), t == 30, t < 0);
         recorder.record(game);

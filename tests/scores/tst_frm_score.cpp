@@ -607,6 +607,9 @@ void tst_frmScore::keyboardAndAssistiveTechnology()
         best->tableInterface()->cellAt(0, 1)->text(QAccessible::Name), QStringLiteral("Alexandra"));
     QCOMPARE(
         best->tableInterface()->cellAt(0, 2)->text(QAccessible::Name), QLocale().toString(3000));
+    // Escape from a list puts the window away, as it would a dialog.
+    QTest::keyClick(games, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
 }
 
 void tst_frmScore::manyGamesArriveByPages()

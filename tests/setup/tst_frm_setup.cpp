@@ -4,8 +4,8 @@
 #include "main_window/frm_main.h"
 #include "main_window/led_display.h"
 #include "main_window/speed_bar.h"
-#include "setup/frm_setup.h"
 #include "settings/settings_store.h"
+#include "setup/frm_setup.h"
 #include "support/keyboard_walk.h"
 #include "support/pty_pair.h"
 
@@ -554,12 +554,20 @@ void tst_frm_setup::lostLinkOffersOpenAgain()
     bool lossSeen = false;
     QString lostLine;
     QString closedLine;
+    bool returned = false;
+    QString focusAfterReturn;
     runSetup([&](frmSetup *dialog) {
         beforeLoss = portControls(dialog, 3);
         com3->vanish();
         lossSeen = QTest::qWaitFor([this] { return !m_links->isOpen(3); }, 5000);
         afterLoss = portControls(dialog, 3);
         lostLine = frameLine(dialog, 3);
+        // It comes back while the user is at its port list, which greys again: the focus
+        // stays with the player instead of moving on to another player's button.
+        dialog->findChild<QComboBox *>(QStringLiteral("cboPort3"))->setFocus();
+        const auto back = device(3);
+        returned = back && QTest::qWaitFor([this] { return m_links->isOpen(3); }, 10000);
+        focusAfterReturn = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
         cmdClose(dialog, 3)->click();
         afterClose = portControls(dialog, 3);
         closedLine = frameLine(dialog, 3);
@@ -573,6 +581,8 @@ void tst_frm_setup::lostLinkOffersOpenAgain()
     QVERIFY2(lostLine.endsWith(
                  QStringLiteral(": the device disconnected. Reconnecting when it returns.")),
         qPrintable(lostLine));
+    QVERIFY(returned);
+    QCOMPARE(focusAfterReturn, QStringLiteral("txtName3"));
     QCOMPARE(afterClose, kLinkClosed);
     QCOMPARE(closedLine, QStringLiteral("COM3 closed"));
     QCOMPARE(m_links->status(3).state, link_status::LinkState::Closed);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "competition/competition_scene.h"
 #include "web/feed_json.h"
 #include "web/web_settings.h"
 
@@ -70,10 +71,10 @@ void tst_FeedJson::format_data()
     QTest::newRow("between heats: the competition, the game's values stay")
         << PlayMode::Strength << Reading::Strength << false << true << true
         << QStringList { "competition/title=\"Heat 2 of 3\"", "competition/seats/1=\"\"",
-               "competition/next=\"Next: Di, Ed\"",
-               "competition/standings/0/scoreText=\"1,234 rev\"",
-               "competition/standings/0/name=\"Ann\"", "competition/scoring=\"strength\"",
-               "players/0/live=313" };
+               "competition/seats/2=\"Bo\"", "competition/next=\"Next: Di, Ed\"",
+               "competition/name=\"Friday cup\"", "competition/standings/0/name=\"Ann\"",
+               "competition/standings/0/rank=\"1\"", "competition/standings/1/name=\"Bo\"",
+               "competition/standings/1/rank=\"\"", "players/0/live=313" };
     QTest::newRow("a heat's game running: the game, not the competition")
         << PlayMode::Strength << Reading::Strength << true << false << true
         << QStringList { "competition=null", "running=true" };
@@ -109,17 +110,17 @@ void tst_FeedJson::format()
     }
     snapshot.players[1].barColour = 0x000000FF; // red in the low byte
     snapshot.players[2].rpm = 7600;
-    std::optional<competition::BoardShown> shown;
+    // Between heats, the display's own picture of a competition: the feed reads its texts.
+    scoreboard::SceneSource betweenHeats;
     if (board) {
-        competition::Standing ann;
-        ann.name = QStringLiteral("Ann");
-        ann.rank = 1;
-        ann.score = 1234;
-        shown = competition::BoardShown { QStringLiteral("Friday cup"),
-            QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo" }, QStringLiteral("Next: Di, Ed"),
-            rotavex::PlayMode::Strength, { ann } };
+        competition::Standing ann { competition::kNoPlayer, QStringLiteral("Ann"), 1, 1234, 1 };
+        competition::Standing bo { competition::kNoPlayer, QStringLiteral("Bo"), 0, 0, 0 };
+        betweenHeats = competition::BetweenHeats(competition::BoardShown {
+            QStringLiteral("Friday cup"), QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo", "Di" },
+            QStringLiteral("Next: Di, Ed"), rotavex::PlayMode::Strength, { ann, bo } });
     }
-    const QJsonObject feed = QJsonDocument::fromJson(web::FeedJson(snapshot, shown)).object();
+    const QJsonObject feed =
+        QJsonDocument::fromJson(web::FeedJson(snapshot, betweenHeats)).object();
     for (const QString &check : expected) {
         const QString path = check.section(QLatin1Char('='), 0, 0);
         const QJsonValue want =

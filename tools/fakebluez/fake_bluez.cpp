@@ -71,6 +71,16 @@ QString FakeBluez::Device::path() const
 
 QVariantMap FakeBluez::Device::properties(const QString &adapterPath) const
 {
+    if (nearby) {
+        // What the service knows of a device it has only seen advertising.
+        return {
+            { QStringLiteral("Address"), address },
+            { QStringLiteral("Alias"), name },
+            { QStringLiteral("Adapter"), QVariant::fromValue(QDBusObjectPath(adapterPath)) },
+            { QStringLiteral("Paired"), false },
+            { QStringLiteral("RSSI"), rssi },
+        };
+    }
     return {
         { QStringLiteral("Address"), address },
         { QStringLiteral("AddressType"), QStringLiteral("public") },
@@ -134,6 +144,7 @@ FakeBluez::FakeBluez(QDBusConnection bus, Options options, QObject *parent)
         device.name = QStringLiteral("NEARBY-%1").arg(number);
         device.paired = false;
         device.serial = false;
+        device.nearby = true;
         addDevice(device);
     }
     // A program that leaves the bus (ended, crashed) leaves no profile behind, as with the

@@ -75,6 +75,7 @@ private:
         bool serial = true;
         bool present = true;
         bool inRange = true;
+        bool nearby = false; ///< only seen advertising
         int fd = -1; ///< our end of the open connection; -1 when none
         devsim::FramePacer pacer;
         quint64 framesSent = 0;

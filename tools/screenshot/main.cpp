@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
-//                              [--setup] [--open-failed] [--competition] [--web] [--phone]
+//                              [--setup] [--open-failed] [--competition [--players N]]
+//                              [--console] [--web] [--phone]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
 // read from or written to the user's settings. With --web the web scoreboard serves the game on
@@ -112,8 +113,14 @@ int main(int argc, char *argv[])
                        "(1920x1080 unless sized); with --display, the display with the address"));
     const QCommandLineOption phone(
         QStringLiteral("phone"), QStringLiteral("with --web: a portrait phone, 390x844"));
+    const QCommandLineOption players(QStringLiteral("players"),
+        QStringLiteral("with --competition or --console: the roster's size (ten by default)"),
+        QStringLiteral("N"), QStringLiteral("10"));
+    const QCommandLineOption console(QStringLiteral("console"),
+        QStringLiteral("as --competition, but picture the Competition window with its heat "
+                       "console"));
     parser.addOptions({ ticks, strength, board, width, height, display, scores, setup, openFailed,
-        competition, webPage, phone });
+        competition, players, console, webPage, phone });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -138,7 +145,8 @@ int main(int argc, char *argv[])
     QTemporaryDir resultsDir;
     results::ResultsStore results(resultsDir.path());
     frmMain window(nullptr, &results);
-    if (!parser.isSet(display) && !parser.isSet(competition) && !parser.isSet(webPage)
+    const bool organising = parser.isSet(competition) || parser.isSet(console);
+    if (!parser.isSet(display) && !organising && !parser.isSet(webPage)
         && (parser.isSet(width) || parser.isSet(height))) {
         window.resize(
             parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
@@ -225,7 +233,7 @@ int main(int argc, char *argv[])
         QTextStream(stdout) << output << '\n';
         return 0;
     }
-    if (parser.isSet(competition)) {
+    if (organising) {
         QString error;
         auto third = VirtualPort::create(3, port_names::VirtualPortDir(), &error);
         if (!third || window.links().open(3, 3)) {
@@ -239,18 +247,24 @@ int main(int argc, char *argv[])
             ->setText(QStringLiteral("Friday cup"));
         organiser->findChild<QComboBox *>(QStringLiteral("cboSeconds"))->setCurrentIndex(0);
         organiser->findChild<QSpinBox *>(QStringLiteral("spnRounds"))->setValue(3);
+        QStringList roster { "Anna", "Ben", "Chloé", "David", "Emre", "Fatima", "Greta", "Hiroshi",
+            "Ingrid", "Jonas" };
+        for (int n = int(roster.size()); n < parser.value(players).toInt(); ++n) {
+            roster.append(QStringLiteral("Player %1").arg(n + 1));
+        }
+        roster = roster.mid(0, std::max(1, parser.value(players).toInt()));
         organiser->findChild<QPlainTextEdit *>(QStringLiteral("txtRoster"))
-            ->setPlainText(QStringLiteral("Anna\nBen\nChloé\nDavid\nEmre\nFatima\nGreta\n"
-                                          "Hiroshi\nIngrid\nJonas"));
+            ->setPlainText(roster.join(u'\n'));
         organiser->createCompetition();
-        // Round 1: every player at a form of their own.
-        for (int heat = 0; heat < 3; ++heat) {
+        // Round 1 from the heat console, every player at a form of their own.
+        auto *startHeat = organiser->findChild<QPushButton *>(QStringLiteral("cmdStartHeat"));
+        for (std::optional<int> heat = competition::NextHeat(*organiser->current());
+             heat && organiser->current()->heats[*heat].round == 1;
+             heat = competition::NextHeat(*organiser->current())) {
             organiser->callNextHeat();
-            const competition::Heat seats = organiser->current()->heats[heat];
-            click("CmdStart");
-            for (int tick = 0; tick < 40
-                 && window.findChild<QAbstractButton *>(QStringLiteral("CmdStart"))->isChecked();
-                 ++tick) {
+            const competition::Heat seats = organiser->current()->heats[*heat];
+            startHeat->click();
+            for (int tick = 0; tick < 40 && window.session().snapshot().running; ++tick) {
                 for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
                     const int id = seats.seats[std::size_t(n - 1)];
                     const double form = 0.7 + 0.05 * ((id * 7) % 9);
@@ -264,12 +278,15 @@ int main(int argc, char *argv[])
         if (parser.isSet(webPage)) {
             return savePage(parser.positionalArguments().constFirst()) ? 0 : 1;
         }
-        frmDisplay *spectators = window.display();
-        spectators->resize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
-            parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
+        QWidget *shown = organiser;
+        if (parser.isSet(competition)) {
+            shown = window.display();
+            shown->resize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
+                parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
+        }
         QApplication::processEvents();
         const QString output = parser.positionalArguments().constFirst();
-        if (!spectators->grab().save(output, "PNG")) {
+        if (!shown->grab().save(output, "PNG")) {
             QTextStream(stderr) << "could not write " << output << '\n';
             return 1;
         }

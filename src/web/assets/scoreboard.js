@@ -99,9 +99,9 @@ function showCompetition(c) {
     if (c.next) {
         parts.push(element('p', 'next', c.next));
     }
-    parts.push(table(['', 'Name', c.scoring === 'speed' ? 'best' : 'total', 'rounds'],
-        c.standings.map((s) => [s.rank || '', s.name, s.scoreText,
-            s.missed ? s.rounds + ' (' + s.missed + ' missed)' : s.rounds])));
+    parts.push(element('p', 'rule', c.rule));
+    parts.push(table(['', 'Name', c.scoreTitle, 'rounds', ''],
+        c.standings.map((s) => [s.rank, s.name, s.score, s.rounds, s.note])));
     section.replaceChildren(...parts);
 }
 

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: MIT
+#include "game/game_clock.h"
+
+#include <QTest>
+#include <QTimer>
+
+using game::PlayMode;
+
+namespace
+{
+
+// A real session on the clock, with a monotonic time the test sets by hand and device 1
+// spinning a steady 6000 rpm.
+struct Rig {
+    game::GameSession session;
+    qint64 nowMs = 5'000'000;
+    port_events::LatestSamples latest;
+    game::GameClock clock { session, [this] { return latest; }, nullptr, [this] { return nowMs; } };
+    QList<results::GameRecord> records;
+
+    Rig()
+    {
+        QObject::connect(&session, &game::GameSession::ended,
+            [this](const results::GameRecord &record) { records.append(record); });
+        session.setLink(1, true, 1);
+        latest.rpm[1] = 6000;
+        latest.stored[1] = 1;
+    }
+    QTimer *timer(const char *name) { return clock.findChild<QTimer *>(QLatin1String(name)); }
+    void fire(const char *name)
+    {
+        if (timer(name)->isActive()) {
+            QMetaObject::invokeMethod(timer(name), "timeout", Qt::DirectConnection);
+        }
+    }
+    // One second goes by; a stalled event loop delivers neither timer's tick in it.
+    void second(bool stalled)
+    {
+        nowMs += 1000;
+        if (!stalled) {
+            fire("tmrStrenght");
+            fire("tmrRefresh");
+        }
+    }
+};
+
+} // namespace
+
+class tst_GameClock : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void secondsPlayed_data()
+    {
+        QTest::addColumn<PlayMode>("mode");
+        QTest::addColumn<QList<int>>("stalled"); // seconds whose ticks never arrive
+        QTest::addColumn<int>("endsAt"); // the second the game is seen to end
+        QTest::newRow("Strength, on time") << PlayMode::Strength << QList<int> {} << 30;
+        QTest::newRow("Strength, a stalled second")
+            << PlayMode::Strength << QList<int> { 12 } << 30;
+        QTest::newRow("Strength, stalled over its end")
+            << PlayMode::Strength << QList<int> { 29, 30 } << 31;
+        QTest::newRow("Speed limit, a stalled second")
+            << PlayMode::Speed << QList<int> { 12 } << 30;
+        QTest::newRow("Speed limit, stalled over its end")
+            << PlayMode::Speed << QList<int> { 30 } << 31;
+    }
+    // A 30-s game is 30 seconds of play and is recorded as 30 s, stalls or not.
+    void secondsPlayed()
+    {
+        QFETCH(PlayMode, mode);
+        QFETCH(QList<int>, stalled);
+        Rig rig;
+        rig.clock.choose(mode, 30);
+        rig.clock.setTimeLimit(30);
+        rig.clock.start();
+        int second = 0;
+        while (second < 40 && rig.session.snapshot().running) {
+            rig.second(stalled.contains(++second));
+        }
+        QTEST(second, "endsAt");
+        QVERIFY(!rig.timer("tmrRefresh")->isActive());
+        QVERIFY(!rig.timer("tmrStrenght")->isActive());
+        QCOMPARE(rig.records.size(), 1);
+        QCOMPARE(rig.records.first().ticks, 30);
+        QVERIFY(rig.records.first().complete);
+        QCOMPARE(rig.clock.playedItsTime(), mode == PlayMode::Speed);
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QString>("before"); // speed, strength, strength stopped
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<PlayMode>("mode");
+        QTest::addColumn<int>("countdown");
+        QTest::newRow("Start while playing keeps the game")
+            << "strength"
+            << "start" << true << PlayMode::Strength << 88;
+        QTest::newRow("Stop while playing") << "speed"
+                                            << "stop" << false << PlayMode::Speed << 90;
+        QTest::newRow("choose while playing: the mode waits, the preset shows")
+            << "speed"
+            << "choose" << true << PlayMode::Speed << 30;
+        QTest::newRow("Start after a Strength stop goes on")
+            << "strength stopped"
+            << "start" << true << PlayMode::Strength << 88;
+        QTest::newRow("choose after a Strength stop, then Start: a new game")
+            << "strength stopped"
+            << "choose" << true << PlayMode::Strength << 30;
+    }
+    void commands()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, command);
+        Rig rig;
+        rig.clock.choose(before == QLatin1String("speed") ? PlayMode::Speed : PlayMode::Strength);
+        rig.clock.start();
+        rig.second(false);
+        rig.second(false);
+        if (before.endsWith(QLatin1String("stopped"))) {
+            rig.clock.stop();
+        }
+        if (command == QLatin1String("start")) {
+            rig.clock.start();
+        } else if (command == QLatin1String("stop")) {
+            rig.clock.stop();
+        } else {
+            rig.clock.choose(PlayMode::Strength, 30);
+            if (!rig.session.snapshot().running) {
+                rig.clock.start();
+            }
+        }
+        const game::Snapshot &shown = rig.session.snapshot();
+        QTEST(shown.running, "running");
+        QTEST(shown.mode, "mode");
+        QTEST(shown.countdownSeconds, "countdown");
+        QCOMPARE(rig.timer("tmrRefresh")->isActive(), shown.running);
+        QCOMPARE(rig.timer("tmrStrenght")->isActive(),
+            shown.running && shown.mode == PlayMode::Strength);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_GameClock)
+#include "tst_game_clock.moc"
