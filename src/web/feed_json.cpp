@@ -44,6 +44,7 @@ namespace
                 { QStringLiteral("colour"), CssColour(p.barColour) },
                 { QStringLiteral("leader"), leaders[n] },
                 { QStringLiteral("playing"), p.participating },
+                { QStringLiteral("seated"), p.seated },
             });
         }
         return players;

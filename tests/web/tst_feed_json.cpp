@@ -58,7 +58,7 @@ void tst_FeedJson::format_data()
         << QStringList { "mode=\"speed\"", "running=true", "players/1/live=7600",
                "players/1/leader=true", "players/0/leader=false", "players/2/name=\"<b>Cy</b>\"",
                "players/1/bar=0.25", "topRpm=9000", "players/3/seat=4",
-               "players/0/colour=\"#ff0000\"" };
+               "players/0/colour=\"#ff0000\"", "players/3/seated=false", "players/0/seated=true" };
     QTest::newRow("strength game: whole revolutions lead, the countdown goes along")
         << PlayMode::Strength << Reading::Strength << true << false << false
         << QStringList { "players/0/live=313", "players/0/unit=\"rev\"", "players/0/leader=true",
@@ -110,6 +110,7 @@ void tst_FeedJson::format()
     }
     snapshot.players[1].barColour = 0x000000FF; // red in the low byte
     snapshot.players[2].rpm = 7600;
+    snapshot.players[4].seated = false;
     // Between heats, the display's own picture of a competition: the feed reads its texts.
     scoreboard::SceneSource betweenHeats;
     if (board) {

@@ -88,8 +88,8 @@ void tst_WebPage::followsTheGame()
         w.tmrStrenght_Timer();
         // The board's own timers tick too: the page must catch up with the game as it is now.
         const auto current = [&] { return scoreboard::ShownFrom(w.session().snapshot()); };
-        QTRY_VERIFY_WITH_TIMEOUT(
-            text(QStringLiteral("#player2 .value")) == QString::number(current().players[2].live)
+        QTRY_VERIFY_WITH_TIMEOUT(text(QStringLiteral("#player2 .value"))
+                    == QLocale(QLocale::English).toString(current().players[2].live)
                 && text(QStringLiteral("#countdown"))
                     == QString::number(current().countdownSeconds),
             2000);

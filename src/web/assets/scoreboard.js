@@ -45,12 +45,14 @@ function showPlayers(feed) {
     for (const p of feed.players) {
         const r = playerRow(p.seat);
         r.row.classList.toggle('leader', p.leader);
-        r.row.classList.toggle('seated', p.seated !== false);
+        const seated = p.seated !== false;
         r.star.style.visibility = p.leader ? 'visible' : 'hidden';
         r.name.textContent = p.name;
-        r.value.textContent = String(p.live);
+        // As on the display: an empty seat shows a dash; revolutions are grouped, speeds not.
+        r.value.textContent = !seated ? '—'
+            : p.unit === 'rev' ? p.live.toLocaleString('en-US') : String(p.live);
         r.unit.textContent = p.unit === 'rev' ? ' rev' : ' rpm';
-        r.best.textContent = 'Best ' + p.best + ' rpm';
+        r.best.textContent = seated ? 'Best ' + p.best + ' rpm' : '';
         r.bar.style.width = (100 * p.bar).toFixed(1) + '%';
         r.bar.style.backgroundColor = p.colour;
     }
