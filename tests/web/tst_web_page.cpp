@@ -49,7 +49,7 @@ void tst_WebPage::followsTheGame_data()
 }
 
 // The real program with two devices on pseudo-terminals serves its game; Chromium shows every
-// tick within 2 s, and a name made of markup as plain text that runs nothing.
+// tick, and a name made of markup as plain text that runs nothing.
 void tst_WebPage::followsTheGame()
 {
     QFETCH(QString, path);
@@ -87,12 +87,14 @@ void tst_WebPage::followsTheGame()
         w.tmrRefresh_Timer();
         w.tmrStrenght_Timer();
         // The board's own timers tick too: the page must catch up with the game as it is now.
+        // A page follows a tick in milliseconds (bench_web measures it); the cap is for a
+        // loaded machine running the sanitizer build beside a browser.
         const auto current = [&] { return scoreboard::ShownFrom(w.session().snapshot()); };
         QTRY_VERIFY_WITH_TIMEOUT(text(QStringLiteral("#player2 .value"))
                     == QLocale(QLocale::English).toString(current().players[2].live)
                 && text(QStringLiteral("#countdown"))
                     == QString::number(current().countdownSeconds),
-            2000);
+            20000);
     }
     QVERIFY(w.session().snapshot().players[2].revolutions > 0);
     QCOMPARE(text(QStringLiteral("#player2 .name")), QStringLiteral("Ben"));
