@@ -4,7 +4,6 @@
 #include "display/display_picture.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
-#include "web/web_settings.h"
 
 #include <QImage>
 #include <QString>
@@ -59,17 +58,17 @@ public Q_SLOTS:
     /// Shows the next page of standings too long for one picture, after the last the first;
     /// called every few seconds while the window is up.
     void turnPage();
-    /// The web scoreboard's address, shown in a corner with its QR code so phones join by
-    /// camera; "" shows none.
-    void showWebAddress(const QString &address);
+    /// The web scoreboard's address, shown in a strip on the right under `code` (its QR code,
+    /// one pixel a module with its quiet zone) so phones join by camera; "" shows none.
+    void showWebAddress(const QString &address, const QImage &code);
     /// The web scoreboard's set-up as the window's menu offers to change it.
-    void setWebSettings(const web::WebSettings &settings);
+    void setWebChoices(bool on, bool allInterfaces, quint16 port);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
     void closed();
     /// The user chose a new set-up of the web scoreboard from the window's menu.
-    void webSettingsChosen(const web::WebSettings &settings);
+    void webChoicesMade(bool on, bool allInterfaces, quint16 port);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -87,6 +86,8 @@ private:
     void refresh();
     void rememberPlacement() const;
     void drawWebAddress(QPainter &painter, const QRegion &region) const;
+    int webStripWidth() const;
+    QSize sceneSize() const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
@@ -95,7 +96,9 @@ private:
     int m_page = 0;
     QString m_webAddress;
     QImage m_webCode; ///< one pixel a module, within its white quiet zone
-    web::WebSettings m_webSettings;
+    bool m_webOn = false;
+    bool m_webAllInterfaces = true;
+    quint16 m_webPort = 0;
     // Unset while the window is hidden or has a new size: laid out again when next needed.
     mutable std::optional<display::Picture> m_picture;
     mutable display::PieceStore m_pieces;
