@@ -130,6 +130,7 @@ Piece PieceStore::piece(const QString &group, const QString &text, const QFont &
         painter.drawText(-box.topLeft(), text);
         painter.end();
         kept = m_kept.insert(key, std::move(made));
+        m_grown = true;
     }
     const Rendering &rendering = **kept;
     return { *kept, QRect(rendering.offset, rendering.size) };
@@ -137,6 +138,11 @@ Piece PieceStore::piece(const QString &group, const QString &text, const QFont &
 
 void PieceStore::keepOnlyUsed()
 {
+    // Without a new rendering since the last look, what is kept cannot have grown.
+    if (!m_grown) {
+        return;
+    }
+    m_grown = false;
     // A rendering that only this store holds is shown nowhere.
     QHash<QString, bool> groupsShown;
     for (const auto &kept : std::as_const(m_kept)) {

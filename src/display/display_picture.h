@@ -64,11 +64,13 @@ public:
     Piece piece(const QString &group, const QString &text, const QFont &font, quint32 colour,
         qreal ratio, bool character);
     /// Forgets every rendering no picture holds any more, except the characters of the number
-    /// fonts that are still in use.
+    /// fonts that are still in use; only when something was rendered since the last call, so
+    /// what is kept never grows past what was shown.
     void keepOnlyUsed();
 
 private:
     QHash<QString, std::shared_ptr<const Rendering>> m_kept;
+    bool m_grown = false; ///< a rendering was made since the last keepOnlyUsed
 };
 
 /// One text of a picture with its pieces where they lie.
