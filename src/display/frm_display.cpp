@@ -3,7 +3,6 @@
 
 #include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
-#include "web/qr_code.h"
 #include "widgets/remembered_place.h"
 
 #include <QCloseEvent>
@@ -109,8 +108,8 @@ void frmDisplay::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
 
 scoreboard::Scene frmDisplay::scene() const
 {
-    return m_betweenHeats && !m_gameRunning ? m_betweenHeats(size(), m_page)
-                                            : scoreboard::BuildScene(m_shown, size());
+    return m_betweenHeats && !m_gameRunning ? m_betweenHeats(sceneSize(), m_page)
+                                            : scoreboard::BuildScene(m_shown, sceneSize());
 }
 
 void frmDisplay::open(int mainWindowScreen)
@@ -209,39 +208,42 @@ void frmDisplay::paintEvent(QPaintEvent *)
     drawWebAddress(painter);
 }
 
-void frmDisplay::showWebAddress(const QString &address)
+void frmDisplay::showWebAddress(const QString &address, const QImage &code)
 {
     m_webAddress = address;
-    m_webCode = QImage();
-    const web::QrCode code = web::EncodeQr(address.toUtf8());
-    if (code.size > 0) {
-        // Four light modules all round, as a camera needs to find the code.
-        const int quiet = 4;
-        m_webCode = QImage(code.size + 2 * quiet, code.size + 2 * quiet, QImage::Format_RGB32);
-        m_webCode.fill(Qt::white);
-        for (int y = 0; y < code.size; ++y) {
-            for (int x = 0; x < code.size; ++x) {
-                m_webCode.setPixel(x + quiet, y + quiet, code.at(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
-            }
-        }
-    }
+    m_webCode = code;
     update();
 }
 
-void frmDisplay::setWebSettings(const web::WebSettings &settings) { m_webSettings = settings; }
+void frmDisplay::setWebChoices(bool on, bool allInterfaces, quint16 port)
+{
+    m_webOn = on;
+    m_webAllInterfaces = allInterfaces;
+    m_webPort = port;
+}
+
+int frmDisplay::webStripWidth() const
+{
+    // A strip on the right, so the code never covers a player's row.
+    return m_webAddress.isEmpty() ? 0 : std::min(width(), height()) / 5;
+}
+
+QSize frmDisplay::sceneSize() const { return size() - QSize(webStripWidth(), 0); }
 
 void frmDisplay::drawWebAddress(QPainter &painter) const
 {
     if (m_webAddress.isEmpty()) {
         return;
     }
-    // Bottom right, small enough to leave the players' rows readable, large enough for a phone
-    // a few metres away: whole modules, so the camera sees sharp edges.
-    const int side = std::min(width(), height()) / 6;
+    // Bottom right, in its own strip, large enough for a phone a few metres away: whole
+    // modules, so the camera sees sharp edges.
+    const int side = webStripWidth() * 9 / 10;
     const int module = std::max(1, side / std::max(1, m_webCode.width()));
     const int codeSide = module * m_webCode.width();
     QFont font(kFontFamily);
-    font.setPixelSize(std::max(10, side / 9));
+    font.setPixelSize(std::max(8, side / 10));
+    font.setPixelSize(scoreboard::FitPixelSize(font.pixelSize(),
+        QFontMetrics(font).horizontalAdvance(m_webAddress), webStripWidth() - side / 12));
     const QFontMetrics metrics(font);
     const int margin = side / 12;
     const QRect code(width() - margin - codeSide, height() - margin - metrics.height() - codeSide,
@@ -262,31 +264,33 @@ void frmDisplay::contextMenuEvent(QContextMenuEvent *event)
     QAction *on = menu.addAction(tr("Show the scoreboard on the local network"));
     on->setObjectName(QStringLiteral("actWebScoreboard"));
     on->setCheckable(true);
-    on->setChecked(m_webSettings.on);
+    on->setChecked(m_webOn);
     QAction *all = menu.addAction(tr("Reachable from other devices (all interfaces)"));
     all->setObjectName(QStringLiteral("actWebAllInterfaces"));
     all->setCheckable(true);
-    all->setChecked(m_webSettings.allInterfaces);
-    QAction *port = menu.addAction(tr("Port %1…").arg(m_webSettings.port));
+    all->setChecked(m_webAllInterfaces);
+    QAction *port = menu.addAction(tr("Port %1…").arg(m_webPort));
     port->setObjectName(QStringLiteral("actWebPort"));
     QAction *chosen = menu.exec(event->globalPos());
-    web::WebSettings settings = m_webSettings;
+    bool webOn = m_webOn;
+    bool allInterfaces = m_webAllInterfaces;
+    quint16 webPort = m_webPort;
     if (chosen == on) {
-        settings.on = on->isChecked();
+        webOn = on->isChecked();
     } else if (chosen == all) {
-        settings.allInterfaces = all->isChecked();
+        allInterfaces = all->isChecked();
     } else if (chosen == port) {
         bool ok = false;
         const int number = QInputDialog::getInt(this, tr("Web scoreboard"),
-            tr("Port of the web scoreboard (1–65535):"), settings.port, 1, 65535, 1, &ok);
+            tr("Port of the web scoreboard (1–65535):"), webPort, 1, 65535, 1, &ok);
         if (!ok) {
             return;
         }
-        settings.port = static_cast<quint16>(number);
+        webPort = static_cast<quint16>(number);
     } else {
         return;
     }
-    Q_EMIT webSettingsChosen(settings);
+    Q_EMIT webChoicesMade(webOn, allInterfaces, webPort);
 }
 
 // Text this large is not in Qt's glyph cache: every frame would fill each glyph's outline

@@ -3,7 +3,6 @@
 
 #include "display/scoreboard.h"
 #include "game/game_session.h"
-#include "web/web_settings.h"
 
 #include <QCache>
 #include <QFont>
@@ -65,17 +64,17 @@ public Q_SLOTS:
     /// Shows the next page of standings too long for one picture, after the last the first;
     /// called every few seconds while the window is up.
     void turnPage();
-    /// The web scoreboard's address, shown in a corner with its QR code so phones join by
-    /// camera; "" shows none.
-    void showWebAddress(const QString &address);
+    /// The web scoreboard's address, shown in a strip on the right under `code` (its QR code,
+    /// one pixel a module with its quiet zone) so phones join by camera; "" shows none.
+    void showWebAddress(const QString &address, const QImage &code);
     /// The web scoreboard's set-up as the window's menu offers to change it.
-    void setWebSettings(const web::WebSettings &settings);
+    void setWebChoices(bool on, bool allInterfaces, quint16 port);
 
 Q_SIGNALS:
     /// The window was closed by the user or by the program.
     void closed();
     /// The user chose a new set-up of the web scoreboard from the window's menu.
-    void webSettingsChosen(const web::WebSettings &settings);
+    void webChoicesMade(bool on, bool allInterfaces, quint16 port);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -98,6 +97,8 @@ private:
     const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
     void rememberPlacement() const;
     void drawWebAddress(QPainter &painter) const;
+    int webStripWidth() const;
+    QSize sceneSize() const;
 
     scoreboard::Shown m_shown;
     bool m_gameRunning = false;
@@ -106,7 +107,9 @@ private:
     int m_page = 0;
     QString m_webAddress;
     QImage m_webCode; ///< one pixel a module, within its white quiet zone
-    web::WebSettings m_webSettings;
+    bool m_webOn = false;
+    bool m_webAllInterfaces = true;
+    quint16 m_webPort = 0;
     // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
     mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
     mutable RenderedText m_uncached;

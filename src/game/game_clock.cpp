@@ -93,37 +93,50 @@ qint64 GameClock::secondsPlayed() const { return (m_now() - m_startedMs) / 1000;
 
 void GameClock::refreshTimer()
 {
-    if (!m_session.snapshot().running) {
-        refresh();
+    if (!refreshTick()) {
         return;
     }
     const bool speed = m_session.snapshot().mode == PlayMode::Speed;
-    for (;;) {
-        refresh();
-        ++m_refreshes;
-        if (speed && m_limit && m_refreshes >= *m_limit) {
-            m_playedItsTime = true;
-            stop();
-            return;
-        }
-        const Snapshot &now = m_session.snapshot();
-        // A Strength game's seconds end with its countdown, which runs the refreshes still
-        // owed at its last second; catching up never goes past them.
-        const bool owed = m_refreshes < secondsPlayed()
-            && (speed || m_refreshes < m_countdowns + now.countdownSeconds);
-        if (!now.running || !owed) {
-            return;
-        }
+    // A Strength game's seconds end with its countdown, which runs the refreshes still owed at
+    // its last second; catching up never goes past them.
+    while (m_session.snapshot().running && m_refreshes < secondsPlayed()
+        && (speed || m_refreshes < m_countdowns + m_session.snapshot().countdownSeconds)) {
+        refreshTick();
     }
+}
+
+bool GameClock::refreshTick()
+{
+    const bool running = m_session.snapshot().running;
+    refresh();
+    if (!running) {
+        return false;
+    }
+    ++m_refreshes;
+    if (m_session.snapshot().mode == PlayMode::Speed && m_limit && m_refreshes >= *m_limit) {
+        m_playedItsTime = true;
+        stop();
+        return false;
+    }
+    return true;
 }
 
 void GameClock::countdownTimer()
 {
+    if (!countdownTick()) {
+        return;
+    }
+    while (m_session.snapshot().running && m_countdowns < secondsPlayed()) {
+        countdownTick();
+    }
+}
+
+bool GameClock::countdownTick()
+{
     const bool running = m_session.snapshot().running;
-    do {
-        ++m_countdowns;
-        countdown();
-    } while (running && m_session.snapshot().running && m_countdowns < secondsPlayed());
+    ++m_countdowns;
+    countdown();
+    return running;
 }
 
 void GameClock::refresh()

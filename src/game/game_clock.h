@@ -58,11 +58,15 @@ public:
     /// The last game was a Speed game that played its whole time limit.
     bool playedItsTime() const { return m_playedItsTime; }
 
-    /// One tick of the refresh timer: at least one refresh, and while a game runs as many
-    /// more as the seconds played are ahead of the ticks (after a stalled event loop).
+    /// The refresh timer fired: one refresh, and while a game runs as many more as the seconds
+    /// played are ahead of the refreshes (after a stalled event loop).
     void refreshTimer();
-    /// One tick of the countdown timer, caught up likewise.
+    /// The countdown timer fired: one step, caught up likewise.
     void countdownTimer();
+    /// Exactly one refresh (or countdown step), as the timer's own tick without catching up;
+    /// true while a game runs on.
+    bool refreshTick();
+    bool countdownTick();
 
 Q_SIGNALS:
     /// A refresh tick has run.

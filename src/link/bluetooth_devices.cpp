@@ -149,7 +149,15 @@ BluetoothDevices::BluetoothDevices(QObject *parent)
     read();
 }
 
-BluetoothDevices::~BluetoothDevices() = default;
+BluetoothDevices::~BluetoothDevices()
+{
+    // A list still being read holds the reply: the read ends before the program does, so no
+    // thread outlives what it reads from.
+    if (m_worker) {
+        m_worker->wait();
+        delete m_worker;
+    }
+}
 
 QList<bluetooth_inventory::SerialDevice> BluetoothDevices::serialDevices() const
 {
@@ -306,6 +314,7 @@ void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 gen
                 *listing =
                     indexed(snapshotFrom(reply.arguments().constFirst().value<QDBusArgument>()));
             });
+            m_worker = worker;
             connect(worker, &QThread::finished, worker, &QObject::deleteLater);
             connect(worker, &QThread::finished, this, [this, listing, generation] {
                 m_reading = false;

@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QThread>
 #include <QVariantMap>
 
 #include <optional>
@@ -97,6 +99,7 @@ private:
     bool m_reading = false;
     bool m_readAgain = false;
     bool m_parsing = false; // a list is being read off this thread
+    QPointer<QThread> m_worker; // the thread reading it
     QList<QDBusMessage> m_later; // announcements that came while it was
     bool m_warned = false; // one line on stderr per service about a list of the wrong shape
 };

@@ -65,9 +65,12 @@ void CompetitionView::attachWeb(web::WebScoreboard *web)
 void CompetitionView::connectDisplay()
 {
     if (m_host && m_web) {
-        m_web->showCompetition(m_host->board());
-        QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
-            &web::WebScoreboard::showCompetition, Qt::UniqueConnection);
+        m_web->showBetweenHeats(competition::BetweenHeats(m_host->board()));
+        QObject::disconnect(m_toWeb);
+        m_toWeb = QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
+            [web = m_web](const std::optional<competition::BoardShown> &shown) {
+                web->showBetweenHeats(competition::BetweenHeats(shown));
+            });
     }
     if (!m_host || !m_display) {
         return;

@@ -69,6 +69,7 @@ private:
     QPointer<frmDisplay> m_display;
     QMetaObject::Connection m_toDisplay;
     QPointer<web::WebScoreboard> m_web;
+    QMetaObject::Connection m_toWeb;
 };
 
 } // namespace main_window

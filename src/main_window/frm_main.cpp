@@ -157,11 +157,11 @@ void frmMain::updateNameToolTip(PlayerSlot player)
 
 void frmMain::CmdStart_Click() { m_clock->toggle(); }
 
-void frmMain::tmrRefresh_Timer() { m_clock->refreshTimer(); }
+void frmMain::tmrRefresh_Timer() { m_clock->refreshTick(); }
 
 void frmMain::cmdStr_Click() { m_clock->nextPreset(); }
 
-void frmMain::tmrStrenght_Timer() { m_clock->countdownTimer(); }
+void frmMain::tmrStrenght_Timer() { m_clock->countdownTick(); }
 
 void frmMain::OptMode_Click(int index)
 {

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "web/feed_json.h"
 
-#include "competition/standings.h"
-#include "display/scoreboard.h"
-
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -46,6 +44,7 @@ namespace
                 { QStringLiteral("colour"), CssColour(p.barColour) },
                 { QStringLiteral("leader"), leaders[n] },
                 { QStringLiteral("playing"), p.participating },
+                { QStringLiteral("seated"), p.seated },
             });
         }
         return players;
@@ -70,28 +69,48 @@ namespace
         return places;
     }
 
-    QJsonObject Competition(const competition::BoardShown &board)
+    // The texts of the display's between-heats picture by their names, over all its pages: the
+    // page takes the same words the display shows, laid out for its own screen.
+    QJsonObject Competition(const scoreboard::SceneSource &betweenHeats)
     {
+        QHash<QString, QString> texts;
+        int pages = 1;
+        for (int page = 0; page < pages && page < 1000; ++page) {
+            const scoreboard::Scene scene = betweenHeats(QSize(1920, 1080), page);
+            pages = std::max(1, scene.pages);
+            for (const scoreboard::TextItem &text : scene.texts) {
+                texts.insert(text.id, text.text);
+            }
+        }
+        // A free seat or an unranked line shows a dash on the display; the feed leaves it empty.
+        const auto value = [&](const QString &id) {
+            const QString text = texts.value(id);
+            return text == QStringLiteral("–") ? QString() : text;
+        };
+        QJsonArray seats;
+        for (int device = 1; texts.contains(QStringLiteral("seatName%1").arg(device)); ++device) {
+            seats.append(value(QStringLiteral("seatName%1").arg(device)));
+        }
         QJsonArray standings;
-        for (const competition::Standing &s : board.standings) {
+        for (int line = 1; texts.contains(QStringLiteral("name%1").arg(line)); ++line) {
+            const auto cell = [&](const char *column) {
+                return value(QLatin1String(column) + QString::number(line));
+            };
             standings.append(QJsonObject {
-                { QStringLiteral("rank"), s.rank },
-                { QStringLiteral("name"), s.name },
-                { QStringLiteral("score"), s.score },
-                { QStringLiteral("scoreText"), competition::ScoreText(board.scoring, s.score) },
-                { QStringLiteral("rounds"), s.roundsPlayed },
-                { QStringLiteral("missed"), s.roundsMissed },
-                { QStringLiteral("retired"), s.retired },
+                { QStringLiteral("rank"), cell("rank") },
+                { QStringLiteral("name"), cell("name") },
+                { QStringLiteral("score"), cell("score") },
+                { QStringLiteral("rounds"), cell("rounds") },
+                { QStringLiteral("note"), cell("note") },
             });
         }
         return QJsonObject {
-            { QStringLiteral("name"), board.competition },
-            { QStringLiteral("title"), board.title },
-            { QStringLiteral("seats"), QJsonArray::fromStringList(board.seats) },
-            { QStringLiteral("next"), board.onDeck },
-            { QStringLiteral("scoring"),
-                board.scoring == rotavex::PlayMode::Speed ? QStringLiteral("speed")
-                                                          : QStringLiteral("strength") },
+            { QStringLiteral("name"), value(QStringLiteral("competition")) },
+            { QStringLiteral("title"), value(QStringLiteral("heatTitle")) },
+            { QStringLiteral("seats"), seats },
+            { QStringLiteral("next"), value(QStringLiteral("onDeck")) },
+            { QStringLiteral("rule"), value(QStringLiteral("head_rule")) },
+            { QStringLiteral("scoreTitle"), value(QStringLiteral("head_score1")) },
             { QStringLiteral("standings"), standings },
         };
     }
@@ -103,12 +122,11 @@ QString CssColour(quint32 bgr)
     return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0'));
 }
 
-QByteArray FeedJson(
-    const game::Snapshot &snapshot, const std::optional<competition::BoardShown> &board)
+QByteArray FeedJson(const game::Snapshot &snapshot, const scoreboard::SceneSource &betweenHeats)
 {
     const scoreboard::Shown shown = scoreboard::ShownFrom(snapshot);
     // Between heats the display shows the competition instead of the last game; so does the page.
-    const bool betweenHeats = board && !snapshot.running;
+    const bool showHeats = betweenHeats && !snapshot.running;
     const QJsonObject feed {
         { QStringLiteral("version"), kFeedVersion },
         { QStringLiteral("mode"), ModeName(shown.mode) },
@@ -118,7 +136,7 @@ QByteArray FeedJson(
         { QStringLiteral("players"), Players(shown) },
         { QStringLiteral("result"), Result(shown) },
         { QStringLiteral("competition"),
-            betweenHeats ? QJsonValue(Competition(*board)) : QJsonValue(QJsonValue::Null) },
+            showHeats ? QJsonValue(Competition(betweenHeats)) : QJsonValue(QJsonValue::Null) },
     };
     return QJsonDocument(feed).toJson(QJsonDocument::Compact);
 }

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
+#include "display/scoreboard.h"
 #include "game/game_session.h"
 
 #include <QByteArray>
-
-#include <optional>
 
 namespace web
 {
@@ -16,10 +14,10 @@ inline constexpr int kFeedVersion = 1;
 
 /// The live feed's message for the game as `snapshot` has it: one compact JSON object with the
 /// same content and rules as the spectators' display (live values, leaders, the result once a
-/// Strength countdown has run out) and, between heats (`board` set, no game running), the
-/// competition's heat, seats, next heat and standings. Names are plain strings.
-QByteArray FeedJson(
-    const game::Snapshot &snapshot, const std::optional<competition::BoardShown> &board);
+/// Strength countdown has run out) and, between heats (`betweenHeats` set, no game running),
+/// what the display's between-heats picture says: the heat, its seats, the next heat and the
+/// standings, every page of them. Names are plain strings.
+QByteArray FeedJson(const game::Snapshot &snapshot, const scoreboard::SceneSource &betweenHeats);
 
 /// "#rrggbb" of a 0x00BBGGRR colour.
 QString CssColour(quint32 bgr);

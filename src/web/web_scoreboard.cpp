@@ -147,9 +147,9 @@ void WebScoreboard::showSnapshot(const game::Snapshot &snapshot)
     publish();
 }
 
-void WebScoreboard::showCompetition(const std::optional<competition::BoardShown> &board)
+void WebScoreboard::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
 {
-    m_board = board;
+    m_betweenHeats = betweenHeats;
     publish();
 }
 
@@ -158,7 +158,7 @@ void WebScoreboard::publish()
     if (!m_worker || m_address.isEmpty()) {
         return;
     }
-    QByteArray json = FeedJson(m_snapshot, m_board);
+    QByteArray json = FeedJson(m_snapshot, m_betweenHeats);
     // The session tells of every change; the feed carries only what a spectator would see move.
     if (json == m_sent) {
         return;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
+#include "display/scoreboard.h"
 #include "game/game_session.h"
 #include "web/web_server.h"
 
@@ -9,8 +9,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-#include <optional>
 
 class QThread;
 
@@ -39,8 +37,8 @@ public:
 public Q_SLOTS:
     /// The game as the session has it now.
     void showSnapshot(const game::Snapshot &snapshot);
-    /// The competition between heats, or nullopt for none.
-    void showCompetition(const std::optional<competition::BoardShown> &board);
+    /// Between heats of a competition, the display's picture of them; empty for none.
+    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
 
 Q_SIGNALS:
     /// Serving at `address`.
@@ -60,7 +58,7 @@ private:
     int m_attempt = 0;
     QString m_address;
     game::Snapshot m_snapshot;
-    std::optional<competition::BoardShown> m_board;
+    scoreboard::SceneSource m_betweenHeats;
     QByteArray m_sent;
 };
 

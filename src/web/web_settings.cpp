@@ -37,7 +37,7 @@ WebSettings ReadWebSettings()
     WebSettings settings;
     settings.on = Read(QStringLiteral("WebScoreboard")) == QLatin1String("1");
     settings.port = PortFromText(Read(QStringLiteral("WebPort"))).value_or(kDefaultPort);
-    settings.allInterfaces = Read(QStringLiteral("WebAllInterfaces")) == QLatin1String("1");
+    settings.allInterfaces = Read(QStringLiteral("WebAllInterfaces")) != QLatin1String("0");
     return settings;
 }
 

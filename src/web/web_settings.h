@@ -16,8 +16,9 @@ inline constexpr quint16 kDefaultPort = 8080;
 struct WebSettings {
     bool on = false; ///< "WebScoreboard": off unless "1" is stored
     quint16 port = kDefaultPort; ///< "WebPort": 1..65535; anything else gives the default
-    /// "WebAllInterfaces": every network interface ("1"), else this computer only.
-    bool allInterfaces = false;
+    /// "WebAllInterfaces": every network interface, so phones reach it (absent or anything but
+    /// "0"); "0" this computer only (a stream's browser source on the same machine).
+    bool allInterfaces = true;
     bool operator==(const WebSettings &) const = default;
 };
 

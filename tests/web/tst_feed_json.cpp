@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "competition/competition_scene.h"
 #include "web/feed_json.h"
 #include "web/web_settings.h"
 
@@ -7,7 +8,7 @@
 #include <QJsonObject>
 #include <QTest>
 
-Q_DECLARE_METATYPE(game::PlayMode)
+Q_DECLARE_METATYPE(rotavex::PlayMode)
 Q_DECLARE_METATYPE(game::Reading)
 
 namespace
@@ -39,15 +40,15 @@ private Q_SLOTS:
 
 void tst_FeedJson::format_data()
 {
-    QTest::addColumn<game::PlayMode>("mode");
+    QTest::addColumn<rotavex::PlayMode>("mode");
     QTest::addColumn<game::Reading>("reading");
     QTest::addColumn<bool>("running");
     QTest::addColumn<bool>("ranOut");
     QTest::addColumn<bool>("board");
     QTest::addColumn<QStringList>("expected"); // "path=JSON value"
 
-    using game::PlayMode;
     using game::Reading;
+    using rotavex::PlayMode;
     QTest::newRow("start-up: nothing played, no result, no competition")
         << PlayMode::Unset << Reading::Rest << false << false << false
         << QStringList { "version=1", "mode=\"none\"", "players/0/live=0", "players/0/unit=\"rpm\"",
@@ -57,7 +58,7 @@ void tst_FeedJson::format_data()
         << QStringList { "mode=\"speed\"", "running=true", "players/1/live=7600",
                "players/1/leader=true", "players/0/leader=false", "players/2/name=\"<b>Cy</b>\"",
                "players/1/bar=0.25", "topRpm=9000", "players/3/seat=4",
-               "players/0/colour=\"#ff0000\"" };
+               "players/0/colour=\"#ff0000\"", "players/3/seated=false", "players/0/seated=true" };
     QTest::newRow("strength game: whole revolutions lead, the countdown goes along")
         << PlayMode::Strength << Reading::Strength << true << false << false
         << QStringList { "players/0/live=313", "players/0/unit=\"rev\"", "players/0/leader=true",
@@ -70,10 +71,10 @@ void tst_FeedJson::format_data()
     QTest::newRow("between heats: the competition, the game's values stay")
         << PlayMode::Strength << Reading::Strength << false << true << true
         << QStringList { "competition/title=\"Heat 2 of 3\"", "competition/seats/1=\"\"",
-               "competition/next=\"Next: Di, Ed\"",
-               "competition/standings/0/scoreText=\"1,234 rev\"",
-               "competition/standings/0/name=\"Ann\"", "competition/scoring=\"strength\"",
-               "players/0/live=313" };
+               "competition/seats/2=\"Bo\"", "competition/next=\"Next: Di, Ed\"",
+               "competition/name=\"Friday cup\"", "competition/standings/0/name=\"Ann\"",
+               "competition/standings/0/rank=\"1\"", "competition/standings/1/name=\"Bo\"",
+               "competition/standings/1/rank=\"\"", "players/0/live=313" };
     QTest::newRow("a heat's game running: the game, not the competition")
         << PlayMode::Strength << Reading::Strength << true << false << true
         << QStringList { "competition=null", "running=true" };
@@ -81,7 +82,7 @@ void tst_FeedJson::format_data()
 
 void tst_FeedJson::format()
 {
-    QFETCH(game::PlayMode, mode);
+    QFETCH(rotavex::PlayMode, mode);
     QFETCH(game::Reading, reading);
     QFETCH(bool, running);
     QFETCH(bool, ranOut);
@@ -109,17 +110,18 @@ void tst_FeedJson::format()
     }
     snapshot.players[1].barColour = 0x000000FF; // red in the low byte
     snapshot.players[2].rpm = 7600;
-    std::optional<competition::BoardShown> shown;
+    snapshot.players[4].seated = false;
+    // Between heats, the display's own picture of a competition: the feed reads its texts.
+    scoreboard::SceneSource betweenHeats;
     if (board) {
-        competition::Standing ann;
-        ann.name = QStringLiteral("Ann");
-        ann.rank = 1;
-        ann.score = 1234;
-        shown = competition::BoardShown { QStringLiteral("Friday cup"),
-            QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo" }, QStringLiteral("Next: Di, Ed"),
-            rotavex::PlayMode::Strength, { ann } };
+        competition::Standing ann { competition::kNoPlayer, QStringLiteral("Ann"), 1, 1234, 1 };
+        competition::Standing bo { competition::kNoPlayer, QStringLiteral("Bo"), 0, 0, 0 };
+        betweenHeats = competition::BetweenHeats(competition::BoardShown {
+            QStringLiteral("Friday cup"), QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo", "Di" },
+            QStringLiteral("Next: Di, Ed"), rotavex::PlayMode::Strength, { ann, bo } });
     }
-    const QJsonObject feed = QJsonDocument::fromJson(web::FeedJson(snapshot, shown)).object();
+    const QJsonObject feed =
+        QJsonDocument::fromJson(web::FeedJson(snapshot, betweenHeats)).object();
     for (const QString &check : expected) {
         const QString path = check.section(QLatin1Char('='), 0, 0);
         const QJsonValue want =

@@ -49,7 +49,7 @@ void tst_WebPage::followsTheGame_data()
 }
 
 // The real program with two devices on pseudo-terminals serves its game; Chromium shows every
-// tick within 2 s, and a name made of markup as plain text that runs nothing.
+// tick, and a name made of markup as plain text that runs nothing.
 void tst_WebPage::followsTheGame()
 {
     QFETCH(QString, path);
@@ -80,17 +80,21 @@ void tst_WebPage::followsTheGame()
     };
     for (int tick = 0; tick < 4; ++tick) {
         for (rotavex::PlayerSlot n = 1; n <= 2; ++n) {
-            w.links().linkSeen()[n] = -1;
+            const quint32 stored = w.links().latestSamples().stored[n];
             QVERIFY(devices[n - 1].write(kFrame7500));
-            QTRY_COMPARE(w.links().linkSeen()[n], qint16(0));
+            QTRY_VERIFY_WITH_TIMEOUT(w.links().latestSamples().stored[n] > stored, 10000);
         }
         w.tmrRefresh_Timer();
         w.tmrStrenght_Timer();
-        const scoreboard::Shown shown = scoreboard::ShownFrom(w.session().snapshot());
-        const QString revolutions = QLocale(QLocale::English).toString(shown.players[2].live);
-        QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("#player2 .value")), revolutions, 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            text(QStringLiteral("#countdown")), QString::number(shown.countdownSeconds), 2000);
+        // The board's own timers tick too: the page must catch up with the game as it is now.
+        // A page follows a tick in milliseconds (bench_web measures it); the cap is for a
+        // loaded machine running the sanitizer build beside a browser.
+        const auto current = [&] { return scoreboard::ShownFrom(w.session().snapshot()); };
+        QTRY_VERIFY_WITH_TIMEOUT(text(QStringLiteral("#player2 .value"))
+                    == QLocale(QLocale::English).toString(current().players[2].live)
+                && text(QStringLiteral("#countdown"))
+                    == QString::number(current().countdownSeconds),
+            20000);
     }
     QVERIFY(w.session().snapshot().players[2].revolutions > 0);
     QCOMPARE(text(QStringLiteral("#player2 .name")), QStringLiteral("Ben"));

@@ -54,6 +54,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void busyBeyondTheLimit();
+    void portInUse();
     void droppedClients_data();
     void droppedClients();
     void stalledFeedClientIsDropped();
@@ -116,6 +117,18 @@ void tst_WebServer::busyBeyondTheLimit()
     QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 255, kCap);
     QVERIFY(
         answerTo(server.port(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 200"));
+}
+
+void tst_WebServer::portInUse()
+{
+    web::WebServer first;
+    QCOMPARE(first.listenOn(QHostAddress::LocalHost, 0), QString());
+    web::WebServer second;
+    const QString message = second.listenOn(QHostAddress::LocalHost, first.port());
+    QVERIFY2(message.contains(QStringLiteral("Port %1 is already in use").arg(first.port())),
+        qPrintable(message));
+    // The first goes on serving.
+    QVERIFY(answerTo(first.port(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 200"));
 }
 
 void tst_WebServer::droppedClients_data()

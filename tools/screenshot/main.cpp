@@ -1,22 +1,27 @@
 // SPDX-License-Identifier: MIT
 // rotavex-screenshot OUTPUT.png [--ticks N] [--strength] [--board] [--display] [--scores]
 //                              [--setup] [--open-failed] [--competition [--players N]]
-//                              [--console]
+//                              [--console] [--web] [--phone]
 // Shows the main window offscreen with sample players, plays N refresh ticks of sample speeds
 // and saves the window (or, with --display, the spectators' display) as a picture. Nothing is
-// read from or written to the user's settings.
+// read from or written to the user's settings. With --web the web scoreboard serves the game on
+// the loopback and a headless Chromium pictures its page (or, with --display, the display shows
+// its address and QR code).
 #include "competition/competition.h"
 #include "competition/competition_host.h"
 #include "competition/frm_competition.h"
 #include "display/frm_display.h"
+#include "headless_browser.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "main_window/frm_main.h"
+#include "main_window/web_view.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
 #include "settings/settings_store.h"
 #include "setup/frm_setup.h"
 #include "virtual_port.h"
+#include "web/web_settings.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,6 +38,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QTimer>
 
@@ -102,6 +108,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption competition(QStringLiteral("competition"),
         QStringLiteral("play the first round of a sample competition of ten and picture the "
                        "spectators' display with the next heat and the standings"));
+    const QCommandLineOption webPage(QStringLiteral("web"),
+        QStringLiteral("serve the game on the loopback and picture the web page in Chromium "
+                       "(1920x1080 unless sized); with --display, the display with the address"));
+    const QCommandLineOption phone(
+        QStringLiteral("phone"), QStringLiteral("with --web: a portrait phone, 390x844"));
     const QCommandLineOption players(QStringLiteral("players"),
         QStringLiteral("with --competition or --console: the roster's size (ten by default)"),
         QStringLiteral("N"), QStringLiteral("10"));
@@ -109,7 +120,7 @@ int main(int argc, char *argv[])
         QStringLiteral("as --competition, but picture the Competition window with its heat "
                        "console"));
     parser.addOptions({ ticks, strength, board, width, height, display, scores, setup, openFailed,
-        competition, players, console });
+        competition, players, console, webPage, phone });
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         parser.showHelp(1);
@@ -126,13 +137,17 @@ int main(int argc, char *argv[])
     for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
         settings_store::WritePlayerName(n, names[n - 1]);
     }
+    if (parser.isSet(webPage)) {
+        web::WriteWebSettings({ true, 18080, false });
+    }
 
     // Sample games go to a results file of their own, never the user's.
     QTemporaryDir resultsDir;
     results::ResultsStore results(resultsDir.path());
     frmMain window(nullptr, &results);
     const bool organising = parser.isSet(competition) || parser.isSet(console);
-    if (!parser.isSet(display) && !organising && (parser.isSet(width) || parser.isSet(height))) {
+    if (!parser.isSet(display) && !organising && !parser.isSet(webPage)
+        && (parser.isSet(width) || parser.isSet(height))) {
         window.resize(
             parser.value(width).toInt() > 0 ? parser.value(width).toInt() : window.width(),
             parser.value(height).toInt() > 0 ? parser.value(height).toInt() : window.height());
@@ -156,6 +171,34 @@ int main(int argc, char *argv[])
         if (auto *button = window.findChild<QAbstractButton *>(QLatin1String(name))) {
             button->click();
         }
+    };
+    // The web page as Chromium shows it, once it shows the game's (or the heat's) names.
+    const auto savePage = [&](const QString &output) {
+        const QSize size = parser.isSet(phone)
+            ? QSize(390, 844)
+            : QSize(parser.value(width).toInt() > 0 ? parser.value(width).toInt() : 1920,
+                parser.value(height).toInt() > 0 ? parser.value(height).toInt() : 1080);
+        HeadlessBrowser browser(size, parser.isSet(phone));
+        const auto shows = [&] {
+            return browser.evaluate(QStringLiteral("document.body.textContent"))
+                .toString()
+                .contains(names[1]);
+        };
+        for (int i = 0; i < 100 && window.web().address().isEmpty(); ++i) {
+            QTest::qWait(50);
+        }
+        if (!browser.open(QUrl(window.web().address())) || !QTest::qWaitFor(shows, 10000)) {
+            QTextStream(stderr) << "the web page did not show: " << browser.error() << '\n';
+            return false;
+        }
+        QTest::qWait(300); // the last message drawn
+        QFile file(output);
+        if (!file.open(QIODevice::WriteOnly) || file.write(browser.screenshot()) <= 0) {
+            QTextStream(stderr) << "could not write " << output << '\n';
+            return false;
+        }
+        QTextStream(stdout) << output << '\n';
+        return true;
     };
     if (parser.isSet(scores)) {
         click("cmdStr"); // Strength games of 30 s
@@ -232,6 +275,9 @@ int main(int argc, char *argv[])
             }
         }
         organiser->callNextHeat();
+        if (parser.isSet(webPage)) {
+            return savePage(parser.positionalArguments().constFirst()) ? 0 : 1;
+        }
         QWidget *shown = organiser;
         if (parser.isSet(competition)) {
             shown = window.display();
@@ -300,6 +346,14 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
 
     const QString output = parser.positionalArguments().constFirst();
+    if (parser.isSet(webPage) && !parser.isSet(display)) {
+        return savePage(output) ? 0 : 1;
+    }
+    if (parser.isSet(webPage)) {
+        for (int i = 0; i < 100 && window.web().address().isEmpty(); ++i) {
+            QTest::qWait(50);
+        }
+    }
     if (!shown->grab().save(output, "PNG")) {
         QTextStream(stderr) << "could not write " << output << '\n';
         return 1;

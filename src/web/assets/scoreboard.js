@@ -45,12 +45,14 @@ function showPlayers(feed) {
     for (const p of feed.players) {
         const r = playerRow(p.seat);
         r.row.classList.toggle('leader', p.leader);
-        r.row.classList.toggle('seated', p.seated !== false);
+        const seated = p.seated !== false;
         r.star.style.visibility = p.leader ? 'visible' : 'hidden';
         r.name.textContent = p.name;
-        r.value.textContent = p.live.toLocaleString('en-US');
+        // As on the display: an empty seat shows a dash; revolutions are grouped, speeds not.
+        r.value.textContent = !seated ? '—'
+            : p.unit === 'rev' ? p.live.toLocaleString('en-US') : String(p.live);
         r.unit.textContent = p.unit === 'rev' ? ' rev' : ' rpm';
-        r.best.textContent = (feed.mode === 'strength' ? 'rpm max ' : 'best ') + p.best + ' rpm';
+        r.best.textContent = seated ? 'Best ' + p.best + ' rpm' : '';
         r.bar.style.width = (100 * p.bar).toFixed(1) + '%';
         r.bar.style.backgroundColor = p.colour;
     }
@@ -99,9 +101,9 @@ function showCompetition(c) {
     if (c.next) {
         parts.push(element('p', 'next', c.next));
     }
-    parts.push(table(['', 'Name', c.scoring === 'speed' ? 'best' : 'total', 'rounds'],
-        c.standings.map((s) => [s.rank || '', s.name, s.scoreText,
-            s.missed ? s.rounds + ' (' + s.missed + ' missed)' : s.rounds])));
+    parts.push(element('p', 'rule', c.rule));
+    parts.push(table(['', 'Name', c.scoreTitle, 'rounds', ''],
+        c.standings.map((s) => [s.rank, s.name, s.score, s.rounds, s.note])));
     section.replaceChildren(...parts);
 }
 
@@ -111,7 +113,7 @@ function show(feed) {
     byId('mode').textContent = between ? 'Competition'
         : feed.mode === 'strength' ? 'Strength' : feed.mode === 'speed' ? 'Speed' : '';
     byId('countdown').textContent = feed.mode === 'strength' && !between ? feed.countdown : '';
-    byId('top').textContent = between ? '' : 'Best ' + feed.topRpm + ' rpm';
+    byId('top').textContent = between ? '' : 'Top ' + feed.topRpm + ' rpm';
     showPlayers(feed);
     byId('players').hidden = between || !!feed.result;
     showResult(between ? { result: null } : feed);
