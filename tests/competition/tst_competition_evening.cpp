@@ -57,8 +57,9 @@ public:
         }
         m_window = std::make_unique<frmMain>(nullptr, &store);
         // The test's own ticks are the game's seconds; the real ones would race them on a
-        // loaded machine.
-        for (const char *name : { "tmrRefresh", "tmrStrenght" }) {
+        // loaded machine. So would the watchdog: between a frame's arrival and the next look
+        // at it, its tick marks the link unseen again and the frame seems lost.
+        for (const char *name : { "tmrRefresh", "tmrStrenght", "tmrTimeout" }) {
             m_window->findChild<QTimer *>(QLatin1String(name))->setInterval(std::chrono::hours(1));
         }
         for (PlayerSlot p = 1; p <= 4; ++p) {
