@@ -42,10 +42,12 @@ void CompetitionHost::open()
         m_model = std::make_unique<CompetitionModel>(*m_store);
         connect(m_model.get(), &CompetitionModel::heatCalled, this,
             [this](const QStringList &names) { heatCalled(names); });
-        connect(m_model.get(), &CompetitionModel::changed, this, [this] {
-            showConsole();
-            Q_EMIT boardChanged(board());
-        });
+        for (const auto changed : { &CompetitionModel::changed, &CompetitionModel::replaced }) {
+            connect(m_model.get(), changed, this, [this] {
+                showConsole();
+                Q_EMIT boardChanged(board());
+            });
+        }
         connect(
             m_model.get(), &CompetitionModel::closed, this, &CompetitionHost::competitionClosed);
     }

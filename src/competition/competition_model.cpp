@@ -28,7 +28,7 @@ CompetitionModel::CompetitionModel(CompetitionStore &store, QObject *parent)
         m_called.reset();
         setStatus(QStringLiteral("Another Rotavex changed this competition while a change here "
                                  "waited to be saved; it shows theirs now."));
-        Q_EMIT changed();
+        Q_EMIT replaced();
     });
 }
 
@@ -80,7 +80,7 @@ bool CompetitionModel::save(const QString &what)
     m_called.reset();
     setStatus(QStringLiteral("Another Rotavex changed this competition first; it shows theirs "
                              "now and this change was not made."));
-    Q_EMIT changed();
+    Q_EMIT replaced();
     return false;
 }
 

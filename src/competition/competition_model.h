@@ -65,6 +65,8 @@ Q_SIGNALS:
     void gameTaken();
     /// The standings or the heats changed (a result, a roster change).
     void changed();
+    /// Another instance's newer state of the competition replaced this one's.
+    void replaced();
     /// The competition was closed.
     void closed();
     void statusChanged(const QString &text);

@@ -135,6 +135,7 @@ frmCompetition::frmCompetition(CompetitionModel &model, QWidget *parent)
             m_next->setFocus(Qt::OtherFocusReason);
         }
     });
+    connect(&m_model, &CompetitionModel::replaced, this, &frmCompetition::showCompetition);
     connect(&m_model, &CompetitionModel::closed, this, &frmCompetition::showCompetition);
     showCompetition();
 }
