@@ -83,6 +83,8 @@ private Q_SLOTS:
     void createNeedsNameAndPlayers();
     void anEveningInTheWindow();
     void gameWithoutCalledHeatIsNotTheCompetitions();
+    void anotherInstanceChangedItFirst_data();
+    void anotherInstanceChangedItFirst();
     void damagedRowsOpenWithAMessage_data();
     void damagedRowsOpenWithAMessage();
 
@@ -285,6 +287,37 @@ void tst_frmCompetition::gameWithoutCalledHeatIsNotTheCompetitions()
     QVERIFY(window->callNextHeat());
     QVERIFY(!window->callNextHeat());
     QVERIFY(!window->callRedo());
+}
+
+void tst_frmCompetition::anotherInstanceChangedItFirst_data()
+{
+    QTest::addColumn<bool>("late");
+    QTest::newRow("a late arrival meets it") << true;
+    QTest::newRow("a new ranking rule meets it") << false;
+}
+
+// Whatever change here meets the other program's newer competition, the window shows theirs
+// whole, and the heat it had called is no longer waiting.
+void tst_frmCompetition::anotherInstanceChangedItFirst()
+{
+    QFETCH(bool, late);
+    std::unique_ptr<frmCompetition> window(create(QStringLiteral("Ann\nBob\nCem\nDai\nEve"), 1));
+    QVERIFY(window->callNextHeat());
+    results::ResultsStore otherGames(m_dir->path());
+    CompetitionStore other(&otherGames);
+    Competition theirs = *other.load(*other.openCompetition());
+    AddPlayers(theirs, { QStringLiteral("Theirs") });
+    QCOMPARE(other.save(theirs), CompetitionStore::Saved::Written);
+    if (late) {
+        window->addPlayers(QStringLiteral("Ours"));
+    } else {
+        window->setRankingRule(RankingRule::Best);
+    }
+    auto *players = control<QListWidget>(*window, QStringLiteral("lstPlayers"));
+    QCOMPARE(players->item(players->count() - 1)->text(), QStringLiteral("Theirs"));
+    QCOMPARE(
+        control<QTableWidget>(*window, QStringLiteral("tblHeats"))->item(0, 6)->text(), QString());
+    QVERIFY(control<QPushButton>(*window, QStringLiteral("cmdNextHeat"))->isEnabled());
 }
 
 void tst_frmCompetition::damagedRowsOpenWithAMessage_data()
