@@ -14,6 +14,7 @@
 #include "link/port_names.h"
 #include "link/serial_control.h"
 #include "main_window/frm_main.h"
+#include "results/results_store.h"
 #include "support/process_stats.h"
 #include "virtual_port.h"
 
@@ -31,6 +32,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -260,6 +262,15 @@ int runIdleLost(int argc, char *argv[], const Options &options)
     return waiting == rotavex::kPlayerCount ? 0 : 1;
 }
 
+// What a start-up child does before its first picture, in order; the CPU time (ms) of the
+// process at the end of each is kept and reported with the first paint.
+enum Stage { Loaded, Application, Store, Window, Shown, Painted, kStages };
+constexpr std::array<const char *, kStages> kStageNames { "loaded", "application", "results_store",
+    "window", "show", "first_paint" };
+std::array<double, kStages> stageCpuMs {};
+
+void reached(Stage stage) { stageCpuMs[stage] = 1000.0 * cpuSeconds(); }
+
 // Reports the moment the first paint pass of the window has finished, then leaves at once
 // (no teardown), so the parent sees start-to-paint and the peak memory up to then.
 class FirstPaintWatch : public QObject
@@ -274,8 +285,15 @@ protected:
             m_seen = true;
             // Queued: runs after the whole pass, children and flush included.
             QTimer::singleShot(0, this, [] {
+                const qint64 painted = monotonicNs();
+                reached(Painted);
                 std::printf(
-                    "painted_ns=%lld rss_peak_kib=%lld\n", monotonicNs(), statusKib("VmHWM"));
+                    "painted_ns=%lld rss_peak_kib=%lld stages", painted, statusKib("VmHWM"));
+                for (int stage = Loaded; stage < kStages; ++stage) {
+                    std::printf(
+                        " %.3f", stageCpuMs[stage] - (stage > 0 ? stageCpuMs[stage - 1] : 0));
+                }
+                std::printf("\n");
                 std::fflush(stdout);
                 std::_Exit(0);
             });
@@ -287,25 +305,36 @@ private:
     bool m_seen = false;
 };
 
+// As main() starts the program: the application, the results file, the window.
 int runStartupChild(int argc, char *argv[], bool floor)
 {
+    reached(Loaded);
     QApplication app(argc, argv);
+    reached(Application);
+    std::unique_ptr<results::ResultsStore> results;
+    if (!floor) {
+        QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
+        results = std::make_unique<results::ResultsStore>(results::ResultsStore::defaultFolder());
+    }
+    reached(Store);
     std::unique_ptr<QWidget> window;
     if (floor) {
         window = makeFloorWindow();
     } else {
-        QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
-        window = std::make_unique<frmMain>();
+        window = std::make_unique<frmMain>(nullptr, results.get());
     }
+    reached(Window);
     FirstPaintWatch watch;
     window->installEventFilter(&watch);
     window->show();
+    reached(Shown);
     return app.exec();
 }
 
 struct Launch {
     double milliseconds = 0;
     qint64 rssPeakKib = 0;
+    std::array<double, kStages> stageMs {}; ///< CPU time of each stage
 };
 
 // Starts this executable as a start-up child and times it from just before the spawn.
@@ -344,11 +373,19 @@ std::optional<Launch> launchChild(const char *self, const char *kind)
     ::waitpid(child, &status, 0);
     long long painted = 0;
     long long rss = 0;
+    Launch launch;
+    auto &ms = launch.stageMs;
+    static_assert(kStages == 6);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0
-        || std::sscanf(output.c_str(), "painted_ns=%lld rss_peak_kib=%lld", &painted, &rss) != 2) {
+        || std::sscanf(output.c_str(),
+               "painted_ns=%lld rss_peak_kib=%lld stages %lf %lf %lf %lf %lf %lf", &painted, &rss,
+               &ms[0], &ms[1], &ms[2], &ms[3], &ms[4], &ms[5])
+            != 2 + kStages) {
         return std::nullopt;
     }
-    return Launch { double(painted - started) / 1e6, rss };
+    launch.milliseconds = double(painted - started) / 1e6;
+    launch.rssPeakKib = rss;
+    return launch;
 }
 
 template <typename T> T median(std::vector<T> values)
@@ -363,6 +400,7 @@ int runStartup(const char *self, const Options &options)
 {
     std::vector<double> programMs, floorMs;
     std::vector<qint64> programRss, floorRss;
+    std::array<std::vector<double>, kStages> programStages, floorStages;
     // One unmeasured launch of each warms the file cache.
     launchChild(self, "floor");
     launchChild(self, "program");
@@ -377,6 +415,19 @@ int runStartup(const char *self, const Options &options)
         floorRss.push_back(floor->rssPeakKib);
         programMs.push_back(program->milliseconds);
         programRss.push_back(program->rssPeakKib);
+        for (int stage = Loaded; stage < kStages; ++stage) {
+            programStages[stage].push_back(program->stageMs[stage]);
+            floorStages[stage].push_back(floor->stageMs[stage]);
+        }
+    }
+    // Where the CPU time goes up to the first picture, stage by stage (medians).
+    for (const auto &[kind, stages] :
+        { std::pair { "program", &programStages }, std::pair { "floor", &floorStages } }) {
+        std::fprintf(stderr, "startup-stages %s cpu_ms:", kind);
+        for (int stage = Loaded; stage < kStages; ++stage) {
+            std::fprintf(stderr, " %s=%.2f", kStageNames[stage], median((*stages)[stage]));
+        }
+        std::fprintf(stderr, "\n");
     }
     std::printf("startup runs=%d program_ms=%.1f floor_ms=%.1f program_rss_peak_kib=%lld "
                 "floor_rss_peak_kib=%lld\n",

@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 
 namespace
@@ -58,7 +60,8 @@ void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
         if (repaint) {
             window.repaint();
             if (display) {
-                window.display()->repaint();
+                // The display repaints what the tick changed, as the event loop would have it.
+                QCoreApplication::sendPostedEvents(window.display(), QEvent::UpdateRequest);
             }
         }
     }
@@ -77,8 +80,71 @@ void BM_StrengthRefreshTickAndPaintWithDisplay(benchmark::State &state)
     tick(state, 1, true, true);
 }
 
+// Two moments of a Speed game a second apart: every speed and bar differs, records and names
+// stay.
+game::Snapshot speedGame(qint32 offset)
+{
+    game::Snapshot snapshot;
+    snapshot.mode = game::PlayMode::Speed;
+    snapshot.running = true;
+    snapshot.reading = game::Reading::Speed;
+    for (rotavex::PlayerSlot p = 1; p <= 4; ++p) {
+        game::PlayerSnapshot &player = snapshot.players[p];
+        player.name = QStringLiteral("Player %1").arg(p);
+        player.rpm = kSteady[p] + offset * p;
+        player.record = kSteady[p] + 500;
+        player.bar = player.rpm;
+        player.barColour = 0x0000C000;
+        player.participating = true;
+        snapshot.topRpm = std::max(snapshot.topRpm, *player.record);
+    }
+    return snapshot;
+}
+
+enum class Frame { Unchanged, Layout, LayoutAndPaint, WholeRepaint };
+
+// One frame of the spectators' display alone (shown, 1920×1080): the values of the next tick
+// laid out, and the part they changed painted as the event loop would; or the whole window
+// painted again, as an expose does.
+void displayFrame(benchmark::State &state, Frame frame)
+{
+    frmDisplay display;
+    display.resize(1920, 1080);
+    display.show();
+    const std::array<game::Snapshot, 2> ticks { speedGame(0), speedGame(37) };
+    display.showSnapshot(ticks[0]);
+    QCoreApplication::processEvents();
+    std::size_t next = 1;
+    for (auto _ : state) {
+        if (frame == Frame::WholeRepaint) {
+            display.repaint();
+            continue;
+        }
+        display.showSnapshot(ticks[frame == Frame::Unchanged ? 0 : next]);
+        next = 1 - next;
+        if (frame == Frame::LayoutAndPaint) {
+            QCoreApplication::sendPostedEvents(&display, QEvent::UpdateRequest);
+        }
+    }
+}
+
+void BM_DisplayFrameUnchanged(benchmark::State &state) { displayFrame(state, Frame::Unchanged); }
+void BM_DisplayFrameLayout(benchmark::State &state) { displayFrame(state, Frame::Layout); }
+void BM_DisplayFrameLayoutAndPaint(benchmark::State &state)
+{
+    displayFrame(state, Frame::LayoutAndPaint);
+}
+void BM_DisplayFrameWholeRepaint(benchmark::State &state)
+{
+    displayFrame(state, Frame::WholeRepaint);
+}
+
 } // namespace
 
+BENCHMARK(BM_DisplayFrameUnchanged);
+BENCHMARK(BM_DisplayFrameLayout);
+BENCHMARK(BM_DisplayFrameLayoutAndPaint);
+BENCHMARK(BM_DisplayFrameWholeRepaint);
 BENCHMARK(BM_SpeedRefreshTick);
 BENCHMARK(BM_StrengthRefreshTick);
 BENCHMARK(BM_SpeedRefreshTickAndPaint);

@@ -14,6 +14,9 @@ PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-se
 # Chromium, the real browser the web scoreboard's page is read in.
 TEST_PACKAGES=(clang libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream lintian
                dbus-daemon chromium)
+# What `./scripts/bench` needs on top: Google Benchmark, the private bus, and an X server of its
+# own (Xvfb) for the figures taken as on a user's desktop.
+BENCH_PACKAGES=(libbenchmark-dev dbus-daemon xvfb xauth)
 # What `./scripts/run --demo --bluetooth` needs on top: the same private bus.
 BLUETOOTH_DEMO_PACKAGES=(dbus-daemon)
 

@@ -13,15 +13,14 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <numbers>
 
 namespace
 {
@@ -29,37 +28,6 @@ namespace
 // Long enough to find one's own name on a page of standings, short enough to see every page
 // between two heats.
 constexpr std::chrono::milliseconds kPageTurn { 6000 };
-
-// A font every Debian desktop has; its digits are all one width, so numbers do not jitter.
-const QString kFontFamily = QStringLiteral("DejaVu Sans");
-
-QFont fontOf(const scoreboard::TextItem &item, int pixelSize)
-{
-    QFont font(kFontFamily);
-    font.setPixelSize(pixelSize);
-    font.setBold(item.bold);
-    return font;
-}
-
-void drawStar(QPainter &painter, const QRectF &area, const QColor &colour)
-{
-    const QPointF centre = area.center();
-    const double outer = std::min(area.width(), area.height()) / 2.0;
-    const double inner = outer * 0.45;
-    QPainterPath star;
-    for (int i = 0; i < 10; ++i) {
-        const double angle = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
-        const double radius = i % 2 == 0 ? outer : inner;
-        const QPointF point = centre + QPointF(std::cos(angle) * radius, std::sin(angle) * radius);
-        if (i == 0) {
-            star.moveTo(point);
-        } else {
-            star.lineTo(point);
-        }
-    }
-    star.closeSubpath();
-    painter.fillPath(star, colour);
-}
 
 } // namespace
 
@@ -88,7 +56,7 @@ void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
 {
     m_shown = scoreboard::ShownFrom(snapshot);
     m_gameRunning = snapshot.running;
-    update();
+    refresh();
 }
 
 void frmDisplay::turnPage()
@@ -96,14 +64,14 @@ void frmDisplay::turnPage()
     // Only a picture that has pages changes; the game's picture is left alone.
     if (scene().pages > 1) {
         ++m_page;
-        update();
+        refresh();
     }
 }
 
 void frmDisplay::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
 {
     m_betweenHeats = betweenHeats;
-    update();
+    refresh();
 }
 
 scoreboard::Scene frmDisplay::scene() const
@@ -146,72 +114,31 @@ void frmDisplay::toggleFullScreen()
     rememberPlacement();
 }
 
-std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const { return fitTexts(scene()); }
-
-std::vector<frmDisplay::DrawnText> frmDisplay::fitTexts(const scoreboard::Scene &scene) const
+std::vector<frmDisplay::DrawnText> frmDisplay::drawnTexts() const
 {
-    std::vector<DrawnText> drawn;
-    drawn.reserve(scene.texts.size());
-    for (const scoreboard::TextItem &item : scene.texts) {
-        int pixelSize = item.pixelSize;
-        QFont font = fontOf(item, pixelSize);
-        // Shrink until the line fits the area's height, then (unless it is cut instead) its
-        // width: each step measures the real font, which does not scale exactly linearly.
-        for (QFontMetrics metrics(font); metrics.height() > item.area.height() && pixelSize > 1;
-             metrics = QFontMetrics(font)) {
-            pixelSize = std::min(pixelSize - 1,
-                scoreboard::FitPixelSize(pixelSize, metrics.height(), item.area.height()));
-            font.setPixelSize(pixelSize);
-        }
-        QString text = item.text;
-        if (item.elide) {
-            text = QFontMetrics(font).elidedText(
-                item.text, Qt::ElideRight, item.area.width(), Qt::TextSingleLine);
-        } else {
-            for (QFontMetrics metrics(font);
-                 metrics.horizontalAdvance(text) > item.area.width() && pixelSize > 1;
-                 metrics = QFontMetrics(font)) {
-                pixelSize = std::min(pixelSize - 1,
-                    scoreboard::FitPixelSize(
-                        pixelSize, metrics.horizontalAdvance(text), item.area.width()));
-                font.setPixelSize(pixelSize);
-            }
-        }
-        drawn.push_back({ item, font, text });
+    std::vector<DrawnText> texts;
+    for (const display::PlacedText &placed : picture().texts) {
+        texts.push_back(placed.drawn);
     }
-    return drawn;
+    return texts;
 }
 
-void frmDisplay::paintEvent(QPaintEvent *)
+const display::Picture &frmDisplay::picture() const
 {
-    const scoreboard::Scene scene = this->scene();
-    QPainter painter(this);
-    painter.fillRect(rect(), rotavex::ColourFromBgr(scene.background));
-    for (const scoreboard::PanelItem &panel : scene.panels) {
-        painter.fillRect(panel.area, rotavex::ColourFromBgr(panel.colour));
+    if (!m_picture || m_picture->ratio != devicePixelRatioF()) {
+        m_picture = display::LayOut(
+            scene(), size(), devicePixelRatioF(), m_picture.value_or(display::Picture()), m_pieces);
+        m_pieces.keepOnlyUsed();
     }
-    for (const scoreboard::BarItem &bar : scene.bars) {
-        painter.fillRect(bar.area, rotavex::ColourFromBgr(bar.track));
-        QRect filled = bar.area;
-        filled.setWidth(static_cast<int>(std::lround(bar.fraction * bar.area.width())));
-        if (filled.width() > 0) {
-            painter.fillRect(filled, rotavex::ColourFromBgr(bar.colour));
-        }
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    for (const QRect &mark : scene.leaderMarks) {
-        drawStar(painter, mark, rotavex::ColourFromBgr(scene.markColour));
-    }
-    for (const DrawnText &drawn : fitTexts(scene)) {
-        drawText(painter, drawn);
-    }
-    drawWebAddress(painter);
+    return *m_picture;
 }
 
 void frmDisplay::showWebAddress(const QString &address, const QImage &code)
 {
     m_webAddress = address;
     m_webCode = code;
+    // The players' picture gives way to the code's strip, or takes the room back.
+    m_picture.reset();
     update();
 }
 
@@ -230,7 +157,7 @@ int frmDisplay::webStripWidth() const
 
 QSize frmDisplay::sceneSize() const { return size() - QSize(webStripWidth(), 0); }
 
-void frmDisplay::drawWebAddress(QPainter &painter) const
+void frmDisplay::drawWebAddress(QPainter &painter, const QRegion &region) const
 {
     if (m_webAddress.isEmpty()) {
         return;
@@ -240,21 +167,23 @@ void frmDisplay::drawWebAddress(QPainter &painter) const
     const int side = webStripWidth() * 9 / 10;
     const int module = std::max(1, side / std::max(1, m_webCode.width()));
     const int codeSide = module * m_webCode.width();
-    QFont font(kFontFamily);
-    font.setPixelSize(std::max(8, side / 10));
+    QFont font = display::Font(std::max(8, side / 10));
     font.setPixelSize(scoreboard::FitPixelSize(font.pixelSize(),
         QFontMetrics(font).horizontalAdvance(m_webAddress), webStripWidth() - side / 12));
     const QFontMetrics metrics(font);
     const int margin = side / 12;
     const QRect code(width() - margin - codeSide, height() - margin - metrics.height() - codeSide,
         codeSide, codeSide);
+    const QRect line(0, code.bottom() + 1, width() - margin, metrics.height());
+    if (!region.intersects(code.united(line))) {
+        return;
+    }
     if (!m_webCode.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(code, m_webCode);
     }
     painter.setFont(font);
     painter.setPen(Qt::white);
-    const QRect line(0, code.bottom() + 1, width() - margin, metrics.height());
     painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter, m_webAddress);
 }
 
@@ -293,77 +222,39 @@ void frmDisplay::contextMenuEvent(QContextMenuEvent *event)
     Q_EMIT webChoicesMade(webOn, allInterfaces, webPort);
 }
 
-// Text this large is not in Qt's glyph cache: every frame would fill each glyph's outline
-// again, which costs several milliseconds a picture. Rendered pieces are kept instead: numbers
-// by character (they change every tick, their digits do not), any other text whole.
-void frmDisplay::drawText(QPainter &painter, const DrawnText &drawn) const
+// Most ticks change a few digits and bars: only those are painted again. A tick that changes
+// nothing paints nothing, and no text is drawn from its font again while it is shown.
+void frmDisplay::refresh()
 {
-    const QFontMetrics metrics(drawn.font);
-    const QRect &area = drawn.item.area;
-    const int width = metrics.horizontalAdvance(drawn.text);
-    int left = area.left();
-    if (drawn.item.alignment & Qt::AlignRight) {
-        left = area.right() + 1 - width;
-    } else if (drawn.item.alignment & Qt::AlignHCenter) {
-        left = area.left() + (area.width() - width) / 2;
-    }
-    int top = area.top() + (area.height() - metrics.height()) / 2;
-    if (drawn.item.alignment & Qt::AlignBottom) {
-        top = area.bottom() + 1 - metrics.height();
-    } else if (drawn.item.alignment & Qt::AlignTop) {
-        top = area.top();
-    }
-    const int baseline = top + metrics.ascent();
-    const bool numeric = std::all_of(drawn.text.cbegin(), drawn.text.cend(), [](QChar c) {
-        return c.isDigit() || c.isSpace() || c.category() == QChar::Punctuation_Other;
-    });
-    if (!numeric) {
-        const RenderedText &piece = rendered(drawn.text, drawn.font, drawn.item.colour);
-        painter.drawPixmap(QPoint(left, baseline) + piece.offset, piece.pixmap);
+    if (!isVisible() || !m_picture) {
+        // Hidden, or not painted since it was shown or resized: laid out when it is needed.
+        m_picture.reset();
+        m_pieces.keepOnlyUsed();
+        update();
         return;
     }
-    for (qsizetype i = 0; i < drawn.text.size(); ++i) {
-        const RenderedText &piece =
-            rendered(QString(drawn.text.at(i)), drawn.font, drawn.item.colour);
-        const int x = left + metrics.horizontalAdvance(drawn.text.left(i));
-        painter.drawPixmap(QPoint(x, baseline) + piece.offset, piece.pixmap);
+    display::Picture next =
+        display::LayOut(scene(), size(), devicePixelRatioF(), *m_picture, m_pieces);
+    const QRegion changed = display::ChangedRegion(*m_picture, next);
+    m_picture = std::move(next);
+    m_pieces.keepOnlyUsed();
+    if (!changed.isEmpty()) {
+        update(changed);
     }
 }
 
-const frmDisplay::RenderedText &frmDisplay::rendered(
-    const QString &text, const QFont &font, quint32 colour) const
+void frmDisplay::paintEvent(QPaintEvent *event)
 {
-    const qreal ratio = devicePixelRatioF();
-    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
-                            .arg(font.key())
-                            .arg(font.pixelSize())
-                            .arg(colour)
-                            .arg(ratio)
-                            .arg(text);
-    if (const RenderedText *cached = m_rendered.object(key)) {
-        return *cached;
-    }
-    const QFontMetrics metrics(font);
-    // The ink may reach past the advance and above the ascent; the picture holds all of it.
-    const QRect box = metrics.boundingRect(text).united(QRect(
-        0, -metrics.ascent(), std::max(1, metrics.horizontalAdvance(text)), metrics.height()));
-    RenderedText piece;
-    piece.offset = box.topLeft();
-    piece.pixmap = QPixmap((QSizeF(box.size()) * ratio).toSize());
-    piece.pixmap.setDevicePixelRatio(ratio);
-    piece.pixmap.fill(Qt::transparent);
-    QPainter painter(&piece.pixmap);
-    painter.setFont(font);
-    painter.setPen(rotavex::ColourFromBgr(colour));
-    painter.drawText(-box.topLeft(), text);
-    painter.end();
-    const QSize pixels = piece.pixmap.size();
-    const auto cost = static_cast<qsizetype>(std::max(1, pixels.width() * pixels.height() / 1024));
-    // A picture larger than the whole cache is drawn once and not kept.
-    m_uncached = piece;
-    m_rendered.insert(key, new RenderedText(std::move(piece)), cost);
-    const RenderedText *kept = m_rendered.object(key);
-    return kept ? *kept : m_uncached;
+    const display::Picture &shown = picture();
+    QPainter painter(this);
+    display::Paint(painter, shown, event->region());
+    drawWebAddress(painter, event->region());
+}
+
+void frmDisplay::resizeEvent(QResizeEvent *event)
+{
+    m_picture.reset();
+    QWidget::resizeEvent(event);
 }
 
 void frmDisplay::keyPressEvent(QKeyEvent *event)

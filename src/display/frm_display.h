@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "display/display_picture.h"
 #include "display/scoreboard.h"
 #include "game/game_session.h"
 
-#include <QCache>
-#include <QFont>
 #include <QImage>
-#include <QPixmap>
-#include <QPoint>
 #include <QString>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QCloseEvent;
@@ -19,7 +17,7 @@ class QContextMenuEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
-class QPainter;
+class QResizeEvent;
 
 namespace widgets
 {
@@ -45,11 +43,7 @@ public:
     const scoreboard::Shown &shown() const { return m_shown; }
 
     /// One text as it is drawn: the font fitted to its area, the text after elision.
-    struct DrawnText {
-        scoreboard::TextItem item;
-        QFont font;
-        QString text;
-    };
+    using DrawnText = display::DrawnText;
     /// Every text of the current picture, in drawing order.
     std::vector<DrawnText> drawnTexts() const;
 
@@ -78,25 +72,20 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    // A text drawn once into a picture; offset is where its top left lies from the origin of
-    // the baseline.
-    struct RenderedText {
-        QPixmap pixmap;
-        QPoint offset;
-    };
-
-    std::vector<DrawnText> fitTexts(const scoreboard::Scene &scene) const;
     scoreboard::Scene scene() const;
-    void drawText(QPainter &painter, const DrawnText &drawn) const;
-    const RenderedText &rendered(const QString &text, const QFont &font, quint32 colour) const;
+    // The picture of what is shown now, laid out if it is not yet.
+    const display::Picture &picture() const;
+    // Lays out what is shown now and asks for a repaint of only what it changed.
+    void refresh();
     void rememberPlacement() const;
-    void drawWebAddress(QPainter &painter) const;
+    void drawWebAddress(QPainter &painter, const QRegion &region) const;
     int webStripWidth() const;
     QSize sceneSize() const;
 
@@ -110,7 +99,7 @@ private:
     bool m_webOn = false;
     bool m_webAllInterfaces = true;
     quint16 m_webPort = 0;
-    // Pictures of texts by font, colour and text; cost in KiB, at most 32 MiB.
-    mutable QCache<QString, RenderedText> m_rendered { 32 * 1024 };
-    mutable RenderedText m_uncached;
+    // Unset while the window is hidden or has a new size: laid out again when next needed.
+    mutable std::optional<display::Picture> m_picture;
+    mutable display::PieceStore m_pieces;
 };

@@ -101,11 +101,6 @@ BoardControls BuildBoardControls(QWidget &window)
     BoardControls c;
     InstallAccessibleFactory();
     window.setObjectName(QStringLiteral("frmMain"));
-    QIcon icon;
-    for (const int size : rotavex::kIconSizes) {
-        icon.addFile(QStringLiteral(":/icons/rotavex-%1.png").arg(size), QSize(size, size));
-    }
-    window.setWindowIcon(icon);
     setPanelBackground(&window);
     window.resize(
         twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, window)
@@ -211,6 +206,15 @@ BoardControls BuildBoardControls(QWidget &window)
             twips::designPixels(layout::DesignInventory(), button->objectName(), window));
     }
     return c;
+}
+
+QIcon WindowIcon()
+{
+    QIcon icon;
+    for (const int size : rotavex::kIconSizes) {
+        icon.addFile(QStringLiteral(":/icons/rotavex-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
 }
 
 void ApplyGeometry(const BoardControls &c, const layout::BoardGeometry &geometry, QWidget &window)

@@ -4,6 +4,7 @@
 #include "main_window/layout.h"
 #include "shared/player_tables.h"
 
+#include <QIcon>
 #include <QSize>
 
 #include <array>
@@ -62,6 +63,9 @@ BoardControls BuildBoardControls(QWidget &window);
 /// Mode panel top to bottom), a ring shows where it is, and Enter or Return press the focused
 /// button as Space does.
 void BuildKeyboardOrder(const BoardControls &c, QWidget &window);
+
+/// The window icon in every size the program ships (16 to 256 px), decoded now.
+QIcon WindowIcon();
 
 /// Moves the controls to where `geometry` (in twips) puts them and fits the columns.
 void ApplyGeometry(const BoardControls &c, const layout::BoardGeometry &geometry, QWidget &window);

@@ -235,8 +235,31 @@ void frmMain::CmdDisplay_Click()
 void frmMain::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    // The frame's size is known once the window is up.
-    setMinimumSize(main_window::MinimumSize(c, *this));
+    // The frame's size is known once the window is up; the first time, after the first
+    // picture.
+    if (m_painted) {
+        setMinimumSize(main_window::MinimumSize(c, *this));
+    }
+}
+
+void frmMain::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        // Queued: the whole first picture reaches the screen before these are made.
+        QTimer::singleShot(0, this, &frmMain::afterFirstPaint);
+    }
+}
+
+void frmMain::afterFirstPaint()
+{
+    // Six pictures of 16 to 256 px are decoded for the icon: a few milliseconds that would
+    // otherwise come before the window shows anything.
+    setWindowIcon(main_window::WindowIcon());
+    if (isVisible()) {
+        setMinimumSize(main_window::MinimumSize(c, *this));
+    }
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)

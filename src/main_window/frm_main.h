@@ -13,6 +13,7 @@
 
 class PlayerLinks;
 class QCloseEvent;
+class QPaintEvent;
 class QResizeEvent;
 class QShowEvent;
 class frmDisplay;
@@ -93,12 +94,15 @@ public Q_SLOTS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void connectControls();
     void Form_Load();
     void Form_Resize();
+    /// What the first picture does not need: the window icon and the smallest size.
+    void afterFirstPaint();
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
@@ -113,4 +117,5 @@ private:
     std::unique_ptr<main_window::ResultsView> m_results;
     std::unique_ptr<main_window::CompetitionView> m_competition;
     std::unique_ptr<main_window::WebView> m_web;
+    bool m_painted = false;
 };

@@ -86,6 +86,27 @@ QString TagLabel::shownText() const
     return elided.endsWith(QChar(0x2026)) ? elided : elided + QChar(0x2026);
 }
 
+qreal TagLabel::captionWidthAt(qreal pointSize) const
+{
+    QFont measured = font();
+    if (m_designPointSize > 0) {
+        measured.setPointSizeF(m_designPointSize);
+    }
+    if (text() != m_measuredText || measured != m_measuredFont) {
+        m_measuredText = text();
+        m_measuredFont = measured;
+        m_measuredWidths.clear();
+    }
+    if (const auto kept = m_measuredWidths.constFind(pointSize); kept != m_measuredWidths.cend()) {
+        return *kept;
+    }
+    measured.setPointSizeF(pointSize);
+    const qreal width = QFontMetricsF(measured).horizontalAdvance(
+        caption_fit::MeasurablePrefix(text(), kMeasuredChars));
+    m_measuredWidths.insert(pointSize, width);
+    return width;
+}
+
 void TagLabel::paintEvent(QPaintEvent *event)
 {
     const QString shown = shownText();
@@ -113,15 +134,10 @@ void FitColumn(const rotavex::PerPlayer<TagLabel *> &column)
     for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
         room = std::min(room, column[n]->room());
     }
-    const auto widestAt = [&column, first](double pointSize) {
-        QFont measured = first->font();
-        measured.setPointSizeF(pointSize);
-        const QFontMetricsF metrics(measured);
+    const auto widestAt = [&column](double pointSize) {
         qreal widest = 0;
         for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
-            widest = std::max(widest,
-                metrics.horizontalAdvance(
-                    caption_fit::MeasurablePrefix(column[n]->text(), kMeasuredChars)));
+            widest = std::max(widest, column[n]->captionWidthAt(pointSize));
         }
         return widest;
     };

@@ -3,6 +3,8 @@
 
 #include "shared/player_tables.h"
 
+#include <QFont>
+#include <QHash>
 #include <QLabel>
 #include <QString>
 
@@ -36,6 +38,9 @@ public:
     int room() const;
     /// The caption as drawn: the whole text, or its start and "…" when it does not fit.
     QString shownText() const;
+    /// The width in pixels the whole caption takes at `pointSize` in the label's font. Kept
+    /// while the caption and the font (any size) stay: most ticks measure the same captions.
+    qreal captionWidthAt(qreal pointSize) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -46,6 +51,9 @@ private:
     qreal m_designPointSize = 0;
     int m_roomWidth = -1;
     bool m_fitting = false;
+    mutable QString m_measuredText;
+    mutable QFont m_measuredFont; ///< at the design size
+    mutable QHash<qreal, qreal> m_measuredWidths; ///< by point size
 };
 
 /// Shrinks a fixed caption (a field's label) to the largest point size, up to its design size,

@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,7 @@ using rotavex::PlayerSlot;
 using scoreboard::PlayMode;
 
 Q_DECLARE_METATYPE(PlayMode)
+Q_DECLARE_METATYPE(game::Snapshot)
 
 namespace
 {
@@ -51,6 +53,43 @@ const rotavex::PlayerName kHostileNames { {
     QString(300, QLatin1Char('W')),
     QString(),
 } };
+
+// A game in `mode` with these live values (rpm, or revolutions in Strength) and records.
+game::Snapshot gameOf(
+    PlayMode mode, std::array<qint32, 4> live, std::array<qint32, 4> records, int countdown = 30)
+{
+    game::Snapshot snapshot;
+    snapshot.mode = mode;
+    snapshot.running = countdown > 0;
+    snapshot.reading = mode == PlayMode::Speed ? game::Reading::Speed : game::Reading::Strength;
+    snapshot.countdownSeconds = countdown;
+    snapshot.ranOut = countdown == 0;
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        game::PlayerSnapshot &player = snapshot.players[p];
+        player.name = QStringLiteral("Player %1").arg(p);
+        player.rpm = live[std::size_t(p - 1)];
+        player.revolutions = live[std::size_t(p - 1)];
+        player.record = records[std::size_t(p - 1)];
+        snapshot.topRpm = std::max(snapshot.topRpm, *player.record);
+        player.bar = player.rpm;
+        player.participating = true;
+    }
+    return snapshot;
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -112,6 +151,8 @@ private Q_SLOTS:
     void everyTextFits();
     void followsTheGameTickByTick_data();
     void followsTheGameTickByTick();
+    void repaintsOnlyWhatChanged_data();
+    void repaintsOnlyWhatChanged();
     void openCloseAndFullScreen();
     void closingTheMainWindowClosesTheDisplay();
     void namesFromSetupShowAtOnce();
@@ -253,6 +294,51 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     QVERIFY(display.shown().ranking);
     control<QPushButton>(w, "CmdClear")->click();
     QVERIFY(!display.shown().ranking);
+}
+
+void tst_FrmDisplay::repaintsOnlyWhatChanged_data()
+{
+    QTest::addColumn<game::Snapshot>("before");
+    QTest::addColumn<game::Snapshot>("after");
+    const game::Snapshot speed =
+        gameOf(PlayMode::Speed, { 12000, 9000, 3000, 15000 }, { 12500, 9100, 3000, 16000 });
+    QTest::newRow("nothing changes") << speed << speed;
+    QTest::newRow("a number loses a digit")
+        << speed
+        << gameOf(PlayMode::Speed, { 9990, 9000, 3000, 15000 }, { 12500, 9100, 3000, 16000 });
+    QTest::newRow("the lead passes to another player")
+        << speed
+        << gameOf(PlayMode::Speed, { 12000, 9000, 3000, 15000 }, { 17000, 9100, 3000, 16000 });
+    game::Snapshot renamed = speed;
+    renamed.players[2].name = QStringLiteral("Al");
+    QTest::newRow("a name gets shorter") << speed << renamed;
+    QTest::newRow("the countdown runs out into the result")
+        << gameOf(PlayMode::Strength, { 310, 290, 305, 12 }, { 9000, 8000, 7000, 6000 }, 1)
+        << gameOf(PlayMode::Strength, { 311, 291, 305, 12 }, { 9000, 8000, 7000, 6000 }, 0);
+}
+
+void tst_FrmDisplay::repaintsOnlyWhatChanged()
+{
+    QFETCH(game::Snapshot, before);
+    QFETCH(game::Snapshot, after);
+    frmDisplay display;
+    display.resize(1280, 720);
+    display.showSnapshot(before);
+    display.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&display));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    display.installEventFilter(&counter);
+    display.showSnapshot(after);
+    QCoreApplication::processEvents();
+    // A frame that shows the same values draws nothing.
+    QCOMPARE(counter.paints > 0, QTest::currentDataTag() != QByteArray("nothing changes"));
+    // What is on the screen, painted in parts, is the whole picture painted afresh.
+    const QImage onScreen = display.screen()
+                                ->grabWindow(display.winId())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen, display.grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 void tst_FrmDisplay::openCloseAndFullScreen()

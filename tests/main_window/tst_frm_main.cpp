@@ -119,7 +119,9 @@ private Q_SLOTS:
                 .arg(rotavex::kVersionMajor)
                 .arg(rotavex::kVersionMinor)
                 .arg(rotavex::kVersionPatch));
-        QVERIFY(!w.windowIcon().pixmap(QSize(32, 32)).isNull());
+        // The icon comes once the window has shown its first picture.
+        w.show();
+        QTRY_VERIFY(!w.windowIcon().pixmap(QSize(32, 32)).isNull());
         const QStringList expectedNames { "<b>Ann</b>", "PLAYER 2", "", "PLAYER 4" };
         auto *chart = control<PlayerChart>(w, "MSChart1");
         for (const PlayerSlot n : kPlayers) {
