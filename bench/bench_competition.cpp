@@ -4,6 +4,7 @@
 // over 8 rounds, half played, from a real results file, up to its first painted frame; and a
 // roster of 10 000 (half of them one name): creating it, adding one late player, opening the
 // window on it.
+#include "competition/competition_model.h"
 #include "competition/competition_store.h"
 #include "competition/frm_competition.h"
 #include "competition/lineup.h"
@@ -66,10 +67,11 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
     playHalf(c);
     store.save(c);
     for (auto _ : state) {
-        frmCompetition window(store);
+        CompetitionModel model(store);
+        frmCompetition window(model);
         window.show();
         window.repaint();
-        benchmark::DoNotOptimize(window.current());
+        benchmark::DoNotOptimize(model.current());
     }
     state.counters["heats"] = double(c.heats.size());
 }
@@ -134,10 +136,11 @@ void BM_Roster10000OpenWindow(benchmark::State &state)
     savedBigCompetition(store);
     for (auto _ : state) {
         CompetitionStore reader(&games);
-        frmCompetition window(reader);
+        CompetitionModel model(reader);
+        frmCompetition window(model);
         window.show();
         window.repaint();
-        benchmark::DoNotOptimize(window.current());
+        benchmark::DoNotOptimize(model.current());
     }
 }
 
@@ -158,10 +161,11 @@ void BM_LongNamesOpenWindow(benchmark::State &state)
     store.save(c);
     for (auto _ : state) {
         CompetitionStore reader(&games);
-        frmCompetition window(reader);
+        CompetitionModel model(reader);
+        frmCompetition window(model);
         window.show();
         window.repaint();
-        benchmark::DoNotOptimize(window.current());
+        benchmark::DoNotOptimize(model.current());
     }
 }
 

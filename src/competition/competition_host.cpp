@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition_host.h"
 
+#include "competition/competition_model.h"
 #include "competition/competition_store.h"
 #include "competition/frm_competition.h"
 #include "competition/heat_console.h"
@@ -28,30 +29,36 @@ CompetitionHost::CompetitionHost(game::GameClock &clock, PlayerLinks &links,
 
 CompetitionHost::~CompetitionHost()
 {
-    // The window refers to the store; it goes first.
+    // The window refers to the model, the model to the store; they go in that order.
     delete m_window.data();
+    m_model.reset();
 }
 
 frmCompetition *CompetitionHost::window() const { return m_window.data(); }
 
 void CompetitionHost::open()
 {
+    if (!m_model) {
+        m_model = std::make_unique<CompetitionModel>(*m_store);
+        connect(m_model.get(), &CompetitionModel::heatCalled, this,
+            [this](const QStringList &names) { heatCalled(names); });
+        for (const auto changed : { &CompetitionModel::changed, &CompetitionModel::replaced }) {
+            connect(m_model.get(), changed, this, [this] {
+                showConsole();
+                Q_EMIT boardChanged(board());
+            });
+        }
+        connect(
+            m_model.get(), &CompetitionModel::closed, this, &CompetitionHost::competitionClosed);
+    }
     if (!m_window) {
-        m_window = new frmCompetition(*m_store, m_windowParent);
+        m_window = new frmCompetition(*m_model, m_windowParent);
         // The first time beside the board, not over its buttons, where the screen has room.
         m_window->place().setFirstPlace([this] {
             const QRect board = m_windowParent ? m_windowParent->frameGeometry() : QRect();
             return window_place::BesideOwner(board, m_window->size(), m_window->minimumSizeHint(),
                 widgets::RememberedPlace::availableAreas());
         });
-        connect(m_window, &frmCompetition::heatCalled, this,
-            [this](const QStringList &names) { heatCalled(names); });
-        connect(m_window, &frmCompetition::competitionChanged, this, [this] {
-            showConsole();
-            Q_EMIT boardChanged(board());
-        });
-        connect(m_window, &frmCompetition::competitionClosed, this,
-            &CompetitionHost::competitionClosed);
         // The console plays the called heat through the clock, as the board's Start does.
         HeatConsole &console = m_window->console();
         connect(&console, &HeatConsole::startRequested, this, [this] { m_clock.start(); });
@@ -88,17 +95,17 @@ void CompetitionHost::setSetupNames(const rotavex::PlayerName &names)
 void CompetitionHost::showConsole()
 {
     if (m_window) {
-        m_window->console().showView(ConsoleViewFor(m_window->current(), m_window->calledHeat(),
-            m_window->redoCalled(), m_session.snapshot().running));
+        m_window->console().showView(ConsoleViewFor(m_model->current(), m_model->calledHeat(),
+            m_model->redoCalled(), m_session.snapshot().running));
     }
 }
 
 std::optional<BoardShown> CompetitionHost::board() const
 {
-    if (!m_window || !m_window->current()) {
+    if (!m_model || !m_model->current()) {
         return std::nullopt;
     }
-    return BoardShownFor(*m_window->current(), m_window->calledHeat());
+    return BoardShownFor(*m_model->current(), m_model->calledHeat());
 }
 
 void CompetitionHost::heatCalled(const QStringList &names)
@@ -111,7 +118,7 @@ void CompetitionHost::heatCalled(const QStringList &names)
         heatNames[p] = names.value(p - rotavex::kFirstPlayer);
     }
     m_session.setPlayerNames(heatNames);
-    const Settings &settings = m_window->current()->settings;
+    const Settings &settings = m_model->current()->settings;
     m_clock.choose(settings.scoring, settings.seconds);
     seatCalledHeat();
     showConsole();
@@ -120,8 +127,8 @@ void CompetitionHost::heatCalled(const QStringList &names)
 
 void CompetitionHost::seatCalledHeat()
 {
-    const Competition *shown = m_window ? m_window->current() : nullptr;
-    const std::optional<int> called = m_window ? m_window->calledHeat() : std::nullopt;
+    const Competition *shown = m_model ? m_model->current() : nullptr;
+    const std::optional<int> called = m_model ? m_model->calledHeat() : std::nullopt;
     if (!shown || !called || *called < 0 || *called >= shown->heats.size()) {
         m_clock.setSeats(game::AllSeated());
         m_clock.setTimeLimit(std::nullopt);
@@ -158,14 +165,14 @@ void CompetitionHost::started()
 
 void CompetitionHost::gameRecorded(const results::GameRecord &game)
 {
-    if (!m_window || !m_window->calledHeat() || !m_window->current()) {
+    if (!m_model || !m_model->calledHeat() || !m_model->current()) {
         return;
     }
     // Only the competition's game, played out, is the heat's result: a Strength heat stopped
     // early stays on the board (Start goes on with it), so does a Speed heat stopped by hand.
     // A Strength game that was stopped and went on counts once its countdown has run out: its
     // record then holds the whole game, though the high-score lists take it as not complete.
-    const Settings &settings = m_window->current()->settings;
+    const Settings &settings = m_model->current()->settings;
     bool counts = false;
     if (settings.scoring == PlayMode::Strength) {
         counts = game.mode == PlayMode::Strength && m_session.snapshot().ranOut
@@ -174,7 +181,7 @@ void CompetitionHost::gameRecorded(const results::GameRecord &game)
         counts = game.mode == PlayMode::Speed && m_clock.playedItsTime();
     }
     if (counts) {
-        m_window->takeGame(game, m_openAtStart);
+        m_model->takeGame(game, m_openAtStart);
         seatCalledHeat();
     }
 }

@@ -25,13 +25,15 @@ struct GameRecord;
 namespace competition
 {
 
+class CompetitionModel;
 class CompetitionStore;
 
 /// Runs a competition on the board: a called heat's names go to the session for its devices
 /// (the names from Setup are kept aside and come back when the competition closes), the clock
 /// gets the competition's game, its preset, the heat's seats and, for Speed, its time limit;
 /// the heat's recorded game becomes its result. An empty seat takes no part; a player whose
-/// link is not open at the start is absent.
+/// link is not open at the start is absent. The host owns the competition (resumed from the
+/// store when the window first opens); the window shows it.
 class CompetitionHost : public QObject
 {
     Q_OBJECT
@@ -45,6 +47,8 @@ public:
     /// Opens (or raises) the Competition window.
     void open();
     frmCompetition *window() const;
+    /// The competition run, nullptr until the window first opens.
+    CompetitionModel *model() const { return m_model.get(); }
 
     /// The names Setup keeps: the board shows the heat's names instead while a competition
     /// has a heat on it.
@@ -76,6 +80,7 @@ private:
     PlayerLinks &m_links;
     QWidget *m_windowParent;
     std::unique_ptr<CompetitionStore> m_store;
+    std::unique_ptr<CompetitionModel> m_model;
     QPointer<frmCompetition> m_window;
     /// Setup's names while the board shows a heat's.
     std::optional<rotavex::PlayerName> m_setupNames;

@@ -2,6 +2,7 @@
 #include "competition/frm_competition.h"
 
 #include "competition/competition_csv.h"
+#include "competition/competition_model.h"
 #include "competition/competition_store.h"
 #include "competition/heat_console.h"
 #include "competition/heat_text.h"
@@ -88,9 +89,9 @@ QString gameText(const Settings &settings)
 
 } // namespace
 
-frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
+frmCompetition::frmCompetition(CompetitionModel &model, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_store(store)
+    , m_model(model)
     , m_chooseFile([](QWidget *owner, const QString &suggested) {
         return QFileDialog::getSaveFileName(
             owner, QStringLiteral("Export"), suggested, QStringLiteral("CSV files (*.csv)"));
@@ -118,35 +119,28 @@ frmCompetition::frmCompetition(CompetitionStore &store, QWidget *parent)
     resize(1180, 660);
     m_place = new widgets::RememberedPlace(*this, QStringLiteral("CompetitionPlace"));
 
-    if (const std::optional<qint64> open = m_store.openCompetition()) {
-        m_competition = m_store.load(*open);
-    }
-    if (!m_store.skipped().isEmpty()) {
-        m_status->setText(QStringLiteral("Damaged parts of the saved competition were left out: "
-                                         "%1.")
-                              .arg(m_store.skipped()));
-    } else if (m_store.filePath().isEmpty()) {
-        m_status->setText(QStringLiteral("The results file cannot be used: this competition is "
-                                         "kept for this run only."));
-    }
-    // A change that waited for the file and met another instance's newer one there.
-    m_store.setConflictHandler([this](const Competition &stored) {
-        m_competition = stored;
-        m_called.reset();
-        m_status->setText(QStringLiteral("Another Rotavex changed this competition while a "
-                                         "change here waited to be saved; it shows theirs now."));
-        showCompetition();
-        Q_EMIT competitionChanged();
+    m_status->setText(m_model.status());
+    connect(&m_model, &CompetitionModel::statusChanged, m_status, &QLabel::setText);
+    connect(&m_model, &CompetitionModel::changed, this, [this] {
+        if (m_standingsOnly) {
+            fillStandings();
+        } else {
+            showCompetition();
+        }
     });
+    connect(&m_model, &CompetitionModel::heatCalled, this, &frmCompetition::showCalledHeat);
+    connect(&m_model, &CompetitionModel::gameTaken, this, [this] {
+        // Space or Enter now calls the next heat, and again plays it.
+        if (m_next->isEnabled()) {
+            m_next->setFocus(Qt::OtherFocusReason);
+        }
+    });
+    connect(&m_model, &CompetitionModel::replaced, this, &frmCompetition::showCompetition);
+    connect(&m_model, &CompetitionModel::closed, this, &frmCompetition::showCompetition);
     showCompetition();
 }
 
-frmCompetition::~frmCompetition() { m_store.setConflictHandler({}); }
-
-const Competition *frmCompetition::current() const
-{
-    return m_competition ? &*m_competition : nullptr;
-}
+frmCompetition::~frmCompetition() = default;
 
 void frmCompetition::buildCreatePage(QWidget *page)
 {
@@ -322,63 +316,29 @@ void frmCompetition::buildRunPage(QWidget *page)
 
 bool frmCompetition::createCompetition()
 {
-    Competition competition;
-    competition.settings.name = m_name->text().simplified();
-    competition.settings.scoring = PlayMode(m_game->currentData().toInt());
-    competition.settings.seconds = m_seconds->currentData().toInt();
-    competition.settings.rounds = m_rounds->value();
-    competition.settings.ranking = RankingRule(m_ranking->currentData().toInt());
-    if (competition.settings.name.isEmpty()) {
-        m_status->setText(QStringLiteral("Give the competition a name."));
-        return false;
-    }
-    if (AddPlayers(competition, ParseRoster(m_roster->toPlainText())).isEmpty()) {
-        m_status->setText(QStringLiteral("Type or paste the players' names, one a line."));
-        return false;
-    }
-    m_competition = competition;
-    m_called.reset();
-    if (!save(QStringLiteral("created"))) {
+    Settings settings;
+    settings.name = m_name->text();
+    settings.scoring = PlayMode(m_game->currentData().toInt());
+    settings.seconds = m_seconds->currentData().toInt();
+    settings.rounds = m_rounds->value();
+    settings.ranking = RankingRule(m_ranking->currentData().toInt());
+    if (!m_model.create(settings, m_roster->toPlainText())) {
         return false;
     }
     m_roster->clear();
     m_name->clear();
-    showCompetition();
-    Q_EMIT competitionChanged();
     return true;
-}
-
-bool frmCompetition::save(const QString &what)
-{
-    switch (m_store.save(*m_competition)) {
-    case CompetitionStore::Saved::Written:
-        m_status->setText(QStringLiteral("Competition %1.").arg(what));
-        return true;
-    case CompetitionStore::Saved::Waiting:
-        m_status->setText(QStringLiteral("Competition %1; it cannot be written to the results "
-                                         "file yet (%2) and is kept until it can.")
-                              .arg(what, m_store.lastError()));
-        return true;
-    case CompetitionStore::Saved::Conflict:
-        break;
-    }
-    // Another instance changed it first: its state stands, this change is not made.
-    m_called.reset();
-    m_status->setText(QStringLiteral("Another Rotavex changed this competition first; it shows "
-                                     "theirs now and this change was not made."));
-    showCompetition();
-    Q_EMIT competitionChanged();
-    return false;
 }
 
 void frmCompetition::showCompetition()
 {
-    m_pages->setCurrentIndex(m_competition ? 1 : 0);
-    if (!m_competition) {
+    const Competition *shown = m_model.current();
+    m_pages->setCurrentIndex(shown ? 1 : 0);
+    if (!shown) {
         setWindowTitle(QStringLiteral("Competition"));
         return;
     }
-    const Settings &settings = m_competition->settings;
+    const Settings &settings = shown->settings;
     setWindowTitle(QStringLiteral("Competition – %1").arg(settings.name));
     m_title->setText(QStringLiteral("%1 · %2 · %3 rounds")
                          .arg(settings.name, gameText(settings))
@@ -394,7 +354,7 @@ void frmCompetition::fillRoster()
 {
     m_filling = true;
     m_players->clear();
-    for (const Player &player : m_competition->players) {
+    for (const Player &player : m_model.current()->players) {
         auto *item = new QListWidgetItem(player.name, m_players);
         item->setData(Qt::UserRole, player.id);
         if (player.retired) {
@@ -412,7 +372,7 @@ void frmCompetition::fillRoster()
 
 void frmCompetition::fillHeats()
 {
-    const Competition &c = *m_competition;
+    const Competition &c = *m_model.current();
     const int played = PlayedHeats(c);
     m_heats->setRowCount(int(c.heats.size()));
     for (int h = 0; h < c.heats.size(); ++h) {
@@ -424,8 +384,9 @@ void frmCompetition::fillHeats()
             m_heats->setItem(h, 2 + d, cell(names[d]));
         }
         QString state;
-        if (m_called == h) {
-            state = m_redo ? QStringLiteral("called again") : QStringLiteral("called");
+        if (m_model.calledHeat() == h) {
+            state =
+                m_model.redoCalled() ? QStringLiteral("called again") : QStringLiteral("called");
         } else if (const Attempt *counted = h < played ? CountedAttempt(c, h) : nullptr) {
             state = counted->attempt > 1
                 ? QStringLiteral("played (%1 times, the last counts)").arg(counted->attempt)
@@ -434,7 +395,7 @@ void frmCompetition::fillHeats()
         m_heats->setItem(h, 6, cell(state));
     }
     const std::optional<int> next = NextHeat(c);
-    const int focus = m_called.value_or(next.value_or(int(c.heats.size()) - 1));
+    const int focus = m_model.calledHeat().value_or(next.value_or(int(c.heats.size()) - 1));
     if (focus >= 0 && focus < m_heats->rowCount()) {
         m_heats->scrollToItem(m_heats->item(focus, 0));
     }
@@ -442,7 +403,7 @@ void frmCompetition::fillHeats()
 
 void frmCompetition::fillStandings()
 {
-    const Competition &c = *m_competition;
+    const Competition &c = *m_model.current();
     const QList<Standing> standings = Standings(c);
     m_standingsBox->setTitle(QStringLiteral("Standings: %1").arg(RuleText(c.settings)));
     fillRules(m_rankedBy, c.settings.scoring, RuleOf(c.settings));
@@ -479,7 +440,7 @@ void frmCompetition::fillRules(QComboBox *box, PlayMode scoring, RankingRule cho
 
 void frmCompetition::fillSwap()
 {
-    const Competition &c = *m_competition;
+    const Competition &c = *m_model.current();
     const bool wasFilling = m_filling;
     m_filling = true;
     const PlayerId chosen = m_swapOut->currentData().toInt();
@@ -504,159 +465,62 @@ void frmCompetition::fillSwap()
 
 void frmCompetition::updateButtons()
 {
-    if (!m_competition) {
+    const Competition *shown = m_model.current();
+    if (!shown) {
         return;
     }
-    const bool waiting = m_called.has_value();
-    m_next->setEnabled(!waiting && NextHeat(*m_competition).has_value());
-    m_redoButton->setEnabled(!waiting && PlayedHeats(*m_competition) > 0);
-    m_rankedBy->setEnabled(PlayedHeats(*m_competition) == 0);
+    const bool waiting = m_model.calledHeat().has_value();
+    m_next->setEnabled(!waiting && NextHeat(*shown).has_value());
+    m_redoButton->setEnabled(!waiting && PlayedHeats(*shown) > 0);
+    m_rankedBy->setEnabled(PlayedHeats(*shown) == 0);
     // A called heat is on the board: its line-up stays as announced.
     m_swap->setEnabled(!waiting && m_swapIn->count() > 0);
 }
 
-bool frmCompetition::callNextHeat()
+void frmCompetition::showCalledHeat()
 {
-    if (!m_competition || m_called) {
-        return false;
-    }
-    const std::optional<int> next = NextHeat(*m_competition);
-    if (!next) {
-        return false;
-    }
-    m_called = next;
-    m_redo = false;
     fillHeats();
     updateButtons();
-    const Competition &c = *m_competition;
-    Q_EMIT heatCalled(SeatNames(c, c.heats[*next]), HeatTitle(c, *next), OnDeckText(c, *next));
     // Space or Enter now plays it.
     m_console->setFocus(Qt::OtherFocusReason);
-    return true;
 }
 
-bool frmCompetition::callRedo()
-{
-    if (!m_competition || m_called || PlayedHeats(*m_competition) == 0) {
-        return false;
-    }
-    m_called = PlayedHeats(*m_competition) - 1;
-    m_redo = true;
-    fillHeats();
-    updateButtons();
-    const Competition &c = *m_competition;
-    Q_EMIT heatCalled(
-        SeatNames(c, c.heats[*m_called]), HeatTitle(c, *m_called), OnDeckText(c, *m_called));
-    m_console->setFocus(Qt::OtherFocusReason);
-    return true;
-}
+bool frmCompetition::callNextHeat() { return m_model.callNextHeat(); }
 
-void frmCompetition::takeGame(const results::GameRecord &game, const OpenLinks &openAtStart)
-{
-    if (!m_competition || !m_called) {
-        return;
-    }
-    const int heat = *m_called;
-    RecordAttempt(*m_competition, SeatResults(m_competition->heats[heat], game, openAtStart),
-        game.id, m_redo);
-    m_called.reset();
-    m_redo = false;
-    save(QStringLiteral("saved after %1").arg(HeatTitle(*m_competition, heat)));
-    showCompetition();
-    // Space or Enter now calls the next heat, and again plays it.
-    if (m_next->isEnabled()) {
-        m_next->setFocus(Qt::OtherFocusReason);
-    }
-    Q_EMIT competitionChanged();
-}
+bool frmCompetition::callRedo() { return m_model.callRedo(); }
 
-bool frmCompetition::addPlayers(const QString &roster)
-{
-    if (!m_competition) {
-        return false;
-    }
-    const QList<PlayerId> added =
-        AddPlayers(*m_competition, ParseRoster(roster), m_called.value_or(-1) + 1);
-    if (added.isEmpty()) {
-        return false;
-    }
-    save(QStringLiteral("joined by %1 player(s)").arg(added.size()));
-    showCompetition();
-    Q_EMIT competitionChanged();
-    return true;
-}
+bool frmCompetition::addPlayers(const QString &roster) { return m_model.addPlayers(roster); }
 
 bool frmCompetition::retireSelectedPlayer()
 {
-    QListWidgetItem *item = m_players->currentItem();
-    if (!m_competition || !item) {
-        return false;
-    }
-    const PlayerId id = item->data(Qt::UserRole).toInt();
-    // The called heat is on the board already; a retirement re-plans only later heats.
-    for (int h = PlayedHeats(*m_competition); m_called && h <= *m_called; ++h) {
-        if (m_competition->heats[h].deviceOf(id) != 0) {
-            m_status->setText(
-                QStringLiteral("%1 is in the heat on the board: play it first.").arg(item->text()));
-            return false;
-        }
-    }
-    if (!RetirePlayer(*m_competition, id, m_called.value_or(-1) + 1)) {
-        return false;
-    }
-    save(QStringLiteral("without %1").arg(item->text()));
-    showCompetition();
-    Q_EMIT competitionChanged();
-    return true;
+    const QListWidgetItem *item = m_players->currentItem();
+    return item && m_model.retirePlayer(item->data(Qt::UserRole).toInt());
 }
 
 void frmCompetition::renamed(QListWidgetItem *item)
 {
-    if (m_filling || !m_competition) {
-        return;
+    if (!m_filling) {
+        m_model.renamePlayer(item->data(Qt::UserRole).toInt(), item->text());
     }
-    const PlayerId id = item->data(Qt::UserRole).toInt();
-    if (!RenamePlayer(*m_competition, id, item->text())) {
-        m_status->setText(QStringLiteral("That name is empty or taken."));
-    } else {
-        save(QStringLiteral("saved"));
-    }
-    showCompetition();
-    Q_EMIT competitionChanged();
 }
 
 bool frmCompetition::swapPlayers()
 {
-    if (!m_competition || m_called) {
-        return false;
-    }
-    const PlayerId out = m_swapOut->currentData().toInt();
-    const PlayerId in = m_swapIn->currentData().toInt();
-    if (!Swap(*m_competition, out, in)) {
-        return false;
-    }
-    save(QStringLiteral("saved: %1 and %2 swapped")
-             .arg(FindPlayer(*m_competition, out)->name, FindPlayer(*m_competition, in)->name));
-    showCompetition();
-    Q_EMIT competitionChanged();
-    return true;
+    return m_model.swap(m_swapOut->currentData().toInt(), m_swapIn->currentData().toInt());
 }
 
 bool frmCompetition::setRankingRule(RankingRule rule)
 {
-    if (!m_competition) {
+    m_standingsOnly = true;
+    const bool set = m_model.setRankingRule(rule);
+    m_standingsOnly = false;
+    if (!set) {
+        // The box goes back to the rule that stands.
+        if (m_model.current()) {
+            fillStandings();
+        }
         return false;
     }
-    const Settings before = m_competition->settings;
-    if (!SetRankingRule(*m_competition, rule)) {
-        fillStandings();
-        return false;
-    }
-    if (m_competition->settings != before) {
-        save(QStringLiteral("ranked by %1").arg(RuleText(m_competition->settings)));
-    }
-    fillStandings();
-    Q_EMIT competitionChanged();
     return true;
 }
 
@@ -670,7 +534,7 @@ bool frmCompetition::writeCsv(const QString &suggestedName, const QString &text)
     QString error;
     const QByteArray bytes = text.toUtf8();
     const bool written = results::WriteExport(
-        path, m_store.filePath(),
+        path, m_model.store().filePath(),
         [&bytes](QIODevice &device, QString *why) {
             if (device.write(bytes) != bytes.size()) {
                 *why = device.errorString();
@@ -689,28 +553,22 @@ bool frmCompetition::writeCsv(const QString &suggestedName, const QString &text)
 
 bool frmCompetition::exportStandings()
 {
-    return m_competition
-        && writeCsv(QStringLiteral("rotavex-standings.csv"), StandingsCsv(*m_competition));
+    const Competition *shown = m_model.current();
+    return shown && writeCsv(QStringLiteral("rotavex-standings.csv"), StandingsCsv(*shown));
 }
 
 bool frmCompetition::exportHeats()
 {
-    return m_competition && writeCsv(QStringLiteral("rotavex-heats.csv"), HeatsCsv(*m_competition));
+    const Competition *shown = m_model.current();
+    return shown && writeCsv(QStringLiteral("rotavex-heats.csv"), HeatsCsv(*shown));
 }
 
 bool frmCompetition::closeCompetition()
 {
-    if (!m_competition
-        || !m_confirm(this,
+    const Competition *shown = m_model.current();
+    return shown
+        && m_confirm(this,
             QStringLiteral("Close the competition \"%1\"? It stays in the results file.")
-                .arg(m_competition->settings.name))) {
-        return false;
-    }
-    m_store.close(m_competition->id);
-    m_competition.reset();
-    m_called.reset();
-    m_status->setText(QStringLiteral("Competition closed."));
-    showCompetition();
-    Q_EMIT competitionClosed();
-    return true;
+                .arg(shown->settings.name))
+        && m_model.close();
 }

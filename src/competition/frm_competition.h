@@ -2,14 +2,11 @@
 #pragma once
 
 #include "competition/competition.h"
-#include "competition/heat_game.h"
-#include "results/game_record.h"
 
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
-#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -25,7 +22,7 @@ class QTableWidget;
 
 namespace competition
 {
-class CompetitionStore;
+class CompetitionModel;
 class HeatConsole;
 } // namespace competition
 namespace widgets
@@ -35,15 +32,18 @@ class RememberedPlace;
 
 /// The competition window: creating a competition, its roster (add, rename, retire at any
 /// time), the heats, calling the next heat or a redo, swaps, the standings and CSV export.
-/// It resumes the competition left open in the store. It plays nothing itself: it announces
-/// the called heat and takes the result of the game that follows.
+/// It shows the competition model and sends it the organiser's commands; it keeps no state of
+/// the competition itself and plays nothing.
 class frmCompetition : public QWidget
 {
     Q_OBJECT
 public:
-    /// `store` must outlive the window.
-    explicit frmCompetition(competition::CompetitionStore &store, QWidget *parent = nullptr);
+    /// `model` must outlive the window.
+    explicit frmCompetition(competition::CompetitionModel &model, QWidget *parent = nullptr);
     ~frmCompetition() override;
+
+    /// The competition the window shows.
+    competition::CompetitionModel &model() const { return m_model; }
 
     /// Asks for a file to save CSV into; "" cancels. Defaults to a save-file dialog.
     using FileChooser = std::function<QString(QWidget *parent, const QString &suggestedName)>;
@@ -57,62 +57,39 @@ public:
 
     /// The heat console at the top of the running competition's page.
     competition::HeatConsole &console() const { return *m_console; }
-    /// Whether the called heat is the last one played again.
-    bool redoCalled() const { return m_redo; }
-
-    /// The competition shown, nullptr when none is open.
-    const competition::Competition *current() const;
-    /// The heat called and waiting for its game, if any.
-    std::optional<int> calledHeat() const { return m_called; }
 
 public Q_SLOTS:
     /// Creates a competition from the form; false (with a message) when the form is incomplete.
     bool createCompetition();
-    /// Calls the next heat: heatCalled() with its names.
     bool callNextHeat();
-    /// Calls the last played heat again; its next result becomes a new attempt.
     bool callRedo();
-    /// The game played for the called heat ended: its result becomes the heat's. A game
-    /// without a called heat is not the competition's and is ignored.
-    void takeGame(const results::GameRecord &game, const competition::OpenLinks &openAtStart);
     bool addPlayers(const QString &roster);
     bool retireSelectedPlayer();
     bool swapPlayers();
-    /// Changes the ranking rule of the competition shown; refused once a heat is played.
     bool setRankingRule(competition::RankingRule rule);
     bool exportStandings();
     bool exportHeats();
     /// Closes the competition (after asking); it stays in the file with its results.
     bool closeCompetition();
 
-Q_SIGNALS:
-    /// A heat was called: the names at devices 1..4 ("" for a free device), "Heat n of m" and
-    /// "Next: …" (empty after the last heat).
-    void heatCalled(const QStringList &names, const QString &title, const QString &onDeck);
-    /// The standings or the heats changed (a result, a roster change).
-    void competitionChanged();
-    /// The competition was closed; the board's own names apply again.
-    void competitionClosed();
-
 private:
     void buildCreatePage(QWidget *page);
     void buildRunPage(QWidget *page);
     void showCompetition();
+    void showCalledHeat();
     void fillRoster();
     void fillHeats();
     void fillStandings();
     void fillSwap();
     void fillRules(QComboBox *box, rotavex::PlayMode scoring, competition::RankingRule chosen);
     void updateButtons();
-    bool save(const QString &what);
     void renamed(QListWidgetItem *item);
     bool writeCsv(const QString &suggestedName, const QString &text);
 
-    competition::CompetitionStore &m_store;
-    std::optional<competition::Competition> m_competition;
-    std::optional<int> m_called;
-    bool m_redo = false;
+    competition::CompetitionModel &m_model;
     bool m_filling = false;
+    /// A change of the ranking rule refreshes the standings alone.
+    bool m_standingsOnly = false;
 
     QStackedWidget *m_pages = nullptr;
     QLineEdit *m_name = nullptr;

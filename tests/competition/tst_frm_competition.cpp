@@ -2,6 +2,7 @@
 #include "competition/frm_competition.h"
 
 #include "competition/competition_csv.h"
+#include "competition/competition_model.h"
 #include "competition/competition_store.h"
 #include "competition/heat_text.h"
 #include "results/results_store.h"
@@ -82,10 +83,13 @@ private Q_SLOTS:
     void createNeedsNameAndPlayers();
     void anEveningInTheWindow();
     void gameWithoutCalledHeatIsNotTheCompetitions();
+    void anotherInstanceChangedItFirst_data();
+    void anotherInstanceChangedItFirst();
     void damagedRowsOpenWithAMessage_data();
     void damagedRowsOpenWithAMessage();
 
 private:
+    frmCompetition *open();
     frmCompetition *create(const QString &roster, int rounds);
 
     std::unique_ptr<TempSettings> m_settings;
@@ -110,9 +114,19 @@ void tst_frmCompetition::cleanup()
     m_settings.reset();
 }
 
+// A window on the competition left open in the store, as the host opens one; the model goes
+// with the window.
+frmCompetition *tst_frmCompetition::open()
+{
+    auto *model = new CompetitionModel(*m_store);
+    auto *window = new frmCompetition(*model);
+    model->setParent(window);
+    return window;
+}
+
 frmCompetition *tst_frmCompetition::create(const QString &roster, int rounds)
 {
-    auto *window = new frmCompetition(*m_store);
+    auto *window = open();
     control<QLineEdit>(*window, QStringLiteral("txtCompetitionName"))
         ->setText(QStringLiteral("Club"));
     control<QSpinBox>(*window, QStringLiteral("spnRounds"))->setValue(rounds);
@@ -137,20 +151,20 @@ void tst_frmCompetition::createNeedsNameAndPlayers()
     QFETCH(QString, name);
     QFETCH(QString, roster);
     QFETCH(bool, created);
-    frmCompetition window(*m_store);
-    control<QLineEdit>(window, QStringLiteral("txtCompetitionName"))->setText(name);
-    control<QPlainTextEdit>(window, QStringLiteral("txtRoster"))->setPlainText(roster);
-    QCOMPARE(window.createCompetition(), created);
-    QCOMPARE(window.current() != nullptr, created);
+    std::unique_ptr<frmCompetition> window(open());
+    control<QLineEdit>(*window, QStringLiteral("txtCompetitionName"))->setText(name);
+    control<QPlainTextEdit>(*window, QStringLiteral("txtRoster"))->setPlainText(roster);
+    QCOMPARE(window->createCompetition(), created);
+    QCOMPARE(window->model().current() != nullptr, created);
     QCOMPARE(m_store->openCompetition().has_value(), created);
-    QVERIFY(!control<QLabel>(window, QStringLiteral("lblStatus"))->text().isEmpty());
+    QVERIFY(!control<QLabel>(*window, QStringLiteral("lblStatus"))->text().isEmpty());
 }
 
 void tst_frmCompetition::anEveningInTheWindow()
 {
     std::unique_ptr<frmCompetition> window(
         create(QStringLiteral("Ann\nBob\nCem\nDai\nEve\nFay\nGus\nHal\nIda\nJo"), 2));
-    QVERIFY(window->current());
+    QVERIFY(window->model().current());
     auto *heats = control<QTableWidget>(*window, QStringLiteral("tblHeats"));
     auto *standings = control<QTableWidget>(*window, QStringLiteral("tblStandings"));
     auto *next = control<QPushButton>(*window, QStringLiteral("cmdNextHeat"));
@@ -159,7 +173,7 @@ void tst_frmCompetition::anEveningInTheWindow()
     QVERIFY(!redo->isEnabled());
 
     // Heat 1, the player at device 2 has no open link: absent, not a zero.
-    QSignalSpy called(window.get(), &frmCompetition::heatCalled);
+    QSignalSpy called(&window->model(), &CompetitionModel::heatCalled);
     next->click();
     QCOMPARE(called.count(), 1);
     const QStringList names = called.first().at(0).toStringList();
@@ -169,11 +183,12 @@ void tst_frmCompetition::anEveningInTheWindow()
     QVERIFY(!next->isEnabled() && !redo->isEnabled());
     QCOMPARE(heats->item(0, 6)->text(), QStringLiteral("called"));
     // A late arrival while the heat is on the board leaves that heat as announced.
-    const Heat onBoard = window->current()->heats[0];
+    const Heat onBoard = window->model().current()->heats[0];
     QVERIFY(window->addPlayers(QStringLiteral("Early Bird")));
-    QCOMPARE(window->current()->heats[0], onBoard);
-    window->takeGame(gameFor(names, { true, false, true, true }), { true, false, true, true });
-    QCOMPARE(window->calledHeat(), std::nullopt);
+    QCOMPARE(window->model().current()->heats[0], onBoard);
+    window->model().takeGame(
+        gameFor(names, { true, false, true, true }), { true, false, true, true });
+    QCOMPARE(window->model().calledHeat(), std::nullopt);
     QCOMPARE(column(*standings, 1).mid(0, 3), (QStringList { names[3], names[2], names[0] }));
     QCOMPARE(column(*standings, 0).mid(0, 3), (QStringList { "1", "2", "3" }));
     const int absentRow = int(column(*standings, 1).indexOf(names[1]));
@@ -184,10 +199,11 @@ void tst_frmCompetition::anEveningInTheWindow()
     redo->click();
     QCOMPARE(called.count(), 2);
     QCOMPARE(called.last().at(1).toString(), QStringLiteral("Heat 1 of 6"));
-    window->takeGame(gameFor(names, { true, true, true, true }, 1), { true, true, true, true });
+    window->model().takeGame(
+        gameFor(names, { true, true, true, true }, 1), { true, true, true, true });
     QCOMPARE(standings->item(absentRow, 4)->text(), QString());
     QCOMPARE(heats->item(0, 6)->text(), QStringLiteral("played (2 times, the last counts)"));
-    QCOMPARE(window->current()->attempts.size(), 2);
+    QCOMPARE(window->model().current()->attempts.size(), 2);
 
     // A late arrival joins the round in progress; a player retires.
     window->addPlayers(QStringLiteral("Zed"));
@@ -205,7 +221,7 @@ void tst_frmCompetition::anEveningInTheWindow()
 
     // Renaming in place renames everywhere, and a taken name is refused.
     players->item(1)->setText(QStringLiteral("Roberta"));
-    QCOMPARE(window->current()->players[1].name, QStringLiteral("Roberta"));
+    QCOMPARE(window->model().current()->players[1].name, QStringLiteral("Roberta"));
     players->item(2)->setText(QStringLiteral("roberta"));
     QCOMPARE(players->item(2)->text(), QStringLiteral("Cem"));
 
@@ -240,24 +256,24 @@ void tst_frmCompetition::anEveningInTheWindow()
     // Never over the results file itself.
     window->setFileChooser([this](QWidget *, const QString &) { return m_games->filePath(); });
     QVERIFY(!window->exportStandings());
-    QVERIFY(m_store->load(window->current()->id));
+    QVERIFY(m_store->load(window->model().current()->id));
 
     // Closing the window loses nothing: a new window resumes at the next heat.
-    const Competition before = *window->current();
+    const Competition before = *window->model().current();
     window.reset();
-    frmCompetition again(*m_store);
-    QVERIFY(again.current());
-    QCOMPARE(*again.current(), before);
-    QCOMPARE(control<QTableWidget>(again, QStringLiteral("tblHeats"))->rowCount(), 6);
+    window.reset(open());
+    QVERIFY(window->model().current());
+    QCOMPARE(*window->model().current(), before);
+    QCOMPARE(control<QTableWidget>(*window, QStringLiteral("tblHeats"))->rowCount(), 6);
 
     // Closing the competition (after asking) brings back the form.
-    QSignalSpy closed(&again, &frmCompetition::competitionClosed);
-    again.setConfirmation([](QWidget *, const QString &) { return false; });
-    QVERIFY(!again.closeCompetition());
-    again.setConfirmation([](QWidget *, const QString &) { return true; });
-    QVERIFY(again.closeCompetition());
+    QSignalSpy closed(&window->model(), &CompetitionModel::closed);
+    window->setConfirmation([](QWidget *, const QString &) { return false; });
+    QVERIFY(!window->closeCompetition());
+    window->setConfirmation([](QWidget *, const QString &) { return true; });
+    QVERIFY(window->closeCompetition());
     QCOMPARE(closed.count(), 1);
-    QVERIFY(!again.current());
+    QVERIFY(!window->model().current());
     QCOMPARE(m_store->openCompetition(), std::nullopt);
 }
 
@@ -265,11 +281,43 @@ void tst_frmCompetition::gameWithoutCalledHeatIsNotTheCompetitions()
 {
     std::unique_ptr<frmCompetition> window(create(QStringLiteral("Ann\nBob"), 1));
     const QStringList names { "Ann", "Bob", "", "" };
-    window->takeGame(gameFor(names, { true, true, false, false }), { true, true, false, false });
-    QVERIFY(window->current()->attempts.isEmpty());
+    window->model().takeGame(
+        gameFor(names, { true, true, false, false }), { true, true, false, false });
+    QVERIFY(window->model().current()->attempts.isEmpty());
     QVERIFY(window->callNextHeat());
     QVERIFY(!window->callNextHeat());
     QVERIFY(!window->callRedo());
+}
+
+void tst_frmCompetition::anotherInstanceChangedItFirst_data()
+{
+    QTest::addColumn<bool>("late");
+    QTest::newRow("a late arrival meets it") << true;
+    QTest::newRow("a new ranking rule meets it") << false;
+}
+
+// Whatever change here meets the other program's newer competition, the window shows theirs
+// whole, and the heat it had called is no longer waiting.
+void tst_frmCompetition::anotherInstanceChangedItFirst()
+{
+    QFETCH(bool, late);
+    std::unique_ptr<frmCompetition> window(create(QStringLiteral("Ann\nBob\nCem\nDai\nEve"), 1));
+    QVERIFY(window->callNextHeat());
+    results::ResultsStore otherGames(m_dir->path());
+    CompetitionStore other(&otherGames);
+    Competition theirs = *other.load(*other.openCompetition());
+    AddPlayers(theirs, { QStringLiteral("Theirs") });
+    QCOMPARE(other.save(theirs), CompetitionStore::Saved::Written);
+    if (late) {
+        window->addPlayers(QStringLiteral("Ours"));
+    } else {
+        window->setRankingRule(RankingRule::Best);
+    }
+    auto *players = control<QListWidget>(*window, QStringLiteral("lstPlayers"));
+    QCOMPARE(players->item(players->count() - 1)->text(), QStringLiteral("Theirs"));
+    QCOMPARE(
+        control<QTableWidget>(*window, QStringLiteral("tblHeats"))->item(0, 6)->text(), QString());
+    QVERIFY(control<QPushButton>(*window, QStringLiteral("cmdNextHeat"))->isEnabled());
 }
 
 void tst_frmCompetition::damagedRowsOpenWithAMessage_data()
@@ -308,10 +356,12 @@ void tst_frmCompetition::damagedRowsOpenWithAMessage()
     int heats = 0;
     {
         std::unique_ptr<frmCompetition> window(create(QStringLiteral("A\nB\nC\nD\nE\nF"), 2));
-        heats = int(window->current()->heats.size());
-        const QStringList names = SeatNames(*window->current(), window->current()->heats[0]);
+        heats = int(window->model().current()->heats.size());
+        const QStringList names =
+            SeatNames(*window->model().current(), window->model().current()->heats[0]);
         QVERIFY(window->callNextHeat());
-        window->takeGame(gameFor(names, { true, true, true, true }), { true, true, true, true });
+        window->model().takeGame(
+            gameFor(names, { true, true, true, true }), { true, true, true, true });
     }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("x"));
@@ -326,12 +376,12 @@ void tst_frmCompetition::damagedRowsOpenWithAMessage()
     m_store.reset();
     m_games = std::make_unique<results::ResultsStore>(m_dir->path());
     m_store = std::make_unique<CompetitionStore>(m_games.get());
-    frmCompetition window(*m_store);
-    window.show();
-    const Competition *c = window.current();
+    std::unique_ptr<frmCompetition> window(open());
+    window->show();
+    const Competition *c = window->model().current();
     QVERIFY(c);
-    QVERIFY2(control<QLabel>(window, QStringLiteral("lblStatus"))->text().contains(named),
-        qPrintable(control<QLabel>(window, QStringLiteral("lblStatus"))->text()));
+    QVERIFY2(control<QLabel>(*window, QStringLiteral("lblStatus"))->text().contains(named),
+        qPrintable(control<QLabel>(*window, QStringLiteral("lblStatus"))->text()));
     QVERIFY(c->heats.size() <= heats);
     for (const Heat &heat : c->heats) {
         for (const PlayerId id : heat.seats) {
@@ -341,8 +391,8 @@ void tst_frmCompetition::damagedRowsOpenWithAMessage()
     for (const Attempt &attempt : c->attempts) {
         QVERIFY(attempt.heat >= 0 && attempt.heat < c->heats.size());
     }
-    window.callNextHeat();
-    window.repaint();
+    window->callNextHeat();
+    window->repaint();
 }
 
 QTEST_MAIN(tst_frmCompetition)

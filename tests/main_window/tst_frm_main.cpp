@@ -39,6 +39,7 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -962,6 +963,8 @@ private Q_SLOTS:
         QCOMPARE(w.links().open(2, 2), std::nullopt);
 
         startGame(w, 0);
+        // Seconds made by hand: the watchdog's own tick would mark the link unseen again.
+        timer(w, "tmrTimeout")->setInterval(std::chrono::hours(1));
         for (int tick = 0; tick < 4; ++tick) {
             w.links().linkSeen()[2] = -1;
             QVERIFY(device.write(kFrame7500));

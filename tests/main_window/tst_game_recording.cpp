@@ -27,6 +27,8 @@
 
 #include <QTimer>
 
+#include <chrono>
+
 #include <cmath>
 #include <csignal>
 #include <memory>
@@ -50,6 +52,9 @@ const QByteArray kFrame7500("<\x03\xE8>", 4);
 // One refresh tick with a fresh frame from each device.
 void tickWithFrames(frmMain &w, const QList<std::pair<rotavex::PlayerSlot, PtyPair *>> &devices)
 {
+    // The watchdog's tick between a frame's arrival and the look at it would mark the link
+    // unseen again; these seconds are made by hand, so it waits.
+    w.findChild<QTimer *>(QStringLiteral("tmrTimeout"))->setInterval(std::chrono::hours(1));
     for (const auto &[player, device] : devices) {
         w.links().linkSeen()[player] = -1;
         QVERIFY(device->write(kFrame7500));

@@ -9,6 +9,7 @@
 // its address and QR code).
 #include "competition/competition.h"
 #include "competition/competition_host.h"
+#include "competition/competition_model.h"
 #include "competition/frm_competition.h"
 #include "display/frm_display.h"
 #include "headless_browser.h"
@@ -258,11 +259,11 @@ int main(int argc, char *argv[])
         organiser->createCompetition();
         // Round 1 from the heat console, every player at a form of their own.
         auto *startHeat = organiser->findChild<QPushButton *>(QStringLiteral("cmdStartHeat"));
-        for (std::optional<int> heat = competition::NextHeat(*organiser->current());
-             heat && organiser->current()->heats[*heat].round == 1;
-             heat = competition::NextHeat(*organiser->current())) {
+        for (std::optional<int> heat = competition::NextHeat(*organiser->model().current());
+             heat && organiser->model().current()->heats[*heat].round == 1;
+             heat = competition::NextHeat(*organiser->model().current())) {
             organiser->callNextHeat();
-            const competition::Heat seats = organiser->current()->heats[*heat];
+            const competition::Heat seats = organiser->model().current()->heats[*heat];
             startHeat->click();
             for (int tick = 0; tick < 40 && window.session().snapshot().running; ++tick) {
                 for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
