@@ -6,8 +6,8 @@
 #include "display/frm_display.h"
 #include "main_window/frm_main.h"
 #include "main_window/player_chart.h"
-#include "setup/frm_setup.h"
 #include "settings/settings_store.h"
+#include "setup/frm_setup.h"
 #include "support/pty_pair.h"
 #include "widgets/tag_label.h"
 

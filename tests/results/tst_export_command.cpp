@@ -4,9 +4,9 @@
 
 #include "csv_reader.h"
 #include "game_fixtures.h"
+#include "support/process_wait.h"
 #include "support/pty_pair.h"
 #include "support/read_only_path.h"
-#include "support/process_wait.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

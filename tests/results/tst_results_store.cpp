@@ -2,8 +2,8 @@
 #include "results/results_store.h"
 
 #include "game_fixtures.h"
-#include "support/read_only_path.h"
 #include "support/process_wait.h"
+#include "support/read_only_path.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 #include "link/link_status.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
-#include "setup/frm_setup.h"
 #include "settings/settings_store.h"
+#include "setup/frm_setup.h"
 #include "support/private_bus.h"
 #include "support/pty_pair.h"
 

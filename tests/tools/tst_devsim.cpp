@@ -5,8 +5,8 @@
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
-#include "support/pty_pair.h"
 #include "support/process_wait.h"
+#include "support/pty_pair.h"
 
 #include <QDir>
 #include <QFile>
