@@ -56,29 +56,18 @@ PlayerLinks::PlayerLinks(QObject *parent)
             const auto inUse = [this, player, transport] {
                 return m_links[player].transport == transport;
             };
-            connect(transport, &LinkTransport::opened, this, [this, player, inUse] {
-                if (inUse()) {
-                    handleOpened(player);
-                }
-            });
-            connect(transport, &LinkTransport::failed, this,
-                [this, player, inUse](const QString &reason) {
+            // A handler of this player's, run only while the transport is the one in use.
+            const auto hear = [this, player, inUse](auto handler) {
+                return [this, player, inUse, handler](const auto &...signalled) {
                     if (inUse()) {
-                        handleFailed(player, reason);
+                        (this->*handler)(player, signalled...);
                     }
-                });
-            connect(transport, &LinkTransport::lost, this,
-                [this, player, inUse](const QString &reason) {
-                    if (inUse()) {
-                        handleLost(player, reason);
-                    }
-                });
-            connect(transport, &LinkTransport::received, this,
-                [this, player, inUse](const QByteArray &bytes) {
-                    if (inUse()) {
-                        handleReceived(player, bytes);
-                    }
-                });
+                };
+            };
+            connect(transport, &LinkTransport::opened, this, hear(&PlayerLinks::handleOpened));
+            connect(transport, &LinkTransport::failed, this, hear(&PlayerLinks::handleFailed));
+            connect(transport, &LinkTransport::lost, this, hear(&PlayerLinks::handleLost));
+            connect(transport, &LinkTransport::received, this, hear(&PlayerLinks::handleReceived));
             connect(transport, &LinkTransport::reasonChanged, this,
                 [this, player, inUse](const QString &reason) {
                     link_status::LinkStatus &status = m_links[player].status;
