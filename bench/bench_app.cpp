@@ -314,7 +314,8 @@ int runStartupChild(int argc, char *argv[], bool floor)
     std::unique_ptr<results::ResultsStore> results;
     if (!floor) {
         QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
-        results = std::make_unique<results::ResultsStore>(results::ResultsStore::defaultFolder());
+        results = std::make_unique<results::ResultsStore>(results::ResultsStore::defaultFolder(),
+            results::ResultsStore::Access::ReadWrite, results::ResultsStore::Opening::Deferred);
     }
     reached(Store);
     std::unique_ptr<QWidget> window;

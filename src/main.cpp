@@ -76,7 +76,9 @@ int main(int argc, char *argv[])
     parser.process(app);
     // Lets desktops match the window to the installed launcher and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavex.Rotavex"));
-    results::ResultsStore results(results::ResultsStore::defaultFolder());
+    // Opened once the window has its first picture, which shows nothing of the file.
+    results::ResultsStore results(results::ResultsStore::defaultFolder(),
+        results::ResultsStore::Access::ReadWrite, results::ResultsStore::Opening::Deferred);
     frmMain window(nullptr, &results);
     QObject::connect(
         &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);

@@ -55,8 +55,6 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
-    // After the window is up, so the message has a window to stand beside.
-    QTimer::singleShot(0, this, [this] { m_results->showNotice(); });
 }
 
 frmMain::~frmMain() = default;
@@ -260,6 +258,9 @@ void frmMain::afterFirstPaint()
     if (isVisible()) {
         setMinimumSize(main_window::MinimumSize(c, *this));
     }
+    // The results file is looked at now (a store may defer opening it until then), and what
+    // it has to say has a window to stand beside.
+    m_results->showNotice();
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)

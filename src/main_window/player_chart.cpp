@@ -35,16 +35,16 @@ namespace
 
 PlayerChart::PlayerChart(QWidget *parent)
     : QChartView(parent)
+    , m_chart(new QChart())
     , m_rowAxis(new QValueAxis(this))
     , m_rpmAxis(new QValueAxis(this))
 {
-    auto *chart = new QChart();
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->setBackgroundRoundness(0);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    QFont small = chart->legend()->font();
+    m_chart->setMargins(QMargins(2, 2, 2, 2));
+    m_chart->setBackgroundRoundness(0);
+    m_chart->legend()->setAlignment(Qt::AlignBottom);
+    QFont small = m_chart->legend()->font();
     small.setPointSizeF(7.5);
-    chart->legend()->setFont(small);
+    m_chart->legend()->setFont(small);
 
     m_rowAxis->setRange(1, speed_mode::kChartRows);
     m_rowAxis->setTickCount(4);
@@ -54,9 +54,8 @@ PlayerChart::PlayerChart(QWidget *parent)
     m_rpmAxis->setTickCount(5);
     m_rpmAxis->setLabelFormat(QStringLiteral("%d"));
     m_rpmAxis->setLabelsFont(small);
-    chart->addAxis(m_rowAxis, Qt::AlignBottom);
-    chart->addAxis(m_rpmAxis, Qt::AlignLeft);
-    setChart(chart);
+    m_chart->addAxis(m_rowAxis, Qt::AlignBottom);
+    m_chart->addAxis(m_rpmAxis, Qt::AlignLeft);
     setRenderHint(QPainter::Antialiasing);
     // The chart takes no keys; a Tab stop on it (or its viewport) would show focus nowhere.
     setFocusPolicy(Qt::NoFocus);
@@ -64,6 +63,13 @@ PlayerChart::PlayerChart(QWidget *parent)
 
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         addRunSeries(c);
+    }
+}
+
+PlayerChart::~PlayerChart()
+{
+    if (!m_attached) {
+        delete m_chart;
     }
 }
 
@@ -88,11 +94,11 @@ QLineSeries *PlayerChart::addRunSeries(int c)
     series->setPen(pen);
     series->setColor(pen.color());
     series->setMarkerSize(4.0);
-    chart()->addSeries(series);
+    m_chart->addSeries(series);
     series->attachAxis(m_rowAxis);
     series->attachAxis(m_rpmAxis);
     if (!target.runs.empty()) {
-        for (QLegendMarker *marker : chart()->legend()->markers(series)) {
+        for (QLegendMarker *marker : m_chart->legend()->markers(series)) {
             marker->setVisible(false);
         }
     }
@@ -141,7 +147,7 @@ void PlayerChart::showLegendName(int c)
 {
     // Cut short here, with the same "…" as the name labels, rather than by the legend, which
     // would measure ever shorter prefixes of a long name (seconds for many thousand characters).
-    const QFont font = chart()->legend()->font();
+    const QFont font = m_chart->legend()->font();
     const QFontMetricsF metrics(font);
     // The legend runs along the bottom across the whole view.
     const double room = caption_fit::EntryTextRoom(
@@ -160,6 +166,15 @@ QString PlayerChart::legendName(int c) const { return column(c).legendName; }
 
 void PlayerChart::resizeEvent(QResizeEvent *event)
 {
+    // The chart is laid out (its axes' labels shaped, the legend measured) whenever the view
+    // takes it and again at each new size. Taken here, at the size it first shows at, it is
+    // laid out once before the first picture instead of first at the view's default size.
+    if (!m_attached) {
+        m_attached = true;
+        QChart *placeholder = chart();
+        setChart(m_chart);
+        delete placeholder;
+    }
     QChartView::resizeEvent(event);
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         showLegendName(c);

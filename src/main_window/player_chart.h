@@ -11,6 +11,7 @@
 #include <array>
 #include <vector>
 
+class QChart;
 class QLineSeries;
 class QValueAxis;
 
@@ -25,6 +26,7 @@ class PlayerChart : public QChartView
     Q_OBJECT
 public:
     explicit PlayerChart(QWidget *parent = nullptr);
+    ~PlayerChart() override;
 
     /// Replaces every point with the table's cells.
     void setData(const speed_mode::ChartTable &table);
@@ -60,6 +62,8 @@ private:
     const Column &column(int column) const;
     QLineSeries *addRunSeries(int column);
 
+    QChart *m_chart; ///< the view's own from its first resize on; until then ours
+    bool m_attached = false;
     QValueAxis *m_rowAxis;
     QValueAxis *m_rpmAxis;
     std::array<Column, speed_mode::kChartColumns> m_columns;

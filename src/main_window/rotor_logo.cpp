@@ -2,6 +2,7 @@
 #include "main_window/rotor_logo.h"
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -15,6 +16,17 @@ namespace
 {
     // Share of the box's width, from the right, that the art uses.
     constexpr double kArtShare = 0.62;
+
+    // The art keeps to the right-hand part of the box: in the full-height view the board
+    // reaches over the box's left-hand part.
+    QRectF artRect(QSizeF size)
+    {
+        return QRectF(size.width() * (1.0 - kArtShare), 0, size.width() * kArtShare,
+            size.height())
+            .adjusted(0, 0, -size.width() * 0.04, 0);
+    }
+
+    double textHeight(QSizeF size) { return artRect(size).height() * 0.2; }
 } // namespace
 
 RotorLogo::RotorLogo(QWidget *parent)
@@ -22,21 +34,40 @@ RotorLogo::RotorLogo(QWidget *parent)
 {
 }
 
+QRectF RotorLogo::wordRect(QSizeF size)
+{
+    const QRectF art = artRect(size);
+    return QRectF(art.left(), art.height() - textHeight(size), art.width(), textHeight(size));
+}
+
+void RotorLogo::drawWord(QPainter &p, const QRectF &area)
+{
+    QFont title = QGuiApplication::font();
+    title.setBold(true);
+    title.setItalic(true);
+    title.setPixelSize(std::max(8, static_cast<int>(area.height() * 0.7)));
+    const QString word = QStringLiteral("Rotavex");
+    const double wordWidth = QFontMetricsF(title).horizontalAdvance(word);
+    if (wordWidth > area.width() * 0.95) {
+        title.setPixelSize(
+            std::max(6, static_cast<int>(title.pixelSize() * area.width() * 0.95 / wordWidth)));
+    }
+    p.setFont(title);
+    p.setPen(QColor(30, 40, 55));
+    p.drawText(area, Qt::AlignCenter, word);
+}
+
 void RotorLogo::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
 
-    // The art keeps to the right-hand part of the box: in the full-height view the board
-    // reaches over the box's left-hand part.
-    const QRectF art = QRectF(width() * (1.0 - kArtShare), 0, width() * kArtShare, height())
-                           .adjusted(0, 0, -width() * 0.04, 0);
-    const double textHeight = art.height() * 0.2;
-    const double side = std::min(art.width(), art.height() - textHeight) * 0.92;
+    const QRectF art = artRect(size());
+    const double side = std::min(art.width(), art.height() - textHeight(size())) * 0.92;
     if (side <= 4.0) {
         return;
     }
-    const QPointF centre(art.center().x(), (art.height() - textHeight) / 2.0);
+    const QPointF centre(art.center().x(), (art.height() - textHeight(size())) / 2.0);
     const double radius = side / 2.0;
 
     // Speed trails behind each blade tip.
@@ -73,20 +104,22 @@ void RotorLogo::paintEvent(QPaintEvent *)
     p.drawEllipse(QPointF(0, 0), radius * 0.07, radius * 0.07);
     p.restore();
 
-    QFont title = font();
-    title.setBold(true);
-    title.setItalic(true);
-    title.setPixelSize(std::max(8, static_cast<int>(textHeight * 0.7)));
-    const QString word = QStringLiteral("Rotavex");
-    const double wordWidth = QFontMetricsF(title).horizontalAdvance(word);
-    if (wordWidth > art.width() * 0.95) {
-        title.setPixelSize(
-            std::max(6, static_cast<int>(title.pixelSize() * art.width() * 0.95 / wordWidth)));
+    // The word's picture for the design size or twice that; a screen of another density gets
+    // the nearer one scaled.
+    const bool sharp = width() * devicePixelRatioF() > kDesignSize.width();
+    if (m_word.isNull() || m_sharp != sharp) {
+        m_sharp = sharp;
+        m_word = QPixmap(sharp ? QStringLiteral(":/logo/rotavex-word@2x.png")
+                               : QStringLiteral(":/logo/rotavex-word.png"));
+        m_word.setDevicePixelRatio(sharp ? 2.0 : 1.0);
     }
-    p.setFont(title);
-    p.setPen(QColor(30, 40, 55));
-    p.drawText(QRectF(art.left(), art.height() - textHeight, art.width(), textHeight),
-        Qt::AlignCenter, word);
+    const QRectF area = wordRect(size());
+    if (size() == kDesignSize) {
+        p.drawPixmap(area.topLeft().toPoint(), m_word);
+        return;
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(area, m_word, QRectF(QPointF(0, 0), QSizeF(m_word.size())));
 }
 
 } // namespace main_window

@@ -77,7 +77,7 @@ QString ModeName(PlayMode mode)
     return mode == PlayMode::Strength ? QStringLiteral("strength") : QStringLiteral("speed");
 }
 
-ResultsStore::ResultsStore(const QString &folder, Access access)
+ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening)
     : m_access(access)
     , m_connectionName(
           QStringLiteral("rotavex-results-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
@@ -92,7 +92,15 @@ ResultsStore::ResultsStore(const QString &folder, Access access)
         }
     })
 {
-    if (access == Access::ReadOnly) {
+    if (opening == Opening::Now) {
+        openNow();
+    }
+}
+
+void ResultsStore::openNow()
+{
+    m_opened = true;
+    if (m_access == Access::ReadOnly) {
         openForReading();
         return;
     }
@@ -335,6 +343,7 @@ bool ResultsStore::moveAside(const QString &why)
 
 QString ResultsStore::takeNotice()
 {
+    open();
     const QString notice = m_notices.join(u'\n');
     m_notices.clear();
     return notice;
@@ -382,6 +391,7 @@ void ResultsStore::gameWritten(qint64 provisionalId, qint64 id)
 
 qint64 ResultsStore::idInFile(qint64 gameId) const
 {
+    open();
     if (gameId >= 0) {
         return gameId;
     }
@@ -407,6 +417,7 @@ bool ResultsStore::writeOne(const std::function<std::optional<QSqlError>()> &wri
 
 bool ResultsStore::writePending()
 {
+    open();
     if (m_queue.isEmpty()) {
         return true;
     }
@@ -453,6 +464,7 @@ void ResultsStore::tellWaiting(const QString &what)
 
 void ResultsStore::refresh()
 {
+    open();
     if (m_access == Access::ReadOnly) {
         return;
     }
@@ -469,6 +481,7 @@ void ResultsStore::refresh()
 
 bool ResultsStore::submit(qint64 key, WriteQueue::Change change)
 {
+    open();
     m_queue.put(key, std::move(change));
     if (writePending()) {
         m_lastError.clear();
@@ -480,6 +493,7 @@ bool ResultsStore::submit(qint64 key, WriteQueue::Change change)
 
 QList<BestList> ResultsStore::addGame(GameRecord &game)
 {
+    open();
     const qint64 provisionalId = m_nextProvisionalId--;
     game.id = provisionalId;
     m_queue.games().append(game);
@@ -502,6 +516,7 @@ QList<BestList> ResultsStore::addGame(GameRecord &game)
 
 int ResultsStore::gameCount() const
 {
+    open();
     const int waiting = int(m_queue.games().size());
     if (!m_db.isOpen()) {
         return waiting;
@@ -516,6 +531,7 @@ int ResultsStore::gameCount() const
 
 QList<GameSummary> ResultsStore::recentGames(int offset, int limit) const
 {
+    open();
     QList<GameSummary> games;
     // Waiting games are this run's, so the newest: they come first, newest first.
     const QList<GameRecord> &pending = m_queue.games();
@@ -549,6 +565,7 @@ QList<GameSummary> ResultsStore::recentGames(int offset, int limit) const
 
 std::optional<GameRecord> ResultsStore::game(qint64 id) const
 {
+    open();
     if (id < 0) {
         for (const GameRecord &waiting : m_queue.games()) {
             if (waiting.id == id) {
@@ -598,6 +615,7 @@ QList<RankEntry> ResultsStore::pendingRanking(BestList list) const
 
 QList<RankEntry> ResultsStore::ranking(BestList list, int limit) const
 {
+    open();
     QSqlError error;
     QList<RankEntry> entries =
         m_db.isOpen() ? queries::Ranking(m_db, list, limit, error) : QList<RankEntry> {};
@@ -621,12 +639,14 @@ QList<RankEntry> ResultsStore::ranking(BestList list, int limit) const
 
 bool ResultsStore::isNewBest(BestList list, qint64 gameId, rotavex::PlayerSlot player) const
 {
+    open();
     const auto mark = m_newBests.find(int(list));
     return mark != m_newBests.end() && mark->second == std::pair { gameId, int(player) };
 }
 
 bool ResultsStore::removeGame(qint64 id)
 {
+    open();
     if (id < 0) {
         QList<GameRecord> &pending = m_queue.games();
         const auto waiting = std::find_if(
@@ -652,6 +672,7 @@ bool ResultsStore::removeGame(qint64 id)
 
 bool ResultsStore::removeAll()
 {
+    open();
     m_queue.games().clear();
     if (!m_db.isOpen()) {
         m_newBests.clear();
@@ -679,6 +700,7 @@ bool ResultsStore::removeAll()
 
 bool ResultsStore::forEachGame(const std::function<bool(const GameRecord &)> &visit) const
 {
+    open();
     if (!m_db.isOpen()) {
         return visitPending(visit);
     }

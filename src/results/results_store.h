@@ -39,9 +39,13 @@ public:
     /// only reads: it creates, migrates, moves and changes nothing; readFailure() says why the
     /// games cannot be read.
     enum class Access { ReadWrite, ReadOnly };
+    /// Now opens the file in the constructor; Deferred at the first call that needs it, so a
+    /// window that has nothing of the file to show does not wait for it.
+    enum class Opening { Now, Deferred };
 
     /// Opens (or, for ReadWrite, creates) `folder`/results.sqlite.
-    explicit ResultsStore(const QString &folder, Access access = Access::ReadWrite);
+    explicit ResultsStore(const QString &folder, Access access = Access::ReadWrite,
+        Opening opening = Opening::Now);
     ~ResultsStore();
     ResultsStore(const ResultsStore &) = delete;
     ResultsStore &operator=(const ResultsStore &) = delete;
@@ -51,9 +55,17 @@ public:
 
     QString filePath() const { return m_filePath; }
     /// True when the file takes writes and nothing waits to be written.
-    bool isSaved() const { return m_writable && m_queue.isEmpty(); }
+    bool isSaved() const
+    {
+        open();
+        return m_writable && m_queue.isEmpty();
+    }
     /// ReadOnly: why the recorded games cannot be read ("" when they can, or no file exists).
-    QString readFailure() const { return m_readFailure; }
+    QString readFailure() const
+    {
+        open();
+        return m_readFailure;
+    }
 
     /// Games finished but not yet in the file, oldest first; they carry provisional negative
     /// ids until written.
@@ -61,7 +73,11 @@ public:
     /// Changes other than games (a competition's) waiting to be written.
     int pendingChanges() const { return m_queue.changeCount(); }
     /// Why the file does not take games ("" while it does).
-    QString whyNotSaved() const { return m_writable ? QString() : m_why; }
+    QString whyNotSaved() const
+    {
+        open();
+        return m_writable ? QString() : m_why;
+    }
     /// Tries to write the waiting games and changes now (reopening or recreating the file when
     /// it was replaced or removed). True when nothing waits any longer.
     bool writePending();
@@ -100,12 +116,20 @@ public:
     bool submit(qint64 key, WriteQueue::Change change);
     /// The connection other parts read through (the competitions); it may be closed. Its file
     /// is the one the next write goes to once refresh() or a write has looked at it.
-    const QSqlDatabase &database() const { return m_db; }
+    const QSqlDatabase &database() const
+    {
+        open();
+        return m_db;
+    }
     /// A game's id in the file: a written game's own id, a waiting game's 0.
     qint64 idInFile(qint64 gameId) const;
     /// Counts the files started: it changes when the file was found removed, replaced or
     /// damaged and a new one was begun, whose ids mean nothing of the old one's.
-    int fileGeneration() const { return m_fileGeneration; }
+    int fileGeneration() const
+    {
+        open();
+        return m_fileGeneration;
+    }
 
     /// Calls `visit` with every game (players without samples), oldest first; stops when it
     /// returns false. Returns false when the games could not be read.
@@ -115,6 +139,14 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
+    /// Opens the file the first time it is needed.
+    void open() const
+    {
+        if (!m_opened) {
+            const_cast<ResultsStore *>(this)->openNow();
+        }
+    }
+    void openNow();
     void openFile(bool movedAside = false);
     void openForReading();
     bool openConnection(const QString &databaseName, const QString &options = {});
@@ -131,6 +163,7 @@ private:
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
 
     Access m_access = Access::ReadWrite;
+    bool m_opened = false;
     QString m_connectionName;
     QString m_folder;
     QString m_filePath;

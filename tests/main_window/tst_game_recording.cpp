@@ -434,16 +434,19 @@ void tst_GameRecording::unreadableFileToldOnceWithoutBlocking()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("<b>not</b> a database");
     }
-    ResultsStore store(dir.path());
+    // As the program starts: the window opens the file once it has shown its first picture.
+    ResultsStore store(
+        dir.path(), ResultsStore::Access::ReadWrite, ResultsStore::Opening::Deferred);
     frmMain w(nullptr, &store);
+    const QStringList unreadable { QStringLiteral("results.sqlite.unreadable-*") };
+    QVERIFY(QDir(dir.path()).entryList(unreadable).isEmpty());
     w.show();
     QTRY_COMPARE(noticeBoxes(w).size(), 1);
     QMessageBox *box = noticeBoxes(w).first();
     QCOMPARE(box->textFormat(), Qt::PlainText);
     QVERIFY(!box->isModal());
     QVERIFY(QApplication::activeModalWidget() == nullptr);
-    const QStringList aside =
-        QDir(dir.path()).entryList({ QStringLiteral("results.sqlite.unreadable-*") });
+    const QStringList aside = QDir(dir.path()).entryList(unreadable);
     QCOMPARE(aside.size(), 1);
     QVERIFY(box->text().contains(dir.filePath(aside.first())));
     box->close();

@@ -277,15 +277,20 @@ void tst_ResultsStore::pagesAndDeletion()
 void tst_ResultsStore::unreadableFileMovedAside_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("text file") << "text";
-    QTest::newRow("a folder with a file in it") << "folder";
-    QTest::newRow("database with damaged pages") << "damaged";
-    QTest::newRow("another program's database") << "foreign";
+    QTest::addColumn<ResultsStore::Opening>("opening");
+    const auto now = ResultsStore::Opening::Now;
+    QTest::newRow("text file") << "text" << now;
+    QTest::newRow("a folder with a file in it") << "folder" << now;
+    QTest::newRow("database with damaged pages") << "damaged" << now;
+    QTest::newRow("another program's database") << "foreign" << now;
+    // As the program opens it: not before the first call that needs it, then the same.
+    QTest::newRow("text file, opened when needed") << "text" << ResultsStore::Opening::Deferred;
 }
 
 void tst_ResultsStore::unreadableFileMovedAside()
 {
     QFETCH(QString, kind);
+    QFETCH(ResultsStore::Opening, opening);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("results.sqlite"));
     QByteArray before;
@@ -319,7 +324,10 @@ void tst_ResultsStore::unreadableFileMovedAside()
         before = fileBytes(path);
     }
 
-    ResultsStore store(dir.path());
+    ResultsStore store(dir.path(), ResultsStore::Access::ReadWrite, opening);
+    if (opening == ResultsStore::Opening::Deferred) {
+        QCOMPARE(fileBytes(path), before);
+    }
     if (kind == QLatin1String("damaged")) {
         // Opening reads only the first page, so start-up never grows with the history; the
         // damage shows when the games are read, and the next look at the file deals with it.
