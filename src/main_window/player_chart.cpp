@@ -14,6 +14,8 @@
 #include <QPen>
 #include <QValueAxis>
 
+#include <algorithm>
+
 namespace main_window
 {
 
@@ -25,10 +27,46 @@ namespace
     constexpr double kLegendMarkerEms = 2.5;
 
     // A lone point between two gaps would draw nothing as a line, so such runs show a marker.
+    // Qt Charts strokes a series' whole outline again whenever its points are replaced, even
+    // by the same points, so unchanged pieces are left as they are.
     void showRun(QLineSeries *series, const QList<QPointF> &points)
     {
+        if (series->points() == points) {
+            return;
+        }
         series->replace(points);
         series->setPointsVisible(points.size() == 1);
+    }
+
+    bool filled(const speed_mode::ChartTable &table, int row, int column)
+    {
+        return row >= 1 && row <= speed_mode::kChartRows && table.cell(row, column).has_value();
+    }
+
+    // The runs of a column's points a piece of rows first..last draws. A piece draws the lines
+    // that start on its rows, so it holds the first row of the next piece too; a lone point on
+    // that shared row belongs to the next piece, unless `lastLone` (there is none).
+    QList<QList<QPointF>> pieceRuns(
+        const speed_mode::ChartTable &table, int column, int first, int last, bool lastLone)
+    {
+        QList<QList<QPointF>> runs;
+        bool inRun = false;
+        for (int row = first; row <= last; ++row) {
+            const bool joined = (row < last && filled(table, row + 1, column))
+                || (row > first && filled(table, row - 1, column));
+            const bool lone = !filled(table, row - 1, column) && !filled(table, row + 1, column)
+                && (row < last || lastLone);
+            if (!filled(table, row, column) || !(joined || lone)) {
+                inRun = false;
+                continue;
+            }
+            if (!inRun) {
+                runs.append(QList<QPointF>());
+                inRun = true;
+            }
+            runs.last().append(QPointF(row, *table.cell(row, column)));
+        }
+        return runs;
     }
 
 } // namespace
@@ -61,8 +99,12 @@ PlayerChart::PlayerChart(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
 
+    // Made here, a column's pieces are drawn one after the other as one line would be: where
+    // two players' lines cross, the later player's stays on top along the whole line.
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-        addRunSeries(c);
+        for (int piece = 0; piece < kPieces; ++piece) {
+            addSeries(c, piece);
+        }
     }
 }
 
@@ -85,7 +127,7 @@ const PlayerChart::Column &PlayerChart::column(int column) const
     return m_columns[static_cast<std::size_t>(column - 1)];
 }
 
-QLineSeries *PlayerChart::addRunSeries(int c)
+QLineSeries *PlayerChart::addSeries(int c, int piece)
 {
     Column &target = column(c);
     auto *series = new QLineSeries();
@@ -97,42 +139,42 @@ QLineSeries *PlayerChart::addRunSeries(int c)
     m_chart->addSeries(series);
     series->attachAxis(m_rowAxis);
     series->attachAxis(m_rpmAxis);
-    if (!target.runs.empty()) {
+    std::vector<QLineSeries *> &runs = target.pieces[static_cast<std::size_t>(piece)];
+    if (piece > 0 || !runs.empty()) {
         for (QLegendMarker *marker : m_chart->legend()->markers(series)) {
             marker->setVisible(false);
         }
     }
-    target.runs.push_back(series);
+    runs.push_back(series);
     return series;
 }
 
 void PlayerChart::setData(const speed_mode::ChartTable &table)
 {
+    int lastRow = 0;
+    for (int row = 1; row <= speed_mode::kChartRows; ++row) {
+        for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+            if (table.cell(row, c)) {
+                lastRow = row;
+            }
+        }
+    }
+    const int boundary = 1 + (std::max(lastRow, 1) - 1) / kLiveRows * kLiveRows;
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-        QList<QList<QPointF>> runs;
-        bool inRun = false;
-        for (int row = 1; row <= speed_mode::kChartRows; ++row) {
-            const speed_mode::ChartTable::Cell cell = table.cell(row, c);
-            if (!cell) {
-                inRun = false;
-                continue;
+        for (int piece = 0; piece < kPieces; ++piece) {
+            const QList<QList<QPointF>> runs = piece == 0
+                ? pieceRuns(table, c, 1, boundary, false)
+                : pieceRuns(table, c, boundary, speed_mode::kChartRows, true);
+            std::vector<QLineSeries *> &shown = column(c).pieces[static_cast<std::size_t>(piece)];
+            while (shown.size() < static_cast<std::size_t>(runs.size())) {
+                addSeries(c, piece);
             }
-            if (!inRun) {
-                runs.append(QList<QPointF>());
-                inRun = true;
+            // The piece's first series, drawn before the next piece's, takes its last run: the
+            // line through the boundary row is then drawn in row order, as one series draws it.
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                const qsizetype run = runs.size() - 1 - static_cast<qsizetype>(i);
+                showRun(shown[i], run >= 0 ? runs[run] : QList<QPointF>());
             }
-            runs.last().append(QPointF(row, *cell));
-        }
-        if (runs.isEmpty()) {
-            runs.append(QList<QPointF>());
-        }
-        while (column(c).runs.size() < static_cast<std::size_t>(runs.size())) {
-            addRunSeries(c);
-        }
-        const std::vector<QLineSeries *> &shown = column(c).runs;
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            const qsizetype run = static_cast<qsizetype>(i);
-            showRun(shown[i], run < runs.size() ? runs[run] : QList<QPointF>());
         }
     }
 }
@@ -159,7 +201,7 @@ void PlayerChart::showLegendName(int c)
     }
     column(c).legendName = shown;
     // The legend renders series names as rich text.
-    column(c).runs.front()->setName(shown.toHtmlEscaped());
+    columnSeries(c)->setName(shown.toHtmlEscaped());
 }
 
 QString PlayerChart::legendName(int c) const { return column(c).legendName; }
@@ -183,15 +225,29 @@ void PlayerChart::resizeEvent(QResizeEvent *event)
 
 QString PlayerChart::columnLabel(int c) const { return column(c).label; }
 
-QLineSeries *PlayerChart::columnSeries(int c) const { return column(c).runs.front(); }
+QLineSeries *PlayerChart::columnSeries(int c) const { return column(c).pieces.front().front(); }
 
 QList<QList<QPointF>> PlayerChart::columnRuns(int c) const
 {
+    QList<QList<QPointF>> lines;
+    for (const std::vector<QLineSeries *> &piece : column(c).pieces) {
+        for (QLineSeries *series : piece) {
+            if (series->count() > 0) {
+                lines.append(series->points());
+            }
+        }
+    }
+    std::sort(lines.begin(), lines.end(), [](const QList<QPointF> &a, const QList<QPointF> &b) {
+        return a.first().x() < b.first().x();
+    });
+    // Lines of two pieces that meet on the boundary row are one run.
     QList<QList<QPointF>> runs;
-    for (QLineSeries *series : column(c).runs) {
-        const QList<QPointF> points = series->points();
-        if (!points.isEmpty()) {
-            runs.append(points);
+    for (const QList<QPointF> &line : lines) {
+        if (!runs.isEmpty() && runs.last().size() > 1 && line.size() > 1
+            && runs.last().last() == line.first()) {
+            runs.last().append(line.mid(1));
+        } else {
+            runs.append(line);
         }
     }
     return runs;

@@ -28,7 +28,7 @@ public:
     explicit PlayerChart(QWidget *parent = nullptr);
     ~PlayerChart() override;
 
-    /// Replaces every point with the table's cells.
+    /// Shows the table's cells in place of the previous ones.
     void setData(const speed_mode::ChartTable &table);
 
     /// Names column 1..4; the text is shown as given, never as markup.
@@ -37,8 +37,8 @@ public:
     /// The column's label as the legend shows it: cut short with "…" to its share of the width.
     QString legendName(int column) const;
 
-    /// The named line of a column (the first run of points; later runs are drawn by unnamed
-    /// lines of the same colour that the legend leaves out).
+    /// The named line of a column, which the legend shows (its first rows; the other rows are
+    /// drawn by unnamed lines of the same colour that the legend leaves out).
     QLineSeries *columnSeries(int column) const;
     /// Every point shown for a column, each run as its own list, in row order.
     QList<QList<QPointF>> columnRuns(int column) const;
@@ -52,15 +52,23 @@ protected:
 private:
     void showLegendName(int column);
 
+    /// A column is drawn in two pieces: the rows up to a boundary, which stay as they are
+    /// while the page grows, and the newest rows from it, fewer than kLiveRows. A new row
+    /// changes the newest piece only, until it reaches the next boundary.
+    static constexpr int kLiveRows = 10;
+    static constexpr int kPieces = 2;
+
     struct Column {
         QString label;
         QString legendName;
-        std::vector<QLineSeries *> runs; // runs[0] is the named line; owned by the chart
+        /// The lines of each piece, one series per run; pieces[0][0] is the named line. Owned
+        /// by the chart.
+        std::array<std::vector<QLineSeries *>, kPieces> pieces;
     };
 
     Column &column(int column);
     const Column &column(int column) const;
-    QLineSeries *addRunSeries(int column);
+    QLineSeries *addSeries(int column, int piece);
 
     QChart *m_chart; ///< the view's own from its first resize on; until then ours
     bool m_attached = false;
