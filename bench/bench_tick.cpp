@@ -2,6 +2,7 @@
 // One refresh tick of the real main window (offscreen): the mode update with every widget
 // write and the chart handover, and the same tick followed by the repaint it causes.
 #include "display/frm_display.h"
+#include "game/countdown.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 
@@ -22,6 +23,9 @@ namespace
 // writes the whole board, records included.
 const rotavex::PlayerRpm kSteady { { 7500, 12000, 3000, 16000 } };
 
+// Refresh ticks that settle the players' filters before a benchmark's ticks are timed.
+constexpr int kSettlingTicks = 5;
+
 // The steady samples, stored as the links store decoded frames.
 void feed(frmMain &window)
 {
@@ -38,14 +42,27 @@ void startGame(frmMain &window, int mode)
     QCoreApplication::processEvents();
     window.findChild<QRadioButton *>(QStringLiteral("OptMode%1").arg(mode))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kSettlingTicks; ++i) {
         feed(window);
         window.tmrRefresh_Timer();
     }
     QCoreApplication::processEvents();
 }
 
+// Untimed: a Strength game's countdown runs out, as it does after at most 90 s, and the next
+// game starts from no revolutions.
+void playNextStrengthGame(frmMain &window)
+{
+    while (window.session().snapshot().running) {
+        window.tmrStrenght_Timer();
+    }
+    window.findChild<QPushButton *>(QStringLiteral("CmdStart"))->click();
+}
+
 // With `display`, the spectators' display is open at 1920×1080 and repainted with the board.
+// A Strength game gets as many refresh ticks as its countdown has seconds (the board's first
+// preset, the longest), so its revolution counts grow as large as a real game's, and no larger;
+// a Speed game has no end.
 void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
 {
     frmMain window;
@@ -54,7 +71,15 @@ void tick(benchmark::State &state, int mode, bool repaint, bool display = false)
         window.display()->resize(1920, 1080);
     }
     startGame(window, mode);
+    int refreshes = kSettlingTicks;
     for (auto _ : state) {
+        if (mode == 1 && refreshes == game::kFirstPresetSeconds) {
+            state.PauseTiming();
+            playNextStrengthGame(window);
+            refreshes = 0;
+            state.ResumeTiming();
+        }
+        ++refreshes;
         feed(window);
         window.tmrRefresh_Timer();
         if (repaint) {
