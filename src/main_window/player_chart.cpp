@@ -43,6 +43,17 @@ namespace
         return row >= 1 && row <= speed_mode::kChartRows && table.cell(row, column).has_value();
     }
 
+    bool sameCells(const speed_mode::ChartTable &a, const speed_mode::ChartTable &b, int column,
+        int first, int last)
+    {
+        for (int row = first; row <= last; ++row) {
+            if (a.cell(row, column) != b.cell(row, column)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     // The runs of a column's points a piece of rows first..last draws. A piece draws the lines
     // that start on its rows, so it holds the first row of the next piece too; a lone point on
     // that shared row belongs to the next piece, unless `lastLone` (there is none).
@@ -162,9 +173,14 @@ void PlayerChart::setData(const speed_mode::ChartTable &table)
     const int boundary = 1 + (std::max(lastRow, 1) - 1) / kLiveRows * kLiveRows;
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         for (int piece = 0; piece < kPieces; ++piece) {
-            const QList<QList<QPointF>> runs = piece == 0
-                ? pieceRuns(table, c, 1, boundary, false)
-                : pieceRuns(table, c, boundary, speed_mode::kChartRows, true);
+            const int first = piece == 0 ? 1 : boundary;
+            const int last = piece == 0 ? boundary : speed_mode::kChartRows;
+            // A piece's points depend on its rows and, for its lone points, the row before.
+            if (m_shownBoundary == boundary
+                && sameCells(m_shownTable, table, c, std::max(1, first - 1), last)) {
+                continue;
+            }
+            const QList<QList<QPointF>> runs = pieceRuns(table, c, first, last, piece == 1);
             std::vector<QLineSeries *> &shown = column(c).pieces[static_cast<std::size_t>(piece)];
             while (shown.size() < static_cast<std::size_t>(runs.size())) {
                 addSeries(c, piece);
@@ -177,6 +193,8 @@ void PlayerChart::setData(const speed_mode::ChartTable &table)
             }
         }
     }
+    m_shownTable = table;
+    m_shownBoundary = boundary;
 }
 
 void PlayerChart::setColumnLabel(int c, const QString &label)

@@ -75,6 +75,8 @@ private:
     QValueAxis *m_rowAxis;
     QValueAxis *m_rpmAxis;
     std::array<Column, speed_mode::kChartColumns> m_columns;
+    speed_mode::ChartTable m_shownTable;
+    int m_shownBoundary = 0; ///< none yet: every piece is drawn on the first handover
 };
 
 } // namespace main_window
