@@ -18,6 +18,11 @@ namespace
 {
     // No label is wider than this many characters of even the narrowest glyphs.
     constexpr qsizetype kMeasuredChars = 1000;
+    // Captions up to this long are judged by their characters' widths before being measured.
+    constexpr qsizetype kJudgedChars = 40;
+    // Kerning moves two neighbouring characters apart by far less than this part of a line's
+    // height (mostly it draws them closer).
+    constexpr qreal kKerningEms = 0.1;
     // Figures smaller than this are hard to read from a few steps away.
     constexpr double kSmallestColumnPointSize = 6.0;
 } // namespace
@@ -28,6 +33,7 @@ TagLabel::TagLabel(QWidget *parent)
 {
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::NoTextInteraction);
+    keepMeasuresOf(designFont());
 }
 
 void TagLabel::setBold(bool bold)
@@ -54,8 +60,11 @@ void TagLabel::setPointSize(qreal pointSize)
 void TagLabel::changeEvent(QEvent *event)
 {
     // A font given from outside is the new design; one set to fit a caption is not.
-    if (event->type() == QEvent::FontChange && !m_fitting) {
-        m_designPointSize = font().pointSizeF();
+    if (event->type() == QEvent::FontChange) {
+        if (!m_fitting) {
+            m_designPointSize = font().pointSizeF();
+        }
+        keepMeasuresOf(designFont());
     }
     QLabel::changeEvent(event);
 }
@@ -86,25 +95,77 @@ QString TagLabel::shownText() const
     return elided.endsWith(QChar(0x2026)) ? elided : elided + QChar(0x2026);
 }
 
+QFont TagLabel::designFont() const
+{
+    QFont design = font();
+    if (m_designPointSize > 0) {
+        design.setPointSizeF(m_designPointSize);
+    }
+    return design;
+}
+
+void TagLabel::keepMeasuresOf(const QFont &design)
+{
+    if (design != m_measuredFont) {
+        m_measuredFont = design;
+        m_measuredText.clear();
+        m_measuredWidths.clear();
+        m_charWidths.clear();
+        m_hasJudged = false;
+    }
+}
+
 qreal TagLabel::captionWidthAt(qreal pointSize) const
 {
-    QFont measured = font();
-    if (m_designPointSize > 0) {
-        measured.setPointSizeF(m_designPointSize);
-    }
-    if (text() != m_measuredText || measured != m_measuredFont) {
+    if (text() != m_measuredText) {
         m_measuredText = text();
-        m_measuredFont = measured;
         m_measuredWidths.clear();
     }
     if (const auto kept = m_measuredWidths.constFind(pointSize); kept != m_measuredWidths.cend()) {
         return *kept;
     }
+    QFont measured = m_measuredFont;
     measured.setPointSizeF(pointSize);
     const qreal width = QFontMetricsF(measured).horizontalAdvance(
         caption_fit::MeasurablePrefix(text(), kMeasuredChars));
     m_measuredWidths.insert(pointSize, width);
     return width;
+}
+
+bool TagLabel::captionSurelyFits(qreal room) const
+{
+    if (!m_hasJudged || text() != m_judgedText) {
+        m_judgedText = text();
+        m_judged = judgedWidth(m_judgedText);
+        m_hasJudged = true;
+    }
+    return m_judged && *m_judged <= room;
+}
+
+std::optional<qreal> TagLabel::judgedWidth(const QString &caption) const
+{
+    if (caption.size() > kJudgedChars) {
+        return std::nullopt;
+    }
+    const QFontMetricsF metrics(m_measuredFont);
+    qreal sum = 0;
+    for (const QChar ch : caption) {
+        // Other scripts join or reorder characters, marks and surrogates are not a character
+        // each, controls and formats change what is around them: those are measured whole.
+        const bool plain =
+            (ch.script() == QChar::Script_Common || ch.script() == QChar::Script_Latin)
+            && (ch.isLetterOrNumber() || ch.isPunct() || ch.isSpace() || ch.isSymbol());
+        if (!plain) {
+            return std::nullopt;
+        }
+        auto kept = m_charWidths.constFind(ch.unicode());
+        if (kept == m_charWidths.cend()) {
+            kept = m_charWidths.insert(ch.unicode(), metrics.horizontalAdvance(ch));
+        }
+        sum += *kept;
+    }
+    const qreal kerning = kKerningEms * metrics.height();
+    return sum + kerning * static_cast<qreal>(std::max<qsizetype>(0, caption.size() - 1));
 }
 
 void TagLabel::paintEvent(QPaintEvent *event)
@@ -141,8 +202,14 @@ void FitColumn(const rotavex::PerPlayer<TagLabel *> &column)
         }
         return widest;
     };
-    const double size = caption_fit::LargestFittingPointSize(
-        first->designPointSize(), kSmallestColumnPointSize, room, widestAt);
+    // Most ticks change figures well inside their room: then nothing needs measuring whole.
+    bool surelyFit = true;
+    for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
+        surelyFit = surelyFit && column[n]->captionSurelyFits(room);
+    }
+    const double size = surelyFit ? first->designPointSize()
+                                  : caption_fit::LargestFittingPointSize(first->designPointSize(),
+                                      kSmallestColumnPointSize, room, widestAt);
     for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
         column[n]->setPointSize(size);
     }
