@@ -14,8 +14,6 @@
 #include <QPen>
 #include <QValueAxis>
 
-#include <algorithm>
-
 namespace main_window
 {
 
@@ -27,57 +25,10 @@ namespace
     constexpr double kLegendMarkerEms = 2.5;
 
     // A lone point between two gaps would draw nothing as a line, so such runs show a marker.
-    // Qt Charts strokes a series' whole outline again whenever its points are replaced, even
-    // by the same points, so unchanged pieces are left as they are.
     void showRun(QLineSeries *series, const QList<QPointF> &points)
     {
-        if (series->points() == points) {
-            return;
-        }
         series->replace(points);
         series->setPointsVisible(points.size() == 1);
-    }
-
-    bool filled(const speed_mode::ChartTable &table, int row, int column)
-    {
-        return row >= 1 && row <= speed_mode::kChartRows && table.cell(row, column).has_value();
-    }
-
-    bool sameCells(const speed_mode::ChartTable &a, const speed_mode::ChartTable &b, int column,
-        int first, int last)
-    {
-        for (int row = first; row <= last; ++row) {
-            if (a.cell(row, column) != b.cell(row, column)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // The runs of a column's points a piece of rows first..last draws. A piece draws the lines
-    // that start on its rows, so it holds the first row of the next piece too; a lone point on
-    // that shared row belongs to the next piece, unless `lastLone` (there is none).
-    QList<QList<QPointF>> pieceRuns(
-        const speed_mode::ChartTable &table, int column, int first, int last, bool lastLone)
-    {
-        QList<QList<QPointF>> runs;
-        bool inRun = false;
-        for (int row = first; row <= last; ++row) {
-            const bool joined = (row < last && filled(table, row + 1, column))
-                || (row > first && filled(table, row - 1, column));
-            const bool lone = !filled(table, row - 1, column) && !filled(table, row + 1, column)
-                && (row < last || lastLone);
-            if (!filled(table, row, column) || !(joined || lone)) {
-                inRun = false;
-                continue;
-            }
-            if (!inRun) {
-                runs.append(QList<QPointF>());
-                inRun = true;
-            }
-            runs.last().append(QPointF(row, *table.cell(row, column)));
-        }
-        return runs;
     }
 
 } // namespace
@@ -110,12 +61,8 @@ PlayerChart::PlayerChart(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
 
-    // Made here, a column's pieces are drawn one after the other as one line would be: where
-    // two players' lines cross, the later player's stays on top along the whole line.
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-        for (int piece = 0; piece < kPieces; ++piece) {
-            addSeries(c, piece);
-        }
+        addRunSeries(c);
     }
 }
 
@@ -138,7 +85,7 @@ const PlayerChart::Column &PlayerChart::column(int column) const
     return m_columns[static_cast<std::size_t>(column - 1)];
 }
 
-QLineSeries *PlayerChart::addSeries(int c, int piece)
+QLineSeries *PlayerChart::addRunSeries(int c)
 {
     Column &target = column(c);
     auto *series = new QLineSeries();
@@ -150,51 +97,44 @@ QLineSeries *PlayerChart::addSeries(int c, int piece)
     m_chart->addSeries(series);
     series->attachAxis(m_rowAxis);
     series->attachAxis(m_rpmAxis);
-    std::vector<QLineSeries *> &runs = target.pieces[static_cast<std::size_t>(piece)];
-    if (piece > 0 || !runs.empty()) {
+    if (!target.runs.empty()) {
         for (QLegendMarker *marker : m_chart->legend()->markers(series)) {
             marker->setVisible(false);
         }
     }
-    runs.push_back(series);
+    target.runs.push_back(series);
     return series;
 }
 
 void PlayerChart::setData(const speed_mode::ChartTable &table)
 {
-    int lastRow = 0;
-    for (int row = 1; row <= speed_mode::kChartRows; ++row) {
-        for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-            if (table.cell(row, c)) {
-                lastRow = row;
-            }
-        }
-    }
-    const int boundary = 1 + (std::max(lastRow, 1) - 1) / kLiveRows * kLiveRows;
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-        for (int piece = 0; piece < kPieces; ++piece) {
-            const int first = piece == 0 ? 1 : boundary;
-            const int last = piece == 0 ? boundary : speed_mode::kChartRows;
-            // A piece's points depend on its rows and, for its lone points, the row before.
-            if (m_shownBoundary == boundary
-                && sameCells(m_shownTable, table, c, std::max(1, first - 1), last)) {
+        QList<QList<QPointF>> runs;
+        bool inRun = false;
+        for (int row = 1; row <= speed_mode::kChartRows; ++row) {
+            const speed_mode::ChartTable::Cell cell = table.cell(row, c);
+            if (!cell) {
+                inRun = false;
                 continue;
             }
-            const QList<QList<QPointF>> runs = pieceRuns(table, c, first, last, piece == 1);
-            std::vector<QLineSeries *> &shown = column(c).pieces[static_cast<std::size_t>(piece)];
-            while (shown.size() < static_cast<std::size_t>(runs.size())) {
-                addSeries(c, piece);
+            if (!inRun) {
+                runs.append(QList<QPointF>());
+                inRun = true;
             }
-            // The piece's first series, drawn before the next piece's, takes its last run: the
-            // line through the boundary row is then drawn in row order, as one series draws it.
-            for (std::size_t i = 0; i < shown.size(); ++i) {
-                const qsizetype run = runs.size() - 1 - static_cast<qsizetype>(i);
-                showRun(shown[i], run >= 0 ? runs[run] : QList<QPointF>());
-            }
+            runs.last().append(QPointF(row, *cell));
+        }
+        if (runs.isEmpty()) {
+            runs.append(QList<QPointF>());
+        }
+        while (column(c).runs.size() < static_cast<std::size_t>(runs.size())) {
+            addRunSeries(c);
+        }
+        const std::vector<QLineSeries *> &shown = column(c).runs;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const qsizetype run = static_cast<qsizetype>(i);
+            showRun(shown[i], run < runs.size() ? runs[run] : QList<QPointF>());
         }
     }
-    m_shownTable = table;
-    m_shownBoundary = boundary;
 }
 
 void PlayerChart::setColumnLabel(int c, const QString &label)
@@ -219,7 +159,7 @@ void PlayerChart::showLegendName(int c)
     }
     column(c).legendName = shown;
     // The legend renders series names as rich text.
-    columnSeries(c)->setName(shown.toHtmlEscaped());
+    column(c).runs.front()->setName(shown.toHtmlEscaped());
 }
 
 QString PlayerChart::legendName(int c) const { return column(c).legendName; }
@@ -243,29 +183,15 @@ void PlayerChart::resizeEvent(QResizeEvent *event)
 
 QString PlayerChart::columnLabel(int c) const { return column(c).label; }
 
-QLineSeries *PlayerChart::columnSeries(int c) const { return column(c).pieces.front().front(); }
+QLineSeries *PlayerChart::columnSeries(int c) const { return column(c).runs.front(); }
 
 QList<QList<QPointF>> PlayerChart::columnRuns(int c) const
 {
-    QList<QList<QPointF>> lines;
-    for (const std::vector<QLineSeries *> &piece : column(c).pieces) {
-        for (QLineSeries *series : piece) {
-            if (series->count() > 0) {
-                lines.append(series->points());
-            }
-        }
-    }
-    std::sort(lines.begin(), lines.end(), [](const QList<QPointF> &a, const QList<QPointF> &b) {
-        return a.first().x() < b.first().x();
-    });
-    // Lines of two pieces that meet on the boundary row are one run.
     QList<QList<QPointF>> runs;
-    for (const QList<QPointF> &line : lines) {
-        if (!runs.isEmpty() && runs.last().size() > 1 && line.size() > 1
-            && runs.last().last() == line.first()) {
-            runs.last().append(line.mid(1));
-        } else {
-            runs.append(line);
+    for (QLineSeries *series : column(c).runs) {
+        const QList<QPointF> points = series->points();
+        if (!points.isEmpty()) {
+            runs.append(points);
         }
     }
     return runs;

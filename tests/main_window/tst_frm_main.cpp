@@ -558,9 +558,6 @@ private Q_SLOTS:
             << QList<int> { 1, 2, 4, 5, 6 } << QList<int> { 2, 3 };
         QTest::newRow("lone points") << QList<int> { 3, 5, 7 } << QList<int> { 1, 1, 1 };
         QTest::newRow("last row") << QList<int> { 89, 90 } << QList<int> { 2 };
-        QTest::newRow("a run through row 21") << QList<int> { 19, 20, 21, 22 } << QList<int> { 4 };
-        QTest::newRow("lone point on row 21")
-            << QList<int> { 9, 10, 11, 12, 21, 23, 24 } << QList<int> { 4, 1, 2 };
     }
     void chartGaps()
     {
@@ -592,26 +589,6 @@ private Q_SLOTS:
         }
         QCOMPARE(lengths, runLengths);
         QCOMPARE(shownRows, rows);
-    }
-
-    // Handed over row by row, as in a game, the chart looks as if handed the table at once.
-    void chartGrownRowByRow()
-    {
-        speed_mode::ChartTable table;
-        PlayerChart grown;
-        PlayerChart atOnce;
-        for (PlayerChart *chart : { &grown, &atOnce }) {
-            chart->resize(600, 300);
-            chart->show();
-        }
-        for (int row = 1; row <= 35; ++row) {
-            for (int c = 1; c <= 4; ++c) {
-                table.setCell(row, c, 5000 + (row * (c + 3)) % 11 * 1000); // lines that cross
-            }
-            grown.setData(table);
-        }
-        atOnce.setData(table);
-        QCOMPARE(grown.grab().toImage(), atOnce.grab().toImage());
     }
 
     // Left by its close box, the dialog still hands its edited names to the board.
