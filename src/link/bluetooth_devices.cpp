@@ -129,11 +129,19 @@ BluetoothDevices::BluetoothDevices(QObject *parent)
     connect(m_notify, &QTimer::timeout, this, &BluetoothDevices::changed);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &BluetoothDevices::read);
+}
 
+void BluetoothDevices::start()
+{
+    if (m_started) {
+        return;
+    }
+    m_started = true;
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         // No system bus: no Bluetooth, and nothing will ever change that in this run.
         m_loaded = true;
+        Q_EMIT changed();
         return;
     }
     auto *owner =

@@ -36,8 +36,13 @@ public:
     static constexpr int kRetryFirstMs = 1000;
     static constexpr int kRetryLongestMs = 16000;
 
+    /// Nothing is asked of the bus until start().
     explicit BluetoothDevices(QObject *parent = nullptr);
     ~BluetoothDevices() override;
+
+    /// Connects to the system bus (which waits for the bus's handshake) and begins following
+    /// the service. Once only.
+    void start();
 
     /// The service as last read; "not running" until the first answer.
     const bluetooth_inventory::Snapshot &snapshot() const { return m_snapshot; }
@@ -94,6 +99,7 @@ private:
     int m_retryMs = kRetryFirstMs;
     int m_readTimeoutMs = kReadTimeoutMs;
     quint64 m_generation = 0; // a read begun for an earlier owner of the name does not count
+    bool m_started = false;
     bool m_loaded = false;
     bool m_hung = false;
     bool m_reading = false;

@@ -44,6 +44,14 @@ void callAndForget(const QString &path, const QString &interface, const QString 
 BluetoothTransport::BluetoothTransport(QObject *parent)
     : QObject(parent)
 {
+}
+
+void BluetoothTransport::start()
+{
+    if (m_started) {
+        return;
+    }
+    m_started = true;
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         return;

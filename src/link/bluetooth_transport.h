@@ -35,8 +35,12 @@ public:
     /// for the next turn.
     static constexpr qsizetype kReadLimit = 64 * 1024;
 
+    /// Nothing is asked of the bus until start().
     explicit BluetoothTransport(QObject *parent = nullptr);
     ~BluetoothTransport() override;
+
+    /// Connects to the system bus and follows who owns the service. Once only.
+    void start();
 
     /// Starts connecting `player` to the device at object path `devicePath` (from the service's
     /// object tree; empty when the service does not list it) as attempt `attempt` (non-zero),
@@ -83,6 +87,7 @@ private:
 
     rotavex::PerPlayer<Attempt> m_attempts;
     enum class Registration { None, Pending, Done } m_registration = Registration::None;
+    bool m_started = false;
     bool m_exported = false;
     QString m_owner; ///< the service's unique bus name; empty while nobody owns it
     bool m_ownerKnown = false; ///< the watcher has spoken: a late first look at the owner is old

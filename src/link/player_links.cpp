@@ -23,7 +23,7 @@ QString portKey(qint16 port) { return QStringLiteral("port %1").arg(port); }
 
 } // namespace
 
-PlayerLinks::PlayerLinks(QObject *parent)
+PlayerLinks::PlayerLinks(QObject *parent, BluetoothStart bluetooth)
     : QObject(parent)
     , m_watchdog(new QTimer(this))
     , m_devices(new BluetoothDevices(this))
@@ -86,9 +86,18 @@ PlayerLinks::PlayerLinks(QObject *parent)
                 });
         }
     }
+    if (bluetooth == BluetoothStart::Now) {
+        startBluetooth();
+    }
 }
 
 PlayerLinks::~PlayerLinks() = default;
+
+void PlayerLinks::startBluetooth()
+{
+    m_profile->start();
+    m_devices->start();
+}
 
 std::optional<QString> PlayerLinks::open(PlayerSlot player, qint16 port)
 {

@@ -36,7 +36,14 @@ public:
     /// The pace of Bluetooth connection attempts.
     using BluetoothTiming = BluetoothLink::Timing;
 
-    explicit PlayerLinks(QObject *parent = nullptr);
+    /// When the Bluetooth service is first asked: Now, or when startBluetooth() is called (a
+    /// window asks once it has shown its first picture: joining the system bus waits for the
+    /// bus's handshake). Links of Bluetooth devices opened before that wait for the list.
+    enum class BluetoothStart { Now, Deferred };
+
+    explicit PlayerLinks(QObject *parent = nullptr, BluetoothStart bluetooth = BluetoothStart::Now);
+    /// Begins asking the Bluetooth service (once; nothing when it was asked at construction).
+    void startBluetooth();
     ~PlayerLinks() override;
 
     /// Opens the player's link on port 1..16 as "9600,n,8,1" with a receive threshold of 1.

@@ -38,7 +38,7 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
 {
     c = main_window::BuildBoardControls(*this);
     main_window::BuildKeyboardOrder(c, *this);
-    m_links = new PlayerLinks(this);
+    m_links = new PlayerLinks(this, PlayerLinks::BluetoothStart::Deferred);
     m_session = new game::GameSession(this);
     // A child of the window, so its timers tmrRefresh and tmrStrenght are the window's too.
     m_clock = new game::GameClock(
@@ -258,6 +258,9 @@ void frmMain::afterFirstPaint()
     if (isVisible()) {
         setMinimumSize(main_window::MinimumSize(c, *this));
     }
+    // Joining the system bus waits for its handshake (milliseconds on a desktop); the links of
+    // stored Bluetooth devices wait for the device list until then.
+    m_links->startBluetooth();
     // The results file is looked at now (a store may defer opening it until then), and what
     // it has to say has a window to stand beside.
     m_results->showNotice();

@@ -2,75 +2,39 @@
 #include "main_window/player_chart.h"
 
 #include "shared/bgr_colour.h"
+#include "shared/player_tables.h"
 #include "widgets/caption_fit.h"
 
-#include "shared/player_tables.h"
-
-#include <QChart>
+#include <QEvent>
 #include <QFontMetricsF>
-#include <QLegend>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QPen>
-#include <QValueAxis>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
 
 namespace main_window
 {
 
 namespace
 {
-
     constexpr qsizetype kLegendChars = 200;
-    // What a legend entry takes besides its text (marker and gaps), in line heights.
-    constexpr double kLegendMarkerEms = 2.5;
+    const QColor kGrid(0xe2, 0xe2, 0xe2);
+    const QColor kText(0x54, 0x54, 0x58);
+    constexpr double kLineWidth = 1.5;
+    constexpr double kDotRadius = 2.0;
 
-    // A lone point between two gaps would draw nothing as a line, so such runs show a marker.
-    void showRun(QLineSeries *series, const QList<QPointF> &points)
+    QColor playerColour(int column)
     {
-        series->replace(points);
-        series->setPointsVisible(points.size() == 1);
+        return rotavex::ColourFromBgr(rotavex::kPlayerColours[rotavex::PlayerSlot(column)]);
     }
-
 } // namespace
 
 PlayerChart::PlayerChart(QWidget *parent)
-    : QChartView(parent)
-    , m_chart(new QChart())
-    , m_rowAxis(new QValueAxis(this))
-    , m_rpmAxis(new QValueAxis(this))
+    : QWidget(parent)
 {
-    m_chart->setMargins(QMargins(2, 2, 2, 2));
-    m_chart->setBackgroundRoundness(0);
-    m_chart->legend()->setAlignment(Qt::AlignBottom);
-    QFont small = m_chart->legend()->font();
-    small.setPointSizeF(7.5);
-    m_chart->legend()->setFont(small);
-
-    m_rowAxis->setRange(1, speed_mode::kChartRows);
-    m_rowAxis->setTickCount(4);
-    m_rowAxis->setLabelFormat(QStringLiteral("%d"));
-    m_rowAxis->setLabelsFont(small);
-    m_rpmAxis->setRange(0, rotavex::kMaxRpm);
-    m_rpmAxis->setTickCount(5);
-    m_rpmAxis->setLabelFormat(QStringLiteral("%d"));
-    m_rpmAxis->setLabelsFont(small);
-    m_chart->addAxis(m_rowAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_rpmAxis, Qt::AlignLeft);
-    setRenderHint(QPainter::Antialiasing);
-    // The chart takes no keys; a Tab stop on it (or its viewport) would show focus nowhere.
-    setFocusPolicy(Qt::NoFocus);
-    viewport()->setFocusPolicy(Qt::NoFocus);
-
-    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-        addRunSeries(c);
-    }
-}
-
-PlayerChart::~PlayerChart()
-{
-    if (!m_attached) {
-        delete m_chart;
-    }
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_small = font();
+    m_small.setPointSizeF(7.5);
+    arrange();
 }
 
 PlayerChart::Column &PlayerChart::column(int column)
@@ -85,116 +49,179 @@ const PlayerChart::Column &PlayerChart::column(int column) const
     return m_columns[static_cast<std::size_t>(column - 1)];
 }
 
-QLineSeries *PlayerChart::addRunSeries(int c)
-{
-    Column &target = column(c);
-    auto *series = new QLineSeries();
-    QPen pen(rotavex::ColourFromBgr(rotavex::kPlayerColours[rotavex::PlayerSlot(c)]));
-    pen.setWidthF(1.5);
-    series->setPen(pen);
-    series->setColor(pen.color());
-    series->setMarkerSize(4.0);
-    m_chart->addSeries(series);
-    series->attachAxis(m_rowAxis);
-    series->attachAxis(m_rpmAxis);
-    if (!target.runs.empty()) {
-        for (QLegendMarker *marker : m_chart->legend()->markers(series)) {
-            marker->setVisible(false);
-        }
-    }
-    target.runs.push_back(series);
-    return series;
-}
-
 void PlayerChart::setData(const speed_mode::ChartTable &table)
 {
-    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
-        QList<QList<QPointF>> runs;
-        bool inRun = false;
-        for (int row = 1; row <= speed_mode::kChartRows; ++row) {
-            const speed_mode::ChartTable::Cell cell = table.cell(row, c);
-            if (!cell) {
-                inRun = false;
-                continue;
-            }
-            if (!inRun) {
-                runs.append(QList<QPointF>());
-                inRun = true;
-            }
-            runs.last().append(QPointF(row, *cell));
-        }
-        if (runs.isEmpty()) {
-            runs.append(QList<QPointF>());
-        }
-        while (column(c).runs.size() < static_cast<std::size_t>(runs.size())) {
-            addRunSeries(c);
-        }
-        const std::vector<QLineSeries *> &shown = column(c).runs;
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            const qsizetype run = static_cast<qsizetype>(i);
-            showRun(shown[i], run < runs.size() ? runs[run] : QList<QPointF>());
-        }
+    if (table == m_table) {
+        return;
     }
+    m_table = table;
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        column(c).runs = chart_layout::Runs(table, c);
+    }
+    // The lines stay inside the plot but for half a pen (and a dot) beyond its edges.
+    update(m_frame.plot.adjusted(-kDotRadius - 1, -kDotRadius - 1, kDotRadius + 1, kDotRadius + 1)
+               .toAlignedRect());
 }
 
 void PlayerChart::setColumnLabel(int c, const QString &label)
 {
+    if (column(c).label == label) {
+        return;
+    }
     column(c).label = label;
     showLegendName(c);
+    m_backdrop = QPixmap();
+    update(0, int(m_frame.legendTop) - 2, width(), height() - int(m_frame.legendTop) + 2);
 }
 
 void PlayerChart::showLegendName(int c)
 {
-    // Cut short here, with the same "…" as the name labels, rather than by the legend, which
-    // would measure ever shorter prefixes of a long name (seconds for many thousand characters).
-    const QFont font = m_chart->legend()->font();
-    const QFontMetricsF metrics(font);
-    // The legend runs along the bottom across the whole view.
-    const double room = caption_fit::EntryTextRoom(
-        width(), speed_mode::kChartColumns, kLegendMarkerEms * metrics.height());
+    // Cut short here, with the same "…" as the name labels, and measured on a prefix: a name of
+    // many thousand characters would otherwise be measured whole.
+    const QFontMetricsF metrics(m_small);
     const QString whole = caption_fit::MeasurablePrefix(column(c).label, kLegendChars);
-    QString shown = metrics.elidedText(whole, Qt::ElideRight, room);
+    QString shown = metrics.elidedText(whole, Qt::ElideRight, m_frame.nameRoom);
     if (whole.size() < column(c).label.size() && !shown.endsWith(QChar(0x2026))) {
         shown += QChar(0x2026);
     }
     column(c).legendName = shown;
-    // The legend renders series names as rich text.
-    column(c).runs.front()->setName(shown.toHtmlEscaped());
 }
 
 QString PlayerChart::legendName(int c) const { return column(c).legendName; }
 
-void PlayerChart::resizeEvent(QResizeEvent *event)
+QString PlayerChart::columnLabel(int c) const { return column(c).label; }
+
+QList<QList<QPointF>> PlayerChart::columnRuns(int c) const { return column(c).runs; }
+
+void PlayerChart::arrange()
 {
-    // The chart is laid out (its axes' labels shaped, the legend measured) whenever the view
-    // takes it and again at each new size. Taken here, at the size it first shows at, it is
-    // laid out once before the first picture instead of first at the view's default size.
-    if (!m_attached) {
-        m_attached = true;
-        QChart *placeholder = chart();
-        setChart(m_chart);
-        delete placeholder;
-    }
-    QChartView::resizeEvent(event);
+    const QFontMetricsF metrics(m_small);
+    chart_layout::TextMetrics text;
+    text.lineHeight = metrics.height();
+    text.rpmLabelWidth =
+        metrics.horizontalAdvance(chart_layout::RpmLabel(chart_layout::kRpmTicks - 1));
+    text.lastRowLabelWidth =
+        metrics.horizontalAdvance(chart_layout::RowLabel(chart_layout::kRowTicks - 1));
+    m_frame = chart_layout::Arrange(QSizeF(size()), text);
+    m_backdrop = QPixmap();
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         showLegendName(c);
     }
 }
 
-QString PlayerChart::columnLabel(int c) const { return column(c).label; }
-
-QLineSeries *PlayerChart::columnSeries(int c) const { return column(c).runs.front(); }
-
-QList<QList<QPointF>> PlayerChart::columnRuns(int c) const
+void PlayerChart::resizeEvent(QResizeEvent *event)
 {
-    QList<QList<QPointF>> runs;
-    for (QLineSeries *series : column(c).runs) {
-        const QList<QPointF> points = series->points();
-        if (!points.isEmpty()) {
-            runs.append(points);
+    QWidget::resizeEvent(event);
+    arrange();
+}
+
+void PlayerChart::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        const qreal size = m_small.pointSizeF();
+        m_small = font();
+        m_small.setPointSizeF(size);
+        arrange();
+        update();
+    }
+}
+
+void PlayerChart::paintEvent(QPaintEvent *event)
+{
+    // Everything but the lines changes only with the size, the font or a name: it is drawn once
+    // into a picture, and a tick repaints the lines over it.
+    const qreal ratio = devicePixelRatioF();
+    if (m_backdrop.isNull() || m_backdrop.size() != size() * ratio) {
+        m_backdrop = QPixmap(size() * ratio);
+        m_backdrop.setDevicePixelRatio(ratio);
+        QPainter backdrop(&m_backdrop);
+        drawBackdrop(backdrop);
+    }
+    QPainter p(this);
+    p.drawPixmap(event->rect(), m_backdrop,
+        QRectF(QPointF(event->rect().topLeft()) * ratio, QSizeF(event->rect().size()) * ratio));
+    drawLines(p);
+}
+
+void PlayerChart::drawLines(QPainter &p) const
+{
+    // Clipped to the plot, as the scale ends there.
+    const QRectF plot = m_frame.plot;
+    p.setClipRect(plot.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius));
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        const QColor colour = playerColour(c);
+        p.setPen(QPen(colour, kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        for (const QList<QPointF> &run : column(c).runs) {
+            if (run.size() == 1) {
+                // A lone point between two gaps would draw nothing as a line.
+                p.setBrush(colour);
+                p.drawEllipse(chart_layout::PointAt(plot, run.front().x(), run.front().y()),
+                    kDotRadius, kDotRadius);
+                p.setBrush(Qt::NoBrush);
+                continue;
+            }
+            QPolygonF line;
+            line.reserve(run.size());
+            for (const QPointF &point : run) {
+                line.append(chart_layout::PointAt(plot, point.x(), point.y()));
+            }
+            p.drawPolyline(line);
         }
     }
-    return runs;
+}
+
+void PlayerChart::drawBackdrop(QPainter &p) const
+{
+    p.fillRect(rect(), Qt::white);
+    const QRectF plot = m_frame.plot;
+    const QFontMetricsF metrics(m_small);
+    p.setFont(m_small);
+
+    // The grid, the axes along the left and bottom, and their tick marks.
+    p.setPen(QPen(kGrid, 1));
+    for (const double x : m_frame.rowTickX) {
+        p.drawLine(QLineF(x, plot.top(), x, plot.bottom() + chart_layout::kTickLength));
+    }
+    for (const double y : m_frame.rpmTickY) {
+        p.drawLine(QLineF(plot.left() - chart_layout::kTickLength, y, plot.right(), y));
+    }
+    p.setPen(kText);
+    for (int i = 0; i < chart_layout::kRowTicks; ++i) {
+        const QString label = chart_layout::RowLabel(i);
+        const QRectF box = chart_layout::RowLabelBox(
+            m_frame, i, metrics.horizontalAdvance(label), metrics.height());
+        p.drawText(QPointF(box.left(), box.top() + metrics.ascent()), label);
+    }
+    for (int i = 0; i < chart_layout::kRpmTicks; ++i) {
+        const QString label = chart_layout::RpmLabel(i);
+        const QRectF box = chart_layout::RpmLabelBox(
+            m_frame, i, metrics.horizontalAdvance(label), metrics.height());
+        p.drawText(QPointF(box.left(), box.top() + metrics.ascent()), label);
+    }
+
+    // The legend: a coloured square and the name of each column, centred on one line.
+    std::array<double, speed_mode::kChartColumns> names {};
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        names[std::size_t(c - 1)] = metrics.horizontalAdvance(column(c).legendName);
+    }
+    const std::array<double, speed_mode::kChartColumns> lefts =
+        chart_layout::LegendLefts(m_frame, width(), names);
+    const double squareTop =
+        std::round(m_frame.legendTop + (metrics.height() - m_frame.markerSide) / 2);
+    for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        const double left = lefts[std::size_t(c - 1)];
+        const QRectF square(left, squareTop, m_frame.markerSide, m_frame.markerSide);
+        p.fillRect(square, playerColour(c));
+        p.setPen(playerColour(c).darker(150));
+        p.drawRect(square.adjusted(0, 0, -1, -1));
+        p.setPen(kText);
+        p.drawText(
+            QPointF(left + m_frame.markerSide + m_frame.gap, m_frame.legendTop + metrics.ascent()),
+            column(c).legendName);
+    }
 }
 
 } // namespace main_window

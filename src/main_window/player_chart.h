@@ -1,34 +1,35 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "main_window/chart_layout.h"
 #include "measurement/chart_table.h"
 
-#include <QChartView>
+#include <QFont>
 #include <QList>
+#include <QPixmap>
 #include <QPointF>
 #include <QString>
+#include <QWidget>
 
 #include <array>
-#include <vector>
 
-class QChart;
-class QLineSeries;
-class QValueAxis;
+class QPainter;
 
 namespace main_window
 {
 
 /// The players' chart: one line per column (player) over the rows 1..90 of a ChartTable, on a
-/// fixed scale of 0..20000 rpm. An empty cell is a gap in the line. Column labels name the
-/// lines in the legend and are shown as plain text.
-class PlayerChart : public QChartView
+/// fixed scale of 0..20000 rpm, with a legend of the column labels below. An empty cell is a
+/// gap in the line; a point alone between gaps shows as a dot. Column labels are shown as
+/// plain text. Drawn by the widget itself: a hand-over with the same data draws nothing, and
+/// new data redraws the plot alone.
+class PlayerChart : public QWidget
 {
     Q_OBJECT
 public:
     explicit PlayerChart(QWidget *parent = nullptr);
-    ~PlayerChart() override;
 
-    /// Replaces every point with the table's cells.
+    /// Takes the table's cells as the lines' points.
     void setData(const speed_mode::ChartTable &table);
 
     /// Names column 1..4; the text is shown as given, never as markup.
@@ -36,36 +37,32 @@ public:
     QString columnLabel(int column) const;
     /// The column's label as the legend shows it: cut short with "…" to its share of the width.
     QString legendName(int column) const;
-
-    /// The named line of a column (the first run of points; later runs are drawn by unnamed
-    /// lines of the same colour that the legend leaves out).
-    QLineSeries *columnSeries(int column) const;
     /// Every point shown for a column, each run as its own list, in row order.
     QList<QList<QPointF>> columnRuns(int column) const;
 
-    QValueAxis *rowAxis() const { return m_rowAxis; }
-    QValueAxis *rpmAxis() const { return m_rpmAxis; }
-
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
-    void showLegendName(int column);
-
     struct Column {
         QString label;
         QString legendName;
-        std::vector<QLineSeries *> runs; // runs[0] is the named line; owned by the chart
+        QList<QList<QPointF>> runs; ///< (row, rpm)
     };
 
     Column &column(int column);
     const Column &column(int column) const;
-    QLineSeries *addRunSeries(int column);
+    void arrange();
+    void showLegendName(int column);
+    void drawBackdrop(QPainter &painter) const;
+    void drawLines(QPainter &painter) const;
 
-    QChart *m_chart; ///< the view's own from its first resize on; until then ours
-    bool m_attached = false;
-    QValueAxis *m_rowAxis;
-    QValueAxis *m_rpmAxis;
+    QFont m_small; ///< the labels' and legend's
+    QPixmap m_backdrop; ///< all but the lines; null when it must be drawn anew
+    speed_mode::ChartTable m_table;
+    chart_layout::Frame m_frame;
     std::array<Column, speed_mode::kChartColumns> m_columns;
 };
 

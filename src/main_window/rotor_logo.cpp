@@ -3,6 +3,7 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -109,8 +110,13 @@ void RotorLogo::paintEvent(QPaintEvent *)
     const bool sharp = width() * devicePixelRatioF() > kDesignSize.width();
     if (m_word.isNull() || m_sharp != sharp) {
         m_sharp = sharp;
-        m_word = QPixmap(sharp ? QStringLiteral(":/logo/rotavex-word@2x.png")
-                               : QStringLiteral(":/logo/rotavex-word.png"));
+        // Read as the PNG it is: asked to guess, the reader first loads every image format
+        // plugin to ask each whether it knows the picture.
+        QImageReader reader(sharp ? QStringLiteral(":/logo/rotavex-word@2x.png")
+                                  : QStringLiteral(":/logo/rotavex-word.png"),
+            "png");
+        reader.setAutoDetectImageFormat(false);
+        m_word = QPixmap::fromImage(reader.read());
         m_word.setDevicePixelRatio(sharp ? 2.0 : 1.0);
     }
     const QRectF area = wordRect(size());
