@@ -13,6 +13,7 @@
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
+#include "main_window/font_warm_up.h"
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
 #include "support/process_stats.h"
@@ -305,10 +306,15 @@ private:
     bool m_seen = false;
 };
 
-// As main() starts the program: the application, the results file, the window.
+// As main() starts the program: the font configuration read beside the application's set-up, the
+// results file (opened after the first picture), the window.
 int runStartupChild(int argc, char *argv[], bool floor)
 {
     reached(Loaded);
+    std::optional<main_window::FontWarmUp> fonts;
+    if (!floor) {
+        fonts.emplace();
+    }
     QApplication app(argc, argv);
     reached(Application);
     std::unique_ptr<results::ResultsStore> results;
@@ -322,6 +328,7 @@ int runStartupChild(int argc, char *argv[], bool floor)
     if (floor) {
         window = makeFloorWindow();
     } else {
+        fonts->wait();
         window = std::make_unique<frmMain>(nullptr, results.get());
     }
     reached(Window);

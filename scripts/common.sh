@@ -4,10 +4,11 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What building and running the program and the simulator need (Qt Charts' CMake package also
 # wants Qt's OpenGL development files on a fresh machine); the web scoreboard adds Qt's HTTP
-# server and WebSockets and libqrencode for its QR code.
+# server and WebSockets and libqrencode for its QR code; start-up reads the font configuration
+# with fontconfig itself.
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev
           qt6-charts-dev libgl-dev libqt6opengl6-dev qt6-qpa-plugins qt6-httpserver-dev
-          qt6-websockets-dev libqrencode-dev)
+          qt6-websockets-dev libqrencode-dev libfontconfig-dev)
 # What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
 # keep compiling, the package tools the package check uses (lintian among them), and the D-Bus
 # daemon for the private bus the Bluetooth tests run their fake Bluetooth service on, and

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "main_window/font_warm_up.h"
 #include "main_window/frm_main.h"
 #include "main_window/stop_signals.h"
 #include "results/export_command.h"
@@ -68,6 +69,7 @@ int main(int argc, char *argv[])
             parser.isSet(rawOption) ? results::CsvText::Raw : results::CsvText::SpreadsheetSafe));
     }
 
+    main_window::FontWarmUp fonts;
     QApplication app(argc, argv);
     // From here on a stop signal waits for the event loop instead of killing the program.
     main_window::StopSignals stopSignals;
@@ -79,6 +81,7 @@ int main(int argc, char *argv[])
     // Opened once the window has its first picture, which shows nothing of the file.
     results::ResultsStore results(results::ResultsStore::defaultFolder(),
         results::ResultsStore::Access::ReadWrite, results::ResultsStore::Opening::Deferred);
+    fonts.wait();
     frmMain window(nullptr, &results);
     QObject::connect(
         &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);

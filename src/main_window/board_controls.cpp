@@ -13,6 +13,7 @@
 #include "version.h"
 #include "widgets/enter_presses_button.h"
 #include "widgets/focus_ring.h"
+#include "widgets/panel_frame_style.h"
 #include "widgets/remembered_place.h"
 #include "widgets/tag_label.h"
 
@@ -107,9 +108,12 @@ BoardControls BuildBoardControls(QWidget &window)
             .size());
     new widgets::RememberedPlace(window, QStringLiteral("BoardPlace"));
 
+    auto *frameStyle = new widgets::PanelFrameStyle();
+    frameStyle->setParent(&window);
     for (int i = 0; i < 2; ++i) {
         c.frBase[i] = new QGroupBox(&window);
         c.frBase[i]->setObjectName(indexedName("frBase", i));
+        c.frBase[i]->setStyle(frameStyle);
     }
     c.frBase[0]->setTitle(QStringLiteral("Play Mode"));
     c.frBase[1]->setTitle(QStringLiteral("Monitor"));
