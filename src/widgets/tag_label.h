@@ -53,10 +53,6 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    QString m_tag;
-    qreal m_designPointSize = 0;
-    int m_roomWidth = -1;
-    bool m_fitting = false;
     QFont designFont() const;
     /// Keeps what was measured while the label's font stays, at whatever size it is shown.
     void keepMeasuresOf(const QFont &design);
@@ -64,6 +60,10 @@ private:
     /// a caption that cannot be judged that way.
     std::optional<qreal> judgedWidth(const QString &caption) const;
 
+    QString m_tag;
+    qreal m_designPointSize = 0;
+    int m_roomWidth = -1;
+    bool m_fitting = false;
     mutable QString m_measuredText;
     mutable QFont m_measuredFont; ///< at the design size
     mutable QHash<qreal, qreal> m_measuredWidths; ///< by point size
