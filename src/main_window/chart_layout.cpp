@@ -103,6 +103,7 @@ QList<QList<QPointF>> Runs(const speed_mode::ChartTable &table, int column)
         }
         if (!inRun) {
             runs.append(QList<QPointF>());
+            runs.last().reserve(speed_mode::kChartRows - row + 1);
             inRun = true;
         }
         runs.last().append(QPointF(row, *cell));
