@@ -39,6 +39,8 @@ public:
     QString legendName(int column) const;
     /// Every point shown for a column, each run as its own list, in row order.
     QList<QList<QPointF>> columnRuns(int column) const;
+    /// Where the lines are drawn: row 1 at its left edge, 0 rpm at its bottom.
+    QRectF plotArea() const { return m_frame.plot; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
