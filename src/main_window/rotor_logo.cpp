@@ -22,8 +22,7 @@ namespace
     // reaches over the box's left-hand part.
     QRectF artRect(QSizeF size)
     {
-        return QRectF(size.width() * (1.0 - kArtShare), 0, size.width() * kArtShare,
-            size.height())
+        return QRectF(size.width() * (1.0 - kArtShare), 0, size.width() * kArtShare, size.height())
             .adjusted(0, 0, -size.width() * 0.04, 0);
     }
 

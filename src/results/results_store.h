@@ -44,8 +44,8 @@ public:
     enum class Opening { Now, Deferred };
 
     /// Opens (or, for ReadWrite, creates) `folder`/results.sqlite.
-    explicit ResultsStore(const QString &folder, Access access = Access::ReadWrite,
-        Opening opening = Opening::Now);
+    explicit ResultsStore(
+        const QString &folder, Access access = Access::ReadWrite, Opening opening = Opening::Now);
     ~ResultsStore();
     ResultsStore(const ResultsStore &) = delete;
     ResultsStore &operator=(const ResultsStore &) = delete;
