@@ -14,8 +14,6 @@ namespace
 {
     constexpr double kMargin = 4; // inside the widget's edge
     constexpr double kLabelGap = 2; // between a tick mark and its label
-    // What a legend entry takes besides its text (square and gaps), in line heights.
-    constexpr double kLegendMarkerEms = 2.5;
 } // namespace
 
 Frame Arrange(QSizeF size, const TextMetrics &text)
@@ -44,8 +42,10 @@ Frame Arrange(QSizeF size, const TextMetrics &text)
             + 0.5;
     }
     f.legendTop = size.height() - kMargin - legendHeight + f.gap;
-    f.nameRoom = caption_fit::EntryTextRoom(
-        size.width() - 2 * kMargin, speed_mode::kChartColumns, kLegendMarkerEms * text.lineHeight);
+    // Each entry is a square, a gap and its name, with two gaps before the next (none after the
+    // last), as LegendLefts places them.
+    f.nameRoom = caption_fit::EntryTextRoom(size.width() - 2 * kMargin + 2 * f.gap,
+        speed_mode::kChartColumns, f.markerSide + 3 * f.gap);
     return f;
 }
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/rotor_logo.h"
 
-#include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
@@ -38,23 +36,6 @@ QRectF RotorLogo::wordRect(QSizeF size)
 {
     const QRectF art = artRect(size);
     return QRectF(art.left(), art.height() - textHeight(size), art.width(), textHeight(size));
-}
-
-void RotorLogo::drawWord(QPainter &p, const QRectF &area)
-{
-    QFont title = QGuiApplication::font();
-    title.setBold(true);
-    title.setItalic(true);
-    title.setPixelSize(std::max(8, static_cast<int>(area.height() * 0.7)));
-    const QString word = QStringLiteral("Rotavex");
-    const double wordWidth = QFontMetricsF(title).horizontalAdvance(word);
-    if (wordWidth > area.width() * 0.95) {
-        title.setPixelSize(
-            std::max(6, static_cast<int>(title.pixelSize() * area.width() * 0.95 / wordWidth)));
-    }
-    p.setFont(title);
-    p.setPen(QColor(30, 40, 55));
-    p.drawText(area, Qt::AlignCenter, word);
 }
 
 void RotorLogo::paintEvent(QPaintEvent *)

@@ -5,8 +5,6 @@
 #include <QRectF>
 #include <QWidget>
 
-class QPainter;
-
 namespace main_window
 {
 
@@ -23,8 +21,6 @@ public:
     static constexpr QSize kDesignSize { 240, 232 };
     /// Where the word goes in a box of `size`.
     static QRectF wordRect(QSizeF size);
-    /// Draws the word live into `area` (what the pictures show).
-    static void drawWord(QPainter &painter, const QRectF &area);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

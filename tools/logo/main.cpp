@@ -4,10 +4,12 @@
 // rotavex-word.png and rotavex-word@2x.png in FOLDER, which the window shows.
 #include "main_window/rotor_logo.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -15,6 +17,24 @@ using main_window::RotorLogo;
 
 namespace
 {
+
+// The word as the logo shows it, bold and italic, as large as fits `area`.
+void drawWord(QPainter &p, const QRectF &area)
+{
+    QFont title = QGuiApplication::font();
+    title.setBold(true);
+    title.setItalic(true);
+    title.setPixelSize(std::max(8, static_cast<int>(area.height() * 0.7)));
+    const QString word = QStringLiteral("Rotavex");
+    const double wordWidth = QFontMetricsF(title).horizontalAdvance(word);
+    if (wordWidth > area.width() * 0.95) {
+        title.setPixelSize(
+            std::max(6, static_cast<int>(title.pixelSize() * area.width() * 0.95 / wordWidth)));
+    }
+    p.setFont(title);
+    p.setPen(QColor(30, 40, 55));
+    p.drawText(area, Qt::AlignCenter, word);
+}
 
 bool save(const QString &path, int scale)
 {
@@ -26,7 +46,7 @@ bool save(const QString &path, int scale)
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(scale, scale);
-        RotorLogo::drawWord(painter, QRectF(QPointF(0, 0), area.size()));
+        drawWord(painter, QRectF(QPointF(0, 0), area.size()));
     }
     return picture.save(path, "PNG");
 }
