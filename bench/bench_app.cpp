@@ -13,6 +13,7 @@
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
+#include "main_window/board_art.h"
 #include "main_window/font_warm_up.h"
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
@@ -307,7 +308,8 @@ private:
 };
 
 // As main() starts the program: the font configuration read beside the application's set-up, the
-// results file (opened after the first picture), the window.
+// results file (opened after the first picture), the board's pictures drawn beside the fonts,
+// the window.
 int runStartupChild(int argc, char *argv[], bool floor)
 {
     reached(Loaded);
@@ -328,8 +330,9 @@ int runStartupChild(int argc, char *argv[], bool floor)
     if (floor) {
         window = makeFloorWindow();
     } else {
+        const main_window::BoardArt art(QGuiApplication::primaryScreen()->devicePixelRatio());
         fonts->wait();
-        window = std::make_unique<frmMain>(nullptr, results.get());
+        window = std::make_unique<frmMain>(nullptr, results.get(), &art);
     }
     reached(Window);
     FirstPaintWatch watch;

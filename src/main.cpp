@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "main_window/board_art.h"
 #include "main_window/font_warm_up.h"
 #include "main_window/frm_main.h"
 #include "main_window/stop_signals.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <QTextStream>
 
 namespace
@@ -81,8 +83,11 @@ int main(int argc, char *argv[])
     // Opened once the window has its first picture, which shows nothing of the file.
     results::ResultsStore results(results::ResultsStore::defaultFolder(),
         results::ResultsStore::Access::ReadWrite, results::ResultsStore::Opening::Deferred);
+    // The board's pictures are drawn beside the fonts being read; the window then only takes them.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const main_window::BoardArt art(screen ? screen->devicePixelRatio() : 1.0);
     fonts.wait();
-    frmMain window(nullptr, &results);
+    frmMain window(nullptr, &results, &art);
     QObject::connect(
         &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);
     window.show();

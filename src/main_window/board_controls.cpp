@@ -3,6 +3,7 @@
 
 #include "game/countdown.h"
 #include "main_window/accessible.h"
+#include "main_window/board_art.h"
 #include "main_window/button_art.h"
 #include "main_window/led_display.h"
 #include "main_window/player_chart.h"
@@ -81,12 +82,12 @@ namespace
     } };
 
     QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-        const QString &toolTip, ButtonArt art)
+        const QString &toolTip, ButtonArt art, const BoardArt *drawn)
     {
         auto *button = new QPushButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         button->setToolTip(toolTip);
-        button->setIcon(ButtonIcon(art));
+        button->setIcon(drawn ? ButtonIcon(drawn->button(art)) : ButtonIcon(art));
         button->setFocusPolicy(Qt::TabFocus);
         // A picture-only button is known to assistive technology by what its tooltip says.
         if (caption.isEmpty()) {
@@ -97,7 +98,7 @@ namespace
 
 } // namespace
 
-BoardControls BuildBoardControls(QWidget &window)
+BoardControls BuildBoardControls(QWidget &window, const BoardArt *art)
 {
     BoardControls c;
     InstallAccessibleFactory();
@@ -195,12 +196,15 @@ BoardControls BuildBoardControls(QWidget &window)
 
     c.PctLogo = new RotorLogo(&window);
     c.PctLogo->setObjectName(QStringLiteral("PctLogo"));
+    if (art) {
+        c.PctLogo->setPrepared(art->logo());
+    }
     // Beneath its neighbours: the chart's edge and the full-height board reach into its box.
     c.PctLogo->lower();
 
     for (const ButtonDesign &design : kButtons) {
         QPushButton *button = makeButton(&window, design.name, QString::fromUtf8(design.caption),
-            QString::fromUtf8(design.toolTip), design.art);
+            QString::fromUtf8(design.toolTip), design.art, art);
         button->setCheckable(design.checkable);
         c.*design.member = button;
     }

@@ -24,6 +24,7 @@ namespace main_window
 {
 
 using widgets::TagLabel;
+class BoardArt;
 class LedDisplay;
 class PlayerChart;
 class RotorLogo;
@@ -57,8 +58,9 @@ struct BoardControls {
 };
 
 /// Builds every control of the board as children of `window` (named "frmMain"), at their
-/// design places, and sizes the window to its design size.
-BoardControls BuildBoardControls(QWidget &window);
+/// design places, and sizes the window to its design size. The pictures come from `art` when
+/// given, else they are drawn now.
+BoardControls BuildBoardControls(QWidget &window, const BoardArt *art = nullptr);
 /// Tab goes through the controls in screen order (the toolbar left to right, then the Play
 /// Mode panel top to bottom), a ring shows where it is, and Enter or Return press the focused
 /// button as Space does.

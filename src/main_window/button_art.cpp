@@ -17,14 +17,15 @@ namespace
 
     constexpr int kSide = 32; // drawn large, scaled down by QIcon for crisp small sizes
 
-    QPixmap draw(const std::function<void(QPainter &)> &paint)
+    QImage draw(const std::function<void(QPainter &)> &paint)
     {
-        QPixmap pixmap(kSide, kSide);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
+        // The pixel format a transparent pixmap has, so the icon takes it without conversion.
+        QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         paint(painter);
-        return pixmap;
+        return image;
     }
 
     void gear(QPainter &p)
@@ -158,38 +159,41 @@ namespace
 
 } // namespace
 
-QIcon ButtonIcon(ButtonArt art)
+ButtonPictures DrawButtonPictures(ButtonArt art)
 {
-    QIcon icon;
     switch (art) {
     case ButtonArt::Setup:
-        icon.addPixmap(draw(gear));
-        break;
+        return { draw(gear), {} };
     case ButtonArt::Quit:
-        icon.addPixmap(draw(power));
-        break;
+        return { draw(power), {} };
     case ButtonArt::StartStop:
-        icon.addPixmap(draw(play), QIcon::Normal, QIcon::Off);
-        icon.addPixmap(draw(stop), QIcon::Normal, QIcon::On);
-        break;
+        return { draw(play), draw(stop) };
     case ButtonArt::Clear:
-        icon.addPixmap(draw(eraser));
-        break;
+        return { draw(eraser), {} };
     case ButtonArt::View:
-        icon.addPixmap(draw(lineChart), QIcon::Normal, QIcon::Off);
-        icon.addPixmap(draw(bars), QIcon::Normal, QIcon::On);
-        break;
+        return { draw(lineChart), draw(bars) };
     case ButtonArt::Score:
-        icon.addPixmap(draw(trophy));
-        break;
+        return { draw(trophy), {} };
     case ButtonArt::Display:
-        icon.addPixmap(draw(screen));
-        break;
+        return { draw(screen), {} };
     case ButtonArt::Competition:
-        icon.addPixmap(draw(podium));
-        break;
+        return { draw(podium), {} };
+    }
+    return {};
+}
+
+QIcon ButtonIcon(const ButtonPictures &pictures)
+{
+    QIcon icon;
+    if (pictures.on.isNull()) {
+        icon.addPixmap(QPixmap::fromImage(pictures.off));
+    } else {
+        icon.addPixmap(QPixmap::fromImage(pictures.off), QIcon::Normal, QIcon::Off);
+        icon.addPixmap(QPixmap::fromImage(pictures.on), QIcon::Normal, QIcon::On);
     }
     return icon;
 }
+
+QIcon ButtonIcon(ButtonArt art) { return ButtonIcon(DrawButtonPictures(art)); }
 
 } // namespace main_window

@@ -32,11 +32,11 @@ using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
 
-frmMain::frmMain(QWidget *parent, results::ResultsStore *results)
+frmMain::frmMain(QWidget *parent, results::ResultsStore *results, const main_window::BoardArt *art)
     : QWidget(parent)
     , m_geometry(layout::DesignGeometry())
 {
-    c = main_window::BuildBoardControls(*this);
+    c = main_window::BuildBoardControls(*this, art);
     main_window::BuildKeyboardOrder(c, *this);
     m_links = new PlayerLinks(this, PlayerLinks::BluetoothStart::Deferred);
     m_session = new game::GameSession(this);

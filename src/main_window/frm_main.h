@@ -27,6 +27,7 @@ class ResultsStore;
 
 namespace main_window
 {
+class BoardArt;
 class BoardView;
 class CompetitionView;
 class ResultsView;
@@ -47,8 +48,10 @@ class frmMain : public QWidget
     Q_OBJECT
 public:
     /// `results` (which must outlive the window) records the games and feeds the high-score
-    /// window; without it nothing is recorded and "Hight Score" shows nothing.
-    explicit frmMain(QWidget *parent = nullptr, results::ResultsStore *results = nullptr);
+    /// window; without it nothing is recorded and "Hight Score" shows nothing. The board's
+    /// pictures come from `art` when given (it need not outlive the constructor).
+    explicit frmMain(QWidget *parent = nullptr, results::ResultsStore *results = nullptr,
+        const main_window::BoardArt *art = nullptr);
     ~frmMain() override;
 
     /// The players' links, their samples and link flags.

@@ -38,17 +38,20 @@ QRectF RotorLogo::wordRect(QSizeF size)
     return QRectF(art.left(), art.height() - textHeight(size), art.width(), textHeight(size));
 }
 
-void RotorLogo::paintEvent(QPaintEvent *)
+void RotorLogo::setPrepared(QImage picture)
 {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
+    m_prepared = std::move(picture);
+    update();
+}
 
-    const QRectF art = artRect(size());
-    const double side = std::min(art.width(), art.height() - textHeight(size())) * 0.92;
+bool RotorLogo::drawRotor(QPainter &p, QSizeF size)
+{
+    const QRectF art = artRect(size);
+    const double side = std::min(art.width(), art.height() - textHeight(size)) * 0.92;
     if (side <= 4.0) {
-        return;
+        return false;
     }
-    const QPointF centre(art.center().x(), (art.height() - textHeight(size())) / 2.0);
+    const QPointF centre(art.center().x(), (art.height() - textHeight(size)) / 2.0);
     const double radius = side / 2.0;
 
     // Speed trails behind each blade tip.
@@ -84,19 +87,56 @@ void RotorLogo::paintEvent(QPaintEvent *)
     p.setBrush(QColor(230, 230, 230));
     p.drawEllipse(QPointF(0, 0), radius * 0.07, radius * 0.07);
     p.restore();
+    return true;
+}
+
+QImage RotorLogo::readWord(bool sharp)
+{
+    // Read as the PNG it is: asked to guess, the reader first loads every image format plugin
+    // to ask each whether it knows the picture.
+    QImageReader reader(sharp ? QStringLiteral(":/logo/rotavex-word@2x.png")
+                              : QStringLiteral(":/logo/rotavex-word.png"),
+        "png");
+    reader.setAutoDetectImageFormat(false);
+    QImage word = reader.read();
+    word.setDevicePixelRatio(sharp ? 2.0 : 1.0);
+    return word;
+}
+
+QImage RotorLogo::DrawAtDesignSize(qreal devicePixelRatio)
+{
+    QImage picture(QSize(qRound(kDesignSize.width() * devicePixelRatio),
+                       qRound(kDesignSize.height() * devicePixelRatio)),
+        QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawRotor(p, kDesignSize);
+    p.drawImage(wordRect(kDesignSize).topLeft().toPoint(),
+        readWord(kDesignSize.width() * devicePixelRatio > kDesignSize.width()));
+    return picture;
+}
+
+void RotorLogo::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    if (size() == kDesignSize && !m_prepared.isNull()
+        && qFuzzyCompare(m_prepared.devicePixelRatio(), devicePixelRatioF())) {
+        p.drawImage(QPoint(0, 0), m_prepared);
+        return;
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    if (!drawRotor(p, size())) {
+        return;
+    }
 
     // The word's picture for the design size or twice that; a screen of another density gets
     // the nearer one scaled.
     const bool sharp = width() * devicePixelRatioF() > kDesignSize.width();
     if (m_word.isNull() || m_sharp != sharp) {
         m_sharp = sharp;
-        // Read as the PNG it is: asked to guess, the reader first loads every image format
-        // plugin to ask each whether it knows the picture.
-        QImageReader reader(sharp ? QStringLiteral(":/logo/rotavex-word@2x.png")
-                                  : QStringLiteral(":/logo/rotavex-word.png"),
-            "png");
-        reader.setAutoDetectImageFormat(false);
-        m_word = QPixmap::fromImage(reader.read());
+        m_word = QPixmap::fromImage(readWord(sharp));
         m_word.setDevicePixelRatio(sharp ? 2.0 : 1.0);
     }
     const QRectF area = wordRect(size());
