@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "link/bluetooth_inventory.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace bluetooth_inventory
@@ -98,8 +96,21 @@ QString BoundedName(const QString &name)
 
 bool IsAddress(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
-    return pattern.match(text).hasMatch();
+    // Six pairs of hex digits joined by colons, checked by hand: a pattern compiled for it cost
+    // more than the window's start-up could spare.
+    constexpr qsizetype kLength = 17;
+    if (text.size() != kLength) {
+        return false;
+    }
+    for (qsizetype i = 0; i < kLength; ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool hex =
+            (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (i % 3 == 2 ? c != u':' : !hex) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace bluetooth_inventory

@@ -42,8 +42,15 @@ QStringList WrapAtBlanks(const QString &plain, double maxWidth, const Measure &w
     for (const QString &paragraph : QString(plain)
                                         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
                                         .split(QLatin1Char('\n'))) {
+        const QStringList words = paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        // Most paragraphs fit whole: one measure instead of one per word.
+        const QString whole = words.join(QLatin1Char(' '));
+        if (width(whole) <= maxWidth) {
+            lines.append(whole);
+            continue;
+        }
         QString line;
-        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        for (const QString &word : words) {
             const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
             if (width(longer) <= maxWidth) {
                 line = longer;

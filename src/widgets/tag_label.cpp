@@ -85,6 +85,10 @@ int TagLabel::room() const
 
 QString TagLabel::shownText() const
 {
+    // A caption judged to fit in the design font needs no shaping to know it.
+    if (font() == m_measuredFont && captionSurelyFits(room())) {
+        return text();
+    }
     const QString caption = caption_fit::MeasurablePrefix(text(), kMeasuredChars);
     const QFontMetricsF metrics(font());
     if (metrics.horizontalAdvance(caption) <= room() && caption.size() == text().size()) {

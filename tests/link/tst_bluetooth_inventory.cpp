@@ -82,8 +82,11 @@ void tst_bluetooth_inventory::pickableDevices_data()
         << QStringList { "COMBO (00:11:22:33:44:07)" };
     QTest::newRow("nameless device listed by address, lower case made upper")
         << service({ device("", "00:11:22:33:aa:08") }) << QStringList { "00:11:22:33:AA:08" };
-    QTest::newRow("malformed address left out")
-        << service({ device("ODD", "00-11-22-33-44-01") }) << QStringList {};
+    for (const char *odd : { "00-11-22-33-44-01", "00:11:22:33:44:0", "00:11:22:33:44:011",
+             "00:11:22:33:44:0G", "00:11:22:33:44:\u0661\u0662", "00:11:22:33:4401:" }) {
+        QTest::addRow("malformed address left out: %s", odd)
+            << service({ device("ODD", odd) }) << QStringList {};
+    }
     QTest::newRow("device of an unknown adapter left out") << service(
         { device("ELSEWHERE", "00:11:22:33:44:01", true, { kSerial }, "/org/bluez/hci9") })
                                                            << QStringList {};
