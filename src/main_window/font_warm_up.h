@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <thread>
+#include <pthread.h>
 
 namespace main_window
 {
@@ -21,7 +21,8 @@ public:
     void wait();
 
 private:
-    std::thread m_reader;
+    pthread_t m_reader {};
+    bool m_running = false;
 };
 
 } // namespace main_window
