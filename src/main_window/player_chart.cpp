@@ -132,6 +132,15 @@ void PlayerChart::paintEvent(QPaintEvent *event)
     // Everything but the lines changes only with the size, the font or a name: it is drawn once
     // into a picture, and a tick repaints the lines over it.
     const qreal ratio = devicePixelRatioF();
+    if (!m_painted) {
+        // The first picture draws it in place: its own picture only pays from the next repaint
+        // on, and the window's first picture need not wait for a fresh buffer to be filled.
+        m_painted = true;
+        QPainter p(this);
+        drawBackdrop(p);
+        drawLines(p);
+        return;
+    }
     if (m_backdrop.isNull() || m_backdrop.size() != size() * ratio) {
         m_backdrop = QPixmap(size() * ratio);
         m_backdrop.setDevicePixelRatio(ratio);

@@ -63,6 +63,7 @@ private:
 
     QFont m_small; ///< the labels' and legend's
     QPixmap m_backdrop; ///< all but the lines; null when it must be drawn anew
+    bool m_painted = false; ///< the first paint is over
     speed_mode::ChartTable m_table;
     chart_layout::Frame m_frame;
     std::array<Column, speed_mode::kChartColumns> m_columns;
