@@ -48,6 +48,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -265,13 +266,18 @@ int runIdleLost(int argc, char *argv[], const Options &options)
 }
 
 // What a start-up child does before its first picture, in order; the CPU time (ms) of the
-// process at the end of each is kept and reported with the first paint.
+// process and the moment at the end of each are kept and reported with the first paint.
 enum Stage { Loaded, Application, Store, Window, Shown, Painted, kStages };
 constexpr std::array<const char *, kStages> kStageNames { "loaded", "application", "results_store",
     "window", "show", "first_paint" };
 std::array<double, kStages> stageCpuMs {};
+std::array<qint64, kStages> stageEndNs {};
 
-void reached(Stage stage) { stageCpuMs[stage] = 1000.0 * cpuSeconds(); }
+void reached(Stage stage)
+{
+    stageCpuMs[stage] = 1000.0 * cpuSeconds();
+    stageEndNs[stage] = monotonicNs();
+}
 
 // Reports the moment the first paint pass of the window has finished, then leaves at once
 // (no teardown), so the parent sees start-to-paint and the peak memory up to then.
@@ -294,6 +300,10 @@ protected:
                 for (int stage = Loaded; stage < kStages; ++stage) {
                     std::printf(
                         " %.3f", stageCpuMs[stage] - (stage > 0 ? stageCpuMs[stage - 1] : 0));
+                }
+                std::printf(" ends");
+                for (int stage = Loaded; stage < kStages; ++stage) {
+                    std::printf(" %lld", static_cast<long long>(stageEndNs[stage]));
                 }
                 std::printf("\n");
                 std::fflush(stdout);
@@ -346,6 +356,7 @@ struct Launch {
     double milliseconds = 0;
     qint64 rssPeakKib = 0;
     std::array<double, kStages> stageMs {}; ///< CPU time of each stage
+    std::array<double, kStages> stageWallMs {}; ///< time each stage took, the first from the spawn
 };
 
 // Starts this executable as a start-up child and times it from just before the spawn.
@@ -386,13 +397,20 @@ std::optional<Launch> launchChild(const char *self, const char *kind)
     long long rss = 0;
     Launch launch;
     auto &ms = launch.stageMs;
+    std::array<long long, kStages> ends {};
     static_assert(kStages == 6);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0
         || std::sscanf(output.c_str(),
-               "painted_ns=%lld rss_peak_kib=%lld stages %lf %lf %lf %lf %lf %lf", &painted, &rss,
-               &ms[0], &ms[1], &ms[2], &ms[3], &ms[4], &ms[5])
-            != 2 + kStages) {
+               "painted_ns=%lld rss_peak_kib=%lld stages %lf %lf %lf %lf %lf %lf ends %lld %lld "
+               "%lld %lld %lld %lld",
+               &painted, &rss, &ms[0], &ms[1], &ms[2], &ms[3], &ms[4], &ms[5], &ends[0], &ends[1],
+               &ends[2], &ends[3], &ends[4], &ends[5])
+            != 2 + 2 * kStages) {
         return std::nullopt;
+    }
+    for (int stage = Loaded; stage < kStages; ++stage) {
+        launch.stageWallMs[stage] =
+            double(ends[stage] - (stage > 0 ? ends[stage - 1] : started)) / 1e6;
     }
     launch.milliseconds = double(painted - started) / 1e6;
     launch.rssPeakKib = rss;
@@ -412,6 +430,7 @@ int runStartup(const char *self, const Options &options)
     std::vector<double> programMs, floorMs;
     std::vector<qint64> programRss, floorRss;
     std::array<std::vector<double>, kStages> programStages, floorStages;
+    std::array<std::vector<double>, kStages> programWalls, floorWalls;
     // One unmeasured launch of each warms the file cache.
     launchChild(self, "floor");
     launchChild(self, "program");
@@ -429,12 +448,18 @@ int runStartup(const char *self, const Options &options)
         for (int stage = Loaded; stage < kStages; ++stage) {
             programStages[stage].push_back(program->stageMs[stage]);
             floorStages[stage].push_back(floor->stageMs[stage]);
+            programWalls[stage].push_back(program->stageWallMs[stage]);
+            floorWalls[stage].push_back(floor->stageWallMs[stage]);
         }
     }
-    // Where the CPU time goes up to the first picture, stage by stage (medians).
-    for (const auto &[kind, stages] :
-        { std::pair { "program", &programStages }, std::pair { "floor", &floorStages } }) {
-        std::fprintf(stderr, "startup-stages %s cpu_ms:", kind);
+    // Where the time and the CPU time go up to the first picture, stage by stage (medians).
+    for (const auto &[kind, measure, stages] : {
+             std::tuple { "program", "cpu_ms", &programStages },
+             std::tuple { "floor", "cpu_ms", &floorStages },
+             std::tuple { "program", "wall_ms", &programWalls },
+             std::tuple { "floor", "wall_ms", &floorWalls },
+         }) {
+        std::fprintf(stderr, "startup-stages %s %s:", kind, measure);
         for (int stage = Loaded; stage < kStages; ++stage) {
             std::fprintf(stderr, " %s=%.2f", kStageNames[stage], median((*stages)[stage]));
         }
