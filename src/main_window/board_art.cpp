@@ -16,7 +16,7 @@ BoardArt::BoardArt(qreal devicePixelRatio)
     m_drawn = promise->get_future().share();
     // A worker of Qt's own pool: Qt hands the larger fills of a painter to that pool and waits
     // for them, unless the painter already runs on one of its threads. Drawn there, the
-    // pictures cost no hand-overs at all.
+    // pictures cost no hand-overs at all. The worker owns what it fills, so it may outlive this.
     QThreadPool::globalInstance()->start([promise, devicePixelRatio] {
         Pictures pictures;
         for (int art = 0; art < kButtonArtCount; ++art) {
@@ -26,8 +26,6 @@ BoardArt::BoardArt(qreal devicePixelRatio)
         promise->set_value(std::move(pictures));
     });
 }
-
-BoardArt::~BoardArt() { m_drawn.wait(); }
 
 const ButtonPictures &BoardArt::button(ButtonArt art) const
 {

@@ -19,10 +19,6 @@ class BoardArt
 public:
     /// Starts drawing; the logo for a screen of `devicePixelRatio`.
     explicit BoardArt(qreal devicePixelRatio);
-    /// Waits for the worker.
-    ~BoardArt();
-    BoardArt(const BoardArt &) = delete;
-    BoardArt &operator=(const BoardArt &) = delete;
 
     /// The button's pictures; the first call waits until they are drawn.
     const ButtonPictures &button(ButtonArt art) const;
@@ -34,7 +30,6 @@ private:
         std::array<ButtonPictures, kButtonArtCount> buttons;
         QImage logo;
     };
-
     std::shared_future<Pictures> m_drawn;
 };
 
