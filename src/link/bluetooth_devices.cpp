@@ -234,9 +234,7 @@ void BluetoothDevices::onBusSignal(const QDBusMessage &message)
         && message.signature() == kRemovedSignature) {
         const QString path = arguments.at(0).value<QDBusObjectPath>().path();
         const QStringList interfaces = qdbus_cast<QStringList>(arguments.at(1));
-        const auto it = m_byPath.constFind(path);
-        const bool paired = it != m_byPath.cend() && m_snapshot.devices.at(*it).paired;
-        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path) && paired;
+        bool changed = interfaces.contains(kDeviceInterface) && removeDevice(path);
         if (interfaces.contains(kAdapterInterface)) {
             changed = m_snapshot.adapters.removeIf([&path](const bluetooth_inventory::Adapter &a) {
                 return a.path == path;
@@ -419,11 +417,7 @@ BluetoothDevices::Listing BluetoothDevices::indexed(Snapshot snapshot)
 
 bool BluetoothDevices::putDevice(const QString &path, const QVariantMap &properties)
 {
-    bool paired = false;
-    if (const auto it = m_byPath.constFind(path); it != m_byPath.cend()) {
-        paired = m_snapshot.devices.at(*it).paired;
-        removeDevice(path);
-    }
+    const bool paired = removeDevice(path);
     m_snapshot.devices << deviceFrom(path, properties);
     const qsizetype at = m_snapshot.devices.size() - 1;
     m_byPath.insert(path, at);
@@ -456,6 +450,7 @@ bool BluetoothDevices::removeDevice(const QString &path)
     }
     const qsizetype at = *it;
     const qsizetype last = m_snapshot.devices.size() - 1;
+    const bool paired = m_snapshot.devices.at(at).paired;
     m_byPath.remove(path);
     const QString address = m_snapshot.devices.at(at).address;
     if (m_byAddress.value(address, -1) == at) {
@@ -472,7 +467,7 @@ bool BluetoothDevices::removeDevice(const QString &path)
         }
     }
     m_snapshot.devices.removeLast();
-    return true;
+    return paired;
 }
 
 void BluetoothDevices::noteChange()

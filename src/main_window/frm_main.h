@@ -104,7 +104,8 @@ private:
     void connectControls();
     void Form_Load();
     void Form_Resize();
-    /// What the first picture does not need: the window icon and the smallest size.
+    /// What the first picture does not need: the window icon, the smallest size, the Bluetooth
+    /// service and the results file's notice.
     void afterFirstPaint();
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);

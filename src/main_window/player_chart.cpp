@@ -129,27 +129,25 @@ void PlayerChart::changeEvent(QEvent *event)
 
 void PlayerChart::paintEvent(QPaintEvent *event)
 {
-    // Everything but the lines changes only with the size, the font or a name: it is drawn once
-    // into a picture, and a tick repaints the lines over it.
-    const qreal ratio = devicePixelRatioF();
-    if (!m_painted) {
-        // The first picture draws it in place: its own picture only pays from the next repaint
-        // on, and the window's first picture need not wait for a fresh buffer to be filled.
-        m_painted = true;
-        QPainter p(this);
-        drawBackdrop(p);
-        drawLines(p);
-        return;
-    }
-    if (m_backdrop.isNull() || m_backdrop.size() != size() * ratio) {
-        m_backdrop = QPixmap(size() * ratio);
-        m_backdrop.setDevicePixelRatio(ratio);
-        QPainter backdrop(&m_backdrop);
-        drawBackdrop(backdrop);
-    }
     QPainter p(this);
-    p.drawPixmap(event->rect(), m_backdrop,
-        QRectF(QPointF(event->rect().topLeft()) * ratio, QSizeF(event->rect().size()) * ratio));
+    if (!m_painted) {
+        // The first picture draws everything in place: the backdrop's own picture only pays from
+        // the next repaint on, and the window's first picture need not wait for a fresh buffer.
+        m_painted = true;
+        drawBackdrop(p);
+    } else {
+        // Everything but the lines changes only with the size, the font or a name: it is drawn
+        // once into a picture, and a tick repaints the lines over it.
+        const qreal ratio = devicePixelRatioF();
+        if (m_backdrop.isNull() || m_backdrop.size() != size() * ratio) {
+            m_backdrop = QPixmap(size() * ratio);
+            m_backdrop.setDevicePixelRatio(ratio);
+            QPainter backdrop(&m_backdrop);
+            drawBackdrop(backdrop);
+        }
+        p.drawPixmap(event->rect(), m_backdrop,
+            QRectF(QPointF(event->rect().topLeft()) * ratio, QSizeF(event->rect().size()) * ratio));
+    }
     drawLines(p);
 }
 

@@ -137,7 +137,6 @@ void RotorLogo::paintEvent(QPaintEvent *)
     if (m_word.isNull() || m_sharp != sharp) {
         m_sharp = sharp;
         m_word = QPixmap::fromImage(readWord(sharp));
-        m_word.setDevicePixelRatio(sharp ? 2.0 : 1.0);
     }
     const QRectF area = wordRect(size());
     if (size() == kDesignSize) {

@@ -65,9 +65,10 @@ void PanelFrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOption
     // clipped to its square.
     const QColor line(0x75, 0x75, 0x75, 0x32);
     const QRectF rounded = QRectF(frame).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(line, 1));
+    painter->setBrush(Qt::NoBrush);
     if (frame.width() <= 2 * kCorner || frame.height() <= 2 * kCorner) {
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(QPen(line, 1));
         painter->drawRoundedRect(rounded, 1.5, 1.5);
         painter->restore();
         return;
@@ -77,9 +78,6 @@ void PanelFrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOption
     painter->fillRect(QRect(inner.left(), frame.bottom(), inner.width(), 1), line);
     fillInBands(painter, QRect(frame.left(), inner.top(), 1, inner.height()), line);
     fillInBands(painter, QRect(frame.right(), inner.top(), 1, inner.height()), line);
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(QPen(line, 1));
-    painter->setBrush(Qt::NoBrush);
     for (const QPoint corner : { frame.topLeft(), QPoint(inner.right() + 1, frame.top()),
              QPoint(frame.left(), inner.bottom() + 1), inner.bottomRight() + QPoint(1, 1) }) {
         painter->save();
