@@ -10,6 +10,7 @@
 //   startup       launches of the program and of the bare window, timed to the first paint
 // Every mode prints one line of key=value pairs for scripts/bench.
 #include "display/frm_display.h"
+#include "evening/evening.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
 #include "link/serial_control.h"
@@ -336,13 +337,15 @@ int runStartupChild(int argc, char *argv[], bool floor)
             results::ResultsStore::Access::ReadWrite, results::ResultsStore::Opening::Deferred);
     }
     reached(Store);
+    std::unique_ptr<evening::Evening> core;
     std::unique_ptr<QWidget> window;
     if (floor) {
         window = makeFloorWindow();
     } else {
         const main_window::BoardArt art(QGuiApplication::primaryScreen()->devicePixelRatio());
         fonts->wait();
-        window = std::make_unique<frmMain>(nullptr, results.get(), &art);
+        core = std::make_unique<evening::Evening>(results.get());
+        window = std::make_unique<frmMain>(*core, &art);
     }
     reached(Window);
     FirstPaintWatch watch;

@@ -68,6 +68,7 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
     store.save(c);
     for (auto _ : state) {
         CompetitionModel model(store);
+        model.resume();
         frmCompetition window(model);
         window.show();
         window.repaint();
@@ -137,6 +138,7 @@ void BM_Roster10000OpenWindow(benchmark::State &state)
     for (auto _ : state) {
         CompetitionStore reader(&games);
         CompetitionModel model(reader);
+        model.resume();
         frmCompetition window(model);
         window.show();
         window.repaint();
@@ -162,6 +164,7 @@ void BM_LongNamesOpenWindow(benchmark::State &state)
     for (auto _ : state) {
         CompetitionStore reader(&games);
         CompetitionModel model(reader);
+        model.resume();
         frmCompetition window(model);
         window.show();
         window.repaint();

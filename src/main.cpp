@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "evening/evening.h"
 #include "main_window/board_art.h"
 #include "main_window/font_warm_up.h"
 #include "main_window/frm_main.h"
@@ -86,8 +87,10 @@ int main(int argc, char *argv[])
     // The board's pictures are drawn beside the fonts being read; the window then only takes them.
     const QScreen *screen = QGuiApplication::primaryScreen();
     const main_window::BoardArt art(screen ? screen->devicePixelRatio() : 1.0);
+    // The evening (links, game, recorder, competition, web page) outlives every window on it.
+    evening::Evening evening(&results);
     fonts.wait();
-    frmMain window(nullptr, &results, &art);
+    frmMain window(evening, &art);
     QObject::connect(
         &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);
     window.show();

@@ -3,80 +3,30 @@
 
 #include "competition/competition_model.h"
 #include "competition/competition_store.h"
-#include "competition/frm_competition.h"
-#include "competition/heat_console.h"
-#include "link/player_links.h"
-#include "results/results_store.h"
-#include "widgets/remembered_place.h"
-#include "widgets/window_place.h"
-
-#include <QWidget>
+#include "game/game_clock.h"
+#include "results/game_record.h"
 
 namespace competition
 {
 
-CompetitionHost::CompetitionHost(game::GameClock &clock, PlayerLinks &links,
-    results::ResultsStore *results, QWidget *windowParent)
-    : QObject(windowParent)
+CompetitionHost::CompetitionHost(
+    game::GameClock &clock, results::ResultsStore *results, QObject *parent)
+    : QObject(parent)
     , m_clock(clock)
     , m_session(clock.session())
-    , m_links(links)
-    , m_windowParent(windowParent)
     , m_store(std::make_unique<CompetitionStore>(results))
+    , m_model(std::make_unique<CompetitionModel>(*m_store))
 {
-    connect(&m_session, &game::GameSession::started, this, &CompetitionHost::started);
-}
-
-CompetitionHost::~CompetitionHost()
-{
-    // The window refers to the model, the model to the store; they go in that order.
-    delete m_window.data();
-    m_model.reset();
-}
-
-frmCompetition *CompetitionHost::window() const { return m_window.data(); }
-
-void CompetitionHost::open()
-{
-    if (!m_model) {
-        m_model = std::make_unique<CompetitionModel>(*m_store);
-        connect(m_model.get(), &CompetitionModel::heatCalled, this,
-            [this](const QStringList &names) { heatCalled(names); });
-        for (const auto changed : { &CompetitionModel::changed, &CompetitionModel::replaced }) {
-            connect(m_model.get(), changed, this, [this] {
-                showConsole();
-                Q_EMIT boardChanged(board());
-            });
-        }
-        connect(
-            m_model.get(), &CompetitionModel::closed, this, &CompetitionHost::competitionClosed);
+    connect(m_model.get(), &CompetitionModel::heatCalled, this,
+        [this](const QStringList &names) { heatCalled(names); });
+    for (const auto changed : { &CompetitionModel::changed, &CompetitionModel::replaced }) {
+        connect(m_model.get(), changed, this, [this] { Q_EMIT boardChanged(board()); });
     }
-    if (!m_window) {
-        m_window = new frmCompetition(*m_model, m_windowParent);
-        // The first time beside the board, not over its buttons, where the screen has room.
-        m_window->place().setFirstPlace([this] {
-            const QRect board = m_windowParent ? m_windowParent->frameGeometry() : QRect();
-            return window_place::BesideOwner(board, m_window->size(), m_window->minimumSizeHint(),
-                widgets::RememberedPlace::availableAreas());
-        });
-        // The console plays the called heat through the clock, as the board's Start does.
-        HeatConsole &console = m_window->console();
-        connect(&console, &HeatConsole::startRequested, this, [this] { m_clock.start(); });
-        connect(&console, &HeatConsole::stopRequested, this, [this] { m_clock.stop(); });
-        connect(&m_session, &game::GameSession::updated, this, &CompetitionHost::showConsole);
-        connect(&m_links, &PlayerLinks::statusChanged, this, [this](rotavex::PlayerSlot p) {
-            m_window->console().showLinked(p, m_links.isOpen(p));
-        });
-        for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
-            console.showLinked(p, m_links.isOpen(p));
-        }
-        showConsole();
-        Q_EMIT boardChanged(board());
-    }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    connect(m_model.get(), &CompetitionModel::closed, this, &CompetitionHost::competitionClosed);
 }
+
+// The model refers to the store; it goes first.
+CompetitionHost::~CompetitionHost() { m_model.reset(); }
 
 rotavex::PlayerName CompetitionHost::setupNames() const
 {
@@ -92,17 +42,9 @@ void CompetitionHost::setSetupNames(const rotavex::PlayerName &names)
     }
 }
 
-void CompetitionHost::showConsole()
-{
-    if (m_window) {
-        m_window->console().showView(ConsoleViewFor(m_model->current(), m_model->calledHeat(),
-            m_model->redoCalled(), m_session.snapshot().running));
-    }
-}
-
 std::optional<BoardShown> CompetitionHost::board() const
 {
-    if (!m_model || !m_model->current()) {
+    if (!m_model->current()) {
         return std::nullopt;
     }
     return BoardShownFor(*m_model->current(), m_model->calledHeat());
@@ -121,25 +63,24 @@ void CompetitionHost::heatCalled(const QStringList &names)
     const Settings &settings = m_model->current()->settings;
     m_clock.choose(settings.scoring, settings.seconds);
     seatCalledHeat();
-    showConsole();
     Q_EMIT boardChanged(board());
 }
 
 void CompetitionHost::seatCalledHeat()
 {
-    const Competition *shown = m_model ? m_model->current() : nullptr;
-    const std::optional<int> called = m_model ? m_model->calledHeat() : std::nullopt;
+    const Competition *shown = m_model->current();
+    const std::optional<int> called = m_model->calledHeat();
     if (!shown || !called || *called < 0 || *called >= shown->heats.size()) {
-        m_clock.setSeats(game::AllSeated());
+        m_session.setSeated(game::AllSeated());
         m_clock.setTimeLimit(std::nullopt);
         return;
     }
-    game::Seats seats;
+    game::Seated seated;
     const Heat &heat = shown->heats[*called];
     for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
-        seats[p] = heat.seats[std::size_t(p - rotavex::kFirstPlayer)] != kNoPlayer;
+        seated[p] = heat.seats[std::size_t(p - rotavex::kFirstPlayer)] != kNoPlayer;
     }
-    m_clock.setSeats(seats);
+    m_session.setSeated(seated);
     m_clock.setTimeLimit(shown->settings.scoring == PlayMode::Speed
             ? std::optional<int>(shown->settings.seconds)
             : std::nullopt);
@@ -152,38 +93,30 @@ void CompetitionHost::competitionClosed()
         m_setupNames.reset();
     }
     seatCalledHeat();
-    showConsole();
     Q_EMIT boardChanged(std::nullopt);
 }
 
-void CompetitionHost::started()
+bool IsHeatResult(const results::GameRecord &game, const Settings &settings)
 {
-    for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
-        m_openAtStart[std::size_t(p - rotavex::kFirstPlayer)] = m_links.isOpen(p);
+    if (settings.scoring == PlayMode::Strength) {
+        return game.mode == PlayMode::Strength && game.ending == results::Ending::RanOut
+            && game.presetSeconds == settings.seconds;
     }
+    return game.mode == PlayMode::Speed && game.ending == results::Ending::TimeUp;
 }
 
 void CompetitionHost::gameRecorded(const results::GameRecord &game)
 {
-    if (!m_model || !m_model->calledHeat() || !m_model->current()) {
+    if (!m_model->calledHeat() || !m_model->current()
+        || !IsHeatResult(game, m_model->current()->settings)) {
         return;
     }
-    // Only the competition's game, played out, is the heat's result: a Strength heat stopped
-    // early stays on the board (Start goes on with it), so does a Speed heat stopped by hand.
-    // A Strength game that was stopped and went on counts once its countdown has run out: its
-    // record then holds the whole game, though the high-score lists take it as not complete.
-    const Settings &settings = m_model->current()->settings;
-    bool counts = false;
-    if (settings.scoring == PlayMode::Strength) {
-        counts = game.mode == PlayMode::Strength && m_session.snapshot().ranOut
-            && game.presetSeconds == settings.seconds;
-    } else {
-        counts = game.mode == PlayMode::Speed && m_clock.playedItsTime();
+    OpenLinks linked {};
+    for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
+        linked[std::size_t(p - rotavex::kFirstPlayer)] = game.linkedAtStart[p];
     }
-    if (counts) {
-        m_model->takeGame(game, m_openAtStart);
-        seatCalledHeat();
-    }
+    m_model->takeGame(game, linked);
+    seatCalledHeat();
 }
 
 } // namespace competition

@@ -2,19 +2,18 @@
 #pragma once
 
 #include "competition/competition_scene.h"
-#include "competition/heat_game.h"
-#include "game/game_clock.h"
 #include "shared/player_tables.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <memory>
 #include <optional>
 
-class PlayerLinks;
-class QWidget;
-class frmCompetition;
+namespace game
+{
+class GameClock;
+class GameSession;
+} // namespace game
 
 namespace results
 {
@@ -32,23 +31,19 @@ class CompetitionStore;
 /// (the names from Setup are kept aside and come back when the competition closes), the clock
 /// gets the competition's game, its preset, the heat's seats and, for Speed, its time limit;
 /// the heat's recorded game becomes its result. An empty seat takes no part; a player whose
-/// link is not open at the start is absent. The host owns the competition (resumed from the
-/// store when the window first opens); the window shows it.
+/// link was not open at the start is absent. The competition left open in the store is resumed
+/// at once; windows show the model and send it commands.
 class CompetitionHost : public QObject
 {
     Q_OBJECT
 public:
-    /// `clock`, `links` and `results` must outlive the host; the competitions are kept in the
-    /// results file (in memory for this run when there is none).
-    CompetitionHost(game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results,
-        QWidget *windowParent);
+    /// `clock` and `results` must outlive the host; the competitions are kept in the results
+    /// file (in memory for this run when there is none).
+    CompetitionHost(game::GameClock &clock, results::ResultsStore *results, QObject *parent);
     ~CompetitionHost() override;
 
-    /// Opens (or raises) the Competition window.
-    void open();
-    frmCompetition *window() const;
-    /// The competition run, nullptr until the window first opens.
-    CompetitionModel *model() const { return m_model.get(); }
+    /// The competition run, resumed from the store when the host was made.
+    CompetitionModel &model() const { return *m_model; }
 
     /// The names Setup keeps: the board shows the heat's names instead while a competition
     /// has a heat on it.
@@ -56,10 +51,11 @@ public:
     /// Setup handed back edited names: the board takes them unless a heat's names are on it.
     void setSetupNames(const rotavex::PlayerName &names);
 
-    /// A game was recorded (its id set): the result of the heat on the board, if it is one.
+    /// A game was recorded (its id set): the result of the heat on the board when the record
+    /// says it was the heat's game played out.
     void gameRecorded(const results::GameRecord &game);
 
-    /// What the spectators' display shows between heats; nullopt without a competition.
+    /// What the spectators see between heats; nullopt without a competition.
     std::optional<BoardShown> board() const;
 
 Q_SIGNALS:
@@ -68,23 +64,22 @@ Q_SIGNALS:
 private:
     void heatCalled(const QStringList &names);
     void competitionClosed();
-    void started();
-    /// The clock plays the called heat's seats (and a Speed heat's seconds); everyone, with
-    /// no limit, when no heat is called.
+    /// The session seats the called heat's players (and the clock keeps a Speed heat's
+    /// seconds); everyone, with no limit, when no heat is called.
     void seatCalledHeat();
-    /// The heat console shows the competition's heat of the moment and whether it plays.
-    void showConsole();
 
     game::GameClock &m_clock;
     game::GameSession &m_session;
-    PlayerLinks &m_links;
-    QWidget *m_windowParent;
     std::unique_ptr<CompetitionStore> m_store;
     std::unique_ptr<CompetitionModel> m_model;
-    QPointer<frmCompetition> m_window;
     /// Setup's names while the board shows a heat's.
     std::optional<rotavex::PlayerName> m_setupNames;
-    OpenLinks m_openAtStart {};
 };
+
+/// Whether `game` is the result of a heat of a competition of `settings`: the competition's
+/// game played out. A Strength heat stopped early is not (Start goes on with it), nor a Speed
+/// heat stopped by hand. A Strength game that was stopped and went on counts once its
+/// countdown has run out: its record then holds the whole game.
+bool IsHeatResult(const results::GameRecord &game, const Settings &settings);
 
 } // namespace competition

@@ -12,6 +12,14 @@ CompetitionModel::CompetitionModel(CompetitionStore &store, QObject *parent)
     : QObject(parent)
     , m_store(store)
 {
+}
+
+void CompetitionModel::resume()
+{
+    if (m_resumed) {
+        return;
+    }
+    m_resumed = true;
     if (const std::optional<qint64> open = m_store.openCompetition()) {
         m_competition = m_store.load(*open);
     }
@@ -30,6 +38,9 @@ CompetitionModel::CompetitionModel(CompetitionStore &store, QObject *parent)
                                  "waited to be saved; it shows theirs now."));
         Q_EMIT replaced();
     });
+    if (m_competition) {
+        Q_EMIT replaced();
+    }
 }
 
 CompetitionModel::~CompetitionModel() { m_store.setConflictHandler({}); }

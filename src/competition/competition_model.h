@@ -22,8 +22,11 @@ class CompetitionModel : public QObject
 {
     Q_OBJECT
 public:
-    /// `store` must outlive the model; the competition left open there is resumed.
+    /// `store` must outlive the model; nothing is read from it until resume().
     explicit CompetitionModel(CompetitionStore &store, QObject *parent = nullptr);
+    /// Takes up the competition left open in the store (once; later calls do nothing), with
+    /// replaced() when there is one. Until then the model has no competition.
+    void resume();
     ~CompetitionModel() override;
 
     CompetitionStore &store() const { return m_store; }
@@ -80,6 +83,7 @@ private:
     std::optional<Competition> m_competition;
     std::optional<int> m_called;
     bool m_redo = false;
+    bool m_resumed = false;
     QString m_status;
 };
 

@@ -44,17 +44,13 @@ GameClock::GameClock(GameSession &session, SampleSource samples, QObject *parent
     connect(m_countdown, &QTimer::timeout, this, &GameClock::countdownTimer);
 }
 
-void GameClock::start() { start(m_seats); }
-
-void GameClock::start(const Seats &seats)
+void GameClock::start()
 {
     if (m_session.snapshot().running) {
         return;
     }
-    m_seats = seats;
-    m_playedItsTime = false;
     const PlayMode mode = m_session.snapshot().chosen;
-    m_session.start(mode, QDateTime::currentDateTime(), m_seats);
+    m_session.start(mode, QDateTime::currentDateTime());
     m_startedMs = m_now();
     m_refreshes = 0;
     m_countdowns = 0;
@@ -114,8 +110,8 @@ bool GameClock::refreshTick()
     }
     ++m_refreshes;
     if (m_session.snapshot().mode == PlayMode::Speed && m_limit && m_refreshes >= *m_limit) {
-        m_playedItsTime = true;
-        stop();
+        stopTimers();
+        m_session.stop(results::Ending::TimeUp);
         return false;
     }
     return true;

@@ -36,10 +36,8 @@ public:
     GameSession &session() { return m_session; }
     const GameSession &session() const { return m_session; }
 
-    /// Begins a game in the chosen mode with the seats last given (everyone by default).
+    /// Begins a game in the chosen mode with the session's seated players.
     void start();
-    /// Begins a game with these seats; they stay for the games after it.
-    void start(const Seats &seats);
     /// Ends the running game, if any.
     void stop();
     /// Stop while a game runs, Start otherwise: the Start button.
@@ -50,13 +48,9 @@ public:
     void choose(PlayMode mode, int presetSeconds);
     /// The next countdown preset (30 -> 60 -> 90 -> 30).
     void nextPreset();
-    /// Who takes part in the next games; everyone until given.
-    void setSeats(const Seats &seats) { m_seats = seats; }
-    const Seats &seats() const { return m_seats; }
-    /// A Speed game ends by itself after this many seconds of play; nullopt plays until Stop.
+    /// A Speed game ends by itself after this many seconds of play (its record says TimeUp);
+    /// nullopt plays until Stop.
     void setTimeLimit(std::optional<int> seconds) { m_limit = seconds; }
-    /// The last game was a Speed game that played its whole time limit.
-    bool playedItsTime() const { return m_playedItsTime; }
 
     /// The refresh timer fired: one refresh, and while a game runs as many more as the seconds
     /// played are ahead of the refreshes (after a stalled event loop).
@@ -84,9 +78,7 @@ private:
     TimeSource m_now;
     QTimer *m_refresh = nullptr;
     QTimer *m_countdown = nullptr;
-    Seats m_seats = AllSeated();
     std::optional<int> m_limit;
-    bool m_playedItsTime = false;
     qint64 m_startedMs = 0;
     qint64 m_refreshes = 0; ///< refresh ticks of the running game
     qint64 m_countdowns = 0; ///< countdown ticks of the running game

@@ -12,9 +12,9 @@ using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
 
-Seats AllSeated()
+Seated AllSeated()
 {
-    Seats seats;
+    Seated seats;
     seats.fill(true);
     return seats;
 }
@@ -43,7 +43,7 @@ void GameSession::setLink(PlayerSlot player, bool open, const QString &linkName)
     if (!linkName.isEmpty()) {
         m_linkName[player] = linkName;
     }
-    if (open && m_seats[player]) {
+    if (open && m_gameSeated[player]) {
         m_log.linkOpened(player);
     }
     publish();
@@ -68,16 +68,24 @@ void GameSession::choosePreset(int seconds)
     Q_EMIT countdownChanged(m_countdown);
 }
 
-void GameSession::start(PlayMode mode, const QDateTime &startedAt, const Seats &seats)
+void GameSession::setSeated(const Seated &seated)
+{
+    if (seated == m_seated) {
+        return;
+    }
+    m_seated = seated;
+}
+
+void GameSession::start(PlayMode mode, const QDateTime &startedAt)
 {
     // Only a Strength game stopped part-way goes on; anything else starts from zero.
     const bool resume = mode == PlayMode::Strength && m_resumable && m_mode == PlayMode::Strength
         && m_countdown >= 1 && m_countdown != m_preset;
     m_resumable = false;
-    m_seats = seats;
+    m_gameSeated = m_seated;
     // An empty seat's last sample must not reach the filters of the game.
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        if (!m_seats[p]) {
+        if (!m_gameSeated[p]) {
             m_samples[p] = 0;
         }
     }
@@ -97,9 +105,10 @@ void GameSession::start(PlayMode mode, const QDateTime &startedAt, const Seats &
     }
     m_mode = mode;
     m_running = true;
+    m_linkedAtStart = m_linkOpen;
     rotavex::PerPlayer<bool> seatedOpen;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        seatedOpen[p] = m_linkOpen[p] && m_seats[p];
+        seatedOpen[p] = m_linkOpen[p] && m_gameSeated[p];
     }
     if (resume) {
         m_log.resume(seatedOpen);
@@ -113,14 +122,14 @@ void GameSession::start(PlayMode mode, const QDateTime &startedAt, const Seats &
     Q_EMIT started(mode);
 }
 
-void GameSession::stop()
+void GameSession::stop(results::Ending ending)
 {
     if (!m_running) {
         return;
     }
     // Seconds left on a stopped Strength game: a start from them goes on with the game.
     m_resumable = m_mode == PlayMode::Strength && m_countdown >= 1;
-    finish(m_mode == PlayMode::Speed);
+    finish(m_mode == PlayMode::Speed, ending);
 }
 
 void GameSession::clear()
@@ -174,16 +183,21 @@ bool GameSession::countdownTick(const port_events::LatestSamples &latest)
     }
     if (step.ranOut) {
         m_ranOut = true;
-        finish(m_startSeconds == m_preset);
+        finish(m_startSeconds == m_preset, results::Ending::RanOut);
     }
     return step.ranOut;
 }
 
-void GameSession::finish(bool complete)
+void GameSession::finish(bool complete, results::Ending ending)
 {
     m_running = false;
-    const std::optional<results::GameRecord> record =
+    std::optional<results::GameRecord> record =
         m_log.finish(complete, m_names, m_linkName, m_measurement);
+    if (record) {
+        record->ending = ending;
+        record->seated = m_gameSeated;
+        record->linkedAtStart = m_linkedAtStart;
+    }
     publish();
     if (record) {
         Q_EMIT ended(*record);
@@ -193,7 +207,7 @@ void GameSession::finish(bool complete)
 void GameSession::takeSamples(const port_events::LatestSamples &latest)
 {
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        if (!m_seats[p]) {
+        if (!m_gameSeated[p]) {
             m_samples[p] = 0;
         } else if (latest.stored[p] != m_samplesSeen[p]) {
             m_samplesSeen[p] = latest.stored[p];
@@ -225,7 +239,7 @@ void GameSession::publish()
         player.bar = values.bar;
         player.barColour = values.barColour;
         player.participating = m_log.participants()[p];
-        player.seated = m_seats[p];
+        player.seated = m_gameSeated[p];
     }
     Q_EMIT updated(m_snapshot);
 }

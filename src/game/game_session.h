@@ -18,10 +18,10 @@ namespace game
 
 using speed_mode::Reading;
 
-/// Who has a seat in a game, by player slot.
-using Seats = rotavex::PerPlayer<bool>;
+/// Which devices have a player seated in a game, by player slot.
+using Seated = rotavex::PerPlayer<bool>;
 /// Every player seated, as on a board without a competition.
-Seats AllSeated();
+Seated AllSeated();
 
 /// One player as the game has them now, in numbers; each view writes its own text.
 struct PlayerSnapshot {
@@ -89,14 +89,20 @@ public:
     /// when it differs from the preset now.
     void choosePreset(int seconds);
 
-    /// Start: Clear, then a game in `mode` begins at `startedAt` with the `seats` players
-    /// (an empty seat's link takes no part). A Strength game starts
+    /// Who is seated in the games started from now on (everyone until given); an empty seat's
+    /// link takes no part and shows no value. The running (or last) game keeps its own.
+    void setSeated(const Seated &seated);
+    const Seated &seated() const { return m_seated; }
+
+    /// Start: Clear, then a game in `mode` begins at `startedAt` with the seated players. A
+    /// Strength game starts
     /// from the seconds left, or from the preset when it had run out; one that was stopped
     /// with seconds left (and not full) goes on: totals and means carry on and its record
     /// replaces the one made at its stop.
-    void start(PlayMode mode, const QDateTime &startedAt, const Seats &seats = AllSeated());
+    void start(PlayMode mode, const QDateTime &startedAt);
     /// Stop (or quit): ends the running game; a Speed game is complete, a Strength game not.
-    void stop();
+    /// `ending` is how the record says it ended (a Speed game's time limit ends it with TimeUp).
+    void stop(results::Ending ending = results::Ending::Stopped);
     /// Clear: records, the best of all, the bars, the chart and the live values back to 0.
     void clear();
     /// The preset button: the next preset (30 -> 60 -> 90 -> 30), shown as the countdown.
@@ -120,7 +126,7 @@ Q_SIGNALS:
     void ended(const results::GameRecord &record);
 
 private:
-    void finish(bool complete);
+    void finish(bool complete, results::Ending ending);
     void takeSamples(const port_events::LatestSamples &latest);
     void publish();
 
@@ -129,7 +135,9 @@ private:
     rotavex::PerPlayer<QString> m_linkName;
     PlayMode m_mode = PlayMode::Unset;
     PlayMode m_chosen = PlayMode::Speed;
-    Seats m_seats = AllSeated();
+    Seated m_seated = AllSeated(); ///< for the games to come
+    Seated m_gameSeated = AllSeated(); ///< of the running or last game
+    rotavex::PerPlayer<bool> m_linkedAtStart;
     bool m_running = false;
     bool m_ranOut = false;
     int m_countdown = kFirstPresetSeconds;

@@ -2,83 +2,82 @@
 #include "main_window/competition_view.h"
 
 #include "competition/competition_host.h"
+#include "competition/competition_model.h"
+#include "competition/frm_competition.h"
+#include "competition/heat_console.h"
+#include "competition/heat_text.h"
 #include "display/frm_display.h"
+#include "evening/evening.h"
 #include "game/game_clock.h"
-#include "web/web_scoreboard.h"
+#include "game/game_session.h"
+#include "link/player_links.h"
+#include "widgets/remembered_place.h"
+#include "widgets/window_place.h"
+
+#include <QWidget>
 
 namespace main_window
 {
 
-CompetitionView::CompetitionView(
-    game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results, QWidget &window)
-    : m_clock(clock)
-    , m_links(links)
-    , m_results(results)
-    , m_window(window)
+CompetitionView::CompetitionView(evening::Evening &evening, QWidget &window)
+    : QObject(&window)
+    , m_evening(evening)
+    , m_board(window)
 {
 }
-
-competition::CompetitionHost *CompetitionView::host() const { return m_host; }
 
 void CompetitionView::open()
 {
-    if (!m_host) {
-        m_host = new competition::CompetitionHost(m_clock, m_links, m_results, &m_window);
-        connectDisplay();
+    if (!m_window) {
+        competition::CompetitionModel &model = m_evening.competition().model();
+        // Opened before the board's first picture, the window still shows the competition
+        // left open in the file.
+        model.resume();
+        m_window = new frmCompetition(model, &m_board);
+        // The first time beside the board, not over its buttons, where the screen has room.
+        m_window->place().setFirstPlace([this] {
+            return window_place::BesideOwner(m_board.frameGeometry(), m_window->size(),
+                m_window->minimumSizeHint(), widgets::RememberedPlace::availableAreas());
+        });
+        // The console plays the called heat through the clock, as the board's Start does.
+        competition::HeatConsole &console = m_window->console();
+        game::GameClock &clock = m_evening.clock();
+        connect(&console, &competition::HeatConsole::startRequested, &clock,
+            [&clock] { clock.start(); });
+        connect(
+            &console, &competition::HeatConsole::stopRequested, &clock, [&clock] { clock.stop(); });
+        connect(
+            &m_evening.session(), &game::GameSession::updated, m_window, [this] { showConsole(); });
+        connect(&m_evening.competition(), &competition::CompetitionHost::boardChanged, m_window,
+            [this] { showConsole(); });
+        PlayerLinks &links = m_evening.links();
+        connect(
+            &links, &PlayerLinks::statusChanged, m_window, [this, &links](rotavex::PlayerSlot p) {
+                m_window->console().showLinked(p, links.isOpen(p));
+            });
+        for (rotavex::PlayerSlot p = rotavex::kFirstPlayer; p <= rotavex::kLastPlayer; ++p) {
+            console.showLinked(p, links.isOpen(p));
+        }
+        showConsole();
     }
-    m_host->open();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
-rotavex::PlayerName CompetitionView::setupNames() const
+void CompetitionView::showConsole()
 {
-    return m_host ? m_host->setupNames() : m_clock.session().playerNames();
-}
-
-void CompetitionView::setSetupNames(const rotavex::PlayerName &names)
-{
-    if (m_host) {
-        m_host->setSetupNames(names);
-    } else {
-        m_clock.session().setPlayerNames(names);
-    }
-}
-
-void CompetitionView::gameRecorded(const results::GameRecord &game)
-{
-    if (m_host) {
-        m_host->gameRecorded(game);
-    }
+    const competition::CompetitionModel &model = m_evening.competition().model();
+    m_window->console().showView(competition::ConsoleViewFor(model.current(), model.calledHeat(),
+        model.redoCalled(), m_evening.session().snapshot().running));
 }
 
 void CompetitionView::attach(frmDisplay *display)
 {
-    m_display = display;
-    connectDisplay();
-}
-
-void CompetitionView::attachWeb(web::WebScoreboard *web)
-{
-    m_web = web;
-    connectDisplay();
-}
-
-void CompetitionView::connectDisplay()
-{
-    if (m_host && m_web) {
-        m_web->showBetweenHeats(competition::BetweenHeats(m_host->board()));
-        QObject::disconnect(m_toWeb);
-        m_toWeb = QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_web,
-            [web = m_web](const std::optional<competition::BoardShown> &shown) {
-                web->showBetweenHeats(competition::BetweenHeats(shown));
-            });
-    }
-    if (!m_host || !m_display) {
-        return;
-    }
-    m_display->showBetweenHeats(competition::BetweenHeats(m_host->board()));
-    QObject::disconnect(m_toDisplay);
-    m_toDisplay = QObject::connect(m_host, &competition::CompetitionHost::boardChanged, m_display,
-        [display = m_display](const std::optional<competition::BoardShown> &shown) {
+    competition::CompetitionHost &host = m_evening.competition();
+    display->showBetweenHeats(competition::BetweenHeats(host.board()));
+    connect(&host, &competition::CompetitionHost::boardChanged, display,
+        [display](const std::optional<competition::BoardShown> &shown) {
             display->showBetweenHeats(competition::BetweenHeats(shown));
         });
 }

@@ -1,75 +1,45 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "shared/player_tables.h"
-
 #include <QObject>
 #include <QPointer>
 
-class PlayerLinks;
 class QWidget;
+class frmCompetition;
 class frmDisplay;
 
-namespace game
+namespace evening
 {
-class GameClock;
-} // namespace game
-
-namespace results
-{
-class ResultsStore;
-struct GameRecord;
-} // namespace results
-
-namespace competition
-{
-class CompetitionHost;
-} // namespace competition
-
-namespace web
-{
-class WebScoreboard;
-} // namespace web
+class Evening;
+} // namespace evening
 
 namespace main_window
 {
 
-/// The main window's side of a competition: the host is made when the Competition window first
-/// opens; until then every call passes straight through (Setup's names are the board's).
-class CompetitionView
+/// The windows' side of the evening's competition: the Competition window (made when first
+/// opened, beside the board), its heat console playing the called heat through the clock as
+/// the board's Start does, and the spectators' display's picture between heats.
+class CompetitionView : public QObject
 {
+    Q_OBJECT
 public:
-    /// Everything given must outlive the view; `results` may be nullptr.
-    CompetitionView(game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results,
-        QWidget &window);
+    /// `evening` and `window` (the board) must outlive the view.
+    CompetitionView(evening::Evening &evening, QWidget &window);
 
     /// Opens (or raises) the Competition window.
     void open();
-    /// The competition on the board, nullptr until its window first opened.
-    competition::CompetitionHost *host() const;
-    /// The names Setup edits: its own, also while a heat's names are on the board.
-    rotavex::PlayerName setupNames() const;
-    /// Setup handed back `names`: the board shows them unless a heat's names are on it.
-    void setSetupNames(const rotavex::PlayerName &names);
-    /// A game was recorded (with its id): a heat's result when a heat was on the board.
-    void gameRecorded(const results::GameRecord &game);
+    /// The Competition window, nullptr until first opened.
+    frmCompetition *window() const { return m_window.data(); }
     /// The spectators' display shows the competition between heats from now on.
     void attach(frmDisplay *display);
-    /// The web scoreboard shows the competition between heats from now on.
-    void attachWeb(web::WebScoreboard *web);
 
 private:
-    void connectDisplay();
+    /// The heat console shows the competition's heat of the moment and whether it plays.
+    void showConsole();
 
-    game::GameClock &m_clock;
-    PlayerLinks &m_links;
-    results::ResultsStore *m_results;
-    QWidget &m_window;
-    QPointer<competition::CompetitionHost> m_host;
-    QPointer<frmDisplay> m_display;
-    QMetaObject::Connection m_toDisplay;
-    QPointer<web::WebScoreboard> m_web;
-    QMetaObject::Connection m_toWeb;
+    evening::Evening &m_evening;
+    QWidget &m_board;
+    QPointer<frmCompetition> m_window;
 };
 
 } // namespace main_window

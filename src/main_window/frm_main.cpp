@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/frm_main.h"
 
+#include "competition/competition_host.h"
+#include "competition/frm_competition.h"
 #include "display/frm_display.h"
 #include "link/bluetooth_devices.h"
 #include "link/link_status.h"
@@ -32,32 +34,50 @@ using rotavex::kFirstPlayer;
 using rotavex::kLastPlayer;
 using rotavex::PlayerSlot;
 
-frmMain::frmMain(QWidget *parent, results::ResultsStore *results, const main_window::BoardArt *art)
+frmMain::frmMain(QWidget *parent)
+    : frmMain(std::make_unique<evening::Evening>(), nullptr, nullptr, parent)
+{
+}
+
+frmMain::frmMain(evening::Evening &evening, const main_window::BoardArt *art, QWidget *parent)
+    : frmMain(nullptr, &evening, art, parent)
+{
+}
+
+frmMain::frmMain(std::unique_ptr<evening::Evening> owned, evening::Evening *evening,
+    const main_window::BoardArt *art, QWidget *parent)
     : QWidget(parent)
+    , m_ownedEvening(std::move(owned))
+    , m_evening(m_ownedEvening ? *m_ownedEvening : *evening)
     , m_geometry(layout::DesignGeometry())
 {
+    if (m_ownedEvening) {
+        // In the window's object tree, so its timers and ports are found there by name.
+        m_ownedEvening->setParent(this);
+    }
     c = main_window::BuildBoardControls(*this, art);
     main_window::BuildKeyboardOrder(c, *this);
-    m_links = new PlayerLinks(this, PlayerLinks::BluetoothStart::Deferred);
-    m_session = new game::GameSession(this);
-    // A child of the window, so its timers tmrRefresh and tmrStrenght are the window's too.
-    m_clock = new game::GameClock(
-        *m_session, [links = m_links] { return links->latestSamples(); }, this);
     m_board = std::make_unique<main_window::BoardView>(
         main_window::BoardView::Widgets { c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed,
             c.CurTimer, c.MSChart1, c.CmdStart, c.OptMode, c.pctBase });
-    m_recorder = new results::GameRecorder(results, this);
-    m_results = std::make_unique<main_window::ResultsView>(results, *m_recorder, *this, c.lblHI);
-    m_competition =
-        std::make_unique<main_window::CompetitionView>(*m_clock, *m_links, results, *this);
-    m_web = std::make_unique<main_window::WebView>(*m_session, *this);
-    m_competition->attachWeb(&m_web->scoreboard());
+    m_results = std::make_unique<main_window::ResultsView>(
+        m_evening.store(), m_evening.recorder(), *this, c.lblHI);
+    m_competition = new main_window::CompetitionView(m_evening, *this);
+    m_web = new main_window::WebView(m_evening, *this);
+    m_web->setParent(this);
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The windows that show the evening go before an evening of the board's own.
+    delete competitionWindow();
+    if (m_ownedEvening) {
+        m_ownedEvening->setParent(nullptr);
+    }
+}
 
 void frmMain::connectControls()
 {
@@ -76,34 +96,29 @@ void frmMain::connectControls()
             OptMode_Click(index);
         }
     });
-    connect(m_session, &game::GameSession::updated, this,
+    game::GameSession &session = m_evening.session();
+    m_board->show(session.snapshot());
+    connect(&session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
     // A new game's records have no marks yet.
-    connect(m_session, &game::GameSession::started, this, [this] {
+    connect(&session, &game::GameSession::started, this, [this] {
         for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
             c.lblHI[n]->setToolTip(QString());
         }
     });
     // The display button tells where the web scoreboard is, while it is served.
-    connect(m_web.get(), &main_window::WebView::addressChanged, c.CmdDisplay,
-        [this](const QString &address) {
+    connect(
+        m_web, &main_window::WebView::addressChanged, c.CmdDisplay, [this](const QString &address) {
             const QString tip = QStringLiteral("Scoreboard for spectators");
             c.CmdDisplay->setToolTip(address.isEmpty()
                     ? tip
                     : tip + QStringLiteral("\nOn the local network: ") + address);
         });
-    // A finished game is recorded; the record marks, the high-score window and a
-    // competition's heat (its result, with the game's id) take it from the recorder.
-    connect(m_session, &game::GameSession::ended, m_recorder, &results::GameRecorder::take);
-    connect(m_recorder, &results::GameRecorder::recorded, this,
-        [this](const results::GameRecord &game) { m_competition->gameRecorded(game); });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost
     // link shows at once, two watchdog ticks before its speed drops to 0.
-    connect(m_links, &PlayerLinks::openChanged, this, [this](PlayerSlot player, bool open) {
-        c.lblName[player]->setBold(open);
-        m_session->setLink(player, open, link_status::RecordedName(m_links->status(player)));
-    });
-    connect(m_links, &PlayerLinks::statusChanged, this, &frmMain::updateNameToolTip);
+    connect(&links(), &PlayerLinks::openChanged, this,
+        [this](PlayerSlot player, bool open) { c.lblName[player]->setBold(open); });
+    connect(&links(), &PlayerLinks::statusChanged, this, &frmMain::updateNameToolTip);
 }
 
 void frmMain::Form_Load()
@@ -112,24 +127,7 @@ void frmMain::Form_Load()
                        .arg(rotavex::kVersionMajor)
                        .arg(rotavex::kVersionMinor)
                        .arg(rotavex::kVersionPatch));
-    rotavex::PlayerName names;
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        names[n] = settings_store::ReadPlayerName(n);
-    }
-    m_session->setPlayerNames(names);
-    if (settings_store::ReadOpenAtStart()) {
-        // Four message boxes at start-up would be a storm: a link that cannot open waits for
-        // its device instead, and its tooltip says so.
-        for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-            const QString device = settings_store::ReadPlayerDevice(n);
-            const qint16 port = settings_store::ReadPlayerPort(n);
-            if (!device.isEmpty()) {
-                m_links->openDeviceAtStart(n, device);
-            } else if (port >= 1 && port <= port_names::kPortCount) {
-                m_links->openAtStart(n, port);
-            }
-        }
-    }
+    m_evening.loadPlayers();
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         updateNameToolTip(n);
     }
@@ -139,13 +137,12 @@ bool frmMain::nameBold(PlayerSlot player) const { return c.lblName[player]->bold
 
 void frmMain::updateNameToolTip(PlayerSlot player)
 {
-    link_status::LinkStatus status = m_links->status(player);
-    m_session->setLink(player, m_links->isOpen(player), link_status::RecordedName(status));
+    link_status::LinkStatus status = links().status(player);
     if (status.port == 0 && status.device.isEmpty()) {
         // Never opened yet: the port or device it would open is the stored one.
         status.port = settings_store::ReadPlayerPort(player);
         status.device = settings_store::ReadPlayerDevice(player);
-        status.deviceName = m_links->bluetoothDevices().nameOf(status.device);
+        status.deviceName = links().bluetoothDevices().nameOf(status.device);
     }
     // The whole name first: the label may show it cut short. Tooltips guess at markup; the name
     // comes from the user and the reason from the serial layer, and both must show as written.
@@ -153,20 +150,20 @@ void frmMain::updateNameToolTip(PlayerSlot player)
         playerName()[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
-void frmMain::CmdStart_Click() { m_clock->toggle(); }
+void frmMain::CmdStart_Click() { clock().toggle(); }
 
-void frmMain::tmrRefresh_Timer() { m_clock->refreshTick(); }
+void frmMain::tmrRefresh_Timer() { clock().refreshTick(); }
 
-void frmMain::cmdStr_Click() { m_clock->nextPreset(); }
+void frmMain::cmdStr_Click() { clock().nextPreset(); }
 
-void frmMain::tmrStrenght_Timer() { m_clock->countdownTick(); }
+void frmMain::tmrStrenght_Timer() { clock().countdownTick(); }
 
 void frmMain::OptMode_Click(int index)
 {
-    m_clock->choose(index == 1 ? game::PlayMode::Strength : game::PlayMode::Speed);
+    clock().choose(index == 1 ? game::PlayMode::Strength : game::PlayMode::Speed);
 }
 
-void frmMain::CmdClear_Click() { m_session->clear(); }
+void frmMain::CmdClear_Click() { session().clear(); }
 
 void frmMain::CmdVisual_Click()
 {
@@ -176,7 +173,7 @@ void frmMain::CmdVisual_Click()
 
 void frmMain::cmdQuit_Click()
 {
-    m_clock->stop();
+    clock().stop();
     if (!m_results->mayEnd()) {
         return;
     }
@@ -186,8 +183,7 @@ void frmMain::cmdQuit_Click()
 
 void frmMain::endBySignal()
 {
-    m_clock->stop();
-    m_links->closeAll();
+    m_evening.end();
     // Games that still wait get their last try as the store ends.
     QCoreApplication::exit(0);
 }
@@ -195,9 +191,10 @@ void frmMain::endBySignal()
 void frmMain::cmdSetup_Click()
 {
     // During a competition the board shows a heat's names; Setup keeps its own.
-    frmSetup dialog(*m_links, m_competition->setupNames(), this);
+    competition::CompetitionHost &competition = m_evening.competition();
+    frmSetup dialog(links(), competition.setupNames(), this);
     dialog.exec();
-    m_competition->setSetupNames(dialog.Unload());
+    competition.setSetupNames(dialog.Unload());
     if (const QStringList messages = dialog.storeMessages(); !messages.isEmpty()) {
         // The file name comes from the user's environment: shown as written.
         widgets::ShowPlainMessage(this, QString::fromLatin1(settings_store::kApplication),
@@ -220,8 +217,8 @@ void frmMain::CmdDisplay_Click()
         // Created once and kept while the program runs, hidden when closed, so it always
         // holds the game as the board does.
         m_display = new frmDisplay(this);
-        m_display->showSnapshot(m_session->snapshot());
-        connect(m_session, &game::GameSession::updated, m_display, &frmDisplay::showSnapshot);
+        m_display->showSnapshot(session().snapshot());
+        connect(&session(), &game::GameSession::updated, m_display, &frmDisplay::showSnapshot);
         connect(m_display, &frmDisplay::closed, c.CmdDisplay,
             [this] { c.CmdDisplay->setChecked(false); });
         m_competition->attach(m_display);
@@ -260,9 +257,9 @@ void frmMain::afterFirstPaint()
     }
     // Joining the system bus waits for its handshake (milliseconds on a desktop); the links of
     // stored Bluetooth devices wait for the device list until then.
-    m_links->startBluetooth();
-    // The results file is looked at now (a store may defer opening it until then), and what
-    // it has to say has a window to stand beside.
+    // So does the competition left open in the results file, which is looked at now (a store
+    // may defer opening it until then); what the file has to say has a window to stand beside.
+    m_evening.startDeferred();
     m_results->showNotice();
 }
 
@@ -286,11 +283,11 @@ void frmMain::CmdScore_Click() { m_results->showScores(); }
 
 void frmMain::CmdCompetition_Click() { m_competition->open(); }
 
-competition::CompetitionHost *frmMain::competition() const { return m_competition->host(); }
+frmCompetition *frmMain::competitionWindow() const { return m_competition->window(); }
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    m_clock->stop();
+    clock().stop();
     if (!m_results->mayEnd()) {
         event->ignore();
         return;
@@ -298,6 +295,6 @@ void frmMain::closeEvent(QCloseEvent *event)
     if (m_display && m_display->isVisible()) {
         m_display->close();
     }
-    m_links->closeAll();
+    links().closeAll();
     event->accept();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "evening/evening.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"
 #include "main_window/board_controls.h"
@@ -16,14 +17,9 @@ class QCloseEvent;
 class QPaintEvent;
 class QResizeEvent;
 class QShowEvent;
+class frmCompetition;
 class frmDisplay;
 class frmScore;
-
-namespace results
-{
-class GameRecorder;
-class ResultsStore;
-} // namespace results
 
 namespace main_window
 {
@@ -34,46 +30,45 @@ class ResultsView;
 class WebView;
 } // namespace main_window
 
-namespace competition
-{
-class CompetitionHost;
-} // namespace competition
-
-/// The players' board and start-up window: its controls, the players' links (PlayerLinks, with
-/// MSComm1..MSComm4 and tmrTimeout) and the game they play (the session and its clock with the
-/// timers tmrRefresh and tmrStrenght). The buttons send the clock commands; the board, the
-/// spectators' display and the recorder show the session's snapshot and events.
+/// The players' board and start-up window: a view of the evening (its links, with MSComm1..
+/// MSComm4 and tmrTimeout, and its game, with the timers tmrRefresh and tmrStrenght) and the
+/// sender of its commands. The buttons send the clock commands; the board shows the session's
+/// snapshot; the other windows open from here.
 class frmMain : public QWidget
 {
     Q_OBJECT
 public:
-    /// `results` (which must outlive the window) records the games and feeds the high-score
-    /// window; without it nothing is recorded and "Hight Score" shows nothing. The board's
-    /// pictures come from `art` when given (it need not outlive the constructor).
-    explicit frmMain(QWidget *parent = nullptr, results::ResultsStore *results = nullptr,
-        const main_window::BoardArt *art = nullptr);
+    /// A board on an evening of its own, which records nothing; the evening is the window's
+    /// child, so its links' and clock's timers are found in the window's object tree.
+    explicit frmMain(QWidget *parent = nullptr);
+    /// The board of `evening`, which must outlive the window. The board's pictures come from
+    /// `art` when given (it need not outlive the constructor).
+    explicit frmMain(evening::Evening &evening, const main_window::BoardArt *art = nullptr,
+        QWidget *parent = nullptr);
     ~frmMain() override;
 
+    /// The evening the board shows.
+    evening::Evening &evening() { return m_evening; }
     /// The players' links, their samples and link flags.
-    PlayerLinks &links() { return *m_links; }
+    PlayerLinks &links() { return m_evening.links(); }
     /// The game the board shows.
-    game::GameSession &session() { return *m_session; }
+    game::GameSession &session() { return m_evening.session(); }
     /// Start, Stop, the mode and the preset of the game, and its timers.
-    game::GameClock &clock() { return *m_clock; }
+    game::GameClock &clock() { return m_evening.clock(); }
     /// Whether the player's name shows bold, as it does while the player's link is open.
     bool nameBold(rotavex::PlayerSlot player) const;
     /// The names shown on the board; the setup dialog hands back the edited ones.
-    const rotavex::PlayerName &playerName() const { return m_session->playerNames(); }
+    const rotavex::PlayerName &playerName() const { return m_evening.session().playerNames(); }
     /// The mode the running (or last) game was started in; Unset until the first start.
-    game::PlayMode playMode() const { return m_session->snapshot().mode; }
+    game::PlayMode playMode() const { return m_evening.session().snapshot().mode; }
     /// Where the layout put the moving controls, in twips, after the last resize or toggle.
     const layout::BoardGeometry &boardGeometry() const { return m_geometry; }
     /// The high-score window while it is open, else nullptr.
     frmScore *scoreWindow() const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
-    /// The competition on the board, nullptr until CmdCompetition first opens its window.
-    competition::CompetitionHost *competition() const;
+    /// The Competition window, nullptr until CmdCompetition first opens it.
+    frmCompetition *competitionWindow() const;
     /// The web scoreboard's side of the board: its set-up and address.
     main_window::WebView &web() { return *m_web; }
 
@@ -101,6 +96,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    frmMain(std::unique_ptr<evening::Evening> owned, evening::Evening *evening,
+        const main_window::BoardArt *art, QWidget *parent);
     void connectControls();
     void Form_Load();
     void Form_Resize();
@@ -110,16 +107,15 @@ private:
     /// The name label's tooltip: the player's whole name, then the state of the player's link.
     void updateNameToolTip(rotavex::PlayerSlot player);
 
+    /// The evening of a board made without one; destroyed after every view of it.
+    std::unique_ptr<evening::Evening> m_ownedEvening;
+    evening::Evening &m_evening;
     main_window::BoardControls c;
-    PlayerLinks *m_links = nullptr;
-    game::GameSession *m_session = nullptr;
-    game::GameClock *m_clock = nullptr;
-    results::GameRecorder *m_recorder = nullptr;
     std::unique_ptr<main_window::BoardView> m_board;
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;
     std::unique_ptr<main_window::ResultsView> m_results;
-    std::unique_ptr<main_window::CompetitionView> m_competition;
-    std::unique_ptr<main_window::WebView> m_web;
+    main_window::CompetitionView *m_competition = nullptr;
+    main_window::WebView *m_web = nullptr;
     bool m_painted = false;
 };

@@ -2,10 +2,9 @@
 #include "main_window/web_view.h"
 
 #include "display/frm_display.h"
-#include "game/game_session.h"
+#include "evening/evening.h"
 #include "settings/settings_store.h"
 #include "web/qr_code.h"
-#include "web/web_scoreboard.h"
 #include "widgets/whole_lines.h"
 
 #include <QImage>
@@ -38,27 +37,23 @@ namespace
     }
 } // namespace
 
-WebView::WebView(game::GameSession &session, QWidget &window)
-    : m_window(window)
-    , m_web(new web::WebScoreboard({}, this))
-    , m_settings(web::ReadWebSettings())
+WebView::WebView(evening::Evening &evening, QWidget &window)
+    : m_evening(evening)
+    , m_window(window)
 {
-    m_web->showSnapshot(session.snapshot());
-    connect(&session, &game::GameSession::updated, m_web, &web::WebScoreboard::showSnapshot);
-    connect(m_web, &web::WebScoreboard::started, this, &WebView::addressChanged);
-    connect(m_web, &web::WebScoreboard::stopped, this, [this] { Q_EMIT addressChanged({}); });
-    connect(m_web, &web::WebScoreboard::failed, this, &WebView::failed);
-    apply();
+    connect(&evening, &evening::Evening::webAddressChanged, this, &WebView::addressChanged);
+    connect(&evening, &evening::Evening::webFailed, this, &WebView::failed);
 }
 
 WebView::~WebView() = default;
 
-QString WebView::address() const { return m_web->address(); }
+QString WebView::address() const { return m_evening.webAddress(); }
 
 void WebView::attach(frmDisplay *display)
 {
     m_display = display;
-    display->setWebChoices(m_settings.on, m_settings.allInterfaces, m_settings.port);
+    const web::WebSettings &settings = m_evening.webSettings();
+    display->setWebChoices(settings.on, settings.allInterfaces, settings.port);
     display->showWebAddress(address(), CodePicture(address()));
     connect(this, &WebView::addressChanged, display, [display](const QString &address) {
         display->showWebAddress(address, CodePicture(address));
@@ -71,29 +66,17 @@ void WebView::attach(frmDisplay *display)
 
 void WebView::choose(const web::WebSettings &settings)
 {
-    m_settings = settings;
     if (m_display) {
         m_display->setWebChoices(settings.on, settings.allInterfaces, settings.port);
     }
-    if (const std::optional<QString> message = web::WriteWebSettings(settings)) {
+    if (const std::optional<QString> message = m_evening.chooseWeb(settings)) {
         widgets::ShowPlainMessage(&m_window, QString::fromLatin1(settings_store::kApplication),
             *message, QStringLiteral("msgSettings"));
-    }
-    apply();
-}
-
-void WebView::apply()
-{
-    if (m_settings.on) {
-        m_web->start(m_settings.port, m_settings.allInterfaces);
-    } else {
-        m_web->stop();
     }
 }
 
 void WebView::failed(const QString &message)
 {
-    Q_EMIT addressChanged({});
     // The program goes on without the page; the message waits for the event loop so a failure
     // at start-up stands beside the board.
     QTimer::singleShot(0, this, [this, message] {

@@ -10,31 +10,25 @@
 class QWidget;
 class frmDisplay;
 
-namespace game
+namespace evening
 {
-class GameSession;
-} // namespace game
-
-namespace web
-{
-class WebScoreboard;
-} // namespace web
+class Evening;
+} // namespace evening
 
 namespace main_window
 {
 
-/// The board's side of the web scoreboard: serves the session's game as the stored set-up
-/// says, shows the address on the spectators' display and the board, and takes the display
-/// menu's choices (stored, then applied).
+/// The windows' side of the evening's web scoreboard: shows its address (with a QR code) on
+/// the spectators' display, tells the user when it cannot be served, and takes the display
+/// menu's choices.
 class WebView : public QObject
 {
     Q_OBJECT
 public:
-    /// `session` and `window` must outlive the view; serving starts when the set-up says so.
-    WebView(game::GameSession &session, QWidget &window);
+    /// `evening` and `window` must outlive the view.
+    WebView(evening::Evening &evening, QWidget &window);
     ~WebView() override;
 
-    web::WebScoreboard &scoreboard() { return *m_web; }
     /// The spectators' display shows the address and offers the set-up from now on.
     void attach(frmDisplay *display);
     /// Stores `settings` and serves (or stops) as they say.
@@ -47,12 +41,10 @@ Q_SIGNALS:
     void addressChanged(const QString &address);
 
 private:
-    void apply();
     void failed(const QString &message);
 
+    evening::Evening &m_evening;
     QWidget &m_window;
-    web::WebScoreboard *m_web = nullptr;
-    web::WebSettings m_settings;
     QPointer<frmDisplay> m_display;
 };
 

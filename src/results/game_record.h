@@ -30,6 +30,13 @@ struct PlayerResult {
     bool operator==(const PlayerResult &) const = default;
 };
 
+/// How a game ended.
+enum class Ending {
+    Stopped = 0, ///< Stop or quit (a Speed game without a time limit always ends so)
+    RanOut = 1, ///< a Strength countdown reached 0
+    TimeUp = 2, ///< a Speed game with a time limit played all of it
+};
+
 /// One game from Start to Stop or to the end of its countdown.
 struct GameRecord {
     qint64 id = 0; ///< assigned by the store; 0 until recorded
@@ -42,6 +49,10 @@ struct GameRecord {
     /// A Strength game stopped and started again: this record takes the place of the one
     /// made when it was stopped. Never complete. Not stored.
     bool resumed = false;
+    Ending ending = Ending::Stopped; ///< not stored
+    /// At the game's last start: who had a seat, and whose link was open. Not stored.
+    rotavex::PerPlayer<bool> seated { { true, true, true, true } };
+    rotavex::PerPlayer<bool> linkedAtStart {};
     bool operator==(const GameRecord &) const = default;
 };
 

@@ -8,6 +8,7 @@
 #include "competition/heat_console.h"
 #include "competition/standings.h"
 #include "display/frm_display.h"
+#include "evening/evening.h"
 #include "link/comm.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
@@ -56,12 +57,13 @@ public:
                 qFatal("no virtual port: %s", qPrintable(error));
             }
         }
-        m_window = std::make_unique<frmMain>(nullptr, &store);
+        m_evening = std::make_unique<evening::Evening>(&store);
+        m_window = std::make_unique<frmMain>(*m_evening);
         // The test's own ticks are the game's seconds; the real ones would race them on a
         // loaded machine. So would the watchdog: between a frame's arrival and the next look
         // at it, its tick marks the link unseen again and the frame seems lost.
         for (const char *name : { "tmrRefresh", "tmrStrenght", "tmrTimeout" }) {
-            m_window->findChild<QTimer *>(QLatin1String(name))->setInterval(std::chrono::hours(1));
+            m_evening->findChild<QTimer *>(QLatin1String(name))->setInterval(std::chrono::hours(1));
         }
         for (PlayerSlot p = 1; p <= 4; ++p) {
             if (m_window->links().open(p, p)) {
@@ -79,7 +81,7 @@ public:
     }
 
     frmMain &main() { return *m_window; }
-    frmCompetition &competition() { return *m_window->competition()->window(); }
+    frmCompetition &competition() { return *m_window->competitionWindow(); }
 
     // One refresh tick with a fresh frame from every open link's device.
     void tick()
@@ -136,6 +138,7 @@ public:
 
 private:
     std::array<std::unique_ptr<VirtualPort>, 4> m_devices;
+    std::unique_ptr<evening::Evening> m_evening;
     std::unique_ptr<frmMain> m_window;
 };
 

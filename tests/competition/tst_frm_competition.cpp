@@ -119,6 +119,7 @@ void tst_frmCompetition::cleanup()
 frmCompetition *tst_frmCompetition::open()
 {
     auto *model = new CompetitionModel(*m_store);
+    model->resume();
     auto *window = new frmCompetition(*model);
     model->setParent(window);
     return window;

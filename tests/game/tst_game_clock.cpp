@@ -77,7 +77,8 @@ private Q_SLOTS:
         QCOMPARE(rig.records.size(), 1);
         QCOMPARE(rig.records.first().ticks, 30);
         QVERIFY(rig.records.first().complete);
-        QCOMPARE(rig.clock.playedItsTime(), mode == PlayMode::Speed);
+        QCOMPARE(rig.records.first().ending,
+            mode == PlayMode::Speed ? results::Ending::TimeUp : results::Ending::RanOut);
     }
 
     void commands_data()

@@ -358,12 +358,13 @@ void tst_GameSession::seats()
     QFETCH(QList<int>, recorded);
     QFETCH(qint32, top);
     Game g;
-    game::Seats seats;
+    game::Seated seats;
     for (PlayerSlot p = 1; p <= 4; ++p) {
         seats[p] = seated[p - 1];
         g.session.setLink(p, open[p - 1], p);
     }
-    g.session.start(PlayMode::Strength, QDateTime(), seats);
+    g.session.setSeated(seats);
+    g.session.start(PlayMode::Strength, QDateTime());
     for (int second = 0; second < 4; ++second) {
         g.strengthSecond({ 5000, 6000, 7000, 9000 });
     }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "evening/evening.h"
 #include "main_window/board_art.h"
 #include "main_window/frm_main.h"
 #include "main_window/rotor_logo.h"
@@ -32,7 +33,8 @@ private slots:
         TempSettings settings;
         const BoardArt art(artDensity);
         frmMain drawing;
-        frmMain prepared(nullptr, nullptr, &art);
+        evening::Evening evening;
+        frmMain prepared(evening, &art);
         auto *logo = prepared.findChild<RotorLogo *>(QStringLiteral("PctLogo"));
         QCOMPARE(logo->size(), RotorLogo::kDesignSize);
         const int difference = maxDifference(

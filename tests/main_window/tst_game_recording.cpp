@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "evening/evening.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "main_window/stop_signals.h"
@@ -54,7 +55,9 @@ void tickWithFrames(frmMain &w, const QList<std::pair<rotavex::PlayerSlot, PtyPa
 {
     // The watchdog's tick between a frame's arrival and the look at it would mark the link
     // unseen again; these seconds are made by hand, so it waits.
-    w.findChild<QTimer *>(QStringLiteral("tmrTimeout"))->setInterval(std::chrono::hours(1));
+    w.evening()
+        .findChild<QTimer *>(QStringLiteral("tmrTimeout"))
+        ->setInterval(std::chrono::hours(1));
     for (const auto &[player, device] : devices) {
         w.links().linkSeen()[player] = -1;
         QVERIFY(device->write(kFrame7500));
@@ -109,7 +112,8 @@ void tst_GameRecording::speedGameRecordedWhenStopped()
     qint64 id = 0;
     {
         ResultsStore store(dir.path());
-        frmMain w(nullptr, &store);
+        evening::Evening wEvening(&store);
+        frmMain w(wEvening);
         QCOMPARE(w.links().open(2, 2), std::nullopt);
         button(w, "CmdStart")->click();
         const QDateTime started = QDateTime::currentDateTime();
@@ -168,7 +172,8 @@ void tst_GameRecording::strengthGameEnd()
     QVERIFY(device.exposeAs(runtime.portDir(), 1));
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     QCOMPARE(w.links().open(1, 1), std::nullopt);
     button(w, "cmdStr")->click(); // 90 -> 30 s
     control<QAbstractButton>(w, QStringLiteral("OptMode1"))->click();
@@ -205,7 +210,8 @@ void tst_GameRecording::stoppedAndResumedIsOneGame()
     QVERIFY(device.exposeAs(runtime.portDir(), 1));
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     QCOMPARE(w.links().open(1, 1), std::nullopt);
     button(w, "cmdStr")->click(); // 90 -> 30 s
     control<QAbstractButton>(w, QStringLiteral("OptMode1"))->click();
@@ -249,7 +255,8 @@ void tst_GameRecording::gameWithoutAcceptedTickNotRecorded()
 {
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     button(w, "CmdStart")->click();
     button(w, "CmdStart")->click();
     QCOMPARE(store.gameCount(), 0);
@@ -262,7 +269,8 @@ void tst_GameRecording::unwritableFileKeepsTheGameForTheRun()
     QVERIFY(device.exposeAs(runtime.portDir(), 1));
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     w.show();
     QCOMPARE(w.links().open(1, 1), std::nullopt);
     QSqlDatabase other =
@@ -320,7 +328,8 @@ void tst_GameRecording::stopSignalEndsTheGame()
     QVERIFY(device.exposeAs(runtime.portDir(), 1));
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     main_window::StopSignals stopSignals;
     connect(&stopSignals, &main_window::StopSignals::received, &w, &frmMain::endBySignal);
     w.show();
@@ -357,7 +366,8 @@ void tst_GameRecording::closeAsksWhileGamesWait()
     QVERIFY(device.exposeAs(runtime.portDir(), 1));
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     w.show();
     QCOMPARE(w.links().open(1, 1), std::nullopt);
     auto other = std::make_unique<QSqlDatabase>(
@@ -409,7 +419,8 @@ void tst_GameRecording::scoreButtonOpensTheBoard()
     ResultsStore store(dir.path());
     GameRecord game = fixtures::Speed(fixtures::At(1, 20), { { "Ann", 7000 } });
     store.addGame(game);
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     w.show();
     QVERIFY(!w.scoreWindow());
     control<QPushButton>(w, QStringLiteral("CmdScore"))->click();
@@ -437,7 +448,8 @@ void tst_GameRecording::unreadableFileToldOnceWithoutBlocking()
     // As the program starts: the window opens the file once it has shown its first picture.
     ResultsStore store(
         dir.path(), ResultsStore::Access::ReadWrite, ResultsStore::Opening::Deferred);
-    frmMain w(nullptr, &store);
+    evening::Evening wEvening(&store);
+    frmMain w(wEvening);
     const QStringList unreadable { QStringLiteral("results.sqlite.unreadable-*") };
     QVERIFY(QDir(dir.path()).entryList(unreadable).isEmpty());
     w.show();
@@ -452,7 +464,9 @@ void tst_GameRecording::unreadableFileToldOnceWithoutBlocking()
     box->close();
     QTRY_VERIFY(noticeBoxes(w).isEmpty());
 
-    frmMain again(nullptr, &store);
+    evening::Evening againEvening(&store);
+
+    frmMain again(againEvening);
     again.show();
     QTest::qWait(50);
     QVERIFY(noticeBoxes(again).isEmpty());

@@ -12,6 +12,7 @@
 #include "competition/competition_model.h"
 #include "competition/frm_competition.h"
 #include "display/frm_display.h"
+#include "evening/evening.h"
 #include "headless_browser.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
@@ -145,7 +146,8 @@ int main(int argc, char *argv[])
     // Sample games go to a results file of their own, never the user's.
     QTemporaryDir resultsDir;
     results::ResultsStore results(resultsDir.path());
-    frmMain window(nullptr, &results);
+    evening::Evening evening(&results);
+    frmMain window(evening);
     const bool organising = parser.isSet(competition) || parser.isSet(console);
     if (!parser.isSet(display) && !organising && !parser.isSet(webPage)
         && (parser.isSet(width) || parser.isSet(height))) {
@@ -243,7 +245,7 @@ int main(int argc, char *argv[])
         }
         click("CmdDisplay");
         click("CmdCompetition");
-        frmCompetition *organiser = window.competition()->window();
+        frmCompetition *organiser = window.competitionWindow();
         organiser->findChild<QLineEdit *>(QStringLiteral("txtCompetitionName"))
             ->setText(QStringLiteral("Friday cup"));
         organiser->findChild<QComboBox *>(QStringLiteral("cboSeconds"))->setCurrentIndex(0);
