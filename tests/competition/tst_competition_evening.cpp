@@ -21,7 +21,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -142,19 +141,6 @@ private:
     std::unique_ptr<frmMain> m_window;
 };
 
-// Creates a competition in the window as an organiser would: the game (0 Strength, 1 Speed)
-// over 30 seconds.
-void createCompetition(frmCompetition &window, int game, int rounds, const QString &roster)
-{
-    control<QLineEdit>(window, QStringLiteral("txtCompetitionName"))
-        ->setText(QStringLiteral("Club night"));
-    control<QComboBox>(window, QStringLiteral("cboGame"))->setCurrentIndex(game);
-    control<QComboBox>(window, QStringLiteral("cboSeconds"))->setCurrentIndex(0); // 30 s
-    control<QSpinBox>(window, QStringLiteral("spnRounds"))->setValue(rounds);
-    control<QPlainTextEdit>(window, QStringLiteral("txtRoster"))->setPlainText(roster);
-    control<QPushButton>(window, QStringLiteral("cmdCreate"))->click();
-}
-
 QStringList boardNames(frmMain &window)
 {
     QStringList names;
@@ -182,121 +168,7 @@ class tst_CompetitionEvening : public QObject
 
 private Q_SLOTS:
     void threeRoundsOfNine();
-    void heatResult_data();
-    void heatResult();
-    void setupNamesKeptAside();
 };
-
-void tst_CompetitionEvening::heatResult_data()
-{
-    QTest::addColumn<int>("game"); // 0 Strength, 1 Speed
-    QTest::addColumn<int>("stopAt"); // ticks before Stop is pressed by hand; -1 never
-    QTest::addColumn<bool>("startAgain"); // Start once more after that stop
-    QTest::addColumn<int>("ticks"); // ticks the heat's games run in all
-    QTest::addColumn<bool>("counted");
-
-    QTest::newRow("Strength played out") << 0 << -1 << false << 30 << true;
-    QTest::newRow("Strength stopped at 10 s: not yet the heat's result")
-        << 0 << 10 << false << 10 << false;
-    QTest::newRow("Strength stopped at 10 s, then played out: one game, counted")
-        << 0 << 10 << true << 30 << true;
-    QTest::newRow("Speed stops by itself after its 30 s") << 1 << -1 << false << 30 << true;
-    QTest::newRow("Speed stopped by hand at 10 s: not the heat's result")
-        << 1 << 10 << false << 10 << false;
-}
-
-void tst_CompetitionEvening::heatResult()
-{
-    QFETCH(int, game);
-    QFETCH(int, stopAt);
-    QFETCH(bool, startAgain);
-    QFETCH(int, ticks);
-    QFETCH(bool, counted);
-
-    TempSettings settings;
-    TempRuntimeDir runtime;
-    QVERIFY(QDir().mkpath(runtime.portDir()));
-    QTemporaryDir data;
-    results::ResultsStore store(data.path());
-    Evening evening(store, runtime.portDir());
-    frmCompetition &window = evening.competition();
-    createCompetition(window, game, 1, QStringLiteral("Ann\nBob\nCem\nDai"));
-    QVERIFY(window.model().current());
-    // The board's game is chosen for the heat, whatever it was set to before.
-    evening.main().session().nextPreset(); // 60 s
-    control<QPushButton>(window, QStringLiteral("cmdNextHeat"))->click();
-    QCOMPARE(evening.main().session().snapshot().presetSeconds, 30);
-
-    evening.start().click();
-    const game::PlayMode mode = game == 0 ? game::PlayMode::Strength : game::PlayMode::Speed;
-    QCOMPARE(evening.main().playMode(), mode);
-    int played = evening.tickWhileRunning(stopAt < 0 ? 100 : stopAt);
-    if (stopAt >= 0) {
-        QVERIFY(evening.main().session().snapshot().running);
-        evening.start().click();
-    }
-    if (startAgain) {
-        evening.start().click();
-        played += evening.tickWhileRunning(100);
-    }
-    QVERIFY(!evening.main().session().snapshot().running);
-    QCOMPARE(played, ticks);
-
-    // Every game is an ordinary recorded one; a game stopped and started again is one game.
-    QCOMPARE(store.gameCount(), 1);
-    const Attempt *result = CountedAttempt(*window.model().current(), 0);
-    QCOMPARE(result != nullptr, counted);
-    QCOMPARE(NextHeat(*window.model().current()), counted ? std::nullopt : std::optional<int>(0));
-    if (result) {
-        const std::optional<results::GameRecord> recorded = store.game(result->gameId);
-        QVERIFY(recorded);
-        QCOMPARE(
-            recorded->mode, game == 0 ? rotavex::PlayMode::Strength : rotavex::PlayMode::Speed);
-        for (const SeatResult &seat : result->seats) {
-            QVERIFY(!seat.absent);
-        }
-    }
-}
-
-// Setup opened during a competition edits Setup's own names; the board keeps the heat's until
-// the competition is closed, then shows the edited ones.
-void tst_CompetitionEvening::setupNamesKeptAside()
-{
-    TempSettings settings;
-    TempRuntimeDir runtime;
-    QVERIFY(QDir().mkpath(runtime.portDir()));
-    for (PlayerSlot p = 1; p <= 4; ++p) {
-        settings_store::WritePlayerName(p, QStringLiteral("Setup %1").arg(p));
-    }
-    QTemporaryDir data;
-    results::ResultsStore store(data.path());
-    Evening evening(store, runtime.portDir());
-    frmCompetition &window = evening.competition();
-    createCompetition(window, 0, 1, QStringLiteral("Ann\nBob\nCem\nDai\nEve"));
-    control<QPushButton>(window, QStringLiteral("cmdNextHeat"))->click();
-    const QStringList heatNames = boardNames(evening.main());
-    QVERIFY(!heatNames.contains(QStringLiteral("Setup 1")));
-
-    QString shownInSetup;
-    QTimer::singleShot(0, &evening.main(), [&] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            return; // the comparisons below fail; nothing is left waiting
-        }
-        if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("txtName1"))) {
-            shownInSetup = field->text();
-            field->setText(QStringLiteral("Zoe"));
-        }
-        dialog->accept();
-    });
-    evening.main().cmdSetup_Click();
-    QCOMPARE(shownInSetup, QStringLiteral("Setup 1"));
-    QCOMPARE(boardNames(evening.main()), heatNames);
-
-    window.setConfirmation([](QWidget *, const QString &) { return true; });
-    QVERIFY(window.closeCompetition());
-    QCOMPARE(boardNames(evening.main()), QStringList({ "Zoe", "Setup 2", "Setup 3", "Setup 4" }));
-}
 
 void tst_CompetitionEvening::threeRoundsOfNine()
 {
