@@ -42,6 +42,8 @@ void BoardView::show(const game::Snapshot &snapshot)
         m_widgets.MSChart1->setData(snapshot.chart);
     }
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
+        // An empty seat of a competition's heat has neither a line nor a legend entry.
+        m_widgets.MSChart1->setColumnShown(p, snapshot.players[p].seated);
         if (!m_labelled || m_labels[p] != snapshot.players[p].name) {
             m_labels[p] = snapshot.players[p].name;
             m_widgets.MSChart1->setColumnLabel(p, m_labels[p]);

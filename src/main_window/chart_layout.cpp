@@ -61,18 +61,26 @@ QRectF RpmLabelBox(const Frame &frame, int i, double width, double lineHeight)
         frame.rpmTickY[std::size_t(i)] - lineHeight / 2, width, lineHeight);
 }
 
-std::array<double, speed_mode::kChartColumns> LegendLefts(
-    const Frame &frame, double width, const std::array<double, speed_mode::kChartColumns> &names)
+std::array<double, speed_mode::kChartColumns> LegendLefts(const Frame &frame, double width,
+    const std::array<double, speed_mode::kChartColumns> &names,
+    const std::array<bool, speed_mode::kChartColumns> &shown)
 {
-    double entries = 2 * frame.gap * (speed_mode::kChartColumns - 1);
-    for (const double name : names) {
-        entries += frame.markerSide + frame.gap + name;
+    double entries = 0;
+    int count = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (shown[i]) {
+            entries += frame.markerSide + frame.gap + names[i];
+            ++count;
+        }
     }
+    entries += 2 * frame.gap * std::max(0, count - 1);
     std::array<double, speed_mode::kChartColumns> lefts {};
     double x = std::round((width - entries) / 2);
     for (std::size_t i = 0; i < lefts.size(); ++i) {
         lefts[i] = x;
-        x += frame.markerSide + frame.gap + names[i] + 2 * frame.gap;
+        if (shown[i]) {
+            x += frame.markerSide + frame.gap + names[i] + 2 * frame.gap;
+        }
     }
     return lefts;
 }

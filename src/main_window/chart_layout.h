@@ -49,9 +49,11 @@ QRectF RowLabelBox(const Frame &frame, int i, double width, double lineHeight);
 QRectF RpmLabelBox(const Frame &frame, int i, double width, double lineHeight);
 
 /// The left edge of each legend entry's square, the entries (square, gap, name) centred across
-/// `width` with two gaps between them.
-std::array<double, speed_mode::kChartColumns> LegendLefts(
-    const Frame &frame, double width, const std::array<double, speed_mode::kChartColumns> &names);
+/// `width` with two gaps between them. A column not `shown` (an empty seat) takes no room; its
+/// left edge is where the next entry begins.
+std::array<double, speed_mode::kChartColumns> LegendLefts(const Frame &frame, double width,
+    const std::array<double, speed_mode::kChartColumns> &names,
+    const std::array<bool, speed_mode::kChartColumns> &shown = { true, true, true, true });
 
 /// The label of row tick `i` and rpm tick `i`.
 QString RowLabel(int i);

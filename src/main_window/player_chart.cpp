@@ -74,6 +74,16 @@ void PlayerChart::setColumnLabel(int c, const QString &label)
     update(0, int(m_frame.legendTop) - 2, width(), height() - int(m_frame.legendTop) + 2);
 }
 
+void PlayerChart::setColumnShown(int c, bool shown)
+{
+    if (column(c).shown == shown) {
+        return;
+    }
+    column(c).shown = shown;
+    m_backdrop = QPixmap();
+    update();
+}
+
 void PlayerChart::showLegendName(int c)
 {
     // Cut short here, with the same "…" as the name labels, and measured on a prefix: a name of
@@ -158,6 +168,9 @@ void PlayerChart::drawLines(QPainter &p) const
     p.setClipRect(plot.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius));
     p.setRenderHint(QPainter::Antialiasing);
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        if (!column(c).shown) {
+            continue;
+        }
         const QColor colour = playerColour(c);
         p.setPen(QPen(colour, kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
@@ -211,14 +224,19 @@ void PlayerChart::drawBackdrop(QPainter &p) const
 
     // The legend: a coloured square and the name of each column, centred on one line.
     std::array<double, speed_mode::kChartColumns> names {};
+    std::array<bool, speed_mode::kChartColumns> shown {};
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
         names[std::size_t(c - 1)] = metrics.horizontalAdvance(column(c).legendName);
+        shown[std::size_t(c - 1)] = column(c).shown;
     }
     const std::array<double, speed_mode::kChartColumns> lefts =
-        chart_layout::LegendLefts(m_frame, width(), names);
+        chart_layout::LegendLefts(m_frame, width(), names, shown);
     const double squareTop =
         std::round(m_frame.legendTop + (metrics.height() - m_frame.markerSide) / 2);
     for (int c = 1; c <= speed_mode::kChartColumns; ++c) {
+        if (!column(c).shown) {
+            continue;
+        }
         const double left = lefts[std::size_t(c - 1)];
         const QRectF square(left, squareTop, m_frame.markerSide, m_frame.markerSide);
         p.fillRect(square, playerColour(c));

@@ -34,6 +34,9 @@ public:
 
     /// Names column 1..4; the text is shown as given, never as markup.
     void setColumnLabel(int column, const QString &label);
+    /// Whether the column shows: a hidden one (an empty seat) has neither a line nor a legend
+    /// entry, and the other entries close up.
+    void setColumnShown(int column, bool shown);
     QString columnLabel(int column) const;
     /// The column's label as the legend shows it: cut short with "…" to its share of the width.
     QString legendName(int column) const;
@@ -51,6 +54,7 @@ private:
     struct Column {
         QString label;
         QString legendName;
+        bool shown = true;
         QList<QList<QPointF>> runs; ///< (row, rpm)
     };
 

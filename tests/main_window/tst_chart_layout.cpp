@@ -38,6 +38,12 @@ private slots:
         const auto lefts = chart_layout::LegendLefts(f, size.width(), { 40, 40, 40, 40 });
         const double end = lefts.back() + f.markerSide + f.gap + 40;
         QVERIFY(std::abs(lefts.front() - (size.width() - end)) <= 1);
+        // An empty seat's entry takes no room: the three left stay centred, side by side.
+        const auto three = chart_layout::LegendLefts(
+            f, size.width(), { 40, 40, 40, 40 }, { true, false, true, true });
+        QCOMPARE(three[2], three[0] + f.markerSide + f.gap + 40 + 2 * f.gap);
+        const double threeEnd = three[3] + f.markerSide + f.gap + 40;
+        QVERIFY(std::abs(three[0] - (size.width() - threeEnd)) <= 1);
     }
 };
 
