@@ -57,6 +57,9 @@ Evening::Evening(results::ResultsStore *store, QObject *parent)
     connect(m_web, &web::WebScoreboard::started, this, &Evening::webAddressChanged);
     connect(m_web, &web::WebScoreboard::stopped, this, [this] { Q_EMIT webAddressChanged({}); });
     connect(m_web, &web::WebScoreboard::failed, this, [this](const QString &message) {
+        // Nothing is served, so the page is off for this run; the stored choice stays, and the
+        // next start tries again.
+        m_webSettings.on = false;
         Q_EMIT webAddressChanged({});
         Q_EMIT webFailed(message);
     });

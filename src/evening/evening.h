@@ -67,7 +67,7 @@ public:
     /// open in the results file (which is opened then). Once; later calls do nothing.
     void startDeferred();
 
-    /// The web scoreboard's set-up now.
+    /// The web scoreboard's set-up now; the page is off when it could not be served.
     const web::WebSettings &webSettings() const { return m_webSettings; }
     /// Serves the web scoreboard (or stops) as `settings` say; they are stored first. A message
     /// for the user when they could not be stored, else nullopt. The outcome of serving comes

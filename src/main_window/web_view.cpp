@@ -77,6 +77,11 @@ void WebView::choose(const web::WebSettings &settings)
 
 void WebView::failed(const QString &message)
 {
+    // The menu's tick says whether the page is served.
+    if (m_display) {
+        const web::WebSettings &settings = m_evening.webSettings();
+        m_display->setWebChoices(settings.on, settings.allInterfaces, settings.port);
+    }
     // The program goes on without the page; the message waits for the event loop so a failure
     // at start-up stands beside the board.
     QTimer::singleShot(0, this, [this, message] {
