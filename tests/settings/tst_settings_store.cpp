@@ -37,6 +37,9 @@ private Q_SLOTS:
     void failedWriteIsReported_data();
     void failedWriteIsReported();
     void damagedFileIsKeptBeforeWriting();
+    void flagsReadAsWritten_data();
+    void flagsReadAsWritten();
+    void unreadableFlagSaidOnce();
 
 private:
     static QString storeFile()
@@ -269,6 +272,92 @@ void tst_SettingsStore::damagedFileIsKeptBeforeWriting()
     QCOMPARE(WritePlayerName(4, QStringLiteral("Di")), std::nullopt);
     QCOMPARE(ReadPlayerName(1), QStringLiteral("Ann"));
     QCOMPARE(ReadPlayerName(4), QStringLiteral("Di"));
+}
+
+void tst_SettingsStore::flagsReadAsWritten_data()
+{
+    QTest::addColumn<QString>("stored"); // null: no such key
+    QTest::addColumn<int>("expected"); // 1 yes, 0 no, -1 the key's safe side, -2 its first choice
+
+    const auto row = [](const char *name, const QString &stored, int expected) {
+        QTest::newRow(name) << stored << expected;
+    };
+    row("1", "1", 1);
+    row("0", "0", 0);
+    row("true", "true", 1);
+    row("false", "false", 0);
+    row("TRUE", "TRUE", 1);
+    row("False", "False", 0);
+    row("yes", "yes", 1);
+    row("no", "no", 0);
+    row("Yes", "Yes", 1);
+    row("NO", "NO", 0);
+    row("on", "on", 1);
+    row("off", "off", 0);
+    row("On", "On", 1);
+    row("OFF", "OFF", 0);
+    row("spaces around yes", "  yes  ", 1);
+    row("tab after false", "false\t", 0);
+    row("newline after 1", "1\n", 1);
+    row("missing key", QString(), -2);
+    row("empty value", "", -1);
+    row("blanks only", "   ", -1);
+    row("two", "2", -1);
+    row("minus one", "-1", -1);
+    row("y", "y", -1);
+    row("enabled", "enabled", -1);
+    row("yes please", "yes please", -1);
+    row("true with a dot", "true.", -1);
+    row("yes and no", "yes, no", -1);
+    row("zero padded", "01", -1);
+    row("full-width letters", QStringLiteral("\uFF59\uFF45\uFF53"), -1);
+}
+
+// Every yes-or-no key reads the way a person writes it; what is neither keeps the key's safe
+// side (and nothing stored, its first choice). The web page's reach is the one key whose first
+// choice and safe side differ: every device at first, this computer when in doubt.
+void tst_SettingsStore::flagsReadAsWritten()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, expected);
+    for (const FlagKey &key :
+        { links::kOpenAtStart, display::kFullScreen, web_page::kOn, web_page::kAllInterfaces }) {
+        if (stored.isNull()) {
+            QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Rotavex", "Rotavex");
+            settings.remove(QStringLiteral("Properties/") + QLatin1String(key.name));
+        } else {
+            QVERIFY(!WriteSetting("Rotavex", "Properties", key.name, stored));
+        }
+        const bool want = expected == -2 ? key.absent
+            : expected == -1             ? key.unreadable
+                                         : expected == 1;
+        QVERIFY2(Read(key) == want, key.name);
+    }
+    QCOMPARE(Read(web_page::kAllInterfaces), expected >= 0 ? expected == 1 : expected == -2);
+    TakeStoreNotice();
+}
+
+// What the program writes reads back, in the format it always wrote; a text that says neither
+// yes nor no is reported once a run, naming the key and the text.
+void tst_SettingsStore::unreadableFlagSaidOnce()
+{
+    QVERIFY(!Write(display::kFullScreen, true));
+    QVERIFY(!Write(web_page::kOn, false));
+    QCOMPARE(ReadSetting("Rotavex", "Properties", "DisplayFullScreen", {}), QString("1"));
+    QCOMPARE(ReadSetting("Rotavex", "Properties", "WebScoreboard", {}), QString("0"));
+    TakeStoreNotice();
+
+    QVERIFY(!WriteSetting("Rotavex", "Properties", "WebAllInterfaces", "maybe"));
+    QVERIFY(!WriteSetting("Rotavex", "Properties", "OpenAtStart", "sure"));
+    QVERIFY(!Read(web_page::kAllInterfaces));
+    QVERIFY(!Read(web_page::kAllInterfaces));
+    QVERIFY(!Read(links::kOpenAtStart));
+    const QString notice = TakeStoreNotice();
+    QCOMPARE(notice.count(QStringLiteral("WebAllInterfaces")), 1);
+    QVERIFY(notice.contains(QStringLiteral("\"maybe\"")));
+    QCOMPARE(notice.count(QStringLiteral("OpenAtStart")), 1);
+    QVERIFY(!Read(web_page::kAllInterfaces));
+    QCOMPARE(TakeStoreNotice(), QString());
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)
