@@ -897,7 +897,7 @@ private Q_SLOTS:
 
         QTest::newRow("absent keeps links closed") << "" << false;
         QTest::newRow("0 keeps links closed") << "0" << false;
-        QTest::newRow("anything but 1 keeps links closed") << "yes" << false;
+        QTest::newRow("neither yes nor no keeps links closed") << "maybe" << false;
         QTest::newRow("1 opens the stored links") << "1" << true;
     }
 
