@@ -94,7 +94,8 @@ namespace
         return name.left(cut);
     }
 
-    QString program(const char *text) { return QString::fromLatin1(text); }
+    // Keys and the section are plain ASCII.
+    QString ascii(const char *text) { return QString::fromLatin1(text); }
 
     void noteFormatError(const QSettings &settings)
     {
@@ -210,12 +211,12 @@ std::optional<QString> KeepUnreadableCopy(const QDateTime &now)
 
 QString Read(const TextKey &key)
 {
-    return ReadSetting(program(kApplication), program(kSection), program(key.name), QString());
+    return ReadSetting(ascii(kApplication), ascii(kSection), ascii(key.name), QString());
 }
 
 std::optional<QString> Write(const TextKey &key, const QString &value)
 {
-    return WriteSetting(program(kApplication), program(kSection), program(key.name), value);
+    return WriteSetting(ascii(kApplication), ascii(kSection), ascii(key.name), value);
 }
 
 std::optional<bool> ParseFlag(QStringView text)
@@ -238,8 +239,7 @@ bool Read(const FlagKey &key)
 {
     static QStringList reported;
     const QString absent = QStringLiteral("\n<absent>");
-    const QString text =
-        ReadSetting(program(kApplication), program(kSection), program(key.name), absent);
+    const QString text = ReadSetting(ascii(kApplication), ascii(kSection), ascii(key.name), absent);
     if (text == absent) {
         return key.absent;
     }
@@ -247,13 +247,13 @@ bool Read(const FlagKey &key)
         return *flag;
     }
     // Once a run for each text: the notice waits for the next time notices are shown.
-    const QString said = program(key.name) + u'=' + text;
+    const QString said = ascii(key.name) + u'=' + text;
     if (!reported.contains(said)) {
         reported << said;
         storeNotices() << QStringLiteral("The setting %1 in %2 is \"%3\", which is neither yes "
                                          "nor no (true, false, 1, 0, yes, no, on or off), so it "
                                          "counts as %4.")
-                              .arg(program(key.name), QDir::toNativeSeparators(StoreFile()),
+                              .arg(ascii(key.name), QDir::toNativeSeparators(StoreFile()),
                                   text.left(40),
                                   key.unreadable ? QStringLiteral("yes") : QStringLiteral("no"));
     }
@@ -262,7 +262,7 @@ bool Read(const FlagKey &key)
 
 std::optional<QString> Write(const FlagKey &key, bool value)
 {
-    return WriteSetting(program(kApplication), program(kSection), program(key.name),
+    return WriteSetting(ascii(kApplication), ascii(kSection), ascii(key.name),
         value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
@@ -285,7 +285,7 @@ QString PortKey(PlayerSlot player) { return players::kPort.name(player); }
 
 QString ReadPlayerName(PlayerSlot player)
 {
-    return boundedName(ReadSetting(program(kApplication), program(kSection), NameKey(player),
+    return boundedName(ReadSetting(ascii(kApplication), ascii(kSection), NameKey(player),
         QStringLiteral("PLAYER %1").arg(player)));
 }
 
@@ -299,19 +299,19 @@ QString TakeStoreNotice()
 
 std::optional<QString> WritePlayerName(PlayerSlot player, const QString &name)
 {
-    return WriteSetting(program(kApplication), program(kSection), NameKey(player), name);
+    return WriteSetting(ascii(kApplication), ascii(kSection), NameKey(player), name);
 }
 
 qint16 ReadPlayerPort(PlayerSlot player)
 {
-    return PortFromText(ReadSetting(
-        program(kApplication), program(kSection), PortKey(player), players::kDefaultPort));
+    return PortFromText(
+        ReadSetting(ascii(kApplication), ascii(kSection), PortKey(player), players::kDefaultPort));
 }
 
 std::optional<QString> WritePlayerPort(PlayerSlot player, int port)
 {
     return WriteSetting(
-        program(kApplication), program(kSection), PortKey(player), QString::number(port));
+        ascii(kApplication), ascii(kSection), PortKey(player), QString::number(port));
 }
 
 QString DeviceKey(PlayerSlot player) { return players::kDevice.name(player); }
@@ -319,8 +319,7 @@ QString DeviceKey(PlayerSlot player) { return players::kDevice.name(player); }
 QString ReadPlayerDevice(PlayerSlot player)
 {
     const QString text =
-        ReadSetting(program(kApplication), program(kSection), DeviceKey(player), QString())
-            .trimmed();
+        ReadSetting(ascii(kApplication), ascii(kSection), DeviceKey(player), QString()).trimmed();
     return bluetooth_inventory::IsAddress(text) ? text.toUpper() : QString();
 }
 
@@ -328,11 +327,10 @@ std::optional<QString> WritePlayerDevice(PlayerSlot player, const QString &addre
 {
     const QString absent = QStringLiteral("\n<absent>");
     if (address.isEmpty()
-        && ReadSetting(program(kApplication), program(kSection), DeviceKey(player), absent)
-            == absent) {
+        && ReadSetting(ascii(kApplication), ascii(kSection), DeviceKey(player), absent) == absent) {
         return std::nullopt;
     }
-    return WriteSetting(program(kApplication), program(kSection), DeviceKey(player), address);
+    return WriteSetting(ascii(kApplication), ascii(kSection), DeviceKey(player), address);
 }
 
 bool ReadOpenAtStart() { return Read(links::kOpenAtStart); }
