@@ -117,7 +117,7 @@ frmCompetition::frmCompetition(CompetitionModel &model, QWidget *parent)
     m_status->setTextFormat(Qt::PlainText);
     layout->addWidget(m_status);
     resize(1180, 660);
-    m_place = new widgets::RememberedPlace(*this, QStringLiteral("CompetitionPlace"));
+    m_place = new widgets::RememberedPlace(*this, settings_store::window_places::kCompetition);
 
     m_status->setText(m_model.status());
     connect(&m_model, &CompetitionModel::statusChanged, m_status, &QLabel::setText);

@@ -41,7 +41,7 @@ frmDisplay::frmDisplay(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
     resize(1280, 720);
-    m_place = new widgets::RememberedPlace(*this, QStringLiteral("DisplayPlace"));
+    m_place = new widgets::RememberedPlace(*this, settings_store::window_places::kDisplay);
     auto *pageTimer = new QTimer(this);
     pageTimer->setInterval(kPageTurn);
     connect(pageTimer, &QTimer::timeout, this, [this] {

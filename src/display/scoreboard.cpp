@@ -394,29 +394,16 @@ bool OpenFullScreen(bool stored, int screenCount) { return stored && screenCount
 
 Placement ReadPlacement()
 {
-    const QString application = QLatin1String(settings_store::kApplication);
-    const QString section = QLatin1String(settings_store::kSection);
     Placement placement;
-    const QString screen =
-        settings_store::ReadSetting(application, section, QStringLiteral("DisplayScreen"), -1)
-            .trimmed();
-    placement.screen = int(decimal_text::parseDigits(screen).value_or(-1));
-    const QString fullScreen =
-        settings_store::ReadSetting(application, section, QStringLiteral("DisplayFullScreen"), 0)
-            .trimmed();
-    placement.fullScreen = fullScreen == QLatin1String("1")
-        || fullScreen.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    placement.screen = int(settings_store::Read(settings_store::display::kScreen));
+    placement.fullScreen = settings_store::Read(settings_store::display::kFullScreen);
     return placement;
 }
 
 void WritePlacement(const Placement &placement)
 {
-    const QString application = QLatin1String(settings_store::kApplication);
-    const QString section = QLatin1String(settings_store::kSection);
-    settings_store::WriteSetting(
-        application, section, QStringLiteral("DisplayScreen"), QString::number(placement.screen));
-    settings_store::WriteSetting(application, section, QStringLiteral("DisplayFullScreen"),
-        placement.fullScreen ? QStringLiteral("1") : QStringLiteral("0"));
+    settings_store::Write(settings_store::display::kScreen, placement.screen);
+    settings_store::Write(settings_store::display::kFullScreen, placement.fullScreen);
 }
 
 } // namespace scoreboard

@@ -35,6 +35,26 @@ const QString kAddedSignature = QStringLiteral("oa{sa{sv}}");
 const QString kRemovedSignature = QStringLiteral("oas");
 const QString kChangedSignature = QStringLiteral("sa{sv}as");
 
+// Whether a call's outcome came from the service itself: its answer or one of its errors, not
+// the bus's word that it did not answer, is not there or that the call could not be sent.
+bool answeredByService(QDBusError::ErrorType error)
+{
+    switch (error) {
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+    case QDBusError::ServiceUnknown:
+    case QDBusError::Disconnected:
+    case QDBusError::NoServer:
+    case QDBusError::NoMemory:
+    case QDBusError::LimitsExceeded:
+    case QDBusError::AccessDenied:
+        return false;
+    default:
+        return true;
+    }
+}
+
 // A burst of announcements (a device appearing brings several) becomes one changed().
 constexpr int kNotifyMs = 50;
 
@@ -123,12 +143,15 @@ BluetoothDevices::BluetoothDevices(QObject *parent)
     : QObject(parent)
     , m_notify(new QTimer(this))
     , m_retry(new QTimer(this))
+    , m_probe(new QTimer(this))
 {
     m_notify->setSingleShot(true);
     m_notify->setInterval(kNotifyMs);
     connect(m_notify, &QTimer::timeout, this, &BluetoothDevices::changed);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &BluetoothDevices::read);
+    m_probe->setInterval(kProbeMs);
+    connect(m_probe, &QTimer::timeout, this, &BluetoothDevices::probe);
 }
 
 void BluetoothDevices::start()
@@ -274,7 +297,9 @@ void BluetoothDevices::ownerChanged(const QString &owner)
     m_retryMs = kRetryFirstMs;
     m_readTimeoutMs = kReadTimeoutMs;
     m_warned = false;
+    m_silent = false;
     if (owner.isEmpty()) {
+        stopProbing();
         m_hung = false;
         apply(Listing {});
         return;
@@ -289,18 +314,28 @@ void BluetoothDevices::read()
         return;
     }
     m_reading = true;
+    m_retry->stop();
     const QDBusMessage call = QDBusMessage::createMethodCall(
         kService, QStringLiteral("/"), kObjectManager, QStringLiteral("GetManagedObjects"));
     auto *watcher = new QDBusPendingCallWatcher(
         QDBusConnection::systemBus().asyncCall(call, m_readTimeoutMs), this);
     const quint64 generation = m_generation;
+    const quint64 serial = ++m_readSerial;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-        [this, generation](QDBusPendingCallWatcher *done) { handleReply(done, generation); });
+        [this, generation, serial](
+            QDBusPendingCallWatcher *done) { handleReply(done, generation, serial); });
+    if (!m_probe->isActive()) {
+        m_probe->start();
+    }
 }
 
-void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 generation)
+void BluetoothDevices::handleReply(
+    QDBusPendingCallWatcher *watcher, quint64 generation, quint64 serial)
 {
     watcher->deleteLater();
+    if (serial != m_readSerial) {
+        return; // given up for a read made since
+    }
     m_reading = false;
     if (generation != m_generation) {
         // The service changed hands meanwhile: only a read of the new one counts.
@@ -310,6 +345,8 @@ void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 gen
     }
     const QDBusMessage reply = watcher->reply();
     if (reply.type() == QDBusMessage::ReplyMessage) {
+        m_silent = false;
+        stopProbing();
         if (reply.signature() == kListSignature) {
             // A crowd of devices around takes a while to read: off this thread, so the board
             // keeps turning. The read is over when the listing is in.
@@ -351,11 +388,16 @@ void BluetoothDevices::handleReply(QDBusPendingCallWatcher *watcher, quint64 gen
         const QDBusError::ErrorType error = watcher->error().type();
         if (error == QDBusError::ServiceUnknown) {
             // Nobody owns the name: no service until someone does (the watcher says when).
+            stopProbing();
             m_hung = false;
             apply(Listing {});
         } else {
             const bool hung = error == QDBusError::NoReply || error == QDBusError::Timeout
                 || error == QDBusError::TimedOut;
+            m_silent = m_silent || hung;
+            if (!hung) {
+                stopProbing(); // it answers, if only to refuse
+            }
             readFailed(hung);
         }
     }
@@ -387,6 +429,70 @@ void BluetoothDevices::readFailed(bool hung)
     // often, until it answers.
     m_retry->start(m_retryMs);
     m_retryMs = std::min(m_retryMs * 2, kRetryLongestMs);
+}
+
+void BluetoothDevices::probe()
+{
+    if (m_probing) {
+        return;
+    }
+    if (!m_reading && !m_retry->isActive()) {
+        stopProbing();
+        return;
+    }
+    // Any answer at all will do, an error included: one the service must look at itself, so
+    // that it answers only when it answers everything else.
+    m_probing = true;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, QStringLiteral("/org/bluez"), kProperties, QStringLiteral("GetAll"));
+    call << QStringLiteral("org.bluez.ProfileManager1");
+    auto *watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, kProbeMs), this);
+    const quint64 generation = m_generation;
+    const quint64 readBefore = m_reading ? m_readSerial : 0;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, generation, readBefore](QDBusPendingCallWatcher *done) {
+            done->deleteLater();
+            m_probing = false;
+            const QDBusError::ErrorType error =
+                done->isError() ? done->error().type() : QDBusError::NoError;
+            if (answeredByService(error)) {
+                probeAnswered(generation, readBefore);
+            } else if (error != QDBusError::ServiceUnknown) {
+                m_silent = true;
+                if (++m_unanswered == kQuickProbes) {
+                    m_probe->setInterval(kSlowProbeMs);
+                }
+            }
+        });
+}
+
+void BluetoothDevices::probeAnswered(quint64 generation, quint64 readBefore)
+{
+    if (generation != m_generation || !m_silent || m_parsing) {
+        return;
+    }
+    m_silent = false;
+    m_unanswered = 0;
+    m_probe->setInterval(kProbeMs);
+    if (m_reading) {
+        if (m_readSerial != readBefore) {
+            return; // asked after the question: its answer is on its way
+        }
+        // The service answers calls in the order they come: a read asked before this question
+        // and still unanswered was swallowed while the service was silent, and never will be.
+        ++m_readSerial;
+        m_reading = false;
+    }
+    m_retryMs = kRetryFirstMs;
+    read();
+}
+
+void BluetoothDevices::stopProbing()
+{
+    m_probe->stop();
+    m_probe->setInterval(kProbeMs);
+    m_unanswered = 0;
 }
 
 void BluetoothDevices::apply(Listing listing)

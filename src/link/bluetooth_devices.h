@@ -20,8 +20,11 @@ class QTimer;
 /// devices, read without ever waiting on it: one asynchronous GetManagedObjects when the service
 /// appears, then its announcements (objects added and removed, properties changed) applied one
 /// by one. A list of the wrong shape is ignored; a read that goes unanswered or is ignored is
-/// tried again, backing off, until the service answers. With no service (or no bus) the
-/// snapshot simply says "not running".
+/// tried again, backing off, until the service answers. While a read waits on a service that
+/// has let a call go unanswered, a small question goes to it every kProbeMs; the first one it
+/// answers means it is back, and the list is read again at once (a call it swallowed while
+/// silent is never answered). With no service (or no bus) the snapshot simply says "not
+/// running".
 class BluetoothDevices : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,12 @@ public:
     /// pause doubles, up to kRetryLongestMs.
     static constexpr int kRetryFirstMs = 1000;
     static constexpr int kRetryLongestMs = 16000;
+    /// The pace of the small questions to a silent service, and how long each may take; after
+    /// kQuickProbes unanswered ones, one every kSlowProbeMs (the bus keeps every call a service
+    /// leaves unanswered, up to a limit per program).
+    static constexpr int kProbeMs = 1000;
+    static constexpr int kQuickProbes = 30;
+    static constexpr int kSlowProbeMs = 3000;
 
     /// Nothing is asked of the bus until start().
     explicit BluetoothDevices(QObject *parent = nullptr);
@@ -81,8 +90,11 @@ private:
     void ownerChanged(const QString &owner);
     void readDone();
     void read();
-    void handleReply(QDBusPendingCallWatcher *watcher, quint64 generation);
+    void handleReply(QDBusPendingCallWatcher *watcher, quint64 generation, quint64 serial);
     void readFailed(bool hung);
+    void probe();
+    void probeAnswered(quint64 generation, quint64 readBefore);
+    void stopProbing();
     void apply(Listing listing);
     // Each returns whether the change concerns a paired device: a crowd of strangers coming,
     // going and renaming themselves changes nothing anyone is shown, so nobody is told.
@@ -96,14 +108,19 @@ private:
     QHash<QString, qsizetype> m_byAddress;
     QTimer *m_notify; // one changed() for a burst of announcements
     QTimer *m_retry;
+    QTimer *m_probe; // runs while a read waits (or waits to be made again)
     int m_retryMs = kRetryFirstMs;
     int m_readTimeoutMs = kReadTimeoutMs;
     quint64 m_generation = 0; // a read begun for an earlier owner of the name does not count
+    quint64 m_readSerial = 0; // a read given up for a newer one does not count either
     bool m_started = false;
     bool m_loaded = false;
     bool m_hung = false;
     bool m_reading = false;
     bool m_readAgain = false;
+    bool m_probing = false; // a small question is out
+    bool m_silent = false; // a call went unanswered since the service last answered one
+    int m_unanswered = 0; // questions in a row the service left unanswered
     bool m_parsing = false; // a list is being read off this thread
     QPointer<QThread> m_worker; // the thread reading it
     QList<QDBusMessage> m_later; // announcements that came while it was

@@ -107,7 +107,7 @@ BoardControls BuildBoardControls(QWidget &window, const BoardArt *art)
     window.resize(
         twips::toPixels({ 0, 0, layout::kDesignClientWidth, layout::kDesignClientHeight }, window)
             .size());
-    new widgets::RememberedPlace(window, QStringLiteral("BoardPlace"));
+    new widgets::RememberedPlace(window, settings_store::window_places::kBoard);
 
     auto *frameStyle = new widgets::PanelFrameStyle();
     frameStyle->setParent(&window);

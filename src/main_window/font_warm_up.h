@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <pthread.h>
+#include <thread>
 
 namespace main_window
 {
@@ -21,8 +21,7 @@ public:
     void wait();
 
 private:
-    pthread_t m_reader {};
-    bool m_running = false;
+    std::thread m_reader;
 };
 
 } // namespace main_window

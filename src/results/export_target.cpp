@@ -184,17 +184,9 @@ bool WriteExport(const QString &target, const QString &resultsFile, const Export
     return writeReplacing(target, write, error);
 }
 
-namespace
-{
-
-    const QString kExportFolderKey = QStringLiteral("ExportFolder");
-
-} // namespace
-
 QString ExportFolder()
 {
-    const QString last = settings_store::ReadSetting(QLatin1String(settings_store::kApplication),
-        QLatin1String(settings_store::kSection), kExportFolderKey, QString());
+    const QString last = settings_store::Read(settings_store::results::kExportFolder);
     if (!last.isEmpty() && QFileInfo(last).isDir()) {
         return last;
     }
@@ -210,8 +202,7 @@ QString SuggestedExportPath(const QString &fileName)
 void RememberExportFolder(const QString &path)
 {
     // Exports work on without the setting; the next one just starts elsewhere.
-    settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
-        QLatin1String(settings_store::kSection), kExportFolderKey, QFileInfo(path).absolutePath());
+    settings_store::Write(settings_store::results::kExportFolder, QFileInfo(path).absolutePath());
 }
 
 } // namespace results

@@ -65,22 +65,11 @@ QString shortDate(const QDateTime &time)
     return score_text::CompactDate(time, QDateTime::currentDateTime(), QLocale());
 }
 
-QString setting(const char *key)
-{
-    return settings_store::ReadSetting(QLatin1String(settings_store::kApplication),
-        QLatin1String(settings_store::kSection), QLatin1String(key), QString());
-}
-
-void storeSetting(const char *key, const QString &value)
-{
-    // The board works on without the setting; the next export just starts elsewhere.
-    settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
-        QLatin1String(settings_store::kSection), QLatin1String(key), value);
-}
-
 QSize storedSize()
 {
-    const QSize size(setting("ScoreWidth").toInt(), setting("ScoreHeight").toInt());
+    namespace places = settings_store::window_places;
+    const QSize size(int(settings_store::Read(places::kScoreWidth)),
+        int(settings_store::Read(places::kScoreHeight)));
     return size.expandedTo(kSmallestRememberedSize) == size ? size : kDefaultSize;
 }
 
@@ -162,7 +151,7 @@ frmScore::frmScore(results::ResultsStore &store, QWidget *parent)
     reload();
     m_storedSize = storedSize();
     resize(m_storedSize);
-    new widgets::RememberedPlace(*this, QStringLiteral("ScorePlace"));
+    new widgets::RememberedPlace(*this, settings_store::window_places::kScore);
     // A window to look something up in: Escape puts it away, as it does a dialog.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
         &QWidget::close);
@@ -172,8 +161,9 @@ frmScore::~frmScore()
 {
     finishDeletion();
     if (!isMaximized() && !isFullScreen() && size() != m_storedSize) {
-        storeSetting("ScoreWidth", QString::number(width()));
-        storeSetting("ScoreHeight", QString::number(height()));
+        // The board works on without the setting; it just opens at its first size next time.
+        settings_store::Write(settings_store::window_places::kScoreWidth, width());
+        settings_store::Write(settings_store::window_places::kScoreHeight, height());
     }
 }
 

@@ -21,9 +21,6 @@ namespace settings_store
 namespace
 {
 
-    constexpr int kDefaultPort = 1;
-    constexpr auto kOpenAtStartKey = "OpenAtStart";
-
     // Only the per-user store counts: a system-wide fallback file would make an absent key look
     // present, and the dialog would preselect a port the user never chose.
     void openSection(QSettings &settings, const QString &section)
@@ -96,6 +93,9 @@ namespace
             name.at(kMaxNameLength - 1).isHighSurrogate() ? kMaxNameLength - 1 : kMaxNameLength;
         return name.left(cut);
     }
+
+    // Keys and the section are plain ASCII.
+    QString ascii(const char *text) { return QString::fromLatin1(text); }
 
     void noteFormatError(const QSettings &settings)
     {
@@ -209,14 +209,84 @@ std::optional<QString> KeepUnreadableCopy(const QDateTime &now)
         .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(copy));
 }
 
-QString NameKey(PlayerSlot player) { return QStringLiteral("Name%1").arg(player); }
+QString Read(const TextKey &key)
+{
+    return ReadSetting(ascii(kApplication), ascii(kSection), ascii(key.name), QString());
+}
 
-QString PortKey(PlayerSlot player) { return QStringLiteral("CommPort%1").arg(player); }
+std::optional<QString> Write(const TextKey &key, const QString &value)
+{
+    return WriteSetting(ascii(kApplication), ascii(kSection), ascii(key.name), value);
+}
+
+std::optional<bool> ParseFlag(QStringView text)
+{
+    const QStringView word = text.trimmed();
+    for (const char *yes : { "1", "true", "yes", "on" }) {
+        if (word.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    for (const char *no : { "0", "false", "no", "off" }) {
+        if (word.compare(QLatin1String(no), Qt::CaseInsensitive) == 0) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+bool Read(const FlagKey &key)
+{
+    static QStringList reported;
+    const QString absent = QStringLiteral("\n<absent>");
+    const QString text = ReadSetting(ascii(kApplication), ascii(kSection), ascii(key.name), absent);
+    if (text == absent) {
+        return key.absent;
+    }
+    if (const std::optional<bool> flag = ParseFlag(text)) {
+        return *flag;
+    }
+    // Once a run for each text: the notice waits for the next time notices are shown.
+    const QString said = ascii(key.name) + u'=' + text;
+    if (!reported.contains(said)) {
+        reported << said;
+        storeNotices() << QStringLiteral("The setting %1 in %2 is \"%3\", which is neither yes "
+                                         "nor no (true, false, 1, 0, yes, no, on or off), so it "
+                                         "counts as %4.")
+                              .arg(ascii(key.name), QDir::toNativeSeparators(StoreFile()),
+                                  text.left(40),
+                                  key.unreadable ? QStringLiteral("yes") : QStringLiteral("no"));
+    }
+    return key.unreadable;
+}
+
+std::optional<QString> Write(const FlagKey &key, bool value)
+{
+    return WriteSetting(ascii(kApplication), ascii(kSection), ascii(key.name),
+        value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+qint64 Read(const NumberKey &key)
+{
+    const QString text = Read(TextKey { key.name }).trimmed();
+    return decimal_text::parseWhole(text,
+        key.least < 0 ? decimal_text::Sign::Allowed : decimal_text::Sign::None, key.least, key.most)
+        .value_or(key.absent);
+}
+
+std::optional<QString> Write(const NumberKey &key, qint64 value)
+{
+    return Write(TextKey { key.name }, QString::number(value));
+}
+
+QString NameKey(PlayerSlot player) { return players::kName.name(player); }
+
+QString PortKey(PlayerSlot player) { return players::kPort.name(player); }
 
 QString ReadPlayerName(PlayerSlot player)
 {
-    return boundedName(ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-        NameKey(player), QStringLiteral("PLAYER %1").arg(player)));
+    return boundedName(ReadSetting(ascii(kApplication), ascii(kSection), NameKey(player),
+        QStringLiteral("PLAYER %1").arg(player)));
 }
 
 QString TakeStoreNotice()
@@ -229,29 +299,27 @@ QString TakeStoreNotice()
 
 std::optional<QString> WritePlayerName(PlayerSlot player, const QString &name)
 {
-    return WriteSetting(
-        QString::fromLatin1(kApplication), QString::fromLatin1(kSection), NameKey(player), name);
+    return WriteSetting(ascii(kApplication), ascii(kSection), NameKey(player), name);
 }
 
 qint16 ReadPlayerPort(PlayerSlot player)
 {
-    return PortFromText(ReadSetting(QString::fromLatin1(kApplication),
-        QString::fromLatin1(kSection), PortKey(player), kDefaultPort));
+    return PortFromText(
+        ReadSetting(ascii(kApplication), ascii(kSection), PortKey(player), players::kDefaultPort));
 }
 
 std::optional<QString> WritePlayerPort(PlayerSlot player, int port)
 {
-    return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-        PortKey(player), QString::number(port));
+    return WriteSetting(
+        ascii(kApplication), ascii(kSection), PortKey(player), QString::number(port));
 }
 
-QString DeviceKey(PlayerSlot player) { return QStringLiteral("Device%1").arg(player); }
+QString DeviceKey(PlayerSlot player) { return players::kDevice.name(player); }
 
 QString ReadPlayerDevice(PlayerSlot player)
 {
-    const QString text = ReadSetting(QString::fromLatin1(kApplication),
-        QString::fromLatin1(kSection), DeviceKey(player), QString())
-                             .trimmed();
+    const QString text =
+        ReadSetting(ascii(kApplication), ascii(kSection), DeviceKey(player), QString()).trimmed();
     return bluetooth_inventory::IsAddress(text) ? text.toUpper() : QString();
 }
 
@@ -259,27 +327,15 @@ std::optional<QString> WritePlayerDevice(PlayerSlot player, const QString &addre
 {
     const QString absent = QStringLiteral("\n<absent>");
     if (address.isEmpty()
-        && ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-               DeviceKey(player), absent)
-            == absent) {
+        && ReadSetting(ascii(kApplication), ascii(kSection), DeviceKey(player), absent) == absent) {
         return std::nullopt;
     }
-    return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-        DeviceKey(player), address);
+    return WriteSetting(ascii(kApplication), ascii(kSection), DeviceKey(player), address);
 }
 
-bool ReadOpenAtStart()
-{
-    return ReadSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-               QString::fromLatin1(kOpenAtStartKey), QStringLiteral("0"))
-        == QStringLiteral("1");
-}
+bool ReadOpenAtStart() { return Read(links::kOpenAtStart); }
 
-std::optional<QString> WriteOpenAtStart(bool open)
-{
-    return WriteSetting(QString::fromLatin1(kApplication), QString::fromLatin1(kSection),
-        QString::fromLatin1(kOpenAtStartKey), open ? QStringLiteral("1") : QStringLiteral("0"));
-}
+std::optional<QString> WriteOpenAtStart(bool open) { return Write(links::kOpenAtStart, open); }
 
 qint16 PortFromText(const QString &text)
 {

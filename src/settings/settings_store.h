@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/settings_keys.h"
 #include "shared/player_tables.h"
 
 #include <QDateTime>
@@ -29,6 +30,22 @@ QString ReadSetting(const QString &application, const QString &section, const QS
 std::optional<QString> WriteSetting(
     const QString &application, const QString &section, const QString &key, const QString &value);
 
+/// The stored text of `key` in the program's section; "" when absent.
+QString Read(const TextKey &key);
+std::optional<QString> Write(const TextKey &key, const QString &value);
+/// The stored yes or no of `key` (see FlagKey); a text that means neither is reported once a
+/// run through TakeStoreNotice().
+bool Read(const FlagKey &key);
+/// Stores "1" or "0".
+std::optional<QString> Write(const FlagKey &key, bool value);
+/// The stored number of `key`, or its `absent` value.
+qint64 Read(const NumberKey &key);
+std::optional<QString> Write(const NumberKey &key, qint64 value);
+
+/// A yes or no as users write it: true, yes, on, 1 or false, no, off, 0, in any case, with
+/// spaces around; nullopt for anything else (the empty text included).
+std::optional<bool> ParseFlag(QStringView text);
+
 /// The file behind the store (it need not exist).
 QString StoreFile();
 
@@ -48,7 +65,8 @@ std::optional<QString> KeepUnreadableCopy(const QDateTime &now);
 inline constexpr qsizetype kMaxNameLength = 32767;
 
 /// A plain-text message, given once, about a settings file that stood in the way (a FIFO or a
-/// device in its place, moved aside before anything read it); "" when there is none.
+/// device in its place, moved aside before anything read it) or a yes-or-no setting that said
+/// neither; "" when there is none.
 QString TakeStoreNotice();
 
 /// "Name1".."Name4" and "CommPort1".."CommPort4".
@@ -75,8 +93,7 @@ QString ReadPlayerDevice(PlayerSlot player);
 /// file as it was when `address` is empty.
 std::optional<QString> WritePlayerDevice(PlayerSlot player, const QString &address);
 
-/// "OpenAtStart": whether start-up opens the stored links. Only a stored "1" means yes; absent
-/// or anything else means no.
+/// "OpenAtStart": whether start-up opens the stored links (links::kOpenAtStart).
 bool ReadOpenAtStart();
 /// Stores "1" or "0".
 std::optional<QString> WriteOpenAtStart(bool open);

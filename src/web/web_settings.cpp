@@ -7,21 +7,7 @@
 namespace web
 {
 
-namespace
-{
-    QString Read(const QString &key)
-    {
-        return settings_store::ReadSetting(QLatin1String(settings_store::kApplication),
-            QLatin1String(settings_store::kSection), key, QString())
-            .trimmed();
-    }
-
-    std::optional<QString> Write(const QString &key, const QString &value)
-    {
-        return settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
-            QLatin1String(settings_store::kSection), key, value);
-    }
-} // namespace
+namespace keys = settings_store::web_page;
 
 std::optional<quint16> PortFromText(const QString &text)
 {
@@ -35,22 +21,21 @@ std::optional<quint16> PortFromText(const QString &text)
 WebSettings ReadWebSettings()
 {
     WebSettings settings;
-    settings.on = Read(QStringLiteral("WebScoreboard")) == QLatin1String("1");
-    settings.port = PortFromText(Read(QStringLiteral("WebPort"))).value_or(kDefaultPort);
-    settings.allInterfaces = Read(QStringLiteral("WebAllInterfaces")) != QLatin1String("0");
+    settings.on = settings_store::Read(keys::kOn);
+    settings.port = static_cast<quint16>(settings_store::Read(keys::kPort));
+    settings.allInterfaces = settings_store::Read(keys::kAllInterfaces);
     return settings;
 }
 
 std::optional<QString> WriteWebSettings(const WebSettings &settings)
 {
-    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
-    if (auto failed = Write(QStringLiteral("WebScoreboard"), flag(settings.on))) {
+    if (auto failed = settings_store::Write(keys::kOn, settings.on)) {
         return failed;
     }
-    if (auto failed = Write(QStringLiteral("WebPort"), QString::number(settings.port))) {
+    if (auto failed = settings_store::Write(keys::kPort, settings.port)) {
         return failed;
     }
-    return Write(QStringLiteral("WebAllInterfaces"), flag(settings.allInterfaces));
+    return settings_store::Write(keys::kAllInterfaces, settings.allInterfaces);
 }
 
 } // namespace web

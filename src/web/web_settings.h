@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/settings_keys.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,16 +11,14 @@
 namespace web
 {
 
-/// The port the web scoreboard listens on when none is stored.
-inline constexpr quint16 kDefaultPort = 8080;
-
-/// How the web scoreboard is set up, as kept between runs.
+/// How the web scoreboard is set up, as kept between runs (settings_store::web_page).
 struct WebSettings {
-    bool on = false; ///< "WebScoreboard": off unless "1" is stored
-    quint16 port = kDefaultPort; ///< "WebPort": 1..65535; anything else gives the default
-    /// "WebAllInterfaces": every network interface, so phones reach it (absent or anything but
-    /// "0"); "0" this computer only (a stream's browser source on the same machine).
-    bool allInterfaces = true;
+    bool on = settings_store::web_page::kOn.absent; ///< off unless a yes is stored
+    quint16 port = quint16(settings_store::web_page::kPort.absent); ///< 1..65535, else 8080
+    /// Every network interface, so phones reach it (a yes, or nothing stored: the first
+    /// choice); this computer only (a stream's browser source on the same machine) for a no
+    /// or a text that says neither.
+    bool allInterfaces = settings_store::web_page::kAllInterfaces.absent;
     bool operator==(const WebSettings &) const = default;
 };
 

@@ -18,12 +18,6 @@ namespace widgets
 namespace
 {
 
-    QString read(const QString &key)
-    {
-        return settings_store::ReadSetting(QLatin1String(settings_store::kApplication),
-            QLatin1String(settings_store::kSection), key, QString());
-    }
-
     // The window's decoration. Before the window manager has framed the window it is not
     // known: a title bar is the part that matters, so that it never lands above the screen.
     QMargins frameOf(const QWidget &window)
@@ -37,7 +31,7 @@ namespace
 
 } // namespace
 
-RememberedPlace::RememberedPlace(QWidget &window, const QString &key)
+RememberedPlace::RememberedPlace(QWidget &window, const settings_store::TextKey &key)
     : QObject(&window)
     , m_window(window)
     , m_key(key)
@@ -65,7 +59,7 @@ RememberedPlace::~RememberedPlace() { store(); }
 
 std::optional<QRect> RememberedPlace::stored() const
 {
-    return window_place::ParsePlace(read(m_key));
+    return window_place::ParsePlace(settings_store::Read(m_key));
 }
 
 QList<QRect> RememberedPlace::availableAreas()
@@ -137,8 +131,7 @@ void RememberedPlace::store()
     if (m_place && m_place != m_written) {
         // A settings file that cannot be written is reported where the names are stored; a
         // window's place is not worth a second message.
-        settings_store::WriteSetting(QLatin1String(settings_store::kApplication),
-            QLatin1String(settings_store::kSection), m_key, window_place::PlaceText(*m_place));
+        settings_store::Write(m_key, window_place::PlaceText(*m_place));
         m_written = m_place;
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/settings_keys.h"
+
 #include <QList>
 #include <QObject>
 #include <QRect>
@@ -23,7 +25,7 @@ class RememberedPlace : public QObject
 {
     Q_OBJECT
 public:
-    RememberedPlace(QWidget &window, const QString &key);
+    RememberedPlace(QWidget &window, const settings_store::TextKey &key);
     ~RememberedPlace() override;
 
     /// The stored place: the frame's top left and the window's size; nullopt when none (or
@@ -48,7 +50,7 @@ private:
     QRect centred() const;
 
     QWidget &m_window;
-    QString m_key;
+    settings_store::TextKey m_key;
     std::function<QRect()> m_firstPlace;
     bool m_placed = false;
     std::optional<QRect> m_place;

@@ -18,11 +18,6 @@ namespace
 {
     // No label is wider than this many characters of even the narrowest glyphs.
     constexpr qsizetype kMeasuredChars = 1000;
-    // Captions up to this long are judged by their characters' widths before being measured.
-    constexpr qsizetype kJudgedChars = 40;
-    // Kerning moves two neighbouring characters apart by far less than this part of a line's
-    // height (mostly it draws them closer).
-    constexpr qreal kKerningEms = 0.1;
     // Figures smaller than this are hard to read from a few steps away.
     constexpr double kSmallestColumnPointSize = 6.0;
 } // namespace
@@ -85,10 +80,6 @@ int TagLabel::room() const
 
 QString TagLabel::shownText() const
 {
-    // A caption judged to fit in the design font needs no shaping to know it.
-    if (font() == m_measuredFont && captionSurelyFits(room())) {
-        return text();
-    }
     const QString caption = caption_fit::MeasurablePrefix(text(), kMeasuredChars);
     const QFontMetricsF metrics(font());
     if (metrics.horizontalAdvance(caption) <= room() && caption.size() == text().size()) {
@@ -114,8 +105,6 @@ void TagLabel::keepMeasuresOf(const QFont &design)
         m_measuredFont = design;
         m_measuredText.clear();
         m_measuredWidths.clear();
-        m_charWidths.clear();
-        m_hasJudged = false;
     }
 }
 
@@ -134,42 +123,6 @@ qreal TagLabel::captionWidthAt(qreal pointSize) const
         caption_fit::MeasurablePrefix(text(), kMeasuredChars));
     m_measuredWidths.insert(pointSize, width);
     return width;
-}
-
-bool TagLabel::captionSurelyFits(qreal room) const
-{
-    if (!m_hasJudged || text() != m_judgedText) {
-        m_judgedText = text();
-        m_judged = judgedWidth(m_judgedText);
-        m_hasJudged = true;
-    }
-    return m_judged && *m_judged <= room;
-}
-
-std::optional<qreal> TagLabel::judgedWidth(const QString &caption) const
-{
-    if (caption.size() > kJudgedChars) {
-        return std::nullopt;
-    }
-    const QFontMetricsF metrics(m_measuredFont);
-    qreal sum = 0;
-    for (const QChar ch : caption) {
-        // Other scripts join or reorder characters, marks and surrogates are not a character
-        // each, controls and formats change what is around them: those are measured whole.
-        const bool plain =
-            (ch.script() == QChar::Script_Common || ch.script() == QChar::Script_Latin)
-            && (ch.isLetterOrNumber() || ch.isPunct() || ch.isSpace() || ch.isSymbol());
-        if (!plain) {
-            return std::nullopt;
-        }
-        auto kept = m_charWidths.constFind(ch.unicode());
-        if (kept == m_charWidths.cend()) {
-            kept = m_charWidths.insert(ch.unicode(), metrics.horizontalAdvance(ch));
-        }
-        sum += *kept;
-    }
-    const qreal kerning = kKerningEms * metrics.height();
-    return sum + kerning * static_cast<qreal>(std::max<qsizetype>(0, caption.size() - 1));
 }
 
 void TagLabel::paintEvent(QPaintEvent *event)
@@ -206,14 +159,8 @@ void FitColumn(const rotavex::PerPlayer<TagLabel *> &column)
         }
         return widest;
     };
-    // Most ticks change figures well inside their room: then nothing needs measuring whole.
-    bool surelyFit = true;
-    for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
-        surelyFit = surelyFit && column[n]->captionSurelyFits(room);
-    }
-    const double size = surelyFit ? first->designPointSize()
-                                  : caption_fit::LargestFittingPointSize(first->designPointSize(),
-                                      kSmallestColumnPointSize, room, widestAt);
+    const double size = caption_fit::LargestFittingPointSize(
+        first->designPointSize(), kSmallestColumnPointSize, room, widestAt);
     for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
         column[n]->setPointSize(size);
     }

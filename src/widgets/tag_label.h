@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QString>
 
-#include <optional>
-
 namespace widgets
 {
 
@@ -43,10 +41,6 @@ public:
     /// The width in pixels the whole caption takes at `pointSize` in the label's font. Kept
     /// while the caption and the font (any size) stay: most ticks measure the same captions.
     qreal captionWidthAt(qreal pointSize) const;
-    /// Whether the whole caption surely fits `room` pixels at the design size, judged without
-    /// shaping it: from its characters' widths (kept per font) and room for any kerning between
-    /// them. False also for captions it cannot judge that way (measure with captionWidthAt()).
-    bool captionSurelyFits(qreal room) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -56,9 +50,6 @@ private:
     QFont designFont() const;
     /// Keeps what was measured while the label's font stays, at whatever size it is shown.
     void keepMeasuresOf(const QFont &design);
-    /// At least the caption's width at the design size, from its characters' widths; none for
-    /// a caption that cannot be judged that way.
-    std::optional<qreal> judgedWidth(const QString &caption) const;
 
     QString m_tag;
     qreal m_designPointSize = 0;
@@ -67,10 +58,6 @@ private:
     mutable QString m_measuredText;
     mutable QFont m_measuredFont; ///< at the design size
     mutable QHash<qreal, qreal> m_measuredWidths; ///< by point size
-    mutable QHash<char16_t, qreal> m_charWidths; ///< at the design size
-    mutable bool m_hasJudged = false;
-    mutable QString m_judgedText;
-    mutable std::optional<qreal> m_judged; ///< judgedWidth(m_judgedText)
 };
 
 /// Shrinks a fixed caption (a field's label) to the largest point size, up to its design size,

@@ -6,6 +6,7 @@
 #include "support/private_bus.h"
 #include "support/stall_meter.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void malformedListIsIgnored_data();
     void malformedListIsIgnored();
     void slowStartStillOpensStoredDevices();
+    void silentServiceAnswersLate();
     void adapterOffAndHugeNameSaidPlainly();
 
 private:
@@ -417,6 +419,24 @@ void tst_bluetooth_links::slowStartStillOpensStoredDevices()
     QVERIFY(waitForService(true, 4));
     QTRY_VERIFY_WITH_TIMEOUT(m_links->isOpen(1), 10000);
     QTRY_COMPARE(m_links->playerRpm()[1], kRpm[0]);
+}
+
+// Links stored for start-up open soon after a service silent for its first 20 s first answers:
+// no pause grown meanwhile delays them (one once cost 20 s more).
+void tst_bluetooth_links::silentServiceAnswersLate()
+{
+    constexpr int kSilentMs = 20000;
+    QElapsedTimer sinceStart; // the service's, give or take its own start
+    sinceStart.start();
+    QVERIFY(startFake(steadyArguments({ "--slow-start", QString::number(kSilentMs) })));
+    for (PlayerSlot player = 1; player <= 4; ++player) {
+        m_links->openDeviceAtStart(player, FakeBluezProcess::address(player));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_links->isOpen(1) && m_links->isOpen(2) && m_links->isOpen(3) && m_links->isOpen(4),
+        kSilentMs + 12000);
+    qInfo("links open %lld ms after the first answer", sinceStart.elapsed() - kSilentMs);
+    QTRY_COMPARE(m_links->playerRpm()[4], kRpm[3]);
 }
 
 // The adapter switched off mid-game is named as such, not as four devices out of range; a

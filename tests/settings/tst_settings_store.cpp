@@ -37,6 +37,8 @@ private Q_SLOTS:
     void failedWriteIsReported_data();
     void failedWriteIsReported();
     void damagedFileIsKeptBeforeWriting();
+    void flagsReadAsWritten_data();
+    void flagsReadAsWritten();
 
 private:
     static QString storeFile()
@@ -269,6 +271,48 @@ void tst_SettingsStore::damagedFileIsKeptBeforeWriting()
     QCOMPARE(WritePlayerName(4, QStringLiteral("Di")), std::nullopt);
     QCOMPARE(ReadPlayerName(1), QStringLiteral("Ann"));
     QCOMPARE(ReadPlayerName(4), QStringLiteral("Di"));
+}
+
+void tst_SettingsStore::flagsReadAsWritten_data()
+{
+    QTest::addColumn<QString>("stored"); // null: no such key
+    QTest::addColumn<int>("expected"); // 1 yes, 0 no, -1 the key's safe side, -2 its first choice
+    const QList<std::pair<QStringList, int>> table {
+        { { "1", "true", "TRUE", "Yes", "on", "On", "  yes  ", "1\n" }, 1 },
+        { { "0", "false", "False", "NO", "off", "OFF", "false\t" }, 0 },
+        { { "", "   ", "2", "-1", "01", "y", "enabled", "yes please", "true.", "yes, no",
+              QStringLiteral("\uFF59\uFF45\uFF53") },
+            -1 },
+        { { QString() }, -2 }
+    };
+    const std::array<const char *, 4> kinds { "missing key", "neither", "no", "yes" };
+    for (const auto &[texts, expected] : table) {
+        for (const QString &text : texts) {
+            const QString shown = QString(text).replace(u'\n', "\\n").replace(u'\t', "\\t");
+            QTest::addRow(
+                "%s %s", kinds[expected + 2], text.isNull() ? "" : qPrintable(u'"' + shown + u'"'))
+                << text << expected;
+        }
+    }
+}
+
+// Every yes-or-no key reads as a person writes it; what is neither keeps the key's safe side
+// (nothing stored, its first choice). The web page's reach is the key whose two differ.
+void tst_SettingsStore::flagsReadAsWritten()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, expected);
+    for (const FlagKey &key :
+        { links::kOpenAtStart, display::kFullScreen, web_page::kOn, web_page::kAllInterfaces }) {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Rotavex", "Rotavex")
+            .remove(QStringLiteral("Properties/") + QLatin1String(key.name));
+        QVERIFY(stored.isNull() || !WriteSetting("Rotavex", "Properties", key.name, stored));
+        const bool want = expected < 0 ? (expected == -2 ? key.absent : key.unreadable) : expected;
+        QVERIFY2(Read(key) == want, key.name);
+    }
+    QCOMPARE(Read(web_page::kAllInterfaces), expected >= 0 ? expected == 1 : expected == -2);
+    QCOMPARE(TakeStoreNotice().count("WebAllInterfaces"), expected == -1 ? 1 : 0);
+    QCOMPARE(TakeStoreNotice(), QString()); // said once
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)

@@ -597,7 +597,7 @@ void tst_frm_setup::openAtStartIsStored_data()
     QTest::newRow("absent reads unchecked") << "" << false << "1";
     QTest::newRow("0 reads unchecked") << "0" << false << "1";
     QTest::newRow("1 reads checked") << "1" << true << "0";
-    QTest::newRow("other text reads unchecked") << "true" << false << "1";
+    QTest::newRow("neither yes nor no reads unchecked") << "maybe" << false << "1";
 }
 
 void tst_frm_setup::openAtStartIsStored()

@@ -157,7 +157,9 @@ FakeBluez::FakeBluez(QDBusConnection bus, Options options, QObject *parent)
         });
     if (m_options.slowStartMs > 0) {
         m_hung = true;
-        QTimer::singleShot(m_options.slowStartMs, this, [this] { m_hung = false; });
+        // To the millisecond: a coarse timer may end a silence of 20 s a second early.
+        QTimer::singleShot(
+            m_options.slowStartMs, Qt::PreciseTimer, this, [this] { m_hung = false; });
     }
     if (m_options.churnMs > 0) {
         auto *churn = new QTimer(this);
