@@ -43,6 +43,17 @@ HeatConsole::HeatConsole(QWidget *parent)
     grid->addWidget(m_next, 0, kDevices, 2, 1);
     grid->addWidget(m_startStop, 0, kDevices + 1, 2, 1);
     grid->addWidget(m_redo, 0, kDevices + 2, 2, 1);
+    // The board's own Setup and display, so they stay in reach when this window covers the
+    // board on a small screen (a restart needs Setup to open the links).
+    auto *setup = new QPushButton(QStringLiteral("Set&up…"), this);
+    setup->setObjectName(QStringLiteral("cmdConsoleSetup"));
+    auto *display = new QPushButton(QStringLiteral("&Display"), this);
+    display->setObjectName(QStringLiteral("cmdConsoleDisplay"));
+    display->setToolTip(QStringLiteral("Scoreboard for spectators"));
+    grid->addWidget(setup, 0, kDevices + 3);
+    grid->addWidget(display, 1, kDevices + 3);
+    connect(setup, &QPushButton::clicked, this, &HeatConsole::setupRequested);
+    connect(display, &QPushButton::clicked, this, &HeatConsole::displayRequested);
     connect(m_startStop, &QPushButton::clicked, this, [this] {
         if (m_view.canStop) {
             Q_EMIT stopRequested();

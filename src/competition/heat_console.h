@@ -35,6 +35,9 @@ public:
 Q_SIGNALS:
     void startRequested();
     void stopRequested();
+    /// The board's Setup, or its spectators' display, is asked for.
+    void setupRequested();
+    void displayRequested();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

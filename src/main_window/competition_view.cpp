@@ -46,6 +46,10 @@ void CompetitionView::open()
             [&clock] { clock.start(); });
         connect(
             &console, &competition::HeatConsole::stopRequested, &clock, [&clock] { clock.stop(); });
+        connect(&console, &competition::HeatConsole::setupRequested, this,
+            &CompetitionView::setupRequested);
+        connect(&console, &competition::HeatConsole::displayRequested, this,
+            &CompetitionView::displayRequested);
         connect(
             &m_evening.session(), &game::GameSession::updated, m_window, [this] { showConsole(); });
         connect(&m_evening.competition(), &competition::CompetitionHost::boardChanged, m_window,

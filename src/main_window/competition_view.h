@@ -33,6 +33,11 @@ public:
     /// The spectators' display shows the competition between heats from now on.
     void attach(frmDisplay *display);
 
+Q_SIGNALS:
+    /// The heat console asks for the board's Setup, or for the spectators' display.
+    void setupRequested();
+    void displayRequested();
+
 private:
     /// The heat console shows the competition's heat of the moment and whether it plays.
     void showConsole();

@@ -106,6 +106,13 @@ void frmMain::connectControls()
             c.lblHI[n]->setToolTip(QString());
         }
     });
+    connect(m_competition, &main_window::CompetitionView::setupRequested, this,
+        &frmMain::cmdSetup_Click);
+    // The console's display button shows the display (and raises it), as the board's does.
+    connect(m_competition, &main_window::CompetitionView::displayRequested, this, [this] {
+        c.CmdDisplay->setChecked(true);
+        CmdDisplay_Click();
+    });
     // The display button tells where the web scoreboard is, while it is served.
     connect(
         m_web, &main_window::WebView::addressChanged, c.CmdDisplay, [this](const QString &address) {
