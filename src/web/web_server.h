@@ -37,9 +37,9 @@ struct ServerLimits {
     std::chrono::milliseconds requestTime { 5000 };
     /// Bytes waiting to go to one feed client; a client further behind is dropped.
     qint64 maxQueuedBytes = 512 * 1024;
-    /// Bytes of answers waiting to go to one page connection; a client that asks on without
-    /// reading them is dropped.
-    qint64 maxUnsentAnswerBytes = 256 * 1024;
+    /// Bytes of answers waiting to go to one page connection (every file together is about
+    /// 10 KiB); a client that asks on without reading them is dropped.
+    qint64 maxUnsentAnswerBytes = 64 * 1024;
     /// What a feed client's own frames (pings) may make us send: this much at once, and this
     /// much more per second connected; a client that makes us send more is dropped.
     qint64 controlReplyBytes = 16 * 1024;
