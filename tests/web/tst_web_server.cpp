@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "web/web_server.h"
 
-#include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -53,12 +53,7 @@ QByteArray answerTo(quint16 port, const QByteArray &request, int source = 1)
 }
 
 // A masked ping from a client, with the most payload a control frame may carry.
-QByteArray pingFrame()
-{
-    QByteArray frame("\x89\xfd\x01\x02\x03\x04", 6);
-    frame.append(QByteArray(125, 'p'));
-    return frame;
-}
+const QByteArray kPing = QByteArray("\x89\xfd\x01\x02\x03\x04", 6) + QByteArray(125, 'p');
 
 enum class Attack {
     Silent, ///< connects and says nothing
@@ -81,38 +76,18 @@ struct Attacker {
             return;
         }
         connected = true;
-        const bool reads = attack == Attack::PingsRead || attack == Attack::HalfUpgrade;
-        if (!upgraded && (attack == Attack::PingsUnread || attack == Attack::PingsRead)) {
-            if (socket->bytesToWrite() == 0 && socket->peek(4096).isEmpty()) {
-                socket->write(kFeedHandshake);
-            }
-            upgraded = socket->peek(4096).contains("\r\n\r\n");
-            return;
-        }
-        if (reads) {
+        upgraded = upgraded || socket->peek(4096).contains("\r\n\r\n"); // the switch came
+        if (attack == Attack::PingsRead || attack == Attack::HalfUpgrade) {
             socket->read(1 << 20);
         }
         if (socket->bytesToWrite() > 16 * 1024) {
             return;
         }
-        switch (attack) {
-        case Attack::Silent:
-            break;
-        case Attack::HalfUpgrade:
-            if (!upgraded) {
-                socket->write(
-                    "GET /feed HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n\r\n");
-                upgraded = true;
-            }
-            break;
-        case Attack::PipelinedUnread:
+        if (attack == Attack::PipelinedUnread) {
             socket->write(
                 QByteArray("GET /scoreboard.js HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").repeated(100));
-            break;
-        case Attack::PingsUnread:
-        case Attack::PingsRead:
-            socket->write(pingFrame().repeated(100));
-            break;
+        } else if (upgraded && (attack == Attack::PingsUnread || attack == Attack::PingsRead)) {
+            socket->write(kPing.repeated(100));
         }
     }
 };
@@ -131,8 +106,7 @@ private Q_SLOTS:
     void attacks_data();
     void attacks();
     void busyWhenEveryPlaceIsAFeed();
-    void listenFailure_data();
-    void listenFailure();
+    void protectedPortSaysWhy();
     void portInUse();
     void droppedClients_data();
     void droppedClients();
@@ -171,30 +145,22 @@ void tst_WebServer::answers_data()
         << QByteArray("400");
 
     QTest::newRow("host: localhost with port") << get("/", "localhost:%1") << QByteArray("200");
-    QTest::newRow("host: a name under localhost")
-        << get("/", "Board.LOCALHOST") << QByteArray("200");
+    QTest::newRow("host: under localhost") << get("/", "Board.LOCALHOST") << QByteArray("200");
     QTest::newRow("host: a LAN address") << get("/", "192.168.1.20:8080") << QByteArray("200");
     QTest::newRow("host: IPv6 in brackets") << get("/", "[::1]:%1") << QByteArray("200");
-    QTest::newRow("host: bare IPv6") << get("/", "fe80::1") << QByteArray("200");
-    QTest::newRow("host: another site (DNS rebinding)")
-        << get("/", "evil.example:%1") << QByteArray("421");
+    QTest::newRow("host: a rebound name") << get("/", "evil.example:%1") << QByteArray("421");
     QTest::newRow("host: a loopback address as a subdomain")
         << get("/", "127.0.0.1.evil.example") << QByteArray("421");
-    QTest::newRow("host: a port past 65535") << get("/", "127.0.0.1:99999") << QByteArray("421");
     QTest::newRow("host: none") << QByteArray("GET / HTTP/1.1\r\n\r\n") << QByteArray("421");
     QTest::newRow("feed refused to another host name")
         << QByteArray(kFeedHandshake).replace("127.0.0.1", "evil.example") << QByteArray("421");
 
-    QTest::newRow("feed without an origin (a stream program)")
-        << kFeedHandshake << QByteArray("101");
+    QTest::newRow("feed without an origin") << kFeedHandshake << QByteArray("101");
     QTest::newRow("feed from its own page") << feed("http://127.0.0.1:%1") << QByteArray("101");
-    QTest::newRow("feed from its page at localhost")
-        << feed("http://localhost:%1") << QByteArray("101");
+    QTest::newRow("feed from localhost") << feed("http://localhost:%1") << QByteArray("101");
     QTest::newRow("feed from another site") << feed("http://evil.example") << QByteArray("403");
-    QTest::newRow("feed from our address at another port")
-        << feed("http://127.0.0.1:1") << QByteArray("403");
+    QTest::newRow("feed from another port") << feed("http://127.0.0.1:1") << QByteArray("403");
     QTest::newRow("feed from a sandboxed page") << feed("null") << QByteArray("403");
-    QTest::newRow("feed from https") << feed("https://127.0.0.1:%1") << QByteArray("403");
     QTest::newRow("an upgrade elsewhere than the feed")
         << QByteArray(kFeedHandshake).replace("/feed", "/") << QByteArray("404");
 }
@@ -210,11 +176,8 @@ void tst_WebServer::answers()
     QVERIFY2(answer.startsWith("HTTP/1.1 " + status), answer.left(300).constData());
     const QByteArray head = answer.left(answer.indexOf("\r\n\r\n") + 2);
     // No version for anyone to look up known faults by.
-    const QByteArray named = head.mid(head.indexOf("\r\nServer:") + 2).split('\r').first();
-    QVERIFY2(!head.contains("\r\nServer:")
-            || std::none_of(
-                named.cbegin(), named.cend(), [](char c) { return c >= '0' && c <= '9'; }),
-        named.constData());
+    QVERIFY2(
+        !QRegularExpression("\r\nServer:[^\r]*[0-9]").match(head).hasMatch(), head.constData());
     QVERIFY(!head.contains("Set-Cookie"));
     if (status != "101") {
         // Every answer, refusals included, forbids inline script, other sites and framing.
@@ -272,6 +235,12 @@ void tst_WebServer::attacks()
         // What the server sends stays in its own buffers, not in the kernel's.
         attacker.socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
         attacker.socket->setReadBufferSize(4096);
+        if (attack == Attack::HalfUpgrade) {
+            attacker.socket->write(
+                "GET /feed HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n\r\n");
+        } else if (attack == Attack::PingsUnread || attack == Attack::PingsRead) {
+            attacker.socket->write(kFeedHandshake);
+        }
         attackers.push_back(std::move(attacker));
     }
     QTimer pump;
@@ -292,12 +261,10 @@ void tst_WebServer::attacks()
             },
             kCap);
     };
-    const auto allConnected = [&] {
-        return std::all_of(attackers.cbegin(), attackers.cend(),
-            [](const Attacker &a) { return a.connected || a.socket->state() == 0; });
-    };
     QVERIFY(watch([&] {
-        return allConnected() && server.connectionCount() >= std::min(connections, mostHeld);
+        return std::all_of(attackers.cbegin(), attackers.cend(), [](auto &a) {
+            return a.connected || a.socket->state() == 0;
+        }) && server.connectionCount() >= std::min(connections, mostHeld);
     }));
     // The page still answers someone else meanwhile.
     QVERIFY(answerTo(server.port(), kGet, 250).startsWith("HTTP/1.1 200"));
@@ -329,8 +296,8 @@ void tst_WebServer::busyWhenEveryPlaceIsAFeed()
     QTRY_COMPARE_WITH_TIMEOUT(server.feedCount(), 4, kCap);
     const QByteArray busy = answerTo(server.port(), kGet, 2);
     QVERIFY2(busy.startsWith("HTTP/1.1 503"), busy.constData());
-    QVERIFY(busy.contains("Content-Security-Policy: default-src 'self'; frame-ancestors 'none'"));
-    QVERIFY(busy.contains("X-Content-Type-Options: nosniff\r\n"));
+    QVERIFY(
+        busy.contains("Content-Security-Policy: default-src 'self'; frame-ancestors 'none'\r\n"));
     QCOMPARE(server.feedCount(), 4);
     // A place that frees up is taken again.
     feeds.pop_back();
@@ -338,31 +305,13 @@ void tst_WebServer::busyWhenEveryPlaceIsAFeed()
     QVERIFY(answerTo(server.port(), kGet, 2).startsWith("HTTP/1.1 200"));
 }
 
-void tst_WebServer::listenFailure_data()
+void tst_WebServer::protectedPortSaysWhy()
 {
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QAbstractSocket::SocketError>("error");
-    QTest::addColumn<QStringList>("words");
-
-    QTest::newRow("in use") << 8080 << QAbstractSocket::AddressInUseError
-                            << QStringList { "Port 8080 is already in use", "another port" };
-    QTest::newRow("port 80 protected")
-        << 80 << QAbstractSocket::SocketAccessError
-        << QStringList { "Port 80 is below 1024", "administrator", "such as 8080" };
-    QTest::newRow("another failure") << 8080 << QAbstractSocket::SocketAccessError
-                                     << QStringList { "at port 8080: The address is protected" };
-}
-
-void tst_WebServer::listenFailure()
-{
-    QFETCH(int, port);
-    QFETCH(QAbstractSocket::SocketError, error);
-    QFETCH(QStringList, words);
     const QString message = web::WebServer::listenFailure(
-        quint16(port), error, QStringLiteral("The address is protected"));
-    for (const QString &word : words) {
-        QVERIFY2(message.contains(word), qPrintable(message));
-    }
+        80, QAbstractSocket::SocketAccessError, QStringLiteral("The address is protected"));
+    QVERIFY2(message.contains(QStringLiteral("below 1024, and only an administrator"))
+            && message.contains(QStringLiteral("such as 8080")),
+        qPrintable(message));
 }
 
 void tst_WebServer::portInUse()
@@ -383,10 +332,10 @@ void tst_WebServer::droppedClients_data()
 
     QTest::newRow("says nothing") << QList<QByteArray> {};
     QTest::newRow("a header every half second, never done")
-        << QList<QByteArray> { "GET / HTTP/1.1\r\n", "Host: 127.0.0.1\r\n", "A: 1\r\n", "B: 2\r\n",
+        << QList<QByteArray> { "GET / HTTP/1.1\r\n", "Host: x\r\n", "A: 1\r\n", "B: 2\r\n",
                "C: 3\r\n", "D: 4\r\n", "E: 5\r\n", "F: 6\r\n", "G: 7\r\n", "H: 8\r\n" };
     QTest::newRow("headers larger than allowed") << QList<QByteArray> {
-        "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX: " + QByteArray(64 * 1024, 'a') + "\r\n\r\n"
+        "GET / HTTP/1.1\r\nHost: x\r\nX: " + QByteArray(64 * 1024, 'a') + "\r\n\r\n"
     };
 }
 
