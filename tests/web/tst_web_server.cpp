@@ -179,13 +179,11 @@ void tst_WebServer::answers()
     QVERIFY2(
         !QRegularExpression("\r\nServer:[^\r]*[0-9]").match(head).hasMatch(), head.constData());
     QVERIFY(!head.contains("Set-Cookie"));
-    if (status != "101") {
-        // Every answer, refusals included, forbids inline script, other sites and framing.
-        QVERIFY2(head.contains("Content-Security-Policy: default-src 'self'; "
-                               "frame-ancestors 'none'\r\n"),
-            head.constData());
-        QVERIFY(head.contains("X-Content-Type-Options: nosniff\r\n"));
-    }
+    // Every answer, refusals included, forbids inline script, other sites and framing.
+    QVERIFY2(status == "101"
+            || head.contains(
+                "Content-Security-Policy: default-src 'self'; frame-ancestors 'none'\r\n"),
+        head.constData());
 }
 
 void tst_WebServer::attacks_data()
@@ -193,12 +191,11 @@ void tst_WebServer::attacks_data()
     QTest::addColumn<Attack>("attack");
     QTest::addColumn<int>("connections");
     QTest::addColumn<int>("sources"); // the attackers come from this many addresses
-    QTest::addColumn<int>("requestMs");
+    QTest::addColumn<int>("requestMs"); // long: the attack's own bound must drop it, not age
     QTest::addColumn<int>("mostHeld"); // the server never holds more of them
     QTest::addColumn<bool>("dropped"); // every attacker is closed while it goes on
     QTest::addColumn<qint64>("backlog"); // no connection ever has more waiting (0: unchecked)
 
-    // A long request time, where the attack's own bound must drop the client, not its age.
     QTest::newRow("silent, 256 from one address")
         << Attack::Silent << 256 << 1 << 60000 << 32 << false << qint64(0);
     QTest::newRow("silent, 256 from eight addresses: the oldest makes room")
@@ -277,9 +274,7 @@ void tst_WebServer::attacks()
         QCOMPARE(server.feedCount(), 0);
     }
     QVERIFY2(held <= mostHeld + 1, qPrintable(QString::number(held))); // +1: the page's own GET
-    if (backlog > 0) {
-        QVERIFY2(largest <= backlog, qPrintable(QString::number(largest)));
-    }
+    QVERIFY2(backlog == 0 || largest <= backlog, qPrintable(QString::number(largest)));
 }
 
 void tst_WebServer::busyWhenEveryPlaceIsAFeed()
