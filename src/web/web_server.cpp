@@ -171,11 +171,11 @@ namespace
         ask.path = requestLine.value(1).split('?').value(0);
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
-            const QByteArray name = lines[i].left(colon).trimmed().toLower();
-            const QByteArray value = lines[i].mid(colon + 1).trimmed();
             if (colon < 0) {
                 continue;
             }
+            const QByteArray name = lines[i].left(colon).trimmed().toLower();
+            const QByteArray value = lines[i].mid(colon + 1).trimmed();
             for (auto [field, target] : { std::pair { "host", &ask.host },
                      std::pair { "origin", &ask.origin }, std::pair { "upgrade", &ask.upgrade },
                      std::pair { "connection", &ask.connection } }) {
@@ -199,6 +199,7 @@ namespace
             return token.trimmed().compare("upgrade", Qt::CaseInsensitive) == 0;
         });
     }
+
     struct Refusal {
         int status = 0; ///< 0: the request is served
         QByteArray text;
@@ -219,7 +220,7 @@ namespace
             return { 405, "Only GET is served here." };
         }
         const bool upgrade = IsUpgrade(request);
-        if (!upgrade && !request.upgrade.isEmpty()) {
+        if (!upgrade && request.upgrade.trimmed().compare("websocket", Qt::CaseInsensitive) == 0) {
             return { 400, "A WebSocket needs \"Connection: Upgrade\"." };
         }
         const QByteArray origin = request.origin.trimmed();
