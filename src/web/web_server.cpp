@@ -64,8 +64,9 @@ namespace
           "Content-Length: 24\r\nConnection: close\r\n\r\n"
           "Too many spectators now.";
 
-    // Who a connection counts against for the share of one address: an IPv4 address (mapped
-    // ones too), or an IPv6 address's /64 network, since one device may take any address in it.
+    // Who a connection counts against for the share of one address; an IPv4-mapped address is
+    // its IPv4 address. A whole IPv6 address, not its /64: every phone on a venue's network
+    // shares the network's /64.
     QByteArray SourceOf(const QHostAddress &address)
     {
         bool isIPv4 = false;
@@ -74,7 +75,7 @@ namespace
             return "4:" + QByteArray::number(ipv4);
         }
         const Q_IPV6ADDR ipv6 = address.toIPv6Address();
-        return "6:" + QByteArray(reinterpret_cast<const char *>(ipv6.c), 8);
+        return "6:" + QByteArray(reinterpret_cast<const char *>(ipv6.c), 16);
     }
 
     struct HostName {

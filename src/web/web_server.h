@@ -27,8 +27,8 @@ struct ServerLimits {
     /// Open connections. One more takes the place of the oldest connection that is not a feed
     /// client; when every place is a feed client it gets 503 and is closed.
     int maxClients = 256;
-    /// Open connections from one address (an IPv6 address counts by its /64 network); one more
-    /// gets 503, so a single device cannot take every place.
+    /// Open connections from one address; one more gets 503, so a single device cannot take
+    /// every place.
     int maxClientsPerAddress = 32;
     /// Bytes a client may send before its request is whole (request line, headers, body).
     qint64 maxRequestBytes = 16 * 1024;
