@@ -85,15 +85,7 @@ void Evening::loadPlayers()
     }
     // Four message boxes at start-up would be a storm: a link that cannot open waits for its
     // device instead, and its status says so.
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        const QString device = settings_store::ReadPlayerDevice(n);
-        const qint16 port = settings_store::ReadPlayerPort(n);
-        if (!device.isEmpty()) {
-            m_links->openDeviceAtStart(n, device);
-        } else if (port >= 1 && port <= port_names::kPortCount) {
-            m_links->openAtStart(n, port);
-        }
-    }
+    openStoredLinks({ 1, 2, 3, 4 });
 }
 
 void Evening::startDeferred()
@@ -104,6 +96,46 @@ void Evening::startDeferred()
     m_deferredStarted = true;
     m_links->startBluetooth();
     m_competition->model().resume();
+}
+
+QList<PlayerSlot> Evening::heatPlayersWithoutLink() const
+{
+    QList<PlayerSlot> players;
+    const competition::CompetitionModel &model = m_competition->model();
+    if (!model.current() || !model.calledHeat() || m_session->snapshot().running) {
+        return players;
+    }
+    const game::Seated &seated = m_session->seated();
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        if (seated[n] && !m_links->isOpen(n)) {
+            players.append(n);
+        }
+    }
+    return players;
+}
+
+bool Evening::heatHasLinkedPlayer() const
+{
+    const game::Seated &seated = m_session->seated();
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        if (seated[n] && m_links->isOpen(n)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Evening::openStoredLinks(const QList<PlayerSlot> &players)
+{
+    for (const PlayerSlot n : players) {
+        const QString device = settings_store::ReadPlayerDevice(n);
+        const qint16 port = settings_store::ReadPlayerPort(n);
+        if (!device.isEmpty()) {
+            m_links->openDeviceAtStart(n, device);
+        } else if (port >= 1 && port <= port_names::kPortCount) {
+            m_links->openAtStart(n, port);
+        }
+    }
 }
 
 std::optional<QString> Evening::chooseWeb(const web::WebSettings &settings)

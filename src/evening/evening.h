@@ -4,6 +4,7 @@
 #include "shared/player_tables.h"
 #include "web/web_settings.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -66,6 +67,15 @@ public:
     /// devices (the links of stored devices wait for it) and takes up the competition left
     /// open in the results file (which is opened then). Once; later calls do nothing.
     void startDeferred();
+
+    /// The players seated in the competition's called heat whose link is not open, by device;
+    /// empty without a called heat, while a game runs, or when every seated player is linked.
+    QList<rotavex::PlayerSlot> heatPlayersWithoutLink() const;
+    /// Whether any player seated in the called heat has an open link.
+    bool heatHasLinkedPlayer() const;
+    /// Starts opening the stored port or device of each of `players` (a link that cannot open
+    /// yet waits for its device, as at start-up).
+    void openStoredLinks(const QList<rotavex::PlayerSlot> &players);
 
     /// The web scoreboard's set-up now; the page is off when it could not be served.
     const web::WebSettings &webSettings() const { return m_webSettings; }

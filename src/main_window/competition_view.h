@@ -3,6 +3,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
+
+#include <functional>
 
 class QWidget;
 class frmCompetition;
@@ -26,6 +29,18 @@ public:
     /// `evening` and `window` (the board) must outlive the view.
     CompetitionView(evening::Evening &evening, QWidget &window);
 
+    /// What the organiser chose when a heat's players have no open link.
+    enum class HeatStartAnswer { OpenLinks, StartWithLinked, Cancel };
+    /// Asks `text`; `canStartWithLinked` is false when nobody seated is linked. Defaults to a
+    /// message box.
+    using HeatStartQuestion = std::function<HeatStartAnswer(
+        QWidget *parent, const QString &text, bool canStartWithLinked)>;
+    void setHeatStartQuestion(HeatStartQuestion ask) { m_ask = std::move(ask); }
+    /// Whether the called heat may start now: yes when every seated player's link is open;
+    /// otherwise the organiser is asked, and may have the links opened (then the heat waits
+    /// for the next Start) or start with those who are linked. Always yes without a heat.
+    bool mayStartHeat();
+
     /// Opens (or raises) the Competition window.
     void open();
     /// The Competition window, nullptr until first opened.
@@ -44,6 +59,7 @@ private:
 
     evening::Evening &m_evening;
     QWidget &m_board;
+    HeatStartQuestion m_ask;
     QPointer<frmCompetition> m_window;
 };
 

@@ -157,7 +157,15 @@ void frmMain::updateNameToolTip(PlayerSlot player)
         playerName()[player] + QLatin1Char('\n') + link_status::Describe(status)));
 }
 
-void frmMain::CmdStart_Click() { clock().toggle(); }
+void frmMain::CmdStart_Click()
+{
+    // A competition's heat does not start silently on closed links.
+    if (!session().snapshot().running && !m_competition->mayStartHeat()) {
+        c.CmdStart->setChecked(false);
+        return;
+    }
+    clock().toggle();
+}
 
 void frmMain::tmrRefresh_Timer() { clock().refreshTick(); }
 

@@ -67,6 +67,8 @@ public:
     frmScore *scoreWindow() const;
     /// The spectators' display, nullptr until CmdDisplay first opens it.
     frmDisplay *display() const { return m_display; }
+    /// The board's side of the competition: its window, its heat console's questions.
+    main_window::CompetitionView &competitionView() { return *m_competition; }
     /// The Competition window, nullptr until CmdCompetition first opens it.
     frmCompetition *competitionWindow() const;
     /// The web scoreboard's side of the board: its set-up and address.

@@ -11,6 +11,7 @@
 #include "evening/evening.h"
 #include "link/comm.h"
 #include "link/player_links.h"
+#include "main_window/competition_view.h"
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
 #include "settings/settings_store.h"
@@ -69,8 +70,19 @@ public:
                 qFatal("link %d did not open", p);
             }
         }
+        m_window->competitionView().setHeatStartQuestion([this](QWidget *, const QString &text,
+                                                             bool canStartWithLinked) {
+            asked.append(text);
+            return canStartWithLinked ? answer
+                                      : main_window::CompetitionView::HeatStartAnswer::OpenLinks;
+        });
         control<QPushButton>(*m_window, QStringLiteral("CmdCompetition"))->click();
     }
+
+    /// What the board asked before a heat on closed links, and what it is answered.
+    QStringList asked;
+    main_window::CompetitionView::HeatStartAnswer answer =
+        main_window::CompetitionView::HeatStartAnswer::StartWithLinked;
     ~Evening()
     {
         m_window.reset();
@@ -168,7 +180,42 @@ class tst_CompetitionEvening : public QObject
 
 private Q_SLOTS:
     void threeRoundsOfNine();
+    void heatOnClosedLinks();
 };
+
+// A heat whose players all have closed links does not play at 0 rpm: the organiser is asked,
+// the links are opened, and the next Start plays it.
+void tst_CompetitionEvening::heatOnClosedLinks()
+{
+    TempSettings settings;
+    TempRuntimeDir runtime;
+    QVERIFY(QDir().mkpath(runtime.portDir()));
+    for (PlayerSlot p = 1; p <= 4; ++p) {
+        settings_store::WritePlayerPort(p, p);
+    }
+    QTemporaryDir data;
+    results::ResultsStore store(data.path());
+    Evening evening(store, runtime.portDir());
+    frmCompetition &window = evening.competition();
+    competition::Settings club;
+    club.name = QStringLiteral("Club night");
+    club.seconds = 30;
+    club.rounds = 1;
+    QVERIFY(window.model().create(club, QStringLiteral("Ann\nBob\nCem\nDai")));
+    control<QPushButton>(window, QStringLiteral("cmdNextHeat"))->click();
+    evening.main().links().closeAll();
+
+    QTest::keyClick(&window.console(), Qt::Key_Space);
+    QCOMPARE(evening.asked.size(), 1);
+    QVERIFY(!evening.main().session().snapshot().running);
+    // The stored ports are opened; once they are, the heat plays without a question.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        evening.main().links().isOpen(1) && evening.main().links().isOpen(4), 60000);
+    window.console().setFocus();
+    evening.playHeat();
+    QCOMPARE(evening.asked.size(), 1);
+    QVERIFY(CountedAttempt(*window.model().current(), 0));
+}
 
 void tst_CompetitionEvening::threeRoundsOfNine()
 {
@@ -249,6 +296,11 @@ void tst_CompetitionEvening::threeRoundsOfNine()
             }
             evening.playHeat(heat == 2 ? Qt::Key_Enter : Qt::Key_Space);
             ++gamesPlayed;
+            // The absent player's closed link was asked about; the heat went on without them.
+            QCOMPARE(evening.asked.size(), heat >= 1 ? 1 : 0);
+            if (heat == 1) {
+                QVERIFY(evening.asked.first().contains(absentPlayer));
+            }
             if (heat == 0) {
                 // Three players on four open links: the empty seat's device spins fastest
                 // (12000 rpm) yet shows, leads and records nothing.
