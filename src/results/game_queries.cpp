@@ -2,6 +2,7 @@
 #include "results/game_queries.h"
 
 #include "results/csv.h"
+#include "results/plain_text.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -49,8 +50,12 @@ namespace
         return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
     }
 
-    // A null QString binds as SQL NULL; names and ports are never NULL, only empty.
-    QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
+    // A null QString binds as SQL NULL; names and ports are never NULL, only empty. A lone
+    // UTF-16 half becomes U+FFFD here, where SQLite would merge it with the next character.
+    QString text(const QString &value)
+    {
+        return value.isNull() ? QStringLiteral("") : WellFormed(value);
+    }
 
     QDateTime startFromText(const QString &text)
     {
