@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "results/results_store.h"
 
+#include "results/competition_book.h"
 #include "results/game_queries.h"
 
 #include <QAtomicInt>
@@ -91,6 +92,7 @@ ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening
             m_changed();
         }
     })
+    , m_competitions(std::make_unique<CompetitionBook>())
 {
     if (opening == Opening::Now) {
         openNow();
@@ -434,8 +436,8 @@ bool ResultsStore::writePending()
         m_queue.games().removeFirst();
         gameWritten(provisionalId, game.id);
     }
-    while (const WriteQueue::Change *change = m_queue.firstChange()) {
-        if (!writeOne([&] { return (*change)(m_db); })) {
+    while (const auto *change = m_queue.firstChange()) {
+        if (!writeOne([&] { return writeCompetition(change->first, change->second); })) {
             return false;
         }
         m_queue.dropFirstChange();
@@ -477,18 +479,6 @@ void ResultsStore::refresh()
     if (m_damageSeen || (m_writable && FileIdOf(m_filePath) != m_fileId)) {
         ensureWritable();
     }
-}
-
-bool ResultsStore::submit(qint64 key, WriteQueue::Change change)
-{
-    open();
-    m_queue.put(key, std::move(change));
-    if (writePending()) {
-        m_lastError.clear();
-        return true;
-    }
-    tellWaiting(QStringLiteral("The competition's change is"));
-    return false;
 }
 
 QList<BestList> ResultsStore::addGame(GameRecord &game)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "competition/competition.h"
 #include "results/file_custody.h"
 #include "results/game_record.h"
 #include "results/results_schema.h"
@@ -12,11 +13,14 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 
 namespace results
 {
+
+struct CompetitionBook;
 
 /// The one keeper of `results.sqlite` in a folder: it owns the file and its only connection,
 /// looks after it (file_custody), migrates it (results_schema), queues what cannot be written
@@ -70,7 +74,7 @@ public:
     /// Games finished but not yet in the file, oldest first; they carry provisional negative
     /// ids until written.
     const QList<GameRecord> &pendingGames() const { return m_queue.games(); }
-    /// Changes other than games (a competition's) waiting to be written.
+    /// Competitions' changes waiting to be written.
     int pendingChanges() const { return m_queue.changeCount(); }
     /// Why the file does not take games ("" while it does).
     QString whyNotSaved() const
@@ -111,16 +115,32 @@ public:
     bool removeGame(qint64 id);
     bool removeAll();
 
-    /// Writes `change` now, or queues it under `key` (in the place of a waiting change with the
-    /// same key) after the games that wait. True when it was written now.
-    bool submit(qint64 key, WriteQueue::Change change);
-    /// The connection other parts read through (the competitions); it may be closed. Its file
-    /// is the one the next write goes to once refresh() or a write has looked at it.
-    const QSqlDatabase &database() const
-    {
-        open();
-        return m_db;
-    }
+    /// How a competition's save went.
+    enum class CompetitionSaved {
+        Written, ///< in the file
+        Waiting, ///< kept, and written as soon as the file takes it
+        Conflict, ///< another instance changed it first: nothing written, the file's state loaded
+    };
+    /// Writes the whole competition in one transaction (under one write lock with the read of
+    /// the file's state), giving it an id when it has none: negative until the file takes it.
+    /// Played heats and attempts already written are never rewritten. A change made against an
+    /// older state than the file's (another instance changed it) is refused: Conflict, and
+    /// `competition` is replaced by the state in the file. A change that cannot be written now
+    /// waits with the games, in the place of one of the same competition that waits.
+    CompetitionSaved saveCompetition(competition::Competition &competition);
+    /// The competition as this run last saved it or as the file holds it; rows the file holds
+    /// damaged are left out and named in words in `skipped` ("" when nothing was).
+    std::optional<competition::Competition> loadCompetition(
+        qint64 id, QString *skipped = nullptr) const;
+    /// The latest competition not closed, the one to resume: this run's own first.
+    std::optional<qint64> openCompetition();
+    /// Marks the competition closed; it is kept with its results. False when there is none.
+    bool closeCompetition(qint64 id);
+    /// Called with the file's state when a change that waited is refused at its retry because
+    /// another instance changed the competition meanwhile.
+    void setCompetitionConflictHandler(
+        std::function<void(const competition::Competition &stored)> handler);
+
     /// A game's id in the file: a written game's own id, a waiting game's 0.
     qint64 idInFile(qint64 gameId) const;
     /// Counts the files started: it changes when the file was found removed, replaced or
@@ -161,6 +181,8 @@ private:
     void noteError(const QSqlError &error) const;
     QList<RankEntry> pendingRanking(BestList list) const;
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
+    void submitCompetition(qint64 id);
+    std::optional<QSqlError> writeCompetition(qint64 id, const WriteQueue::Change &change);
 
     Access m_access = Access::ReadWrite;
     bool m_opened = false;
@@ -183,6 +205,7 @@ private:
     bool m_toldWaiting = false;
     int m_fileGeneration = 0;
     std::function<void()> m_changed;
+    std::unique_ptr<CompetitionBook> m_competitions;
 };
 
 } // namespace results
