@@ -95,6 +95,7 @@ void frmMain::connectControls()
     // A finished game is recorded; the record marks, the high-score window and a
     // competition's heat (its result, with the game's id) take it from the recorder.
     connect(m_session, &game::GameSession::ended, m_recorder, &results::GameRecorder::take);
+    connect(m_session, &game::GameSession::progressed, m_recorder, &results::GameRecorder::keep);
     connect(m_recorder, &results::GameRecorder::recorded, this,
         [this](const results::GameRecord &game) { m_competition->gameRecorded(game); });
     // The name's weight follows the link from here alone, whoever opens or closes it; a lost

@@ -35,4 +35,11 @@ std::optional<FileId> FileIdOf(const QString &path);
 /// it: a link stays a link. Returns the new name, "" when it could not be renamed.
 QString MoveAside(const QString &path);
 
+/// This process, as a text no other process has had since the computer started: the boot's id,
+/// the process id and its start time.
+QString InstanceKey();
+/// Whether the process named by an InstanceKey() is still running. A key of an earlier boot,
+/// of a process gone, or of another process with the same id, is not.
+bool InstanceAlive(const QString &key);
+
 } // namespace results::custody

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -34,6 +35,8 @@ namespace
 {
 
     QAtomicInt g_connectionCounter;
+
+    constexpr int kKeepRunningFlushEvery = 5;
 
     // SQLite's result codes (the primary ones).
     constexpr int kSqliteBusy = 5;
@@ -93,6 +96,7 @@ ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening
         }
     })
     , m_competitions(std::make_unique<CompetitionBook>())
+    , m_instance(custody::InstanceKey())
 {
     if (opening == Opening::Now) {
         openNow();
@@ -247,6 +251,7 @@ void ResultsStore::openFile(bool movedAside)
             m_why.clear();
             m_fileId = FileIdOf(m_filePath);
             m_walId = FileIdOf(m_filePath + QStringLiteral("-wal"));
+            recordLeftRunning();
             return;
         }
     } else {
@@ -430,8 +435,11 @@ bool ResultsStore::writePending()
     while (!m_queue.games().isEmpty()) {
         GameRecord game = m_queue.games().first();
         const qint64 provisionalId = game.id;
-        if (!writeOne([&] { return queries::InsertGame(m_db, game); })) {
+        if (!writeOne([&] { return queries::InsertGame(m_db, game, m_instance); })) {
             return false;
+        }
+        if (m_keptRunning && m_keptRunning->startedMs == game.startedAt.toMSecsSinceEpoch()) {
+            m_keptRunning.reset();
         }
         m_queue.games().removeFirst();
         gameWritten(provisionalId, game.id);
@@ -502,6 +510,74 @@ QList<BestList> ResultsStore::addGame(GameRecord &game)
         }
     }
     return bests;
+}
+
+void ResultsStore::recordLeftRunning()
+{
+    QSqlError error;
+    QList<queries::RunningGame> left = queries::LeftRunning(m_db, custody::InstanceAlive, error);
+    if (error.isValid()) {
+        noteError(error);
+        return;
+    }
+    for (queries::RunningGame &running : left) {
+        if (const auto failed = queries::RecordLeftRunning(m_db, running)) {
+            // Kept in the file all the same: the next start tries again.
+            noteError(*failed);
+            continue;
+        }
+        if (running.game.id > 0) {
+            m_notices.append(
+                QStringLiteral("The game started %1 was still running when Rotavex "
+                               "last ended unexpectedly; its %2 s played were kept "
+                               "as an interrupted game.")
+                    .arg(QLocale().toString(running.game.startedAt, QLocale::ShortFormat))
+                    .arg(running.game.ticks));
+        }
+    }
+}
+
+void ResultsStore::keepRunning(const GameRecord &running, qint64 replaces)
+{
+    open();
+    if (m_access == Access::ReadOnly || !m_writable || m_damageSeen || !m_db.isOpen()) {
+        return;
+    }
+    KeptRunning now;
+    now.startedMs = running.startedAt.toMSecsSinceEpoch();
+    now.ticks = running.ticks;
+    for (const PlayerResult &player : running.players) {
+        now.players.append(int(player.player));
+    }
+    now.fileGeneration = m_fileGeneration;
+    // Only the new ticks, unless the game or its players changed: then everything again.
+    int fromTick = -1;
+    if (m_keptRunning && m_keptRunning->startedMs == now.startedMs
+        && m_keptRunning->players == now.players
+        && m_keptRunning->fileGeneration == now.fileGeneration
+        && m_keptRunning->ticks <= now.ticks) {
+        fromTick = m_keptRunning->ticks;
+    }
+    // Every fifth write reaches the disk itself, so a power cut loses a few seconds at most;
+    // the others leave it to the system and cost no flush.
+    const bool flush = m_keepWrites++ % kKeepRunningFlushEvery == 0;
+    QSqlQuery pragma(m_db);
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    if (flush) {
+        pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    }
+    const auto error = queries::KeepRunning(m_db, m_instance, running, replaces, fromTick);
+    if (flush) {
+        pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    }
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(schema::kBusyTimeoutMs));
+    if (error) {
+        // Busy or failing: the next tick writes everything again.
+        m_keptRunning.reset();
+        m_keepWrites = 0;
+        return;
+    }
+    m_keptRunning = now;
 }
 
 int ResultsStore::gameCount() const

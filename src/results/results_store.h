@@ -100,6 +100,13 @@ public:
     /// lists it is the new best of.
     QList<BestList> addGame(GameRecord &game);
 
+    /// Keeps the running game in the file (called every accepted tick), so that after a crash,
+    /// a kill or a power cut the next start records it as an interrupted game (complete = 0)
+    /// and says so once. One small transaction per call that never waits for a lock: when the
+    /// file is busy the tick is kept with the next one. `replaces` is the recorded game it goes
+    /// on with (0 none). addGame() of the same game forgets what was kept in its transaction.
+    void keepRunning(const GameRecord &running, qint64 replaces = 0);
+
     int gameCount() const;
     /// Games newest first, `limit` of them from `offset`; no samples.
     QList<GameSummary> recentGames(int offset, int limit) const;
@@ -181,6 +188,7 @@ private:
     void noteError(const QSqlError &error) const;
     QList<RankEntry> pendingRanking(BestList list) const;
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
+    void recordLeftRunning();
     void submitCompetition(qint64 id);
     std::optional<QSqlError> writeCompetition(qint64 id, const WriteQueue::Change &change);
 
@@ -206,6 +214,18 @@ private:
     int m_fileGeneration = 0;
     std::function<void()> m_changed;
     std::unique_ptr<CompetitionBook> m_competitions;
+    /// This process, as the running games in the file name it.
+    QString m_instance;
+    /// What the file holds of the running game: its start, ticks and players' slots.
+    struct KeptRunning {
+        qint64 startedMs = 0;
+        int ticks = 0;
+        QList<int> players; ///< their slots
+        int fileGeneration = 0;
+        bool operator==(const KeptRunning &) const = default;
+    };
+    std::optional<KeptRunning> m_keptRunning;
+    int m_keepWrites = 0;
 };
 
 } // namespace results
