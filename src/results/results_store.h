@@ -22,16 +22,18 @@ namespace results
 
 struct CompetitionBook;
 
-/// The one keeper of `results.sqlite` in a folder: it owns the file and its only connection,
-/// looks after it (file_custody), migrates it (results_schema), queues what cannot be written
-/// yet (write_queue) and answers the reads of games (game_queries). It never fails to open:
-/// anything in the file's place that is not a database of ours (a folder, a FIFO, a device,
-/// another program's database, a file found damaged) is moved aside and a fresh one started.
-/// A game or other change (a competition's) that cannot be written now (the file locked,
+/// The store of `results.sqlite` in a folder: it owns the file and its only connection, looks
+/// after it (file_custody), migrates it (results_schema), queues what cannot be written yet
+/// (write_queue), answers the reads of games (game_queries) and keeps the competitions
+/// (competition_rows) and the running game; nothing else runs SQL on the file. It never fails
+/// to open: anything in the file's place that is not a database of ours (a folder, a FIFO, a
+/// device, another program's database, a file found damaged) is moved aside and a fresh one
+/// started. A game or a competition's change that cannot be written now (the file locked,
 /// read-only, removed, replaced, the disk full, a newer version's file) waits in memory, games
 /// still listed and ranked, and is written as soon as the file takes it: retried with back-off,
 /// at the next write, when the board is shown and when the store ends; never into a file that
-/// was removed or replaced. takeNotice() tells the user each such event once. UI thread only.
+/// was removed or replaced. A write never waits more than a few tens of milliseconds for
+/// another program's lock. takeNotice() tells the user each such event once. UI thread only.
 class ResultsStore
 {
 public:
