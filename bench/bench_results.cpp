@@ -248,6 +248,7 @@ void BM_LockedAcrossGameEnd(benchmark::State &state)
             }
             clock.start();
             session.stop();
+            state.counters["end_ms"] = double(clock.nsecsElapsed()) / 1e6;
             if (locked) {
                 QTest::qWait(8000);
                 QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <cerrno>
 #include <cstring>
@@ -119,6 +120,23 @@ namespace
     }
 
 } // namespace
+
+void SyncInBackground(const QString &path, const std::shared_ptr<std::atomic_bool> &busy)
+{
+    if (busy->exchange(true)) {
+        return;
+    }
+    // A flush goes to the file, whichever descriptor asks for it: SQLite's own one need not
+    // be touched from another thread.
+    QThreadPool::globalInstance()->start([name = QFile::encodeName(path), busy] {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fdatasync(fd);
+            ::close(fd);
+        }
+        busy->store(false);
+    });
+}
 
 QString InstanceKey()
 {

@@ -88,7 +88,8 @@ ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening
     , m_folder(folder)
     , m_filePath(QDir(folder).filePath(QLatin1String(kFileName)))
     , m_queue([this] {
-        if (!writePending()) {
+        // A retry comes again later: it never waits for the lock at all.
+        if (!withoutWaiting([this] { return writePending(); })) {
             scheduleRetry();
         }
         if (m_changed) {
@@ -97,6 +98,7 @@ ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening
     })
     , m_competitions(std::make_unique<CompetitionBook>())
     , m_instance(custody::InstanceKey())
+    , m_syncing(std::make_shared<std::atomic_bool>(false))
 {
     if (opening == Opening::Now) {
         openNow();
@@ -537,6 +539,18 @@ void ResultsStore::recordLeftRunning()
     }
 }
 
+bool ResultsStore::withoutWaiting(const std::function<bool()> &write)
+{
+    if (!m_db.isOpen()) {
+        return write();
+    }
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const bool done = write();
+    // The write may have opened the file anew: the new connection has its own setting.
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(schema::kBusyTimeoutMs));
+    return done;
+}
+
 void ResultsStore::keepRunning(const GameRecord &running, qint64 replaces)
 {
     open();
@@ -558,23 +572,20 @@ void ResultsStore::keepRunning(const GameRecord &running, qint64 replaces)
         && m_keptRunning->ticks <= now.ticks) {
         fromTick = m_keptRunning->ticks;
     }
-    // Every fifth write reaches the disk itself, so a power cut loses a few seconds at most;
-    // the others leave it to the system and cost no flush.
-    const bool flush = m_keepWrites++ % kKeepRunningFlushEvery == 0;
-    QSqlQuery pragma(m_db);
-    pragma.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
-    if (flush) {
-        pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    // A kept tick never waits for a lock: the next tick keeps it with its own.
+    std::optional<QSqlError> error;
+    withoutWaiting([&] {
+        error = queries::KeepRunning(m_db, m_instance, running, replaces, fromTick);
+        return !error;
+    });
+    // Every fifth write is flushed to the disk, on a worker, so a power cut loses a few seconds
+    // at most and the board never waits for the disk.
+    if (!error && m_keepWrites++ % kKeepRunningFlushEvery == 0) {
+        custody::SyncInBackground(m_filePath + QStringLiteral("-wal"), m_syncing);
     }
-    const auto error = queries::KeepRunning(m_db, m_instance, running, replaces, fromTick);
-    if (flush) {
-        pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
-    }
-    pragma.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(schema::kBusyTimeoutMs));
     if (error) {
         // Busy or failing: the next tick writes everything again.
         m_keptRunning.reset();
-        m_keepWrites = 0;
         return;
     }
     m_keptRunning = now;

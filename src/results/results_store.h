@@ -191,6 +191,8 @@ private:
     QList<RankEntry> pendingRanking(BestList list) const;
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
     void recordLeftRunning();
+    /// Runs `write` with no wait for another program's lock; returns what it returns.
+    bool withoutWaiting(const std::function<bool()> &write);
     void submitCompetition(qint64 id);
     std::optional<QSqlError> writeCompetition(qint64 id, const WriteQueue::Change &change);
 
@@ -228,6 +230,7 @@ private:
     };
     std::optional<KeptRunning> m_keptRunning;
     int m_keepWrites = 0;
+    std::shared_ptr<std::atomic_bool> m_syncing; ///< a flush of the journal runs on a worker
 };
 
 } // namespace results
