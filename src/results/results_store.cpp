@@ -88,7 +88,7 @@ ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening
     , m_folder(folder)
     , m_filePath(QDir(folder).filePath(QLatin1String(kFileName)))
     , m_queue([this] {
-        // A retry comes again later: it never waits for the lock at all.
+        // A retry comes again later: it sets no busy wait for the lock.
         if (!withoutWaiting([this] { return writePending(); })) {
             scheduleRetry();
         }
@@ -572,7 +572,7 @@ void ResultsStore::keepRunning(const GameRecord &running, qint64 replaces)
         && m_keptRunning->ticks <= now.ticks) {
         fromTick = m_keptRunning->ticks;
     }
-    // A kept tick never waits for a lock: the next tick keeps it with its own.
+    // A kept tick sets no busy wait for a lock: the next tick keeps it with its own.
     std::optional<QSqlError> error;
     withoutWaiting([&] {
         error = queries::KeepRunning(m_db, m_instance, running, replaces, fromTick);

@@ -191,7 +191,7 @@ private:
     QList<RankEntry> pendingRanking(BestList list) const;
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
     void recordLeftRunning();
-    /// Runs `write` with no wait for another program's lock; returns what it returns.
+    /// Runs `write` with no busy timeout for another program's lock; returns what it returns.
     bool withoutWaiting(const std::function<bool()> &write);
     void submitCompetition(qint64 id);
     std::optional<QSqlError> writeCompetition(qint64 id, const WriteQueue::Change &change);
