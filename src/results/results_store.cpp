@@ -253,6 +253,9 @@ void ResultsStore::openFile(bool movedAside)
             m_why.clear();
             m_fileId = FileIdOf(m_filePath);
             m_walId = FileIdOf(m_filePath + QStringLiteral("-wal"));
+            if (m_noBusyWait) {
+                QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+            }
             recordLeftRunning();
             return;
         }
@@ -541,13 +544,18 @@ void ResultsStore::recordLeftRunning()
 
 bool ResultsStore::withoutWaiting(const std::function<bool()> &write)
 {
-    if (!m_db.isOpen()) {
-        return write();
+    // A write that failed reopens the file before it tries again (openFile() looks at it): the
+    // new connection gets no busy wait either.
+    m_noBusyWait = true;
+    if (m_db.isOpen()) {
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
     }
-    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
     const bool done = write();
-    // The write may have opened the file anew: the new connection has its own setting.
-    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(schema::kBusyTimeoutMs));
+    m_noBusyWait = false;
+    if (m_db.isOpen()) {
+        QSqlQuery(m_db).exec(
+            QStringLiteral("PRAGMA busy_timeout = %1").arg(schema::kBusyTimeoutMs));
+    }
     return done;
 }
 

@@ -230,6 +230,7 @@ private:
     };
     std::optional<KeptRunning> m_keptRunning;
     int m_keepWrites = 0;
+    bool m_noBusyWait = false; ///< inside withoutWaiting()
     std::shared_ptr<std::atomic_bool> m_syncing; ///< a flush of the journal runs on a worker
 };
 
