@@ -2,17 +2,26 @@
 // The results file at the moments a user could feel it: recording a game when it ends (a 90-s
 // Strength game of four players, one transaction on a real file), opening the file at start-up
 // and opening the high-score window up to its first painted frame, over 10, 10 000 and 100 000
-// recorded games.
+// recorded games. Then the longest event-loop stall while another program holds the file's write
+// lock across a game's end (retries and all), beside the same game on a free file.
 #include "game/game_log.h"
+#include "game/game_session.h"
 #include "measurement/speed_mode.h"
+#include "results/game_recorder.h"
 #include "results/results_store.h"
 #include "scores/frm_score.h"
+#include "support/stall_meter.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariant>
 
 #include <benchmark/benchmark.h>
@@ -21,6 +30,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -189,8 +199,116 @@ void BM_OpenScoreWindow(benchmark::State &state)
     state.counters["games"] = store.gameCount();
 }
 
+// Another program's hold on the file's write lock, from a thread of its own (as another process
+// would, it never runs on the measured thread) until release().
+class LockHolder
+{
+public:
+    explicit LockHolder(const QString &path)
+        : m_thread([this, path] {
+            const QString name = QStringLiteral("bench-lock-holder");
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                db.setDatabaseName(path);
+                db.open();
+                QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+                m_held.release();
+                m_release.acquire();
+                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        })
+    {
+        m_held.acquire();
+    }
+    ~LockHolder() { release(); }
+    void release()
+    {
+        if (m_thread.joinable()) {
+            m_release.release();
+            m_thread.join();
+        }
+    }
+
+private:
+    QSemaphore m_held;
+    QSemaphore m_release;
+    std::thread m_thread;
+};
+
+// A Speed game of 30 ticks (one every 100 ms, each kept in the file as it runs) on a file of
+// 10 000 games; with range(0) another program holds the write lock from the fifth tick until
+// 8 s after the game's end, so the game waits and is retried (after 1, 2 and 4 s) before it
+// lands. Counters: the longest gap of a 5 ms timer over the whole run, the longest and the mean
+// refresh tick (the session's work and the write of the kept game), the game's end (the
+// attempt to write it), the wait until it was saved.
+void BM_LockedAcrossGameEnd(benchmark::State &state)
+{
+    const bool locked = state.range(0) != 0;
+    const QString folder = filledFolder(10000);
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        QFile::copy(QDir(folder).filePath(QStringLiteral("results.sqlite")),
+            dir.filePath(QStringLiteral("results.sqlite")));
+        results::ResultsStore store(dir.path());
+        results::GameRecorder recorder(&store);
+        game::GameSession session;
+        QObject::connect(
+            &session, &game::GameSession::ended, &recorder, &results::GameRecorder::take);
+        QObject::connect(
+            &session, &game::GameSession::progressed, &recorder, &results::GameRecorder::keep);
+        for (PlayerSlot p = 1; p <= 4; ++p) {
+            session.setLink(p, true, QStringLiteral("ttyS%1").arg(p));
+        }
+        std::unique_ptr<LockHolder> other;
+        StallMeter meter;
+        session.start(rotavex::PlayMode::Speed, QDateTime::currentDateTime());
+        port_events::LatestSamples latest;
+        qint64 longestTickNs = 0;
+        qint64 allTicksNs = 0;
+        QElapsedTimer clock;
+        for (int tick = 1; tick <= 30; ++tick) {
+            if (locked && tick == 5) {
+                other = std::make_unique<LockHolder>(store.filePath());
+            }
+            for (PlayerSlot p = 1; p <= 4; ++p) {
+                latest.rpm[p] = 5000 + 100 * p + tick % 7;
+                ++latest.stored[p];
+            }
+            clock.start();
+            session.refreshTick(latest);
+            const qint64 ns = clock.nsecsElapsed();
+            longestTickNs = std::max(longestTickNs, ns);
+            allTicksNs += ns;
+            QTest::qWait(100);
+        }
+        clock.start();
+        session.stop();
+        state.counters["end_ms"] = double(clock.nsecsElapsed()) / 1e6;
+        if (other) {
+            QTest::qWait(8000);
+            other->release();
+        }
+        if (!QTest::qWaitFor([&store] { return store.isSaved(); }, 120000)) {
+            state.SkipWithError("the game never landed");
+        }
+        state.counters["stall_ms"] = double(meter.longestMs());
+        state.counters["tick_max_ms"] = double(longestTickNs) / 1e6;
+        state.counters["tick_mean_ms"] = double(allTicksNs) / 30 / 1e6;
+        state.counters["saved_after_ms"] = double(clock.elapsed());
+        state.counters["games_added"] = store.gameCount() - 10000;
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_LockedAcrossGameEnd)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("locked")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_RecordStrengthGame90s4Players)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenStore)
     ->Arg(10)

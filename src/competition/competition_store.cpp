@@ -1,611 +1,98 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition_store.h"
 
-#include "results/csv.h"
 #include "results/results_store.h"
-#include "shared/player_tables.h"
-
-#include <QDateTime>
-#include <QHash>
-#include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
-
-#include <cmath>
-#include <map>
-#include <set>
 
 namespace competition
 {
 
-namespace
-{
-
-    // A heat lasts 90 s at most: more revolutions than the fastest device makes in it are damage.
-    constexpr double kMaxRevolutions = double(rotavex::kMaxRpm) * 90.0 / 60.0;
-
-    // A null QString binds as SQL NULL; names are never NULL, only empty.
-    QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
-
-    // What a read left out, counted by kind, for one message.
-    class Skipped
-    {
-    public:
-        void note(const char *what) { ++m_counts[what]; }
-        QString text() const
-        {
-            QStringList parts;
-            for (const auto &[what, count] : m_counts) {
-                parts.append(QStringLiteral("%1 (%2)").arg(QLatin1String(what)).arg(count));
-            }
-            return parts.join(QStringLiteral(", "));
-        }
-
-    private:
-        std::map<const char *, int> m_counts;
-    };
-
-    // The competition with `id` as the file holds it, every id and index checked on the way in:
-    // a row that names something that does not exist is left out, heats are numbered in order,
-    // names are cut to their bound. nullopt with `error` set when the file could not be read,
-    // nullopt alone when there is no such competition.
-    std::optional<Competition> readCompetition(
-        const QSqlDatabase &db, qint64 id, Skipped &skipped, QSqlError &error)
-    {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        auto fail = [&]() {
-            error = query.lastError();
-            return std::nullopt;
-        };
-        query.prepare(QStringLiteral("SELECT name, scoring, seconds, rounds, ranking FROM "
-                                     "competitions WHERE id = ?"));
-        query.addBindValue(id);
-        if (!query.exec()) {
-            return fail();
-        }
-        if (!query.next()) {
-            return std::nullopt;
-        }
-        Competition c;
-        c.id = id;
-        Settings &settings = c.settings;
-        settings.name = BoundName(query.value(0).toString());
-        const qint64 scoring = query.value(1).toLongLong();
-        const qint64 seconds = query.value(2).toLongLong();
-        const qint64 rounds = query.value(3).toLongLong();
-        if ((scoring != int(PlayMode::Speed) && scoring != int(PlayMode::Strength))
-            || (seconds != 30 && seconds != 60 && seconds != 90) || rounds < kMinRounds
-            || rounds > kMaxRounds) {
-            skipped.note("settings out of range, replaced");
-        }
-        settings.scoring = scoring == int(PlayMode::Speed) ? PlayMode::Speed : PlayMode::Strength;
-        settings.seconds = seconds == 30 || seconds == 90 ? int(seconds) : 60;
-        settings.rounds = int(std::clamp<qint64>(rounds, kMinRounds, kMaxRounds));
-        const qint64 ranking = query.value(4).toLongLong();
-        settings.ranking = ranking == int(RankingRule::Mean) ? RankingRule::Mean
-            : ranking == int(RankingRule::Best)              ? RankingRule::Best
-                                                             : RankingRule::Total;
-        if (query.value(0).toString().size() > kMaxNameLength) {
-            skipped.note("names cut to their length");
-        }
-
-        query.prepare(QStringLiteral("SELECT player, name, retired FROM competition_players "
-                                     "WHERE competition_id = ? ORDER BY player"));
-        query.addBindValue(id);
-        if (!query.exec()) {
-            return fail();
-        }
-        QSet<PlayerId> known;
-        while (query.next()) {
-            const qint64 player = query.value(0).toLongLong();
-            // Ids ascend: the player lookups depend on it.
-            if (player <= kNoPlayer || player > std::numeric_limits<PlayerId>::max()
-                || (!c.players.isEmpty() && player <= c.players.last().id)) {
-                skipped.note("players with a bad number");
-                continue;
-            }
-            const QString name = query.value(1).toString();
-            if (name.size() > kMaxNameLength) {
-                skipped.note("names cut to their length");
-            }
-            c.players.append(
-                Player { PlayerId(player), BoundName(name), query.value(2).toInt() != 0 });
-            known.insert(PlayerId(player));
-        }
-        if (query.lastError().isValid()) {
-            return fail();
-        }
-
-        // Heats in the order of their numbers, whatever the numbers: a gap never allocates.
-        query.prepare(QStringLiteral("SELECT heat, round, device, player FROM competition_heats "
-                                     "WHERE competition_id = ? ORDER BY heat, device"));
-        query.addBindValue(id);
-        if (!query.exec()) {
-            return fail();
-        }
-        QHash<qint64, int> heatIndex;
-        while (query.next()) {
-            const qint64 number = query.value(0).toLongLong();
-            const qint64 round = query.value(1).toLongLong();
-            const qint64 device = query.value(2).toLongLong();
-            const qint64 player = query.value(3).toLongLong();
-            if (device < 1 || device > kDevices) {
-                skipped.note("heat seats at a device that does not exist");
-                continue;
-            }
-            if (round < 1 || round > settings.rounds) {
-                skipped.note("heat seats in a round that does not exist");
-                continue;
-            }
-            if (player > std::numeric_limits<PlayerId>::max()
-                || !known.contains(PlayerId(player))) {
-                skipped.note("heat seats naming a player who is not in the competition");
-                continue;
-            }
-            auto found = heatIndex.constFind(number);
-            if (found == heatIndex.constEnd()) {
-                if (!c.heats.isEmpty() && c.heats.last().round > round) {
-                    skipped.note("heat seats out of the rounds' order");
-                    continue;
-                }
-                if (number != c.heats.size() + 1) {
-                    skipped.note("heats renumbered in their order");
-                }
-                found = heatIndex.insert(number, int(c.heats.size()));
-                Heat heat;
-                heat.round = int(round);
-                c.heats.append(heat);
-            }
-            Heat &heat = c.heats[*found];
-            if (heat.round != round || heat.deviceOf(PlayerId(player)) != 0) {
-                skipped.note("heat seats that contradict their heat");
-                continue;
-            }
-            heat.seats[std::size_t(device - 1)] = PlayerId(player);
-        }
-        if (query.lastError().isValid()) {
-            return fail();
-        }
-
-        query.prepare(QStringLiteral("SELECT heat, attempt, device, player, absent, revolutions, "
-                                     "best_rpm, game_id FROM competition_results "
-                                     "WHERE competition_id = ? ORDER BY heat, attempt, device"));
-        query.addBindValue(id);
-        if (!query.exec()) {
-            return fail();
-        }
-        while (query.next()) {
-            const auto heat = heatIndex.constFind(query.value(0).toLongLong());
-            const qint64 number = query.value(1).toLongLong();
-            const qint64 device = query.value(2).toLongLong();
-            const qint64 player = query.value(3).toLongLong();
-            const double revolutions = query.value(5).toDouble();
-            const qint64 bestRpm = query.value(6).toLongLong();
-            if (heat == heatIndex.constEnd()) {
-                skipped.note("results of a heat that does not exist");
-                continue;
-            }
-            if (number < 1 || number > std::numeric_limits<int>::max() || device < 1
-                || device > kDevices || player > std::numeric_limits<PlayerId>::max()
-                || !known.contains(PlayerId(player))) {
-                skipped.note("results naming a player, device or playing that does not exist");
-                continue;
-            }
-            if (!std::isfinite(revolutions) || revolutions < 0.0 || revolutions > kMaxRevolutions
-                || bestRpm < 0 || bestRpm > rotavex::kMaxRpm) {
-                skipped.note("results with impossible numbers");
-                continue;
-            }
-            if (c.attempts.isEmpty() || c.attempts.last().heat != *heat
-                || c.attempts.last().attempt != number) {
-                Attempt attempt;
-                attempt.heat = *heat;
-                attempt.attempt = int(number);
-                attempt.gameId = query.value(7).toLongLong();
-                c.attempts.append(attempt);
-            }
-            c.attempts.last().seats.append(SeatResult { PlayerId(player), int(device),
-                query.value(4).toInt() != 0, revolutions, qint32(bestRpm) });
-        }
-        if (query.lastError().isValid()) {
-            return fail();
-        }
-        return c;
-    }
-
-    // Writes the competition's rows under `id` (0: a new row, whose id is returned in `id`).
-    // With `stored`, the undamaged state the file holds, only what differs from it is written:
-    // a late arrival rewrites the heats it moved, not ten thousand players.
-    std::optional<QSqlError> writeRows(QSqlDatabase &db, const Competition &competition,
-        bool closed, qint64 &id, const Competition *stored)
-    {
-        QSqlQuery query(db);
-        auto run = [&]() { return query.exec() ? std::nullopt : std::optional(query.lastError()); };
-        const Settings &settings = competition.settings;
-        if (id == 0) {
-            query.prepare(
-                QStringLiteral("INSERT INTO competitions (name, scoring, seconds, rounds, "
-                               "created_at, closed, ranking) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-            query.addBindValue(text(settings.name));
-            query.addBindValue(int(settings.scoring));
-            query.addBindValue(settings.seconds);
-            query.addBindValue(settings.rounds);
-            query.addBindValue(results::IsoWithOffset(QDateTime::currentDateTime()));
-            query.addBindValue(closed ? 1 : 0);
-            query.addBindValue(int(settings.ranking));
-            if (const auto error = run()) {
-                return error;
-            }
-            id = query.lastInsertId().toLongLong();
-        } else {
-            query.prepare(
-                QStringLiteral("UPDATE competitions SET name = ?, closed = ?, ranking = ? "
-                               "WHERE id = ?"));
-            query.addBindValue(text(settings.name));
-            query.addBindValue(closed ? 1 : 0);
-            query.addBindValue(int(settings.ranking));
-            query.addBindValue(id);
-            if (const auto error = run()) {
-                return error;
-            }
-        }
-        const Competition empty;
-        const bool samePlayers = stored && stored->players.size() <= competition.players.size();
-        const Competition &before = stored ? *stored : empty;
-        if (!samePlayers) {
-            query.prepare(
-                QStringLiteral("DELETE FROM competition_players WHERE competition_id = ?"));
-            query.addBindValue(id);
-            if (const auto error = run()) {
-                return error;
-            }
-        }
-        query.prepare(QStringLiteral("INSERT OR REPLACE INTO competition_players (competition_id, "
-                                     "player, name, retired) VALUES (?, ?, ?, ?)"));
-        for (qsizetype i = 0; i < competition.players.size(); ++i) {
-            const Player &player = competition.players[i];
-            if (samePlayers && i < before.players.size() && before.players[i] == player) {
-                continue;
-            }
-            query.addBindValue(id);
-            query.addBindValue(player.id);
-            query.addBindValue(text(player.name));
-            query.addBindValue(player.retired ? 1 : 0);
-            if (const auto error = run()) {
-                return error;
-            }
-        }
-        QSqlQuery remove(db);
-        remove.prepare(
-            QStringLiteral("DELETE FROM competition_heats WHERE competition_id = ? AND heat = ?"));
-        if (!stored) {
-            remove.prepare(QStringLiteral("DELETE FROM competition_heats WHERE competition_id = ? "
-                                          "AND heat >= ?"));
-        }
-        query.prepare(QStringLiteral("INSERT INTO competition_heats (competition_id, heat, round, "
-                                     "device, player) VALUES (?, ?, ?, ?, ?)"));
-        const qsizetype heats = std::max(competition.heats.size(), before.heats.size());
-        for (qsizetype h = stored ? 0 : -1; h < heats; ++h) {
-            if (h >= 0 && h < competition.heats.size() && h < before.heats.size()
-                && competition.heats[h] == before.heats[h]) {
-                continue;
-            }
-            // Without a stored state every heat goes, whatever its number: one delete.
-            if (stored || h < 0) {
-                remove.addBindValue(id);
-                remove.addBindValue(std::max<qsizetype>(h + 1, 0));
-                if (!remove.exec()) {
-                    return remove.lastError();
-                }
-            }
-            if (h < 0 || h >= competition.heats.size()) {
-                continue;
-            }
-            const Heat &heat = competition.heats[h];
-            for (int d = 0; d < kDevices; ++d) {
-                if (heat.seats[std::size_t(d)] == kNoPlayer) {
-                    continue;
-                }
-                query.addBindValue(id);
-                query.addBindValue(h + 1);
-                query.addBindValue(heat.round);
-                query.addBindValue(d + 1);
-                query.addBindValue(heat.seats[std::size_t(d)]);
-                if (const auto error = run()) {
-                    return error;
-                }
-            }
-        }
-        QSet<std::pair<int, int>> written;
-        for (const Attempt &attempt : before.attempts) {
-            written.insert({ attempt.heat, attempt.attempt });
-        }
-        // Attempts are history: written once, never replaced.
-        query.prepare(
-            QStringLiteral("INSERT OR IGNORE INTO competition_results (competition_id, heat, "
-                           "attempt, device, player, absent, revolutions, best_rpm, game_id) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        for (const Attempt &attempt : competition.attempts) {
-            if (written.contains({ attempt.heat, attempt.attempt })) {
-                continue;
-            }
-            for (const SeatResult &seat : attempt.seats) {
-                query.addBindValue(id);
-                query.addBindValue(attempt.heat + 1);
-                query.addBindValue(attempt.attempt);
-                query.addBindValue(seat.device);
-                query.addBindValue(seat.player);
-                query.addBindValue(seat.absent ? 1 : 0);
-                query.addBindValue(seat.revolutions);
-                query.addBindValue(seat.bestRpm);
-                query.addBindValue(attempt.gameId);
-                if (const auto error = run()) {
-                    return error;
-                }
-            }
-        }
-        return std::nullopt;
-    }
-
-} // namespace
-
-// What the store knows beyond the file; the changes waiting in the keeper's queue share it, so
-// it outlives the store when they do.
-struct CompetitionStore::Book {
-    /// This run's latest state of each competition it saved, by its id here.
-    std::map<qint64, Competition> states;
-    std::map<qint64, qint64> savedOrder;
-    qint64 saves = 0;
-    std::set<qint64> closed;
-    /// Competitions whose latest change waits for the file.
-    std::set<qint64> waiting;
-    /// Id here -> id in the file, where they differ: one made in this run before the file took
-    /// it (negative here), or one the file held before it was replaced (0: not in it yet).
-    std::map<qint64, qint64> inFile;
-    /// The keeper's file the ids and states above belong to.
-    int generation = 0;
-    /// Id in the file -> the state this run last read or wrote there.
-    std::map<qint64, Competition> base;
-    /// Set by a write that found the competition changed by another instance.
-    std::optional<Competition> conflict;
-    bool saving = false;
-    qint64 nextId = -1;
-    std::function<void(const Competition &)> conflictHandler;
-
-    /// The file's id of a competition; 0 when the file does not hold it yet.
-    qint64 realId(qint64 id) const
-    {
-        const auto found = inFile.find(id);
-        return found != inFile.end() ? found->second : std::max<qint64>(id, 0);
-    }
-    /// A file started anew (the old one removed, replaced or damaged) holds none of this run's
-    /// competitions, whatever its ids say: each is written there as a new one.
-    void follow(int fileGeneration)
-    {
-        if (fileGeneration == generation) {
-            return;
-        }
-        generation = fileGeneration;
-        base.clear();
-        for (const auto &[id, state] : states) {
-            inFile[id] = 0;
-        }
-    }
-};
-
-CompetitionStore::CompetitionStore(results::ResultsStore *keeper)
-    : m_keeper(keeper)
-    , m_book(std::make_shared<Book>())
+CompetitionStore::CompetitionStore(results::ResultsStore *results)
+    : m_results(results)
 {
 }
 
 CompetitionStore::~CompetitionStore() = default;
 
-bool CompetitionStore::isSaved() const
-{
-    return m_keeper && m_keeper->isSaved() && m_book->waiting.empty();
-}
+bool CompetitionStore::isSaved() const { return m_results && m_results->isSaved(); }
 
-QString CompetitionStore::filePath() const { return m_keeper ? m_keeper->filePath() : QString(); }
+QString CompetitionStore::filePath() const { return m_results ? m_results->filePath() : QString(); }
 
 void CompetitionStore::setConflictHandler(std::function<void(const Competition &)> handler)
 {
-    m_book->conflictHandler = std::move(handler);
-}
-
-void CompetitionStore::submit(qint64 id)
-{
-    Book &book = *m_book;
-    book.waiting.insert(id);
-    const Competition state = book.states.at(id);
-    const bool closed = book.closed.count(id) != 0;
-    results::ResultsStore *keeper = m_keeper;
-    const std::shared_ptr<Book> shared = m_book;
-    m_keeper->submit(id, [shared, keeper, state, closed, id](QSqlDatabase &db) {
-        Book &book = *shared;
-        book.follow(keeper->fileGeneration());
-        qint64 real = book.realId(id);
-        QSqlQuery transaction(db);
-        // Read and write under one write lock, so no other instance comes in between.
-        if (!transaction.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-            return std::optional(transaction.lastError());
-        }
-        auto fail = [&](const QSqlError &error) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            return std::optional(error);
-        };
-        std::optional<Competition> stored;
-        if (real > 0) {
-            Skipped skipped;
-            QSqlError error;
-            stored = readCompetition(db, real, skipped, error);
-            if (error.isValid()) {
-                return fail(error);
-            }
-            const auto base = book.base.find(real);
-            if (stored && base != book.base.end() && *stored != base->second) {
-                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-                book.base[real] = *stored;
-                book.waiting.erase(id);
-                Competition theirs = *stored;
-                theirs.id = id;
-                book.states[id] = theirs;
-                book.conflict = theirs;
-                if (!book.saving && book.conflictHandler) {
-                    book.conflictHandler(theirs);
-                }
-                return std::optional<QSqlError>();
-            }
-            // Not in the file (one started anew since): written there as a new competition.
-            if (!stored) {
-                real = 0;
-            }
-            // Rows left out as damaged are only cleared by writing everything again.
-            if (!skipped.text().isEmpty()) {
-                stored.reset();
-            }
-        }
-        Competition written = state;
-        for (Attempt &attempt : written.attempts) {
-            attempt.gameId = keeper->idInFile(attempt.gameId);
-        }
-        if (const auto error = writeRows(db, written, closed, real, stored ? &*stored : nullptr)) {
-            return fail(*error);
-        }
-        QSqlQuery commit(db);
-        if (!commit.exec(QStringLiteral("COMMIT"))) {
-            return fail(commit.lastError());
-        }
-        if (real != id) {
-            book.inFile[id] = real;
-        }
-        written.id = real;
-        book.base[real] = written;
-        book.waiting.erase(id);
-        return std::optional<QSqlError>();
-    });
+    if (m_results) {
+        m_results->setCompetitionConflictHandler(std::move(handler));
+    }
 }
 
 CompetitionStore::Saved CompetitionStore::save(Competition &competition)
 {
     m_lastError.clear();
-    Book &book = *m_book;
-    if (competition.id == 0) {
-        // Without a file the ids are this run's; with one, negative until the file gives one.
-        competition.id = m_keeper ? book.nextId-- : qint64(book.states.size()) + 1;
-    }
-    book.states[competition.id] = competition;
-    book.savedOrder[competition.id] = ++book.saves;
-    if (!m_keeper) {
+    if (!m_results) {
+        if (competition.id == 0) {
+            competition.id = qint64(m_inMemory.size()) + 1;
+        }
+        InMemory &kept = m_inMemory[competition.id];
+        kept.state = competition;
+        kept.savedOrder = ++m_saves;
         return Saved::Written;
     }
-    book.conflict.reset();
-    book.saving = true;
-    submit(competition.id);
-    book.saving = false;
-    if (book.conflict) {
-        competition = *book.conflict;
-        book.conflict.reset();
+    switch (m_results->saveCompetition(competition)) {
+    case results::ResultsStore::CompetitionSaved::Written:
+        return Saved::Written;
+    case results::ResultsStore::CompetitionSaved::Waiting:
+        m_lastError = m_results->whyNotSaved();
+        return Saved::Waiting;
+    case results::ResultsStore::CompetitionSaved::Conflict:
         m_lastError = QStringLiteral("another Rotavex changed the competition first");
         return Saved::Conflict;
     }
-    if (book.waiting.count(competition.id) != 0) {
-        m_lastError = m_keeper->whyNotSaved();
-        return Saved::Waiting;
-    }
-    // Written at once: from now on it goes by the file's id.
-    if (const auto real = book.inFile.find(competition.id);
-        competition.id < 0 && real != book.inFile.end()) {
-        book.states[real->second] = std::move(book.states[competition.id]);
-        book.savedOrder[real->second] = book.savedOrder[competition.id];
-        book.states.erase(competition.id);
-        book.savedOrder.erase(competition.id);
-        competition.id = real->second;
-        book.states[competition.id].id = competition.id;
-    }
-    return Saved::Written;
+    return Saved::Waiting;
 }
 
 std::optional<Competition> CompetitionStore::load(qint64 id) const
 {
     m_lastError.clear();
     m_skipped.clear();
-    Book &book = *m_book;
-    if (m_keeper) {
-        book.follow(m_keeper->fileGeneration());
+    if (!m_results) {
+        const auto kept = m_inMemory.find(id);
+        return kept == m_inMemory.end() ? std::nullopt : std::optional(kept->second.state);
     }
-    const auto state = book.states.find(id);
-    const qint64 real = book.realId(id);
-    if (!m_keeper || book.waiting.count(id) != 0 || real == 0 || !m_keeper->database().isOpen()) {
-        return state == book.states.end() ? std::nullopt : std::optional(state->second);
-    }
-    Skipped skipped;
-    QSqlError error;
-    std::optional<Competition> read = readCompetition(m_keeper->database(), real, skipped, error);
-    m_skipped = skipped.text();
-    if (error.isValid()) {
-        m_lastError = error.text();
-    }
-    if (!read) {
-        return state == book.states.end() ? std::nullopt : std::optional(state->second);
-    }
-    book.base[real] = *read;
-    read->id = id;
-    return read;
+    std::optional<Competition> loaded = m_results->loadCompetition(id, &m_skipped);
+    m_lastError = m_results->lastError();
+    return loaded;
 }
 
 std::optional<qint64> CompetitionStore::openCompetition() const
 {
     m_lastError.clear();
-    const Book &book = *m_book;
-    // This run's own first: the latest saved and not closed.
+    if (m_results) {
+        const std::optional<qint64> open = m_results->openCompetition();
+        m_lastError = m_results->lastError();
+        return open;
+    }
+    // The latest saved and not closed.
     std::optional<qint64> latest;
-    for (const auto &[id, order] : book.savedOrder) {
-        if (book.closed.count(id) == 0 && (!latest || order > book.savedOrder.at(*latest))) {
+    qint64 latestOrder = 0;
+    for (const auto &[id, kept] : m_inMemory) {
+        if (!kept.closed && kept.savedOrder > latestOrder) {
             latest = id;
+            latestOrder = kept.savedOrder;
         }
     }
-    if (latest || !m_keeper) {
-        return latest;
-    }
-    // Another instance may have replaced or removed the file since it was opened.
-    m_keeper->refresh();
-    if (!m_keeper->database().isOpen()) {
-        return std::nullopt;
-    }
-    QSqlQuery query(m_keeper->database());
-    if (!query.exec(QStringLiteral("SELECT id FROM competitions WHERE closed = 0 "
-                                   "ORDER BY id DESC"))) {
-        m_lastError = query.lastError().text();
-        return std::nullopt;
-    }
-    while (query.next()) {
-        const qint64 id = query.value(0).toLongLong();
-        if (book.closed.count(id) == 0) {
-            return id;
-        }
-    }
-    return std::nullopt;
+    return latest;
 }
 
 bool CompetitionStore::close(qint64 id)
 {
     m_lastError.clear();
-    Book &book = *m_book;
-    if (book.states.count(id) == 0) {
-        const std::optional<Competition> stored = load(id);
-        if (!stored) {
-            return false;
-        }
-        book.states[id] = *stored;
+    if (m_results) {
+        return m_results->closeCompetition(id);
     }
-    book.closed.insert(id);
-    if (m_keeper) {
-        submit(id);
+    const auto kept = m_inMemory.find(id);
+    if (kept == m_inMemory.end()) {
+        return false;
     }
+    kept->second.closed = true;
     return true;
 }
 

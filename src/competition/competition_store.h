@@ -6,7 +6,7 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
+#include <map>
 #include <optional>
 
 namespace results
@@ -17,24 +17,25 @@ class ResultsStore;
 namespace competition
 {
 
-/// The competitions in the results file, beside the recorded games, read and written through
-/// the file's one keeper: a change that cannot be written now waits with the games and is
-/// retried with them, never written into a removed or replaced file. Every row read is checked;
-/// what is damaged is left out and named by skipped(). A change made against an older state of
-/// a competition than the file's (another instance changed it) is refused. UI thread only.
+/// The competitions of the evening: in the results file, beside the recorded games, through the
+/// results store's own operations (its queue, its file), or in memory when there is no store. A
+/// change that cannot be written now waits with the games and is retried with them, never
+/// written into a removed or replaced file. Every row read is checked; what is damaged is left
+/// out and named by skipped(). A change made against an older state of a competition than the
+/// file's (another instance changed it) is refused. UI thread only.
 class CompetitionStore
 {
 public:
-    /// `keeper` (which must outlive the store) owns the results file; without one (nullptr) the
-    /// competitions of this run live in memory and isSaved() is false.
-    explicit CompetitionStore(results::ResultsStore *keeper);
+    /// `results` (which must outlive this object) owns the results file; without one (nullptr)
+    /// the competitions of this run live in memory and isSaved() is false.
+    explicit CompetitionStore(results::ResultsStore *results);
     ~CompetitionStore();
     CompetitionStore(const CompetitionStore &) = delete;
     CompetitionStore &operator=(const CompetitionStore &) = delete;
 
     /// True when the file takes writes and no change of a competition waits.
     bool isSaved() const;
-    /// The results file ("" without a keeper).
+    /// The results file ("" without a results store).
     QString filePath() const;
 
     enum class Saved {
@@ -64,11 +65,16 @@ public:
     void setConflictHandler(std::function<void(const Competition &stored)> handler);
 
 private:
-    struct Book;
-    void submit(qint64 id);
+    /// Without a results store: this run's competitions, by id.
+    struct InMemory {
+        Competition state;
+        bool closed = false;
+        qint64 savedOrder = 0;
+    };
 
-    results::ResultsStore *m_keeper;
-    std::shared_ptr<Book> m_book;
+    results::ResultsStore *m_results;
+    std::map<qint64, InMemory> m_inMemory;
+    qint64 m_saves = 0;
     mutable QString m_skipped;
     mutable QString m_lastError;
 };

@@ -37,6 +37,8 @@ Evening::Evening(results::ResultsStore *store, QObject *parent)
     // A finished game is recorded; the competition takes its heat's result from the record,
     // which carries its id and how the game ended.
     connect(m_session, &game::GameSession::ended, m_recorder, &results::GameRecorder::take);
+    // Every second of a running game is kept too, so a crash loses none of it.
+    connect(m_session, &game::GameSession::progressed, m_recorder, &results::GameRecorder::keep);
     connect(m_recorder, &results::GameRecorder::recorded, m_competition,
         &competition::CompetitionHost::gameRecorded);
     // The game learns of every link's state from here alone, whoever opens or closes it.

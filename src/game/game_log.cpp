@@ -97,6 +97,20 @@ void GameLog::acceptedTick(const rotavex::PlayerRpm &filtered)
     }
 }
 
+std::optional<GameRecord> GameLog::current(const rotavex::PlayerName &names,
+    const rotavex::PerPlayer<QString> &ports, const speed_mode::MeasurementState &state) const
+{
+    if (!m_running) {
+        return std::nullopt;
+    }
+    std::optional<GameRecord> game =
+        BuildGameRecord(m_start, m_rows, m_linkWasOpen, names, ports, state, false);
+    if (game) {
+        game->resumed = m_replaces;
+    }
+    return game;
+}
+
 std::optional<GameRecord> GameLog::finish(bool complete, const rotavex::PlayerName &names,
     const rotavex::PerPlayer<QString> &ports, const speed_mode::MeasurementState &state)
 {

@@ -50,6 +50,10 @@ public:
     /// An accepted refresh tick: its filtered samples become the game's next row.
     void acceptedTick(const rotavex::PlayerRpm &filtered);
     int acceptedTicks() const { return int(m_rows.size()); }
+    /// The running game's record so far (never complete; marked resumed as finish() would mark
+    /// it); nullopt when none runs or it would make no record yet.
+    std::optional<results::GameRecord> current(const rotavex::PlayerName &names,
+        const rotavex::PerPlayer<QString> &ports, const speed_mode::MeasurementState &state) const;
     /// Ends the game and builds its record (see BuildGameRecord); nullopt when none was
     /// running or no tick was accepted. The rows stay until the next begin, for a resume.
     std::optional<results::GameRecord> finish(bool complete, const rotavex::PlayerName &names,

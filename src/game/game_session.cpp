@@ -3,6 +3,8 @@
 
 #include "link/port_names.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 
 namespace game
@@ -166,6 +168,15 @@ void GameSession::refreshTick(const port_events::LatestSamples &latest)
     if (accepted) {
         m_log.acceptedTick(m_samples);
         publish();
+        // The record copies every sample so far: only made for someone who keeps it.
+        static const QMetaMethod progressedSignal =
+            QMetaMethod::fromSignal(&GameSession::progressed);
+        if (!isSignalConnected(progressedSignal)) {
+            return;
+        }
+        if (const auto running = m_log.current(m_names, m_linkName, m_measurement)) {
+            Q_EMIT progressed(*running);
+        }
     }
 }
 

@@ -124,6 +124,9 @@ Q_SIGNALS:
     /// A game ended with at least one accepted tick. A record marked `resumed` takes the place
     /// of the one this session sent when the same game was stopped.
     void ended(const results::GameRecord &record);
+    /// The running game so far (never complete), after each accepted refresh tick: what a
+    /// crash would otherwise lose.
+    void progressed(const results::GameRecord &running);
 
 private:
     void finish(bool complete, results::Ending ending);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "results/csv.h"
 
+#include "results/plain_text.h"
 #include "results/results_store.h"
 
 #include <QIODevice>
@@ -60,8 +61,11 @@ QString CsvField(const QString &text)
     return u'"' + escaped + u'"';
 }
 
-QString CsvTextCell(const QString &text, CsvText style)
+QString CsvTextCell(const QString &raw, CsvText style)
 {
+    // Raw or not, a control byte would end a spreadsheet's reading of the file (a NUL) or
+    // garble the cell.
+    const QString text = WithoutControls(raw);
     static constexpr char16_t kFormulaStarts[] = { u'=', u'+', u'-', u'@', u'\t', u'\r' };
     const bool formula = style == CsvText::SpreadsheetSafe && !text.isEmpty()
         && std::find(std::begin(kFormulaStarts), std::end(kFormulaStarts), text.front().unicode())

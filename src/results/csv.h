@@ -29,7 +29,8 @@ enum class CsvText { SpreadsheetSafe, Raw };
 /// a quote or a line break, unchanged otherwise.
 QString CsvField(const QString &text);
 
-/// A text cell: the field with the apostrophe of CsvText::SpreadsheetSafe where one is due.
+/// A text cell: the field with the apostrophe of CsvText::SpreadsheetSafe where one is due, in
+/// either style without control characters or lone UTF-16 halves (see WithoutControls()).
 QString CsvTextCell(const QString &text, CsvText style);
 
 /// The game's lines, one per player (CRLF-terminated); a game without players gets one line

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <cerrno>
 #include <cstring>
@@ -92,6 +93,70 @@ QString MoveAside(const QString &path)
         }
     }
     return aside;
+}
+
+namespace
+{
+
+    QByteArray bootId()
+    {
+        QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+    }
+
+    // Field 22 of /proc/<pid>/stat, the start in clock ticks since boot; "" when it is gone.
+    QByteArray startTime(qint64 pid)
+    {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        const QByteArray stat = file.readAll();
+        // The name in parentheses may hold spaces and parentheses: count after the last one.
+        const qsizetype nameEnd = stat.lastIndexOf(')');
+        const QList<QByteArray> fields = stat.mid(nameEnd + 1).simplified().split(' ');
+        constexpr qsizetype kStartTime = 22 - 3;
+        return nameEnd < 0 || fields.size() <= kStartTime ? QByteArray() : fields[kStartTime];
+    }
+
+} // namespace
+
+void SyncInBackground(const QString &path, const std::shared_ptr<std::atomic_bool> &busy)
+{
+    if (busy->exchange(true)) {
+        return;
+    }
+    // A flush goes to the file, whichever descriptor asks for it: SQLite's own one need not
+    // be touched from another thread.
+    QThreadPool::globalInstance()->start([name = QFile::encodeName(path), busy] {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fdatasync(fd);
+            ::close(fd);
+        }
+        busy->store(false);
+    });
+}
+
+QString InstanceKey()
+{
+    const qint64 pid = ::getpid();
+    return QString::fromLatin1(bootId() + ':' + QByteArray::number(pid) + ':' + startTime(pid));
+}
+
+bool InstanceAlive(const QString &key)
+{
+    const QStringList parts = key.split(u':');
+    if (parts.size() != 3 || parts[0].toLatin1() != bootId()) {
+        return false;
+    }
+    bool ok = false;
+    const qint64 pid = parts[1].toLongLong(&ok);
+    if (!ok || pid <= 0) {
+        return false;
+    }
+    const QByteArray started = startTime(pid);
+    return !started.isEmpty() && started == parts[2].toLatin1();
 }
 
 } // namespace results::custody

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 /// What stands at the results file's place, looked at without ever blocking on it, and moving it
@@ -34,5 +36,16 @@ std::optional<FileId> FileIdOf(const QString &path);
 /// Renames `path` (and its journal files) to `path`.unreadable-<date-time>[-n], never opening
 /// it: a link stays a link. Returns the new name, "" when it could not be renamed.
 QString MoveAside(const QString &path);
+
+/// Flushes the file at `path` to the disk on a worker thread, so the caller never waits for a
+/// slow disk; does nothing while the flush started before with the same `busy` still runs.
+void SyncInBackground(const QString &path, const std::shared_ptr<std::atomic_bool> &busy);
+
+/// This process, as a text no other process has had since the computer started: the boot's id,
+/// the process id and its start time.
+QString InstanceKey();
+/// Whether the process named by an InstanceKey() is still running. A key of an earlier boot,
+/// of a process gone, or of another process with the same id, is not.
+bool InstanceAlive(const QString &key);
 
 } // namespace results::custody

@@ -2,11 +2,14 @@
 #include "results/game_queries.h"
 
 #include "results/csv.h"
+#include "results/plain_text.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace results::queries
 {
@@ -49,8 +52,12 @@ namespace
         return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
     }
 
-    // A null QString binds as SQL NULL; names and ports are never NULL, only empty.
-    QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
+    // A null QString binds as SQL NULL; names and ports are never NULL, only empty. A lone
+    // UTF-16 half becomes U+FFFD here, where SQLite would merge it with the next character.
+    QString text(const QString &value)
+    {
+        return value.isNull() ? QStringLiteral("") : WellFormed(value);
+    }
 
     QDateTime startFromText(const QString &text)
     {
@@ -245,54 +252,277 @@ bool ForEachGame(
     return true;
 }
 
-std::optional<QSqlError> InsertGame(QSqlDatabase &db, GameRecord &game)
+namespace
 {
-    if (!db.transaction()) {
-        return db.lastError();
-    }
-    QSqlQuery query(db);
-    auto fail = [&](const QSqlError &error) {
-        query.finish();
-        db.rollback();
-        return error;
-    };
-    query.prepare(QStringLiteral("INSERT INTO games (started_at, started_ms, mode, preset_s, "
-                                 "ticks, complete) VALUES (?, ?, ?, ?, ?, ?)"));
-    query.addBindValue(IsoWithOffset(game.startedAt));
-    query.addBindValue(game.startedAt.toMSecsSinceEpoch());
-    query.addBindValue(int(game.mode));
-    query.addBindValue(nullable(game.presetSeconds));
-    query.addBindValue(game.ticks);
-    query.addBindValue(game.complete ? 1 : 0);
-    if (!query.exec()) {
-        return fail(query.lastError());
-    }
-    const qint64 id = query.lastInsertId().toLongLong();
-    query.prepare(
-        QStringLiteral("INSERT INTO game_players (game_id, player, name, port, best_rpm, "
-                       "revolutions, mean_rpm, samples, list) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const std::optional<BestList> list = ListOf(game);
-    for (const PlayerResult &player : game.players) {
-        query.addBindValue(id);
-        query.addBindValue(int(player.player));
-        query.addBindValue(text(player.name));
-        query.addBindValue(text(player.port));
-        query.addBindValue(player.bestRpm);
-        query.addBindValue(player.revolutions ? QVariant(*player.revolutions)
-                                              : QVariant(QMetaType(QMetaType::Double)));
-        query.addBindValue(nullable(player.meanRpm));
-        query.addBindValue(packSamples(player.samples));
-        query.addBindValue(list ? QVariant(int(*list)) : QVariant(QMetaType(QMetaType::Int)));
+
+    // The game's rows, in the caller's transaction; sets its id.
+    std::optional<QSqlError> insertRows(QSqlDatabase &db, GameRecord &game)
+    {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO games (started_at, started_ms, mode, preset_s, "
+                                     "ticks, complete) VALUES (?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(IsoWithOffset(game.startedAt));
+        query.addBindValue(game.startedAt.toMSecsSinceEpoch());
+        query.addBindValue(int(game.mode));
+        query.addBindValue(nullable(game.presetSeconds));
+        query.addBindValue(game.ticks);
+        query.addBindValue(game.complete ? 1 : 0);
         if (!query.exec()) {
-            return fail(query.lastError());
+            return query.lastError();
         }
+        const qint64 id = query.lastInsertId().toLongLong();
+        query.prepare(QStringLiteral(
+            "INSERT INTO game_players (game_id, player, name, port, best_rpm, "
+            "revolutions, mean_rpm, samples, list) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        const std::optional<BestList> list = ListOf(game);
+        for (const PlayerResult &player : game.players) {
+            query.addBindValue(id);
+            query.addBindValue(int(player.player));
+            query.addBindValue(text(player.name));
+            query.addBindValue(text(player.port));
+            query.addBindValue(player.bestRpm);
+            query.addBindValue(player.revolutions ? QVariant(*player.revolutions)
+                                                  : QVariant(QMetaType(QMetaType::Double)));
+            query.addBindValue(nullable(player.meanRpm));
+            query.addBindValue(packSamples(player.samples));
+            query.addBindValue(list ? QVariant(int(*list)) : QVariant(QMetaType(QMetaType::Int)));
+            if (!query.exec()) {
+                return query.lastError();
+            }
+        }
+        game.id = id;
+        return std::nullopt;
     }
-    query.finish();
-    if (!db.commit()) {
-        return fail(db.lastError());
+
+    // Forgets what `instance` kept of its running game; with `startedMs`, only when it is that
+    // game (a later game's may be kept already when an earlier one is written late).
+    std::optional<QSqlError> forgetRunning(
+        QSqlDatabase &db, const QString &instance, std::optional<qint64> startedMs = {})
+    {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("SELECT 1 FROM running_games WHERE instance = ? AND "
+                                     "(? IS NULL OR started_ms = ?)"));
+        const QVariant ms =
+            startedMs ? QVariant(*startedMs) : QVariant(QMetaType(QMetaType::LongLong));
+        query.addBindValue(instance);
+        query.addBindValue(ms);
+        query.addBindValue(ms);
+        if (!query.exec()) {
+            return query.lastError();
+        }
+        if (!query.next()) {
+            return std::nullopt;
+        }
+        query.finish();
+        for (const char *table : { "running_ticks", "running_players", "running_games" }) {
+            // Our own table names, never user data.
+            query.prepare(
+                QStringLiteral("DELETE FROM %1 WHERE instance = ?").arg(QLatin1String(table)));
+            query.addBindValue(instance);
+            if (!query.exec()) {
+                return query.lastError();
+            }
+        }
+        return std::nullopt;
     }
-    game.id = id;
-    return std::nullopt;
+
+    // One transaction around `rows`: committed when it returns nothing, rolled back otherwise.
+    std::optional<QSqlError> inTransaction(
+        QSqlDatabase &db, const std::function<std::optional<QSqlError>()> &rows)
+    {
+        if (!db.transaction()) {
+            return db.lastError();
+        }
+        if (const auto error = rows()) {
+            db.rollback();
+            return error;
+        }
+        if (!db.commit()) {
+            const QSqlError error = db.lastError();
+            db.rollback();
+            return error;
+        }
+        return std::nullopt;
+    }
+
+} // namespace
+
+std::optional<QSqlError> InsertGame(QSqlDatabase &db, GameRecord &game, const QString &instance)
+{
+    GameRecord written = game;
+    const auto error = inTransaction(db, [&]() -> std::optional<QSqlError> {
+        if (const auto error = insertRows(db, written)) {
+            return error;
+        }
+        if (instance.isEmpty()) {
+            return std::nullopt;
+        }
+        return forgetRunning(db, instance, game.startedAt.toMSecsSinceEpoch());
+    });
+    if (!error) {
+        game.id = written.id;
+    }
+    return error;
+}
+
+std::optional<QSqlError> KeepRunning(QSqlDatabase &db, const QString &instance,
+    const GameRecord &running, qint64 replaces, int fromTick)
+{
+    return inTransaction(db, [&]() -> std::optional<QSqlError> {
+        if (fromTick < 0) {
+            if (const auto error = forgetRunning(db, instance)) {
+                return error;
+            }
+            fromTick = 0;
+        }
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT OR REPLACE INTO running_games (instance, started_at, "
+                                     "started_ms, mode, preset_s, ticks, replaces) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(instance);
+        query.addBindValue(IsoWithOffset(running.startedAt));
+        query.addBindValue(running.startedAt.toMSecsSinceEpoch());
+        query.addBindValue(int(running.mode));
+        query.addBindValue(nullable(running.presetSeconds));
+        query.addBindValue(running.ticks);
+        query.addBindValue(replaces);
+        if (!query.exec()) {
+            return query.lastError();
+        }
+        query.prepare(QStringLiteral("INSERT OR REPLACE INTO running_players (instance, player, "
+                                     "name, port, best_rpm, revolutions, mean_rpm) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        for (const PlayerResult &player : running.players) {
+            query.addBindValue(instance);
+            query.addBindValue(int(player.player));
+            query.addBindValue(text(player.name));
+            query.addBindValue(text(player.port));
+            query.addBindValue(player.bestRpm);
+            query.addBindValue(player.revolutions ? QVariant(*player.revolutions)
+                                                  : QVariant(QMetaType(QMetaType::Double)));
+            query.addBindValue(nullable(player.meanRpm));
+            if (!query.exec()) {
+                return query.lastError();
+            }
+        }
+        query.prepare(QStringLiteral(
+            "INSERT OR REPLACE INTO running_ticks (instance, tick, rpm) VALUES (?, ?, ?)"));
+        for (int tick = fromTick; tick < running.ticks; ++tick) {
+            QList<qint32> rpm(rotavex::kLastPlayer, 0);
+            for (const PlayerResult &player : running.players) {
+                if (tick < player.samples.size()) {
+                    rpm[player.player - rotavex::kFirstPlayer] = player.samples[tick];
+                }
+            }
+            query.addBindValue(instance);
+            query.addBindValue(tick);
+            query.addBindValue(packSamples(rpm));
+            if (!query.exec()) {
+                return query.lastError();
+            }
+        }
+        return std::nullopt;
+    });
+}
+
+QList<RunningGame> LeftRunning(const QSqlDatabase &db,
+    const std::function<bool(const QString &instance)> &alive, QSqlError &error)
+{
+    QList<RunningGame> left;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT instance, started_at, mode, preset_s, ticks, replaces "
+                                   "FROM running_games ORDER BY started_ms"))) {
+        error = query.lastError();
+        return left;
+    }
+    while (query.next()) {
+        RunningGame running;
+        running.instance = query.value(0).toString();
+        if (alive(running.instance)) {
+            continue;
+        }
+        GameRecord &game = running.game;
+        game.startedAt = startFromText(query.value(1).toString());
+        game.mode = modeFrom(query.value(2));
+        game.presetSeconds = optionalInt(query.value(3));
+        game.ticks = std::max(0, query.value(4).toInt());
+        game.complete = false;
+        running.replaces = query.value(5).toLongLong();
+        left.append(running);
+    }
+    for (RunningGame &running : left) {
+        GameRecord &game = running.game;
+        QSqlQuery players(db);
+        players.setForwardOnly(true);
+        players.prepare(QStringLiteral("SELECT player, name, port, best_rpm, revolutions, "
+                                       "mean_rpm FROM running_players WHERE instance = ? AND "
+                                       "player BETWEEN 1 AND 4 ORDER BY player"));
+        players.addBindValue(running.instance);
+        if (!players.exec()) {
+            error = players.lastError();
+            return {};
+        }
+        while (players.next()) {
+            PlayerResult player;
+            player.player = rotavex::PlayerSlot(players.value(0).toInt());
+            player.name = players.value(1).toString();
+            player.port = players.value(2).toString();
+            player.bestRpm = players.value(3).toInt();
+            player.revolutions = optionalDouble(players.value(4));
+            player.meanRpm = optionalInt(players.value(5));
+            game.players.append(player);
+        }
+        // Only the ticks kept in order from the first count: a tick missing cuts the game there.
+        QSqlQuery ticks(db);
+        ticks.setForwardOnly(true);
+        ticks.prepare(QStringLiteral(
+            "SELECT tick, rpm FROM running_ticks WHERE instance = ? AND tick < ? ORDER BY tick"));
+        ticks.addBindValue(running.instance);
+        ticks.addBindValue(game.ticks);
+        if (!ticks.exec()) {
+            error = ticks.lastError();
+            return {};
+        }
+        int kept = 0;
+        while (ticks.next() && ticks.value(0).toInt() == kept) {
+            const QList<qint32> rpm = unpackSamples(ticks.value(1).toByteArray());
+            for (PlayerResult &player : game.players) {
+                const qsizetype slot = player.player - rotavex::kFirstPlayer;
+                player.samples.append(slot < rpm.size() ? std::max<qint32>(rpm[slot], 0) : 0);
+            }
+            ++kept;
+        }
+        game.ticks = kept;
+    }
+    return left;
+}
+
+std::optional<QSqlError> RecordLeftRunning(QSqlDatabase &db, RunningGame &left)
+{
+    GameRecord written = left.game;
+    const auto error = inTransaction(db, [&]() -> std::optional<QSqlError> {
+        // Nothing was played yet (no tick kept): nothing to record, and the game it would
+        // replace stays.
+        if (written.ticks > 0 && !written.players.isEmpty()) {
+            QSqlQuery query(db);
+            if (left.replaces > 0) {
+                query.prepare(QStringLiteral("DELETE FROM games WHERE id = ?"));
+                query.addBindValue(left.replaces);
+                if (!query.exec()) {
+                    return query.lastError();
+                }
+            }
+            if (const auto error = insertRows(db, written)) {
+                return error;
+            }
+        }
+        return forgetRunning(db, left.instance);
+    });
+    if (!error) {
+        left.game.id = written.id;
+    }
+    return error;
 }
 
 } // namespace results::queries

@@ -28,7 +28,29 @@ QList<RankEntry> Ranking(const QSqlDatabase &db, BestList list, int limit, QSqlE
 bool ForEachGame(
     const QSqlDatabase &db, const std::function<bool(const GameRecord &)> &visit, QSqlError &error);
 
-/// Writes the game in one transaction and sets its id; the error when it could not.
-std::optional<QSqlError> InsertGame(QSqlDatabase &db, GameRecord &game);
+/// Writes the game in one transaction and sets its id; the error when it could not. What
+/// `instance` kept of the same game while it ran (see KeepRunning) goes in the same
+/// transaction.
+std::optional<QSqlError> InsertGame(
+    QSqlDatabase &db, GameRecord &game, const QString &instance = {});
+
+/// Keeps the running game of `instance` in one transaction: its header and players, and the
+/// samples of the ticks from `fromTick` on; a negative `fromTick` replaces whatever the
+/// instance kept before. `replaces` is the recorded game it goes on with (0 none).
+std::optional<QSqlError> KeepRunning(QSqlDatabase &db, const QString &instance,
+    const GameRecord &running, qint64 replaces, int fromTick);
+
+/// A game kept while it ran by an instance that is gone.
+struct RunningGame {
+    QString instance;
+    GameRecord game; ///< never complete; players with their samples
+    qint64 replaces = 0;
+};
+/// What every instance but those `alive` says are running kept of its game.
+QList<RunningGame> LeftRunning(const QSqlDatabase &db,
+    const std::function<bool(const QString &instance)> &alive, QSqlError &error);
+/// Records a game left running in place of the game it replaces, and forgets what its
+/// instance kept, in one transaction; sets its id.
+std::optional<QSqlError> RecordLeftRunning(QSqlDatabase &db, RunningGame &left);
 
 } // namespace results::queries

@@ -3,6 +3,8 @@
 
 #include "results/results_store.h"
 
+#include <algorithm>
+
 namespace results
 {
 
@@ -23,6 +25,14 @@ QList<GameRecorder::NewBest> GameRecorder::record(GameRecord &game)
     }
     m_lastId = game.id;
     return bests;
+}
+
+void GameRecorder::keep(const GameRecord &running)
+{
+    if (m_store) {
+        // A resumed game takes the place of its stop's record, after a crash too.
+        m_store->keepRunning(running, running.resumed ? std::max<qint64>(m_lastId, 0) : 0);
+    }
 }
 
 void GameRecorder::take(const GameRecord &ended)

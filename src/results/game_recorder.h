@@ -13,7 +13,8 @@ class ResultsStore;
 
 /// Records the games a session ends into a store and tells who listens: the record marks, the
 /// high-score window and the competition. A record marked resumed takes the place of the one
-/// recorded before it (the same game, stopped), so the history holds the game once.
+/// recorded before it (the same game, stopped), so the history holds the game once. The
+/// running game is kept in the file every tick and found again after a crash.
 class GameRecorder : public QObject
 {
     Q_OBJECT
@@ -37,6 +38,9 @@ public:
 public Q_SLOTS:
     /// A game ended: records it, then tells newBest() for each list it leads and recorded().
     void take(const results::GameRecord &ended);
+    /// The running game so far: kept in the file, so a crash does not lose it (see
+    /// ResultsStore::keepRunning()).
+    void keep(const results::GameRecord &running);
 
 Q_SIGNALS:
     void newBest(const results::GameRecorder::NewBest &best);

@@ -112,6 +112,36 @@ namespace
         " CHECK (ranking IN (1, 2, 3))",
     };
 
+    // Version 6: the game running now, kept every second by each instance of the program
+    // (`instance`, see custody::InstanceKey()), so that a crash or a power cut loses none of
+    // it; the next start records it as an interrupted game. `replaces` names the recorded game
+    // it goes on with (a Strength game stopped and started again). One row per tick holds the
+    // four slots' samples (little-endian 32-bit rpm), so a tick adds a row and rewrites none.
+    const char *const kMigrationTo6[] = {
+        "CREATE TABLE IF NOT EXISTS running_games ("
+        " instance TEXT PRIMARY KEY,"
+        " started_at TEXT NOT NULL,"
+        " started_ms INTEGER NOT NULL,"
+        " mode INTEGER NOT NULL,"
+        " preset_s INTEGER,"
+        " ticks INTEGER NOT NULL,"
+        " replaces INTEGER NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS running_players ("
+        " instance TEXT NOT NULL,"
+        " player INTEGER NOT NULL,"
+        " name TEXT NOT NULL,"
+        " port TEXT NOT NULL,"
+        " best_rpm INTEGER NOT NULL,"
+        " revolutions REAL,"
+        " mean_rpm INTEGER,"
+        " PRIMARY KEY (instance, player))",
+        "CREATE TABLE IF NOT EXISTS running_ticks ("
+        " instance TEXT NOT NULL,"
+        " tick INTEGER NOT NULL,"
+        " rpm BLOB NOT NULL,"
+        " PRIMARY KEY (instance, tick))",
+    };
+
     // What a read of an older file needs, as the migrations would add it.
     const char *const kFirstSchemaViews[] = {
         "CREATE TEMP VIEW games AS SELECT *, CAST(ROUND((julianday(started_at) - 2440587.5) "
@@ -251,11 +281,14 @@ std::optional<Failure> ReadVersion(QSqlDatabase &db, int &version)
 std::optional<QSqlError> Migrate(QSqlDatabase &db, int version, QStringList &notices)
 {
     QSqlQuery query(db);
-    // A short wait for another instance of the program, never long enough to stall the board.
+    // A short wait for another instance of the program, never long enough to stall the board:
+    // a write that finds the file locked longer waits in the queue and is retried later.
     // NORMAL synchronisation is safe with WAL and keeps a commit free of disk flushes.
-    for (const char *pragma : { "PRAGMA foreign_keys = ON", "PRAGMA busy_timeout = 250",
-             "PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL" }) {
-        if (!query.exec(QLatin1String(pragma))) {
+    for (const QString &pragma : { QStringLiteral("PRAGMA foreign_keys = ON"),
+             QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyTimeoutMs),
+             QStringLiteral("PRAGMA journal_mode = WAL"),
+             QStringLiteral("PRAGMA synchronous = NORMAL") }) {
+        if (!query.exec(pragma)) {
             return query.lastError();
         }
         query.finish();
@@ -290,7 +323,7 @@ std::optional<QSqlError> Migrate(QSqlDatabase &db, int version, QStringList &not
         return std::nullopt;
     };
     const std::span<const char *const> steps[] = { kSchemaV1, kMigrationTo2, kMigrationTo3,
-        kMigrationTo4, kMigrationTo5 };
+        kMigrationTo4, kMigrationTo5, kMigrationTo6 };
     for (int from = version; from < kVersion; ++from) {
         if (const auto error = step(steps[from], from + 1)) {
             return error;

@@ -12,7 +12,11 @@ namespace results::schema
 {
 
 /// The schema this build writes; older files are migrated step by step when opened.
-inline constexpr int kVersion = 5;
+inline constexpr int kVersion = 6;
+
+/// How long a write waits for another program's lock before it is queued and retried later: long
+/// enough for another instance's write, short enough never to be felt on the board.
+inline constexpr int kBusyTimeoutMs = 30;
 
 /// Why a file cannot be taken as a results file: an SQL error, or (notOurs) a database of
 /// another program or one that lost our tables.

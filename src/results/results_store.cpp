@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "results/results_store.h"
 
+#include "results/competition_book.h"
 #include "results/game_queries.h"
 
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -33,6 +35,8 @@ namespace
 {
 
     QAtomicInt g_connectionCounter;
+
+    constexpr int kKeepRunningFlushEvery = 5;
 
     // SQLite's result codes (the primary ones).
     constexpr int kSqliteBusy = 5;
@@ -84,13 +88,17 @@ ResultsStore::ResultsStore(const QString &folder, Access access, Opening opening
     , m_folder(folder)
     , m_filePath(QDir(folder).filePath(QLatin1String(kFileName)))
     , m_queue([this] {
-        if (!writePending()) {
+        // A retry comes again later: it sets no busy wait for the lock.
+        if (!withoutWaiting([this] { return writePending(); })) {
             scheduleRetry();
         }
         if (m_changed) {
             m_changed();
         }
     })
+    , m_competitions(std::make_unique<CompetitionBook>())
+    , m_instance(custody::InstanceKey())
+    , m_syncing(std::make_shared<std::atomic_bool>(false))
 {
     if (opening == Opening::Now) {
         openNow();
@@ -245,6 +253,10 @@ void ResultsStore::openFile(bool movedAside)
             m_why.clear();
             m_fileId = FileIdOf(m_filePath);
             m_walId = FileIdOf(m_filePath + QStringLiteral("-wal"));
+            if (m_noBusyWait) {
+                QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+            }
+            recordLeftRunning();
             return;
         }
     } else {
@@ -428,14 +440,17 @@ bool ResultsStore::writePending()
     while (!m_queue.games().isEmpty()) {
         GameRecord game = m_queue.games().first();
         const qint64 provisionalId = game.id;
-        if (!writeOne([&] { return queries::InsertGame(m_db, game); })) {
+        if (!writeOne([&] { return queries::InsertGame(m_db, game, m_instance); })) {
             return false;
+        }
+        if (m_keptRunning && m_keptRunning->startedMs == game.startedAt.toMSecsSinceEpoch()) {
+            m_keptRunning.reset();
         }
         m_queue.games().removeFirst();
         gameWritten(provisionalId, game.id);
     }
-    while (const WriteQueue::Change *change = m_queue.firstChange()) {
-        if (!writeOne([&] { return (*change)(m_db); })) {
+    while (const auto *change = m_queue.firstChange()) {
+        if (!writeOne([&] { return writeCompetition(change->first, change->second); })) {
             return false;
         }
         m_queue.dropFirstChange();
@@ -479,18 +494,6 @@ void ResultsStore::refresh()
     }
 }
 
-bool ResultsStore::submit(qint64 key, WriteQueue::Change change)
-{
-    open();
-    m_queue.put(key, std::move(change));
-    if (writePending()) {
-        m_lastError.clear();
-        return true;
-    }
-    tellWaiting(QStringLiteral("The competition's change is"));
-    return false;
-}
-
 QList<BestList> ResultsStore::addGame(GameRecord &game)
 {
     open();
@@ -512,6 +515,88 @@ QList<BestList> ResultsStore::addGame(GameRecord &game)
         }
     }
     return bests;
+}
+
+void ResultsStore::recordLeftRunning()
+{
+    QSqlError error;
+    QList<queries::RunningGame> left = queries::LeftRunning(m_db, custody::InstanceAlive, error);
+    if (error.isValid()) {
+        noteError(error);
+        return;
+    }
+    for (queries::RunningGame &running : left) {
+        if (const auto failed = queries::RecordLeftRunning(m_db, running)) {
+            // Kept in the file all the same: the next start tries again.
+            noteError(*failed);
+            continue;
+        }
+        if (running.game.id > 0) {
+            m_notices.append(
+                QStringLiteral("The game started %1 was still running when Rotavex "
+                               "last ended unexpectedly; its %2 s played were kept "
+                               "as an interrupted game.")
+                    .arg(QLocale().toString(running.game.startedAt, QLocale::ShortFormat))
+                    .arg(running.game.ticks));
+        }
+    }
+}
+
+bool ResultsStore::withoutWaiting(const std::function<bool()> &write)
+{
+    // A write that failed reopens the file before it tries again (openFile() looks at it): the
+    // new connection gets no busy wait either.
+    m_noBusyWait = true;
+    if (m_db.isOpen()) {
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    }
+    const bool done = write();
+    m_noBusyWait = false;
+    if (m_db.isOpen()) {
+        QSqlQuery(m_db).exec(
+            QStringLiteral("PRAGMA busy_timeout = %1").arg(schema::kBusyTimeoutMs));
+    }
+    return done;
+}
+
+void ResultsStore::keepRunning(const GameRecord &running, qint64 replaces)
+{
+    open();
+    if (m_access == Access::ReadOnly || !m_writable || m_damageSeen || !m_db.isOpen()) {
+        return;
+    }
+    KeptRunning now;
+    now.startedMs = running.startedAt.toMSecsSinceEpoch();
+    now.ticks = running.ticks;
+    for (const PlayerResult &player : running.players) {
+        now.players.append(int(player.player));
+    }
+    now.fileGeneration = m_fileGeneration;
+    // Only the new ticks, unless the game or its players changed: then everything again.
+    int fromTick = -1;
+    if (m_keptRunning && m_keptRunning->startedMs == now.startedMs
+        && m_keptRunning->players == now.players
+        && m_keptRunning->fileGeneration == now.fileGeneration
+        && m_keptRunning->ticks <= now.ticks) {
+        fromTick = m_keptRunning->ticks;
+    }
+    // A kept tick sets no busy wait for a lock: the next tick keeps it with its own.
+    std::optional<QSqlError> error;
+    withoutWaiting([&] {
+        error = queries::KeepRunning(m_db, m_instance, running, replaces, fromTick);
+        return !error;
+    });
+    // Every fifth write is flushed to the disk, on a worker, so a power cut loses a few seconds
+    // at most and the board never waits for the disk.
+    if (!error && m_keepWrites++ % kKeepRunningFlushEvery == 0) {
+        custody::SyncInBackground(m_filePath + QStringLiteral("-wal"), m_syncing);
+    }
+    if (error) {
+        // Busy or failing: the next tick writes everything again.
+        m_keptRunning.reset();
+        return;
+    }
+    m_keptRunning = now;
 }
 
 int ResultsStore::gameCount() const

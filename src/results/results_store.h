@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "competition/competition.h"
 #include "results/file_custody.h"
 #include "results/game_record.h"
 #include "results/results_schema.h"
@@ -12,22 +13,27 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 
 namespace results
 {
 
-/// The one keeper of `results.sqlite` in a folder: it owns the file and its only connection,
-/// looks after it (file_custody), migrates it (results_schema), queues what cannot be written
-/// yet (write_queue) and answers the reads of games (game_queries). It never fails to open:
-/// anything in the file's place that is not a database of ours (a folder, a FIFO, a device,
-/// another program's database, a file found damaged) is moved aside and a fresh one started.
-/// A game or other change (a competition's) that cannot be written now (the file locked,
+struct CompetitionBook;
+
+/// The store of `results.sqlite` in a folder: it owns the file and its only connection, looks
+/// after it (file_custody), migrates it (results_schema), queues what cannot be written yet
+/// (write_queue), answers the reads of games (game_queries) and keeps the competitions
+/// (competition_rows) and the running game; nothing else runs SQL on the file. It never fails
+/// to open: anything in the file's place that is not a database of ours (a folder, a FIFO, a
+/// device, another program's database, a file found damaged) is moved aside and a fresh one
+/// started. A game or a competition's change that cannot be written now (the file locked,
 /// read-only, removed, replaced, the disk full, a newer version's file) waits in memory, games
 /// still listed and ranked, and is written as soon as the file takes it: retried with back-off,
 /// at the next write, when the board is shown and when the store ends; never into a file that
-/// was removed or replaced. takeNotice() tells the user each such event once. UI thread only.
+/// was removed or replaced. A write never waits more than a few tens of milliseconds for
+/// another program's lock. takeNotice() tells the user each such event once. UI thread only.
 class ResultsStore
 {
 public:
@@ -70,7 +76,7 @@ public:
     /// Games finished but not yet in the file, oldest first; they carry provisional negative
     /// ids until written.
     const QList<GameRecord> &pendingGames() const { return m_queue.games(); }
-    /// Changes other than games (a competition's) waiting to be written.
+    /// Competitions' changes waiting to be written.
     int pendingChanges() const { return m_queue.changeCount(); }
     /// Why the file does not take games ("" while it does).
     QString whyNotSaved() const
@@ -96,6 +102,13 @@ public:
     /// lists it is the new best of.
     QList<BestList> addGame(GameRecord &game);
 
+    /// Keeps the running game in the file (called every accepted tick), so that after a crash,
+    /// a kill or a power cut the next start records it as an interrupted game (complete = 0)
+    /// and says so once. One small transaction per call that never waits for a lock: when the
+    /// file is busy the tick is kept with the next one. `replaces` is the recorded game it goes
+    /// on with (0 none). addGame() of the same game forgets what was kept in its transaction.
+    void keepRunning(const GameRecord &running, qint64 replaces = 0);
+
     int gameCount() const;
     /// Games newest first, `limit` of them from `offset`; no samples.
     QList<GameSummary> recentGames(int offset, int limit) const;
@@ -111,16 +124,32 @@ public:
     bool removeGame(qint64 id);
     bool removeAll();
 
-    /// Writes `change` now, or queues it under `key` (in the place of a waiting change with the
-    /// same key) after the games that wait. True when it was written now.
-    bool submit(qint64 key, WriteQueue::Change change);
-    /// The connection other parts read through (the competitions); it may be closed. Its file
-    /// is the one the next write goes to once refresh() or a write has looked at it.
-    const QSqlDatabase &database() const
-    {
-        open();
-        return m_db;
-    }
+    /// How a competition's save went.
+    enum class CompetitionSaved {
+        Written, ///< in the file
+        Waiting, ///< kept, and written as soon as the file takes it
+        Conflict, ///< another instance changed it first: nothing written, the file's state loaded
+    };
+    /// Writes the whole competition in one transaction (under one write lock with the read of
+    /// the file's state), giving it an id when it has none: negative until the file takes it.
+    /// Played heats and attempts already written are never rewritten. A change made against an
+    /// older state than the file's (another instance changed it) is refused: Conflict, and
+    /// `competition` is replaced by the state in the file. A change that cannot be written now
+    /// waits with the games, in the place of one of the same competition that waits.
+    CompetitionSaved saveCompetition(competition::Competition &competition);
+    /// The competition as this run last saved it or as the file holds it; rows the file holds
+    /// damaged are left out and named in words in `skipped` ("" when nothing was).
+    std::optional<competition::Competition> loadCompetition(
+        qint64 id, QString *skipped = nullptr) const;
+    /// The latest competition not closed, the one to resume: this run's own first.
+    std::optional<qint64> openCompetition();
+    /// Marks the competition closed; it is kept with its results. False when there is none.
+    bool closeCompetition(qint64 id);
+    /// Called with the file's state when a change that waited is refused at its retry because
+    /// another instance changed the competition meanwhile.
+    void setCompetitionConflictHandler(
+        std::function<void(const competition::Competition &stored)> handler);
+
     /// A game's id in the file: a written game's own id, a waiting game's 0.
     qint64 idInFile(qint64 gameId) const;
     /// Counts the files started: it changes when the file was found removed, replaced or
@@ -161,6 +190,11 @@ private:
     void noteError(const QSqlError &error) const;
     QList<RankEntry> pendingRanking(BestList list) const;
     bool visitPending(const std::function<bool(const GameRecord &)> &visit) const;
+    void recordLeftRunning();
+    /// Runs `write` with no busy timeout for another program's lock; returns what it returns.
+    bool withoutWaiting(const std::function<bool()> &write);
+    void submitCompetition(qint64 id);
+    std::optional<QSqlError> writeCompetition(qint64 id, const WriteQueue::Change &change);
 
     Access m_access = Access::ReadWrite;
     bool m_opened = false;
@@ -183,6 +217,21 @@ private:
     bool m_toldWaiting = false;
     int m_fileGeneration = 0;
     std::function<void()> m_changed;
+    std::unique_ptr<CompetitionBook> m_competitions;
+    /// This process, as the running games in the file name it.
+    QString m_instance;
+    /// What the file holds of the running game: its start, ticks and players' slots.
+    struct KeptRunning {
+        qint64 startedMs = 0;
+        int ticks = 0;
+        QList<int> players; ///< their slots
+        int fileGeneration = 0;
+        bool operator==(const KeptRunning &) const = default;
+    };
+    std::optional<KeptRunning> m_keptRunning;
+    int m_keepWrites = 0;
+    bool m_noBusyWait = false; ///< inside withoutWaiting()
+    std::shared_ptr<std::atomic_bool> m_syncing; ///< a flush of the journal runs on a worker
 };
 
 } // namespace results

@@ -35,9 +35,15 @@ void WriteQueue::put(qint64 key, Change change)
     m_changes.append({ key, std::move(change) });
 }
 
-const WriteQueue::Change *WriteQueue::firstChange() const
+const std::pair<qint64, WriteQueue::Change> *WriteQueue::firstChange() const
 {
-    return m_changes.isEmpty() ? nullptr : &m_changes.first().second;
+    return m_changes.isEmpty() ? nullptr : &m_changes.first();
+}
+
+bool WriteQueue::holds(qint64 key) const
+{
+    return std::any_of(m_changes.begin(), m_changes.end(),
+        [key](const std::pair<qint64, Change> &change) { return change.first == key; });
 }
 
 void WriteQueue::dropFirstChange()

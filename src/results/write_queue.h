@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "competition/competition.h"
 #include "results/game_record.h"
 
 #include <QList>
-#include <QSqlError>
 
 #include <chrono>
 #include <functional>
@@ -12,22 +12,23 @@
 #include <optional>
 #include <utility>
 
-class QSqlDatabase;
 class QTimer;
 
 namespace results
 {
 
 /// What waits for the results file, and when to try it again: games in the order they ended,
-/// then other changes (a competition's whole state), each under a key, a later change taking
-/// the place of a waiting one with the same key. Retries come after 1, 2, 4 … up to 30 s.
+/// then competitions' changes, each under its competition's id, a later change taking the place
+/// of a waiting one of the same competition. Retries come after 1, 2, 4 … up to 30 s.
 /// UI thread only.
 class WriteQueue
 {
 public:
-    /// Writes one change in a transaction of its own with the open connection; returns the error
-    /// that kept it out of the file, nothing when it was written or is no longer wanted.
-    using Change = std::function<std::optional<QSqlError>(QSqlDatabase &db)>;
+    /// A competition's whole state as this run last saved it.
+    struct Change {
+        competition::Competition state;
+        bool closed = false;
+    };
 
     /// `retry` is called when the back-off has passed.
     explicit WriteQueue(std::function<void()> retry);
@@ -39,8 +40,10 @@ public:
     const QList<GameRecord> &games() const { return m_games; }
     /// Puts `change` in the queue, in the place of a waiting change with the same key.
     void put(qint64 key, Change change);
-    /// The waiting change written first; nullptr when none waits.
-    const Change *firstChange() const;
+    /// The waiting change written first with its key; nullptr when none waits.
+    const std::pair<qint64, Change> *firstChange() const;
+    /// True when a change waits under `key`.
+    bool holds(qint64 key) const;
     void dropFirstChange();
     int changeCount() const { return int(m_changes.size()); }
     bool isEmpty() const { return m_games.isEmpty() && m_changes.isEmpty(); }

@@ -128,6 +128,7 @@ void setRow(QTableWidget *table, int row, const QStringList &cells, bool marked)
 frmScore::frmScore(results::ResultsStore &store, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_store(store)
+    , m_deletion(store)
     , m_chooseFile([](QWidget *owner, const QString &suggested) {
         return QFileDialog::getSaveFileName(owner, QStringLiteral("Export results"), suggested,
             QStringLiteral("CSV files (*.csv);;All files (*)"));
@@ -360,7 +361,7 @@ void frmScore::reload()
         }
     }
     m_strengthTabs->setCurrentIndex(shownTab);
-    m_recentModel->setHiddenGame(m_pendingDelete);
+    m_recentModel->setHiddenGame(m_deletion.hidden());
     m_recentModel->reload();
     fitColumns(m_recent, scores::RecentGamesModel::Players);
     const bool any = m_recentModel->rowCount() > 0;
@@ -374,10 +375,8 @@ void frmScore::reload()
 
 bool frmScore::fillRanking(BestList list)
 {
-    // A game waiting for its deletion is left out; it may hold one entry per player.
-    QList<results::RankEntry> entries = m_store.ranking(list, kListLength + rotavex::kLastPlayer);
-    entries.removeIf([this](const results::RankEntry &e) { return e.gameId == m_pendingDelete; });
-    entries = entries.mid(0, kListLength);
+    // A game waiting for its deletion is left out.
+    const QList<results::RankEntry> entries = m_deletion.ranking(list, kListLength);
     QTableWidget *table = list == BestList::Speed
         ? m_bestSpeed
         : m_bestStrength[std::size_t(std::find(kStrengthLists.begin(), kStrengthLists.end(), list)
@@ -535,15 +534,13 @@ void frmScore::exportAllGames()
 {
     writeCsvFile(QStringLiteral("rotavex-results.csv"),
         [this, style = csvText()](QIODevice &device, QString *error) {
-            if (!m_pendingDelete) {
+            if (!m_deletion.hidden()) {
                 return results::WriteCsv(device, m_store, error, style);
             }
             // The export holds what the board shows: not the game waiting for its deletion.
             QList<results::GameRecord> games;
-            if (!m_store.forEachGame([this, &games](const results::GameRecord &game) {
-                    if (game.id != m_pendingDelete) {
-                        games.append(game);
-                    }
+            if (!m_deletion.forEachGame([&games](const results::GameRecord &game) {
+                    games.append(game);
                     return true;
                 })) {
                 if (error) {
@@ -570,14 +567,12 @@ void frmScore::setStatus(const QString &text, bool undoable)
 
 void frmScore::finishDeletion()
 {
-    if (!m_pendingDelete) {
+    if (!m_deletion.hidden()) {
         return;
     }
-    const qint64 id = *m_pendingDelete;
-    m_pendingDelete.reset();
     m_recentModel->setHiddenGame(std::nullopt);
     m_undo->hide();
-    if (!m_store.removeGame(id)) {
+    if (!m_deletion.finish()) {
         setStatus(QStringLiteral("Could not delete the game: %1").arg(m_store.lastError()));
         reload();
     }
@@ -592,7 +587,7 @@ void frmScore::deleteSelectedGame()
     finishDeletion();
     const results::GameRecord gone = *m_shown;
     const int row = m_recentModel->rowOf(gone.id);
-    m_pendingDelete = gone.id;
+    m_deletion.remove(gone.id);
     m_shown.reset();
     reload();
     // Keep the place in the list: the game that moved up into the deleted one's row.
@@ -608,30 +603,28 @@ void frmScore::deleteSelectedGame()
 
 void frmScore::undoDeletion()
 {
-    if (!m_pendingDelete) {
+    const std::optional<qint64> back = m_deletion.undo();
+    if (!back) {
         return;
     }
-    const qint64 id = *m_pendingDelete;
-    m_pendingDelete.reset();
     reload();
-    selectGame(id);
+    selectGame(*back);
     setStatus(QStringLiteral("The deleted game is back."));
 }
 
 void frmScore::deleteAllGames()
 {
-    const int count = m_store.gameCount() - (m_pendingDelete ? 1 : 0);
+    const int count = m_deletion.gameCount();
     const QString question = count == 1
         ? QStringLiteral("Delete the 1 recorded game? This cannot be undone.")
         : QStringLiteral("Delete all %1 recorded games? This cannot be undone.").arg(count);
     if (!m_confirm(this, question)) {
         return;
     }
-    if (!m_store.removeAll()) {
+    if (!m_deletion.removeAll()) {
         setStatus(QStringLiteral("Could not delete the games: %1").arg(m_store.lastError()));
         return;
     }
-    m_pendingDelete.reset();
     m_shown.reset();
     reload();
     setStatus(QStringLiteral("All games deleted."));

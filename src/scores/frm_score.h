@@ -3,6 +3,7 @@
 
 #include "results/csv.h"
 #include "results/game_record.h"
+#include "results/undoable_deletion.h"
 
 #include <QWidget>
 
@@ -58,7 +59,7 @@ public:
     std::optional<qint64> selectedGame() const;
     /// The game deleted last, hidden from every list but still in the file until the next
     /// deletion, the window's close or its end; Undo brings it back.
-    std::optional<qint64> pendingDeletion() const { return m_pendingDelete; }
+    std::optional<qint64> pendingDeletion() const { return m_deletion.hidden(); }
 
 public Q_SLOTS:
     void exportSelectedGame();
@@ -90,6 +91,7 @@ private:
     void buildTabOrder();
 
     results::ResultsStore &m_store;
+    results::UndoableDeletion m_deletion;
     QTableWidget *m_bestSpeed = nullptr;
     QTabWidget *m_strengthTabs = nullptr;
     std::array<QTableWidget *, 3> m_bestStrength {};
@@ -106,7 +108,6 @@ private:
     QLabel *m_status = nullptr;
     QPushButton *m_undo = nullptr;
     std::optional<results::GameRecord> m_shown;
-    std::optional<qint64> m_pendingDelete;
     QSize m_storedSize;
     FileChooser m_chooseFile;
     Confirmation m_confirm;

@@ -23,11 +23,14 @@ struct Game {
     GameSession session;
     port_events::LatestSamples latest;
     QList<GameRecord> records;
+    QList<GameRecord> progress; ///< the running game after each accepted tick
 
     Game()
     {
         QObject::connect(&session, &GameSession::ended,
             [this](const GameRecord &record) { records.append(record); });
+        QObject::connect(&session, &GameSession::progressed,
+            [this](const GameRecord &running) { progress.append(running); });
         session.setPlayerNames(
             rotavex::PlayerName(std::array<QString, 4> { "Ann", "Ben", "Chloé", "Dmitri" }));
     }
@@ -228,6 +231,12 @@ void tst_GameSession::stopAndStartAgain()
     QCOMPARE(last.players[0].bestRpm, resumes ? 9000 : 6000);
     QCOMPARE(board_text::RecordCaption(g.shown(), 1),
         countdownAfterStart > 1 ? QStringLiteral("6000 rpm max") : QStringLiteral("0 rpm max"));
+    // The game as it ran, after its last tick, is its record in all but being complete: what a
+    // crash then would have kept.
+    GameRecord running = g.progress.last();
+    QVERIFY(!running.complete);
+    running.complete = last.complete;
+    QCOMPARE(running, last);
 }
 
 void tst_GameSession::clearMidGame()

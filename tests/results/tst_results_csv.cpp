@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <string_view>
+
 using namespace results;
 using fixtures::At;
 
@@ -26,6 +28,8 @@ private Q_SLOTS:
     void hostileNamesRoundTrip();
     void formulaGuard_data();
     void formulaGuard();
+    void oddCharacters_data();
+    void oddCharacters();
 };
 
 void tst_ResultsCsv::field_data()
@@ -168,6 +172,67 @@ void tst_ResultsCsv::formulaGuard()
     game.players[0].port = text;
     const QString line = CsvLines(game);
     QVERIFY(line.contains(u',' + safe + u',' + safe + u','));
+}
+
+void tst_ResultsCsv::oddCharacters_data()
+{
+    // The name as typed, as the file keeps it, and its cell in the CSV file (either style); "?"
+    // stands for U+FFFD.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("cell");
+    const auto text = [](std::u16string_view units) {
+        QString s = QString::fromUtf16(units.data(), qsizetype(units.size()));
+        return s.replace(u'?', QChar(0xFFFD));
+    };
+    QTest::newRow("lone high half before a space is not merged with it")
+        << text(u"a\xD800 b") << text(u"a? b") << text(u"a? b");
+    QTest::newRow("lone high half before a letter")
+        << text(u"a\xDBFFz") << text(u"a?z") << text(u"a?z");
+    QTest::newRow("lone low half") << text(u"\xDC00x") << text(u"?x") << text(u"?x");
+    QTest::newRow("high half at the end") << text(u"x\xD83D") << text(u"x?") << text(u"x?");
+    QTest::newRow("two high halves, then a pair")
+        << text(u"\xD800\xD83D\xDE00") << text(u"?\xD83D\xDE00") << text(u"?\xD83D\xDE00");
+    QTest::newRow("NUL is kept in the file, never in the CSV")
+        << text(std::u16string_view(u"a\0b", 3)) << text(std::u16string_view(u"a\0b", 3))
+        << text(u"a?b");
+    QTest::newRow("bell, escape and DEL")
+        << text(u"\a\x1B[31m\x7F") << text(u"\a\x1B[31m\x7F") << text(u"??[31m?");
+    QTest::newRow("control first is no formula, and no apostrophe")
+        << text(u"\x01=1") << text(u"\x01=1") << text(u"?=1");
+    QTest::newRow("tab, line feed and carriage return stay")
+        << text(u"a\tb\nc\rd") << text(u"a\tb\nc\rd") << text(u"\"a\tb\nc\rd\"");
+}
+
+void tst_ResultsCsv::oddCharacters()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, stored);
+    QFETCH(QString, cell);
+    QTemporaryDir dir;
+    {
+        ResultsStore store(dir.path());
+        GameRecord game = fixtures::Speed(At(1, 20), { { name, 1000 } });
+        game.players[0].port = name;
+        store.addGame(game);
+    }
+    ResultsStore store(dir.path());
+    const std::optional<GameRecord> read = store.game(store.recentGames(0, 1).first().id);
+    QVERIFY(read);
+    QCOMPARE(read->players[0].name, stored);
+    QCOMPARE(read->players[0].port, stored);
+    for (const CsvText style : { CsvText::SpreadsheetSafe, CsvText::Raw }) {
+        QCOMPARE(CsvTextCell(name, style), cell);
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(WriteCsv(buffer, store, nullptr, style));
+        for (const char byte : buffer.data()) {
+            const auto b = static_cast<unsigned char>(byte);
+            QVERIFY2(b >= 0x20 || b == '\t' || b == '\n' || b == '\r', qPrintable(cell));
+            QVERIFY(b != 0x7F);
+        }
+        QVERIFY(QString::fromUtf8(buffer.data()).contains(u',' + cell + u',' + cell + u','));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ResultsCsv)

@@ -80,6 +80,8 @@ class tst_ResultsStore : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void whoseRunningGameIsLeft_data();
+    void whoseRunningGameIsLeft();
     void gameSurvivesRestart();
     void fileIsSetUpAsAgreed();
     void rankings_data();
@@ -724,6 +726,32 @@ void tst_ResultsStore::migratesFirstSchemaVersion()
     RawDb raw(path);
     QCOMPARE(
         raw.value(QStringLiteral("PRAGMA user_version")).toInt(), ResultsStore::kSchemaVersion);
+}
+
+void tst_ResultsStore::whoseRunningGameIsLeft_data()
+{
+    // A running game kept in the file is taken over only from an instance that is gone.
+    QTest::addColumn<QString>("key"); // "self" stands for this process's own key
+    QTest::addColumn<bool>("alive");
+    const QString self = results::custody::InstanceKey();
+    const QStringList parts = self.split(u':');
+    QCOMPARE(parts.size(), 3);
+    QTest::newRow("this process") << self << true;
+    QTest::newRow("same id, started at another time")
+        << QStringList { parts[0], parts[1], parts[2] + u'1' }.join(u':') << false;
+    QTest::newRow("an earlier boot")
+        << QStringList { parts[0] + u'x', parts[1], parts[2] }.join(u':') << false;
+    QTest::newRow("a process that is gone")
+        << QStringList { parts[0], QStringLiteral("2147483646"), parts[2] }.join(u':') << false;
+    QTest::newRow("not a key at all") << QStringLiteral("garbage") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void tst_ResultsStore::whoseRunningGameIsLeft()
+{
+    QFETCH(QString, key);
+    QFETCH(bool, alive);
+    QCOMPARE(results::custody::InstanceAlive(key), alive);
 }
 
 QTEST_GUILESS_MAIN(tst_ResultsStore)
