@@ -174,7 +174,9 @@ void GameSession::refreshTick(const port_events::LatestSamples &latest)
         if (!isSignalConnected(progressedSignal)) {
             return;
         }
-        if (const auto running = m_log.current(m_names, m_linkName, m_measurement)) {
+        if (auto running = m_log.current(m_names, m_linkName, m_measurement)) {
+            running->seated = m_gameSeated;
+            running->linkedAtStart = m_linkedAtStart;
             Q_EMIT progressed(*running);
         }
     }

@@ -236,6 +236,8 @@ void tst_GameSession::stopAndStartAgain()
     GameRecord running = g.progress.last();
     QVERIFY(!running.complete);
     running.complete = last.complete;
+    QCOMPARE(running.ending, results::Ending::Stopped);
+    running.ending = last.ending;
     QCOMPARE(running, last);
 }
 
