@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
 #include "competition/heat_game.h"
+#include "evening/scoreboard_state.h"
 #include "game/game_clock.h"
 #include "shared/player_tables.h"
 
@@ -60,10 +60,10 @@ public:
     void gameRecorded(const results::GameRecord &game);
 
     /// What the spectators' display shows between heats; nullopt without a competition.
-    std::optional<BoardShown> board() const;
+    std::optional<evening::BetweenHeats> board() const;
 
 Q_SIGNALS:
-    void boardChanged(const std::optional<competition::BoardShown> &board);
+    void boardChanged(const std::optional<evening::BetweenHeats> &board);
 
 private:
     void heatCalled(const QStringList &names);

@@ -107,8 +107,13 @@ QList<Standing> Standings(const Competition &competition)
 
 QString RuleText(const Settings &settings)
 {
-    const bool strength = settings.scoring == PlayMode::Strength;
-    switch (RuleOf(settings)) {
+    return RuleText(settings.scoring, RuleOf(settings));
+}
+
+QString RuleText(PlayMode scoring, RankingRule rule)
+{
+    const bool strength = scoring == PlayMode::Strength;
+    switch (rule) {
     case RankingRule::Total:
         break;
     case RankingRule::Mean:
@@ -121,9 +126,11 @@ QString RuleText(const Settings &settings)
     return QStringLiteral("total revolutions");
 }
 
-QString RuleKey(const Settings &settings)
+QString RuleKey(const Settings &settings) { return RuleKey(RuleOf(settings)); }
+
+QString RuleKey(RankingRule rule)
 {
-    switch (RuleOf(settings)) {
+    switch (rule) {
     case RankingRule::Total:
         break;
     case RankingRule::Mean:

@@ -8,7 +8,11 @@
 
 class PlayerLinks;
 class QWidget;
-class frmDisplay;
+
+namespace evening
+{
+class ScoreboardPublisher;
+} // namespace evening
 
 namespace game
 {
@@ -26,11 +30,6 @@ namespace competition
 class CompetitionHost;
 } // namespace competition
 
-namespace web
-{
-class WebScoreboard;
-} // namespace web
-
 namespace main_window
 {
 
@@ -39,9 +38,10 @@ namespace main_window
 class CompetitionView
 {
 public:
-    /// Everything given must outlive the view; `results` may be nullptr.
+    /// Everything given must outlive the view; `results` may be nullptr. The competition
+    /// between heats goes to `scoreboard` from the moment the host is made.
     CompetitionView(game::GameClock &clock, PlayerLinks &links, results::ResultsStore *results,
-        QWidget &window);
+        QWidget &window, evening::ScoreboardPublisher &scoreboard);
 
     /// Opens (or raises) the Competition window.
     void open();
@@ -53,23 +53,13 @@ public:
     void setSetupNames(const rotavex::PlayerName &names);
     /// A game was recorded (with its id): a heat's result when a heat was on the board.
     void gameRecorded(const results::GameRecord &game);
-    /// The spectators' display shows the competition between heats from now on.
-    void attach(frmDisplay *display);
-    /// The web scoreboard shows the competition between heats from now on.
-    void attachWeb(web::WebScoreboard *web);
-
 private:
-    void connectDisplay();
-
     game::GameClock &m_clock;
     PlayerLinks &m_links;
     results::ResultsStore *m_results;
     QWidget &m_window;
+    evening::ScoreboardPublisher &m_scoreboard;
     QPointer<competition::CompetitionHost> m_host;
-    QPointer<frmDisplay> m_display;
-    QMetaObject::Connection m_toDisplay;
-    QPointer<web::WebScoreboard> m_web;
-    QMetaObject::Connection m_toWeb;
 };
 
 } // namespace main_window

@@ -2,6 +2,7 @@
 #include "main_window/frm_main.h"
 
 #include "display/frm_display.h"
+#include "evening/scoreboard_state.h"
 #include "link/bluetooth_devices.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
@@ -46,12 +47,13 @@ frmMain::frmMain(QWidget *parent, results::ResultsStore *results, const main_win
     m_board = std::make_unique<main_window::BoardView>(
         main_window::BoardView::Widgets { c.lblName, c.lblRPM, c.lblHI, c.pbar, c.CurSpeed,
             c.CurTimer, c.MSChart1, c.CmdStart, c.OptMode, c.pctBase });
+    m_scoreboard = new evening::ScoreboardPublisher(this);
+    m_scoreboard->showSnapshot(m_session->snapshot());
     m_recorder = new results::GameRecorder(results, this);
     m_results = std::make_unique<main_window::ResultsView>(results, *m_recorder, *this, c.lblHI);
-    m_competition =
-        std::make_unique<main_window::CompetitionView>(*m_clock, *m_links, results, *this);
-    m_web = std::make_unique<main_window::WebView>(*m_session, *this);
-    m_competition->attachWeb(&m_web->scoreboard());
+    m_competition = std::make_unique<main_window::CompetitionView>(
+        *m_clock, *m_links, results, *this, *m_scoreboard);
+    m_web = std::make_unique<main_window::WebView>(*m_scoreboard, *this);
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
@@ -78,6 +80,10 @@ void frmMain::connectControls()
     });
     connect(m_session, &game::GameSession::updated, this,
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
+    connect(m_session, &game::GameSession::updated, m_scoreboard,
+        &evening::ScoreboardPublisher::showSnapshot);
+    connect(m_links, &PlayerLinks::openChanged, m_scoreboard,
+        &evening::ScoreboardPublisher::setLinked);
     // A new game's records have no marks yet.
     connect(m_session, &game::GameSession::started, this, [this] {
         for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
@@ -220,11 +226,11 @@ void frmMain::CmdDisplay_Click()
         // Created once and kept while the program runs, hidden when closed, so it always
         // holds the game as the board does.
         m_display = new frmDisplay(this);
-        m_display->showSnapshot(m_session->snapshot());
-        connect(m_session, &game::GameSession::updated, m_display, &frmDisplay::showSnapshot);
+        m_display->showState(m_scoreboard->state());
+        connect(m_scoreboard, &evening::ScoreboardPublisher::published, m_display,
+            &frmDisplay::showState);
         connect(m_display, &frmDisplay::closed, c.CmdDisplay,
             [this] { c.CmdDisplay->setChecked(false); });
-        m_competition->attach(m_display);
         m_web->attach(m_display);
     }
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));

@@ -19,6 +19,11 @@ class QShowEvent;
 class frmDisplay;
 class frmScore;
 
+namespace evening
+{
+class ScoreboardPublisher;
+} // namespace evening
+
 namespace results
 {
 class GameRecorder;
@@ -60,6 +65,8 @@ public:
     game::GameSession &session() { return *m_session; }
     /// Start, Stop, the mode and the preset of the game, and its timers.
     game::GameClock &clock() { return *m_clock; }
+    /// What the spectators' display and the web page show, published on every change.
+    evening::ScoreboardPublisher &scoreboard() { return *m_scoreboard; }
     /// Whether the player's name shows bold, as it does while the player's link is open.
     bool nameBold(rotavex::PlayerSlot player) const;
     /// The names shown on the board; the setup dialog hands back the edited ones.
@@ -115,6 +122,7 @@ private:
     game::GameSession *m_session = nullptr;
     game::GameClock *m_clock = nullptr;
     results::GameRecorder *m_recorder = nullptr;
+    evening::ScoreboardPublisher *m_scoreboard = nullptr;
     std::unique_ptr<main_window::BoardView> m_board;
     frmDisplay *m_display = nullptr;
     layout::BoardGeometry m_geometry;

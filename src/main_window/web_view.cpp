@@ -2,7 +2,7 @@
 #include "main_window/web_view.h"
 
 #include "display/frm_display.h"
-#include "game/game_session.h"
+#include "evening/scoreboard_state.h"
 #include "settings/settings_store.h"
 #include "web/qr_code.h"
 #include "web/web_scoreboard.h"
@@ -38,13 +38,14 @@ namespace
     }
 } // namespace
 
-WebView::WebView(game::GameSession &session, QWidget &window)
+WebView::WebView(evening::ScoreboardPublisher &scoreboard, QWidget &window)
     : m_window(window)
     , m_web(new web::WebScoreboard({}, this))
     , m_settings(web::ReadWebSettings())
 {
-    m_web->showSnapshot(session.snapshot());
-    connect(&session, &game::GameSession::updated, m_web, &web::WebScoreboard::showSnapshot);
+    m_web->showState(scoreboard.state());
+    connect(&scoreboard, &evening::ScoreboardPublisher::published, m_web,
+        &web::WebScoreboard::showState);
     connect(m_web, &web::WebScoreboard::started, this, &WebView::addressChanged);
     connect(m_web, &web::WebScoreboard::stopped, this, [this] { Q_EMIT addressChanged({}); });
     connect(m_web, &web::WebScoreboard::failed, this, &WebView::failed);

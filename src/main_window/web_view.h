@@ -10,10 +10,10 @@
 class QWidget;
 class frmDisplay;
 
-namespace game
+namespace evening
 {
-class GameSession;
-} // namespace game
+class ScoreboardPublisher;
+} // namespace evening
 
 namespace web
 {
@@ -23,15 +23,15 @@ class WebScoreboard;
 namespace main_window
 {
 
-/// The board's side of the web scoreboard: serves the session's game as the stored set-up
+/// The board's side of the web scoreboard: serves the scoreboard's state as the stored set-up
 /// says, shows the address on the spectators' display and the board, and takes the display
 /// menu's choices (stored, then applied).
 class WebView : public QObject
 {
     Q_OBJECT
 public:
-    /// `session` and `window` must outlive the view; serving starts when the set-up says so.
-    WebView(game::GameSession &session, QWidget &window);
+    /// `scoreboard` and `window` must outlive the view; serving starts when the set-up says so.
+    WebView(evening::ScoreboardPublisher &scoreboard, QWidget &window);
     ~WebView() override;
 
     web::WebScoreboard &scoreboard() { return *m_web; }
