@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "display/scoreboard.h"
+#include "evening/scoreboard_state.h"
 #include "headless_browser.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
@@ -89,7 +89,7 @@ void tst_WebPage::followsTheGame()
         // The board's own timers tick too: the page must catch up with the game as it is now.
         // A page follows a tick in milliseconds (bench_web measures it); the cap is for a
         // loaded machine running the sanitizer build beside a browser.
-        const auto current = [&] { return scoreboard::ShownFrom(w.session().snapshot()); };
+        const auto current = [&] { return w.scoreboard().state(); };
         QTRY_VERIFY_WITH_TIMEOUT(text(QStringLiteral("#player2 .value"))
                     == QLocale(QLocale::English).toString(current().players[2].live)
                 && text(QStringLiteral("#countdown"))
