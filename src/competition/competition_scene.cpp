@@ -53,8 +53,8 @@ scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSiz
     const int titleHeight = scaled(0.16, height);
     const int titleWidth = scaled(0.7, inner);
     scene.texts.push_back(
-        text(QStringLiteral("heatTitle"), QRect(margin, top, titleWidth, titleHeight), title,
-            kGold, kBackground, Qt::AlignLeft | Qt::AlignVCenter, true));
+        text(QStringLiteral("heatTitle"), QRect(margin, top, titleWidth, titleHeight), title, kGold,
+            kBackground, Qt::AlignLeft | Qt::AlignVCenter, true));
     scene.texts.push_back(text(QStringLiteral("competition"),
         QRect(margin + titleWidth, top, inner - titleWidth, scaled(0.07, height)),
         shown.competition, kSubText, kBackground, Qt::AlignRight | Qt::AlignVCenter, false, true));
@@ -85,7 +85,8 @@ scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSiz
     if (shown.nextHeat) {
         const int deckHeight = scaled(0.07, height);
         scene.texts.push_back(text(QStringLiteral("onDeck"), QRect(margin, top, inner, deckHeight),
-            QStringLiteral("Next: ") + shown.nextNames.join(QStringLiteral(", ")), kSubText, kBackground, Qt::AlignLeft | Qt::AlignVCenter, false, true));
+            QStringLiteral("Next: ") + shown.nextNames.join(QStringLiteral(", ")), kSubText,
+            kBackground, Qt::AlignLeft | Qt::AlignVCenter, false, true));
         top += deckHeight + margin / 2;
     }
 
@@ -161,8 +162,8 @@ scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSiz
     // The rule the standings follow, over the first block's rank and name columns.
     scene.texts.push_back(text(QStringLiteral("head_rule"),
         cellArea(0, 0, top, headHeight).united(cellArea(0, 1, top, headHeight)),
-        QStringLiteral("Standings: %1").arg(RuleText(shown.scoring, shown.rule)), kSubText, kBackground,
-        Qt::AlignLeft | Qt::AlignVCenter));
+        QStringLiteral("Standings: %1").arg(RuleText(shown.scoring, shown.rule)), kSubText,
+        kBackground, Qt::AlignLeft | Qt::AlignVCenter));
     for (int block = 0; block < columnCount; ++block) {
         for (int c = 2; c < 4; ++c) {
             scene.texts.push_back(

@@ -105,10 +105,7 @@ QList<Standing> Standings(const Competition &competition)
     return lines;
 }
 
-QString RuleText(const Settings &settings)
-{
-    return RuleText(settings.scoring, RuleOf(settings));
-}
+QString RuleText(const Settings &settings) { return RuleText(settings.scoring, RuleOf(settings)); }
 
 QString RuleText(PlayMode scoring, RankingRule rule)
 {

@@ -79,7 +79,8 @@ namespace
 
     // The header: mode on the left, best rpm of all on the right and, in Strength, the
     // countdown large in the middle.
-    void addHeader(Scene &scene, const evening::ScoreboardState &shown, int width, int headerHeight, int margin)
+    void addHeader(Scene &scene, const evening::ScoreboardState &shown, int width, int headerHeight,
+        int margin)
     {
         const bool countdown = shown.mode == PlayMode::Strength;
         const double top = margin;
@@ -107,7 +108,8 @@ namespace
         }
     }
 
-    void addPlayerRows(Scene &scene, const evening::ScoreboardState &shown, int width, int top, int bottom, int margin)
+    void addPlayerRows(Scene &scene, const evening::ScoreboardState &shown, int width, int top,
+        int bottom, int margin)
     {
         const double rowHeight = static_cast<double>(bottom - top) / rotavex::kPlayerCount;
         const double markSide = 0.30 * rowHeight;
@@ -136,21 +138,21 @@ namespace
                 kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
 
             // Revolutions are grouped as on the board; speeds are not.
-            TextItem number =
-                text(indexed("live", p), box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
-                    !player.seated ? QString(kEmptySeat)
-                        : player.unit == evening::Unit::Revolutions
-                        ? QLocale().toString(player.live)
-                        : QString::number(player.live),
-                    kText, panel, Qt::AlignRight | Qt::AlignVCenter);
+            TextItem number = text(indexed("live", p),
+                box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
+                !player.seated                                  ? QString(kEmptySeat)
+                    : player.unit == evening::Unit::Revolutions ? QLocale().toString(player.live)
+                                                                : QString::number(player.live),
+                kText, panel, Qt::AlignRight | Qt::AlignVCenter);
             number.pixelSize = std::max(1, scaled(0.82, number.area.height()));
             number.bold = true;
             number.live = true;
             scene.texts.push_back(number);
             scene.texts.push_back(text(indexed("unit", p),
                 box(0.86 * width, y + 0.36 * rowHeight, width - margin, y + 0.72 * rowHeight),
-                player.unit == evening::Unit::Revolutions ? QStringLiteral("rev") : QStringLiteral("rpm"), kSubText, panel,
-                Qt::AlignLeft | Qt::AlignVCenter));
+                player.unit == evening::Unit::Revolutions ? QStringLiteral("rev")
+                                                          : QStringLiteral("rpm"),
+                kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
 
             BarItem bar;
             bar.area = box(margin, y + 0.86 * rowHeight, width - margin, y + 0.97 * rowHeight);
@@ -161,8 +163,8 @@ namespace
         }
     }
 
-    void addRanking(Scene &scene, const evening::Ranking &ranking, int width, int top, int bottom,
-        int margin)
+    void addRanking(
+        Scene &scene, const evening::Ranking &ranking, int width, int top, int bottom, int margin)
     {
         const double titleHeight = 0.16 * (bottom - top);
         const double rowHeight = (bottom - top - titleHeight) / rotavex::kPlayerCount;
@@ -198,9 +200,8 @@ namespace
                 colour, panel, Qt::AlignLeft | Qt::AlignVCenter);
             rank.bold = true;
             scene.texts.push_back(rank);
-            TextItem name =
-                text(indexed("rankName", place), cell(1), oneLine(entry.name),
-                    colour, panel, Qt::AlignLeft | Qt::AlignVCenter);
+            TextItem name = text(indexed("rankName", place), cell(1), oneLine(entry.name), colour,
+                panel, Qt::AlignLeft | Qt::AlignVCenter);
             name.bold = true;
             name.elide = true;
             scene.texts.push_back(name);

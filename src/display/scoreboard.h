@@ -19,9 +19,9 @@
 namespace scoreboard
 {
 
-using rotavex::PlayMode;
 using rotavex::PerPlayer;
 using rotavex::PlayerSlot;
+using rotavex::PlayMode;
 
 /// WCAG relative luminance (0 black .. 1 white) of a 0x00BBGGRR colour.
 double RelativeLuminance(quint32 bgr);

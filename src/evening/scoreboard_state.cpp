@@ -36,8 +36,7 @@ namespace
             entry.seat = p;
             entry.name = player.name;
             entry.revolutions = player.live;
-            entry.meanRpm =
-                static_cast<qint64>(std::floor(std::max(0.0, snapshot.players[p].bar)));
+            entry.meanRpm = static_cast<qint64>(std::floor(std::max(0.0, snapshot.players[p].bar)));
             entry.bestRpm = player.bestRpm;
             results.push_back(entry);
         }
@@ -108,8 +107,7 @@ ScoreboardState StateFrom(const game::Snapshot &snapshot, const PerPlayer<bool> 
     return state;
 }
 
-BetweenHeats BetweenHeatsFor(
-    const competition::Competition &competition, std::optional<int> called)
+BetweenHeats BetweenHeatsFor(const competition::Competition &competition, std::optional<int> called)
 {
     BetweenHeats shown;
     shown.competition = competition.settings.name;

@@ -53,6 +53,7 @@ public:
     void setSetupNames(const rotavex::PlayerName &names);
     /// A game was recorded (with its id): a heat's result when a heat was on the board.
     void gameRecorded(const results::GameRecord &game);
+
 private:
     game::GameClock &m_clock;
     PlayerLinks &m_links;

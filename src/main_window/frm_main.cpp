@@ -82,8 +82,8 @@ void frmMain::connectControls()
         [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
     connect(m_session, &game::GameSession::updated, m_scoreboard,
         &evening::ScoreboardPublisher::showSnapshot);
-    connect(m_links, &PlayerLinks::openChanged, m_scoreboard,
-        &evening::ScoreboardPublisher::setLinked);
+    connect(
+        m_links, &PlayerLinks::openChanged, m_scoreboard, &evening::ScoreboardPublisher::setLinked);
     // A new game's records have no marks yet.
     connect(m_session, &game::GameSession::started, this, [this] {
         for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {

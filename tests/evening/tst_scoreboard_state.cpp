@@ -111,7 +111,8 @@ void tst_ScoreboardState::fromSnapshot()
     snapshot.players[2].barColour = 0x00FF00;
     snapshot.players[3].seated = false;
 
-    const evening::ScoreboardState state = evening::StateFrom(snapshot, PerPlayer<bool>({ false, true, false, false }));
+    const evening::ScoreboardState state =
+        evening::StateFrom(snapshot, PerPlayer<bool>({ false, true, false, false }));
 
     const evening::PlayerState &ben = state.players[2];
     QCOMPARE(ben.seat, PlayerSlot(2));

@@ -144,8 +144,8 @@ void tst_FeedJson::format()
         shown.rule = competition::RankingRule(std::abs(board));
         if (board > 0) {
             shown.heat = 2;
-            shown.seats = { { QStringLiteral("–"), true }, {}, { QStringLiteral("<b>Bo</b>"), true },
-                { QStringLiteral("Di"), true } };
+            shown.seats = { { QStringLiteral("–"), true }, {},
+                { QStringLiteral("<b>Bo</b>"), true }, { QStringLiteral("Di"), true } };
             shown.nextHeat = 3;
             shown.nextNames = QStringList { "Di", "Ed" };
         }
