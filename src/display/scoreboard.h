@@ -12,7 +12,6 @@
 #include <QtGlobal>
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -84,10 +83,6 @@ struct Scene {
 /// times its pixel size), not bold, not cut.
 TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
     quint32 background, Qt::Alignment alignment);
-
-/// Another picture for the display (a competition between heats) at a window size; `page`
-/// counts on every few seconds and picks the page of a picture that has several (Scene::pages).
-using SceneSource = std::function<Scene(QSize size, int page)>;
 
 /// Lays the display out: a header (the mode, the best rpm of all and, in Strength, the large
 /// countdown in the middle), then either four player rows (mark, name, record, live number
