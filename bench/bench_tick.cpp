@@ -137,7 +137,7 @@ void displayFrame(benchmark::State &state, Frame frame)
     display.resize(1920, 1080);
     display.show();
     const std::array<game::Snapshot, 2> ticks { speedGame(0), speedGame(37) };
-    display.showSnapshot(ticks[0]);
+    display.showState(evening::StateFrom(ticks[0]));
     QCoreApplication::processEvents();
     std::size_t next = 1;
     for (auto _ : state) {
@@ -145,7 +145,7 @@ void displayFrame(benchmark::State &state, Frame frame)
             display.repaint();
             continue;
         }
-        display.showSnapshot(ticks[frame == Frame::Unchanged ? 0 : next]);
+        display.showState(evening::StateFrom(ticks[frame == Frame::Unchanged ? 0 : next]));
         next = 1 - next;
         if (frame == Frame::LayoutAndPaint) {
             QCoreApplication::sendPostedEvents(&display, QEvent::UpdateRequest);

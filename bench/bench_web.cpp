@@ -196,7 +196,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 200; ++i) {
         game::Snapshot stamped = w.session().snapshot();
         stamped.players[1].name = QStringLiteral("t%1").arg(nowUs());
-        w.evening().web().showSnapshot(stamped);
+        w.evening().web().showState(evening::StateFrom(stamped));
         QTest::qWait(50);
     }
     {
@@ -208,7 +208,7 @@ int main(int argc, char *argv[])
         }
         for (int i = 0; i < 40; ++i) {
             big.players[1].name = QStringLiteral("big%1").arg(i);
-            w.evening().web().showSnapshot(big);
+            w.evening().web().showState(evening::StateFrom(big));
             QTest::qWait(50);
         }
         stallMs = std::max(stallMs, double(meter.longestMs()));

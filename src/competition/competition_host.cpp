@@ -42,12 +42,12 @@ void CompetitionHost::setSetupNames(const rotavex::PlayerName &names)
     }
 }
 
-std::optional<BoardShown> CompetitionHost::board() const
+std::optional<evening::BetweenHeats> CompetitionHost::board() const
 {
     if (!m_model->current()) {
         return std::nullopt;
     }
-    return BoardShownFor(*m_model->current(), m_model->calledHeat());
+    return evening::BetweenHeatsFor(*m_model->current(), m_model->calledHeat());
 }
 
 void CompetitionHost::heatCalled(const QStringList &names)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "competition/competition_scene.h"
+#include "competition/competition.h"
+#include "evening/scoreboard_state.h"
 #include "shared/player_tables.h"
 
 #include <QObject>
@@ -56,10 +57,10 @@ public:
     void gameRecorded(const results::GameRecord &game);
 
     /// What the spectators see between heats; nullopt without a competition.
-    std::optional<BoardShown> board() const;
+    std::optional<evening::BetweenHeats> board() const;
 
 Q_SIGNALS:
-    void boardChanged(const std::optional<competition::BoardShown> &board);
+    void boardChanged(const std::optional<evening::BetweenHeats> &board);
 
 private:
     void heatCalled(const QStringList &names);

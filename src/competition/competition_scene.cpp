@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition_scene.h"
 
-#include "competition/heat_text.h"
+#include "competition/standings.h"
+
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -31,25 +33,7 @@ namespace
 
 } // namespace
 
-BoardShown BoardShownFor(const Competition &competition, std::optional<int> called)
-{
-    BoardShown shown;
-    shown.competition = competition.settings.name;
-    shown.scoring = competition.settings.scoring;
-    shown.rankedBy = RuleText(competition.settings);
-    shown.standings = Standings(competition);
-    const std::optional<int> heat = called ? called : NextHeat(competition);
-    if (!heat) {
-        shown.title = QStringLiteral("Final standings");
-        return shown;
-    }
-    shown.title = HeatTitle(competition, *heat);
-    shown.seats = SeatNames(competition, competition.heats[*heat]);
-    shown.onDeck = OnDeckText(competition, *heat);
-    return shown;
-}
-
-scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int page)
+scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSize size, int page)
 {
     scoreboard::Scene scene;
     scene.background = kBackground;
@@ -63,11 +47,14 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
     int top = margin;
 
     // The heat: its title large, the competition's name beside it.
+    const QString title = shown.heat
+        ? QStringLiteral("Heat %1 of %2").arg(*shown.heat).arg(shown.heatCount)
+        : QStringLiteral("Final standings");
     const int titleHeight = scaled(0.16, height);
     const int titleWidth = scaled(0.7, inner);
     scene.texts.push_back(
-        text(QStringLiteral("heatTitle"), QRect(margin, top, titleWidth, titleHeight), shown.title,
-            kGold, kBackground, Qt::AlignLeft | Qt::AlignVCenter, true));
+        text(QStringLiteral("heatTitle"), QRect(margin, top, titleWidth, titleHeight), title, kGold,
+            kBackground, Qt::AlignLeft | Qt::AlignVCenter, true));
     scene.texts.push_back(text(QStringLiteral("competition"),
         QRect(margin + titleWidth, top, inner - titleWidth, scaled(0.07, height)),
         shown.competition, kSubText, kBackground, Qt::AlignRight | Qt::AlignVCenter, false, true));
@@ -82,23 +69,24 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
             const QRect panel(margin + (d % 2) * (seatWidth + gap),
                 top + (d / 2) * (seatHeight + gap), seatWidth, seatHeight);
             scene.panels.push_back({ panel, kRankPanel });
-            const QString name = shown.seats[d];
+            const evening::HeatSeat &seat = shown.seats[d];
             const QRect numberArea(panel.left() + gap, panel.top(), seatHeight, seatHeight);
             scene.texts.push_back(text(QStringLiteral("seatDevice%1").arg(d + 1), numberArea,
                 QString::number(d + 1), kSubText, kRankPanel, Qt::AlignLeft | Qt::AlignVCenter));
             const QRect nameArea(numberArea.right() + 1, panel.top(),
                 panel.right() - numberArea.right() - gap, seatHeight);
             scene.texts.push_back(text(QStringLiteral("seatName%1").arg(d + 1), nameArea,
-                name.isEmpty() ? QStringLiteral("–") : name, name.isEmpty() ? kSubText : kText,
+                seat.seated ? seat.name : QStringLiteral("–"), seat.seated ? kText : kSubText,
                 kRankPanel, Qt::AlignLeft | Qt::AlignVCenter, true, true));
         }
         top += 2 * seatHeight + gap + margin / 2;
     }
 
-    if (!shown.onDeck.isEmpty()) {
+    if (shown.nextHeat) {
         const int deckHeight = scaled(0.07, height);
         scene.texts.push_back(text(QStringLiteral("onDeck"), QRect(margin, top, inner, deckHeight),
-            shown.onDeck, kSubText, kBackground, Qt::AlignLeft | Qt::AlignVCenter, false, true));
+            QStringLiteral("Next: ") + shown.nextNames.join(QStringLiteral(", ")), kSubText,
+            kBackground, Qt::AlignLeft | Qt::AlignVCenter, false, true));
         top += deckHeight + margin / 2;
     }
 
@@ -174,8 +162,8 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
     // The rule the standings follow, over the first block's rank and name columns.
     scene.texts.push_back(text(QStringLiteral("head_rule"),
         cellArea(0, 0, top, headHeight).united(cellArea(0, 1, top, headHeight)),
-        QStringLiteral("Standings: %1").arg(shown.rankedBy), kSubText, kBackground,
-        Qt::AlignLeft | Qt::AlignVCenter));
+        QStringLiteral("Standings: %1").arg(RuleText(shown.scoring, shown.rule)), kSubText,
+        kBackground, Qt::AlignLeft | Qt::AlignVCenter));
     for (int block = 0; block < columnCount; ++block) {
         for (int c = 2; c < 4; ++c) {
             scene.texts.push_back(
@@ -229,15 +217,6 @@ scoreboard::Scene BuildCompetitionScene(const BoardShown &shown, QSize size, int
         }
     }
     return scene;
-}
-
-scoreboard::SceneSource BetweenHeats(const std::optional<BoardShown> &shown)
-{
-    if (!shown) {
-        return {};
-    }
-    return
-        [shown = *shown](QSize size, int page) { return BuildCompetitionScene(shown, size, page); };
 }
 
 } // namespace competition

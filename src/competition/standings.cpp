@@ -105,10 +105,12 @@ QList<Standing> Standings(const Competition &competition)
     return lines;
 }
 
-QString RuleText(const Settings &settings)
+QString RuleText(const Settings &settings) { return RuleText(settings.scoring, RuleOf(settings)); }
+
+QString RuleText(PlayMode scoring, RankingRule rule)
 {
-    const bool strength = settings.scoring == PlayMode::Strength;
-    switch (RuleOf(settings)) {
+    const bool strength = scoring == PlayMode::Strength;
+    switch (rule) {
     case RankingRule::Total:
         break;
     case RankingRule::Mean:
@@ -121,9 +123,11 @@ QString RuleText(const Settings &settings)
     return QStringLiteral("total revolutions");
 }
 
-QString RuleKey(const Settings &settings)
+QString RuleKey(const Settings &settings) { return RuleKey(RuleOf(settings)); }
+
+QString RuleKey(RankingRule rule)
 {
-    switch (RuleOf(settings)) {
+    switch (rule) {
     case RankingRule::Total:
         break;
     case RankingRule::Mean:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "display/frm_display.h"
 
+#include "competition/competition_scene.h"
 #include "display/display_accessible.h"
 #include "shared/bgr_colour.h"
 #include "widgets/remembered_place.h"
@@ -52,10 +53,9 @@ frmDisplay::frmDisplay(QWidget *parent)
     pageTimer->start();
 }
 
-void frmDisplay::showSnapshot(const game::Snapshot &snapshot)
+void frmDisplay::showState(const evening::ScoreboardState &state)
 {
-    m_shown = scoreboard::ShownFrom(snapshot);
-    m_gameRunning = snapshot.running;
+    m_state = state;
     refresh();
 }
 
@@ -68,16 +68,11 @@ void frmDisplay::turnPage()
     }
 }
 
-void frmDisplay::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
-{
-    m_betweenHeats = betweenHeats;
-    refresh();
-}
-
 scoreboard::Scene frmDisplay::scene() const
 {
-    return m_betweenHeats && !m_gameRunning ? m_betweenHeats(sceneSize(), m_page)
-                                            : scoreboard::BuildScene(m_shown, sceneSize());
+    return m_state.betweenHeats
+        ? competition::BuildCompetitionScene(*m_state.betweenHeats, sceneSize(), m_page)
+        : scoreboard::BuildScene(m_state, sceneSize());
 }
 
 void frmDisplay::open(int mainWindowScreen)

@@ -3,7 +3,7 @@
 
 #include "display/display_picture.h"
 #include "display/scoreboard.h"
-#include "game/game_session.h"
+#include "evening/scoreboard_state.h"
 
 #include <QImage>
 #include <QString>
@@ -25,7 +25,7 @@ class RememberedPlace;
 }
 
 /// The spectators' display: a second top-level window that shows the game large enough to be
-/// read across a room. It shows the game session's snapshot, as the board does, and keeps no
+/// read across a room. It paints the evening's published scoreboard state and keeps no
 /// measurement of its own. F11 or a double-click toggles full screen, Esc leaves it.
 class frmDisplay : public QWidget
 {
@@ -40,7 +40,7 @@ public:
     /// Full screen on the screen the window is on, or back to an ordinary window.
     void toggleFullScreen();
 
-    const scoreboard::Shown &shown() const { return m_shown; }
+    const evening::ScoreboardState &state() const { return m_state; }
 
     /// One text as it is drawn: the font fitted to its area, the text after elision.
     using DrawnText = display::DrawnText;
@@ -48,13 +48,10 @@ public:
     std::vector<DrawnText> drawnTexts() const;
 
 public Q_SLOTS:
-    /// Shows the game as `snapshot` has it: the players' rows, or the result once a Strength
-    /// countdown has run out (until the next Start or Clear).
-    void showSnapshot(const game::Snapshot &snapshot);
-    /// Between the heats of a competition (no game running) the display shows the picture
-    /// `betweenHeats` draws: the heat, the heat on deck and the standings. Empty: no
-    /// competition, the game only.
-    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
+    /// Shows `state`: the players' rows, or the result once a Strength countdown has run out
+    /// (until the next Start or Clear); between the heats of a competition the heat, the heat
+    /// on deck and the standings.
+    void showState(const evening::ScoreboardState &state);
     /// Shows the next page of standings too long for one picture, after the last the first;
     /// called every few seconds while the window is up.
     void turnPage();
@@ -89,9 +86,7 @@ private:
     int webStripWidth() const;
     QSize sceneSize() const;
 
-    scoreboard::Shown m_shown;
-    bool m_gameRunning = false;
-    scoreboard::SceneSource m_betweenHeats;
+    evening::ScoreboardState m_state;
     widgets::RememberedPlace *m_place = nullptr;
     int m_page = 0;
     QString m_webAddress;

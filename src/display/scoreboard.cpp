@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "display/scoreboard.h"
 
-#include "measurement/colour_bands.h"
 #include "settings/settings_store.h"
 #include "shared/decimal_text.h"
 
@@ -80,7 +79,8 @@ namespace
 
     // The header: mode on the left, best rpm of all on the right and, in Strength, the
     // countdown large in the middle.
-    void addHeader(Scene &scene, const Shown &shown, int width, int headerHeight, int margin)
+    void addHeader(Scene &scene, const evening::ScoreboardState &shown, int width, int headerHeight,
+        int margin)
     {
         const bool countdown = shown.mode == PlayMode::Strength;
         const double top = margin;
@@ -98,26 +98,26 @@ namespace
         if (countdown) {
             TextItem seconds = text(QStringLiteral("countdown"),
                 box(0.35 * width, top, 0.65 * width, bottom),
-                shown.ranking ? QStringLiteral("Result") : QString::number(shown.countdownSeconds),
+                shown.result ? QStringLiteral("Result") : QString::number(shown.countdownSeconds),
                 kText, kBackground, Qt::AlignCenter);
             seconds.bold = true;
-            if (shown.ranking) {
+            if (shown.result) {
                 seconds.pixelSize = std::max(1, scaled(0.55, seconds.area.height()));
             }
             scene.texts.push_back(seconds);
         }
     }
 
-    void addPlayerRows(Scene &scene, const Shown &shown, int width, int top, int bottom, int margin)
+    void addPlayerRows(Scene &scene, const evening::ScoreboardState &shown, int width, int top,
+        int bottom, int margin)
     {
-        const PerPlayer<bool> leaders = LeadersShown(shown);
         const double rowHeight = static_cast<double>(bottom - top) / rotavex::kPlayerCount;
         const double markSide = 0.30 * rowHeight;
         for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-            const PlayerShown &player = shown.players[p];
+            const evening::PlayerState &player = shown.players[p];
             const double y = top + (p - kFirstPlayer) * rowHeight;
-            const quint32 panel = leaders[p] ? kLeaderPanel : kBackground;
-            if (leaders[p]) {
+            const quint32 panel = player.leader ? kLeaderPanel : kBackground;
+            if (player.leader) {
                 scene.panels.push_back(
                     { box(margin / 2.0, y, width - margin / 2.0, y + 0.84 * rowHeight),
                         kLeaderPanel });
@@ -127,43 +127,44 @@ namespace
             const double nameLeft = margin + markSide + margin * 0.5;
             TextItem name = text(indexed("name", p),
                 box(nameLeft, y, 0.46 * width, y + 0.46 * rowHeight), oneLine(player.name),
-                leaders[p] ? kGold : kText, panel, Qt::AlignLeft | Qt::AlignVCenter);
+                player.leader ? kGold : kText, panel, Qt::AlignLeft | Qt::AlignVCenter);
             name.bold = true;
             name.elide = true;
             scene.texts.push_back(name);
 
             scene.texts.push_back(text(indexed("record", p),
                 box(nameLeft, y + 0.48 * rowHeight, 0.46 * width, y + 0.80 * rowHeight),
-                player.seated ? QStringLiteral("Best %1 rpm").arg(player.record) : QString(),
+                player.seated ? QStringLiteral("Best %1 rpm").arg(player.bestRpm) : QString(),
                 kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
 
             // Revolutions are grouped as on the board; speeds are not.
-            TextItem number =
-                text(indexed("live", p), box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
-                    !player.seated           ? QString(kEmptySeat)
-                        : player.revolutions ? QLocale().toString(player.live)
-                                             : QString::number(player.live),
-                    kText, panel, Qt::AlignRight | Qt::AlignVCenter);
+            TextItem number = text(indexed("live", p),
+                box(0.47 * width, y, 0.85 * width, y + 0.84 * rowHeight),
+                !player.seated                                  ? QString(kEmptySeat)
+                    : player.unit == evening::Unit::Revolutions ? QLocale().toString(player.live)
+                                                                : QString::number(player.live),
+                kText, panel, Qt::AlignRight | Qt::AlignVCenter);
             number.pixelSize = std::max(1, scaled(0.82, number.area.height()));
             number.bold = true;
             number.live = true;
             scene.texts.push_back(number);
             scene.texts.push_back(text(indexed("unit", p),
                 box(0.86 * width, y + 0.36 * rowHeight, width - margin, y + 0.72 * rowHeight),
-                player.revolutions ? QStringLiteral("rev") : QStringLiteral("rpm"), kSubText, panel,
-                Qt::AlignLeft | Qt::AlignVCenter));
+                player.unit == evening::Unit::Revolutions ? QStringLiteral("rev")
+                                                          : QStringLiteral("rpm"),
+                kSubText, panel, Qt::AlignLeft | Qt::AlignVCenter));
 
             BarItem bar;
             bar.area = box(margin, y + 0.86 * rowHeight, width - margin, y + 0.97 * rowHeight);
-            bar.fraction = std::clamp(player.barValue / kBarMaximumRpm, 0.0, 1.0);
-            bar.colour = player.barColour;
+            bar.fraction = player.bar;
+            bar.colour = player.colour;
             bar.track = kTrack;
             scene.bars.push_back(bar);
         }
     }
 
-    void addRanking(Scene &scene, const Shown &shown, const Ranking &ranking, int width, int top,
-        int bottom, int margin)
+    void addRanking(
+        Scene &scene, const evening::Ranking &ranking, int width, int top, int bottom, int margin)
     {
         const double titleHeight = 0.16 * (bottom - top);
         const double rowHeight = (bottom - top - titleHeight) / rotavex::kPlayerCount;
@@ -183,7 +184,7 @@ namespace
             scene.texts.push_back(title);
         }
         for (std::size_t i = 0; i < ranking.size(); ++i) {
-            const Place &entry = ranking[i];
+            const evening::Place &entry = ranking[i];
             const double y = top + titleHeight + static_cast<double>(i) * rowHeight;
             const quint32 panel = entry.rank == 1 ? kLeaderPanel : kRankPanel;
             scene.panels.push_back({ box(margin / 2.0, y + 0.04 * rowHeight, width - margin / 2.0,
@@ -199,9 +200,8 @@ namespace
                 colour, panel, Qt::AlignLeft | Qt::AlignVCenter);
             rank.bold = true;
             scene.texts.push_back(rank);
-            TextItem name =
-                text(indexed("rankName", place), cell(1), oneLine(shown.players[entry.player].name),
-                    colour, panel, Qt::AlignLeft | Qt::AlignVCenter);
+            TextItem name = text(indexed("rankName", place), cell(1), oneLine(entry.name), colour,
+                panel, Qt::AlignLeft | Qt::AlignVCenter);
             name.bold = true;
             name.elide = true;
             scene.texts.push_back(name);
@@ -230,35 +230,6 @@ namespace
 
 } // namespace
 
-Shown ShownFrom(const game::Snapshot &snapshot)
-{
-    Shown shown;
-    shown.mode = snapshot.mode;
-    shown.topRpm = snapshot.topRpm;
-    shown.countdownSeconds = snapshot.countdownSeconds;
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        const game::PlayerSnapshot &from = snapshot.players[p];
-        PlayerShown &player = shown.players[p];
-        player.name = from.name;
-        player.revolutions = snapshot.reading == game::Reading::Strength
-            || snapshot.reading == game::Reading::StrengthRest;
-        if (snapshot.reading == game::Reading::Strength) {
-            player.live = std::llround(from.revolutions);
-        } else if (snapshot.reading == game::Reading::Speed) {
-            player.live = from.rpm;
-        }
-        player.record = from.record.value_or(0);
-        player.barValue = from.bar;
-        player.barColour = from.barColour.value_or(speed_mode::SpeedColour(0.0));
-        player.participating = from.participating;
-        player.seated = from.seated;
-    }
-    if (snapshot.ranOut && snapshot.mode == PlayMode::Strength) {
-        shown.ranking = RankShown(shown);
-    }
-    return shown;
-}
-
 TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
     quint32 background, Qt::Alignment alignment)
 {
@@ -271,68 +242,6 @@ TextItem FittedText(const QString &id, const QRect &area, const QString &content
     item.colour = colour;
     item.background = background;
     return item;
-}
-
-Ranking RankByRevolutions(Ranking ranking)
-{
-    std::stable_sort(ranking.begin(), ranking.end(),
-        [](const Place &a, const Place &b) { return a.revolutions > b.revolutions; });
-    for (std::size_t i = 0; i < ranking.size(); ++i) {
-        const bool tied = i > 0 && ranking[i].revolutions == ranking[i - 1].revolutions;
-        ranking[i].rank = tied ? ranking[i - 1].rank : static_cast<int>(i) + 1;
-    }
-    return ranking;
-}
-
-Ranking RankShown(const Shown &shown)
-{
-    Ranking results;
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        const PlayerShown &player = shown.players[p];
-        if (!player.participating) {
-            continue;
-        }
-        Place entry;
-        entry.player = p;
-        entry.revolutions = player.live;
-        entry.meanRpm = static_cast<qint64>(std::floor(std::max(0.0, player.barValue)));
-        entry.bestRpm = player.record;
-        results.push_back(entry);
-    }
-    return RankByRevolutions(std::move(results));
-}
-
-PerPlayer<bool> Leaders(const PerPlayer<qint64> &values)
-{
-    qint64 best = 0;
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        best = std::max(best, values[p]);
-    }
-    PerPlayer<bool> leaders;
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        leaders[p] = best > 0 && values[p] == best;
-    }
-    return leaders;
-}
-
-PerPlayer<bool> LeadersShown(const Shown &shown)
-{
-    PerPlayer<qint64> values;
-    for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
-        const PlayerShown &player = shown.players[p];
-        switch (shown.mode) {
-        case PlayMode::Speed:
-            values[p] = player.record;
-            break;
-        case PlayMode::Strength:
-            values[p] = player.live;
-            break;
-        case PlayMode::Unset:
-            values[p] = 0;
-            break;
-        }
-    }
-    return Leaders(values);
 }
 
 double RelativeLuminance(quint32 bgr)
@@ -348,7 +257,7 @@ double ContrastRatio(quint32 first, quint32 second)
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
-Scene BuildScene(const Shown &shown, QSize size)
+Scene BuildScene(const evening::ScoreboardState &shown, QSize size)
 {
     Scene scene;
     scene.background = kBackground;
@@ -362,8 +271,8 @@ Scene BuildScene(const Shown &shown, QSize size)
     addHeader(scene, shown, width, headerHeight, margin);
     const int top = headerHeight + margin;
     const int bottom = height - margin;
-    if (shown.ranking) {
-        addRanking(scene, shown, *shown.ranking, width, top, bottom, margin);
+    if (shown.result) {
+        addRanking(scene, *shown.result, width, top, bottom, margin);
     } else {
         addPlayerRows(scene, shown, width, top, bottom, margin);
     }

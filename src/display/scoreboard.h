@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "game/game_session.h"
+#include "evening/scoreboard_state.h"
+#include "shared/play_mode.h"
 #include "shared/player_tables.h"
 
 #include <QRect>
@@ -11,75 +12,15 @@
 #include <QtGlobal>
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <vector>
 
 namespace scoreboard
 {
 
-using game::PlayMode;
 using rotavex::PerPlayer;
 using rotavex::PlayerSlot;
-
-/// The full length of the speed bars, in rpm: the top of the speed range, as on the board.
-inline constexpr double kBarMaximumRpm = rotavex::kMaxRpm;
-
-/// What the spectators' display shows of one player, in numbers.
-struct PlayerShown {
-    QString name;
-    qint64 live = 0; ///< rpm (Speed, and at rest) or whole revolutions (Strength)
-    bool revolutions = false; ///< `live` counts revolutions
-    qint32 record = 0; ///< best rpm
-    double barValue = 0.0; ///< rpm
-    quint32 barColour = 0x00E0E0E0; ///< 0x00BBGGRR, the board's colour band
-    bool participating = false; ///< took part in the running or last game
-    bool seated = true; ///< has a seat in the running or last game; an empty one shows no value
-    bool operator==(const PlayerShown &) const = default;
-};
-
-/// One place in a Strength result. Players with equal revolutions share a rank, so after two
-/// players on rank 1 the next is rank 3.
-struct Place {
-    PlayerSlot player = rotavex::kFirstPlayer;
-    int rank = 1;
-    qint64 revolutions = 0;
-    qint64 meanRpm = 0;
-    qint64 bestRpm = 0;
-    bool operator==(const Place &) const = default;
-};
-/// The ranked places, best first; at most one per player.
-using Ranking = std::vector<Place>;
-
-/// Everything the display shows.
-struct Shown {
-    PerPlayer<PlayerShown> players;
-    qint32 topRpm = 0; ///< best rpm of all players, as on the big LED display
-    PlayMode mode = PlayMode::Unset; ///< the mode of the running or last game
-    int countdownSeconds = 0;
-    std::optional<Ranking> ranking; ///< set when a Strength countdown has run out
-};
-
-/// What the display shows of the game's snapshot: live values as the board shows them, and
-/// once a Strength countdown has run out the result of the game's participants.
-Shown ShownFrom(const game::Snapshot &snapshot);
-
-/// Ranks `results` by revolutions, most first; equal revolutions share a rank and keep the
-/// order given. revolutions, meanRpm and bestRpm are taken as given.
-Ranking RankByRevolutions(Ranking results);
-
-/// The result of the game shown, its participants only: revolutions as shown live, mean rpm
-/// from the bar (the Strength bar shows the mean) and best rpm from the record.
-Ranking RankShown(const Shown &shown);
-
-/// The leaders among `values` (records in Speed, revolutions in Strength): every player with
-/// the largest value, so equal values share the lead. Nobody leads while the largest is 0 or
-/// below.
-PerPlayer<bool> Leaders(const PerPlayer<qint64> &values);
-
-/// The leaders of the game shown: best record in Speed, most revolutions in Strength; nobody
-/// before the first game.
-PerPlayer<bool> LeadersShown(const Shown &shown);
+using rotavex::PlayMode;
 
 /// WCAG relative luminance (0 black .. 1 white) of a 0x00BBGGRR colour.
 double RelativeLuminance(quint32 bgr);
@@ -143,14 +84,10 @@ struct Scene {
 TextItem FittedText(const QString &id, const QRect &area, const QString &content, quint32 colour,
     quint32 background, Qt::Alignment alignment);
 
-/// Another picture for the display (a competition between heats) at a window size; `page`
-/// counts on every few seconds and picks the page of a picture that has several (Scene::pages).
-using SceneSource = std::function<Scene(QSize size, int page)>;
-
 /// Lays the display out: a header (the mode, the best rpm of all and, in Strength, the large
 /// countdown in the middle), then either four player rows (mark, name, record, live number
 /// with its unit, bar) or the ranked result. Every size follows the window's.
-Scene BuildScene(const Shown &shown, QSize size);
+Scene BuildScene(const evening::ScoreboardState &state, QSize size);
 
 /// The pixel size at which a text measured `textWidth` wide at `pixelSize` fits `areaWidth`:
 /// scaled down in proportion (never up), at least 1.

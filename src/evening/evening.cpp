@@ -3,6 +3,7 @@
 
 #include "competition/competition_host.h"
 #include "competition/competition_model.h"
+#include "evening/scoreboard_state.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"
 #include "link/link_status.h"
@@ -50,12 +51,16 @@ Evening::Evening(results::ResultsStore *store, QObject *parent)
         [tellSession](PlayerSlot player, bool) { tellSession(player); });
     connect(m_links, &PlayerLinks::statusChanged, this, tellSession);
 
-    m_web->showSnapshot(m_session->snapshot());
-    connect(m_session, &game::GameSession::updated, m_web, &web::WebScoreboard::showSnapshot);
-    connect(m_competition, &competition::CompetitionHost::boardChanged, m_web,
-        [this](const std::optional<competition::BoardShown> &shown) {
-            m_web->showBetweenHeats(competition::BetweenHeats(shown));
-        });
+    // One state for every view, made from the game, the links and the competition.
+    m_scoreboard = new ScoreboardPublisher(this);
+    m_scoreboard->showSnapshot(m_session->snapshot());
+    connect(m_session, &game::GameSession::updated, m_scoreboard,
+        &ScoreboardPublisher::showSnapshot);
+    connect(m_links, &PlayerLinks::openChanged, m_scoreboard, &ScoreboardPublisher::setLinked);
+    connect(m_competition, &competition::CompetitionHost::boardChanged, m_scoreboard,
+        &ScoreboardPublisher::showBetweenHeats);
+    m_web->showState(m_scoreboard->state());
+    connect(m_scoreboard, &ScoreboardPublisher::published, m_web, &web::WebScoreboard::showState);
     connect(m_web, &web::WebScoreboard::started, this, &Evening::webAddressChanged);
     connect(m_web, &web::WebScoreboard::stopped, this, [this] { Q_EMIT webAddressChanged({}); });
     connect(m_web, &web::WebScoreboard::failed, this, [this](const QString &message) {

@@ -37,6 +37,8 @@ class WebScoreboard;
 namespace evening
 {
 
+class ScoreboardPublisher;
+
 /// Everything an evening of games is, made once when the program starts and shared by every
 /// window: the players' links, the game (its session and clock), the recorder and the results
 /// store, the competition (resumed from the store at once, whether or not its window is ever
@@ -59,6 +61,9 @@ public:
     results::ResultsStore *store() const { return m_store; }
     competition::CompetitionHost &competition() { return *m_competition; }
     web::WebScoreboard &web() { return *m_web; }
+    /// The one scoreboard state every view shows (the spectators' display, the web page),
+    /// published on every change of the game, the links or the competition.
+    ScoreboardPublisher &scoreboard() { return *m_scoreboard; }
 
     /// The players' names from the settings and, when the settings ask for it, their links
     /// opened (a link that cannot open waits for its device instead of asking anyone).
@@ -105,6 +110,7 @@ private:
     results::GameRecorder *m_recorder = nullptr;
     competition::CompetitionHost *m_competition = nullptr;
     web::WebScoreboard *m_web = nullptr;
+    ScoreboardPublisher *m_scoreboard = nullptr;
     web::WebSettings m_webSettings;
     bool m_deferredStarted = false;
 };

@@ -6,7 +6,6 @@
 #include "competition/frm_competition.h"
 #include "competition/heat_console.h"
 #include "competition/heat_text.h"
-#include "display/frm_display.h"
 #include "evening/evening.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"
@@ -141,16 +140,6 @@ void CompetitionView::showConsole()
     const competition::CompetitionModel &model = m_evening.competition().model();
     m_window->console().showView(competition::ConsoleViewFor(model.current(), model.calledHeat(),
         model.redoCalled(), m_evening.session().snapshot().running));
-}
-
-void CompetitionView::attach(frmDisplay *display)
-{
-    competition::CompetitionHost &host = m_evening.competition();
-    display->showBetweenHeats(competition::BetweenHeats(host.board()));
-    connect(&host, &competition::CompetitionHost::boardChanged, display,
-        [display](const std::optional<competition::BoardShown> &shown) {
-            display->showBetweenHeats(competition::BetweenHeats(shown));
-        });
 }
 
 } // namespace main_window

@@ -45,8 +45,6 @@ public:
     void open();
     /// The Competition window, nullptr until first opened.
     frmCompetition *window() const { return m_window.data(); }
-    /// The spectators' display shows the competition between heats from now on.
-    void attach(frmDisplay *display);
 
 Q_SIGNALS:
     /// The heat console asks for the board's Setup, or for the spectators' display.

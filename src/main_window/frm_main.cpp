@@ -4,6 +4,7 @@
 #include "competition/competition_host.h"
 #include "competition/frm_competition.h"
 #include "display/frm_display.h"
+#include "evening/scoreboard_state.h"
 #include "link/bluetooth_devices.h"
 #include "link/link_status.h"
 #include "link/player_links.h"
@@ -232,11 +233,11 @@ void frmMain::CmdDisplay_Click()
         // Created once and kept while the program runs, hidden when closed, so it always
         // holds the game as the board does.
         m_display = new frmDisplay(this);
-        m_display->showSnapshot(session().snapshot());
-        connect(&session(), &game::GameSession::updated, m_display, &frmDisplay::showSnapshot);
+        m_display->showState(m_evening.scoreboard().state());
+        connect(&m_evening.scoreboard(), &evening::ScoreboardPublisher::published, m_display,
+            &frmDisplay::showState);
         connect(m_display, &frmDisplay::closed, c.CmdDisplay,
             [this] { c.CmdDisplay->setChecked(false); });
-        m_competition->attach(m_display);
         m_web->attach(m_display);
     }
     m_display->open(static_cast<int>(QGuiApplication::screens().indexOf(screen())));

@@ -1,66 +1,68 @@
 // SPDX-License-Identifier: MIT
 #include "web/feed_json.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
+#include <cmath>
 
 namespace web
 {
 
 namespace
 {
-    QString ModeName(game::PlayMode mode)
+    QString modeName(rotavex::PlayMode mode)
     {
         switch (mode) {
-        case game::PlayMode::Speed:
+        case rotavex::PlayMode::Speed:
             return QStringLiteral("speed");
-        case game::PlayMode::Strength:
+        case rotavex::PlayMode::Strength:
             return QStringLiteral("strength");
-        case game::PlayMode::Unset:
+        case rotavex::PlayMode::Unset:
             break;
         }
         return QStringLiteral("none");
     }
 
-    QJsonArray Players(const scoreboard::Shown &shown)
+    QString unitName(evening::Unit unit)
     {
-        const rotavex::PerPlayer<bool> leaders = scoreboard::LeadersShown(shown);
+        return unit == evening::Unit::Revolutions ? QStringLiteral("rev") : QStringLiteral("rpm");
+    }
+
+    QJsonArray players(const evening::ScoreboardState &state)
+    {
         QJsonArray players;
         for (rotavex::PlayerSlot n = rotavex::kFirstPlayer; n <= rotavex::kLastPlayer; ++n) {
-            const scoreboard::PlayerShown &p = shown.players[n];
+            const evening::PlayerState &p = state.players[n];
             players.append(QJsonObject {
-                { QStringLiteral("seat"), n },
+                { QStringLiteral("seat"), p.seat },
                 { QStringLiteral("name"), p.name },
                 { QStringLiteral("live"), p.live },
-                { QStringLiteral("unit"),
-                    p.revolutions ? QStringLiteral("rev") : QStringLiteral("rpm") },
-                { QStringLiteral("best"), p.record },
-                { QStringLiteral("bar"),
-                    std::clamp(p.barValue / scoreboard::kBarMaximumRpm, 0.0, 1.0) },
-                { QStringLiteral("colour"), CssColour(p.barColour) },
-                { QStringLiteral("leader"), leaders[n] },
-                { QStringLiteral("playing"), p.participating },
+                { QStringLiteral("unit"), unitName(p.unit) },
+                { QStringLiteral("best"), p.bestRpm },
+                { QStringLiteral("bar"), p.bar },
+                { QStringLiteral("colour"), CssColour(p.colour) },
+                { QStringLiteral("leader"), p.leader },
+                { QStringLiteral("playing"), p.playing },
                 { QStringLiteral("seated"), p.seated },
+                { QStringLiteral("linked"), p.linked },
             });
         }
         return players;
     }
 
-    QJsonValue Result(const scoreboard::Shown &shown)
+    QJsonValue result(const evening::ScoreboardState &state)
     {
-        if (!shown.ranking) {
+        if (!state.result) {
             return QJsonValue::Null;
         }
         QJsonArray places;
-        for (const scoreboard::Place &entry : *shown.ranking) {
+        for (const evening::Place &entry : *state.result) {
             places.append(QJsonObject {
                 { QStringLiteral("rank"), entry.rank },
-                { QStringLiteral("seat"), entry.player },
-                { QStringLiteral("name"), shown.players[entry.player].name },
+                { QStringLiteral("seat"), entry.seat },
+                { QStringLiteral("name"), entry.name },
                 { QStringLiteral("revolutions"), entry.revolutions },
                 { QStringLiteral("meanRpm"), entry.meanRpm },
                 { QStringLiteral("bestRpm"), entry.bestRpm },
@@ -69,48 +71,57 @@ namespace
         return places;
     }
 
-    // The texts of the display's between-heats picture by their names, over all its pages: the
-    // page takes the same words the display shows, laid out for its own screen.
-    QJsonObject Competition(const scoreboard::SceneSource &betweenHeats)
+    QJsonValue optionalNumber(std::optional<int> value)
     {
-        QHash<QString, QString> texts;
-        int pages = 1;
-        for (int page = 0; page < pages && page < 1000; ++page) {
-            const scoreboard::Scene scene = betweenHeats(QSize(1920, 1080), page);
-            pages = std::max(1, scene.pages);
-            for (const scoreboard::TextItem &text : scene.texts) {
-                texts.insert(text.id, text.text);
-            }
+        return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+    }
+
+    QJsonValue competition(const evening::ScoreboardState &state)
+    {
+        if (!state.betweenHeats) {
+            return QJsonValue::Null;
         }
-        // A free seat or an unranked line shows a dash on the display; the feed leaves it empty.
-        const auto value = [&](const QString &id) {
-            const QString text = texts.value(id);
-            return text == QStringLiteral("–") ? QString() : text;
-        };
+        const evening::BetweenHeats &shown = *state.betweenHeats;
         QJsonArray seats;
-        for (int device = 1; texts.contains(QStringLiteral("seatName%1").arg(device)); ++device) {
-            seats.append(value(QStringLiteral("seatName%1").arg(device)));
+        for (int d = 0; d < shown.seats.size(); ++d) {
+            seats.append(QJsonObject {
+                { QStringLiteral("device"), d + 1 },
+                { QStringLiteral("name"), shown.seats[d].name },
+                { QStringLiteral("seated"), shown.seats[d].seated },
+            });
         }
-        QJsonArray standings;
-        for (int line = 1; texts.contains(QStringLiteral("name%1").arg(line)); ++line) {
-            const auto cell = [&](const char *column) {
-                return value(QLatin1String(column) + QString::number(line));
+        QJsonValue next = QJsonValue::Null;
+        if (shown.nextHeat) {
+            next = QJsonObject {
+                { QStringLiteral("heat"), *shown.nextHeat },
+                { QStringLiteral("names"), QJsonArray::fromStringList(shown.nextNames) },
             };
+        }
+        const QString unit = shown.scoring == rotavex::PlayMode::Strength
+            ? unitName(evening::Unit::Revolutions)
+            : unitName(evening::Unit::Rpm);
+        QJsonArray standings;
+        for (const competition::Standing &line : shown.standings) {
             standings.append(QJsonObject {
-                { QStringLiteral("rank"), cell("rank") },
-                { QStringLiteral("name"), cell("name") },
-                { QStringLiteral("score"), cell("score") },
-                { QStringLiteral("rounds"), cell("rounds") },
-                { QStringLiteral("note"), cell("note") },
+                { QStringLiteral("rank"),
+                    line.rank > 0 ? QJsonValue(line.rank) : QJsonValue(QJsonValue::Null) },
+                { QStringLiteral("name"), line.name },
+                // Whole revolutions or rpm: what the standings rank on and show.
+                { QStringLiteral("score"), qint64(std::llround(line.score)) },
+                { QStringLiteral("unit"), unit },
+                { QStringLiteral("rounds"), line.roundsPlayed },
+                { QStringLiteral("missed"), line.roundsMissed },
+                { QStringLiteral("retired"), line.retired },
             });
         }
         return QJsonObject {
-            { QStringLiteral("name"), value(QStringLiteral("competition")) },
-            { QStringLiteral("title"), value(QStringLiteral("heatTitle")) },
+            { QStringLiteral("name"), shown.competition },
+            { QStringLiteral("heat"), optionalNumber(shown.heat) },
+            { QStringLiteral("heats"), shown.heatCount },
             { QStringLiteral("seats"), seats },
-            { QStringLiteral("next"), value(QStringLiteral("onDeck")) },
-            { QStringLiteral("rule"), value(QStringLiteral("head_rule")) },
-            { QStringLiteral("scoreTitle"), value(QStringLiteral("head_score1")) },
+            { QStringLiteral("next"), next },
+            { QStringLiteral("scoring"), modeName(shown.scoring) },
+            { QStringLiteral("rule"), competition::RuleKey(shown.rule) },
             { QStringLiteral("standings"), standings },
         };
     }
@@ -122,21 +133,17 @@ QString CssColour(quint32 bgr)
     return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0'));
 }
 
-QByteArray FeedJson(const game::Snapshot &snapshot, const scoreboard::SceneSource &betweenHeats)
+QByteArray FeedJson(const evening::ScoreboardState &state)
 {
-    const scoreboard::Shown shown = scoreboard::ShownFrom(snapshot);
-    // Between heats the display shows the competition instead of the last game; so does the page.
-    const bool showHeats = betweenHeats && !snapshot.running;
     const QJsonObject feed {
         { QStringLiteral("version"), kFeedVersion },
-        { QStringLiteral("mode"), ModeName(shown.mode) },
-        { QStringLiteral("running"), snapshot.running },
-        { QStringLiteral("countdown"), shown.countdownSeconds },
-        { QStringLiteral("topRpm"), shown.topRpm },
-        { QStringLiteral("players"), Players(shown) },
-        { QStringLiteral("result"), Result(shown) },
-        { QStringLiteral("competition"),
-            showHeats ? QJsonValue(Competition(betweenHeats)) : QJsonValue(QJsonValue::Null) },
+        { QStringLiteral("mode"), modeName(state.mode) },
+        { QStringLiteral("running"), state.running },
+        { QStringLiteral("countdown"), state.countdownSeconds },
+        { QStringLiteral("topRpm"), state.topRpm },
+        { QStringLiteral("players"), players(state) },
+        { QStringLiteral("result"), result(state) },
+        { QStringLiteral("competition"), competition(state) },
     };
     return QJsonDocument(feed).toJson(QJsonDocument::Compact);
 }

@@ -1,23 +1,23 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "display/scoreboard.h"
-#include "game/game_session.h"
+#include "evening/scoreboard_state.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace web
 {
 
 /// The version of the live feed's format; raised only when a field changes meaning or goes.
-inline constexpr int kFeedVersion = 1;
+/// 2: the competition's heat, seats, next heat and standings as numbers, not the display's texts.
+inline constexpr int kFeedVersion = 2;
 
-/// The live feed's message for the game as `snapshot` has it: one compact JSON object with the
-/// same content and rules as the spectators' display (live values, leaders, the result once a
-/// Strength countdown has run out) and, between heats (`betweenHeats` set, no game running),
-/// what the display's between-heats picture says: the heat, its seats, the next heat and the
-/// standings, every page of them. Names are plain strings.
-QByteArray FeedJson(const game::Snapshot &snapshot, const scoreboard::SceneSource &betweenHeats);
+/// The live feed's message for the scoreboard `state`: one compact JSON object with its numbers
+/// (live values, leaders, the result once a Strength countdown has run out and, between heats,
+/// the heat, its seats, the next heat and every line of the standings). Names are plain strings
+/// exactly as typed; the page makes the words.
+QByteArray FeedJson(const evening::ScoreboardState &state);
 
 /// "#rrggbb" of a 0x00BBGGRR colour.
 QString CssColour(quint32 bgr);

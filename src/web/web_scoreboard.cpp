@@ -141,15 +141,9 @@ void WebScoreboard::stop()
     }
 }
 
-void WebScoreboard::showSnapshot(const game::Snapshot &snapshot)
+void WebScoreboard::showState(const evening::ScoreboardState &state)
 {
-    m_snapshot = snapshot;
-    publish();
-}
-
-void WebScoreboard::showBetweenHeats(const scoreboard::SceneSource &betweenHeats)
-{
-    m_betweenHeats = betweenHeats;
+    m_state = state;
     publish();
 }
 
@@ -158,8 +152,8 @@ void WebScoreboard::publish()
     if (!m_worker || m_address.isEmpty()) {
         return;
     }
-    QByteArray json = FeedJson(m_snapshot, m_betweenHeats);
-    // The session tells of every change; the feed carries only what a spectator would see move.
+    QByteArray json = FeedJson(m_state);
+    // A client that joins gets the last message; an unchanged one is not sent again.
     if (json == m_sent) {
         return;
     }

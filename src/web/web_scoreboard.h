@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "display/scoreboard.h"
-#include "game/game_session.h"
+#include "evening/scoreboard_state.h"
 #include "web/web_server.h"
 
 #include <QByteArray>
@@ -18,7 +17,7 @@ namespace web
 class WebWorker;
 
 /// The web scoreboard as the windows see it: serves on its own thread, so nothing a client does
-/// holds up the board; fed with the session's snapshots and the competition's board.
+/// holds up the board; fed with the evening's published scoreboard state.
 class WebScoreboard : public QObject
 {
     Q_OBJECT
@@ -35,10 +34,8 @@ public:
     QString address() const { return m_address; }
 
 public Q_SLOTS:
-    /// The game as the session has it now.
-    void showSnapshot(const game::Snapshot &snapshot);
-    /// Between heats of a competition, the display's picture of them; empty for none.
-    void showBetweenHeats(const scoreboard::SceneSource &betweenHeats);
+    /// The scoreboard as it is now.
+    void showState(const evening::ScoreboardState &state);
 
 Q_SIGNALS:
     /// Serving at `address`.
@@ -57,8 +54,7 @@ private:
     QPointer<WebWorker> m_worker;
     int m_attempt = 0;
     QString m_address;
-    game::Snapshot m_snapshot;
-    scoreboard::SceneSource m_betweenHeats;
+    evening::ScoreboardState m_state;
     QByteArray m_sent;
 };
 

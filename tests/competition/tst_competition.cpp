@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition.h"
 #include "competition/competition_csv.h"
-#include "competition/competition_scene.h"
 
 #include <QTest>
 
@@ -53,7 +52,6 @@ private Q_SLOTS:
     void rename();
     void swapWithinTheRound();
     void redoAddsAnAttempt();
-    void boardBetweenHeats();
     void csvFiles();
 };
 
@@ -181,35 +179,6 @@ void tst_Competition::redoAddsAnAttempt()
     playNext(c);
     QCOMPARE(NextHeat(c), std::nullopt);
     QVERIFY(!RecordAttempt(c, {}, 0, false));
-}
-
-// The display shows the heat on the board, else the next one, with the one after on deck.
-void tst_Competition::boardBetweenHeats()
-{
-    Competition c = started(5, 1); // heats of 3 and 2
-    auto names = [&](int heat) {
-        QStringList list;
-        for (const PlayerId id : c.heats[heat].seats) {
-            list.append(id == kNoPlayer ? QString() : FindPlayer(c, id)->name);
-        }
-        return list;
-    };
-    BoardShown shown = BoardShownFor(c, std::nullopt);
-    QCOMPARE(shown.title, QStringLiteral("Heat 1 of 2"));
-    QCOMPARE(shown.seats, names(0));
-    QVERIFY(shown.onDeck.startsWith(QStringLiteral("Next: ")));
-    QCOMPARE(shown.standings.size(), 5);
-    playNext(c);
-    shown = BoardShownFor(c, std::nullopt);
-    QCOMPARE(shown.title, QStringLiteral("Heat 2 of 2"));
-    QCOMPARE(shown.onDeck, QString());
-    // A redo called to the board shows the heat played again.
-    QCOMPARE(BoardShownFor(c, 0).seats, names(0));
-    playNext(c);
-    shown = BoardShownFor(c, std::nullopt);
-    QCOMPARE(shown.title, QStringLiteral("Final standings"));
-    QVERIFY(shown.seats.isEmpty());
-    QCOMPARE(shown.standings.first().rank, 1);
 }
 
 void tst_Competition::csvFiles()

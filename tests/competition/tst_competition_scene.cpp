@@ -13,19 +13,20 @@ namespace
 
 enum class Moment { HeatCalled, BetweenHeats, Final };
 
-BoardShown evening(int players, Moment moment)
+evening::BetweenHeats sampleEvening(int players, Moment moment)
 {
-    BoardShown shown;
+    evening::BetweenHeats shown;
     shown.competition = QStringLiteral("Friday night at the Rotavex club, autumn cup");
-    shown.title = moment == Moment::Final ? QStringLiteral("Final standings")
-                                          : QStringLiteral("Heat 13 of 24");
-    shown.rankedBy = QStringLiteral("mean revolutions per heat played");
+    shown.heatCount = 24;
+    shown.rule = RankingRule::Mean;
     if (moment == Moment::HeatCalled) {
-        shown.seats = { QStringLiteral("<b>Maximilian-Alexander Wolkenstein</b>"),
-            QStringLiteral("Bob"), QString(), QStringLiteral("Zoë") };
+        shown.seats = { { QStringLiteral("<b>Maximilian-Alexander Wolkenstein</b>"), true },
+            { QStringLiteral("Bob"), true }, {}, { QStringLiteral("Zoë"), true } };
     }
     if (moment != Moment::Final) {
-        shown.onDeck = QStringLiteral("Next: Ann, Cem, Dai, Eve");
+        shown.heat = 13;
+        shown.nextHeat = 14;
+        shown.nextNames = QStringList { "Ann", "Cem", "Dai", "Eve" };
     }
     for (int i = 0; i < players; ++i) {
         Standing line;
@@ -78,7 +79,9 @@ void tst_CompetitionScene::legibleFromAcrossTheRoom()
     QFETCH(Moment, moment);
     frmDisplay display;
     display.resize(size);
-    display.showBetweenHeats(BetweenHeats(evening(players, moment)));
+    evening::ScoreboardState state;
+    state.betweenHeats = sampleEvening(players, moment);
+    display.showState(state);
     QCOMPARE(display.size(), size);
     // Every page of the picture as it turns, each text with its page.
     std::vector<frmDisplay::DrawnText> texts;

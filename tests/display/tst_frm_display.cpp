@@ -122,22 +122,23 @@ private:
     // refresh has coloured the bars: before that the board's bars keep their design colours.
     void compareWithBoard(const frmMain &w, const frmDisplay &display, bool coloured = true)
     {
-        const scoreboard::Shown &shown = display.shown();
+        const evening::ScoreboardState &shown = display.state();
         for (PlayerSlot p = 1; p <= 4; ++p) {
-            const scoreboard::PlayerShown &player = shown.players[p];
+            const evening::PlayerState &player = shown.players[p];
             QCOMPARE(player.name, control<widgets::TagLabel>(w, named("lblName", p))->text());
             // The same number as the speed label, without its unit ("" is a total of none).
             QString caption = control<widgets::TagLabel>(w, named("lblRPM", p))->text();
             caption.remove(QStringLiteral(" rpm")).remove(QStringLiteral(" rev"));
-            const QString live =
-                player.revolutions ? QLocale().toString(player.live) : QString::number(player.live);
+            const QString live = player.unit == evening::Unit::Revolutions
+                ? QLocale().toString(player.live)
+                : QString::number(player.live);
             QCOMPARE(live, caption.trimmed().isEmpty() ? QStringLiteral("0") : caption.trimmed());
-            QCOMPARE(QString::number(player.record),
+            QCOMPARE(QString::number(player.bestRpm),
                 control<widgets::TagLabel>(w, named("lblHI", p))->tag());
             const auto *bar = control<main_window::SpeedBar>(w, named("pbar", p));
-            QCOMPARE(player.barValue, bar->value());
+            QCOMPARE(player.bar, std::clamp(bar->value() / evening::kBarMaximumRpm, 0.0, 1.0));
             if (coloured) {
-                QCOMPARE(player.barColour, bar->fillColourBgr());
+                QCOMPARE(player.colour, bar->fillColourBgr());
             }
         }
         QCOMPARE(double(shown.topRpm), control<main_window::LedDisplay>(w, "CurSpeed")->number());
@@ -199,7 +200,7 @@ void tst_FrmDisplay::everyTextFits()
         player.bar = 20000.0;
         player.participating = true;
     }
-    display.showSnapshot(snapshot);
+    display.showState(evening::StateFrom(snapshot));
     QCOMPARE(display.size(), size);
 
     const std::vector<frmDisplay::DrawnText> texts = display.drawnTexts();
@@ -254,7 +255,7 @@ void tst_FrmDisplay::followsTheGameTickByTick()
     }
     QSignalSpy ended(&w.session(), &game::GameSession::ended);
     startGame(w, mode);
-    QCOMPARE(display.shown().mode, mode == 0 ? PlayMode::Speed : PlayMode::Strength);
+    QCOMPARE(display.state().mode, mode == 0 ? PlayMode::Speed : PlayMode::Strength);
     compareWithBoard(w, display, false);
     // Players 1 and 3 turn alike and end level; player 4 comes late, without a link.
     for (int second = 0; second < 30; ++second) {
@@ -265,35 +266,35 @@ void tst_FrmDisplay::followsTheGameTickByTick()
         w.tmrRefresh_Timer();
         if (mode == 1) {
             w.tmrStrenght_Timer();
-            QCOMPARE(double(display.shown().countdownSeconds),
+            QCOMPARE(double(display.state().countdownSeconds),
                 control<main_window::LedDisplay>(w, "CurTimer")->number());
         }
         compareWithBoard(w, display);
     }
     if (mode == 0) {
-        QVERIFY(!display.shown().ranking);
+        QVERIFY(!display.state().result);
         return;
     }
     QVERIFY(!control<QPushButton>(w, "CmdStart")->isChecked());
-    QVERIFY(display.shown().ranking);
+    QVERIFY(display.state().result);
     QStringList order;
     QCOMPARE(ended.size(), 1);
     const auto game = ended.first().first().value<results::GameRecord>();
-    for (const scoreboard::Place &entry : *display.shown().ranking) {
-        order << QStringLiteral("%1:%2").arg(entry.player).arg(entry.rank);
+    for (const evening::Place &entry : *display.state().result) {
+        order << QStringLiteral("%1:%2").arg(entry.seat).arg(entry.rank);
         // The mean of the speeds the game recorded for the player, second by second.
-        const QList<qint32> &samples = game.players[entry.player - 1].samples;
+        const QList<qint32> &samples = game.players[entry.seat - 1].samples;
         QCOMPARE(
             entry.meanRpm, std::accumulate(samples.begin(), samples.end(), 0LL) / samples.size());
         QCOMPARE(QString::number(entry.bestRpm),
-            control<widgets::TagLabel>(w, named("lblHI", entry.player))->tag());
+            control<widgets::TagLabel>(w, named("lblHI", entry.seat))->tag());
     }
     QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("1:1 3:1 2:3"));
     // The result stays until the next Clear or Start.
     w.tmrRefresh_Timer();
-    QVERIFY(display.shown().ranking);
+    QVERIFY(display.state().result);
     control<QPushButton>(w, "CmdClear")->click();
-    QVERIFY(!display.shown().ranking);
+    QVERIFY(!display.state().result);
 }
 
 void tst_FrmDisplay::repaintsOnlyWhatChanged_data()
@@ -323,13 +324,13 @@ void tst_FrmDisplay::repaintsOnlyWhatChanged()
     QFETCH(game::Snapshot, after);
     frmDisplay display;
     display.resize(1280, 720);
-    display.showSnapshot(before);
+    display.showState(evening::StateFrom(before));
     display.show();
     QVERIFY(QTest::qWaitForWindowExposed(&display));
     QCoreApplication::processEvents();
     PaintCounter counter;
     display.installEventFilter(&counter);
-    display.showSnapshot(after);
+    display.showState(evening::StateFrom(after));
     QCoreApplication::processEvents();
     // A frame that shows the same values draws nothing.
     QCOMPARE(counter.paints > 0, QTest::currentDataTag() != QByteArray("nothing changes"));
@@ -400,7 +401,7 @@ void tst_FrmDisplay::namesFromSetupShowAtOnce()
     frmMain w;
     w.show();
     frmDisplay &display = openDisplay(w);
-    QCOMPARE(display.shown().players[3].name, QStringLiteral("PLAYER 3"));
+    QCOMPARE(display.state().players[3].name, QStringLiteral("PLAYER 3"));
     bool edited = false;
     QTimer::singleShot(0, &w, [&edited] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
@@ -415,7 +416,7 @@ void tst_FrmDisplay::namesFromSetupShowAtOnce()
     });
     w.cmdSetup_Click();
     QVERIFY(edited);
-    QCOMPARE(display.shown().players[3].name, QStringLiteral("Ada"));
+    QCOMPARE(display.state().players[3].name, QStringLiteral("Ada"));
 }
 
 // The display paints everything itself: no control takes Tab, and assistive technology reads

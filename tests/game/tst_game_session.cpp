@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "display/scoreboard.h"
+#include "evening/scoreboard_state.h"
 #include "game/game_session.h"
 #include "main_window/board_text.h"
 
@@ -379,14 +379,13 @@ void tst_GameSession::seats()
     for (int second = 0; second < 4; ++second) {
         g.strengthSecond({ 5000, 6000, 7000, 9000 });
     }
-    const scoreboard::Shown shown = scoreboard::ShownFrom(g.shown());
-    const rotavex::PerPlayer<bool> leaders = scoreboard::LeadersShown(shown);
+    const evening::ScoreboardState shown = evening::StateFrom(g.shown());
     QCOMPARE(g.shown().topRpm, top);
     for (PlayerSlot p = 1; p <= 4; ++p) {
         QCOMPARE(g.shown().players[p].seated, seated[p - 1]);
         QCOMPARE(g.shown().players[p].participating, recorded.contains(p));
         QCOMPARE(g.speedCaption(p) == QString(QChar(0x2014)), !seated[p - 1]);
-        QCOMPARE(leaders[p], p == (top == 9000 ? 4 : 3));
+        QCOMPARE(shown.players[p].leader, p == (top == 9000 ? 4 : 3));
     }
     g.session.stop();
     QCOMPARE(playersOf(g.records.first()), recorded);

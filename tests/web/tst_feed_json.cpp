@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "competition/competition_scene.h"
 #include "web/feed_json.h"
 #include "web/web_settings.h"
 
@@ -44,39 +43,62 @@ void tst_FeedJson::format_data()
     QTest::addColumn<game::Reading>("reading");
     QTest::addColumn<bool>("running");
     QTest::addColumn<bool>("ranOut");
-    QTest::addColumn<bool>("board");
+    QTest::addColumn<int>("board"); // 0 none, else the ranking rule of a competition
     QTest::addColumn<QStringList>("expected"); // "path=JSON value"
 
     using game::Reading;
     using rotavex::PlayMode;
+    const int total = int(competition::RankingRule::Total);
+    const int mean = int(competition::RankingRule::Mean);
+    const int best = int(competition::RankingRule::Best);
     QTest::newRow("start-up: nothing played, no result, no competition")
-        << PlayMode::Unset << Reading::Rest << false << false << false
-        << QStringList { "version=1", "mode=\"none\"", "players/0/live=0", "players/0/unit=\"rpm\"",
+        << PlayMode::Unset << Reading::Rest << false << false << 0
+        << QStringList { "version=2", "mode=\"none\"", "players/0/live=0", "players/0/unit=\"rpm\"",
                "players/0/leader=false", "result=null", "competition=null" };
-    QTest::newRow("speed game: live rpm, the best record leads, names as typed")
-        << PlayMode::Speed << Reading::Speed << true << false << false
+    QTest::newRow("speed game: live rpm, the best record leads, names exactly as typed")
+        << PlayMode::Speed << Reading::Speed << true << false << 0
         << QStringList { "mode=\"speed\"", "running=true", "players/1/live=7600",
                "players/1/leader=true", "players/0/leader=false", "players/2/name=\"<b>Cy</b>\"",
+               "players/0/name=\"–\"", "players/1/name=\"  \"", "players/3/name=\"—\"",
                "players/1/bar=0.25", "topRpm=9000", "players/3/seat=4",
-               "players/0/colour=\"#ff0000\"", "players/3/seated=false", "players/0/seated=true" };
+               "players/0/colour=\"#ff0000\"", "players/3/seated=false", "players/0/seated=true",
+               "players/0/linked=true", "players/1/linked=false" };
     QTest::newRow("strength game: whole revolutions lead, the countdown goes along")
-        << PlayMode::Strength << Reading::Strength << true << false << false
+        << PlayMode::Strength << Reading::Strength << true << false << 0
         << QStringList { "players/0/live=313", "players/0/unit=\"rev\"", "players/0/leader=true",
                "players/3/leader=true", "countdown=17", "result=null" };
-    QTest::newRow("countdown ran out: participants ranked, ties share a place")
-        << PlayMode::Strength << Reading::Strength << false << true << false
+    QTest::newRow("countdown ran out: participants ranked, ties share a place, dashes are names")
+        << PlayMode::Strength << Reading::Strength << false << true << 0
         << QStringList { "result/0/rank=1", "result/1/rank=1", "result/0/seat=1", "result/1/seat=4",
-               "result/2/rank=3", "result/2/name=\"Bo\"", "result/2/meanRpm=5000",
-               "result/2/bestRpm=7600", "result/3=absent" };
-    QTest::newRow("between heats: the competition, the game's values stay")
-        << PlayMode::Strength << Reading::Strength << false << true << true
-        << QStringList { "competition/title=\"Heat 2 of 3\"", "competition/seats/1=\"\"",
-               "competition/seats/2=\"Bo\"", "competition/next=\"Next: Di, Ed\"",
-               "competition/name=\"Friday cup\"", "competition/standings/0/name=\"Ann\"",
-               "competition/standings/0/rank=\"1\"", "competition/standings/1/name=\"Bo\"",
-               "competition/standings/1/rank=\"\"", "players/0/live=313" };
+               "result/0/name=\"–\"", "result/1/name=\"—\"", "result/2/rank=3",
+               "result/2/name=\"  \"", "result/2/meanRpm=5000", "result/2/bestRpm=7600",
+               "result/3=absent" };
+    QTest::newRow("between heats, total: the heat, empty seats flagged, standings as numbers")
+        << PlayMode::Strength << Reading::Strength << false << true << total
+        << QStringList { "competition/name=\"Friday cup\"", "competition/heat=2",
+               "competition/heats=3", "competition/seats/0/device=1",
+               "competition/seats/0/name=\"–\"", "competition/seats/0/seated=true",
+               "competition/seats/1/name=\"\"", "competition/seats/1/seated=false",
+               "competition/seats/2/name=\"<b>Bo</b>\"", "competition/next/heat=3",
+               "competition/next/names=[\"Di\",\"Ed\"]", "competition/scoring=\"strength\"",
+               "competition/rule=\"total\"", "competition/standings/0/name=\"–\"",
+               "competition/standings/0/rank=1", "competition/standings/0/score=1235",
+               "competition/standings/0/unit=\"rev\"", "competition/standings/0/rounds=2",
+               "competition/standings/1/rank=1", "competition/standings/2/rank=3",
+               "competition/standings/2/missed=1", "competition/standings/3/rank=null",
+               "competition/standings/3/retired=true", "competition/standings/4/rank=null",
+               "competition/standings/4/rounds=0", "competition/standings/5=absent",
+               "players/0/live=313" };
+    QTest::newRow("between heats, mean: the rule's key")
+        << PlayMode::Strength << Reading::Strength << false << false << mean
+        << QStringList { "competition/rule=\"mean\"", "competition/standings/0/unit=\"rev\"" };
+    QTest::newRow("final standings of a speed competition: no heat, seats or next heat")
+        << PlayMode::Speed << Reading::Speed << false << false << -best
+        << QStringList { "competition/heat=null", "competition/seats=[]", "competition/next=null",
+               "competition/rule=\"best\"", "competition/scoring=\"speed\"",
+               "competition/standings/0/unit=\"rpm\"", "competition/standings/0/score=1235" };
     QTest::newRow("a heat's game running: the game, not the competition")
-        << PlayMode::Strength << Reading::Strength << true << false << true
+        << PlayMode::Strength << Reading::Strength << true << false << total
         << QStringList { "competition=null", "running=true" };
 }
 
@@ -86,7 +108,7 @@ void tst_FeedJson::format()
     QFETCH(game::Reading, reading);
     QFETCH(bool, running);
     QFETCH(bool, ranOut);
-    QFETCH(bool, board);
+    QFETCH(int, board);
     QFETCH(QStringList, expected);
 
     game::Snapshot snapshot;
@@ -96,7 +118,8 @@ void tst_FeedJson::format()
     snapshot.ranOut = ranOut;
     snapshot.countdownSeconds = 17;
     snapshot.topRpm = 9000;
-    const QStringList names { "Ann", "Bo", "<b>Cy</b>", "Di" };
+    // A dash, blanks and an em dash are names like any other; only `seated` tells a free seat.
+    const QStringList names { "–", "  ", "<b>Cy</b>", "—" };
     const double revolutions[] { 312.6, 120.0, 40.0, 313.4 };
     const qint32 records[] { 7000, 7600, 5000, 6800 };
     for (rotavex::PlayerSlot n = 1; n <= 4; ++n) {
@@ -111,17 +134,35 @@ void tst_FeedJson::format()
     snapshot.players[1].barColour = 0x000000FF; // red in the low byte
     snapshot.players[2].rpm = 7600;
     snapshot.players[4].seated = false;
-    // Between heats, the display's own picture of a competition: the feed reads its texts.
-    scoreboard::SceneSource betweenHeats;
-    if (board) {
-        competition::Standing ann { competition::kNoPlayer, QStringLiteral("Ann"), 1, 1234, 1 };
-        competition::Standing bo { competition::kNoPlayer, QStringLiteral("Bo"), 0, 0, 0 };
-        betweenHeats = competition::BetweenHeats(competition::BoardShown {
-            QStringLiteral("Friday cup"), QStringLiteral("Heat 2 of 3"), { "Ann", "", "Bo", "Di" },
-            QStringLiteral("Next: Di, Ed"), rotavex::PlayMode::Strength, { ann, bo } });
+    std::optional<evening::BetweenHeats> betweenHeats;
+    if (board != 0) {
+        using competition::Standing;
+        evening::BetweenHeats shown;
+        shown.competition = QStringLiteral("Friday cup");
+        shown.heatCount = 3;
+        shown.scoring = board < 0 ? rotavex::PlayMode::Speed : rotavex::PlayMode::Strength;
+        shown.rule = competition::RankingRule(std::abs(board));
+        if (board > 0) {
+            shown.heat = 2;
+            shown.seats = { { QStringLiteral("–"), true }, {},
+                { QStringLiteral("<b>Bo</b>"), true }, { QStringLiteral("Di"), true } };
+            shown.nextHeat = 3;
+            shown.nextNames = QStringList { "Di", "Ed" };
+        }
+        shown.standings = {
+            Standing { 1, QStringLiteral("–"), 1, 1234.5, 2, 0, false },
+            Standing { 2, QStringLiteral("Ann"), 1, 1234.6, 2, 0, false },
+            Standing { 3, QStringLiteral("Di"), 3, 900.0, 1, 1, false },
+            Standing { 4, QStringLiteral("Bo"), 0, 120.0, 1, 0, true },
+            Standing { 5, QStringLiteral("Ed"), 0, 0.0, 0, 1, false },
+        };
+        betweenHeats = shown;
     }
+    rotavex::PerPlayer<bool> linked;
+    linked[1] = true;
     const QJsonObject feed =
-        QJsonDocument::fromJson(web::FeedJson(snapshot, betweenHeats)).object();
+        QJsonDocument::fromJson(web::FeedJson(evening::StateFrom(snapshot, linked, betweenHeats)))
+            .object();
     for (const QString &check : expected) {
         const QString path = check.section(QLatin1Char('='), 0, 0);
         const QJsonValue want =

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "display/scoreboard.h"
+#include "evening/scoreboard_state.h"
 #include "headless_browser.h"
 #include "link/player_links.h"
 #include "main_window/frm_main.h"
 #include "main_window/web_view.h"
 #include "settings/settings_store.h"
 #include "support/pty_pair.h"
+#include "web/feed_json.h"
 #include "web/web_settings.h"
 
 #include <QAbstractButton>
@@ -89,7 +90,7 @@ void tst_WebPage::followsTheGame()
         // The board's own timers tick too: the page must catch up with the game as it is now.
         // A page follows a tick in milliseconds (bench_web measures it); the cap is for a
         // loaded machine running the sanitizer build beside a browser.
-        const auto current = [&] { return scoreboard::ShownFrom(w.session().snapshot()); };
+        const auto current = [&] { return w.evening().scoreboard().state(); };
         QTRY_VERIFY_WITH_TIMEOUT(text(QStringLiteral("#player2 .value"))
                     == QLocale(QLocale::English).toString(current().players[2].live)
                 && text(QStringLiteral("#countdown"))
@@ -100,6 +101,37 @@ void tst_WebPage::followsTheGame()
     QCOMPARE(text(QStringLiteral("#player2 .name")), QStringLiteral("Ben"));
     QCOMPARE(text(QStringLiteral("#player1 .name")), kHostileName);
     QCOMPARE(browser.evaluate(QStringLiteral("document.images.length")).toInt(-1), 0);
+
+    // Between heats the page words the feed's numbers as the display does, and a dash or
+    // markup is a name, not an empty seat. Shown and read in one go, so no tick comes between.
+    evening::ScoreboardState between = w.evening().scoreboard().state();
+    evening::BetweenHeats heats;
+    heats.competition = QStringLiteral("Friday cup");
+    heats.heat = 3;
+    heats.heatCount = 12;
+    heats.seats = { { QStringLiteral("–"), true }, {}, { kHostileName, true }, { "Di", true } };
+    heats.nextHeat = 4;
+    heats.nextNames = QStringList { "–", "Ed" };
+    heats.rule = competition::RankingRule::Mean;
+    heats.standings = { { 1, QStringLiteral("–"), 1, 1234.4, 2, 0, false },
+        { 2, QStringLiteral("Ann"), 1, 1233.6, 1, 1, false },
+        { 3, kHostileName, 0, 50.0, 1, 0, true },
+        { 4, QStringLiteral("Ed"), 0, 0.0, 0, 2, false } };
+    between.running = false;
+    between.betweenHeats = heats;
+    const QString shown = browser
+                              .evaluate(QStringLiteral("show(%1); [...document.querySelectorAll("
+                                                       "'#competition :is(h2, p, li, td, th)')]"
+                                                       ".map((e) => e.textContent).join('|')")
+                                            .arg(QString::fromUtf8(web::FeedJson(between))))
+                              .toString();
+    QCOMPARE(shown,
+        QStringList(
+            { "Heat 3 of 12", "Friday cup", "–", "—", kHostileName, "Di", "Next: –, Ed",
+                "Standings: mean revolutions per heat played", "", "Name", "revolutions", "rounds",
+                "", "1", "–", "1,234 rev", "2", "", "1", "Ann", "1,234 rev", "1", "missed 1", "",
+                kHostileName, "50 rev", "1", "retired", "", "Ed", "", "0", "missed 2" })
+            .join(QLatin1Char('|')));
     QVERIFY(!browser.events().contains(QStringLiteral("Page.javascriptDialogOpening")));
 }
 

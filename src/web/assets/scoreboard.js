@@ -86,24 +86,48 @@ function showResult(feed) {
             feed.result.map((e) => [e.rank, e.name, e.revolutions, e.meanRpm, e.bestRpm])));
 }
 
+// The standings' rule in the words the display uses.
+function ruleText(rule, scoring) {
+    const strength = scoring === 'strength';
+    if (rule === 'mean') {
+        return strength ? 'mean revolutions per heat played' : 'mean best rpm per heat played';
+    }
+    if (rule === 'best') {
+        return strength ? 'revolutions of the best heat' : 'best rpm of any heat';
+    }
+    return 'total revolutions';
+}
+
+// "1,234 rev" (grouped) or "7500 rpm" (not), as the display writes a score.
+function scoreText(score, unit) {
+    return unit === 'rev' ? score.toLocaleString('en-US') + ' rev' : String(score) + ' rpm';
+}
+
+function standingNote(s) {
+    return s.retired ? 'retired' : s.missed > 0 ? 'missed ' + s.missed : '';
+}
+
 function showCompetition(c) {
     const section = byId('competition');
     section.hidden = !c;
     if (!c) {
         return;
     }
-    const parts = [element('h2', 'title', c.title), element('p', 'event', c.name)];
+    const title = c.heat === null ? 'Final standings' : 'Heat ' + c.heat + ' of ' + c.heats;
+    const parts = [element('h2', 'title', title), element('p', 'event', c.name)];
     if (c.seats.length) {
         const seats = element('ol', 'seats');
-        c.seats.forEach((name) => seats.append(element('li', name ? '' : 'free', name || '—')));
+        c.seats.forEach((s) => seats.append(
+            s.seated ? element('li', '', s.name) : element('li', 'free', '—')));
         parts.push(seats);
     }
     if (c.next) {
-        parts.push(element('p', 'next', c.next));
+        parts.push(element('p', 'next', 'Next: ' + c.next.names.join(', ')));
     }
-    parts.push(element('p', 'rule', c.rule));
-    parts.push(table(['', 'Name', c.scoreTitle, 'rounds', ''],
-        c.standings.map((s) => [s.rank, s.name, s.score, s.rounds, s.note])));
+    parts.push(element('p', 'rule', 'Standings: ' + ruleText(c.rule, c.scoring)));
+    parts.push(table(['', 'Name', c.scoring === 'strength' ? 'revolutions' : 'rpm', 'rounds', ''],
+        c.standings.map((s) => [s.rank === null ? '' : s.rank, s.name,
+            s.rounds > 0 ? scoreText(s.score, s.unit) : '', s.rounds, standingNote(s)])));
     section.replaceChildren(...parts);
 }
 
@@ -126,7 +150,7 @@ function connect() {
     socket.onopen = () => { byId('status').textContent = ''; };
     socket.onmessage = (event) => {
         const feed = JSON.parse(event.data);
-        if (feed.version === 1) {
+        if (feed.version === 2) {
             show(feed);
         }
     };
