@@ -6,6 +6,7 @@
 #include "competition/competition_model.h"
 #include "competition/standings.h"
 #include "evening/evening.h"
+#include "evening/scoreboard_state.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"
 #include "link/comm.h"
@@ -14,10 +15,14 @@
 #include "results/results_store.h"
 #include "settings/settings_store.h"
 #include "support/pty_pair.h"
+#include "web/feed_json.h"
 #include "virtual_port.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -179,6 +184,22 @@ void tst_Evening::threeHeats()
         }
         for (int i = 1; i < standings.size(); ++i) {
             QVERIFY(standings[i - 1].score >= standings[i].score);
+        }
+
+        // The web page's feed carries the same standings, as numbers.
+        const QJsonObject feed =
+            QJsonDocument::fromJson(web::FeedJson(rig.evening.scoreboard().state())).object();
+        const QJsonArray lines = feed.value(QStringLiteral("competition"))
+                                     .toObject()
+                                     .value(QStringLiteral("standings"))
+                                     .toArray();
+        QCOMPARE(lines.size(), standings.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QJsonObject line = lines[i].toObject();
+            QCOMPARE(line.value(QStringLiteral("name")).toString(), standings[i].name);
+            QCOMPARE(line.value(QStringLiteral("rank")).toInt(), standings[i].rank);
+            QVERIFY(line.value(QStringLiteral("score")).isDouble());
+            QCOMPARE(line.value(QStringLiteral("score")).toDouble(), std::floor(standings[i].score));
         }
     }
     // The program is started again: the competition is back before any window asks for it.
