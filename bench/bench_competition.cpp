@@ -4,7 +4,7 @@
 // over 8 rounds, half played, from a real results file, up to its first painted frame; and a
 // roster of 10 000 (half of them one name): creating it, adding one late player, opening the
 // window on it.
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "competition/frm_competition.h"
 #include "competition/lineup.h"
@@ -67,7 +67,7 @@ void BM_OpenCompetitionWindow(benchmark::State &state)
     playHalf(c);
     store.save(c);
     for (auto _ : state) {
-        CompetitionModel model(store);
+        RunningCompetition model(store);
         model.resume();
         frmCompetition window(model);
         window.show();
@@ -137,7 +137,7 @@ void BM_Roster10000OpenWindow(benchmark::State &state)
     savedBigCompetition(store);
     for (auto _ : state) {
         CompetitionStore reader(&games);
-        CompetitionModel model(reader);
+        RunningCompetition model(reader);
         model.resume();
         frmCompetition window(model);
         window.show();
@@ -163,7 +163,7 @@ void BM_LongNamesOpenWindow(benchmark::State &state)
     store.save(c);
     for (auto _ : state) {
         CompetitionStore reader(&games);
-        CompetitionModel model(reader);
+        RunningCompetition model(reader);
         model.resume();
         frmCompetition window(model);
         window.show();

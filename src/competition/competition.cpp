@@ -30,9 +30,9 @@ int Heat::deviceOf(PlayerId player) const
     return 0;
 }
 
-QList<RankingRule> RulesFor(PlayMode scoring)
+QList<RankingRule> RulesFor(PlayMode gameKind)
 {
-    if (scoring == PlayMode::Speed) {
+    if (gameKind == PlayMode::Speed) {
         return { RankingRule::Best, RankingRule::Mean };
     }
     return { RankingRule::Total, RankingRule::Mean, RankingRule::Best };
@@ -40,14 +40,14 @@ QList<RankingRule> RulesFor(PlayMode scoring)
 
 RankingRule RuleOf(const Settings &settings)
 {
-    return RulesFor(settings.scoring).contains(settings.ranking)
+    return RulesFor(settings.gameKind).contains(settings.ranking)
         ? settings.ranking
-        : RulesFor(settings.scoring).first();
+        : RulesFor(settings.gameKind).first();
 }
 
 bool SetRankingRule(Competition &competition, RankingRule rule)
 {
-    if (PlayedHeats(competition) > 0 || !RulesFor(competition.settings.scoring).contains(rule)) {
+    if (PlayedHeats(competition) > 0 || !RulesFor(competition.settings.gameKind).contains(rule)) {
         return false;
     }
     competition.settings.ranking = rule;

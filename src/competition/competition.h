@@ -40,7 +40,7 @@ enum class RankingRule { Total = 1, Mean = 2, Best = 3 };
 
 struct Settings {
     QString name;
-    PlayMode scoring = PlayMode::Strength; ///< the kind of game every heat is
+    PlayMode gameKind = PlayMode::Strength; ///< the kind of game every heat is
     /// The countdown of every heat: 30, 60 or 90 s (Speed is played over the same length).
     int seconds = 60;
     int rounds = kDefaultRounds;
@@ -49,7 +49,7 @@ struct Settings {
 };
 
 /// The rules that make sense for a game, the usual one first.
-QList<RankingRule> RulesFor(PlayMode scoring);
+QList<RankingRule> RulesFor(PlayMode gameKind);
 /// The rule the standings apply: the chosen one, Best for a Speed competition set to Total.
 RankingRule RuleOf(const Settings &settings);
 

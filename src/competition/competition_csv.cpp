@@ -38,7 +38,7 @@ namespace
 
 QString StandingsCsv(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == PlayMode::Strength;
+    const bool strength = competition.settings.gameKind == PlayMode::Strength;
     const QString rule = RuleKey(competition.settings);
     QString text = QLatin1String(kStandingsCsvHeader) + kLineEnd;
     for (const Standing &s : Standings(competition)) {
@@ -55,7 +55,7 @@ QString StandingsCsv(const Competition &competition)
 
 QString HeatsCsv(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == PlayMode::Strength;
+    const bool strength = competition.settings.gameKind == PlayMode::Strength;
     QString text = QLatin1String(kHeatsCsvHeader) + kLineEnd;
     for (int h = 0; h < competition.heats.size(); ++h) {
         const Heat &heat = competition.heats[h];

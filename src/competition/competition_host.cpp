@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition_host.h"
 
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "game/game_clock.h"
 #include "results/game_record.h"
@@ -15,14 +15,14 @@ CompetitionHost::CompetitionHost(
     , m_clock(clock)
     , m_session(clock.session())
     , m_store(std::make_unique<CompetitionStore>(results))
-    , m_model(std::make_unique<CompetitionModel>(*m_store))
+    , m_model(std::make_unique<RunningCompetition>(*m_store))
 {
-    connect(m_model.get(), &CompetitionModel::heatCalled, this,
+    connect(m_model.get(), &RunningCompetition::heatCalled, this,
         [this](const QStringList &names) { heatCalled(names); });
-    for (const auto changed : { &CompetitionModel::changed, &CompetitionModel::replaced }) {
+    for (const auto changed : { &RunningCompetition::changed, &RunningCompetition::replaced }) {
         connect(m_model.get(), changed, this, [this] { Q_EMIT boardChanged(board()); });
     }
-    connect(m_model.get(), &CompetitionModel::closed, this, &CompetitionHost::competitionClosed);
+    connect(m_model.get(), &RunningCompetition::closed, this, &CompetitionHost::competitionClosed);
 }
 
 // The model refers to the store; it goes first.
@@ -61,7 +61,7 @@ void CompetitionHost::heatCalled(const QStringList &names)
     }
     m_session.setPlayerNames(heatNames);
     const Settings &settings = m_model->current()->settings;
-    m_clock.choose(settings.scoring, settings.seconds);
+    m_clock.choose(settings.gameKind, settings.seconds);
     seatCalledHeat();
     Q_EMIT boardChanged(board());
 }
@@ -81,7 +81,7 @@ void CompetitionHost::seatCalledHeat()
         seated[p] = heat.seats[std::size_t(p - rotavex::kFirstPlayer)] != kNoPlayer;
     }
     m_session.setSeated(seated);
-    m_clock.setTimeLimit(shown->settings.scoring == PlayMode::Speed
+    m_clock.setTimeLimit(shown->settings.gameKind == PlayMode::Speed
             ? std::optional<int>(shown->settings.seconds)
             : std::nullopt);
 }
@@ -98,7 +98,7 @@ void CompetitionHost::competitionClosed()
 
 bool IsHeatResult(const results::GameRecord &game, const Settings &settings)
 {
-    if (settings.scoring == PlayMode::Strength) {
+    if (settings.gameKind == PlayMode::Strength) {
         return game.mode == PlayMode::Strength && game.ending == results::Ending::RanOut
             && game.presetSeconds == settings.seconds;
     }

@@ -25,7 +25,7 @@ struct GameRecord;
 namespace competition
 {
 
-class CompetitionModel;
+class RunningCompetition;
 class CompetitionStore;
 
 /// Runs a competition on the board: a called heat's names go to the session for its devices
@@ -44,7 +44,7 @@ public:
     ~CompetitionHost() override;
 
     /// The competition run, resumed from the store when the host was made.
-    CompetitionModel &model() const { return *m_model; }
+    RunningCompetition &model() const { return *m_model; }
 
     /// The names Setup keeps: the board shows the heat's names instead while a competition
     /// has a heat on it.
@@ -72,7 +72,7 @@ private:
     game::GameClock &m_clock;
     game::GameSession &m_session;
     std::unique_ptr<CompetitionStore> m_store;
-    std::unique_ptr<CompetitionModel> m_model;
+    std::unique_ptr<RunningCompetition> m_model;
     /// Setup's names while the board shows a heat's.
     std::optional<rotavex::PlayerName> m_setupNames;
 };

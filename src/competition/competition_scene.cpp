@@ -141,7 +141,7 @@ scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSiz
     const Column columns[] = {
         { "rank", 0.11, "", Qt::AlignRight | Qt::AlignVCenter },
         { "name", 0.43, "", Qt::AlignLeft | Qt::AlignVCenter },
-        { "score", 0.22, shown.scoring == PlayMode::Strength ? "revolutions" : "rpm",
+        { "score", 0.22, shown.gameKind == PlayMode::Strength ? "revolutions" : "rpm",
             Qt::AlignRight | Qt::AlignVCenter },
         { "rounds", 0.11, "rounds", Qt::AlignRight | Qt::AlignVCenter },
         { "note", 0.13, "", Qt::AlignRight | Qt::AlignVCenter },
@@ -162,7 +162,7 @@ scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSiz
     // The rule the standings follow, over the first block's rank and name columns.
     scene.texts.push_back(text(QStringLiteral("head_rule"),
         cellArea(0, 0, top, headHeight).united(cellArea(0, 1, top, headHeight)),
-        QStringLiteral("Standings: %1").arg(RuleText(shown.scoring, shown.rule)), kSubText,
+        QStringLiteral("Standings: %1").arg(RuleText(shown.gameKind, shown.rule)), kSubText,
         kBackground, Qt::AlignLeft | Qt::AlignVCenter));
     for (int block = 0; block < columnCount; ++block) {
         for (int c = 2; c < 4; ++c) {
@@ -196,7 +196,7 @@ scoreboard::Scene BuildCompetitionScene(const evening::BetweenHeats &shown, QSiz
         const QString values[] = {
             line.rank > 0 ? QString::number(line.rank) : QStringLiteral("–"),
             line.name,
-            line.roundsPlayed > 0 ? ScoreText(shown.scoring, line.score) : QString(),
+            line.roundsPlayed > 0 ? ScoreText(shown.gameKind, line.score) : QString(),
             QString::number(line.roundsPlayed),
             note,
         };

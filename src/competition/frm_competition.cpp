@@ -2,7 +2,7 @@
 #include "competition/frm_competition.h"
 
 #include "competition/competition_csv.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "competition/heat_console.h"
 #include "competition/heat_text.h"
@@ -82,14 +82,14 @@ QString ruleName(RankingRule rule)
 
 QString gameText(const Settings &settings)
 {
-    return settings.scoring == PlayMode::Strength
+    return settings.gameKind == PlayMode::Strength
         ? QStringLiteral("Strength %1 s").arg(settings.seconds)
         : QStringLiteral("Speed, best rpm over %1 s").arg(settings.seconds);
 }
 
 } // namespace
 
-frmCompetition::frmCompetition(CompetitionModel &model, QWidget *parent)
+frmCompetition::frmCompetition(RunningCompetition &model, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_model(model)
     , m_chooseFile([](QWidget *owner, const QString &suggested) {
@@ -120,23 +120,23 @@ frmCompetition::frmCompetition(CompetitionModel &model, QWidget *parent)
     m_place = new widgets::RememberedPlace(*this, settings_store::window_places::kCompetition);
 
     m_status->setText(m_model.status());
-    connect(&m_model, &CompetitionModel::statusChanged, m_status, &QLabel::setText);
-    connect(&m_model, &CompetitionModel::changed, this, [this] {
+    connect(&m_model, &RunningCompetition::statusChanged, m_status, &QLabel::setText);
+    connect(&m_model, &RunningCompetition::changed, this, [this] {
         if (m_standingsOnly) {
             fillStandings();
         } else {
             showCompetition();
         }
     });
-    connect(&m_model, &CompetitionModel::heatCalled, this, &frmCompetition::showCalledHeat);
-    connect(&m_model, &CompetitionModel::gameTaken, this, [this] {
+    connect(&m_model, &RunningCompetition::heatCalled, this, &frmCompetition::showCalledHeat);
+    connect(&m_model, &RunningCompetition::gameTaken, this, [this] {
         // Space or Enter now calls the next heat, and again plays it.
         if (m_next->isEnabled()) {
             m_next->setFocus(Qt::OtherFocusReason);
         }
     });
-    connect(&m_model, &CompetitionModel::replaced, this, &frmCompetition::showCompetition);
-    connect(&m_model, &CompetitionModel::closed, this, &frmCompetition::showCompetition);
+    connect(&m_model, &RunningCompetition::replaced, this, &frmCompetition::showCompetition);
+    connect(&m_model, &RunningCompetition::closed, this, &frmCompetition::showCompetition);
     showCompetition();
 }
 
@@ -318,7 +318,7 @@ bool frmCompetition::createCompetition()
 {
     Settings settings;
     settings.name = m_name->text();
-    settings.scoring = PlayMode(m_game->currentData().toInt());
+    settings.gameKind = PlayMode(m_game->currentData().toInt());
     settings.seconds = m_seconds->currentData().toInt();
     settings.rounds = m_rounds->value();
     settings.ranking = RankingRule(m_ranking->currentData().toInt());
@@ -406,7 +406,7 @@ void frmCompetition::fillStandings()
     const Competition &c = *m_model.current();
     const QList<Standing> standings = Standings(c);
     m_standingsBox->setTitle(QStringLiteral("Standings: %1").arg(RuleText(c.settings)));
-    fillRules(m_rankedBy, c.settings.scoring, RuleOf(c.settings));
+    fillRules(m_rankedBy, c.settings.gameKind, RuleOf(c.settings));
     m_standings->setHorizontalHeaderItem(2, cell(ruleName(RuleOf(c.settings))));
     m_standings->setRowCount(int(standings.size()));
     for (int row = 0; row < standings.size(); ++row) {
@@ -420,18 +420,18 @@ void frmCompetition::fillStandings()
         m_standings->setItem(row, 0, cell(s.rank > 0 ? QString::number(s.rank) : QString()));
         m_standings->setItem(row, 1, cell(s.name));
         m_standings->setItem(
-            row, 2, cell(s.roundsPlayed > 0 ? ScoreText(c.settings.scoring, s.score) : QString()));
+            row, 2, cell(s.roundsPlayed > 0 ? ScoreText(c.settings.gameKind, s.score) : QString()));
         m_standings->setItem(row, 3, cell(QString::number(s.roundsPlayed)));
         m_standings->setItem(row, 4, cell(note));
     }
 }
 
-void frmCompetition::fillRules(QComboBox *box, PlayMode scoring, RankingRule chosen)
+void frmCompetition::fillRules(QComboBox *box, PlayMode gameKind, RankingRule chosen)
 {
     const bool wasFilling = m_filling;
     m_filling = true;
     box->clear();
-    for (const RankingRule rule : RulesFor(scoring)) {
+    for (const RankingRule rule : RulesFor(gameKind)) {
         box->addItem(ruleName(rule), int(rule));
     }
     box->setCurrentIndex(std::max(0, box->findData(int(chosen))));

@@ -22,7 +22,7 @@ class QTableWidget;
 
 namespace competition
 {
-class CompetitionModel;
+class RunningCompetition;
 class HeatConsole;
 } // namespace competition
 namespace widgets
@@ -39,11 +39,11 @@ class frmCompetition : public QWidget
     Q_OBJECT
 public:
     /// `model` must outlive the window.
-    explicit frmCompetition(competition::CompetitionModel &model, QWidget *parent = nullptr);
+    explicit frmCompetition(competition::RunningCompetition &model, QWidget *parent = nullptr);
     ~frmCompetition() override;
 
     /// The competition the window shows.
-    competition::CompetitionModel &model() const { return m_model; }
+    competition::RunningCompetition &model() const { return m_model; }
 
     /// Asks for a file to save CSV into; "" cancels. Defaults to a save-file dialog.
     using FileChooser = std::function<QString(QWidget *parent, const QString &suggestedName)>;
@@ -81,12 +81,12 @@ private:
     void fillHeats();
     void fillStandings();
     void fillSwap();
-    void fillRules(QComboBox *box, rotavex::PlayMode scoring, competition::RankingRule chosen);
+    void fillRules(QComboBox *box, rotavex::PlayMode gameKind, competition::RankingRule chosen);
     void updateButtons();
     void renamed(QListWidgetItem *item);
     bool writeCsv(const QString &suggestedName, const QString &text);
 
-    competition::CompetitionModel &m_model;
+    competition::RunningCompetition &m_model;
     bool m_filling = false;
     /// A change of the ranking rule refreshes the standings alone.
     bool m_standingsOnly = false;

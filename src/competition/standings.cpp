@@ -29,7 +29,7 @@ namespace
 
 QList<Standing> Standings(const Competition &competition)
 {
-    const bool strength = competition.settings.scoring == PlayMode::Strength;
+    const bool strength = competition.settings.gameKind == PlayMode::Strength;
     const RankingRule rule = RuleOf(competition.settings);
     QHash<PlayerId, Tally> tallies;
     const int played = PlayedHeats(competition);
@@ -105,11 +105,11 @@ QList<Standing> Standings(const Competition &competition)
     return lines;
 }
 
-QString RuleText(const Settings &settings) { return RuleText(settings.scoring, RuleOf(settings)); }
+QString RuleText(const Settings &settings) { return RuleText(settings.gameKind, RuleOf(settings)); }
 
-QString RuleText(PlayMode scoring, RankingRule rule)
+QString RuleText(PlayMode gameKind, RankingRule rule)
 {
-    const bool strength = scoring == PlayMode::Strength;
+    const bool strength = gameKind == PlayMode::Strength;
     switch (rule) {
     case RankingRule::Total:
         break;
@@ -138,10 +138,10 @@ QString RuleKey(RankingRule rule)
     return QStringLiteral("total");
 }
 
-QString ScoreText(PlayMode scoring, double score)
+QString ScoreText(PlayMode gameKind, double score)
 {
     const QLocale locale = QLocale::c();
-    if (scoring == PlayMode::Strength) {
+    if (gameKind == PlayMode::Strength) {
         QLocale grouped(QLocale::English, QLocale::UnitedStates);
         return QStringLiteral("%1 rev").arg(grouped.toString(comparable(score)));
     }

@@ -36,13 +36,13 @@ QList<Standing> Standings(const Competition &competition);
 /// The rule in words for headers, e.g. "mean revolutions per heat played".
 QString RuleText(const Settings &settings);
 /// The same for a game and the rule it applies.
-QString RuleText(PlayMode scoring, RankingRule rule);
+QString RuleText(PlayMode gameKind, RankingRule rule);
 /// The rule as one word for files: "total", "mean" or "best".
 QString RuleKey(const Settings &settings);
 /// The same for the rule it applies.
 QString RuleKey(RankingRule rule);
 
 /// The score as the standings show it: "1,234 rev" style whole revolutions or "7500 rpm".
-QString ScoreText(PlayMode scoring, double score);
+QString ScoreText(PlayMode gameKind, double score);
 
 } // namespace competition

@@ -2,7 +2,7 @@
 #include "evening/evening.h"
 
 #include "competition/competition_host.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "evening/scoreboard_state.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"
@@ -108,7 +108,7 @@ void Evening::startDeferred()
 QList<PlayerSlot> Evening::heatPlayersWithoutLink() const
 {
     QList<PlayerSlot> players;
-    const competition::CompetitionModel &model = m_competition->model();
+    const competition::RunningCompetition &model = m_competition->model();
     if (!model.current() || !model.calledHeat() || m_session->snapshot().running) {
         return players;
     }

@@ -112,7 +112,7 @@ BetweenHeats BetweenHeatsFor(const competition::Competition &competition, std::o
     BetweenHeats shown;
     shown.competition = competition.settings.name;
     shown.heatCount = int(competition.heats.size());
-    shown.scoring = competition.settings.scoring;
+    shown.gameKind = competition.settings.gameKind;
     shown.rule = competition::RuleOf(competition.settings);
     shown.standings = competition::Standings(competition);
     const std::optional<int> heat = called ? called : competition::NextHeat(competition);

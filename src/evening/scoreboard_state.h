@@ -81,7 +81,7 @@ struct BetweenHeats {
     /// after the last heat.
     std::optional<int> nextHeat;
     QStringList nextNames;
-    PlayMode scoring = PlayMode::Strength; ///< the game every heat is
+    PlayMode gameKind = PlayMode::Strength; ///< the game every heat is
     /// The rule the standings apply (a Speed competition set to Total ranks by Best).
     competition::RankingRule rule = competition::RankingRule::Total;
     /// Best first, the unranked (rank 0) last; scores in whole revolutions (Strength) or rpm.

@@ -65,7 +65,7 @@ QByteArray encodeFrame(quint16 count)
     return QByteArray(frame, sizeof frame);
 }
 
-qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot port)
+qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot player)
 {
     if (input.isEmpty()) {
         return 0;
@@ -81,7 +81,7 @@ qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, Pl
             sample = rpm;
             // A device turning too slowly, or sending nonsense, must read 0 after the watchdog's
             // two ticks rather than keep its last speed on the board.
-            linkSeen[port] = 0;
+            linkSeen[player] = 0;
         }
     }
     return sample;

@@ -41,11 +41,11 @@ qint32 CountToRpm(qint32 count);
 /// The four bytes a device sends for one revolution of `count` × 8 µs.
 QByteArray encodeFrame(quint16 count);
 
-/// Decodes everything one read of `port` delivered. Every byte is scanned and the state
-/// carries over to the port's next read, so split frames complete. Returns the sample of the
+/// Decodes everything one read of `player`'s link delivered. Every byte is scanned and the state
+/// carries over to the link's next read, so split frames complete. Returns the sample of the
 /// last completed frame that gives 0 or an rpm; -1 when frames completed but none was usable
 /// or none completed; 0 for an empty read. Only a frame that gives 0 or an rpm sets
-/// linkSeen[port] to 0: a link that sends nothing usable counts as silent.
-qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot port);
+/// linkSeen[player] to 0: a link that sends nothing usable counts as silent.
+qint32 ReadPort(PacketState &state, QByteArrayView input, LinkSeen &linkSeen, PlayerSlot player);
 
 } // namespace comm

@@ -4,14 +4,14 @@
 namespace port_events
 {
 
-bool OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
+bool OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot player, PlayerRpm &playerRpm,
     LinkSeen &linkSeen)
 {
-    const qint32 sample = comm::ReadPort(state, input, linkSeen, port);
+    const qint32 sample = comm::ReadPort(state, input, linkSeen, player);
     if (sample < 0) {
         return false;
     }
-    playerRpm[port] = sample;
+    playerRpm[player] = sample;
     return true;
 }
 

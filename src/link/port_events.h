@@ -20,10 +20,10 @@ struct LatestSamples {
     rotavex::PerPlayer<quint32> stored;
 };
 
-/// Handles one serial event of `port` whose pending input is `input`: decodes it and stores a
-/// sample >= 0 in playerRpm[port]; -1 leaves the stored sample as it was. An event with
+/// Handles one serial event of `player`'s link whose pending input is `input`: decodes it and
+/// stores a sample >= 0 in playerRpm[player]; -1 leaves the stored sample as it was. An event with
 /// nothing pending stores 0. Returns whether a sample was stored.
-bool OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot port, PlayerRpm &playerRpm,
+bool OnComm(comm::PacketState &state, QByteArrayView input, PlayerSlot player, PlayerRpm &playerRpm,
     LinkSeen &linkSeen);
 
 /// One watchdog tick (every 2000 ms): a player whose flag is still -1 (no frame since the

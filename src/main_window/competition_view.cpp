@@ -2,7 +2,7 @@
 #include "main_window/competition_view.h"
 
 #include "competition/competition_host.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/frm_competition.h"
 #include "competition/heat_console.h"
 #include "competition/heat_text.h"
@@ -92,7 +92,7 @@ bool CompetitionView::mayStartHeat()
 void CompetitionView::open()
 {
     if (!m_window) {
-        competition::CompetitionModel &model = m_evening.competition().model();
+        competition::RunningCompetition &model = m_evening.competition().model();
         // Opened before the board's first picture, the window still shows the competition
         // left open in the file.
         model.resume();
@@ -137,7 +137,7 @@ void CompetitionView::open()
 
 void CompetitionView::showConsole()
 {
-    const competition::CompetitionModel &model = m_evening.competition().model();
+    const competition::RunningCompetition &model = m_evening.competition().model();
     m_window->console().showView(competition::ConsoleViewFor(model.current(), model.calledHeat(),
         model.redoCalled(), m_evening.session().snapshot().running));
 }

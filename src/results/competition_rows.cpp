@@ -86,7 +86,7 @@ namespace
             || rounds > kMaxRounds) {
             skipped.note("settings out of range, replaced");
         }
-        settings.scoring = scoring == int(PlayMode::Speed) ? PlayMode::Speed : PlayMode::Strength;
+        settings.gameKind = scoring == int(PlayMode::Speed) ? PlayMode::Speed : PlayMode::Strength;
         settings.seconds = seconds == 30 || seconds == 90 ? int(seconds) : 60;
         settings.rounds = int(std::clamp<qint64>(rounds, kMinRounds, kMaxRounds));
         const qint64 ranking = query.value(4).toLongLong();
@@ -235,7 +235,7 @@ namespace
                 QStringLiteral("INSERT INTO competitions (name, scoring, seconds, rounds, "
                                "created_at, closed, ranking) VALUES (?, ?, ?, ?, ?, ?, ?)"));
             query.addBindValue(text(settings.name));
-            query.addBindValue(int(settings.scoring));
+            query.addBindValue(int(settings.gameKind));
             query.addBindValue(settings.seconds);
             query.addBindValue(settings.rounds);
             query.addBindValue(IsoWithOffset(QDateTime::currentDateTime()));

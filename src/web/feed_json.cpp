@@ -97,7 +97,7 @@ namespace
                 { QStringLiteral("names"), QJsonArray::fromStringList(shown.nextNames) },
             };
         }
-        const QString unit = shown.scoring == rotavex::PlayMode::Strength
+        const QString unit = shown.gameKind == rotavex::PlayMode::Strength
             ? unitName(evening::Unit::Revolutions)
             : unitName(evening::Unit::Rpm);
         QJsonArray standings;
@@ -120,7 +120,7 @@ namespace
             { QStringLiteral("heats"), shown.heatCount },
             { QStringLiteral("seats"), seats },
             { QStringLiteral("next"), next },
-            { QStringLiteral("scoring"), modeName(shown.scoring) },
+            { QStringLiteral("gameKind"), modeName(shown.gameKind) },
             { QStringLiteral("rule"), competition::RuleKey(shown.rule) },
             { QStringLiteral("standings"), standings },
         };

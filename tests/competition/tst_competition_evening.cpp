@@ -3,7 +3,7 @@
 // simulated devices (the simulator's virtual ports), a device missing at a heat's start, a
 // redo, a late arrival, the spectators' display between heats, and a restart mid-evening.
 #include "competition/competition_host.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/frm_competition.h"
 #include "competition/heat_console.h"
 #include "competition/standings.h"

@@ -2,7 +2,7 @@
 #include "competition/frm_competition.h"
 
 #include "competition/competition_csv.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "competition/heat_text.h"
 #include "results/results_store.h"
@@ -118,7 +118,7 @@ void tst_frmCompetition::cleanup()
 // with the window.
 frmCompetition *tst_frmCompetition::open()
 {
-    auto *model = new CompetitionModel(*m_store);
+    auto *model = new RunningCompetition(*m_store);
     model->resume();
     auto *window = new frmCompetition(*model);
     model->setParent(window);
@@ -174,7 +174,7 @@ void tst_frmCompetition::anEveningInTheWindow()
     QVERIFY(!redo->isEnabled());
 
     // Heat 1, the player at device 2 has no open link: absent, not a zero.
-    QSignalSpy called(&window->model(), &CompetitionModel::heatCalled);
+    QSignalSpy called(&window->model(), &RunningCompetition::heatCalled);
     next->click();
     QCOMPARE(called.count(), 1);
     const QStringList names = called.first().at(0).toStringList();
@@ -268,7 +268,7 @@ void tst_frmCompetition::anEveningInTheWindow()
     QCOMPARE(control<QTableWidget>(*window, QStringLiteral("tblHeats"))->rowCount(), 6);
 
     // Closing the competition (after asking) brings back the form.
-    QSignalSpy closed(&window->model(), &CompetitionModel::closed);
+    QSignalSpy closed(&window->model(), &RunningCompetition::closed);
     window->setConfirmation([](QWidget *, const QString &) { return false; });
     QVERIFY(!window->closeCompetition());
     window->setConfirmation([](QWidget *, const QString &) { return true; });

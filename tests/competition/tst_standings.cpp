@@ -11,11 +11,11 @@ namespace
 // A competition written compactly. `heats`: one string per heat, "round:name,name,..." in
 // device order. `attempts`: "heat:name=value,name=absent,..." with heats numbered from 1;
 // value is revolutions (Strength) or best rpm (Speed).
-Competition build(PlayMode scoring, const QStringList &players, const QStringList &retired,
+Competition build(PlayMode gameKind, const QStringList &players, const QStringList &retired,
     const QStringList &heats, const QStringList &attempts)
 {
     Competition c;
-    c.settings.scoring = scoring;
+    c.settings.gameKind = gameKind;
     c.settings.rounds = 8;
     for (int i = 0; i < players.size(); ++i) {
         c.players.append(Player { i + 1, players[i], retired.contains(players[i]) });
@@ -91,7 +91,7 @@ private Q_SLOTS:
 
 void tst_Standings::standings_data()
 {
-    QTest::addColumn<int>("scoring");
+    QTest::addColumn<int>("gameKind");
     QTest::addColumn<QStringList>("players");
     QTest::addColumn<QStringList>("retired");
     QTest::addColumn<QStringList>("heats");
@@ -150,19 +150,19 @@ void tst_Standings::standings_data()
 
 void tst_Standings::standings()
 {
-    QFETCH(int, scoring);
+    QFETCH(int, gameKind);
     QFETCH(QStringList, players);
     QFETCH(QStringList, retired);
     QFETCH(QStringList, heats);
     QFETCH(QStringList, attempts);
     QFETCH(QStringList, expected);
-    const Competition c = build(PlayMode(scoring), players, retired, heats, attempts);
+    const Competition c = build(PlayMode(gameKind), players, retired, heats, attempts);
     QCOMPARE(describe(Standings(c)), expected);
 }
 
 void tst_Standings::rankingRules_data()
 {
-    QTest::addColumn<int>("scoring");
+    QTest::addColumn<int>("gameKind");
     QTest::addColumn<int>("rule");
     QTest::addColumn<QStringList>("heats");
     QTest::addColumn<QStringList>("attempts");
@@ -200,15 +200,15 @@ void tst_Standings::rankingRules_data()
 
 void tst_Standings::rankingRules()
 {
-    QFETCH(int, scoring);
+    QFETCH(int, gameKind);
     QFETCH(int, rule);
     QFETCH(QStringList, heats);
     QFETCH(QStringList, attempts);
     QFETCH(QStringList, expected);
     const QStringList players { "Ann", "Bob", "Late" };
-    Competition c = build(PlayMode(scoring), players, {}, heats, {});
+    Competition c = build(PlayMode(gameKind), players, {}, heats, {});
     QVERIFY(SetRankingRule(c, RankingRule(rule)));
-    c.attempts = build(PlayMode(scoring), players, {}, heats, attempts).attempts;
+    c.attempts = build(PlayMode(gameKind), players, {}, heats, attempts).attempts;
     QCOMPARE(describe(Standings(c)), expected);
     // Once a heat is played the rule stays.
     QVERIFY(!SetRankingRule(c, RankingRule::Total));
@@ -217,7 +217,7 @@ void tst_Standings::rankingRules()
 
 void tst_Standings::scoreText_data()
 {
-    QTest::addColumn<int>("scoring");
+    QTest::addColumn<int>("gameKind");
     QTest::addColumn<double>("score");
     QTest::addColumn<QString>("text");
     QTest::newRow("revolutions grouped by thousands")
@@ -229,10 +229,10 @@ void tst_Standings::scoreText_data()
 
 void tst_Standings::scoreText()
 {
-    QFETCH(int, scoring);
+    QFETCH(int, gameKind);
     QFETCH(double, score);
     QFETCH(QString, text);
-    QCOMPARE(ScoreText(PlayMode(scoring), score), text);
+    QCOMPARE(ScoreText(PlayMode(gameKind), score), text);
 }
 
 QTEST_GUILESS_MAIN(tst_Standings)

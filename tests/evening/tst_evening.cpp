@@ -3,7 +3,7 @@
 // window at all: four simulated devices on real pseudo-terminals, the real serial layer, a real
 // results file, the competition and its standings.
 #include "competition/competition_host.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/standings.h"
 #include "evening/evening.h"
 #include "evening/scoreboard_state.h"
@@ -98,7 +98,7 @@ public:
         return ticks;
     }
 
-    CompetitionModel &model() { return evening.competition().model(); }
+    RunningCompetition &model() { return evening.competition().model(); }
 
     evening::Evening evening;
 
@@ -110,7 +110,7 @@ Settings ClubNight(PlayMode game, int rounds)
 {
     Settings settings;
     settings.name = QStringLiteral("Club night");
-    settings.scoring = game;
+    settings.gameKind = game;
     settings.seconds = 30;
     settings.rounds = rounds;
     return settings;

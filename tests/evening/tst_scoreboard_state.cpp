@@ -312,7 +312,7 @@ void tst_ScoreboardState::betweenHeats()
     QCOMPARE(shown.standings.first().rank, 1);
 
     // A Speed competition set to Total ranks by the best heat, and says so.
-    c.settings.scoring = PlayMode::Speed;
+    c.settings.gameKind = PlayMode::Speed;
     QCOMPARE(evening::BetweenHeatsFor(c, std::nullopt).rule, competition::RankingRule::Best);
 
     // The spectators follow a heat's game while it runs, the competition again after it.

@@ -80,7 +80,7 @@ void tst_FeedJson::format_data()
                "competition/seats/0/name=\"–\"", "competition/seats/0/seated=true",
                "competition/seats/1/name=\"\"", "competition/seats/1/seated=false",
                "competition/seats/2/name=\"<b>Bo</b>\"", "competition/next/heat=3",
-               "competition/next/names=[\"Di\",\"Ed\"]", "competition/scoring=\"strength\"",
+               "competition/next/names=[\"Di\",\"Ed\"]", "competition/gameKind=\"strength\"",
                "competition/rule=\"total\"", "competition/standings/0/name=\"–\"",
                "competition/standings/0/rank=1", "competition/standings/0/score=1235",
                "competition/standings/0/unit=\"rev\"", "competition/standings/0/rounds=2",
@@ -95,7 +95,7 @@ void tst_FeedJson::format_data()
     QTest::newRow("final standings of a speed competition: no heat, seats or next heat")
         << PlayMode::Speed << Reading::Speed << false << false << -best
         << QStringList { "competition/heat=null", "competition/seats=[]", "competition/next=null",
-               "competition/rule=\"best\"", "competition/scoring=\"speed\"",
+               "competition/rule=\"best\"", "competition/gameKind=\"speed\"",
                "competition/standings/0/unit=\"rpm\"", "competition/standings/0/score=1235" };
     QTest::newRow("a heat's game running: the game, not the competition")
         << PlayMode::Strength << Reading::Strength << true << false << total
@@ -140,7 +140,7 @@ void tst_FeedJson::format()
         evening::BetweenHeats shown;
         shown.competition = QStringLiteral("Friday cup");
         shown.heatCount = 3;
-        shown.scoring = board < 0 ? rotavex::PlayMode::Speed : rotavex::PlayMode::Strength;
+        shown.gameKind = board < 0 ? rotavex::PlayMode::Speed : rotavex::PlayMode::Strength;
         shown.rule = competition::RankingRule(std::abs(board));
         if (board > 0) {
             shown.heat = 2;

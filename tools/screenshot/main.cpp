@@ -9,7 +9,7 @@
 // its address and QR code).
 #include "competition/competition.h"
 #include "competition/competition_host.h"
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 #include "competition/frm_competition.h"
 #include "display/frm_display.h"
 #include "evening/evening.h"

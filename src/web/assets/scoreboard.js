@@ -87,8 +87,8 @@ function showResult(feed) {
 }
 
 // The standings' rule in the words the display uses.
-function ruleText(rule, scoring) {
-    const strength = scoring === 'strength';
+function ruleText(rule, gameKind) {
+    const strength = gameKind === 'strength';
     if (rule === 'mean') {
         return strength ? 'mean revolutions per heat played' : 'mean best rpm per heat played';
     }
@@ -124,8 +124,8 @@ function showCompetition(c) {
     if (c.next) {
         parts.push(element('p', 'next', 'Next: ' + c.next.names.join(', ')));
     }
-    parts.push(element('p', 'rule', 'Standings: ' + ruleText(c.rule, c.scoring)));
-    parts.push(table(['', 'Name', c.scoring === 'strength' ? 'revolutions' : 'rpm', 'rounds', ''],
+    parts.push(element('p', 'rule', 'Standings: ' + ruleText(c.rule, c.gameKind)));
+    parts.push(table(['', 'Name', c.gameKind === 'strength' ? 'revolutions' : 'rpm', 'rounds', ''],
         c.standings.map((s) => [s.rank === null ? '' : s.rank, s.name,
             s.rounds > 0 ? scoreText(s.score, s.unit) : '', s.rounds, standingNote(s)])));
     section.replaceChildren(...parts);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "competition/competition_model.h"
+#include "competition/running_competition.h"
 
 #include "competition/competition_store.h"
 #include "competition/heat_text.h"
@@ -8,13 +8,13 @@
 namespace competition
 {
 
-CompetitionModel::CompetitionModel(CompetitionStore &store, QObject *parent)
+RunningCompetition::RunningCompetition(CompetitionStore &store, QObject *parent)
     : QObject(parent)
     , m_store(store)
 {
 }
 
-void CompetitionModel::resume()
+void RunningCompetition::resume()
 {
     if (m_resumed) {
         return;
@@ -43,15 +43,15 @@ void CompetitionModel::resume()
     }
 }
 
-CompetitionModel::~CompetitionModel() { m_store.setConflictHandler({}); }
+RunningCompetition::~RunningCompetition() { m_store.setConflictHandler({}); }
 
-void CompetitionModel::setStatus(const QString &text)
+void RunningCompetition::setStatus(const QString &text)
 {
     m_status = text;
     Q_EMIT statusChanged(text);
 }
 
-bool CompetitionModel::create(const Settings &settings, const QString &roster)
+bool RunningCompetition::create(const Settings &settings, const QString &roster)
 {
     Competition competition;
     competition.settings = settings;
@@ -73,7 +73,7 @@ bool CompetitionModel::create(const Settings &settings, const QString &roster)
     return true;
 }
 
-bool CompetitionModel::save(const QString &what)
+bool RunningCompetition::save(const QString &what)
 {
     switch (m_store.save(*m_competition)) {
     case CompetitionStore::Saved::Written:
@@ -95,7 +95,7 @@ bool CompetitionModel::save(const QString &what)
     return false;
 }
 
-bool CompetitionModel::call(int heat, bool redo)
+bool RunningCompetition::call(int heat, bool redo)
 {
     m_called = heat;
     m_redo = redo;
@@ -104,7 +104,7 @@ bool CompetitionModel::call(int heat, bool redo)
     return true;
 }
 
-bool CompetitionModel::callNextHeat()
+bool RunningCompetition::callNextHeat()
 {
     if (!m_competition || m_called) {
         return false;
@@ -113,7 +113,7 @@ bool CompetitionModel::callNextHeat()
     return next && call(*next, false);
 }
 
-bool CompetitionModel::callRedo()
+bool RunningCompetition::callRedo()
 {
     if (!m_competition || m_called || PlayedHeats(*m_competition) == 0) {
         return false;
@@ -121,7 +121,7 @@ bool CompetitionModel::callRedo()
     return call(PlayedHeats(*m_competition) - 1, true);
 }
 
-void CompetitionModel::takeGame(const results::GameRecord &game, const OpenLinks &openAtStart)
+void RunningCompetition::takeGame(const results::GameRecord &game, const OpenLinks &openAtStart)
 {
     if (!m_competition || !m_called) {
         return;
@@ -136,7 +136,7 @@ void CompetitionModel::takeGame(const results::GameRecord &game, const OpenLinks
     Q_EMIT gameTaken();
 }
 
-bool CompetitionModel::addPlayers(const QString &roster)
+bool RunningCompetition::addPlayers(const QString &roster)
 {
     if (!m_competition) {
         return false;
@@ -151,7 +151,7 @@ bool CompetitionModel::addPlayers(const QString &roster)
     return true;
 }
 
-bool CompetitionModel::retirePlayer(PlayerId id)
+bool RunningCompetition::retirePlayer(PlayerId id)
 {
     const Player *player = m_competition ? FindPlayer(*m_competition, id) : nullptr;
     if (!player) {
@@ -173,7 +173,7 @@ bool CompetitionModel::retirePlayer(PlayerId id)
     return true;
 }
 
-bool CompetitionModel::renamePlayer(PlayerId id, const QString &name)
+bool RunningCompetition::renamePlayer(PlayerId id, const QString &name)
 {
     if (!m_competition) {
         return false;
@@ -188,7 +188,7 @@ bool CompetitionModel::renamePlayer(PlayerId id, const QString &name)
     return renamed;
 }
 
-bool CompetitionModel::swap(PlayerId out, PlayerId in)
+bool RunningCompetition::swap(PlayerId out, PlayerId in)
 {
     if (!m_competition || m_called || !Swap(*m_competition, out, in)) {
         return false;
@@ -199,7 +199,7 @@ bool CompetitionModel::swap(PlayerId out, PlayerId in)
     return true;
 }
 
-bool CompetitionModel::setRankingRule(RankingRule rule)
+bool RunningCompetition::setRankingRule(RankingRule rule)
 {
     if (!m_competition) {
         return false;
@@ -215,7 +215,7 @@ bool CompetitionModel::setRankingRule(RankingRule rule)
     return true;
 }
 
-bool CompetitionModel::close()
+bool RunningCompetition::close()
 {
     if (!m_competition) {
         return false;

@@ -18,16 +18,16 @@ class CompetitionStore;
 /// The competition being run: the one left open in the store, the heat called and waiting for
 /// its game, and whether that heat is the last one played again. Every change is saved through
 /// the store at once; the windows show it and send it commands.
-class CompetitionModel : public QObject
+class RunningCompetition : public QObject
 {
     Q_OBJECT
 public:
     /// `store` must outlive the model; nothing is read from it until resume().
-    explicit CompetitionModel(CompetitionStore &store, QObject *parent = nullptr);
+    explicit RunningCompetition(CompetitionStore &store, QObject *parent = nullptr);
     /// Takes up the competition left open in the store (once; later calls do nothing), with
     /// replaced() when there is one. Until then the model has no competition.
     void resume();
-    ~CompetitionModel() override;
+    ~RunningCompetition() override;
 
     CompetitionStore &store() const { return m_store; }
     /// The competition running, nullptr when none is open.
