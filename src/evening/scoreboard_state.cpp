@@ -34,7 +34,8 @@ namespace
             }
             Place entry;
             entry.seat = p;
-            entry.name = player.name;
+            // The names it was played with, though the board's names may have changed since.
+            entry.name = snapshot.playedNames[p].isEmpty() ? player.name : snapshot.playedNames[p];
             entry.revolutions = player.live;
             entry.meanRpm = static_cast<qint64>(std::floor(std::max(0.0, snapshot.players[p].bar)));
             entry.bestRpm = player.bestRpm;

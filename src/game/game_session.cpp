@@ -31,6 +31,9 @@ GameSession::GameSession(QObject *parent)
 void GameSession::setPlayerNames(const rotavex::PlayerName &names)
 {
     m_names = names;
+    if (m_running) {
+        m_playedNames = names;
+    }
     publish();
 }
 
@@ -85,6 +88,7 @@ void GameSession::start(PlayMode mode, const QDateTime &startedAt)
         && m_countdown >= 1 && m_countdown != m_preset;
     m_resumable = false;
     m_gameSeated = m_seated;
+    m_playedNames = m_names;
     // An empty seat's last sample must not reach the filters of the game.
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         if (!m_gameSeated[p]) {
@@ -241,6 +245,7 @@ void GameSession::publish()
     s.countdownSeconds = m_countdown;
     s.presetSeconds = m_preset;
     s.ranOut = m_ranOut;
+    s.playedNames = m_playedNames;
     s.chart = m_measurement.chart;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         const speed_mode::PlayerValues &values = m_measurement.players[p];

@@ -53,6 +53,9 @@ struct Snapshot {
     /// What the values mean: at rest (start-up, Clear), a Strength game at zero, or live.
     Reading reading = Reading::Rest;
     rotavex::PerPlayer<PlayerSnapshot> players;
+    /// The names the running (or last) game was played with: a result keeps them when the
+    /// names shown change after it (a competition closed, Setup).
+    rotavex::PlayerName playedNames;
     qint32 topRpm = 0; ///< best rpm of all players since the records were last cleared
     int countdownSeconds = kFirstPresetSeconds; ///< seconds left (or to start from)
     int presetSeconds = kFirstPresetSeconds; ///< the countdown's preset
@@ -134,6 +137,7 @@ private:
     void publish();
 
     rotavex::PlayerName m_names;
+    rotavex::PlayerName m_playedNames;
     rotavex::PerPlayer<bool> m_linkOpen;
     rotavex::PerPlayer<QString> m_linkName;
     PlayMode m_mode = PlayMode::Unset;

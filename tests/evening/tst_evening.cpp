@@ -15,8 +15,8 @@
 #include "results/results_store.h"
 #include "settings/settings_store.h"
 #include "support/pty_pair.h"
-#include "web/feed_json.h"
 #include "virtual_port.h"
+#include "web/feed_json.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -199,7 +199,8 @@ void tst_Evening::threeHeats()
             QCOMPARE(line.value(QStringLiteral("name")).toString(), standings[i].name);
             QCOMPARE(line.value(QStringLiteral("rank")).toInt(), standings[i].rank);
             QVERIFY(line.value(QStringLiteral("score")).isDouble());
-            QCOMPARE(line.value(QStringLiteral("score")).toDouble(), std::floor(standings[i].score));
+            QCOMPARE(
+                line.value(QStringLiteral("score")).toDouble(), std::floor(standings[i].score));
         }
     }
     // The program is started again: the competition is back before any window asks for it.
@@ -304,6 +305,22 @@ void tst_Evening::setupNamesKeptAside()
     QCOMPARE(host.setupNames()[1], QStringLiteral("Setup 1"));
     QVERIFY(heatNames[1] != QStringLiteral("Setup 1"));
 
+    // The heat is played out: its result carries the heat's names, also once they are gone
+    // from the board.
+    rig.evening.clock().start();
+    rig.tickWhileRunning(100);
+    const auto resultNames = [&rig] {
+        QStringList names;
+        for (const evening::Place &place :
+            rig.evening.scoreboard().state().result.value_or(evening::Ranking {})) {
+            names.append(place.name);
+        }
+        names.sort();
+        return names;
+    };
+    QVERIFY(!resultNames().isEmpty());
+    const QStringList played = resultNames();
+
     rotavex::PlayerName edited = host.setupNames();
     edited[1] = QStringLiteral("Zoe");
     host.setSetupNames(edited);
@@ -312,6 +329,8 @@ void tst_Evening::setupNamesKeptAside()
     QVERIFY(rig.model().close());
     QCOMPARE(rig.evening.session().playerNames(), edited);
     QVERIFY(!host.board());
+    QCOMPARE(resultNames(), played);
+    QVERIFY(!played.contains(QStringLiteral("Zoe")));
 }
 
 QTEST_GUILESS_MAIN(tst_Evening)
