@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -74,6 +75,25 @@ bool PtyPair::write(const QByteArray &bytes, std::chrono::milliseconds timeout)
         }
     }
     return done == bytes.size();
+}
+
+bool PtyPair::waitUnread(qsizetype count, std::chrono::milliseconds timeout) const
+{
+    // The kernel moves written bytes to the reader's side a moment later, on a worker of its own.
+    QDeadlineTimer deadline(timeout);
+    for (;;) {
+        int unread = 0;
+        if (m_slaveKeeper < 0 || ::ioctl(m_slaveKeeper, FIONREAD, &unread) != 0) {
+            return false;
+        }
+        if (unread >= count) {
+            return true;
+        }
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        ::usleep(1000);
+    }
 }
 
 QByteArray PtyPair::readAvailable()
