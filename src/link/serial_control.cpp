@@ -105,6 +105,7 @@ std::optional<QString> SerialControl::setPortOpen(bool open)
         m_port->close();
         m_received.clear();
         m_listening = false;
+        m_heldTaken = false;
         return std::nullopt;
     }
     if (m_port->isOpen()) {
@@ -127,6 +128,7 @@ std::optional<QString> SerialControl::setPortOpen(bool open)
     ++m_openCount;
     m_lost = false;
     m_received.clear();
+    m_heldTaken = false;
     m_listening = true; // the serial layer watches a freshly opened port
     return std::nullopt;
 }
@@ -177,9 +179,15 @@ void SerialControl::pull()
         return;
     }
     // First the byte the serial layer took when it noticed the arrival, then the device's own
-    // buffer, read directly: the serial layer reads one byte at a time with room for one.
-    if (const qint64 held = m_port->bytesAvailable(); held > 0) {
-        m_received += m_port->read(held);
+    // buffer, read directly. That byte is only peeked at: while the serial layer holds it, its
+    // one-byte buffer is full and it does not watch the port (emptying the buffer would make
+    // it watch again).
+    if (!m_heldTaken && m_port->bytesAvailable() > 0) {
+        char held = 0;
+        if (m_port->peek(&held, 1) == 1) {
+            m_received += held;
+            m_heldTaken = true;
+        }
     }
     const int fd = static_cast<int>(m_port->handle());
     char buffer[4096];
@@ -204,13 +212,15 @@ void SerialControl::pull()
 
 void SerialControl::listen()
 {
-    if (!m_port->isOpen() || m_port->bytesAvailable() > 0) {
+    if (!m_port->isOpen() || (!m_heldTaken && m_port->bytesAvailable() > 0)) {
         return;
     }
     m_listening = true;
-    // A read of the serial layer's empty buffer is how it is told to watch the port again.
+    // Emptying the serial layer's buffer (of the byte already handed over, if any) is how it
+    // is told to watch the port again.
     char byte = 0;
     static_cast<void>(m_port->read(&byte, 1));
+    m_heldTaken = false;
 }
 
 void SerialControl::handleError()
@@ -236,6 +246,9 @@ void SerialControl::handleError()
             }
             ++m_openCount;
             m_port->close();
+            m_received.clear();
+            m_listening = false;
+            m_heldTaken = false;
             Q_EMIT linkLost(description);
         },
         Qt::QueuedConnection);

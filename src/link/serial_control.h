@@ -81,6 +81,7 @@ private:
     QByteArray m_received; // taken from the device, not yet handed over by input()
     bool m_paced = false;
     bool m_listening = false; // watched, and bytesWaiting() not yet raised
+    bool m_heldTaken = false; // the byte in the serial layer's buffer is in m_received already
     bool m_opening = false; // errors of an open are its result, not a lost link
     bool m_lost = false; // linkLost already on its way for the current opening
     quint32 m_openCount = 0; // tells a queued close which opening it belongs to
