@@ -24,9 +24,10 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-const QString kService = QStringLiteral("org.bluez");
+using bluetooth_inventory::kDeviceInterface;
+using bluetooth_inventory::kService;
+
 const QString kProfilePath = QStringLiteral("/io/github/rotavex/serial_port");
-const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
 
 QString serialUuid() { return QString::fromLatin1(bluetooth_inventory::kSerialPortUuid); }
 

@@ -35,9 +35,10 @@ public:
     /// descriptor).
     static constexpr std::chrono::milliseconds kWatchInterval = SerialLink::kWatchInterval;
 
-    /// How often links whose devices stream are read. A silent link is not read at all until
-    /// its device speaks.
-    static constexpr std::chrono::milliseconds kReadPace { 50 };
+    /// How often links whose devices stream are read: ten times a second is plenty for a board
+    /// redrawn once a second, and leaves a device's buffer far from full. A silent link is not
+    /// read at all until its device speaks.
+    static constexpr std::chrono::milliseconds kReadPace { 100 };
 
     /// The pace of Bluetooth connection attempts.
     using BluetoothTiming = BluetoothLink::Timing;
