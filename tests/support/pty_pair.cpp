@@ -80,20 +80,15 @@ bool PtyPair::write(const QByteArray &bytes, std::chrono::milliseconds timeout)
 bool PtyPair::waitUnread(qsizetype count, std::chrono::milliseconds timeout) const
 {
     // The kernel moves written bytes to the reader's side a moment later, on a worker of its own.
-    QDeadlineTimer deadline(timeout);
-    for (;;) {
-        int unread = 0;
-        if (m_slaveKeeper < 0 || ::ioctl(m_slaveKeeper, FIONREAD, &unread) != 0) {
-            return false;
-        }
-        if (unread >= count) {
-            return true;
-        }
-        if (deadline.hasExpired()) {
-            return false;
+    const QDeadlineTimer deadline(timeout);
+    int unread = 0;
+    while (m_slaveKeeper >= 0 && ::ioctl(m_slaveKeeper, FIONREAD, &unread) == 0) {
+        if (unread >= count || deadline.hasExpired()) {
+            return unread >= count;
         }
         ::usleep(1000);
     }
+    return false;
 }
 
 QByteArray PtyPair::readAvailable()
