@@ -73,7 +73,13 @@ PlayerLinks::PlayerLinks(QObject *parent, BluetoothStart bluetooth)
             connect(transport, &LinkTransport::lost, this, hear(&PlayerLinks::handleLost));
             connect(transport, &LinkTransport::received, this, hear(&PlayerLinks::handleReceived));
             // Whichever transport has bytes is read, in use or not, so none is left unwatched.
-            connect(transport, &LinkTransport::pending, this, [this] {
+            // The first bytes after a silence are read at once (the program is awake for them
+            // anyway); what follows while the device streams waits for the pace.
+            connect(transport, &LinkTransport::pending, this, [this, transport] {
+                if (!m_takingIn) {
+                    const QScopedValueRollback<bool> busy(m_takingIn, true);
+                    transport->takeIn();
+                }
                 if (!m_pace->isActive()) {
                     m_pace->start();
                 }
