@@ -6,6 +6,7 @@
 //   stream-floor  plain QSerialPort readers of the same four links, discarding the bytes
 //   idle          the real frmMain with no link open (only the watchdog ticks)
 //   idle-floor    a bare window with one chart view, doing nothing
+//   idle-open     the real frmMain with four links open on devices that send nothing
 //   idle-lost     the real frmMain whose four links lost their devices and wait for them
 //   startup       launches of the program and of the bare window, timed to the first paint
 // Every mode prints one line of key=value pairs for scripts/bench.
@@ -60,6 +61,7 @@ namespace
 
 using process_stats::cpuSeconds;
 using process_stats::statusKib;
+using process_stats::voluntarySwitches;
 
 using namespace std::chrono_literals;
 using rotavex::kFirstPlayer;
@@ -119,12 +121,19 @@ void runEvents(double seconds)
     loop.exec();
 }
 
-// The CPU seconds the process uses while its event loop runs for `seconds`.
-double measureCpu(double seconds)
+// What the process uses while its event loop runs for `seconds`: CPU seconds, and wake-ups
+// (voluntary context switches) per second.
+struct Usage {
+    double cpu = 0;
+    double wakeupsPerSecond = 0;
+};
+
+Usage measureUsage(double seconds)
 {
     const double before = cpuSeconds();
+    const qint64 switchesBefore = voluntarySwitches();
     runEvents(seconds);
-    return cpuSeconds() - before;
+    return { cpuSeconds() - before, double(voluntarySwitches() - switchesBefore) / seconds };
 }
 
 // The real program during a Speed game on COM1..COM4, opened as the setup dialog's Open does.
@@ -155,15 +164,15 @@ int runStream(int argc, char *argv[], const Options &options, bool display)
     runEvents(options.warmupSeconds);
     events = 0;
     ticks = 0;
-    const double cpu = measureCpu(options.seconds);
+    const Usage usage = measureUsage(options.seconds);
     int live = 0;
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         live += window.links().playerRpm()[n] > 0 ? 1 : 0;
     }
     std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f ticks=%lld "
-                "live_players=%d\n",
-        display ? "stream-display" : "stream", 1000.0 * cpu / options.seconds, statusKib("VmHWM"),
-        double(events) / options.seconds, ticks, live);
+                "live_players=%d wakeups_per_s=%.1f\n",
+        display ? "stream-display" : "stream", 1000.0 * usage.cpu / options.seconds,
+        statusKib("VmHWM"), double(events) / options.seconds, ticks, live, usage.wakeupsPerSecond);
     return live == rotavex::kPlayerCount ? 0 : 1;
 }
 
@@ -194,11 +203,11 @@ int runStreamFloor(int argc, char *argv[], const Options &options)
     runEvents(options.warmupSeconds);
     events = 0;
     bytes = 0;
-    const double cpu = measureCpu(options.seconds);
+    const Usage usage = measureUsage(options.seconds);
     std::printf("stream-floor cpu_ms_per_s=%.3f rss_peak_kib=%lld events_per_s=%.1f "
-                "bytes_per_s=%.1f\n",
-        1000.0 * cpu / options.seconds, statusKib("VmHWM"), double(events) / options.seconds,
-        double(bytes) / options.seconds);
+                "bytes_per_s=%.1f wakeups_per_s=%.1f\n",
+        1000.0 * usage.cpu / options.seconds, statusKib("VmHWM"), double(events) / options.seconds,
+        double(bytes) / options.seconds, usage.wakeupsPerSecond);
     return bytes > 0 ? 0 : 1;
 }
 
@@ -223,10 +232,47 @@ int runIdle(int argc, char *argv[], const Options &options, bool floor)
     }
     window->show();
     runEvents(options.warmupSeconds);
-    const double cpu = measureCpu(options.seconds);
-    std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld\n", floor ? "idle-floor" : "idle",
-        1000.0 * cpu / options.seconds, statusKib("VmHWM"));
+    const Usage usage = measureUsage(options.seconds);
+    std::printf("%s cpu_ms_per_s=%.3f rss_peak_kib=%lld wakeups_per_s=%.1f\n",
+        floor ? "idle-floor" : "idle", 1000.0 * usage.cpu / options.seconds, statusKib("VmHWM"),
+        usage.wakeupsPerSecond);
     return 0;
+}
+
+// The program with its four links open on devices that are there but send nothing: a silent
+// device must cost nothing until it speaks.
+int runIdleOpen(int argc, char *argv[], const Options &options)
+{
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    QApplication app(argc, argv);
+    const QString portDir = port_names::VirtualPortDir();
+    if (!runtime.isValid() || !QDir().mkpath(portDir)) {
+        std::fprintf(stderr, "bench_app: no private runtime folder\n");
+        return 1;
+    }
+    frmMain window;
+    window.show();
+    std::vector<std::unique_ptr<VirtualPort>> devices;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        QString error;
+        auto device = VirtualPort::create(n, portDir, &error);
+        if (!device || window.links().open(n, n)) {
+            std::fprintf(
+                stderr, "bench_app: COM%d could not be set up: %s\n", n, qPrintable(error));
+            return 1;
+        }
+        devices.push_back(std::move(device));
+    }
+    runEvents(options.warmupSeconds);
+    const Usage usage = measureUsage(options.seconds);
+    int open = 0;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        open += window.links().isOpen(n) ? 1 : 0;
+    }
+    std::printf("idle-open cpu_ms_per_s=%.3f rss_peak_kib=%lld wakeups_per_s=%.1f open_links=%d\n",
+        1000.0 * usage.cpu / options.seconds, statusKib("VmHWM"), usage.wakeupsPerSecond, open);
+    return open == rotavex::kPlayerCount ? 0 : 1;
 }
 
 // The program after all four devices went away: the links wait for them to come back.
@@ -260,9 +306,10 @@ int runIdleLost(int argc, char *argv[], const Options &options)
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         waiting += links.status(n).state == link_status::LinkState::Lost ? 1 : 0;
     }
-    const double cpu = measureCpu(options.seconds);
-    std::printf("idle-lost cpu_ms_per_s=%.3f rss_peak_kib=%lld waiting_links=%d\n",
-        1000.0 * cpu / options.seconds, statusKib("VmHWM"), waiting);
+    const Usage usage = measureUsage(options.seconds);
+    std::printf(
+        "idle-lost cpu_ms_per_s=%.3f rss_peak_kib=%lld waiting_links=%d wakeups_per_s=%.1f\n",
+        1000.0 * usage.cpu / options.seconds, statusKib("VmHWM"), waiting, usage.wakeupsPerSecond);
     return waiting == rotavex::kPlayerCount ? 0 : 1;
 }
 
@@ -478,7 +525,8 @@ int runStartup(const char *self, const Options &options)
 void usage()
 {
     std::fprintf(stderr,
-        "usage: bench_app stream|stream-display|stream-floor|idle|idle-floor|idle-lost [--seconds "
+        "usage: bench_app stream|stream-display|stream-floor|idle|idle-floor|idle-open|idle-lost "
+        "[--seconds "
         "S] [--warmup S]\n"
         "       bench_app startup [--runs N]\n"
         "stream and stream-floor read COM1..COM4 of $XDG_RUNTIME_DIR/rotavex (start\n"
@@ -505,6 +553,9 @@ int main(int argc, char *argv[])
     }
     if (options->mode == "idle" || options->mode == "idle-floor") {
         return runIdle(argc, argv, *options, options->mode == "idle-floor");
+    }
+    if (options->mode == "idle-open") {
+        return runIdleOpen(argc, argv, *options);
     }
     if (options->mode == "idle-lost") {
         return runIdleLost(argc, argv, *options);

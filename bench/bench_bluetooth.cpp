@@ -6,6 +6,7 @@
 // simulator on virtual ports. Prints one line per figure; nothing is asserted.
 #include "link/bluetooth_devices.h"
 #include "link/player_links.h"
+#include "link/port_names.h"
 #include "support/private_bus.h"
 #include "support/process_stats.h"
 #include "support/pty_pair.h"
@@ -16,6 +17,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -103,23 +105,63 @@ bool openPorts(PlayerLinks &links)
     return true;
 }
 
-// CPU ms per s over `seconds` after a warm-up, with every player delivering.
-std::optional<double> streamCost(PlayerLinks &links, double seconds)
+// What streaming costs: CPU ms per s, and wake-ups (voluntary context switches) per s.
+struct Cost {
+    double cpuMsPerSecond = 0;
+    double wakeupsPerSecond = 0;
+};
+
+Cost measureCost(double seconds)
+{
+    const double before = process_stats::cpuSeconds();
+    const qint64 switchesBefore = process_stats::voluntarySwitches();
+    runEvents(seconds);
+    return { 1000.0 * (process_stats::cpuSeconds() - before) / seconds,
+        double(process_stats::voluntarySwitches() - switchesBefore) / seconds };
+}
+
+// The cost over `seconds` after a warm-up, with every player delivering.
+std::optional<Cost> streamCost(PlayerLinks &links, double seconds)
 {
     runEvents(2.0);
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         links.storeSample(n, 0);
     }
-    const double before = process_stats::cpuSeconds();
-    runEvents(seconds);
-    const double cpu = process_stats::cpuSeconds() - before;
+    const Cost cost = measureCost(seconds);
     for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
         if (links.playerRpm()[n] <= 0) {
             std::fprintf(stderr, "bench_bluetooth: player %d delivered nothing\n", n);
             return std::nullopt;
         }
     }
-    return 1000.0 * cpu / seconds;
+    return cost;
+}
+
+// The floor: plain QSerialPort readers of the same four streams, reading on every notification
+// and discarding the bytes.
+std::optional<Cost> bareReaderCost(double seconds)
+{
+    std::vector<std::unique_ptr<QSerialPort>> ports;
+    qint64 bytes = 0;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        auto port = std::make_unique<QSerialPort>(port_names::Resolve(n).device);
+        if (!port->open(QIODevice::ReadOnly)) {
+            std::fprintf(
+                stderr, "bench_bluetooth: COM%d: %s\n", n, qPrintable(port->errorString()));
+            return std::nullopt;
+        }
+        QSerialPort *raw = port.get();
+        QObject::connect(
+            raw, &QSerialPort::readyRead, raw, [raw, &bytes] { bytes += raw->readAll().size(); });
+        ports.push_back(std::move(port));
+    }
+    runEvents(2.0);
+    const Cost cost = measureCost(seconds);
+    if (bytes == 0) {
+        std::fprintf(stderr, "bench_bluetooth: the bare readers read nothing\n");
+        return std::nullopt;
+    }
+    return cost;
 }
 
 bool command(FakeBluezProcess &fake, const QString &verb)
@@ -173,7 +215,8 @@ int main(int argc, char *argv[])
     }
 
     // Connecting: the longest stall while four devices connect at once, and how long it takes.
-    std::vector<double> connectStall, connectTime, serialCost, bluetoothCost;
+    std::vector<double> connectStall, connectTime;
+    std::vector<Cost> serialCost, bluetoothCost, bareCost;
     for (int run = 0; run < runs; ++run) {
         StallMeter meter;
         QElapsedTimer clock;
@@ -194,23 +237,43 @@ int main(int argc, char *argv[])
         if (!openPorts(*links)) {
             return 1;
         }
-        const std::optional<double> serial = streamCost(*links, seconds);
+        const std::optional<Cost> serial = streamCost(*links, seconds);
         closeAll(*links);
         if (!serial || !openDevices(*links)) {
             return 1;
         }
-        const std::optional<double> bluetooth = streamCost(*links, seconds);
+        const std::optional<Cost> bluetooth = streamCost(*links, seconds);
         closeAll(*links);
-        if (!bluetooth) {
+        const std::optional<Cost> bare = bluetooth ? bareReaderCost(seconds) : std::nullopt;
+        if (!bare) {
             return 1;
         }
         serialCost.push_back(*serial);
         bluetoothCost.push_back(*bluetooth);
+        bareCost.push_back(*bare);
     }
-    const double serial = median(serialCost);
-    const double bluetooth = median(bluetoothCost);
-    std::printf("stream-serial cpu_ms_per_s=%.3f\nstream-bluetooth cpu_ms_per_s=%.3f ratio=%.2f\n",
-        serial, bluetooth, serial > 0 ? bluetooth / serial : 0.0);
+    const auto cpuOf = [](const std::vector<Cost> &costs) {
+        std::vector<double> values;
+        for (const Cost &cost : costs) {
+            values.push_back(cost.cpuMsPerSecond);
+        }
+        return median(values);
+    };
+    const auto wakeupsOf = [](const std::vector<Cost> &costs) {
+        std::vector<double> values;
+        for (const Cost &cost : costs) {
+            values.push_back(cost.wakeupsPerSecond);
+        }
+        return median(values);
+    };
+    const double serial = cpuOf(serialCost);
+    const double bluetooth = cpuOf(bluetoothCost);
+    const double bare = cpuOf(bareCost);
+    std::printf("stream-serial cpu_ms_per_s=%.3f wakeups_per_s=%.1f\n"
+                "stream-bluetooth cpu_ms_per_s=%.3f ratio=%.2f wakeups_per_s=%.1f\n"
+                "stream-bare-readers cpu_ms_per_s=%.3f wakeups_per_s=%.1f\n",
+        serial, wakeupsOf(serialCost), bluetooth, serial > 0 ? bluetooth / serial : 0.0,
+        wakeupsOf(bluetoothCost), bare, wakeupsOf(bareCost));
 
     // Retrying: four links lost to devices out of range, retried at the real pace.
     if (!openDevices(*links) || !command(fake, QStringLiteral("out"))) {

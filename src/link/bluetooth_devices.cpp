@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "link/bluetooth_devices.h"
 
+#include "link/bluetooth_inventory.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -20,13 +22,14 @@ using bluetooth_inventory::Snapshot;
 namespace
 {
 
+using bluetooth_inventory::kDeviceInterface;
+using bluetooth_inventory::kService;
+
 using InterfaceMap = QMap<QString, QVariantMap>;
 
-const QString kService = QStringLiteral("org.bluez");
 const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kAdapterInterface = QStringLiteral("org.bluez.Adapter1");
-const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
 
 // The shapes the service's list and announcements have; anything else is not read at all,
 // since reading a value of another shape is undefined.

@@ -12,6 +12,10 @@
 namespace bluetooth_inventory
 {
 
+/// The Bluetooth service's bus name and its device interface.
+inline const QString kService = QStringLiteral("org.bluez");
+inline const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
+
 /// The Serial Port Profile's service class, as the service lists it in a device's UUIDs.
 inline constexpr auto kSerialPortUuid = "00001101-0000-1000-8000-00805f9b34fb";
 /// The longest device name kept, in UTF-16 units: a device can only announce 248 bytes.

@@ -33,6 +33,12 @@ BluetoothLink::BluetoothLink(PlayerSlot player, BluetoothTransport &profile,
                 Q_EMIT received(bytes);
             }
         });
+    connect(
+        &m_profile, &BluetoothTransport::pending, this, [this](PlayerSlot player, quint32 attempt) {
+            if (player == m_player && attempt == m_attempt && m_open) {
+                Q_EMIT pending();
+            }
+        });
     connect(&m_profile, &BluetoothTransport::ended, this, &BluetoothLink::handleEnded);
 }
 
@@ -83,6 +89,8 @@ void BluetoothLink::close()
     m_attempt = 0;
     m_open = false;
 }
+
+bool BluetoothLink::takeIn() { return m_open && m_profile.takeIn(m_player, m_attempt); }
 
 void BluetoothLink::startAttempt(Kind kind)
 {

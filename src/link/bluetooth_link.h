@@ -43,6 +43,7 @@ public:
     void keepTrying() override;
     void close() override;
     bool isOpen() const override { return m_open; }
+    bool takeIn() override;
 
 private:
     /// Where an attempt comes from, which decides what its failure does.

@@ -24,9 +24,10 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-const QString kService = QStringLiteral("org.bluez");
+using bluetooth_inventory::kDeviceInterface;
+using bluetooth_inventory::kService;
+
 const QString kProfilePath = QStringLiteral("/io/github/rotavex/serial_port");
-const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
 
 QString serialUuid() { return QString::fromLatin1(bluetooth_inventory::kSerialPortUuid); }
 
@@ -249,7 +250,7 @@ void BluetoothTransport::NewConnection(
         }
         attempt.input = new QSocketNotifier(attempt.fd, QSocketNotifier::Read, this);
         connect(attempt.input, &QSocketNotifier::activated, this,
-            [this, player] { readInput(player); });
+            [this, player] { inputArrived(player); });
         Q_EMIT connected(player, attempt.number);
         return;
     }
@@ -259,30 +260,50 @@ void BluetoothTransport::NewConnection(
         device.path(), kDeviceInterface, QStringLiteral("DisconnectProfile"), { serialUuid() });
 }
 
-void BluetoothTransport::readInput(PlayerSlot player)
+void BluetoothTransport::inputArrived(PlayerSlot player)
 {
-    const Attempt &attempt = m_attempts[player];
-    const quint32 number = attempt.number;
+    // The bytes wait in the socket until the owner takes them in at its pace; until then the
+    // connection is not watched, so a streaming device does not wake the program per packet.
+    Attempt &attempt = m_attempts[player];
+    attempt.input->setEnabled(false);
+    Q_EMIT pending(player, attempt.number);
+}
+
+bool BluetoothTransport::takeIn(PlayerSlot player, quint32 attempt)
+{
+    const Attempt &current = m_attempts[player];
+    if (attempt == 0 || current.number != attempt || current.fd < 0) {
+        return false;
+    }
     QByteArray bytes;
     char buffer[4096];
     bool closed = false;
     // A sender faster than the decoder must not hold the loop: what is left waits for the next
-    // turn, when the notifier fires again.
+    // call.
     while (bytes.size() < kReadLimit) {
-        const ssize_t count = ::read(attempt.fd, buffer, sizeof buffer);
+        const ssize_t count = ::read(current.fd, buffer, sizeof buffer);
         if (count > 0) {
             bytes.append(buffer, count);
             continue;
         }
-        closed = count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        closed = count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
         break;
     }
     if (!bytes.isEmpty()) {
-        Q_EMIT received(player, number, bytes);
+        Q_EMIT received(player, attempt, bytes);
     }
-    if (closed && m_attempts[player].number == number) {
+    if (m_attempts[player].number != attempt) {
+        return !bytes.isEmpty(); // dropped by a receiver meanwhile
+    }
+    if (closed) {
         finish(player, true);
+    } else if (bytes.isEmpty()) {
+        m_attempts[player].input->setEnabled(true);
     }
+    return !bytes.isEmpty();
 }
 
 void BluetoothTransport::RequestDisconnection(const QDBusObjectPath &device)

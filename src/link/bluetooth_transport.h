@@ -31,8 +31,7 @@ class BluetoothTransport : public QObject, protected QDBusContext
 public:
     /// How long one call to the service may take before it counts as failed.
     static constexpr int kCallTimeoutMs = 25000;
-    /// The most bytes read from one connection each time the event loop turns; the rest waits
-    /// for the next turn.
+    /// The most bytes one takeIn() reads from a connection; the rest waits for the next.
     static constexpr qsizetype kReadLimit = 64 * 1024;
 
     /// Nothing is asked of the bus until start().
@@ -48,12 +47,19 @@ public:
     void connectDevice(rotavex::PlayerSlot player, const QString &devicePath, quint32 attempt);
     /// Ends the player's attempt `attempt` (0: whichever it has), connected or not.
     void drop(rotavex::PlayerSlot player, quint32 attempt = 0);
+    /// Hands over what the player's connection of attempt `attempt` holds by now, as received()
+    /// within this call, and ends the attempt if the connection closed. Returns whether bytes
+    /// came; one that found none watches the connection again (pending() follows new bytes).
+    bool takeIn(rotavex::PlayerSlot player, quint32 attempt);
 
 Q_SIGNALS:
     /// The Bluetooth service answers while it pages the device (it is not hung).
     void connecting(rotavex::PlayerSlot player, quint32 attempt);
     /// The connection stands; bytes follow as received().
     void connected(rotavex::PlayerSlot player, quint32 attempt);
+    /// Bytes (or the connection's end) wait on the connection; takeIn() hands them over.
+    /// Raised once, then the connection is not watched until a takeIn() finds nothing.
+    void pending(rotavex::PlayerSlot player, quint32 attempt);
     /// Bytes from the device, in order.
     void received(rotavex::PlayerSlot player, quint32 attempt, const QByteArray &bytes);
     /// The attempt is over: it failed, the connection closed, or it was dropped.
@@ -80,7 +86,7 @@ private:
     void handleRegistered(QDBusPendingCallWatcher *watcher);
     void request(rotavex::PlayerSlot player);
     void finish(rotavex::PlayerSlot player, bool disconnectProfile);
-    void readInput(rotavex::PlayerSlot player);
+    void inputArrived(rotavex::PlayerSlot player);
     void serviceOwnerChanged(const QString &owner);
     /// Whether the Profile1 call being handled comes from the service; refuses it otherwise.
     bool acceptCall(const char *what);

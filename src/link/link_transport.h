@@ -10,7 +10,8 @@
 
 /// One player's link to its device, whatever carries it (a serial port, a Bluetooth
 /// connection): opens, closes, hands over the bytes it receives and says when it stands, fails
-/// or goes down, with a reason in words for a person. Each kind keeps its own way and pace of
+/// or goes down, with a reason in words for a person. The owner decides when bytes are taken
+/// in; the link only says that some wait. Each kind keeps its own way and pace of
 /// reconnecting; the owner only says when to keep trying.
 class LinkTransport : public QObject
 {
@@ -31,6 +32,10 @@ public:
     /// is fine.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    /// Hands over every byte that has reached the link by now, as received() within this call.
+    /// Returns whether any came; after a call that found nothing, the next byte raises
+    /// pending() again. Nothing happens on a closed link.
+    virtual bool takeIn() = 0;
     /// Whether the link may take its device now; asked before every quiet try, so a device a
     /// player holds is left alone. Everything may by default.
     void setMayOpen(std::function<bool()> mayOpen) { m_mayOpen = std::move(mayOpen); }
@@ -46,6 +51,9 @@ Q_SIGNALS:
     void reasonChanged(const QString &reason);
     /// The device is known by a new name.
     void renamed(const QString &name);
+    /// Bytes wait to be taken in (takeIn()). Raised once; then the link is not watched until a
+    /// takeIn() finds nothing, so the owner reads a streaming device at its own pace.
+    void pending();
     /// Bytes from the device, in order.
     void received(const QByteArray &bytes);
 

@@ -6,6 +6,7 @@
 #include "link/port_events.h"
 #include "link/serial_control.h"
 
+#include <QScopedValueRollback>
 #include <QTime>
 #include <QTimer>
 
@@ -26,6 +27,7 @@ QString portKey(qint16 port) { return QStringLiteral("port %1").arg(port); }
 PlayerLinks::PlayerLinks(QObject *parent, BluetoothStart bluetooth)
     : QObject(parent)
     , m_watchdog(new QTimer(this))
+    , m_pace(new QTimer(this))
     , m_devices(new BluetoothDevices(this))
     , m_profile(new BluetoothTransport(this))
 {
@@ -34,6 +36,8 @@ PlayerLinks::PlayerLinks(QObject *parent, BluetoothStart bluetooth)
     m_watchdog->setInterval(kWatchdogInterval);
     connect(m_watchdog, &QTimer::timeout, this, &PlayerLinks::watchdogTick);
     m_watchdog->start();
+    m_pace->setInterval(kReadPace);
+    connect(m_pace, &QTimer::timeout, this, &PlayerLinks::paceTick);
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         Link &link = m_links[player];
         link.control = new SerialControl(this);
@@ -68,6 +72,18 @@ PlayerLinks::PlayerLinks(QObject *parent, BluetoothStart bluetooth)
             connect(transport, &LinkTransport::failed, this, hear(&PlayerLinks::handleFailed));
             connect(transport, &LinkTransport::lost, this, hear(&PlayerLinks::handleLost));
             connect(transport, &LinkTransport::received, this, hear(&PlayerLinks::handleReceived));
+            // Whichever transport has bytes is read, in use or not, so none is left unwatched.
+            // The first bytes after a silence are read at once (the program is awake for them
+            // anyway); what follows while the device streams waits for the pace.
+            connect(transport, &LinkTransport::pending, this, [this, transport] {
+                if (!m_takingIn) {
+                    const QScopedValueRollback<bool> busy(m_takingIn, true);
+                    transport->takeIn();
+                }
+                if (!m_pace->isActive()) {
+                    m_pace->start();
+                }
+            });
             connect(transport, &LinkTransport::reasonChanged, this,
                 [this, player, inUse](const QString &reason) {
                     link_status::LinkStatus &status = m_links[player].status;
@@ -214,14 +230,41 @@ SerialControl *PlayerLinks::control(PlayerSlot player) const { return m_links[pl
 
 void PlayerLinks::watchdogTick()
 {
+    takeIn();
     const rotavex::PerPlayer<bool> zeroed = port_events::WatchdogTick(m_linkSeen, m_latest.rpm);
     for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
         m_latest.stored[player] += zeroed[player] ? 1 : 0;
     }
 }
 
+void PlayerLinks::takeIn()
+{
+    if (!m_takingIn) {
+        takeInLinks();
+    }
+}
+
+const rotavex::PlayerRpm &PlayerLinks::playerRpm()
+{
+    takeIn();
+    return m_latest.rpm;
+}
+
+const port_events::LatestSamples &PlayerLinks::latestSamples()
+{
+    takeIn();
+    return m_latest;
+}
+
+rotavex::LinkSeen &PlayerLinks::linkSeen()
+{
+    takeIn();
+    return m_linkSeen;
+}
+
 void PlayerLinks::storeSample(PlayerSlot player, qint32 rpm)
 {
+    takeIn();
     m_latest.rpm[player] = rpm;
     ++m_latest.stored[player];
 }
@@ -320,6 +363,31 @@ void PlayerLinks::handleLost(PlayerSlot player, const QString &reason)
     if (LinkTransport *transport = m_links[player].transport) {
         transport->keepTrying();
     }
+}
+
+void PlayerLinks::paceTick()
+{
+    if (!m_takingIn && !takeInLinks()) {
+        m_pace->stop(); // every device is silent; the next byte of any restarts the pace
+    }
+}
+
+bool PlayerLinks::takeInLinks()
+{
+    // Whoever reacts to a decoded sample may look at the samples again; that look must not
+    // read the links inside this read.
+    const QScopedValueRollback<bool> busy(m_takingIn, true);
+    bool any = false;
+    for (PlayerSlot player = kFirstPlayer; player <= kLastPlayer; ++player) {
+        const Link &link = m_links[player];
+        for (LinkTransport *transport : { static_cast<LinkTransport *>(link.serial),
+                 static_cast<LinkTransport *>(link.bluetooth) }) {
+            if (transport->isOpen()) {
+                any = transport->takeIn() || any;
+            }
+        }
+    }
+    return any;
 }
 
 void PlayerLinks::handleReceived(PlayerSlot player, const QByteArray &bytes)

@@ -24,7 +24,9 @@ class SerialControl;
 /// device, and one rule for a lost link (it waits, and the transport keeps trying at its own
 /// pace until it is back or closed). The serial controls MSComm1..MSComm4 and the watchdog
 /// timer are its children. The only place that opens a link. Nothing here waits on a system
-/// service.
+/// service. Links are read at the links' own pace (kReadPace) while their devices stream, and
+/// everything that reached them is taken in before anyone looks at the samples, so a frame
+/// counts exactly where it would if it had been read as it arrived.
 class PlayerLinks : public QObject
 {
     Q_OBJECT
@@ -32,6 +34,11 @@ public:
     /// How often a waiting serial link looks for its device (one stat of its path, no
     /// descriptor).
     static constexpr std::chrono::milliseconds kWatchInterval = SerialLink::kWatchInterval;
+
+    /// How often links whose devices stream are read: ten times a second is plenty for a board
+    /// redrawn once a second, and leaves a device's buffer far from full. A silent link is not
+    /// read at all until its device speaks.
+    static constexpr std::chrono::milliseconds kReadPace { 100 };
 
     /// The pace of Bluetooth connection attempts.
     using BluetoothTiming = BluetoothLink::Timing;
@@ -79,17 +86,21 @@ public:
 
     /// One watchdog tick: a link without a usable frame since the previous tick gets sample 0.
     /// The watchdog timer (objectName tmrTimeout, every 2 s, a child of the links) calls it.
+    /// Bytes that reached a link before it are taken in first.
     void watchdogTick();
 
+    /// Decodes every byte that has reached the open links by now. Everything below that reads
+    /// or writes the samples does this first.
+    void takeIn();
     /// Latest sample per player: the links' decoded samples and the watchdog's zeros.
-    const rotavex::PlayerRpm &playerRpm() const { return m_latest.rpm; }
+    const rotavex::PlayerRpm &playerRpm();
     /// The latest samples with how many each link has stored, for the game's refresh.
-    const port_events::LatestSamples &latestSamples() const { return m_latest; }
+    const port_events::LatestSamples &latestSamples();
     /// Stores a sample for the player as a decoded frame would (the benchmark's and the
     /// screenshot tool's stand-in devices).
     void storeSample(rotavex::PlayerSlot player, qint32 rpm);
     /// 0 = a usable frame arrived since the last watchdog tick, -1 = armed by that tick.
-    rotavex::LinkSeen &linkSeen() { return m_linkSeen; }
+    rotavex::LinkSeen &linkSeen();
 
 Q_SIGNALS:
     /// The player's link opened or closed, by the user, a loss or a reconnect.
@@ -132,11 +143,17 @@ private:
     void handleFailed(rotavex::PlayerSlot player, const QString &reason);
     void handleLost(rotavex::PlayerSlot player, const QString &reason);
     void handleReceived(rotavex::PlayerSlot player, const QByteArray &bytes);
+    /// The pace timer fired: reads the links, and stops when none of them had anything.
+    void paceTick();
+    /// Reads every open link; returns whether any had bytes.
+    bool takeInLinks();
 
     rotavex::PerPlayer<Link> m_links;
     port_events::LatestSamples m_latest;
     rotavex::LinkSeen m_linkSeen;
     QTimer *m_watchdog;
+    QTimer *m_pace;
+    bool m_takingIn = false; ///< a reader of the samples runs inside takeIn()
     BluetoothDevices *m_devices;
     BluetoothTransport *m_profile;
 };

@@ -6,6 +6,11 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
+#include <cerrno>
+#include <utility>
+
+#include <unistd.h>
+
 namespace
 {
 
@@ -39,6 +44,10 @@ QSerialPort::StopBits toQt(line_settings::StopBits stopBits)
     return QSerialPort::OneStop;
 }
 
+// The most one read takes from a device, so a sender faster than the reader cannot hold the
+// event loop; the rest waits for the next read.
+constexpr qsizetype kPullLimit = 64 * 1024;
+
 QString describe(const QSerialPort &port, const QString &device)
 {
     QString description = port.errorString() + QStringLiteral(" (") + device + QLatin1Char(')');
@@ -58,6 +67,10 @@ SerialControl::SerialControl(QObject *parent)
     , m_port(new QSerialPort(this))
 {
     m_lineSettings = *line_settings::Parse(m_settings);
+    // With room for one byte the serial layer stops watching the port as soon as something has
+    // arrived, and watches again only when asked to (listen()): the arrival of a stream costs
+    // one wake-up, not one per chunk the device sends.
+    m_port->setReadBufferSize(1);
     connect(m_port, &QSerialPort::readyRead, this, &SerialControl::handleReadyRead);
     connect(m_port, &QSerialPort::errorOccurred, this, &SerialControl::handleError);
 }
@@ -90,6 +103,9 @@ std::optional<QString> SerialControl::setPortOpen(bool open)
     if (!open) {
         ++m_openCount;
         m_port->close();
+        m_received.clear();
+        m_listening = false;
+        m_heldTaken = false;
         return std::nullopt;
     }
     if (m_port->isOpen()) {
@@ -111,6 +127,9 @@ std::optional<QString> SerialControl::setPortOpen(bool open)
     }
     ++m_openCount;
     m_lost = false;
+    m_received.clear();
+    m_heldTaken = false;
+    m_listening = true; // the serial layer watches a freshly opened port
     return std::nullopt;
 }
 
@@ -118,17 +137,90 @@ bool SerialControl::portOpen() const { return m_port->isOpen(); }
 
 QByteArray SerialControl::input()
 {
-    if (!m_port->isOpen()) {
-        return {};
+    pull();
+    return std::exchange(m_received, QByteArray());
+}
+
+bool SerialControl::takeIn()
+{
+    const qsizetype before = m_received.size();
+    pull();
+    const bool came = m_received.size() > before;
+    if (came && m_rThreshold > 0 && m_received.size() >= m_rThreshold) {
+        Q_EMIT OnComm();
     }
-    return m_port->readAll();
+    if (!came) {
+        listen();
+    }
+    return came;
 }
 
 void SerialControl::handleReadyRead()
 {
-    if (m_rThreshold > 0 && m_port->bytesAvailable() >= m_rThreshold) {
+    if (m_paced) {
+        // The bytes stay with the device until the owner takes them in; the port is no longer
+        // watched in the meantime.
+        if (m_listening) {
+            m_listening = false;
+            Q_EMIT bytesWaiting();
+        }
+        return;
+    }
+    pull();
+    if (m_rThreshold > 0 && m_received.size() >= m_rThreshold) {
         Q_EMIT OnComm();
     }
+    listen();
+}
+
+void SerialControl::pull()
+{
+    if (!m_port->isOpen()) {
+        return;
+    }
+    // First the byte the serial layer took when it noticed the arrival, then the device's own
+    // buffer, read directly. That byte is only peeked at: while the serial layer holds it, its
+    // one-byte buffer is full and it does not watch the port (emptying the buffer would make
+    // it watch again).
+    if (!m_heldTaken && m_port->bytesAvailable() > 0) {
+        char held = 0;
+        if (m_port->peek(&held, 1) == 1) {
+            m_received += held;
+            m_heldTaken = true;
+        }
+    }
+    const int fd = static_cast<int>(m_port->handle());
+    char buffer[4096];
+    for (qsizetype taken = 0; taken < kPullLimit;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            m_received.append(buffer, count);
+            taken += count;
+            continue;
+        }
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        // 0 is an empty device (the port reads with VMIN 0). A failing device is left to the
+        // serial layer's own read, which reports it as a lost link as it always has.
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            listen();
+        }
+        break;
+    }
+}
+
+void SerialControl::listen()
+{
+    if (!m_port->isOpen() || (!m_heldTaken && m_port->bytesAvailable() > 0)) {
+        return;
+    }
+    m_listening = true;
+    // Emptying the serial layer's buffer (of the byte already handed over, if any) is how it
+    // is told to watch the port again.
+    char byte = 0;
+    static_cast<void>(m_port->read(&byte, 1));
+    m_heldTaken = false;
 }
 
 void SerialControl::handleError()
@@ -154,6 +246,9 @@ void SerialControl::handleError()
             }
             ++m_openCount;
             m_port->close();
+            m_received.clear();
+            m_listening = false;
+            m_heldTaken = false;
             Q_EMIT linkLost(description);
         },
         Qt::QueuedConnection);

@@ -21,6 +21,8 @@ SerialLink::SerialLink(SerialControl &control, QObject *parent)
 {
     m_watch->setInterval(kWatchInterval);
     connect(m_watch, &QTimer::timeout, this, &SerialLink::watchTick);
+    m_control.setPaced(true);
+    connect(&m_control, &SerialControl::bytesWaiting, this, &LinkTransport::pending);
     connect(
         &m_control, &SerialControl::OnComm, this, [this] { Q_EMIT received(m_control.input()); });
     connect(&m_control, &SerialControl::linkLost, this, &SerialLink::handleLost);
@@ -52,6 +54,8 @@ void SerialLink::close()
 }
 
 bool SerialLink::isOpen() const { return m_control.portOpen(); }
+
+bool SerialLink::takeIn() { return m_control.portOpen() && m_control.takeIn(); }
 
 void SerialLink::watchTick()
 {

@@ -32,6 +32,7 @@ public:
     void keepTrying() override;
     void close() override;
     bool isOpen() const override;
+    bool takeIn() override;
 
 private:
     void watchTick();

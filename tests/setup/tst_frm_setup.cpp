@@ -782,6 +782,9 @@ void tst_frm_setup::gamesThroughSetupLinks()
     auto *refresh = child<QTimer>(&window, "tmrRefresh");
     auto *countdown = child<QTimer>(&window, "tmrStrenght");
     auto *start = child<QPushButton>(&window, "CmdStart");
+    // The devices send one frame per refresh, not a steady stream: the watchdog's own tick
+    // could arm a link again between its frame and deliver()'s look.
+    child<QTimer>(&window, "tmrTimeout")->setInterval(std::chrono::hours(1));
 
     // Speed game. Counts 2000, 1250, 800 and 625 are 3750, 6000, 9375 and 12000 rpm. The spike
     // filter lets a speed climb only by steps it accepts, so the faster devices spin up through

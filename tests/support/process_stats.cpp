@@ -17,6 +17,13 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+qint64 voluntarySwitches()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
 qint64 statusKib(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));

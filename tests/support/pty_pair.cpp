@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -74,6 +75,20 @@ bool PtyPair::write(const QByteArray &bytes, std::chrono::milliseconds timeout)
         }
     }
     return done == bytes.size();
+}
+
+bool PtyPair::waitUnread(qsizetype count, std::chrono::milliseconds timeout) const
+{
+    // The kernel moves written bytes to the reader's side a moment later, on a worker of its own.
+    const QDeadlineTimer deadline(timeout);
+    int unread = 0;
+    while (m_slaveKeeper >= 0 && ::ioctl(m_slaveKeeper, FIONREAD, &unread) == 0) {
+        if (unread >= count || deadline.hasExpired()) {
+            return unread >= count;
+        }
+        ::usleep(1000);
+    }
+    return false;
 }
 
 QByteArray PtyPair::readAvailable()

@@ -27,6 +27,10 @@ public:
     /// returns false on failure or when no room came within `timeout` (a stuck reader).
     bool write(
         const QByteArray &bytes, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    /// Waits until at least `count` written bytes have reached the program's side and wait
+    /// there unread (without turning the event loop); false when they did not within `timeout`.
+    bool waitUnread(
+        qsizetype count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     /// Reads what the program sent, non-blocking.
     QByteArray readAvailable();
     /// The master's descriptor (non-blocking), for writers that wait for room with poll();
