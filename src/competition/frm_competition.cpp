@@ -299,6 +299,10 @@ void frmCompetition::buildRunPage(QWidget *page)
     connect(m_addButton, &QPushButton::clicked, this, [this] {
         if (addPlayers(m_add->toPlainText())) {
             m_add->clear();
+            // Back to the heats: Space calls the next one again, not this button.
+            if (m_next->isEnabled()) {
+                m_next->setFocus(Qt::OtherFocusReason);
+            }
         }
     });
     connect(m_exportStandings, &QPushButton::clicked, this, &frmCompetition::exportStandings);

@@ -206,8 +206,12 @@ void tst_frmCompetition::anEveningInTheWindow()
     QCOMPARE(heats->item(0, 6)->text(), QStringLiteral("played (2 times, the last counts)"));
     QCOMPARE(window->model().current()->attempts.size(), 2);
 
-    // A late arrival joins the round in progress; a player retires.
-    window->addPlayers(QStringLiteral("Zed"));
+    // A late arrival joins the round in progress, typed into the window: Space then calls the
+    // next heat, not the add button again. A player retires.
+    control<QPlainTextEdit>(*window, QStringLiteral("txtAddPlayers"))
+        ->setPlainText(QStringLiteral("Zed"));
+    control<QPushButton>(*window, QStringLiteral("cmdAddPlayers"))->click();
+    QCOMPARE(window->focusWidget(), next);
     QCOMPARE(heats->rowCount(), 1 + 2 + 3); // 8 left in round 1: 4 + 4; round 2: 4, 4, 4
     auto *players = control<QListWidget>(*window, QStringLiteral("lstPlayers"));
     QCOMPARE(players->count(), 12);
