@@ -148,6 +148,15 @@ void GameSession::nextPreset()
     Q_EMIT countdownChanged(m_countdown);
 }
 
+void GameSession::setCountIn(int number)
+{
+    if (number == m_countIn) {
+        return;
+    }
+    m_countIn = number;
+    publish();
+}
+
 void GameSession::refreshTick(const port_events::LatestSamples &latest)
 {
     takeSamples(latest);
@@ -228,6 +237,7 @@ void GameSession::publish()
     s.countdownSeconds = m_countdown;
     s.presetSeconds = m_preset;
     s.ranOut = m_ranOut;
+    s.countIn = m_countIn;
     s.chart = m_measurement.chart;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         const speed_mode::PlayerValues &values = m_measurement.players[p];

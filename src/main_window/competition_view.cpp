@@ -43,7 +43,7 @@ void CompetitionView::open()
         competition::HeatConsole &console = m_window->console();
         game::GameClock &clock = m_evening.clock();
         connect(&console, &competition::HeatConsole::startRequested, &clock,
-            [&clock] { clock.start(); });
+            [&clock] { clock.startHeat(); });
         connect(
             &console, &competition::HeatConsole::stopRequested, &clock, [&clock] { clock.stop(); });
         connect(&console, &competition::HeatConsole::setupRequested, this,
@@ -63,6 +63,7 @@ void CompetitionView::open()
             console.showLinked(p, links.isOpen(p));
         }
         showConsole();
+        Q_EMIT windowMade(m_window);
     }
     m_window->show();
     m_window->raise();
@@ -72,8 +73,10 @@ void CompetitionView::open()
 void CompetitionView::showConsole()
 {
     const competition::CompetitionModel &model = m_evening.competition().model();
+    // A heat counting in is under way: its Stop calls the count-in off.
+    const game::Snapshot &snapshot = m_evening.session().snapshot();
     m_window->console().showView(competition::ConsoleViewFor(model.current(), model.calledHeat(),
-        model.redoCalled(), m_evening.session().snapshot().running));
+        model.redoCalled(), snapshot.running || snapshot.countIn > 0));
 }
 
 void CompetitionView::attach(frmDisplay *display)
