@@ -11,6 +11,10 @@
 #include "results/game_record.h"
 #include "settings/settings_store.h"
 
+#include <QTimer>
+
+#include <chrono>
+
 namespace announcer
 {
 
@@ -25,6 +29,15 @@ Announcer::Announcer(evening::Evening &evening, QObject *parent)
     , m_countInOnBoard(settings_store::Read(keys::kCountInOnBoard))
 {
     setObjectName(QStringLiteral("Announcer"));
+    // Armed only while a block waits for the sound system's answer: no wake-ups when idle.
+    m_waiting = new QTimer(this);
+    m_waiting->setSingleShot(true);
+    m_waiting->setInterval(std::chrono::seconds(3));
+    connect(m_waiting, &QTimer::timeout, this, [this] {
+        m_hung = true;
+        report(QStringLiteral(
+            "No sound: the sound system does not answer. The games play on silently."));
+    });
     game::GameClock &clock = evening.clock();
     connect(&clock, &game::GameClock::countInStarted, this, [this](qint64 atMs) {
         m_countInToken = m_nextToken++;
@@ -114,8 +127,10 @@ void Announcer::apply(const Cues &cues, int token)
     if (cues.cancel && m_output) {
         m_output->stopTones();
     }
-    if (!cues.tones.isEmpty()) {
+    // While the sound system has not answered the last block, nothing more is piled on it.
+    if (!cues.tones.isEmpty() && !m_waiting->isActive() && !m_hung) {
         m_output->play(RenderTones(cues.tones, m_volume / 100.0), token);
+        m_waiting->start();
     }
     if (m_voiceOn) {
         for (const QString &line : cues.lines) {
@@ -128,17 +143,26 @@ void Announcer::output()
 {
     m_output = new SoundOutput(this);
     connect(m_output, &SoundOutput::tonesHeard, this, [this](int heard, qint64 delayMs) {
+        answered();
         if (heard == m_countInToken) {
             m_evening.clock().alignCountIn(m_countInAtMs + delayMs);
         }
     });
     connect(m_output, &SoundOutput::tonesFailed, this, [this](const QString &message) {
+        answered();
         report(message);
         // The voice goes out through the same sound system; it is not asked to speak into one
         // that is gone.
         m_output->stopVoice({});
     });
     connect(m_output, &SoundOutput::voiceFailed, this, &Announcer::report);
+}
+
+void Announcer::answered()
+{
+    m_waiting->stop();
+    // A sound system that answers again is played to again.
+    m_hung = false;
 }
 
 void Announcer::gameEnded(const results::GameRecord &record)

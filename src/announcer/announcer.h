@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+class QTimer;
+
 #include <optional>
 
 namespace evening
@@ -67,6 +69,8 @@ Q_SIGNALS:
 private:
     void apply(const Cues &cues, int token = 0);
     void output();
+    /// The sound system answered a block (played or failed).
+    void answered();
     void gameEnded(const results::GameRecord &record);
     void boardChanged(const std::optional<competition::BoardShown> &shown);
     void report(const QString &message);
@@ -75,6 +79,8 @@ private:
 
     evening::Evening &m_evening;
     SoundOutput *m_output = nullptr;
+    QTimer *m_waiting = nullptr;
+    bool m_hung = false;
     CuePlan m_plan;
     bool m_soundOn = true;
     int m_volume = 80;
