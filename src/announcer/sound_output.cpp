@@ -27,8 +27,9 @@ namespace
     // What we ask the output to hold: short enough that "go" is heard close to when it is
     // played, long enough not to run dry on a loaded machine.
     constexpr int kBufferMs = 80;
-    // Opening the output later than this after a block was asked for skips what is due.
-    constexpr qint64 kLateOpenMs = 150;
+    // Opening the output later than this after a block was asked for skips what is due; below
+    // it the block plays whole and the count-in (whose clock follows it up to a second) moves.
+    constexpr qint64 kLateOpenMs = 900;
 
     QAudioFormat ToneFormat()
     {

@@ -178,6 +178,8 @@ void tst_CompetitionEvening::threeRoundsOfNine()
     for (PlayerSlot p = 1; p <= 4; ++p) {
         settings_store::WritePlayerName(p, QStringLiteral("Setup %1").arg(p));
     }
+    // The test's own ticks are the game's seconds: a heat starts on the key, without a count-in.
+    settings_store::Write(settings_store::sound::kCountInForHeats, false);
     QTemporaryDir data;
     results::ResultsStore store(data.path());
     const QStringList setupNames { "Setup 1", "Setup 2", "Setup 3", "Setup 4" };
