@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "announcer/cue_plan.h"
 
+#include <cstdlib>
+
 namespace announcer
 {
 
@@ -126,8 +128,21 @@ Cues CuePlan::secondsLeft(qint64 nowMs, int secondsLeft)
     Cues cues;
     if (secondsLeft >= 1 && secondsLeft <= kTickSeconds) {
         cues.tones.append({ Tone::Tick, nowMs });
+    } else if (secondsLeft == 0) {
+        // A game nobody played to the end still ends on the horn; no game record follows.
+        horn(nowMs, cues);
     }
     return cues;
+}
+
+void CuePlan::horn(qint64 nowMs, Cues &cues)
+{
+    // The end of the time and the game's end come as two events of the same moment.
+    if (m_hornAtMs >= 0 && std::abs(nowMs - m_hornAtMs) < kCountInStepMs) {
+        return;
+    }
+    m_hornAtMs = nowMs;
+    cues.tones.append({ Tone::Horn, nowMs });
 }
 
 Cues CuePlan::heatCalled(const QString &title, const QStringList &seats)
@@ -142,7 +157,7 @@ Cues CuePlan::gameEnded(qint64 nowMs, const GameEnd &end, bool heat)
     Cues cues;
     m_countInEndsMs = -1;
     if (end.timeUp) {
-        cues.tones.append({ Tone::Horn, nowMs });
+        horn(nowMs, cues);
     }
     if (!end.winner.isEmpty() && (heat || end.mode == rotavex::PlayMode::Strength)) {
         cues.lines.append(WinnerLine(end.winner, end.mode, end.winnerValue));

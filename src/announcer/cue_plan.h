@@ -87,16 +87,19 @@ public:
     /// Stop: a count-in under way is called off.
     Cues stopped(qint64 nowMs);
     /// The game shows `secondsLeft` (a Strength countdown, a Speed heat's limit): a tick in
-    /// each of the last seconds.
+    /// each of the last seconds, the horn at 0.
     Cues secondsLeft(qint64 nowMs, int secondsLeft);
     /// A heat was called to the board.
     Cues heatCalled(const QString &title, const QStringList &seats);
-    /// A game ended: the horn when its time was up, the winner (a Strength game, or any game
-    /// of a heat), and a chime with the record when the game beat the top record.
+    /// A game ended: the horn when its time was up (once with the 0 above), the winner (a Strength
+    /// game, or any game of a heat), and a chime with the record when the game beat the top record.
     Cues gameEnded(qint64 nowMs, const GameEnd &end, bool heat);
 
 private:
-    qint64 m_countInEndsMs = -1; ///< the go tone's time while a count-in is planned
+    void horn(qint64 nowMs, Cues &cues);
+
+    qint64 m_countInEndsMs = -1;
+    qint64 m_hornAtMs = -1; ///< the go tone's time while a count-in is planned
     qint32 m_topRpm = 0;
 };
 

@@ -39,6 +39,19 @@ bool RecordedUntil(PulseRig &rig, qint64 untilMs)
         kProcessCapMs);
 }
 
+// What was heard, for a failure's message.
+QString Describe(const QList<HeardTone> &tones)
+{
+    QString heard = QStringLiteral("heard:");
+    for (const HeardTone &tone : tones) {
+        heard += QStringLiteral(" %1 ms (%2 ms, %3 Hz)")
+                     .arg(tone.onsetMs, 0, 'f', 0)
+                     .arg(tone.lengthMs, 0, 'f', 0)
+                     .arg(tone.hz, 0, 'f', 0);
+    }
+    return heard;
+}
+
 } // namespace
 
 class tst_AnnouncerSound : public QObject
@@ -95,7 +108,7 @@ private Q_SLOTS:
 
         const qint64 skip = std::max<qint64>(0, askedMs - rig.firstSampleMs()) * kRate / 1000;
         const QList<HeardTone> tones = FindTones(rig.recorded().mid(skip * 2), kRate);
-        QVERIFY2(tones.size() >= 4, qPrintable(QString::number(tones.size())));
+        QVERIFY2(tones.size() >= 4, qPrintable(Describe(tones)));
         for (int i = 1; i < 4; ++i) {
             const double apart = tones[i].onsetMs - tones[i - 1].onsetMs;
             QVERIFY2(std::abs(apart - 1000) <= 30, qPrintable(QString::number(apart)));
@@ -143,6 +156,28 @@ private Q_SLOTS:
             },
             kProcessCapMs));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // A 30-s Strength game: its last five seconds tick, then the horn, lower and longer.
+    void strengthEnd()
+    {
+        TempSettings settings;
+        PulseRig &rig = *m_rig;
+        evening::Evening evening;
+        announcer::Announcer announcer(evening);
+        evening.clock().choose(PlayMode::Strength, 30);
+        const qint64 fromSample = rig.samples();
+        evening.clock().start();
+        QVERIFY(
+            QTest::qWaitFor([&] { return !evening.session().snapshot().running; }, kProcessCapMs));
+        QVERIFY(RecordedUntil(rig, rig.clock().elapsed() + 1500));
+        const QList<HeardTone> tones = FindTones(rig.recorded().mid(fromSample * 2), kRate);
+        QVERIFY2(tones.size() == 6, qPrintable(Describe(tones)));
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(tones[i].lengthMs < 150);
+            QVERIFY(tones[5].hz < tones[i].hz / 2);
+        }
+        QVERIFY(tones[5].lengthMs > 500);
     }
 
     // The sound server dies during a game: the program says so once, the game plays on to its

@@ -117,6 +117,9 @@ private Q_SLOTS:
                    { Event::EndHeat, 7000, 100, PlayMode::Speed } }
             << QList<ToneCue> { { Tone::Tick, 2000 }, { Tone::Tick, 6000 }, { Tone::Horn, 7000 } }
             << QStringList { "Ana wins with 1 234 rpm" };
+        QTest::newRow("Strength nobody played: the horn all the same")
+            << QList<Event> { { Event::Left, 3000, 1 }, { Event::Left, 4000, 0 } }
+            << QList<ToneCue> { { Tone::Tick, 3000 }, { Tone::Horn, 4000 } } << QStringList {};
         QTest::newRow("Speed game off a heat: no winner called")
             << QList<Event> { { Event::End, 500, 100, PlayMode::Speed } }
             << QList<ToneCue> { { Tone::Horn, 500 } } << QStringList {};

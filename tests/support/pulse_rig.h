@@ -3,10 +3,12 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 /// A PulseAudio daemon of the test's own, in a private runtime folder, with one null sink
 /// ("rotavex") as the only output; this process's PULSE_SERVER points at it while the rig lives.
@@ -23,8 +25,9 @@ public:
 
     /// Starts recording the sink's monitor (16-bit mono at `rate`); true once parec runs.
     bool record(int rate);
-    /// The recording so far, with the time (on `clock`) its first sample was played, estimated
-    /// from when each chunk arrived: never earlier than it was played.
+    /// The recording so far (read every 5 ms while the event loop runs), with the time (on
+    /// `clock`) its first sample was played, estimated from when the recording grew: never
+    /// earlier than it was played.
     QByteArray recorded() const { return m_recorded; }
     qint64 firstSampleMs() const { return m_originMs; }
     /// Samples recorded so far.
@@ -42,6 +45,8 @@ private:
     QString m_socket;
     QProcess m_daemon;
     QProcess m_parec;
+    QFile m_file;
+    QTimer m_poll;
     QByteArray m_recorded;
     QElapsedTimer m_clock;
     qint64 m_originMs = -1;
