@@ -32,5 +32,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without a platform plugin Qt cannot open a window, and without the SQLite driver plugin the
 # results are kept for one run only; no library links either plugin directly.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+# The announcer speaks with the offline flite engine, a plugin nothing links; without it the
+# tones still sound and the program says the voice is missing.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-speech-flite-plugin")
 
 include(CPack)

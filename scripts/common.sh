@@ -5,17 +5,20 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What building and running the program and the simulator need (Qt Charts' CMake package also
 # wants Qt's OpenGL development files on a fresh machine); the web scoreboard adds Qt's HTTP
 # server and WebSockets and libqrencode for its QR code; start-up reads the font configuration
-# with fontconfig itself.
+# with fontconfig itself. The announcer plays its tones with Qt Multimedia and speaks with Qt
+# Text to Speech and the offline flite engine (whose CMake files also want Qt Declarative).
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev
           qt6-charts-dev libgl-dev libqt6opengl6-dev qt6-qpa-plugins qt6-httpserver-dev
-          qt6-websockets-dev libqrencode-dev libfontconfig-dev)
+          qt6-websockets-dev libqrencode-dev libfontconfig-dev qt6-multimedia-dev qt6-speech-dev
+          qt6-speech-flite-plugin qt6-declarative-dev)
 # What the suite needs on top: clang for the fuzz targets, Google Benchmark so the benchmarks
 # keep compiling, the package tools the package check uses (lintian among them), and the D-Bus
 # daemon for the private bus the Bluetooth tests run their fake Bluetooth service on, and
 # Chromium, the real browser the web scoreboard's page is read in; lld, which links the test
-# programs several times quicker than the default linker (the build uses it when present).
+# programs several times quicker than the default linker (the build uses it when present); and a
+# PulseAudio daemon of the tests' own with parec to record what the announcer plays.
 TEST_PACKAGES=(clang lld libbenchmark-dev dpkg-dev file binutils desktop-file-utils appstream
-               lintian dbus-daemon chromium)
+               lintian dbus-daemon chromium pulseaudio pulseaudio-utils)
 # What `./scripts/bench` needs on top: Google Benchmark, the private bus, and an X server of its
 # own (Xvfb) for the figures taken as on a user's desktop.
 BENCH_PACKAGES=(libbenchmark-dev dbus-daemon xvfb xauth)

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "announcer/announcer.h"
 #include "evening/evening.h"
 #include "main_window/board_art.h"
 #include "main_window/font_warm_up.h"
@@ -90,7 +91,10 @@ int main(int argc, char *argv[])
     // The evening (links, game, recorder, competition, web page) outlives every window on it.
     evening::Evening evening(&results);
     fonts.wait();
+    // The evening heard; it opens nothing until there is something to play.
+    announcer::Announcer announcer(evening);
     frmMain window(evening, &art);
+    window.hearWith(announcer);
     QObject::connect(
         &stopSignals, &main_window::StopSignals::received, &window, &frmMain::endBySignal);
     window.show();

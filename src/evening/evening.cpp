@@ -31,6 +31,8 @@ Evening::Evening(results::ResultsStore *store, QObject *parent)
     m_session = new game::GameSession(this);
     m_clock = new game::GameClock(
         *m_session, [links = m_links] { return links->latestSamples(); }, this);
+    m_clock->setCountIn(settings_store::Read(settings_store::sound::kCountInOnBoard),
+        settings_store::Read(settings_store::sound::kCountInForHeats));
     m_recorder = new results::GameRecorder(store, this);
     m_competition = new competition::CompetitionHost(*m_clock, store, this);
     m_web = new web::WebScoreboard({}, this);

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "game/game_clock.h"
 
+#include "announcer/cue_plan.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 namespace game
 {
@@ -42,16 +46,84 @@ GameClock::GameClock(GameSession &session, SampleSource samples, QObject *parent
     m_refresh->setInterval(1000ms);
     connect(m_refresh, &QTimer::timeout, this, &GameClock::refreshTimer);
     connect(m_countdown, &QTimer::timeout, this, &GameClock::countdownTimer);
+    m_countIn = new QTimer(this);
+    m_countIn->setObjectName(QStringLiteral("tmrCountIn"));
+    m_countIn->setSingleShot(true);
+    // The go must land on the tone's millisecond, not on a coarse timer's slack.
+    m_countIn->setTimerType(Qt::PreciseTimer);
+    connect(m_countIn, &QTimer::timeout, this, &GameClock::countInTimer);
 }
 
-void GameClock::start()
+void GameClock::start() { begin(m_countInOnBoard); }
+
+void GameClock::startHeat() { begin(m_countInForHeats); }
+
+void GameClock::setCountIn(bool onBoard, bool forHeats)
 {
-    if (m_session.snapshot().running) {
+    m_countInOnBoard = onBoard;
+    m_countInForHeats = forHeats;
+}
+
+void GameClock::begin(bool countIn)
+{
+    if (m_session.snapshot().running || countingIn()) {
         return;
     }
+    if (!countIn) {
+        m_startedMs = m_now();
+        go();
+        return;
+    }
+    m_countInFromMs = m_now();
+    m_session.setCountIn(announcer::kCountInSteps);
+    Q_EMIT countInStarted(m_countInFromMs);
+    scheduleCountIn();
+}
+
+void GameClock::alignCountIn(qint64 heardMs)
+{
+    if (!countingIn() || std::abs(heardMs - m_countInFromMs) >= announcer::kCountInStepMs) {
+        return;
+    }
+    m_countInFromMs = heardMs;
+    scheduleCountIn();
+}
+
+void GameClock::countInTimer()
+{
+    if (!countingIn()) {
+        return;
+    }
+    const qint64 elapsed = m_now() - m_countInFromMs;
+    if (elapsed < announcer::kGoAfterMs) {
+        // Before the first tone is heard the count-in still shows its first number.
+        m_session.setCountIn(
+            elapsed < 0 ? announcer::kCountInSteps : announcer::CountInNumber(elapsed));
+        scheduleCountIn();
+        return;
+    }
+    // The game's seconds count from the go as planned, however late the timer came.
+    m_startedMs = m_countInFromMs + announcer::kGoAfterMs;
+    m_countInFromMs = -1;
+    m_session.setCountIn(0);
+    go();
+}
+
+void GameClock::scheduleCountIn()
+{
+    const qint64 elapsed = m_now() - m_countInFromMs;
+    const qint64 next = elapsed < 0
+        ? -elapsed
+        : std::min(announcer::kGoAfterMs,
+              (elapsed / announcer::kCountInStepMs + 1) * announcer::kCountInStepMs)
+            - elapsed;
+    m_countIn->start(std::chrono::milliseconds(std::max<qint64>(0, next)));
+}
+
+void GameClock::go()
+{
     const PlayMode mode = m_session.snapshot().chosen;
     m_session.start(mode, QDateTime::currentDateTime());
-    m_startedMs = m_now();
     m_refreshes = 0;
     m_countdowns = 0;
     if (mode == PlayMode::Strength) {
@@ -62,13 +134,20 @@ void GameClock::start()
 
 void GameClock::stop()
 {
+    if (countingIn()) {
+        m_countIn->stop();
+        m_countInFromMs = -1;
+        m_session.setCountIn(0);
+        Q_EMIT countInCancelled();
+        return;
+    }
     stopTimers();
     m_session.stop();
 }
 
 void GameClock::toggle()
 {
-    if (m_session.snapshot().running) {
+    if (m_session.snapshot().running || countingIn()) {
         stop();
     } else {
         start();
@@ -109,6 +188,9 @@ bool GameClock::refreshTick()
         return false;
     }
     ++m_refreshes;
+    if (m_session.snapshot().mode == PlayMode::Speed && m_limit) {
+        Q_EMIT secondsLeft(int(std::max<qint64>(0, *m_limit - m_refreshes)));
+    }
     if (m_session.snapshot().mode == PlayMode::Speed && m_limit && m_refreshes >= *m_limit) {
         stopTimers();
         m_session.stop(results::Ending::TimeUp);
@@ -143,9 +225,11 @@ void GameClock::refresh()
 
 void GameClock::countdown()
 {
-    if (m_session.countdownTick(m_samples())) {
+    const bool ranOut = m_session.countdownTick(m_samples());
+    if (ranOut) {
         stopTimers();
     }
+    Q_EMIT secondsLeft(m_session.snapshot().countdownSeconds);
 }
 
 void GameClock::stopTimers()

@@ -154,6 +154,15 @@ void GameSession::nextPreset()
     Q_EMIT countdownChanged(m_countdown);
 }
 
+void GameSession::setCountIn(int number)
+{
+    if (number == m_countIn) {
+        return;
+    }
+    m_countIn = number;
+    publish();
+}
+
 void GameSession::refreshTick(const port_events::LatestSamples &latest)
 {
     takeSamples(latest);
@@ -246,6 +255,7 @@ void GameSession::publish()
     s.presetSeconds = m_preset;
     s.ranOut = m_ranOut;
     s.playedNames = m_playedNames;
+    s.countIn = m_countIn;
     s.chart = m_measurement.chart;
     for (PlayerSlot p = kFirstPlayer; p <= kLastPlayer; ++p) {
         const speed_mode::PlayerValues &values = m_measurement.players[p];

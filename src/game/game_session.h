@@ -61,6 +61,9 @@ struct Snapshot {
     int presetSeconds = kFirstPresetSeconds; ///< the countdown's preset
     /// A Strength countdown ran out; stays until the next Start or Clear.
     bool ranOut = false;
+    /// The count-in before a game: 3, 2, 1 (shown large), 0 when none is under way. The game
+    /// is not running until its go.
+    int countIn = 0;
     speed_mode::ChartTable chart; ///< the chart page, 90 rows by 4 players
 };
 
@@ -111,6 +114,9 @@ public:
     /// The preset button: the next preset (30 -> 60 -> 90 -> 30), shown as the countdown.
     void nextPreset();
 
+    /// The count-in's number now (0: none); published at once.
+    void setCountIn(int number);
+
     /// One refresh tick with the links' latest samples.
     void refreshTick(const port_events::LatestSamples &latest);
     /// One countdown tick; refresh ticks the game is still owed at its last second run with
@@ -148,6 +154,7 @@ private:
     bool m_running = false;
     bool m_ranOut = false;
     int m_countdown = kFirstPresetSeconds;
+    int m_countIn = 0;
     int m_preset = kFirstPresetSeconds;
     int m_startSeconds = 0; ///< the seconds the running Strength game started counting from
     /// A stopped Strength game that a start from its seconds left goes on with.

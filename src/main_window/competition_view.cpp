@@ -107,7 +107,7 @@ void CompetitionView::open()
         game::GameClock &clock = m_evening.clock();
         connect(&console, &competition::HeatConsole::startRequested, &clock, [this, &clock] {
             if (mayStartHeat()) {
-                clock.start();
+                clock.startHeat();
             }
         });
         connect(
@@ -129,6 +129,7 @@ void CompetitionView::open()
             console.showLinked(p, links.isOpen(p));
         }
         showConsole();
+        Q_EMIT windowMade(m_window);
     }
     m_window->show();
     m_window->raise();
@@ -138,8 +139,10 @@ void CompetitionView::open()
 void CompetitionView::showConsole()
 {
     const competition::RunningCompetition &model = m_evening.competition().model();
+    // A heat counting in is under way: its Stop calls the count-in off.
+    const game::Snapshot &snapshot = m_evening.session().snapshot();
     m_window->console().showView(competition::ConsoleViewFor(model.current(), model.calledHeat(),
-        model.redoCalled(), m_evening.session().snapshot().running));
+        model.redoCalled(), snapshot.running || snapshot.countIn > 0));
 }
 
 } // namespace main_window

@@ -50,6 +50,8 @@ Q_SIGNALS:
     /// The heat console asks for the board's Setup, or for the spectators' display.
     void setupRequested();
     void displayRequested();
+    /// The Competition window was made (it is opened once and kept).
+    void windowMade(QWidget *window);
 
 private:
     /// The heat console shows the competition's heat of the moment and whether it plays.

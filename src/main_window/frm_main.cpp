@@ -13,6 +13,7 @@
 #include "main_window/competition_view.h"
 #include "main_window/player_chart.h"
 #include "main_window/results_view.h"
+#include "main_window/sound_view.h"
 #include "main_window/web_view.h"
 #include "scores/frm_score.h"
 #include "settings/settings_store.h"
@@ -66,6 +67,7 @@ frmMain::frmMain(std::unique_ptr<evening::Evening> owned, evening::Evening *even
     m_competition = new main_window::CompetitionView(m_evening, *this);
     m_web = new main_window::WebView(m_evening, *this);
     m_web->setParent(this);
+    m_countIn = new main_window::CountInLabel(*this);
     main_window::ApplyGeometry(c, m_geometry, *this);
     connectControls();
     Form_Load();
@@ -99,8 +101,10 @@ void frmMain::connectControls()
     });
     game::GameSession &session = m_evening.session();
     m_board->show(session.snapshot());
-    connect(&session, &game::GameSession::updated, this,
-        [this](const game::Snapshot &snapshot) { m_board->show(snapshot); });
+    connect(&session, &game::GameSession::updated, this, [this](const game::Snapshot &snapshot) {
+        m_board->show(snapshot);
+        m_countIn->showNumber(snapshot.countIn);
+    });
     // A new game's records have no marks yet.
     connect(&session, &game::GameSession::started, this, [this] {
         for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
@@ -127,6 +131,16 @@ void frmMain::connectControls()
     connect(&links(), &PlayerLinks::openChanged, this,
         [this](PlayerSlot player, bool open) { c.lblName[player]->setBold(open); });
     connect(&links(), &PlayerLinks::statusChanged, this, &frmMain::updateNameToolTip);
+}
+
+void frmMain::hearWith(announcer::Announcer &announcer)
+{
+    new main_window::SoundButton(announcer, *this);
+    connect(m_competition, &main_window::CompetitionView::windowMade, this,
+        [&announcer](QWidget *window) { new main_window::SoundButton(announcer, *window); });
+    if (QWidget *window = m_competition->window()) {
+        new main_window::SoundButton(announcer, *window);
+    }
 }
 
 void frmMain::Form_Load()

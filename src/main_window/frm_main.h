@@ -21,8 +21,14 @@ class frmCompetition;
 class frmDisplay;
 class frmScore;
 
+namespace announcer
+{
+class Announcer;
+} // namespace announcer
+
 namespace main_window
 {
+class CountInLabel;
 class BoardArt;
 class BoardView;
 class CompetitionView;
@@ -73,6 +79,9 @@ public:
     frmCompetition *competitionWindow() const;
     /// The web scoreboard's side of the board: its set-up and address.
     main_window::WebView &web() { return *m_web; }
+    /// The board and the Competition window get the sound's control (and the mute key) of
+    /// `announcer`, which must outlive the window. Without one the program is silent.
+    void hearWith(announcer::Announcer &announcer);
 
 public Q_SLOTS:
     void CmdStart_Click();
@@ -118,6 +127,7 @@ private:
     layout::BoardGeometry m_geometry;
     std::unique_ptr<main_window::ResultsView> m_results;
     main_window::CompetitionView *m_competition = nullptr;
+    main_window::CountInLabel *m_countIn = nullptr;
     main_window::WebView *m_web = nullptr;
     bool m_painted = false;
 };

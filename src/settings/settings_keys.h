@@ -81,6 +81,22 @@ namespace web_page
     inline constexpr FlagKey kAllInterfaces { "WebAllInterfaces", true, false };
 } // namespace web_page
 
+/// The announcer: the count-in, the tones and the voice.
+namespace sound
+{
+    /// Whether the board's Start counts in (3, 2, 1, go) before the game; off: it starts at
+    /// once.
+    inline constexpr FlagKey kCountInOnBoard { "CountInOnBoard", false, false };
+    /// Whether a competition heat started from its console counts in.
+    inline constexpr FlagKey kCountInForHeats { "CountInForHeats", true, true };
+    /// Whether tones are played at all.
+    inline constexpr FlagKey kOn { "SoundOn", true, true };
+    /// The tones' loudness in percent.
+    inline constexpr NumberKey kVolume { "SoundVolume", 80, 0, 100 };
+    /// Whether heats, winners and records are spoken (with a speech engine present).
+    inline constexpr FlagKey kVoice { "SoundVoice", true, true };
+} // namespace sound
+
 /// Where each window was left, as "x,y,width,height" of its frame's top left and its size.
 namespace window_places
 {

@@ -193,6 +193,8 @@ void tst_CompetitionEvening::heatOnClosedLinks()
     for (PlayerSlot p = 1; p <= 4; ++p) {
         settings_store::WritePlayerPort(p, p);
     }
+    // The test's own ticks are the heat's seconds: no count-in before them.
+    settings_store::Write(settings_store::sound::kCountInForHeats, false);
     QTemporaryDir data;
     results::ResultsStore store(data.path());
     Evening evening(store, runtime.portDir());
@@ -225,6 +227,8 @@ void tst_CompetitionEvening::threeRoundsOfNine()
     for (PlayerSlot p = 1; p <= 4; ++p) {
         settings_store::WritePlayerName(p, QStringLiteral("Setup %1").arg(p));
     }
+    // The test's own ticks are the game's seconds: a heat starts on the key, without a count-in.
+    settings_store::Write(settings_store::sound::kCountInForHeats, false);
     QTemporaryDir data;
     results::ResultsStore store(data.path());
     const QStringList setupNames { "Setup 1", "Setup 2", "Setup 3", "Setup 4" };

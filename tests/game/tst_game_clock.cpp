@@ -133,6 +133,93 @@ private Q_SLOTS:
         QCOMPARE(rig.timer("tmrStrenght")->isActive(),
             shown.running && shown.mode == PlayMode::Strength);
     }
+
+    void countIn_data()
+    {
+        QTest::addColumn<QString>("how"); // board, heat
+        QTest::addColumn<bool>("boardCountsIn");
+        QTest::addColumn<bool>("heatsCountIn");
+        QTest::addColumn<qint64>("heardLateMs"); // the first tone heard this much later
+        QTest::addColumn<qint64>("stopAtMs"); // -1: not stopped
+        QTest::addColumn<QList<int>>("shown"); // the count-in's numbers as they changed
+        QTest::addColumn<qint64>("goMs"); // -1: never goes
+        QTest::newRow("board's Start by default: at once")
+            << "board" << false << true << qint64(0) << qint64(-1) << QList<int> {} << qint64(0);
+        QTest::newRow("heat: 3, 2, 1, go at three seconds")
+            << "heat" << false << true << qint64(0) << qint64(-1) << QList<int> { 3, 2, 1, 0 }
+            << qint64(3000);
+        QTest::newRow("heat with heats set to start at once")
+            << "heat" << false << false << qint64(0) << qint64(-1) << QList<int> {} << qint64(0);
+        QTest::newRow("board's Start with the count-in set for it")
+            << "board" << true << true << qint64(0) << qint64(-1) << QList<int> { 3, 2, 1, 0 }
+            << qint64(3000);
+        QTest::newRow("the sound heard 250 ms late: go moves with it")
+            << "heat" << false << true << qint64(250) << qint64(-1) << QList<int> { 3, 2, 1, 0 }
+            << qint64(3250);
+        QTest::newRow("a late report beyond a second is not followed")
+            << "heat" << false << true << qint64(1500) << qint64(-1) << QList<int> { 3, 2, 1, 0 }
+            << qint64(3000);
+        QTest::newRow("stopped during the count-in: no game")
+            << "heat" << false << true << qint64(0) << qint64(1500) << QList<int> { 3, 2, 0 }
+            << qint64(-1);
+    }
+    // The count-in keeps the game stopped until go; a game's seconds count from go, so a
+    // count-in stopped part-way leaves nothing to record.
+    void countIn()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, boardCountsIn);
+        QFETCH(bool, heatsCountIn);
+        QFETCH(qint64, heardLateMs);
+        QFETCH(qint64, stopAtMs);
+        Rig rig;
+        rig.clock.setCountIn(boardCountsIn, heatsCountIn);
+        rig.clock.choose(PlayMode::Strength, 30);
+        QList<int> shown;
+        QObject::connect(&rig.session, &game::GameSession::updated, [&](const game::Snapshot &s) {
+            if (shown.value(shown.size() - 1, 0) != s.countIn) {
+                shown.append(s.countIn);
+            }
+        });
+        const qint64 fromMs = rig.nowMs;
+        if (how == QLatin1String("heat")) {
+            rig.clock.startHeat();
+        } else {
+            rig.clock.start();
+        }
+        if (heardLateMs > 0) {
+            rig.clock.alignCountIn(fromMs + heardLateMs);
+        }
+        // Time goes on in 50-ms steps; the count-in's timer is fired at every step, early as
+        // well as late, and the game's own timers not at all.
+        qint64 goMs = rig.session.snapshot().running ? 0 : -1;
+        while (goMs < 0 && rig.nowMs - fromMs < 6000) {
+            rig.nowMs += 50;
+            if (rig.nowMs - fromMs == stopAtMs) {
+                rig.clock.stop();
+            }
+            if (rig.timer("tmrCountIn")->isActive()) {
+                QMetaObject::invokeMethod(rig.timer("tmrCountIn"), "timeout", Qt::DirectConnection);
+            }
+            if (rig.session.snapshot().running) {
+                goMs = rig.nowMs - fromMs;
+            }
+            QVERIFY(rig.session.snapshot().running || !rig.timer("tmrRefresh")->isActive());
+        }
+        QTEST(shown, "shown");
+        QTEST(goMs, "goMs");
+        if (goMs < 0) {
+            QVERIFY(!rig.clock.countingIn());
+            QVERIFY(rig.records.isEmpty());
+            return;
+        }
+        // 30 seconds of play from go, caught up from the go as planned.
+        for (int second = 0; second < 40 && rig.session.snapshot().running; ++second) {
+            rig.second(false);
+        }
+        QCOMPARE(rig.records.size(), 1);
+        QCOMPARE(rig.records.first().ticks, 30);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_GameClock)
