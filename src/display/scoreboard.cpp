@@ -82,7 +82,7 @@ namespace
     void addHeader(Scene &scene, const evening::ScoreboardState &shown, int width, int headerHeight,
         int margin)
     {
-        const bool countdown = shown.mode == PlayMode::Strength;
+        const bool countdown = shown.mode == PlayMode::Strength || shown.countIn > 0;
         const double top = margin;
         const double bottom = headerHeight;
         const double sideBottom = countdown ? top + (bottom - top) * 0.5 : bottom;
@@ -96,12 +96,14 @@ namespace
         top_.bold = true;
         scene.texts.push_back(top_);
         if (countdown) {
-            TextItem seconds = text(QStringLiteral("countdown"),
-                box(0.35 * width, top, 0.65 * width, bottom),
-                shown.result ? QStringLiteral("Result") : QString::number(shown.countdownSeconds),
-                kText, kBackground, Qt::AlignCenter);
+            TextItem seconds =
+                text(QStringLiteral("countdown"), box(0.35 * width, top, 0.65 * width, bottom),
+                    shown.countIn > 0  ? QString::number(shown.countIn)
+                        : shown.result ? QStringLiteral("Result")
+                                       : QString::number(shown.countdownSeconds),
+                    kText, kBackground, Qt::AlignCenter);
             seconds.bold = true;
-            if (shown.result) {
+            if (shown.result && shown.countIn == 0) {
                 seconds.pixelSize = std::max(1, scaled(0.55, seconds.area.height()));
             }
             scene.texts.push_back(seconds);

@@ -101,8 +101,9 @@ ScoreboardState StateFrom(const game::Snapshot &snapshot, const PerPlayer<bool> 
     if (snapshot.ranOut && snapshot.mode == PlayMode::Strength) {
         state.result = resultOf(snapshot, state);
     }
-    // While a heat's game runs, the spectators follow the game, not the standings.
-    if (!snapshot.running) {
+    state.countIn = snapshot.countIn;
+    // While a heat's game counts in or runs, the spectators follow the game, not the standings.
+    if (!snapshot.running && snapshot.countIn == 0) {
         state.betweenHeats = betweenHeats;
     }
     return state;

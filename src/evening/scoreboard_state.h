@@ -95,6 +95,8 @@ struct ScoreboardState {
     PlayMode mode = PlayMode::Unset; ///< the mode of the running or last game
     bool running = false;
     int countdownSeconds = 0; ///< seconds left of a Strength game
+    /// 3, 2, 1 while a game counts in to its start; 0 otherwise.
+    int countIn = 0;
     qint32 topRpm = 0; ///< best rpm of all players, as on the big LED display
     PerPlayer<PlayerState> players;
     /// Set once a Strength countdown has run out: its participants ranked by revolutions.

@@ -140,6 +140,7 @@ QByteArray FeedJson(const evening::ScoreboardState &state)
         { QStringLiteral("mode"), modeName(state.mode) },
         { QStringLiteral("running"), state.running },
         { QStringLiteral("countdown"), state.countdownSeconds },
+        { QStringLiteral("countIn"), state.countIn },
         { QStringLiteral("topRpm"), state.topRpm },
         { QStringLiteral("players"), players(state) },
         { QStringLiteral("result"), result(state) },

@@ -44,6 +44,7 @@ void tst_FeedJson::format_data()
     QTest::addColumn<bool>("running");
     QTest::addColumn<bool>("ranOut");
     QTest::addColumn<int>("board"); // 0 none, else the ranking rule of a competition
+    QTest::addColumn<int>("countIn");
     QTest::addColumn<QStringList>("expected"); // "path=JSON value"
 
     using game::Reading;
@@ -52,11 +53,11 @@ void tst_FeedJson::format_data()
     const int mean = int(competition::RankingRule::Mean);
     const int best = int(competition::RankingRule::Best);
     QTest::newRow("start-up: nothing played, no result, no competition")
-        << PlayMode::Unset << Reading::Rest << false << false << 0
+        << PlayMode::Unset << Reading::Rest << false << false << 0 << 0
         << QStringList { "version=2", "mode=\"none\"", "players/0/live=0", "players/0/unit=\"rpm\"",
                "players/0/leader=false", "result=null", "competition=null" };
     QTest::newRow("speed game: live rpm, the best record leads, names exactly as typed")
-        << PlayMode::Speed << Reading::Speed << true << false << 0
+        << PlayMode::Speed << Reading::Speed << true << false << 0 << 0
         << QStringList { "mode=\"speed\"", "running=true", "players/1/live=7600",
                "players/1/leader=true", "players/0/leader=false", "players/2/name=\"<b>Cy</b>\"",
                "players/0/name=\"–\"", "players/1/name=\"  \"", "players/3/name=\"—\"",
@@ -64,17 +65,17 @@ void tst_FeedJson::format_data()
                "players/0/colour=\"#ff0000\"", "players/3/seated=false", "players/0/seated=true",
                "players/0/linked=true", "players/1/linked=false" };
     QTest::newRow("strength game: whole revolutions lead, the countdown goes along")
-        << PlayMode::Strength << Reading::Strength << true << false << 0
+        << PlayMode::Strength << Reading::Strength << true << false << 0 << 0
         << QStringList { "players/0/live=313", "players/0/unit=\"rev\"", "players/0/leader=true",
                "players/3/leader=true", "countdown=17", "result=null" };
     QTest::newRow("countdown ran out: participants ranked, ties share a place, dashes are names")
-        << PlayMode::Strength << Reading::Strength << false << true << 0
+        << PlayMode::Strength << Reading::Strength << false << true << 0 << 0
         << QStringList { "result/0/rank=1", "result/1/rank=1", "result/0/seat=1", "result/1/seat=4",
                "result/0/name=\"–\"", "result/1/name=\"—\"", "result/2/rank=3",
                "result/2/name=\"  \"", "result/2/meanRpm=5000", "result/2/bestRpm=7600",
                "result/3=absent" };
     QTest::newRow("between heats, total: the heat, empty seats flagged, standings as numbers")
-        << PlayMode::Strength << Reading::Strength << false << true << total
+        << PlayMode::Strength << Reading::Strength << false << true << total << 0
         << QStringList { "competition/name=\"Friday cup\"", "competition/heat=2",
                "competition/heats=3", "competition/seats/0/device=1",
                "competition/seats/0/name=\"–\"", "competition/seats/0/seated=true",
@@ -90,15 +91,18 @@ void tst_FeedJson::format_data()
                "competition/standings/4/rounds=0", "competition/standings/5=absent",
                "players/0/live=313" };
     QTest::newRow("between heats, mean: the rule's key")
-        << PlayMode::Strength << Reading::Strength << false << false << mean
+        << PlayMode::Strength << Reading::Strength << false << false << mean << 0
         << QStringList { "competition/rule=\"mean\"", "competition/standings/0/unit=\"rev\"" };
     QTest::newRow("final standings of a speed competition: no heat, seats or next heat")
-        << PlayMode::Speed << Reading::Speed << false << false << -best
+        << PlayMode::Speed << Reading::Speed << false << false << -best << 0
         << QStringList { "competition/heat=null", "competition/seats=[]", "competition/next=null",
                "competition/rule=\"best\"", "competition/gameKind=\"speed\"",
                "competition/standings/0/unit=\"rpm\"", "competition/standings/0/score=1235" };
+    QTest::newRow("a heat counting in: the count, and the game, not the competition")
+        << PlayMode::Strength << Reading::Strength << false << false << total << 2
+        << QStringList { "countIn=2", "competition=null", "running=false" };
     QTest::newRow("a heat's game running: the game, not the competition")
-        << PlayMode::Strength << Reading::Strength << true << false << total
+        << PlayMode::Strength << Reading::Strength << true << false << total << 0
         << QStringList { "competition=null", "running=true" };
 }
 
@@ -109,6 +113,7 @@ void tst_FeedJson::format()
     QFETCH(bool, running);
     QFETCH(bool, ranOut);
     QFETCH(int, board);
+    QFETCH(int, countIn);
     QFETCH(QStringList, expected);
 
     game::Snapshot snapshot;
@@ -117,6 +122,7 @@ void tst_FeedJson::format()
     snapshot.running = running;
     snapshot.ranOut = ranOut;
     snapshot.countdownSeconds = 17;
+    snapshot.countIn = countIn;
     snapshot.topRpm = 9000;
     // A dash, blanks and an em dash are names like any other; only `seated` tells a free seat.
     const QStringList names { "–", "  ", "<b>Cy</b>", "—" };

@@ -136,7 +136,9 @@ function show(feed) {
     document.body.dataset.mode = feed.mode;
     byId('mode').textContent = between ? 'Competition'
         : feed.mode === 'strength' ? 'Strength' : feed.mode === 'speed' ? 'Speed' : '';
-    byId('countdown').textContent = feed.mode === 'strength' && !between ? feed.countdown : '';
+    // A count-in (3, 2, 1 before a start) shows where the countdown does, in either game.
+    byId('countdown').textContent = feed.countIn > 0 ? feed.countIn
+        : feed.mode === 'strength' && !between ? feed.countdown : '';
     byId('top').textContent = between ? '' : 'Top ' + feed.topRpm + ' rpm';
     showPlayers(feed);
     byId('players').hidden = between || !!feed.result;
