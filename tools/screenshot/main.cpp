@@ -16,6 +16,7 @@
 #include "headless_browser.h"
 #include "link/player_links.h"
 #include "link/port_names.h"
+#include "main_window/competition_view.h"
 #include "main_window/frm_main.h"
 #include "main_window/web_view.h"
 #include "results/results_store.h"
@@ -243,6 +244,11 @@ int main(int argc, char *argv[])
             QTextStream(stderr) << "could not open a sample link for player 3: " << error << '\n';
             return 1;
         }
+        // The sample heats play at once, on whichever sample links there are, without asking.
+        window.clock().setCountIn(false, false);
+        window.competitionView().setHeatStartQuestion([](QWidget *, const QString &, bool) {
+            return main_window::CompetitionView::HeatStartAnswer::StartWithLinked;
+        });
         click("CmdDisplay");
         click("CmdCompetition");
         frmCompetition *organiser = window.competitionWindow();
