@@ -239,6 +239,25 @@ int runIdle(int argc, char *argv[], const Options &options, bool floor)
     return 0;
 }
 
+// Four simulated devices, COM1..COM4, each opened on its player's link; none (with the reason
+// said) when one cannot be set up.
+std::vector<std::unique_ptr<VirtualPort>> openFourDevices(
+    PlayerLinks &links, const QString &portDir)
+{
+    std::vector<std::unique_ptr<VirtualPort>> devices;
+    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
+        QString error;
+        auto device = VirtualPort::create(n, portDir, &error);
+        if (!device || links.open(n, n)) {
+            std::fprintf(
+                stderr, "bench_app: COM%d could not be set up: %s\n", n, qPrintable(error));
+            return {};
+        }
+        devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
 // The program with its four links open on devices that are there but send nothing: a silent
 // device must cost nothing until it speaks.
 int runIdleOpen(int argc, char *argv[], const Options &options)
@@ -253,16 +272,9 @@ int runIdleOpen(int argc, char *argv[], const Options &options)
     }
     frmMain window;
     window.show();
-    std::vector<std::unique_ptr<VirtualPort>> devices;
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        QString error;
-        auto device = VirtualPort::create(n, portDir, &error);
-        if (!device || window.links().open(n, n)) {
-            std::fprintf(
-                stderr, "bench_app: COM%d could not be set up: %s\n", n, qPrintable(error));
-            return 1;
-        }
-        devices.push_back(std::move(device));
+    std::vector<std::unique_ptr<VirtualPort>> devices = openFourDevices(window.links(), portDir);
+    if (devices.empty()) {
+        return 1;
     }
     runEvents(options.warmupSeconds);
     const Usage usage = measureUsage(options.seconds);
@@ -289,16 +301,9 @@ int runIdleLost(int argc, char *argv[], const Options &options)
     frmMain window;
     window.show();
     PlayerLinks &links = window.links();
-    std::vector<std::unique_ptr<VirtualPort>> devices;
-    for (PlayerSlot n = kFirstPlayer; n <= kLastPlayer; ++n) {
-        QString error;
-        auto device = VirtualPort::create(n, portDir, &error);
-        if (!device || links.open(n, n)) {
-            std::fprintf(
-                stderr, "bench_app: COM%d could not be set up: %s\n", n, qPrintable(error));
-            return 1;
-        }
-        devices.push_back(std::move(device));
+    std::vector<std::unique_ptr<VirtualPort>> devices = openFourDevices(links, portDir);
+    if (devices.empty()) {
+        return 1;
     }
     devices.clear(); // every device goes away: links removed, pseudo-terminals closed
     runEvents(options.warmupSeconds);

@@ -4,10 +4,10 @@
 // over 8 rounds, half played, from a real results file, up to its first painted frame; and a
 // roster of 10 000 (half of them one name): creating it, adding one late player, opening the
 // window on it.
-#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "competition/frm_competition.h"
 #include "competition/lineup.h"
+#include "competition/running_competition.h"
 #include "results/results_store.h"
 
 #include <QApplication>

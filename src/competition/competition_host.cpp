@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "competition/competition_host.h"
 
-#include "competition/running_competition.h"
 #include "competition/competition_store.h"
+#include "competition/running_competition.h"
 #include "game/game_clock.h"
 #include "results/game_record.h"
 

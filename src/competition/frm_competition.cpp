@@ -2,10 +2,10 @@
 #include "competition/frm_competition.h"
 
 #include "competition/competition_csv.h"
-#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "competition/heat_console.h"
 #include "competition/heat_text.h"
+#include "competition/running_competition.h"
 #include "competition/standings.h"
 #include "results/export_target.h"
 #include "widgets/remembered_place.h"

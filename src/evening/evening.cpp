@@ -56,8 +56,8 @@ Evening::Evening(results::ResultsStore *store, QObject *parent)
     // One state for every view, made from the game, the links and the competition.
     m_scoreboard = new ScoreboardPublisher(this);
     m_scoreboard->showSnapshot(m_session->snapshot());
-    connect(m_session, &game::GameSession::updated, m_scoreboard,
-        &ScoreboardPublisher::showSnapshot);
+    connect(
+        m_session, &game::GameSession::updated, m_scoreboard, &ScoreboardPublisher::showSnapshot);
     connect(m_links, &PlayerLinks::openChanged, m_scoreboard, &ScoreboardPublisher::setLinked);
     connect(m_competition, &competition::CompetitionHost::boardChanged, m_scoreboard,
         &ScoreboardPublisher::showBetweenHeats);

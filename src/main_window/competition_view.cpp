@@ -2,10 +2,10 @@
 #include "main_window/competition_view.h"
 
 #include "competition/competition_host.h"
-#include "competition/running_competition.h"
 #include "competition/frm_competition.h"
 #include "competition/heat_console.h"
 #include "competition/heat_text.h"
+#include "competition/running_competition.h"
 #include "evening/evening.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"

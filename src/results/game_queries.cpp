@@ -59,6 +59,18 @@ namespace
         return value.isNull() ? QStringLiteral("") : WellFormed(value);
     }
 
+    // The values a finished and a running game both keep of a player, in this order: name,
+    // port, best rpm, revolutions, mean rpm.
+    void bindPlayerResult(QSqlQuery &query, const PlayerResult &player)
+    {
+        query.addBindValue(text(player.name));
+        query.addBindValue(text(player.port));
+        query.addBindValue(player.bestRpm);
+        query.addBindValue(player.revolutions ? QVariant(*player.revolutions)
+                                              : QVariant(QMetaType(QMetaType::Double)));
+        query.addBindValue(nullable(player.meanRpm));
+    }
+
     QDateTime startFromText(const QString &text)
     {
         return QDateTime::fromString(text, Qt::ISODate);
@@ -278,12 +290,7 @@ namespace
         for (const PlayerResult &player : game.players) {
             query.addBindValue(id);
             query.addBindValue(int(player.player));
-            query.addBindValue(text(player.name));
-            query.addBindValue(text(player.port));
-            query.addBindValue(player.bestRpm);
-            query.addBindValue(player.revolutions ? QVariant(*player.revolutions)
-                                                  : QVariant(QMetaType(QMetaType::Double)));
-            query.addBindValue(nullable(player.meanRpm));
+            bindPlayerResult(query, player);
             query.addBindValue(packSamples(player.samples));
             query.addBindValue(list ? QVariant(int(*list)) : QVariant(QMetaType(QMetaType::Int)));
             if (!query.exec()) {
@@ -395,12 +402,7 @@ std::optional<QSqlError> KeepRunning(QSqlDatabase &db, const QString &instance,
         for (const PlayerResult &player : running.players) {
             query.addBindValue(instance);
             query.addBindValue(int(player.player));
-            query.addBindValue(text(player.name));
-            query.addBindValue(text(player.port));
-            query.addBindValue(player.bestRpm);
-            query.addBindValue(player.revolutions ? QVariant(*player.revolutions)
-                                                  : QVariant(QMetaType(QMetaType::Double)));
-            query.addBindValue(nullable(player.meanRpm));
+            bindPlayerResult(query, player);
             if (!query.exec()) {
                 return query.lastError();
             }

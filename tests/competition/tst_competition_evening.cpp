@@ -3,21 +3,20 @@
 // simulated devices (the simulator's virtual ports), a device missing at a heat's start, a
 // redo, a late arrival, the spectators' display between heats, and a restart mid-evening.
 #include "competition/competition_host.h"
-#include "competition/running_competition.h"
 #include "competition/frm_competition.h"
 #include "competition/heat_console.h"
+#include "competition/running_competition.h"
 #include "competition/standings.h"
 #include "display/frm_display.h"
 #include "evening/evening.h"
-#include "link/comm.h"
 #include "link/player_links.h"
 #include "main_window/competition_view.h"
 #include "main_window/frm_main.h"
 #include "results/results_store.h"
 #include "settings/settings_store.h"
+#include "support/four_devices.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"
-#include "virtual_port.h"
 #include "widgets/tag_label.h"
 
 #include <QApplication>
@@ -42,34 +41,15 @@ using test_support::control;
 namespace
 {
 
-// Each device spins at its own steady speed: 6000, 7500, 9000 and 12000 rpm.
-constexpr quint16 kCounts[] = { 1250, 1000, 833, 625 };
-
 class Evening
 {
 public:
     Evening(results::ResultsStore &store, const QString &portDir)
+        : m_devices(portDir)
     {
-        for (int n = 1; n <= 4; ++n) {
-            QString error;
-            m_devices[std::size_t(n - 1)] = VirtualPort::create(n, portDir, &error);
-            if (!m_devices[std::size_t(n - 1)]) {
-                qFatal("no virtual port: %s", qPrintable(error));
-            }
-        }
         m_evening = std::make_unique<evening::Evening>(&store);
         m_window = std::make_unique<frmMain>(*m_evening);
-        // The test's own ticks are the game's seconds; the real ones would race them on a
-        // loaded machine. So would the watchdog: between a frame's arrival and the next look
-        // at it, its tick marks the link unseen again and the frame seems lost.
-        for (const char *name : { "tmrRefresh", "tmrStrenght", "tmrTimeout" }) {
-            m_evening->findChild<QTimer *>(QLatin1String(name))->setInterval(std::chrono::hours(1));
-        }
-        for (PlayerSlot p = 1; p <= 4; ++p) {
-            if (m_window->links().open(p, p)) {
-                qFatal("link %d did not open", p);
-            }
-        }
+        test_support::FourDevices::takeOver(*m_evening, m_window->links());
         m_window->competitionView().setHeatStartQuestion([this](QWidget *, const QString &text,
                                                              bool canStartWithLinked) {
             asked.append(text);
@@ -83,13 +63,9 @@ public:
     QStringList asked;
     main_window::CompetitionView::HeatStartAnswer answer =
         main_window::CompetitionView::HeatStartAnswer::StartWithLinked;
-    ~Evening()
-    {
-        m_window.reset();
-        for (auto &device : m_devices) {
-            device.reset();
-        }
-    }
+
+    // The window goes before the devices it reads.
+    ~Evening() { m_window.reset(); }
 
     frmMain &main() { return *m_window; }
     frmCompetition &competition() { return *m_window->competitionWindow(); }
@@ -97,34 +73,9 @@ public:
     // One refresh tick with a fresh frame from every open link's device.
     void tick()
     {
-        for (PlayerSlot p = 1; p <= 4; ++p) {
-            if (!m_window->links().isOpen(p)) {
-                continue;
-            }
-            m_window->links().linkSeen()[p] = -1;
-            // On a loaded machine the watchdog may take a quiet link for lost and reopen it,
-            // dropping a frame: the device sends again until one gets through.
-            const auto seen = [this, p] {
-                m_devices[std::size_t(p - 1)]->send(comm::encodeFrame(kCounts[p - 1]));
-                return m_window->links().linkSeen()[p] == 0;
-            };
-            QTRY_VERIFY_WITH_TIMEOUT(seen(), 60000);
-        }
+        m_devices.sendFrames(m_window->links());
         m_window->tmrRefresh_Timer();
         m_window->tmrStrenght_Timer();
-    }
-
-    QPushButton &start() { return *control<QPushButton>(*m_window, QStringLiteral("CmdStart")); }
-
-    // Ticks while the game runs, at most `limit` times; returns the ticks played.
-    int tickWhileRunning(int limit)
-    {
-        int ticks = 0;
-        while (ticks < limit && m_window->session().snapshot().running) {
-            tick();
-            ++ticks;
-        }
-        return ticks;
     }
 
     // Starts the called heat from the console by keyboard (Space, or Enter) and plays the
@@ -148,7 +99,7 @@ public:
     }
 
 private:
-    std::array<std::unique_ptr<VirtualPort>, 4> m_devices;
+    test_support::FourDevices m_devices;
     std::unique_ptr<evening::Evening> m_evening;
     std::unique_ptr<frmMain> m_window;
 };

@@ -2,9 +2,9 @@
 #include "competition/frm_competition.h"
 
 #include "competition/competition_csv.h"
-#include "competition/running_competition.h"
 #include "competition/competition_store.h"
 #include "competition/heat_text.h"
+#include "competition/running_competition.h"
 #include "results/results_store.h"
 #include "support/pty_pair.h"
 #include "support/widget_lookup.h"

@@ -9,13 +9,12 @@
 #include "evening/scoreboard_state.h"
 #include "game/game_clock.h"
 #include "game/game_session.h"
-#include "link/comm.h"
 #include "link/player_links.h"
 #include "results/game_recorder.h"
 #include "results/results_store.h"
 #include "settings/settings_store.h"
+#include "support/four_devices.h"
 #include "support/pty_pair.h"
-#include "virtual_port.h"
 #include "web/feed_json.h"
 
 #include <QCoreApplication>
@@ -35,52 +34,23 @@ using rotavex::PlayerSlot;
 namespace
 {
 
-// Each device spins at its own steady speed: 6000, 7500, 9000 and 12000 rpm.
-constexpr quint16 kCounts[] = { 1250, 1000, 833, 625 };
-
 // An evening on four simulated devices whose links are open; the test's own ticks are the
-// game's seconds (the timers are slowed down so they never race them on a loaded machine).
+// game's seconds.
 class Rig
 {
 public:
     Rig(results::ResultsStore &store, const QString &portDir)
         : evening(&store)
+        , m_devices(portDir)
     {
-        for (int n = 1; n <= 4; ++n) {
-            QString error;
-            m_devices[std::size_t(n - 1)] = VirtualPort::create(n, portDir, &error);
-            if (!m_devices[std::size_t(n - 1)]) {
-                qFatal("no virtual port: %s", qPrintable(error));
-            }
-        }
-        for (const char *name : { "tmrRefresh", "tmrStrenght", "tmrTimeout" }) {
-            evening.findChild<QTimer *>(QLatin1String(name))->setInterval(std::chrono::hours(1));
-        }
-        for (PlayerSlot p = 1; p <= 4; ++p) {
-            if (evening.links().open(p, p)) {
-                qFatal("link %d did not open", p);
-            }
-        }
+        test_support::FourDevices::takeOver(evening, evening.links());
         evening.startDeferred();
     }
 
     // One refresh and countdown tick with a fresh frame from every open link's device.
     void tick()
     {
-        PlayerLinks &links = evening.links();
-        for (PlayerSlot p = 1; p <= 4; ++p) {
-            if (!links.isOpen(p)) {
-                continue;
-            }
-            links.linkSeen()[p] = -1;
-            // On a loaded machine the watchdog may take a quiet link for lost and reopen it,
-            // dropping a frame: the device sends again until one gets through.
-            const auto seen = [this, &links, p] {
-                m_devices[std::size_t(p - 1)]->send(comm::encodeFrame(kCounts[p - 1]));
-                return links.linkSeen()[p] == 0;
-            };
-            QTRY_VERIFY_WITH_TIMEOUT(seen(), 60000);
-        }
+        m_devices.sendFrames(evening.links());
         evening.clock().refreshTick();
         evening.clock().countdownTick();
     }
@@ -103,7 +73,7 @@ public:
     evening::Evening evening;
 
 private:
-    std::array<std::unique_ptr<VirtualPort>, 4> m_devices;
+    test_support::FourDevices m_devices;
 };
 
 Settings ClubNight(PlayMode game, int rounds)

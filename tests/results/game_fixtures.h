@@ -2,6 +2,7 @@
 #pragma once
 
 #include "results/game_record.h"
+#include "results/results_store.h"
 
 #include <QTimeZone>
 
@@ -49,6 +50,19 @@ inline results::GameRecord Game(rotavex::PlayMode mode, const QDateTime &start,
 inline results::GameRecord Speed(const QDateTime &start, const QList<Player> &players)
 {
     return Game(rotavex::PlayMode::Speed, start, players);
+}
+
+/// Three Speed games recorded in `store` on days 1..3, one player each ("1" at 1000 rpm, "2" at
+/// 2000, "3" at 3000); their ids in that order.
+inline QList<qint64> AddThreeSpeedGames(results::ResultsStore &store)
+{
+    QList<qint64> ids;
+    for (int day = 1; day <= 3; ++day) {
+        results::GameRecord game = Speed(At(day, 20), { { QString::number(day), 1000 * day } });
+        store.addGame(game);
+        ids.append(game.id);
+    }
+    return ids;
 }
 
 inline results::GameRecord Strength(

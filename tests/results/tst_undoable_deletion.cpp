@@ -44,12 +44,7 @@ void tst_UndoableDeletion::howTheWayBackCloses()
     QFETCH(QList<int>, shown);
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    QList<qint64> ids;
-    for (int day = 1; day <= 3; ++day) {
-        GameRecord game = fixtures::Speed(At(day, 20), { { QString::number(day), 1000 * day } });
-        store.addGame(game);
-        ids.append(game.id);
-    }
+    const QList<qint64> ids = fixtures::AddThreeSpeedGames(store);
     UndoableDeletion deletion(store);
     QVERIFY(deletion.remove(ids[1]));
     QCOMPARE(deletion.hidden(), ids[1]);

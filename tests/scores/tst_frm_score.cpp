@@ -351,12 +351,7 @@ void tst_frmScore::deletedGameComesBackWithUndo()
 {
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    QList<qint64> ids;
-    for (int day = 1; day <= 3; ++day) {
-        GameRecord game = fixtures::Speed(At(day, 20), { { QString::number(day), 1000 * day } });
-        store.addGame(game);
-        ids.append(game.id);
-    }
+    const QList<qint64> ids = fixtures::AddThreeSpeedGames(store);
     frmScore w(store);
     w.show();
     auto *undo = child<QPushButton>(w, "cmdUndo");
@@ -406,12 +401,7 @@ void tst_frmScore::deletionReachesTheFileWhenUndoEnds()
     QFETCH(QString, how);
     QTemporaryDir dir;
     ResultsStore store(dir.path());
-    QList<qint64> ids;
-    for (int day = 1; day <= 3; ++day) {
-        GameRecord game = fixtures::Speed(At(day, 20), { { QString::number(day), 1000 * day } });
-        store.addGame(game);
-        ids.append(game.id);
-    }
+    const QList<qint64> ids = fixtures::AddThreeSpeedGames(store);
     auto w = std::make_unique<frmScore>(store);
     w->show();
     QVERIFY(w->selectGame(ids[2]));

@@ -9,8 +9,8 @@
 // its address and QR code).
 #include "competition/competition.h"
 #include "competition/competition_host.h"
-#include "competition/running_competition.h"
 #include "competition/frm_competition.h"
+#include "competition/running_competition.h"
 #include "display/frm_display.h"
 #include "evening/evening.h"
 #include "headless_browser.h"
