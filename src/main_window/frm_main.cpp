@@ -100,7 +100,6 @@ void frmMain::connectControls()
         }
     });
     game::GameSession &session = m_evening.session();
-    m_board->show(session.snapshot());
     connect(&session, &game::GameSession::updated, this, [this](const game::Snapshot &snapshot) {
         m_board->show(snapshot);
         m_countIn->showNumber(snapshot.countIn);
