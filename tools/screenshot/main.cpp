@@ -7,6 +7,7 @@
 // read from or written to the user's settings. With --web the web scoreboard serves the game on
 // the loopback and a headless Chromium pictures its page (or, with --display, the display shows
 // its address and QR code).
+#include "announcer/announcer.h"
 #include "competition/competition.h"
 #include "competition/competition_host.h"
 #include "competition/frm_competition.h"
@@ -149,6 +150,9 @@ int main(int argc, char *argv[])
     results::ResultsStore results(resultsDir.path());
     evening::Evening evening(&results);
     frmMain window(evening);
+    // As the program has it, so the pictures show the Sound button; it stays silent here.
+    announcer::Announcer announcer(evening);
+    window.hearWith(announcer);
     const bool organising = parser.isSet(competition) || parser.isSet(console);
     if (!parser.isSet(display) && !organising && !parser.isSet(webPage)
         && (parser.isSet(width) || parser.isSet(height))) {
